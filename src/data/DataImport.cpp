@@ -1,0 +1,338 @@
+// The two-pass import: count lines and fields, allocate once, then parse; both passes split across threads.
+#include "data/DataImport.h"
+
+#include "common/NumberText.h"
+#include "common/RuntimeErrors.h"
+#include "data/FieldParser.h"
+#include "data/MappedFile.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <thread>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace orvalis {
+namespace {
+
+// Below this size one thread is faster than starting another.
+constexpr std::size_t MinBytesPerThread = std::size_t{1} << 20;
+
+struct Chunk {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    // Counting pass
+    std::int64_t lines = 0;
+    std::int32_t maxFields = 0; // capped at MaxColumn + 1
+    // Reading pass
+    std::int64_t firstRow = 1;
+    bool failed = false;
+    ImportFailure failure;
+};
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+// The first line start at or after pos: a position right after a line end,
+// never between the CR and LF of one CR LF.
+std::size_t nextLineStart(std::string_view text, std::size_t pos)
+{
+    const std::size_t size = text.size();
+    for (; pos < size; ++pos) {
+        const char previous = text[pos - 1];
+        if (previous == '\n' || (previous == '\r' && text[pos] != '\n')) {
+            return pos;
+        }
+    }
+    return size;
+}
+
+// Accounts for one finished line of `length` bytes holding `delimiters` delimiters.
+inline void finishLine(Chunk& chunk, std::size_t length, std::int64_t delimiters)
+{
+    ++chunk.lines;
+    if (length != 0) {
+        const std::int64_t fields = std::min<std::int64_t>(delimiters + 1, DataSet::MaxColumn + 1);
+        chunk.maxFields = std::max(chunk.maxFields, static_cast<std::int32_t>(fields));
+    }
+}
+
+// Counting pass over one chunk: lines and the widest line. The chunk starts at
+// a line start; a final line without a line end counts only at the end of the text.
+void countChunk(std::string_view text, char delimiter, Chunk& chunk)
+{
+    const char* data = text.data();
+    std::size_t lineStart = chunk.begin;
+    std::int64_t delimiters = 0;
+    std::size_t i = chunk.begin;
+
+    // Handles the line end at position pos (a CR or an LF).
+    auto lineEnd = [&](std::size_t pos) {
+        if (data[pos] == '\n' && pos > chunk.begin && data[pos - 1] == '\r') {
+            lineStart = pos + 1; // the LF of a CR LF; the CR already ended the line
+            return;
+        }
+        finishLine(chunk, pos - lineStart, delimiters);
+        delimiters = 0;
+        lineStart = pos + 1;
+    };
+
+#if defined(__SSE2__)
+    const __m128i delimiterVector = _mm_set1_epi8(delimiter);
+    const __m128i crVector = _mm_set1_epi8('\r');
+    const __m128i lfVector = _mm_set1_epi8('\n');
+    for (; i + 16 <= chunk.end; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const unsigned delimiterMask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, delimiterVector)));
+        unsigned endMask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, crVector), _mm_cmpeq_epi8(block, lfVector))));
+        unsigned consumed = 0; // bits of delimiterMask already counted
+        while (endMask != 0) {
+            const unsigned bit = static_cast<unsigned>(std::countr_zero(endMask));
+            const unsigned below = (1u << bit) - 1u;
+            delimiters += std::popcount(delimiterMask & below & ~consumed);
+            consumed = below | (1u << bit);
+            lineEnd(i + bit);
+            endMask &= endMask - 1;
+        }
+        delimiters += std::popcount(delimiterMask & ~consumed & 0xFFFFu);
+    }
+#endif
+    for (; i < chunk.end; ++i) {
+        const char c = data[i];
+        if (c == delimiter) {
+            ++delimiters;
+        } else if (isLineEnd(c)) {
+            lineEnd(i);
+        }
+    }
+    if (chunk.end == text.size() && lineStart < chunk.end) {
+        finishLine(chunk, chunk.end - lineStart, delimiters);
+    }
+}
+
+void fail(Chunk& chunk, ImportFailure::Kind kind, std::int64_t row, std::int32_t column)
+{
+    chunk.failed = true;
+    chunk.failure.kind = kind;
+    chunk.failure.row = row;
+    chunk.failure.column = column;
+}
+
+// Reading pass over one chunk: stores every field of its lines, stopping at
+// the chunk's first failure.
+void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dataSet)
+{
+    const char* data = text.data();
+    const char* p = data + chunk.begin;
+    const char* const end = data + chunk.end;
+    std::int64_t row = chunk.firstRow;
+    while (p < end) {
+        float* cells = dataSet.rowData(static_cast<std::int32_t>(row));
+        if (!isLineEnd(*p)) {
+            std::int32_t column = 0;
+            for (;;) {
+                const char* q = p;
+                while (q < end && *q != delimiter && !isLineEnd(*q)) {
+                    ++q;
+                }
+                ++column;
+                if (column > DataSet::MaxColumn) {
+                    fail(chunk, ImportFailure::Kind::TooManyFields, row, column);
+                    return;
+                }
+                float value = 0;
+                switch (parseField(std::string_view(p, static_cast<std::size_t>(q - p)), value)) {
+                case FieldKind::Number:
+                case FieldKind::Missing:
+                    cells[column] = value;
+                    break;
+                case FieldKind::Invalid:
+                    fail(chunk, ImportFailure::Kind::InvalidEntry, row, column);
+                    return;
+                case FieldKind::OutOfRange:
+                    fail(chunk, ImportFailure::Kind::OutOfRange, row, column);
+                    return;
+                }
+                p = q;
+                if (p < end && *p == delimiter) {
+                    ++p;
+                    continue;
+                }
+                break;
+            }
+        }
+        // p is at a line end or at the end of the chunk.
+        if (p < end) {
+            p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+        }
+        ++row;
+    }
+}
+
+std::string failureMessage(const ImportFailure& failure)
+{
+    switch (failure.kind) {
+    case ImportFailure::Kind::InvalidEntry:
+        return invalidEntryMessage(failure.row, failure.column);
+    case ImportFailure::Kind::OutOfRange:
+        return "Row " + formatInteger(failure.row) + " of Column " + formatInteger(failure.column)
+               + " holds a number beyond the single-precision range (about 3.4E+38).";
+    case ImportFailure::Kind::TooManyFields:
+        return "Row " + formatInteger(failure.row) + " has more than "
+               + formatInteger(DataSet::MaxColumn) + " fields; at most "
+               + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
+    default:
+        return failure.message;
+    }
+}
+
+template <typename Work>
+void runChunks(std::vector<Chunk>& chunks, Work work)
+{
+    if (chunks.size() == 1) {
+        work(chunks[0]);
+        return;
+    }
+    std::vector<std::jthread> threads;
+    threads.reserve(chunks.size() - 1);
+    for (std::size_t k = 1; k < chunks.size(); ++k) {
+        threads.emplace_back([&, k] { work(chunks[k]); });
+    }
+    work(chunks[0]);
+}
+
+ImportOutcome failed(ImportFailure failure)
+{
+    failure.message = failureMessage(failure);
+    ImportOutcome outcome;
+    outcome.failure = std::move(failure);
+    return outcome;
+}
+
+} // namespace
+
+char delimiterChar(Delimiter delimiter)
+{
+    switch (delimiter) {
+    case Delimiter::Comma:
+        return ',';
+    case Delimiter::Tab:
+        return '\t';
+    case Delimiter::Space:
+        break;
+    }
+    return ' ';
+}
+
+std::string invalidEntryMessage(std::int64_t row, std::int32_t column)
+{
+    return "Row " + formatInteger(row) + " of Column " + formatInteger(column) + " has an invalid entry for analysis.";
+}
+
+ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options)
+{
+    unsigned threadCount = options.threads;
+    if (threadCount == 0) {
+        const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
+        threadCount = static_cast<unsigned>(std::clamp<std::size_t>(content.size() / MinBytesPerThread, 1, cores));
+    }
+
+    // Chunk boundaries are line starts, so each chunk holds whole lines.
+    std::vector<Chunk> chunks;
+    std::size_t begin = 0;
+    for (unsigned k = 0; k < threadCount; ++k) {
+        std::size_t end = content.size();
+        if (k + 1 < threadCount) {
+            const std::size_t target = content.size() / threadCount * (k + 1);
+            end = std::max(begin, target == 0 ? 0 : nextLineStart(content, std::max<std::size_t>(target, 1)));
+        }
+        Chunk chunk;
+        chunk.begin = begin;
+        chunk.end = end;
+        chunks.push_back(chunk);
+        begin = end;
+    }
+
+    runChunks(chunks, [&](Chunk& chunk) { countChunk(content, delimiter, chunk); });
+
+    std::int64_t lineCount = 0;
+    std::int32_t widest = 0;
+    for (Chunk& chunk : chunks) {
+        chunk.firstRow = lineCount + 1;
+        lineCount += chunk.lines;
+        widest = std::max(widest, chunk.maxFields);
+    }
+    if (lineCount > options.maxLines) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::TooManyLines;
+        failure.message = "The file has more than " + formatInteger(options.maxLines)
+                          + " lines, more cases than the program can hold.";
+        return failed(std::move(failure));
+    }
+
+    const std::int32_t numVariables = std::min(widest, DataSet::MaxColumn);
+    std::optional<DataSet> dataSet;
+    try {
+        dataSet.emplace(static_cast<std::int32_t>(lineCount), numVariables + 1);
+    } catch (const std::bad_alloc&) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::OutOfMemory;
+        failure.message = "There is not enough memory for a table of " + formatInteger(lineCount)
+                          + " cases and " + formatInteger(numVariables) + " variables.";
+        return failed(std::move(failure));
+    }
+
+    runChunks(chunks, [&](Chunk& chunk) { readChunk(content, delimiter, chunk, *dataSet); });
+
+    for (const Chunk& chunk : chunks) {
+        if (chunk.failed) {
+            return failed(chunk.failure);
+        }
+    }
+    dataSet->setNumVariables(numVariables);
+    ImportOutcome outcome;
+    outcome.dataSet = std::move(dataSet);
+    return outcome;
+}
+
+ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options)
+{
+    try {
+        const MappedFile file(path);
+        return importDataBuffer(file.bytes(), delimiter, options);
+    } catch (const FileError& error) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::FileError;
+        failure.message = error.what();
+        return failed(std::move(failure));
+    } catch (const std::bad_alloc&) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::OutOfMemory;
+        failure.message = "There is not enough memory to read the file " + path + ".";
+        return failed(std::move(failure));
+    }
+}
+
+std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSet)
+{
+    std::string text;
+    text += "Opened the text file: ";
+    text += fileName;
+    text += "\r\nNumber of Cases: ";
+    text += formatInteger(dataSet.NumCases());
+    text += "\r\nNumber of Variables: ";
+    text += formatInteger(dataSet.NumVariables());
+    text += "\r\n\r\n\r\n";
+    return text;
+}
+
+} // namespace orvalis

@@ -1,0 +1,67 @@
+// Import of delimited numeric text files into a DataSet, and the import summary text.
+#pragma once
+
+#include "data/DataSet.h"
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvalis {
+
+enum class Delimiter { Space, Comma, Tab };
+
+// The delimiter character: ' ', ',' or '\t'.
+char delimiterChar(Delimiter delimiter);
+
+struct ImportFailure {
+    enum class Kind {
+        InvalidEntry,  // a field that is neither a number nor a missing-value marker
+        OutOfRange,    // a number beyond the single-precision range
+        TooManyFields, // a line with more than 1000 fields
+        TooManyLines,  // more lines than a 32-bit count holds
+        FileError,     // the file could not be opened or read
+        OutOfMemory,   // the table could not be allocated
+    };
+    Kind kind = Kind::InvalidEntry;
+    std::int64_t row = 0;    // 1-based line of the field, where there is one
+    std::int32_t column = 0; // 1-based field position, where there is one
+    std::string message;     // the sentence shown to the user
+};
+
+// Either the new data set or why there is none. A failed import produces no
+// partial table: the caller keeps whatever it had.
+struct ImportOutcome {
+    std::optional<DataSet> dataSet;
+    ImportFailure failure;
+    bool ok() const { return dataSet.has_value(); }
+};
+
+struct ImportOptions {
+    // Reading threads; 0 picks one per core for large inputs. The outcome
+    // (table, counts and the failure reported) is the same for any count.
+    unsigned threads = 0;
+    // The most lines a file may have; lower only in tests.
+    std::int64_t maxLines = std::numeric_limits<std::int32_t>::max();
+};
+
+// Imports the bytes of a data file. Lines end at CR, CR LF or a lone LF; every
+// line is a case, a blank line included; the file's last line needs no line
+// end. Each occurrence of the delimiter separates two fields. The first failure
+// in file order (row, then column) is the one reported.
+ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {});
+
+// Reads the file at path (bytes of the local file system) and imports it.
+// A file that cannot be opened or read is a FileError failure naming the path.
+ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options = {});
+
+// The five-line summary the import appends to the output log, each line ending
+// in CR LF: "Opened the text file: <fileName>", the two counts, two empty lines.
+std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSet);
+
+// "Row r of Column c has an invalid entry for analysis."
+std::string invalidEntryMessage(std::int64_t row, std::int32_t column);
+
+} // namespace orvalis

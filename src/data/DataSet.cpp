@@ -1,0 +1,29 @@
+// The data set's storage and its checked cell access.
+#include "data/DataSet.h"
+
+#include "common/RuntimeErrors.h"
+
+namespace orvalis {
+
+DataSet::DataSet(std::int32_t numCases, std::int32_t storedColumns)
+    : m_cells((static_cast<std::size_t>(numCases) + 1) * static_cast<std::size_t>(storedColumns), 0.0f),
+      m_numCases(numCases),
+      m_storedColumns(storedColumns),
+      m_hasStorage(true)
+{
+}
+
+float DataSet::DataTable(std::int32_t row, std::int32_t column) const
+{
+    if (!m_hasStorage) {
+        throw SubscriptError("Subscript out of range: no data file has been imported.");
+    }
+    checkSubscript(row, 0, m_numCases, "row");
+    checkSubscript(column, 0, MaxColumn, "column");
+    if (column >= m_storedColumns) {
+        return 0.0f;
+    }
+    return rowData(row)[column];
+}
+
+} // namespace orvalis

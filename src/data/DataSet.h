@@ -1,0 +1,57 @@
+// The data set: the table of single-precision values the import fills and every analysis reads.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace orvalis {
+
+// One imported data set. Rows 0..NumCases() are cases (row 0 unused), columns
+// 0..1000 are variables (column 0 unused). Only the columns a file uses are
+// stored; a column beyond them reads as 0, exactly as an unfilled cell does.
+// A default-constructed DataSet has no storage: reading a cell of it throws.
+class DataSet {
+public:
+    // The code of a missing cell; a cell is missing when it equals this exactly.
+    static constexpr float MissingValue = 9999999.0f;
+    // The largest column index (the table holds at most 1000 variables).
+    static constexpr std::int32_t MaxColumn = 1000;
+
+    DataSet() = default;
+    // A zero-filled table of rows 0..numCases and columns 0..storedColumns-1
+    // (storedColumns at least 1, at most MaxColumn + 1). Throws std::bad_alloc.
+    DataSet(std::int32_t numCases, std::int32_t storedColumns);
+
+    std::int32_t NumCases() const { return m_numCases; }
+    std::int32_t NumVariables() const { return m_numVariables; }
+    void setNumVariables(std::int32_t count) { m_numVariables = count; }
+
+    // False until an import has allocated the table.
+    bool hasStorage() const { return m_hasStorage; }
+    // Columns held per row (1 + the widest line's field count).
+    std::int32_t storedColumns() const { return m_storedColumns; }
+
+    // DataTable[row][column]. Throws SubscriptError when the table has no
+    // storage, row is outside 0..NumCases() or column outside 0..1000.
+    float DataTable(std::int32_t row, std::int32_t column) const;
+
+    static bool isMissing(float value) { return value == MissingValue; }
+
+    // Direct access for the import and fast readers: storedColumns() floats.
+    float* rowData(std::int32_t row) { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
+    const float* rowData(std::int32_t row) const
+    {
+        return m_cells.data() + static_cast<std::size_t>(row) * stride();
+    }
+
+private:
+    std::size_t stride() const { return static_cast<std::size_t>(m_storedColumns); }
+
+    std::vector<float> m_cells;
+    std::int32_t m_numCases = 0;
+    std::int32_t m_numVariables = 0;
+    std::int32_t m_storedColumns = 0;
+    bool m_hasStorage = false;
+};
+
+} // namespace orvalis

@@ -1,0 +1,144 @@
+// Field classification and conversion: a single scan with an exact fast path.
+#include "data/FieldParser.h"
+
+#include "data/DataSet.h"
+
+#include <fast_float/fast_float.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace orvalis {
+namespace {
+
+// Powers of ten that a double holds exactly (Clinger's fast path).
+constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The smallest magnitude that rounds to infinity in single precision: the
+// largest float plus half a unit in its last place.
+constexpr double FloatOverflowThreshold = 0x1.ffffffp+127;
+
+bool isDigit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+} // namespace
+
+FieldKind parseField(std::string_view field, float& value)
+{
+    if (field.empty() || field == "." || field == " ") {
+        value = DataSet::MissingValue;
+        return FieldKind::Missing;
+    }
+    const char* p = field.data();
+    const char* end = p + field.size();
+    while (p < end && *p == ' ') {
+        ++p;
+    }
+    while (end > p && end[-1] == ' ') {
+        --end;
+    }
+    if (p == end) {
+        return FieldKind::Invalid;
+    }
+
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    const char* numberStart = p;
+
+    // Scan the syntax and, on the way, gather up to 19 significant digits.
+    std::uint64_t mantissa = 0;
+    int significant = 0;     // digits taken into mantissa (leading zeros skipped)
+    int droppedDigits = 0;   // significant digits beyond the 19th
+    int fractionDigits = 0;  // digits taken into mantissa after the point
+    int digitCount = 0;
+    bool seenPoint = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (isDigit(c)) {
+            ++digitCount;
+            if (significant == 0 && c == '0') {
+                if (seenPoint) {
+                    ++fractionDigits;
+                }
+                continue;
+            }
+            if (significant < 19) {
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+                ++significant;
+                if (seenPoint) {
+                    ++fractionDigits;
+                }
+            } else {
+                ++droppedDigits;
+            }
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (digitCount == 0) {
+        return FieldKind::Invalid;
+    }
+    const char* mantissaEnd = p;
+    int exponent = 0;
+    if (p < end) {
+        if (*p != 'e' && *p != 'E') {
+            return FieldKind::Invalid;
+        }
+        ++p;
+        bool exponentNegative = false;
+        if (p < end && (*p == '+' || *p == '-')) {
+            exponentNegative = *p == '-';
+            ++p;
+        }
+        if (p == end) {
+            return FieldKind::Invalid;
+        }
+        for (; p < end; ++p) {
+            if (!isDigit(*p)) {
+                return FieldKind::Invalid;
+            }
+            if (exponent < 100000) {
+                exponent = exponent * 10 + (*p - '0');
+            }
+        }
+        if (exponentNegative) {
+            exponent = -exponent;
+        }
+    }
+    (void)mantissaEnd;
+
+    double magnitude = 0;
+    const int decimalExponent = exponent - fractionDigits;
+    if (mantissa == 0) {
+        magnitude = 0;
+    } else if (droppedDigits == 0 && mantissa <= (std::uint64_t{1} << 53) && decimalExponent >= -22
+               && decimalExponent <= 22) {
+        // Both operands are exact, so one IEEE operation rounds correctly.
+        const double m = static_cast<double>(mantissa);
+        magnitude = decimalExponent >= 0 ? m * ExactPowersOfTen[decimalExponent]
+                                         : m / ExactPowersOfTen[-decimalExponent];
+    } else {
+        // The syntax is already known to be right; fast_float does the rest exactly.
+        const auto result = fast_float::from_chars(numberStart, end, magnitude, fast_float::chars_format::general);
+        if (result.ptr != end) {
+            return FieldKind::Invalid;
+        }
+    }
+    if (!(std::fabs(magnitude) < FloatOverflowThreshold)) {
+        return FieldKind::OutOfRange;
+    }
+    const float single = static_cast<float>(magnitude);
+    value = negative ? -single : single;
+    return FieldKind::Number;
+}
+
+} // namespace orvalis
