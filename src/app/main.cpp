@@ -1,0 +1,15 @@
+// The desktop program: builds the Qt platform and shows the main window.
+#include "platform/QtPlatform.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvalis"));
+    orvalis::QtPlatform platform;
+    orvalis::frmMain window(platform);
+    window.show();
+    return QApplication::exec();
+}

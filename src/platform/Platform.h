@@ -1,0 +1,46 @@
+// The platform services windows rely on: message boxes, clipboard, clock, event processing, random seed.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace orvalis {
+
+// What the windows take from the desktop, gathered behind one interface so
+// that tests can answer message boxes, own the clipboard and drive the clock.
+class Platform {
+public:
+    enum class Buttons { Ok, YesNoCancel };
+    enum class Answer { Ok, Yes, No, Cancel };
+
+    virtual ~Platform() = default;
+
+    // A modal message box with the warning icon; blocks until answered and
+    // returns the button pressed (Cancel when the box is closed otherwise).
+    virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons) = 0;
+
+    // The system clipboard, plain text only. clipboardText() is empty when the
+    // clipboard holds no text.
+    virtual void clearClipboard() = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+    virtual QString clipboardText() = 0;
+
+    // Elapsed time in seconds, with fractions, from an arbitrary origin.
+    virtual double clockSeconds() = 0;
+    // Processes pending window events and returns.
+    virtual void processEvents() = 0;
+
+    // A fresh seed for the random generator (taken from the clock).
+    virtual std::uint64_t randomSeed() = 0;
+
+    // Shorthand for the one-button warning.
+    void warn(QWidget* parent, const QString& text, const QString& title)
+    {
+        messageBox(parent, text, title, Buttons::Ok);
+    }
+};
+
+} // namespace orvalis

@@ -1,0 +1,70 @@
+// QtPlatform: QMessageBox, QClipboard, QElapsedTimer and the Qt event loop.
+#include "platform/QtPlatform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QMessageBox>
+
+namespace orvalis {
+
+QtPlatform::QtPlatform()
+{
+    m_clock.start();
+}
+
+Platform::Answer QtPlatform::messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
+    if (buttons == Buttons::Ok) {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+    } else {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+}
+
+void QtPlatform::clearClipboard()
+{
+    QGuiApplication::clipboard()->clear();
+}
+
+void QtPlatform::setClipboardText(const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+QString QtPlatform::clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
+double QtPlatform::clockSeconds()
+{
+    return static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
+}
+
+void QtPlatform::processEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+std::uint64_t QtPlatform::randomSeed()
+{
+    return static_cast<std::uint64_t>(QDateTime::currentMSecsSinceEpoch()) * 1000003u
+           ^ static_cast<std::uint64_t>(m_clock.nsecsElapsed());
+}
+
+} // namespace orvalis

@@ -1,0 +1,26 @@
+// The platform services provided by Qt.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QElapsedTimer>
+
+namespace orvalis {
+
+class QtPlatform final : public Platform {
+public:
+    QtPlatform();
+
+    Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons) override;
+    void clearClipboard() override;
+    void setClipboardText(const QString& text) override;
+    QString clipboardText() override;
+    double clockSeconds() override;
+    void processEvents() override;
+    std::uint64_t randomSeed() override;
+
+private:
+    QElapsedTimer m_clock;
+};
+
+} // namespace orvalis

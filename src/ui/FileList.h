@@ -1,0 +1,28 @@
+// A file list: the files of one directory that match a wildcard pattern.
+#pragma once
+
+#include <QListWidget>
+
+namespace orvalis {
+
+// Lists the regular files of path() whose names match pattern() (case as the
+// file system has it, so "*.txt" does not list "A.TXT"), sorted by name.
+class FileList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileList(QWidget* parent = nullptr);
+
+    QString path() const { return m_path; }
+    QString pattern() const { return m_pattern; }
+    // Returns false, changing nothing, when directory cannot be read.
+    bool setPath(const QString& directory);
+    void setPattern(const QString& pattern);
+    // Lists the directory again.
+    void refresh();
+
+private:
+    QString m_path;
+    QString m_pattern = QStringLiteral("*.*");
+};
+
+} // namespace orvalis

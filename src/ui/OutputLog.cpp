@@ -1,0 +1,106 @@
+// OutputLog on a QPlainTextEdit.
+#include "ui/OutputLog.h"
+
+#include "platform/Platform.h"
+
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace orvalis {
+
+OutputLog::OutputLog(QPlainTextEdit* textBox) : m_textBox(textBox) {}
+
+QPlainTextEdit* OutputLog::createTextBox(QWidget* parent)
+{
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName("txtOutput");
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setReadOnly(false);
+    // Undoing would take back whole reports; the log has no undo.
+    box->setUndoRedoEnabled(false);
+    return box;
+}
+
+QString OutputLog::toBoxLineBreaks(const QString& text)
+{
+    QString out = text;
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
+void OutputLog::append(const QString& block)
+{
+    QTextCursor end(m_textBox->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(toBoxLineBreaks(block));
+    QTextCursor start(m_textBox->document());
+    m_textBox->setTextCursor(start);
+    m_textBox->verticalScrollBar()->setValue(0);
+    m_textBox->horizontalScrollBar()->setValue(0);
+}
+
+QString OutputLog::readAll() const
+{
+    QString text = m_textBox->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+void OutputLog::replaceAll(const QString& text)
+{
+    m_textBox->setPlainText(toBoxLineBreaks(text));
+}
+
+QString OutputLog::selectedText() const
+{
+    // QTextCursor marks line breaks in a selection with U+2029.
+    QString text = m_textBox->textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+void OutputLog::cut(Platform& platform, bool focusOnLog)
+{
+    platform.clearClipboard();
+    if (!focusOnLog) {
+        return;
+    }
+    platform.setClipboardText(selectedText());
+    QTextCursor cursor = m_textBox->textCursor();
+    cursor.removeSelectedText();
+    m_textBox->setTextCursor(cursor);
+}
+
+void OutputLog::copy(Platform& platform, bool focusOnLog)
+{
+    platform.clearClipboard();
+    if (focusOnLog) {
+        platform.setClipboardText(selectedText());
+    }
+}
+
+void OutputLog::paste(Platform& platform, bool focusOnLog)
+{
+    if (!focusOnLog) {
+        return;
+    }
+    const QString text = toBoxLineBreaks(platform.clipboardText());
+    QTextCursor cursor = m_textBox->textCursor();
+    cursor.insertText(text);
+    m_textBox->setTextCursor(cursor);
+}
+
+void OutputLog::clear()
+{
+    m_textBox->clear();
+}
+
+} // namespace orvalis

@@ -1,0 +1,118 @@
+// frmMain: the main window with the data-file picker, the import, the output log and the menus.
+#pragma once
+
+#include "data/DataSet.h"
+#include "ui/OutputLog.h"
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace orvalis {
+
+class DirectoryList;
+class FileList;
+class Platform;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(Platform& platform, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The full path of the data file picked last; empty until the first pick.
+    QString m_strFileName;
+
+    // The imported data set (no storage before the first import).
+    const DataSet& dataSet() const { return m_dataSet; }
+    OutputLog& outputLog() { return m_outputLog; }
+
+    // The analysis dialogs, created on first use and discarded by an import.
+    // A factory builds each; until the real dialogs exist it is a placeholder.
+    using DialogFactory = std::function<QDialog*(frmMain&)>;
+    void setDescriptivesFactory(DialogFactory factory) { m_descriptivesFactory = std::move(factory); }
+    void setESBootstrapFactory(DialogFactory factory) { m_esBootstrapFactory = std::move(factory); }
+    QDialog* descriptivesDialog() const { return m_frmDescriptives; }
+    QDialog* esBootstrapDialog() const { return m_frmESBootstrap; }
+
+    // Handlers.
+    void cmdImportData_Click();
+    void cmbFileType_Click(int index);
+    void drvDrive_Change(int index);
+    void dirDirectory_Change(const QString& path);
+    void filFile_Click(const QString& name);
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuClearOutput_Click();
+    void mnuNavigateDataFile_Click();
+    void mnuDescriptives_Click();
+    void mnuESBootstrap_Click();
+    void mnuOpenOutput_Click();
+    void mnuSaveOutput_Click();
+    void mnuExit_Click();
+
+    // Controls, named as in the design.
+    QGroupBox* fraSelectData = nullptr;
+    DirectoryList* dirDirectory = nullptr;
+    FileList* filFile = nullptr;
+    QComboBox* drvDrive = nullptr;
+    QLabel* lblSelectedFile = nullptr;
+    QPushButton* cmdImportData = nullptr;
+    QLabel* lblSelectedFileLabel = nullptr;
+    QGroupBox* fraTypeOfDelimiter = nullptr;
+    QRadioButton* optSpace = nullptr;
+    QRadioButton* optComma = nullptr;
+    QRadioButton* optTab = nullptr;
+    QLabel* lblCurrentFileLabel = nullptr;
+    QLabel* lblCurrentFile = nullptr;
+    QComboBox* cmbFileType = nullptr;
+    QGroupBox* fraOutput = nullptr;
+    QPlainTextEdit* txtOutput = nullptr;
+
+    QAction* mnuOpenOutput = nullptr;
+    QAction* mnuSaveOutput = nullptr;
+    QAction* mnuExit = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuClearOutput = nullptr;
+    QAction* mnuNavigateDataFile = nullptr;
+    QAction* mnuDescriptives = nullptr;
+    QAction* mnuESBootstrap = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void fillDrives();
+    void layoutControls();
+    // The focus condition of the Edit commands: the log is the focused control.
+    bool focusOnLog() const;
+    void discardAnalysisDialogs();
+    void showDialog(QPointer<QDialog>& slot, const DialogFactory& factory, const QString& caption);
+
+    Platform& m_platform;
+    DataSet m_dataSet;
+    OutputLog m_outputLog;
+    QPointer<QDialog> m_frmDescriptives;
+    QPointer<QDialog> m_frmESBootstrap;
+    QPointer<QDialog> m_frmNavigate;
+    DialogFactory m_descriptivesFactory;
+    DialogFactory m_esBootstrapFactory;
+};
+
+} // namespace orvalis
