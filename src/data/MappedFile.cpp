@@ -50,11 +50,9 @@ MappedFile::MappedFile(const std::string& path)
     if (S_ISDIR(info.st_mode)) {
         fail(path, EISDIR);
     }
-    if (S_ISREG(info.st_mode)) {
+    // Files of size 0 may still have content (/proc), so they are read.
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
         m_size = static_cast<std::size_t>(info.st_size);
-        if (m_size == 0) {
-            return;
-        }
         // Populating the mapping up front costs less than a page fault per page
         // in the parsing threads.
         void* mapping = ::mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);

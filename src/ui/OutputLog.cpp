@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -17,7 +18,16 @@ QPlainTextEdit* OutputLog::createTextBox(QWidget* parent)
 {
     auto* box = new QPlainTextEdit(parent);
     box->setObjectName("txtOutput");
-    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The reports line their columns up with blanks, so the font must be
+    // fixed-pitch even where the platform theme names no fixed font.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFontMetrics metrics(font);
+    if (metrics.horizontalAdvance(QLatin1Char('i')) != metrics.horizontalAdvance(QLatin1Char('W'))) {
+        font.setFamily(QStringLiteral("monospace"));
+        font.setStyleHint(QFont::Monospace);
+        font.setFixedPitch(true);
+    }
+    box->setFont(font);
     box->setLineWrapMode(QPlainTextEdit::NoWrap);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

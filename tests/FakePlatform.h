@@ -1,0 +1,60 @@
+// A Platform for tests: records message boxes, answers from a queue, owns a clipboard and a clock.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace orvalis::test {
+
+class FakePlatform : public Platform {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        Buttons buttons;
+    };
+
+    Answer messageBox(QWidget*, const QString& text, const QString& title, Buttons buttons) override
+    {
+        messages.push_back({text, title, buttons});
+        if (!answers.empty()) {
+            const Answer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+
+    void clearClipboard() override
+    {
+        clipboard.reset();
+        ++clipboardClears;
+    }
+    void setClipboardText(const QString& text) override { clipboard = text; }
+    QString clipboardText() override { return clipboard.value_or(QString()); }
+
+    double clockSeconds() override { return now; }
+    void processEvents() override
+    {
+        ++eventPasses;
+        now += tick;
+    }
+    std::uint64_t randomSeed() override { return seed; }
+
+    std::vector<Message> messages;
+    std::deque<Answer> answers;
+    // Empty when the clipboard holds no text.
+    std::optional<QString> clipboard;
+    int clipboardClears = 0;
+    double now = 0;
+    double tick = 0.01;
+    int eventPasses = 0;
+    std::uint64_t seed = 12345;
+};
+
+} // namespace orvalis::test

@@ -1,0 +1,131 @@
+// orvalis-cli: the summary and dump commands, exit codes, usage errors.
+#include "cli/CliApp.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace orvalis::cli {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun run(const std::vector<std::string>& args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(Cli, SummaryAndDumpWithEachDelimiter)
+{
+    test::TempDir dir;
+    const std::string space = dir.write("s.txt", "3.5 -2\r\n. 12345678\r\n\r\n1 2 3");
+    const std::string comma = dir.write("c.dat", "1,,3\n4,5\n");
+    const std::string tab = dir.write("t.txt", "0.1\t \t1e3\r");
+
+    CliRun r = run({space, "summary"});
+    EXPECT_EQ(r.status, ExitSuccess);
+    EXPECT_EQ(r.out, "Opened the text file: " + space + "\nNumber of Cases: 4\nNumber of Variables: 3\n\n\n");
+    EXPECT_EQ(r.err, "");
+
+    r = run({space, "dump"});
+    EXPECT_EQ(r.status, ExitSuccess);
+    EXPECT_EQ(r.out, "3.5\t-2\t0\n.\t1.234568E+07\t0\n0\t0\t0\n1\t2\t3\n");
+
+    r = run({"--delimiter", "comma", comma, "dump"});
+    EXPECT_EQ(r.out, "1\t.\t3\n4\t5\t0\n");
+    r = run({"--delimiter=tab", tab, "dump"});
+    EXPECT_EQ(r.out, "0.1\t.\t1000\n");
+    // The default delimiter is the blank: the comma file is one invalid field per line.
+    r = run({comma, "dump"});
+    EXPECT_EQ(r.status, ExitFailure);
+}
+
+TEST(Cli, EmptyFileAndBlankLines)
+{
+    test::TempDir dir;
+    CliRun r = run({dir.write("e.txt", ""), "dump"});
+    EXPECT_EQ(r.status, ExitSuccess);
+    EXPECT_EQ(r.out, "");
+    r = run({dir.write("b.txt", "\n\n"), "dump"});
+    EXPECT_EQ(r.out, "\n\n");
+}
+
+TEST(Cli, FailedImportsGoToStandardErrorWithStatusOne)
+{
+    test::TempDir dir;
+    const std::string bad = dir.write("bad.txt", "1 2 3\n1 2 3\n1 2 3\n1 2 3\n1 2 NA\n");
+    CliRun r = run({bad, "summary"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Row 5 of Column 3 has an invalid entry for analysis.\n");
+
+    const std::string missing = (dir.path() / "none.txt").string();
+    r = run({missing, "dump"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.err, "The file " + missing + " could not be read: No such file or directory.\n");
+}
+
+TEST(Cli, UsageErrorsGiveStatusTwo)
+{
+    test::TempDir dir;
+    const std::string file = dir.write("f.txt", "1\n");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {file},
+        {file, "frobnicate"},
+        {file, "summary", "extra"},
+        {"--delimiter", "semicolon", file, "summary"},
+        {"--delimiter"},
+        {"--colour", file, "summary"},
+    };
+    for (const auto& args : cases) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.status, ExitUsage) << (args.empty() ? "" : args.back());
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("usage: orvalis-cli"), std::string::npos);
+    }
+    const CliRun help = run({"--help"});
+    EXPECT_EQ(help.status, ExitSuccess);
+    EXPECT_EQ(help.out.rfind("usage: orvalis-cli", 0), 0u);
+}
+
+TEST(Cli, TheProgramItselfExitsWithTheSameStatus)
+{
+    test::TempDir dir;
+    const std::string good = dir.write("g.txt", "1 2\n");
+    const std::string bad = dir.write("b.txt", "x\n");
+    struct Case {
+        std::string arguments;
+        int status;
+    };
+    const Case cases[] = {
+        {"'" + good + "' summary", 0},
+        {"'" + bad + "' summary", 1},
+        {"'" + good + "' nonsense", 2},
+    };
+    for (const Case& c : cases) {
+        const std::string command = std::string(ORVALIS_CLI_PATH) + " " + c.arguments + " >/dev/null 2>&1";
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), c.status) << c.arguments;
+    }
+}
+
+TEST(Cli, UnixLineEnds)
+{
+    EXPECT_EQ(toUnixLineEnds("a\r\nb\r\n\r\n"), "a\nb\n\n");
+    EXPECT_EQ(toUnixLineEnds("a\rb"), "a\rb");
+}
+
+} // namespace
+} // namespace orvalis::cli

@@ -1,0 +1,431 @@
+// The import: line ends, fields, the table's cells and counts, failures and their messages, files.
+#include "common/RuntimeErrors.h"
+#include "data/DataImport.h"
+#include "data/FieldParser.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <regex>
+#include <sys/stat.h>
+
+namespace orvalis {
+namespace {
+
+constexpr float M = DataSet::MissingValue;
+
+DataSet importOk(std::string_view content, char delimiter = ' ', unsigned threads = 1)
+{
+    ImportOptions options;
+    options.threads = threads;
+    ImportOutcome outcome = importDataBuffer(content, delimiter, options);
+    EXPECT_TRUE(outcome.ok()) << outcome.failure.message;
+    return outcome.ok() ? std::move(*outcome.dataSet) : DataSet();
+}
+
+ImportFailure importFails(std::string_view content, char delimiter = ' ', unsigned threads = 1)
+{
+    ImportOptions options;
+    options.threads = threads;
+    ImportOutcome outcome = importDataBuffer(content, delimiter, options);
+    EXPECT_FALSE(outcome.ok());
+    return outcome.failure;
+}
+
+// Rows 1..NumCases of columns 1..NumVariables.
+std::vector<std::vector<float>> cells(const DataSet& dataSet)
+{
+    std::vector<std::vector<float>> rows;
+    for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+        std::vector<float> row;
+        for (std::int32_t c = 1; c <= dataSet.NumVariables(); ++c) {
+            row.push_back(dataSet.DataTable(r, c));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+using Rows = std::vector<std::vector<float>>;
+
+TEST(DataImport, TableShapesAndCells)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        char delimiter;
+        Rows expected;
+    };
+    const Case cases[] = {
+        {"short line filled with zeros", "1 2 3\r\n4 5\r\n", ' ', {{1, 2, 3}, {4, 5, 0}}},
+        {"trailing delimiter adds a missing field", "1,2,\r\n", ',', {{1, 2, M}}},
+        {"leading blank is a missing first field", " 1 2", ' ', {{M, 1, 2}}},
+        {"two blanks enclose a missing field", "1  2", ' ', {{1, M, 2}}},
+        {"blank field in comma file is missing", "1, ,3", ',', {{1, M, 3}}},
+        {"1,000 is two numbers when comma delimited", "1,000", ',', {{1, 0}}},
+        {"number forms", ".5,5.,+5,1e3, 7 ", ',', {{0.5f, 5, 5, 1000, 7}}},
+        {"9999999 reads as missing", "9999999 1", ' ', {{M, 1}}},
+        {"tab delimited", "1\t\t3\n", '\t', {{1, M, 3}}},
+        {"blank line is a case of zeros", "1 2\r\n\r\n3 4\r\n", ' ', {{1, 2}, {0, 0}, {3, 4}}},
+        {"blank last line", "1\r\n\r\n", ' ', {{1}, {0}}},
+        {"CR alone ends a line", "1\r2\r3", ' ', {{1}, {2}, {3}}},
+        {"LF alone ends a line", "1\n2\n", ' ', {{1}, {2}}},
+        {"LF then CR are two line ends", "1\n\r2", ' ', {{1}, {0}, {2}}},
+        {"CR CR LF", "1\r\r\n2", ' ', {{1}, {0}, {2}}},
+        {"no line end after the last line", "1 2\n3", ' ', {{1, 2}, {3, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DataSet dataSet = importOk(c.content, c.delimiter);
+        EXPECT_EQ(cells(dataSet), c.expected);
+    }
+}
+
+TEST(DataImport, CountsOfEmptyAndBlankFiles)
+{
+    const DataSet empty = importOk("");
+    EXPECT_TRUE(empty.hasStorage());
+    EXPECT_EQ(empty.NumCases(), 0);
+    EXPECT_EQ(empty.NumVariables(), 0);
+    EXPECT_THROW(empty.DataTable(1, 1), SubscriptError);
+
+    const DataSet blanks = importOk("\r\n\n\r");
+    EXPECT_EQ(blanks.NumCases(), 3);
+    EXPECT_EQ(blanks.NumVariables(), 0);
+    EXPECT_EQ(blanks.DataTable(3, 1), 0.0f);
+}
+
+TEST(DataImport, CellAccessBeyondStoredColumnsReadsZero)
+{
+    const DataSet dataSet = importOk("1 2\n");
+    EXPECT_EQ(dataSet.storedColumns(), 3);
+    EXPECT_EQ(dataSet.DataTable(1, 2), 2.0f);
+    EXPECT_EQ(dataSet.DataTable(1, 3), 0.0f);
+    EXPECT_EQ(dataSet.DataTable(1, 1000), 0.0f);
+    EXPECT_EQ(dataSet.DataTable(0, 0), 0.0f);
+    EXPECT_THROW(dataSet.DataTable(1, 1001), SubscriptError);
+    EXPECT_THROW(dataSet.DataTable(2, 1), SubscriptError);
+    EXPECT_THROW(dataSet.DataTable(-1, 1), SubscriptError);
+    EXPECT_THROW(DataSet().DataTable(0, 0), SubscriptError);
+}
+
+TEST(DataImport, FailuresAndTheirMessages)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        char delimiter;
+        ImportFailure::Kind kind;
+        std::string message;
+    };
+    const std::string thousandOne = std::string(1000, ',') + "\n";
+    const Case cases[] = {
+        {"invalid entry at line 5 field 3", "1 2 3\n1 2 3\n1 2 3\n1 2 3\n1 2 x\n1 2 3\n", ' ',
+         ImportFailure::Kind::InvalidEntry, "Row 5 of Column 3 has an invalid entry for analysis."},
+        {"1,000 is invalid when space delimited", "1,000", ' ', ImportFailure::Kind::InvalidEntry,
+         "Row 1 of Column 1 has an invalid entry for analysis."},
+        {"two blanks in a comma file", "1,  ,3", ',', ImportFailure::Kind::InvalidEntry,
+         "Row 1 of Column 2 has an invalid entry for analysis."},
+        {"NUL byte", std::string("1 \0 3", 5), ' ', ImportFailure::Kind::InvalidEntry,
+         "Row 1 of Column 2 has an invalid entry for analysis."},
+        {"non-ASCII bytes", "1\n\xe9t\xe9", ' ', ImportFailure::Kind::InvalidEntry,
+         "Row 2 of Column 1 has an invalid entry for analysis."},
+        {"beyond single precision", "1 1e39", ' ', ImportFailure::Kind::OutOfRange,
+         "Row 1 of Column 2 holds a number beyond the single-precision range (about 3.4E+38)."},
+        {"1001 fields", "1\n" + thousandOne, ',', ImportFailure::Kind::TooManyFields,
+         "Row 2 has more than 1000 fields; at most 1000 variables can be imported."},
+        {"an invalid field before field 1001 comes first", "1,x" + thousandOne, ',',
+         ImportFailure::Kind::InvalidEntry, "Row 1 of Column 2 has an invalid entry for analysis."},
+        {"1001 fields on an earlier line than the invalid field", thousandOne + "x\n", ',',
+         ImportFailure::Kind::TooManyFields,
+         "Row 1 has more than 1000 fields; at most 1000 variables can be imported."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (unsigned threads : {1u, 2u, 3u}) {
+            const ImportFailure failure = importFails(c.content, c.delimiter, threads);
+            EXPECT_EQ(failure.kind, c.kind);
+            EXPECT_EQ(failure.message, c.message);
+        }
+    }
+}
+
+TEST(DataImport, ThousandFieldsAreTheLimit)
+{
+    const DataSet dataSet = importOk(std::string(999, ',') + "7\n", ',');
+    EXPECT_EQ(dataSet.NumVariables(), 1000);
+    EXPECT_EQ(dataSet.DataTable(1, 1000), 7.0f);
+    EXPECT_EQ(dataSet.DataTable(1, 999), M);
+}
+
+TEST(DataImport, MoreLinesThanTheCountHolds)
+{
+    ImportOptions options;
+    options.maxLines = 3;
+    EXPECT_TRUE(importDataBuffer("1\n2\n3\n", ' ', options).ok());
+    const ImportOutcome outcome = importDataBuffer("1\n2\n3\n4", ' ', options);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.failure.kind, ImportFailure::Kind::TooManyLines);
+    EXPECT_EQ(outcome.failure.message, "The file has more than 3 lines, more cases than the program can hold.");
+}
+
+TEST(DataImport, SummaryText)
+{
+    const DataSet dataSet = importOk("1 2 3\n4 5\n");
+    EXPECT_EQ(FormatImportSummary("/home/ann/data/study.txt", dataSet),
+              "Opened the text file: /home/ann/data/study.txt\r\nNumber of Cases: 2\r\n"
+              "Number of Variables: 3\r\n\r\n\r\n");
+    EXPECT_EQ(FormatImportSummary("e.txt", importOk("")),
+              "Opened the text file: e.txt\r\nNumber of Cases: 0\r\nNumber of Variables: 0\r\n\r\n\r\n");
+}
+
+// ---- the fast import against a straightforward one ------------------------
+
+// The field rule written plainly: a regular expression and strtod.
+FieldKind referenceField(const std::string& field, float& value)
+{
+    if (field.empty() || field == "." || field == " ") {
+        value = M;
+        return FieldKind::Missing;
+    }
+    static const std::regex number(R"( *[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)? *)");
+    if (field.find('\0') != std::string::npos || !std::regex_match(field, number)) {
+        return FieldKind::Invalid;
+    }
+    const double d = std::strtod(field.c_str(), nullptr);
+    if (std::fabs(d) >= 0x1.ffffffp+127) {
+        return FieldKind::OutOfRange;
+    }
+    value = static_cast<float>(d);
+    return FieldKind::Number;
+}
+
+struct ReferenceResult {
+    bool ok = true;
+    std::int64_t row = 0;
+    std::int32_t column = 0;
+    Rows rows;
+    std::int32_t numVariables = 0;
+};
+
+// Line by line, field by field, as the format describes it.
+ReferenceResult referenceImport(const std::string& content, char delimiter)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    bool pending = false;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            pending = false;
+            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            line.push_back(c);
+            pending = true;
+        }
+    }
+    if (pending) {
+        lines.push_back(line);
+    }
+    ReferenceResult result;
+    for (const std::string& text : lines) {
+        if (!text.empty()) {
+            const auto fields = static_cast<std::int32_t>(std::count(text.begin(), text.end(), delimiter) + 1);
+            result.numVariables = std::max(result.numVariables, std::min(fields, 1000));
+        }
+    }
+    for (std::size_t r = 0; r < lines.size(); ++r) {
+        std::vector<float> row(static_cast<std::size_t>(result.numVariables), 0.0f);
+        if (!lines[r].empty()) {
+            std::size_t start = 0;
+            for (std::int32_t c = 1;; ++c) {
+                const std::size_t stop = lines[r].find(delimiter, start);
+                const std::string field = lines[r].substr(start, stop == std::string::npos ? std::string::npos : stop - start);
+                float value = 0;
+                if (c > 1000 || referenceField(field, value) != FieldKind::Number) {
+                    if (c > 1000 || referenceField(field, value) != FieldKind::Missing) {
+                        result.ok = false;
+                        result.row = static_cast<std::int64_t>(r) + 1;
+                        result.column = c;
+                        return result;
+                    }
+                }
+                row[static_cast<std::size_t>(c - 1)] = value;
+                if (stop == std::string::npos) {
+                    break;
+                }
+                start = stop + 1;
+            }
+        }
+        result.rows.push_back(row);
+    }
+    return result;
+}
+
+std::string randomContent(std::mt19937& random, char delimiter, bool allowBad)
+{
+    const char* good[] = {"1", "-2.5", "3e2", ".", "", " 4 ", "0.001", "+7.", "12345.678", "9999999", "1e-3"};
+    const char* bad[] = {"x", "1e", "  ", "nan", "1,5", "1e39"};
+    const char* ends[] = {"\r\n", "\n", "\r", "\n\r"};
+    std::string content;
+    const int lines = std::uniform_int_distribution<int>(0, 60)(random);
+    for (int l = 0; l < lines; ++l) {
+        const int fields = std::uniform_int_distribution<int>(0, 8)(random);
+        for (int f = 0; f < fields; ++f) {
+            if (f > 0) {
+                content.push_back(delimiter);
+            }
+            std::string field = good[random() % std::size(good)];
+            if (delimiter == ' ') {
+                field.erase(std::remove(field.begin(), field.end(), ' '), field.end());
+            }
+            if (allowBad && random() % 150 == 0) {
+                field = bad[random() % std::size(bad)];
+                if (delimiter == ',' && field == "1,5") {
+                    field = "1;5";
+                }
+            }
+            content += field;
+        }
+        if (l + 1 < lines || random() % 2 == 0) {
+            content += ends[random() % std::size(ends)];
+        }
+    }
+    return content;
+}
+
+TEST(DataImport, MatchesStraightforwardImportForAnyThreadCount)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 400; ++round) {
+        const char delimiter = " ,\t"[round % 3];
+        const std::string content = randomContent(random, delimiter, round % 2 == 1);
+        const ReferenceResult expected = referenceImport(content, delimiter);
+        for (unsigned threads : {1u, 2u, 3u, 5u}) {
+            ImportOptions options;
+            options.threads = threads;
+            const ImportOutcome outcome = importDataBuffer(content, delimiter, options);
+            ASSERT_EQ(outcome.ok(), expected.ok) << "round " << round << " threads " << threads;
+            if (expected.ok) {
+                ASSERT_EQ(outcome.dataSet->NumVariables(), expected.numVariables) << round;
+                ASSERT_EQ(cells(*outcome.dataSet), expected.rows) << round;
+            } else {
+                ASSERT_EQ(outcome.failure.row, expected.row) << round;
+                ASSERT_EQ(outcome.failure.column, expected.column) << round;
+            }
+        }
+    }
+}
+
+TEST(DataImport, FieldParserMatchesStraightforwardRule)
+{
+    std::mt19937 random(11);
+    const std::string alphabet = "0123456789.eE+- x";
+    for (int round = 0; round < 200000; ++round) {
+        std::string field;
+        const int length = std::uniform_int_distribution<int>(0, 9)(random);
+        for (int k = 0; k < length; ++k) {
+            field.push_back(alphabet[random() % alphabet.size()]);
+        }
+        float fast = 0;
+        float slow = 0;
+        const FieldKind fastKind = parseField(field, fast);
+        const FieldKind slowKind = referenceField(field, slow);
+        ASSERT_EQ(fastKind, slowKind) << '"' << field << '"';
+        if (fastKind == FieldKind::Number) {
+            ASSERT_EQ(fast, slow) << '"' << field << '"';
+        }
+    }
+}
+
+TEST(DataImport, BinaryDataGivesAnOutcomeNotACrash)
+{
+    std::mt19937 random(3);
+    for (int round = 0; round < 200; ++round) {
+        std::string content(static_cast<std::size_t>(random() % 3000), '\0');
+        for (char& c : content) {
+            c = static_cast<char>(random());
+        }
+        for (unsigned threads : {1u, 2u}) {
+            ImportOptions options;
+            options.threads = threads;
+            const ImportOutcome outcome = importDataBuffer(content, ' ', options);
+            EXPECT_TRUE(outcome.ok() || !outcome.failure.message.empty());
+        }
+    }
+}
+
+// ---- files -------------------------------------------------------------------
+
+TEST(DataImportFile, ReadsFilesAndNamesTheOnesItCannotRead)
+{
+    test::TempDir dir;
+    const std::string good = dir.write("good.txt", "1 2\r\n3 4\r\n");
+    const ImportOutcome outcome = ImportDataFile(good, ' ');
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome.dataSet->NumCases(), 2);
+    EXPECT_EQ(outcome.dataSet->DataTable(2, 2), 4.0f);
+
+    const std::string empty = dir.write("empty.txt", "");
+    const ImportOutcome emptyOutcome = ImportDataFile(empty, ' ');
+    ASSERT_TRUE(emptyOutcome.ok());
+    EXPECT_EQ(emptyOutcome.dataSet->NumCases(), 0);
+
+    struct Case {
+        std::string path;
+        std::string message;
+    };
+    const std::string missing = (dir.path() / "missing.txt").string();
+    const Case cases[] = {
+        {missing, "The file " + missing + " could not be read: No such file or directory."},
+        {dir.path().string(), "The file " + dir.path().string() + " could not be read: Is a directory."},
+        {good + "/x", "The file " + good + "/x could not be read: Not a directory."},
+        // Opens, then fails to read (even for root).
+        {"/proc/self/mem", "The file /proc/self/mem could not be read: Input/output error."},
+    };
+    for (const Case& c : cases) {
+        const ImportOutcome failed = ImportDataFile(c.path, ' ');
+        ASSERT_FALSE(failed.ok()) << c.path;
+        EXPECT_EQ(failed.failure.kind, ImportFailure::Kind::FileError);
+        EXPECT_EQ(failed.failure.message, c.message);
+    }
+}
+
+TEST(DataImportFile, FilesWithoutSizeAreReadToTheirEnd)
+{
+    // /proc files report a size of 0 but have content.
+    const ImportOutcome outcome = ImportDataFile("/proc/self/oom_score_adj", ' ');
+    ASSERT_TRUE(outcome.ok()) << outcome.failure.message;
+    EXPECT_EQ(outcome.dataSet->NumCases(), 1);
+    EXPECT_EQ(outcome.dataSet->NumVariables(), 1);
+}
+
+TEST(DataImportFile, SampleFilesImport)
+{
+    const std::string examples = ORVALIS_EXAMPLES_DIR;
+    const ImportOutcome study = ImportDataFile(examples + "/study.txt", ' ');
+    ASSERT_TRUE(study.ok()) << study.failure.message;
+    EXPECT_GE(study.dataSet->NumCases(), 200);
+    EXPECT_EQ(study.dataSet->NumVariables(), 6);
+    int missing = 0;
+    for (std::int32_t r = 1; r <= study.dataSet->NumCases(); ++r) {
+        for (std::int32_t c = 1; c <= 6; ++c) {
+            missing += DataSet::isMissing(study.dataSet->DataTable(r, c)) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(missing, 0);
+    EXPECT_LT(missing, 20);
+    EXPECT_TRUE(ImportDataFile(examples + "/survey.dat", ',').ok());
+    EXPECT_TRUE(ImportDataFile(examples + "/reaction.txt", '\t').ok());
+    EXPECT_TRUE(ImportDataFile(examples + "/growth.dat", ' ').ok());
+}
+
+} // namespace
+} // namespace orvalis

@@ -1,0 +1,180 @@
+// Number text: the general text forms and rounding halves to even.
+#include "common/NumberText.h"
+#include "common/RuntimeErrors.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+namespace orvalis {
+namespace {
+
+struct FloatCase {
+    float value;
+    const char* text;
+};
+
+TEST(NumberText, FloatGeneralForm)
+{
+    const FloatCase cases[] = {
+        {0.0f, "0"},
+        {-0.0f, "0"},
+        {3.5f, "3.5"},
+        {-2.0f, "-2"},
+        {0.1f, "0.1"},
+        {0.25f, "0.25"},
+        {-0.25f, "-0.25"},
+        {100.0f, "100"},
+        {1000000.0f, "1000000"},
+        {1234567.0f, "1234567"},
+        {9999999.0f, "9999999"},
+        {10000000.0f, "1E+07"},
+        {12345678.0f, "1.234568E+07"},
+        // Exact ties at the 8th digit go to even.
+        {12345675.0f, "1.234568E+07"},
+        {12345665.0f, "1.234566E+07"},
+        {123456.625f, "123456.6"},
+        {123456.75f, "123456.8"},
+        {1.0f / 3.0f, "0.3333333"},
+        {-2.0f / 3.0f, "-0.6666667"},
+        {0.0001f, "0.0001"},
+        {0.000123456789f, "0.0001234568"},
+        {0.00001f, "1E-05"},
+        {0.0000123f, "1.23E-05"},
+        {FLT_MAX, "3.402823E+38"},
+        {-FLT_MAX, "-3.402823E+38"},
+        {FLT_MIN, "1.175494E-38"},
+        {39.86346f, "39.86346"},
+        {9.9999999f, "10"},
+        {1.9999999f, "2"},  // 1.99999988...: the rounding carries
+        {9999999.5f, "1E+07"},
+    };
+    for (const FloatCase& c : cases) {
+        EXPECT_EQ(formatFloat(c.value), c.text) << "value " << c.value;
+    }
+}
+
+struct DoubleCase {
+    double value;
+    const char* text;
+};
+
+TEST(NumberText, DoubleGeneralForm)
+{
+    const DoubleCase cases[] = {
+        {0.0, "0"},
+        {-0.0, "0"},
+        {0.1 + 0.2, "0.3"},
+        {1.0 / 3.0, "0.333333333333333"},
+        {-0.25, "-0.25"},
+        {3.0, "3"},
+        {1.581, "1.581"},
+        {123456.625, "123456.625"},
+        {999999999999999.0, "999999999999999"},
+        {1e15, "1E+15"},
+        {123456789012345678.0, "1.23456789012346E+17"},
+        {1e100, "1E+100"},
+        {-1.5e-100, "-1.5E-100"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-05"},
+        {0.12346, "0.12346"},
+        {0.1234567, "0.1234567"},
+    };
+    for (const DoubleCase& c : cases) {
+        EXPECT_EQ(formatDouble(c.value), c.text) << "value " << c.value;
+    }
+}
+
+TEST(NumberText, IntegersArePlainDigits)
+{
+    EXPECT_EQ(formatInteger(0), "0");
+    EXPECT_EQ(formatInteger(-17), "-17");
+    EXPECT_EQ(formatInteger(2147483647), "2147483647");
+    EXPECT_EQ(formatInteger(-9223372036854775807LL - 1), "-9223372036854775808");
+}
+
+TEST(NumberText, RoundDoubleHalvesToEven)
+{
+    struct Case {
+        double value;
+        int decimals;
+        double expected;
+    };
+    const Case cases[] = {
+        {0.125, 2, 0.12},        // exact tie, even neighbour below
+        {0.375, 2, 0.38},        // exact tie, even neighbour above
+        {2.5, 0, 2.0},
+        {3.5, 0, 4.0},
+        {-2.5, 0, -2.0},
+        {-0.375, 2, -0.38},
+        {2.675, 2, 2.67},        // held as 2.67499999999999982236431605997495353221893310546875
+        {1.005, 2, 1.0},         // held just below 1.005
+        {0.1234567, 5, 0.12346},
+        {0.25, 5, 0.25},
+        {123456.625, 3, 123456.625},
+        {123456.6875, 3, 123456.688},
+        {1e20, 3, 1e20},
+        {0.00004, 4, 0.0},
+        {0.00005, 4, 0.0001},    // held as 5.00000000000000023960868011929e-05, above the tie
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(roundHalfEven(c.value, c.decimals), c.expected) << c.value << " to " << c.decimals;
+    }
+}
+
+TEST(NumberText, RoundFloatStaysFloatNearestToTheDecimal)
+{
+    struct Case {
+        float value;
+        int decimals;
+        float expected;
+    };
+    const Case cases[] = {
+        {0.0123456f, 5, 0.01235f},
+        {12.34567f, 3, 12.346f},
+        {0.125f, 2, 0.12f},
+        {0.375f, 2, 0.38f},
+        {2.5f, 0, 2.0f},
+        {0.0495f, 3, 0.049f},    // float 0.0495 is 0.04949999898..., below the tie
+        {0.0505f, 3, 0.051f},    // float 0.0505 is 0.05050000175..., above the tie
+        {39.863461f, 5, 39.86346f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(roundHalfEven(c.value, c.decimals), c.expected) << c.value << " to " << c.decimals;
+    }
+    EXPECT_EQ(formatFloat(roundHalfEven(12.34567f, 3)), "12.346");
+    EXPECT_EQ(formatFloat(roundHalfEven(0.0123456f, 5)), "0.01235");
+    EXPECT_EQ(formatDouble(roundHalfEven(0.1234567, 5)), "0.12346");
+}
+
+TEST(NumberText, NonFiniteValuesAreInvalidOperations)
+{
+    const float nanF = std::numeric_limits<float>::quiet_NaN();
+    const double infD = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(formatFloat(nanF), InvalidOperationError);
+    EXPECT_THROW(formatDouble(-infD), InvalidOperationError);
+    EXPECT_THROW(roundHalfEven(nanF, 2), InvalidOperationError);
+    EXPECT_THROW(roundHalfEven(infD, 2), InvalidOperationError);
+}
+
+TEST(NumberText, LocaleDoesNotChangeADigit)
+{
+    const char* locales[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "C.UTF-8"};
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous != nullptr ? previous : "C";
+    for (const char* name : locales) {
+        if (std::setlocale(LC_ALL, name) == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(formatFloat(1234.5f), "1234.5") << name;
+        EXPECT_EQ(formatDouble(-0.125), "-0.125") << name;
+        EXPECT_EQ(roundHalfEven(2.345, 2), 2.35) << name;
+    }
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+} // namespace
+} // namespace orvalis
