@@ -1,0 +1,145 @@
+// Import speed: `orvalis-cli FILE summary` as a whole process on 1,000,000 cases x 10 variables.
+//
+// Usage: bench_import [FILE] [RUNS]
+// Generates FILE (default /tmp/orvalis-bench-1m.txt) when it does not exist:
+// space delimited, 4-decimal values around 50, 2% "." missing, CR LF line ends.
+// Prints the median wall time and peak memory of RUNS (default 5) runs, next to
+// `wc -l FILE` as a baseline measured in the same run, and the in-process
+// import with one thread and with all cores.
+#include "data/DataImport.h"
+#include "data/MappedFile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+void generate(const std::string& path)
+{
+    std::mt19937_64 random(42);
+    std::normal_distribution<double> value(50.0, 10.0);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::ofstream out(path, std::ios::binary);
+    std::string line;
+    char cell[32];
+    for (int row = 0; row < 1000000; ++row) {
+        line.clear();
+        for (int column = 0; column < 10; ++column) {
+            if (column > 0) {
+                line.push_back(' ');
+            }
+            if (unit(random) < 0.02) {
+                line.push_back('.');
+            } else {
+                std::snprintf(cell, sizeof cell, "%.4f", value(random));
+                line += cell;
+            }
+        }
+        line += "\r\n";
+        out << line;
+    }
+}
+
+struct Sample {
+    double seconds;
+    long peakKilobytes;
+};
+
+Sample runProcess(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::perror("posix_spawn");
+        std::exit(1);
+    }
+    int status = 0;
+    rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    const auto stop = std::chrono::steady_clock::now();
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed\n", args[0].c_str());
+        std::exit(1);
+    }
+    return {std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss};
+}
+
+template <typename T>
+T median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string path = argc > 1 ? argv[1] : "/tmp/orvalis-bench-1m.txt";
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    if (!std::filesystem::exists(path)) {
+        std::printf("generating %s ...\n", path.c_str());
+        generate(path);
+    }
+    const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+
+    std::vector<double> cliTimes, wcTimes;
+    std::vector<long> cliPeaks;
+    for (int run = 0; run < runs; ++run) {
+        const Sample cli = runProcess({ORVALIS_CLI_PATH, path, "summary"});
+        const Sample wc = runProcess({"/usr/bin/wc", "-l", path});
+        cliTimes.push_back(cli.seconds);
+        cliPeaks.push_back(cli.peakKilobytes);
+        wcTimes.push_back(wc.seconds);
+    }
+
+    std::vector<double> oneThread, allCores;
+    {
+        const orvalis::MappedFile file(path);
+        for (int run = 0; run < runs; ++run) {
+            for (unsigned threads : {1u, 0u}) {
+                orvalis::ImportOptions options;
+                options.threads = threads;
+                const auto start = std::chrono::steady_clock::now();
+                const auto outcome = orvalis::importDataBuffer(file.bytes(), ' ', options);
+                const double seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                if (!outcome.ok()) {
+                    std::fprintf(stderr, "import failed: %s\n", outcome.failure.message.c_str());
+                    return 1;
+                }
+                (threads == 1 ? oneThread : allCores).push_back(seconds);
+            }
+        }
+    }
+
+    const double tableMegabytes = (1000001.0 * 11 * 4) / 1e6;
+    std::printf("file: %s (%.1f MB), median of %d runs\n", path.c_str(), megabytes, runs);
+    std::printf("orvalis-cli FILE summary      %.3f s   peak %.1f MB (table %.1f MB)\n", median(cliTimes),
+                static_cast<double>(median(cliPeaks)) / 1024.0, tableMegabytes);
+    std::printf("baseline wc -l FILE           %.3f s\n", median(wcTimes));
+    std::printf("in-process import, 1 thread   %.3f s\n", median(oneThread));
+    std::printf("in-process import, all cores  %.3f s\n", median(allCores));
+    return 0;
+}

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds the libFuzzer target with clang and runs it (default 60 s) on a corpus seeded from examples/.
+# Usage: scripts/fuzz.sh [SECONDS]
+set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-60}"
+ORVALIS_EXTRA_PACKAGES="clang libclang-rt-14-dev" "$root/scripts/install-deps.sh"
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+work="$root/build/fuzz/corpus"
+mkdir -p "$work"
+# Seeds: each example file behind each delimiter byte, plus the edge cases kept in fuzz/seeds.
+for file in examples/*.txt examples/*.dat fuzz/seeds/*; do
+    name="$(basename "$file")"
+    for d in 0 1 2; do
+        { printf "\\$(printf '%03o' "$d")"; cat "$file"; } > "$work/$d-$name"
+    done
+done
+"$root/build/fuzz/fuzz/fuzz_import" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$work"

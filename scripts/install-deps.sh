@@ -1,0 +1,27 @@
+#!/bin/sh
+# Installs the Debian/Ubuntu packages Orvalis needs to build, test and run, if any are missing.
+# Idempotent: does nothing when everything is there. Uses sudo when not run as root.
+set -eu
+
+PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev \
+libboost-math-dev libfast-float-dev fonts-dejavu-core"
+# Extra packages a caller may ask for (for example the screenshot script's xvfb).
+PACKAGES="$PACKAGES ${ORVALIS_EXTRA_PACKAGES:-}"
+
+missing=""
+for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        run=""
+    else
+        run="sudo"
+    fi
+    echo "Installing:$missing"
+    $run apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $run apt-get install -y -qq --no-install-recommends $missing
+fi
