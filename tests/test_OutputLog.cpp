@@ -42,6 +42,15 @@ TEST_F(OutputLogTest, TextBoxProperties)
         EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char(c)), metrics.horizontalAdvance(QLatin1Char(' '))) << c;
     }
     EXPECT_EQ(log.readAll(), "");
+
+    // Inside a bold frame the log stays regular.
+    QWidget frame;
+    QFont bold = frame.font();
+    bold.setBold(true);
+    frame.setFont(bold);
+    std::unique_ptr<QPlainTextEdit> inner{OutputLog::createTextBox(&frame)};
+    EXPECT_FALSE(inner->font().bold());
+    inner.release(); // owned by frame
 }
 
 TEST_F(OutputLogTest, AppendAddsNothingBetweenBlocks)

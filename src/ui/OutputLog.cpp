@@ -27,6 +27,8 @@ QPlainTextEdit* OutputLog::createTextBox(QWidget* parent)
         font.setStyleHint(QFont::Monospace);
         font.setFixedPitch(true);
     }
+    // Regular weight, set explicitly so the bold frame around the box does not pass on its weight.
+    font.setBold(false);
     box->setFont(font);
     box->setLineWrapMode(QPlainTextEdit::NoWrap);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
