@@ -1,11 +1,18 @@
 // orvalis-cli: global options, FILE, command and the command's own arguments.
 #include "cli/CliApp.h"
 
+#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapReport.h"
 #include "common/NumberText.h"
 #include "data/DataImport.h"
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <functional>
+#include <limits>
 #include <map>
+#include <random>
 
 namespace orvalis::cli {
 namespace {
@@ -18,6 +25,12 @@ const char* const UsageText =
     "  summary   print the import summary\n"
     "  dump      print the table: one line per case, cells separated by a tab,\n"
     "            \".\" for a missing value\n"
+    "  bootstrap --dv N [--predictors LIST] --added LIST [--trials N]\n"
+    "            [--confidence 90|95|99] [--seed S] [--threads N]\n"
+    "            the effect-size bootstrap of the R^2 change when the added\n"
+    "            predictors join the reduced model; LIST is comma-separated\n"
+    "            variable numbers (1-based); defaults: 600 trials, 95%,\n"
+    "            a seed from the clock, all cores\n"
     "\n"
     "Exit status: 0 success, 1 the import or the analysis failed, 2 usage error.\n";
 
@@ -32,12 +45,13 @@ struct Invocation {
     std::vector<std::string> commandArgs;
 };
 
-// A command receives its own arguments and the imported data set.
-struct Command {
-    // Checks the command's arguments before the file is read; throws UsageError.
-    std::function<void(const std::vector<std::string>&)> checkArgs;
-    std::function<int(const Invocation&, const DataSet&, std::ostream&, std::ostream&)> run;
-};
+// Runs a command on the imported data set; may throw UsageError for
+// arguments that only the data can judge (a variable beyond the last).
+using Runner = std::function<int(const DataSet&, std::ostream&, std::ostream&)>;
+
+// A command parses its own arguments before the file is read (throwing
+// UsageError) and returns what runs it.
+using Command = std::function<Runner(const Invocation&)>;
 
 void noArguments(const std::vector<std::string>& args)
 {
@@ -46,14 +60,124 @@ void noArguments(const std::vector<std::string>& args)
     }
 }
 
-int runSummary(const Invocation& invocation, const DataSet& dataSet, std::ostream& out, std::ostream&)
+// A whole decimal number in [low, high].
+std::int64_t parseNumber(const std::string& text, std::int64_t low, std::int64_t high, const std::string& what)
 {
-    out << toUnixLineEnds(FormatImportSummary(invocation.file, dataSet));
-    return ExitSuccess;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        throw UsageError{what + " must be a whole number from " + std::to_string(low) + " to "
+                         + std::to_string(high) + ": " + text};
+    }
+    return value;
 }
 
-int runDump(const Invocation&, const DataSet& dataSet, std::ostream& out, std::ostream&)
+// A comma-separated list of variable numbers, ascending.
+std::vector<std::int32_t> parseVariableList(const std::string& text, const std::string& what)
 {
+    std::vector<std::int32_t> variables;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        variables.push_back(static_cast<std::int32_t>(parseNumber(item, 1, DataSet::MaxColumn, what)));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    std::sort(variables.begin(), variables.end());
+    return variables;
+}
+
+void requireVariable(std::int32_t variable, const DataSet& dataSet)
+{
+    if (variable > dataSet.NumVariables()) {
+        throw UsageError{"variable " + std::to_string(variable) + " is not in the data (it has "
+                         + std::to_string(dataSet.NumVariables()) + " variables)"};
+    }
+}
+
+Runner summaryCommand(const Invocation& invocation)
+{
+    noArguments(invocation.commandArgs);
+    return [file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream&) {
+        out << toUnixLineEnds(FormatImportSummary(file, dataSet));
+        return ExitSuccess;
+    };
+}
+
+Runner bootstrapCommand(const Invocation& invocation)
+{
+    BootstrapRequest request;
+    std::uint64_t seed = std::random_device{}() ^ static_cast<std::uint64_t>(
+                             std::chrono::system_clock::now().time_since_epoch().count());
+    unsigned threads = 0;
+    bool haveDependent = false;
+    bool haveAdded = false;
+    const std::vector<std::string>& args = invocation.commandArgs;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (i + 1 >= args.size()) {
+            throw UsageError{option.rfind("--", 0) == 0 ? option + " needs a value" : "unexpected argument: " + option};
+        }
+        const std::string& value = args[++i];
+        if (option == "--dv") {
+            request.DependentVariable = static_cast<std::int32_t>(parseNumber(value, 1, DataSet::MaxColumn, "--dv"));
+            haveDependent = true;
+        } else if (option == "--predictors") {
+            request.PredictorList = parseVariableList(value, "--predictors");
+        } else if (option == "--added") {
+            request.AddedList = parseVariableList(value, "--added");
+            haveAdded = true;
+        } else if (option == "--trials") {
+            request.NumTrials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
+        } else if (option == "--confidence") {
+            const std::int64_t level = parseNumber(value, 90, 99, "--confidence");
+            if (level != 90 && level != 95 && level != 99) {
+                throw UsageError{"--confidence must be 90, 95 or 99: " + value};
+            }
+            request.ConfidenceLevel = level == 90 ? 0.90f : level == 95 ? 0.95f : 0.99f;
+        } else if (option == "--seed") {
+            seed = static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
+        } else if (option == "--threads") {
+            threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
+        } else {
+            throw UsageError{"unknown bootstrap option: " + option};
+        }
+    }
+    if (!haveDependent) {
+        throw UsageError{"bootstrap needs --dv"};
+    }
+    if (!haveAdded) {
+        throw UsageError{"bootstrap needs --added"};
+    }
+    return [request, seed, threads](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
+        requireVariable(request.DependentVariable, dataSet);
+        for (const std::int32_t v : request.PredictorList) {
+            requireVariable(v, dataSet);
+        }
+        for (const std::int32_t v : request.AddedList) {
+            requireVariable(v, dataSet);
+        }
+        const BootstrapOutcome outcome = RunBootstrap(request, dataSet, seed, {}, threads);
+        if (const auto* refusal = std::get_if<std::string>(&outcome)) {
+            err << *refusal << "\n";
+            return ExitFailure;
+        }
+        if (const auto* failure = std::get_if<BootstrapFailure>(&outcome)) {
+            err << failure->reason << "\n";
+            return ExitFailure;
+        }
+        out << toUnixLineEnds(FormatBootstrapReport(std::get<BootstrapResult>(outcome)));
+        return ExitSuccess;
+    };
+}
+
+Runner dumpCommand(const Invocation& invocation)
+{
+    noArguments(invocation.commandArgs);
+    return [](const DataSet& dataSet, std::ostream& out, std::ostream&) {
     std::string line;
     for (std::int32_t row = 1; row <= dataSet.NumCases(); ++row) {
         line.clear();
@@ -68,13 +192,15 @@ int runDump(const Invocation&, const DataSet& dataSet, std::ostream& out, std::o
         out << line;
     }
     return ExitSuccess;
+    };
 }
 
 const std::map<std::string, Command>& commands()
 {
     static const std::map<std::string, Command> table = {
-        {"summary", {noArguments, runSummary}},
-        {"dump", {noArguments, runDump}},
+        {"summary", summaryCommand},
+        {"dump", dumpCommand},
+        {"bootstrap", bootstrapCommand},
     };
     return table;
 }
@@ -149,15 +275,14 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return ExitSuccess;
     }
     Invocation invocation;
-    const Command* command = nullptr;
+    Runner runner;
     try {
         invocation = parseArguments(args);
         const auto found = commands().find(invocation.command);
         if (found == commands().end()) {
             throw UsageError{"unknown command: " + invocation.command};
         }
-        command = &found->second;
-        command->checkArgs(invocation.commandArgs);
+        runner = found->second(invocation);
     } catch (const UsageError& error) {
         err << "orvalis-cli: " << error.message << "\n" << UsageText;
         return ExitUsage;
@@ -168,7 +293,12 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << outcome.failure.message << "\n";
         return ExitFailure;
     }
-    return command->run(invocation, *outcome.dataSet, out, err);
+    try {
+        return runner(*outcome.dataSet, out, err);
+    } catch (const UsageError& error) {
+        err << "orvalis-cli: " << error.message << "\n" << UsageText;
+        return ExitUsage;
+    }
 }
 
 } // namespace orvalis::cli

@@ -1,0 +1,77 @@
+// FormatBootstrapReport: fixed wording, fixed number formats.
+#include "analyses/BootstrapReport.h"
+
+#include "common/NumberText.h"
+
+#include <cmath>
+
+namespace orvalis {
+namespace {
+
+const char* const Rule = "-------------------------------------";
+
+std::string variableList(const std::vector<std::int32_t>& variables)
+{
+    std::string text;
+    for (const std::int32_t v : variables) {
+        text += "Var" + formatInteger(v) + " ";
+    }
+    return text;
+}
+
+std::string r2Text(double value)
+{
+    return value == 9999999.0 ? std::string("Undefined") : formatDouble(roundHalfEven(value, 5));
+}
+
+std::string limitText(float value)
+{
+    return formatFloat(roundHalfEven(value, 5));
+}
+
+} // namespace
+
+std::string FormatBootstrapReport(const BootstrapResult& result)
+{
+    const BootstrapRequest& request = result.request;
+    const float levelPercent = static_cast<float>(static_cast<double>(request.ConfidenceLevel) * 100.0);
+    std::string out;
+    auto line = [&out](const std::string& text) {
+        out += text;
+        out += "\r\n";
+    };
+    line("Results of Bootstrap Trials");
+    line(Rule);
+    line("Dependent variable: Var" + formatInteger(request.DependentVariable));
+    line("Predictors in reduced model: "
+         + (request.PredictorList.empty() ? std::string("No predictors") : variableList(request.PredictorList)));
+    line("Predictors added in full model: " + variableList(request.AddedList));
+    line("Number of attempted bootstrap trials: " + formatInteger(request.NumTrials));
+    line("Number of valid bootstrap trials: " + formatInteger(result.NumValid));
+    line("Confidence interval: " + formatInteger(std::llround(levelPercent)) + "%");
+    line("");
+    line("Reduced Model R^2: " + r2Text(result.ReducedR2));
+    line("Full Model R^2: " + r2Text(result.FullR2));
+    line("Change in R^2: " + r2Text(result.DeltaR2));
+    line("");
+    line("Traditional Bootstrap Lower Limit: " + limitText(result.TraditionalLower));
+    line("Traditional Bootstrap Upper Limit: " + limitText(result.TraditionalUpper));
+    line("");
+    if (result.fDefined() && result.ModifiedLowerIsZero) {
+        line("Modified Bootstrap Lower Limit: 0");
+    } else {
+        line("Modified Bootstrap Lower Limit: " + limitText(result.TraditionalLower));
+    }
+    line("Modified Bootstrap Upper Limit: " + limitText(result.TraditionalUpper));
+    line("F-value: " + formatFloat(roundHalfEven(result.FValue, 3)) + "(df1 = " + formatInteger(result.df1)
+         + ", df2 = " + formatInteger(result.df2) + ")");
+    line(Rule);
+    line("Number of attempted bootstrap trials = " + formatInteger(request.NumTrials));
+    line("Number of valid robust D bootstrap trials = " + formatInteger(result.NumValid));
+    for (int i = 0; i < 5; ++i) {
+        line("");
+    }
+    return out;
+}
+
+} // namespace orvalis

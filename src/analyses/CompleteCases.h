@@ -1,0 +1,41 @@
+// The complete cases of the variables in a bootstrap request.
+#pragma once
+
+#include "analyses/BootstrapRequest.h"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace orvalis {
+
+class DataSet;
+
+// The most explanatory variables (predictors plus added predictors).
+constexpr std::int32_t MaxExplanatory = 12;
+
+// Rows 1..NumComplete hold the complete cases in data-table order; row 0 holds
+// zeros. Column 0 is the dependent variable, columns 1..p the predictors and
+// p+1..p+q the added predictors, values copied unchanged. Rows are stored
+// contiguously, `columns` floats apart.
+struct CaseMatrix {
+    std::int32_t NumComplete = 0;
+    std::int32_t columns = 0; // K + 1
+    std::vector<float> cells;
+
+    const float* row(std::int32_t r) const { return cells.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(columns); }
+    float at(std::int32_t r, std::int32_t c) const { return row(r)[c]; }
+};
+
+// Either the complete cases (at least two) or the refusal message for the user.
+using CompleteCasesOutcome = std::variant<CaseMatrix, std::string>;
+
+// Checks the request in this order and refuses with the first message that
+// applies: no added predictor; no dependent variable; more than 12
+// explanatory variables; fewer than two complete cases. A case is complete
+// when none of the request's variables is missing in it. Variables must lie in
+// 1..NumVariables (SubscriptError otherwise).
+CompleteCasesOutcome CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet);
+
+} // namespace orvalis

@@ -1,0 +1,185 @@
+// NestedR2: one pass of sums per sample, correlations, and four determinants.
+#include "analyses/NestedR2.h"
+
+#include "analyses/CompleteCases.h"
+#include "common/CheckedMath.h"
+
+#include <cmath>
+#include <utility>
+
+namespace orvalis {
+namespace {
+
+// The per-row work for a compile-time number of columns, so that the compiler
+// unrolls the loops and vectorises across the independent sums.
+template <int Columns>
+void accumulateFixed(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
+{
+    double sum[Columns] = {};
+    double cross[Columns][Columns] = {};
+    // Resampled rows are scattered over the case matrix: fetch a few rows ahead.
+    constexpr std::int32_t Ahead = 8;
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (rows != nullptr && i + Ahead < n) {
+            __builtin_prefetch(cells + static_cast<std::size_t>(rows[i + Ahead]) * Columns);
+        }
+        const std::int32_t r = rows != nullptr ? rows[i] : i + 1;
+        const float* row = cells + static_cast<std::size_t>(r) * Columns;
+        double x[Columns];
+        for (int a = 0; a < Columns; ++a) {
+            x[a] = row[a];
+        }
+        for (int a = 0; a < Columns; ++a) {
+            sum[a] += x[a];
+        }
+        for (int a = 0; a < Columns; ++a) {
+            for (int b = 0; b < Columns; ++b) {
+                cross[a][b] += x[a] * x[b];
+            }
+        }
+    }
+    for (int a = 0; a < Columns; ++a) {
+        out.sum[static_cast<std::size_t>(a)] = sum[a];
+        for (int b = 0; b < Columns; ++b) {
+            out.cross[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = cross[a][b];
+        }
+    }
+}
+
+template <int Columns>
+__attribute__((target_clones("avx2", "default"))) void accumulateDispatch(const float* cells,
+                                                                          const std::int32_t* rows,
+                                                                          std::int32_t n, SampleSums& out)
+{
+    accumulateFixed<Columns>(cells, rows, n, out);
+}
+
+} // namespace
+
+void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int32_t n, SampleSums& sums)
+{
+    const float* cells = cases.cells.data();
+    switch (cases.columns) {
+    case 2: accumulateDispatch<2>(cells, rows, n, sums); break;
+    case 3: accumulateDispatch<3>(cells, rows, n, sums); break;
+    case 4: accumulateDispatch<4>(cells, rows, n, sums); break;
+    case 5: accumulateDispatch<5>(cells, rows, n, sums); break;
+    case 6: accumulateDispatch<6>(cells, rows, n, sums); break;
+    case 7: accumulateDispatch<7>(cells, rows, n, sums); break;
+    case 8: accumulateDispatch<8>(cells, rows, n, sums); break;
+    case 9: accumulateDispatch<9>(cells, rows, n, sums); break;
+    case 10: accumulateDispatch<10>(cells, rows, n, sums); break;
+    case 11: accumulateDispatch<11>(cells, rows, n, sums); break;
+    case 12: accumulateDispatch<12>(cells, rows, n, sums); break;
+    case 13: accumulateDispatch<13>(cells, rows, n, sums); break;
+    default:
+        checkSubscript(cases.columns, 2, MaxExplanatory + 1, "sample columns");
+    }
+    // A non-finite sum means some step overflowed or was invalid.
+    for (int a = 0; a < cases.columns; ++a) {
+        checked::step(sums.sum[static_cast<std::size_t>(a)]);
+        for (int b = 0; b < cases.columns; ++b) {
+            checked::step(sums.cross[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]);
+        }
+    }
+}
+
+void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C)
+{
+    const double count = n;
+    double squares[16] = {};
+    for (std::int32_t a = 0; a <= K; ++a) {
+        const double s = sums.sum[static_cast<std::size_t>(a)];
+        squares[a] = checked::step(sums.cross[static_cast<std::size_t>(a)][static_cast<std::size_t>(a)]
+                                   - checked::divide(checked::step(s * s), count));
+    }
+    for (std::int32_t a = 0; a <= K; ++a) {
+        const auto ua = static_cast<std::size_t>(a);
+        C[ua][ua] = 1.0;
+        for (std::int32_t b = a + 1; b <= K; ++b) {
+            const auto ub = static_cast<std::size_t>(b);
+            double r = 0.0;
+            if (squares[a] > 0.0 && squares[b] > 0.0) {
+                const double centred = checked::step(
+                    sums.cross[ua][ub] - checked::divide(checked::step(sums.sum[ub] * sums.sum[ua]), count));
+                r = checked::divide(centred, std::sqrt(checked::step(squares[b] * squares[a])));
+            }
+            C[ua][ub] = r;
+            C[ub][ua] = r;
+        }
+    }
+}
+
+double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi)
+{
+    const std::int32_t m = hi - lo + 1;
+    if (m <= 1) {
+        return 1.0;
+    }
+    const auto L = static_cast<std::size_t>(lo);
+    const auto H = static_cast<std::size_t>(hi);
+    if (m == 2) {
+        return checked::step(1.0 - C[L][H] * C[L][H]);
+    }
+    CorrMatrix T = C;
+    float sign = 1.0f;
+    for (std::size_t c = L; c + 2 <= H; ++c) {
+        if (T[c][c] == 0.0) {
+            std::size_t found = 0;
+            for (std::size_t j = H; j >= c + 1; --j) {
+                if (T[c][j] != 0.0) {
+                    found = j;
+                }
+            }
+            if (found != 0) {
+                sign = -sign;
+                for (std::size_t a = L; a <= H; ++a) {
+                    std::swap(T[a][c], T[a][found]);
+                }
+            }
+        }
+        for (std::size_t j = c + 1; j <= H; ++j) {
+            if (T[c][j] != 0.0) {
+                const double f = checked::step(-T[c][j] / T[c][c]);
+                for (std::size_t a = L; a <= H; ++a) {
+                    T[a][j] = f * T[a][c] + T[a][j];
+                }
+            }
+        }
+    }
+    double det = (T[H][H] * T[H - 1][H - 1] - T[H - 1][H] * T[H][H - 1]) * static_cast<double>(sign);
+    for (std::size_t d = L; d + 2 <= H; ++d) {
+        det *= T[d][d];
+    }
+    return checked::step(det);
+}
+
+NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q)
+{
+    const std::int32_t K = p + q;
+    const double dyReduced = CorrDeterminant(C, 0, p);
+    const double dxReduced = CorrDeterminant(C, 1, p);
+    const double dyFull = CorrDeterminant(C, 0, K);
+    const double dxFull = CorrDeterminant(C, 1, K);
+    NestedR2Result result;
+    if (dxReduced > 0.0) {
+        result.reduced = checked::step(1.0 - checked::divide(dyReduced, dxReduced));
+    }
+    if (dxFull > 0.0) {
+        result.full = checked::step(1.0 - checked::divide(dyFull, dxFull));
+    }
+    result.valid = dxReduced > 0.0 && dxFull > 0.0;
+    return result;
+}
+
+NestedR2Result NestedR2(const CaseMatrix& cases, const std::int32_t* rows, std::int32_t n, std::int32_t p,
+                        std::int32_t q)
+{
+    SampleSums sums;
+    AccumulateSums(cases, rows, n, sums);
+    CorrMatrix C{};
+    CorrelationsFromSums(sums, n, p + q, C);
+    return NestedR2FromCorrelations(C, p, q);
+}
+
+} // namespace orvalis

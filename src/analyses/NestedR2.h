@@ -1,0 +1,58 @@
+// R^2 of a reduced and a full regression model from determinants of a correlation matrix.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace orvalis {
+
+struct CaseMatrix;
+
+// A 16 x 16 double matrix; the block 0..K holds the correlations of a sample's
+// columns 0..K.
+using CorrMatrix = std::array<std::array<double, 16>, 16>;
+
+// The undefined R^2.
+constexpr double UndefinedR2 = 9999999.0;
+
+struct NestedR2Result {
+    double reduced = UndefinedR2; // or UndefinedR2
+    double full = UndefinedR2;    // or UndefinedR2
+    bool valid = false;           // both predictor determinants positive
+};
+
+// The determinant of the block lo..hi of C, by column elimination with
+// exact-zero pivoting (a zero pivot is exchanged with the nearest column to
+// its right that has a non-zero entry in its row, flipping the sign). A block
+// of one or no variable has determinant 1. C is not changed. Throws
+// OverflowError or InvalidOperationError when the result is not finite.
+double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi);
+
+// Per-column and per-pair sums of one sample, accumulated in double in row
+// order starting from 0: sum[a] = sum of x_a, cross[a][b] = sum of x_a * x_b
+// for a <= b (single-precision values widened to double before multiplying).
+struct SampleSums {
+    std::array<double, 16> sum{};
+    std::array<std::array<double, 16>, 16> cross{};
+};
+
+// Accumulates the sums over rows rows[0..n-1] of cases (all of cases' rows
+// 1..n when rows is null). Allocation-free; vectorised across the sums, so
+// every sum sees the same additions in the same order as a plain loop would.
+void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int32_t n, SampleSums& sums);
+
+// The correlation matrix of columns 0..K from the sums of n rows: 1 on the
+// diagonal, 0 for a pair with a constant column.
+void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C);
+
+// Reduced R^2 (predictors 1..p) and full R^2 (predictors 1..p+q) of the
+// dependent variable in column 0, each 1 - det(C_y)/det(C_x), or UndefinedR2
+// when det(C_x) is not positive. Throws on a non-finite step.
+NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q);
+
+// NestedR2 of the sample made of rows[0..n-1] of cases (the cases themselves
+// when rows is null).
+NestedR2Result NestedR2(const CaseMatrix& cases, const std::int32_t* rows, std::int32_t n, std::int32_t p,
+                        std::int32_t q);
+
+} // namespace orvalis

@@ -1,0 +1,36 @@
+// Uniform random numbers for the bootstrap: xoshiro256** streams keyed by (seed, trial).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace orvalis {
+
+// xoshiro256** 1.0 (Blackman and Vigna), its 256-bit state filled by SplitMix64.
+// Each bootstrap trial gets its own stream, derived from the run's seed and the
+// trial number, so trials can run on any thread in any order and a seed always
+// gives the same resamples.
+class RandomStream {
+public:
+    RandomStream(std::uint64_t seed, std::uint64_t stream);
+
+    std::uint64_t next();
+
+    // A uniform value in [0, 1) with 53-bit resolution: (next() >> 11) * 2^-53.
+    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+
+    // A case number in 1..n: ceiling(u * n) for a uniform u, drawing again in
+    // the one case (u = 0) that would give 0. n must be at least 1.
+    std::int32_t drawCase(std::int32_t n);
+
+    // ceiling(u * n) in double: 0 only for u = 0, at most n for any u < 1.
+    static std::int32_t caseFor(double u, std::int32_t n)
+    {
+        return static_cast<std::int32_t>(std::ceil(u * static_cast<double>(n)));
+    }
+
+private:
+    std::uint64_t m_state[4];
+};
+
+} // namespace orvalis
