@@ -1,0 +1,116 @@
+// Bootstrap speed: RunBootstrap against the straightforward implementation, in the same run.
+//
+// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS]
+// Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
+// straightforward per-pair, rank-placement, one-thread implementation of
+// tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
+// n = 1,000,000, p = 2, q = 1, 600 trials. Prints medians.
+#include "ReferenceBootstrap.h"
+
+#include "analyses/Bootstrap.h"
+#include "data/DataSet.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <variant>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// n cases of 1 + K correlated variables, no missing values.
+orvalis::DataSet makeData(std::int32_t n, std::int32_t K)
+{
+    orvalis::DataSet data(n, K + 2);
+    std::mt19937_64 random(99);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    for (std::int32_t r = 1; r <= n; ++r) {
+        float* row = data.rowData(r);
+        double y = 0;
+        for (std::int32_t c = 2; c <= K + 1; ++c) {
+            const double x = 50 + 10 * normal(random);
+            row[c] = static_cast<float>(x);
+            y += 0.3 * x;
+        }
+        row[1] = static_cast<float>(y + 10 * normal(random));
+    }
+    data.setNumVariables(K + 1);
+    return data;
+}
+
+orvalis::BootstrapRequest makeRequest(std::int32_t p, std::int32_t q, std::int32_t trials)
+{
+    orvalis::BootstrapRequest request;
+    request.DependentVariable = 1;
+    for (std::int32_t v = 2; v <= p + 1; ++v) {
+        request.PredictorList.push_back(v);
+    }
+    for (std::int32_t v = p + 2; v <= p + q + 1; ++v) {
+        request.AddedList.push_back(v);
+    }
+    request.NumTrials = trials;
+    return request;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timeEngine(const orvalis::DataSet& data, const orvalis::BootstrapRequest& request, int runs)
+{
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = Clock::now();
+        const auto outcome = orvalis::RunBootstrap(request, data, 1234 + static_cast<std::uint64_t>(run));
+        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        if (!std::holds_alternative<orvalis::BootstrapResult>(outcome)) {
+            std::fprintf(stderr, "run failed\n");
+            std::exit(1);
+        }
+    }
+    return median(times);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int referenceRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+
+    {
+        const orvalis::DataSet data = makeData(10000, 12);
+        const orvalis::BootstrapRequest request = makeRequest(11, 1, 2000);
+        const double engine = timeEngine(data, request, runs);
+        const auto cases = std::get<orvalis::CaseMatrix>(orvalis::CollectCompleteCases(request, data));
+        std::vector<double> times;
+        for (int run = 0; run < referenceRuns; ++run) {
+            const auto start = Clock::now();
+            const auto trials = orvalis::reference::runTrials(cases, 11, 1, 2000, 1234);
+            times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+            if (trials.numValid == 0) {
+                return 1;
+            }
+        }
+        const double reference = median(times);
+        std::printf("n = 10000, p = 11, q = 1, 2000 trials: RunBootstrap %.3f s (median of %d), "
+                    "straightforward %.2f s (median of %d), %.1fx\n",
+                    engine, runs, reference, referenceRuns, reference / engine);
+    }
+    {
+        const orvalis::DataSet data = makeData(200, 4);
+        std::printf("n = 200, p = 3, q = 1, 2000 trials: RunBootstrap %.4f s (median of %d)\n",
+                    timeEngine(data, makeRequest(3, 1, 2000), runs), runs);
+    }
+    {
+        const orvalis::DataSet data = makeData(1000000, 3);
+        std::printf("n = 1000000, p = 2, q = 1, 600 trials: RunBootstrap %.2f s (median of %d)\n",
+                    timeEngine(data, makeRequest(2, 1, 600), std::min(runs, 3)), std::min(runs, 3));
+    }
+    return 0;
+}
