@@ -121,6 +121,73 @@ TEST(Cli, TheProgramItselfExitsWithTheSameStatus)
     }
 }
 
+TEST(Cli, Bootstrap)
+{
+    const std::string study = std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt";
+    CliRun r = run({study, "bootstrap", "--dv", "1", "--predictors", "3,2", "--added", "4", "--seed", "11",
+                    "--trials", "200", "--threads", "1"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("Results of Bootstrap Trials\n-------------------------------------\n"
+                          "Dependent variable: Var1\nPredictors in reduced model: Var2 Var3 \n"
+                          "Predictors added in full model: Var4 \nNumber of attempted bootstrap trials: 200\n",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\nConfidence interval: 95%\n\nReduced Model R^2: 0.55932\nFull Model R^2: 0.56893\n"
+                         "Change in R^2: 0.00961\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\nF-value: 5.148(df1 = 1, df2 = 231)\n"), std::string::npos);
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 6), "\n\n\n\n\n\n");
+    // The same seed gives the same report on any number of threads.
+    const CliRun two = run({study, "bootstrap", "--dv", "1", "--predictors", "2,3", "--added", "4", "--seed",
+                            "11", "--trials", "200", "--threads", "2"});
+    EXPECT_EQ(two.out, r.out);
+    // Several added predictors, the 99% level, no predictors.
+    r = run({study, "bootstrap", "--dv", "1", "--added", "5,6,2", "--confidence", "99", "--trials", "100"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    EXPECT_NE(r.out.find("Predictors in reduced model: No predictors\nPredictors added in full model: Var2 Var5 Var6 \n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Confidence interval: 99%"), std::string::npos);
+}
+
+TEST(Cli, BootstrapRefusalsAndUsageErrors)
+{
+    const std::string study = std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt";
+    test::TempDir dir;
+    const std::string twoCases = dir.write("two.txt", "1 2\n. 3\n4 .\n");
+    CliRun r = run({twoCases, "bootstrap", "--dv", "1", "--added", "2"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.err, "There is an insufficient number of observations with complete data.\n");
+    r = run({study, "bootstrap", "--dv", "1", "--predictors", "2,3,4,5,6,2,3,4,5,6,2", "--added", "3,4"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.err, "Too many explanatory variables are included in the full model. The maximum number is 12.\n");
+    const std::string exact = dir.write("exact.txt", "1 1\n2 2\n4 4\n3 3\n");
+    r = run({exact, "bootstrap", "--dv", "1", "--added", "2"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.err, "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.\n");
+
+    const std::vector<std::vector<std::string>> usage = {
+        {study, "bootstrap", "--added", "2"},
+        {study, "bootstrap", "--dv", "1"},
+        {study, "bootstrap", "--dv", "1", "--added", "7"}, // the file has 6 variables
+        {study, "bootstrap", "--dv", "0", "--added", "2"},
+        {study, "bootstrap", "--dv", "1", "--added", "2,x"},
+        {study, "bootstrap", "--dv", "1", "--added", "2", "--trials", "0"},
+        {study, "bootstrap", "--dv", "1", "--added", "2", "--trials", "100001"},
+        {study, "bootstrap", "--dv", "1", "--added", "2", "--confidence", "80"},
+        {study, "bootstrap", "--dv", "1", "--added", "2", "--seed"},
+        {study, "bootstrap", "--dv", "1", "--added", "2", "--colour", "red"},
+    };
+    for (const auto& args : usage) {
+        const CliRun u = run(args);
+        EXPECT_EQ(u.status, ExitUsage) << args[3] << " " << args.back();
+        EXPECT_EQ(u.out, "");
+    }
+}
+
 TEST(Cli, UnixLineEnds)
 {
     EXPECT_EQ(toUnixLineEnds("a\r\nb\r\n\r\n"), "a\nb\n\n");

@@ -109,6 +109,25 @@ std::string pValueFailure(const BootstrapResult& result, const char* what)
 
 } // namespace
 
+FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, float confidenceLevel)
+{
+    const double alpha = confidenceLevel == 0.90f ? 0.1 : confidenceLevel == 0.95f ? 0.05 : 0.01;
+    FTestDecision decision;
+    if (df1 < 5) {
+        const float critical = confidenceLevel == 0.90f   ? modGeneral::FCritical10(df1, df2)
+                               : confidenceLevel == 0.95f ? modGeneral::FCritical05(df1, df2)
+                                                          : modGeneral::FCritical01(df1, df2);
+        decision.PValue = FValue > critical ? 0.0001 : 0.2;
+        decision.ModifiedLowerIsZero = roundHalfEven(decision.PValue, 3) > alpha;
+    } else {
+        const float pValue = modGeneral::FProb(FValue, df1, df2);
+        decision.PValue = pValue;
+        decision.PValueIsSingle = true;
+        decision.ModifiedLowerIsZero = static_cast<double>(roundHalfEven(pValue, 3)) > alpha;
+    }
+    return decision;
+}
+
 PercentilePositions percentilePositions(std::int32_t numValid, float confidenceLevel)
 {
     const double tail = (1.0 - static_cast<double>(confidenceLevel)) / 2.0;
@@ -209,24 +228,15 @@ BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& da
 
     // The F test of the added predictors on the observed sample.
     if (result.fDefined()) {
-        const double alpha = level == 0.90f ? 0.1 : level == 0.95f ? 0.05 : 0.01;
+        if (result.df1 < 5 && result.df2 < 0) {
+            return BootstrapFailure{"There are too few complete cases for the F test of the added predictors: df2 = "
+                                    + formatInteger(result.df2) + "."};
+        }
         try {
-            if (result.df1 < 5) {
-                if (result.df2 < 0) {
-                    return BootstrapFailure{"There are too few complete cases for the F test of the added "
-                                            "predictors: df2 = " + formatInteger(result.df2) + "."};
-                }
-                const float critical = level == 0.90f   ? modGeneral::FCritical10(result.df1, result.df2)
-                                       : level == 0.95f ? modGeneral::FCritical05(result.df1, result.df2)
-                                                        : modGeneral::FCritical01(result.df1, result.df2);
-                result.PValue = result.FValue > critical ? 0.0001 : 0.2;
-                result.ModifiedLowerIsZero = roundHalfEven(result.PValue, 3) > alpha;
-            } else {
-                const float pValue = modGeneral::FProb(result.FValue, result.df1, result.df2);
-                result.PValue = pValue;
-                result.PValueIsSingle = true;
-                result.ModifiedLowerIsZero = static_cast<double>(roundHalfEven(pValue, 3)) > alpha;
-            }
+            const FTestDecision decision = decideFTest(result.FValue, result.df1, result.df2, level);
+            result.PValue = decision.PValue;
+            result.PValueIsSingle = decision.PValueIsSingle;
+            result.ModifiedLowerIsZero = decision.ModifiedLowerIsZero;
         } catch (const RuntimeError& error) {
             if (result.df2 <= 0) {
                 return BootstrapFailure{"There are too few complete cases for the F test of the added "

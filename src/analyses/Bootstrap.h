@@ -57,6 +57,19 @@ using ProgressHook = std::function<void(std::int32_t)>;
 BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
                               const ProgressHook& progress = {}, unsigned threads = 0);
 
+// The F test of the added predictors at a confidence level (0.90f, 0.95f or
+// 0.99f): for df1 < 5 the p-value is 0.0001 when F exceeds the critical value
+// of the level's table (FCritical10, FCritical05, FCritical01), else 0.2; for
+// df1 >= 5 it is FProb(F, df1, df2) in single precision. The modified lower
+// limit is 0 when the p-value rounded to 3 decimals (in its own precision)
+// exceeds alpha = 0.1, 0.05 or 0.01. Throws the errors of the lookups and FProb.
+struct FTestDecision {
+    double PValue = 0.0;
+    bool PValueIsSingle = false;
+    bool ModifiedLowerIsZero = false;
+};
+FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, float confidenceLevel);
+
 // The percentile positions for NumValid valid trials at a level: m = tail x
 // NumValid rounded half to even, tail = (1 - level) / 2 in double from the
 // float level; lower = m + 1, upper = NumValid - m.

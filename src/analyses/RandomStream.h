@@ -14,6 +14,17 @@ class RandomStream {
 public:
     RandomStream(std::uint64_t seed, std::uint64_t stream);
 
+    // A generator in the given 256-bit state (not all zero).
+    static RandomStream fromState(std::uint64_t s0, std::uint64_t s1, std::uint64_t s2, std::uint64_t s3)
+    {
+        RandomStream stream(0, 0);
+        stream.m_state[0] = s0;
+        stream.m_state[1] = s1;
+        stream.m_state[2] = s2;
+        stream.m_state[3] = s3;
+        return stream;
+    }
+
     std::uint64_t next();
 
     // A uniform value in [0, 1) with 53-bit resolution: (next() >> 11) * 2^-53.

@@ -1,0 +1,314 @@
+// Complete cases, correlation determinants and NestedR2: refusals, edge cases, and the fast sums against the per-pair reference.
+#include "ReferenceBootstrap.h"
+
+#include "analyses/CompleteCases.h"
+#include "analyses/NestedR2.h"
+#include "data/DataSet.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <random>
+#include <variant>
+
+namespace orvalis {
+namespace {
+
+constexpr float M = DataSet::MissingValue;
+
+DataSet makeDataSet(const std::vector<std::vector<float>>& rows)
+{
+    std::int32_t width = 0;
+    for (const auto& row : rows) {
+        width = std::max(width, static_cast<std::int32_t>(row.size()));
+    }
+    DataSet data(static_cast<std::int32_t>(rows.size()), width + 1);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            data.rowData(static_cast<std::int32_t>(r + 1))[c + 1] = rows[r][c];
+        }
+    }
+    data.setNumVariables(width);
+    return data;
+}
+
+BootstrapRequest request(std::int32_t dv, std::vector<std::int32_t> predictors, std::vector<std::int32_t> added)
+{
+    BootstrapRequest r;
+    r.DependentVariable = dv;
+    r.PredictorList = std::move(predictors);
+    r.AddedList = std::move(added);
+    return r;
+}
+
+std::string refusal(const CompleteCasesOutcome& outcome)
+{
+    const auto* text = std::get_if<std::string>(&outcome);
+    return text != nullptr ? *text : std::string("(accepted)");
+}
+
+TEST(CompleteCases, RefusalsInTheirOrder)
+{
+    const DataSet data = makeDataSet({{1, 2, 3}, {4, 5, 6}, {7, 8, 10}});
+    const std::string noAdded = "At least one variable must be added from the <Added Predictors> listbox.";
+    const std::string noDependent = "A dependent variable must be selected.";
+    const std::string tooMany =
+        "Too many explanatory variables are included in the full model. The maximum number is 12.";
+    const std::string tooFew = "There is an insufficient number of observations with complete data.";
+    std::vector<std::int32_t> twelve(11, 2);
+
+    EXPECT_EQ(refusal(CollectCompleteCases(request(NoneMarker, {}, {}), data)), noAdded);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, {2}, {}), data)), noAdded);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(NoneMarker, {}, {2}), data)), noDependent);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(NoneMarker, twelve, {2, 3}), data)), noDependent);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {2, 3}), data)), tooMany);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {3}), data)), "(accepted)"); // 12 is allowed
+
+    const DataSet one = makeDataSet({{1, 2}, {M, 3}, {4, M}});
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), one)), tooFew);
+    const DataSet two = makeDataSet({{1, 2}, {M, 3}, {4, 5}});
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), two)), "(accepted)");
+}
+
+TEST(CompleteCases, CopiesTheCasesOfTheVariablesInPlay)
+{
+    const DataSet data = makeDataSet({
+        {1, 10, 100, M},   // missing only in variable 4, not in the request: kept
+        {2, M, 200, 7},    // missing predictor: dropped
+        {3, 30, 300, 8},
+        {M, 40, 400, 9},   // missing dependent variable: dropped
+        {5, 50, 500, M},
+    });
+    const auto outcome = CollectCompleteCases(request(3, {1}, {2}), data);
+    const auto& cases = std::get<CaseMatrix>(outcome);
+    ASSERT_EQ(cases.NumComplete, 3);
+    ASSERT_EQ(cases.columns, 3);
+    const float expected[4][3] = {{0, 0, 0}, {100, 1, 10}, {300, 3, 30}, {500, 5, 50}};
+    for (std::int32_t r = 0; r <= 3; ++r) {
+        for (std::int32_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(cases.at(r, c), expected[r][c]) << r << ", " << c;
+        }
+    }
+}
+
+// Determinant by cofactor expansion: a different method from the elimination.
+double cofactorDeterminant(const std::vector<std::vector<double>>& m)
+{
+    const std::size_t size = m.size();
+    if (size == 1) {
+        return m[0][0];
+    }
+    double det = 0;
+    for (std::size_t j = 0; j < size; ++j) {
+        std::vector<std::vector<double>> minor;
+        for (std::size_t i = 1; i < size; ++i) {
+            std::vector<double> row;
+            for (std::size_t k = 0; k < size; ++k) {
+                if (k != j) {
+                    row.push_back(m[i][k]);
+                }
+            }
+            minor.push_back(row);
+        }
+        det += (j % 2 == 0 ? 1 : -1) * m[0][j] * cofactorDeterminant(minor);
+    }
+    return det;
+}
+
+CorrMatrix matrixOf(const std::vector<std::vector<double>>& block, std::int32_t at)
+{
+    CorrMatrix C{};
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        for (std::size_t j = 0; j < block.size(); ++j) {
+            C[i + static_cast<std::size_t>(at)][j + static_cast<std::size_t>(at)] = block[i][j];
+        }
+    }
+    return C;
+}
+
+TEST(CorrDeterminant, SmallBlocksAndEliminationCases)
+{
+    CorrMatrix C{};
+    C[3][3] = 1;
+    EXPECT_EQ(CorrDeterminant(C, 3, 3), 1.0);
+    EXPECT_EQ(CorrDeterminant(C, 1, 0), 1.0); // empty block
+    C[1][2] = C[2][1] = 0.5;
+    EXPECT_EQ(CorrDeterminant(C, 1, 2), 0.75);
+
+    struct Case {
+        const char* name;
+        std::vector<std::vector<double>> block;
+        double expected; // by hand
+    };
+    const Case cases[] = {
+        {"identity", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 1.0},
+        {"all 0.5", {{1, 0.5, 0.5}, {0.5, 1, 0.5}, {0.5, 0.5, 1}}, 0.5},
+        {"two equal columns", {{1, 1, 0.5}, {1, 1, 0.5}, {0.5, 0.5, 1}}, 0.0},
+        // A zero pivot exchanged with the nearest column to its right, flipping the sign.
+        {"zero pivot", {{0, 0, 1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}}, -1.0},
+        {"zero pivot with no way out", {{0, 0, 0}, {0, 1, 0.5}, {0, 0.5, 1}}, 0.0},
+        {"permutation", {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 1.0},
+    };
+    for (const Case& c : cases) {
+        const auto hi = static_cast<std::int32_t>(c.block.size()) + 1;
+        const CorrMatrix matrix = matrixOf(c.block, 2);
+        EXPECT_EQ(CorrDeterminant(matrix, 2, hi), c.expected) << c.name;
+        EXPECT_EQ(cofactorDeterminant(c.block), c.expected) << c.name;
+    }
+
+    // Random correlation-like matrices agree with the cofactor expansion.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> off(-0.6, 0.6);
+    for (int round = 0; round < 50; ++round) {
+        const std::size_t size = 3 + static_cast<std::size_t>(round % 5);
+        std::vector<std::vector<double>> block(size, std::vector<double>(size, 1.0));
+        for (std::size_t i = 0; i < size; ++i) {
+            for (std::size_t j = i + 1; j < size; ++j) {
+                block[i][j] = block[j][i] = off(random) / static_cast<double>(size);
+            }
+        }
+        const CorrMatrix matrix = matrixOf(block, 0);
+        const CorrMatrix copy = matrix;
+        const double det = CorrDeterminant(matrix, 0, static_cast<std::int32_t>(size) - 1);
+        EXPECT_NEAR(det, cofactorDeterminant(block), 1e-12);
+        EXPECT_EQ(matrix, copy); // left unchanged
+    }
+}
+
+// A case matrix of n rows and K + 1 columns filled by fill(row, column).
+template <typename Fill>
+CaseMatrix makeCases(std::int32_t n, std::int32_t K, Fill fill)
+{
+    CaseMatrix cases;
+    cases.NumComplete = n;
+    cases.columns = K + 1;
+    cases.cells.assign(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(K + 1), 0.0f);
+    for (std::int32_t r = 1; r <= n; ++r) {
+        for (std::int32_t c = 0; c <= K; ++c) {
+            cases.cells[static_cast<std::size_t>(r * (K + 1) + c)] = fill(r, c);
+        }
+    }
+    return cases;
+}
+
+NestedR2Result referenceOf(const CaseMatrix& cases, const std::vector<std::int32_t>& rows, std::int32_t p,
+                           std::int32_t q)
+{
+    const auto n = static_cast<std::int32_t>(rows.size());
+    reference::SampleMatrix sample(rows.size() + 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        reference::copyRow(cases, rows[i], sample[i + 1]);
+    }
+    return reference::nestedR2(sample, n, p, q);
+}
+
+void expectIdentical(const NestedR2Result& fast, const NestedR2Result& slow, const std::string& what)
+{
+    EXPECT_EQ(fast.valid, slow.valid) << what;
+    EXPECT_EQ(std::memcmp(&fast.reduced, &slow.reduced, sizeof(double)), 0) << what << " " << fast.reduced << " vs " << slow.reduced;
+    EXPECT_EQ(std::memcmp(&fast.full, &slow.full, sizeof(double)), 0) << what << " " << fast.full << " vs " << slow.full;
+}
+
+TEST(NestedR2, OnePassSumsMatchThePerPairReferenceBitForBit)
+{
+    std::mt19937 random(17);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    for (std::int32_t K = 1; K <= 12; ++K) {
+        for (const std::int32_t n : {2, 3, 7, 50, 333}) {
+            // Data with large offsets so that rounding in the sums matters.
+            const CaseMatrix cases = makeCases(n, K, [&](std::int32_t, std::int32_t c) {
+                return 1000.0f * static_cast<float>(c) + 10.0f * normal(random);
+            });
+            for (std::int32_t p = 0; p < K; ++p) {
+                const std::int32_t q = K - p;
+                std::vector<std::int32_t> identity(static_cast<std::size_t>(n));
+                std::iota(identity.begin(), identity.end(), 1);
+                expectIdentical(NestedR2(cases, nullptr, n, p, q), referenceOf(cases, identity, p, q),
+                                "K " + std::to_string(K) + " n " + std::to_string(n) + " observed");
+                std::vector<std::int32_t> rows(static_cast<std::size_t>(n));
+                for (std::int32_t& r : rows) {
+                    r = std::uniform_int_distribution<std::int32_t>(1, n)(random);
+                }
+                expectIdentical(NestedR2(cases, rows.data(), n, p, q), referenceOf(cases, rows, p, q),
+                                "K " + std::to_string(K) + " n " + std::to_string(n) + " resampled");
+            }
+        }
+    }
+}
+
+TEST(NestedR2, ConstantAndDuplicatedColumnsMatchTheReference)
+{
+    std::mt19937 random(23);
+    std::uniform_real_distribution<float> uniform(-5.0f, 5.0f);
+    const std::int32_t n = 40;
+    for (std::int32_t K = 2; K <= 12; ++K) {
+        // Column 1 constant, column 2 a copy of column K, column 0 a copy of column 1's neighbour.
+        std::vector<std::vector<float>> values(static_cast<std::size_t>(n + 1), std::vector<float>(13));
+        for (auto& row : values) {
+            for (float& v : row) {
+                v = std::round(uniform(random) * 4.0f) / 4.0f;
+            }
+            row[1] = 3.25f;
+            row[2] = row[static_cast<std::size_t>(K)];
+        }
+        const CaseMatrix cases = makeCases(n, K, [&](std::int32_t r, std::int32_t c) {
+            return values[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+        });
+        for (std::int32_t p = 0; p < K; ++p) {
+            std::vector<std::int32_t> rows(static_cast<std::size_t>(n));
+            for (std::int32_t& r : rows) {
+                r = std::uniform_int_distribution<std::int32_t>(1, n)(random);
+            }
+            expectIdentical(NestedR2(cases, rows.data(), n, p, K - p), referenceOf(cases, rows, p, K - p),
+                            "K " + std::to_string(K) + " p " + std::to_string(p));
+        }
+    }
+}
+
+TEST(NestedR2, EdgeCases)
+{
+    // y = x1 + noise-free pattern; x2 independent of both.
+    const std::vector<std::vector<float>> data = {{1, 1, 5}, {2, 2, 3}, {4, 3, 5}, {3, 4, 3}, {6, 5, 4}};
+    const CaseMatrix cases = makeCases(5, 2, [&](std::int32_t r, std::int32_t c) {
+        return data[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c)];
+    });
+    // p = 0: the reduced R^2 is exactly 0.
+    const NestedR2Result none = NestedR2(cases, nullptr, 5, 0, 1);
+    EXPECT_EQ(none.reduced, 0.0);
+    EXPECT_TRUE(none.valid);
+    // p = 1: the reduced R^2 is the squared correlation of y and x1. By hand:
+    // y = 1,2,4,3,6 and x1 = 1..5 give r = 11 / sqrt(14.8 * 10), r^2 = 121 / 148.
+    const NestedR2Result one = NestedR2(cases, nullptr, 5, 1, 1);
+    EXPECT_NEAR(one.reduced, 121.0 / 148.0, 1e-15);
+    EXPECT_TRUE(one.valid);
+
+    // A constant predictor adds nothing and keeps the sample valid.
+    const CaseMatrix constant = makeCases(5, 2, [&](std::int32_t r, std::int32_t c) {
+        return c == 2 ? 7.0f : data[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c)];
+    });
+    const NestedR2Result flat = NestedR2(constant, nullptr, 5, 1, 1);
+    EXPECT_TRUE(flat.valid);
+    EXPECT_EQ(flat.full, flat.reduced);
+
+    // The same variable as predictor and added predictor: determinant 0, invalid.
+    const CaseMatrix same = makeCases(5, 2, [&](std::int32_t r, std::int32_t c) {
+        return data[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c == 2 ? 1 : c)];
+    });
+    const NestedR2Result twice = NestedR2(same, nullptr, 5, 1, 1);
+    EXPECT_FALSE(twice.valid);
+    EXPECT_EQ(twice.full, UndefinedR2);
+    EXPECT_NEAR(twice.reduced, 121.0 / 148.0, 1e-15);
+
+    // The dependent variable as its own predictor: R^2 of 1.
+    const CaseMatrix self = makeCases(5, 1, [&](std::int32_t r, std::int32_t) {
+        return data[static_cast<std::size_t>(r - 1)][0];
+    });
+    const NestedR2Result mirror = NestedR2(self, nullptr, 5, 0, 1);
+    EXPECT_TRUE(mirror.valid);
+    EXPECT_EQ(mirror.full, 1.0);
+}
+
+} // namespace
+} // namespace orvalis
