@@ -3,7 +3,10 @@
 
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+
+#include <functional>
 
 #include <deque>
 #include <optional>
@@ -22,6 +25,9 @@ public:
     Answer messageBox(QWidget*, const QString& text, const QString& title, Buttons buttons) override
     {
         messages.push_back({text, title, buttons});
+        if (onMessage) {
+            onMessage(messages.back());
+        }
         if (!answers.empty()) {
             const Answer answer = answers.front();
             answers.pop_front();
@@ -42,6 +48,10 @@ public:
     void processEvents() override
     {
         ++eventPasses;
+        if (onProcessEvents) {
+            onProcessEvents();
+        }
+        QCoreApplication::processEvents();
         now += tick;
     }
     std::uint64_t randomSeed() override { return seed; }
@@ -54,6 +64,10 @@ public:
     double now = 0;
     double tick = 0.01;
     int eventPasses = 0;
+    // Runs at each processEvents(), before the clock moves on.
+    std::function<void()> onProcessEvents;
+    // Runs when a message box is shown (before it is answered).
+    std::function<void(const Message&)> onMessage;
     std::uint64_t seed = 12345;
 };
 

@@ -44,6 +44,7 @@ protected:
         dir.write("bad.txt", "1 2\n3 x\n");
         dir.write("sub/inner.txt", "1\n");
         window = std::make_unique<frmMain>(platform);
+        window->Form_Load();
         window->dirDirectory->setPath(QString::fromStdString(dir.path().string()));
     }
 

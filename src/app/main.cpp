@@ -10,6 +10,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Orvalis"));
     orvalis::QtPlatform platform;
     orvalis::frmMain window(platform);
+    window.Form_Load();
     window.show();
     return QApplication::exec();
 }

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace orvalis {
 
@@ -58,7 +59,12 @@ double QtPlatform::clockSeconds()
 
 void QtPlatform::processEvents()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Handles what is pending, then waits a little for more, so that a
+    // polling loop does not keep a core busy.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QEventLoop pause;
+    QTimer::singleShot(10, &pause, &QEventLoop::quit);
+    pause.exec();
 }
 
 std::uint64_t QtPlatform::randomSeed()

@@ -4,11 +4,17 @@
 #include "data/DataImport.h"
 #include "platform/Platform.h"
 #include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
 #include "ui/FileList.h"
 #include "ui/Trap.h"
 #include "ui/Twips.h"
+#include "ui/frmNavigate.h"
+#include "ui/frmOpenOutput.h"
+#include "ui/frmSaveOutput.h"
+#include "ui/frmSplash.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -22,7 +28,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <QStorageInfo>
 #include <QVBoxLayout>
 
 namespace orvalis {
@@ -79,18 +84,36 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     setWindowTitle(QStringLiteral("Orvalis"));
     buildControls();
     buildMenus();
+    setTabOrder();
     m_outputLog = OutputLog(txtOutput);
 
+    // The picker starts at the process's current drive and directory.
+    dirDirectory->setPath(QDir::currentPath());
+    filFile->setPath(dirDirectory->path());
+    drvDrive->showDriveOf(dirDirectory->path());
+
+    resize(twips(11880), twips(8610));
+}
+
+void frmMain::Form_Load()
+{
     filFile->setPattern(QStringLiteral("*.txt"));
+
+    m_frmSplash = new frmSplash(this);
+    m_frmSplash->setAttribute(Qt::WA_DeleteOnClose);
+    m_frmSplash->show();
+    const double start = m_platform.clockSeconds();
+    while (m_platform.clockSeconds() - start < 2.0) {
+        m_platform.processEvents();
+    }
+    if (m_frmSplash != nullptr) {
+        m_frmSplash->close();
+    }
+
     cmbFileType->addItem(QStringLiteral("Text (*.txt)"));
     cmbFileType->addItem(QStringLiteral("Data (*.dat)"));
     cmbFileType->setCurrentIndex(0);
-    fillDrives();
-    dirDirectory->setPath(QDir::currentPath());
-    filFile->setPath(dirDirectory->path());
-
-    resize(twips(11880), twips(8610));
-    layoutControls();
+    cmbFileType_Click(0);
 }
 
 frmMain::~frmMain() = default;
@@ -121,7 +144,7 @@ void frmMain::buildControls()
     filFile->setGeometry(twips(4920, 840, 2295, 1065));
     filFile->setToolTip(QStringLiteral("Specify file"));
 
-    drvDrive = new QComboBox(fraSelectData);
+    drvDrive = new DriveList(fraSelectData);
     drvDrive->setObjectName("drvDrive");
     drvDrive->setFont(plain);
     drvDrive->setGeometry(twips(2280, 480, 2415, 315));
@@ -221,40 +244,64 @@ void frmMain::buildMenus()
         mnuAnalyses->addAction(QStringLiteral("Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click);
 }
 
-void frmMain::fillDrives()
-{
-    QStringList roots;
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath())) {
-            roots << volume.rootPath();
-        }
-    }
-    roots.sort();
-    drvDrive->clear();
-    drvDrive->addItems(roots);
-    drvDrive->setCurrentText(QStorageInfo(QDir::currentPath()).rootPath());
-}
-
 void frmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    if (!isMinimized()) {
-        layoutControls();
-    }
+    Form_Resize();
 }
 
-void frmMain::layoutControls()
+frmMain::Layout frmMain::layoutFor(int windowWidth, int windowHeight)
 {
-    // The frames follow the window; twips keep the design's arithmetic.
-    const int windowWidth = toTwips(width());
-    const int windowHeight = toTwips(height());
-    int selectWidth = std::max(windowWidth - 100 - 200, 9000);
-    fraSelectData->setGeometry(twips(100, 100, selectWidth, 2220));
-    const int outputTop = 2220 + 100 + 100;
-    const int outputHeight = std::max(windowHeight - outputTop - 1200, 600);
-    fraOutput->setGeometry(twips(100, outputTop, selectWidth, outputHeight));
-    const int textLeft = 200;
-    txtOutput->setGeometry(twips(textLeft, 300, selectWidth - textLeft - 200, outputHeight - 300));
+    Layout layout;
+    layout.windowHeight = std::max(windowHeight, 7000);
+    const int selectLeft = 100;
+    const int selectTop = 100;
+    const int selectWidth = std::max(windowWidth - selectLeft - 200, 9000);
+    const int selectHeight = 2220;
+    layout.fraSelectData = QRect(selectLeft, selectTop, selectWidth, selectHeight);
+    const int outputTop = selectHeight + selectTop + 100;
+    const int outputHeight = layout.windowHeight - outputTop - 1200;
+    layout.fraOutput = QRect(selectLeft, outputTop, selectWidth, outputHeight);
+    const int textLeft = selectLeft + 100;
+    const int textTop = 300;
+    layout.txtOutput = QRect(textLeft, textTop, selectWidth - textLeft - 200, outputHeight - textTop);
+    return layout;
+}
+
+void frmMain::Form_Resize()
+{
+    if (isMinimized()) {
+        return;
+    }
+    // Window width and height are the outer size, frame and menu bar included.
+    const QRect outer = frameGeometry();
+    const int windowHeight = toTwips(outer.height());
+    if (windowHeight < 7000) {
+        // Snap back to the least height; the resize this causes lays out again.
+        const int leastOuter = (7000 + TwipsPerPixel - 1) / TwipsPerPixel;
+        resize(width(), height() + leastOuter - outer.height());
+        return;
+    }
+    const Layout layout = layoutFor(toTwips(outer.width()), windowHeight);
+    auto place = [](QWidget* widget, const QRect& r) { widget->setGeometry(twips(r.x(), r.y(), r.width(), r.height())); };
+    place(fraSelectData, layout.fraSelectData);
+    place(fraOutput, layout.fraOutput);
+    place(txtOutput, layout.txtOutput);
+}
+
+void frmMain::setTabOrder()
+{
+    // The focus order of the design; frames and labels take no focus.
+    QWidget::setTabOrder(dirDirectory, filFile);
+    QWidget::setTabOrder(filFile, drvDrive);
+    QWidget::setTabOrder(drvDrive, cmdImportData);
+    QWidget::setTabOrder(cmdImportData, txtOutput);
+    QWidget::setTabOrder(txtOutput, optSpace);
+    QWidget::setTabOrder(optSpace, optComma);
+    QWidget::setTabOrder(optComma, optTab);
+    QWidget::setTabOrder(optTab, cmbFileType);
+    // Tab leaves the log instead of typing a tab character into it.
+    txtOutput->setTabChangesFocus(true);
 }
 
 bool frmMain::focusOnLog() const
@@ -304,7 +351,7 @@ void frmMain::drvDrive_Change(int index)
     trap([&] {
         if (!dirDirectory->setPath(drvDrive->itemText(index))) {
             // A drive that fails puts the drive list back.
-            drvDrive->setCurrentText(QStorageInfo(dirDirectory->path()).rootPath());
+            drvDrive->showDriveOf(dirDirectory->path());
         }
     });
 }
@@ -363,9 +410,11 @@ void frmMain::showDialog(QPointer<QDialog>& slot, const DialogFactory& factory, 
 
 void frmMain::mnuNavigateDataFile_Click()
 {
-    QPointer<QDialog> navigator;
-    showDialog(navigator, {}, QStringLiteral("Navigate Data File"));
-    delete navigator.data();
+    trap([&] {
+        // Loading fails, and nothing is shown, when the table has no row 1.
+        frmNavigate navigator(m_dataSet, this);
+        navigator.exec();
+    });
 }
 
 void frmMain::mnuDescriptives_Click()
@@ -380,19 +429,83 @@ void frmMain::mnuESBootstrap_Click()
 
 void frmMain::mnuOpenOutput_Click()
 {
-    m_platform.warn(this, QStringLiteral("Open Output is not available in this version yet."),
-                    QStringLiteral("Open Output"));
+    trap([&] {
+        if (m_frmOpenOutput.isNull()) {
+            m_frmOpenOutput = new frmOpenOutput(m_platform, m_outputLog, this);
+        }
+        m_frmOpenOutput->exec();
+        if (m_frmOpenOutput->discarded()) {
+            delete m_frmOpenOutput.data();
+        }
+    });
+}
+
+bool frmMain::saveOutput()
+{
+    bool written = false;
+    trap([&] {
+        if (m_frmSaveOutput.isNull()) {
+            m_frmSaveOutput = new frmSaveOutput(m_platform, m_outputLog, this);
+        }
+        m_frmSaveOutput->resetFileWritten();
+        m_frmSaveOutput->exec();
+        written = m_frmSaveOutput->fileWritten();
+        if (m_frmSaveOutput->discarded()) {
+            delete m_frmSaveOutput.data();
+        }
+    });
+    return written;
 }
 
 void frmMain::mnuSaveOutput_Click()
 {
-    m_platform.warn(this, QStringLiteral("Save Output is not available in this version yet."),
-                    QStringLiteral("Save Output"));
+    saveOutput();
+}
+
+void frmMain::exitDialogue()
+{
+    const QString product = QStringLiteral("Orvalis");
+    if (m_platform.messageBox(this, QStringLiteral("Do you want to exit Orvalis?"), product,
+                              Platform::Buttons::YesNoCancel)
+        != Platform::Answer::Yes) {
+        return;
+    }
+    switch (m_platform.messageBox(this, QStringLiteral("Do you want to save the contents of the output?"),
+                                  QStringLiteral("Save Output"), Platform::Buttons::YesNoCancel)) {
+    case Platform::Answer::Yes:
+        // Leave only once the log is safely in a file.
+        if (!saveOutput()) {
+            return;
+        }
+        break;
+    case Platform::Answer::No:
+        break;
+    default:
+        return;
+    }
+    m_lngUnloadProgram = 1;
 }
 
 void frmMain::mnuExit_Click()
 {
-    close();
+    trap([&] {
+        exitDialogue();
+        if (m_lngUnloadProgram == 1) {
+            close();
+        }
+    });
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (m_lngUnloadProgram != 1) {
+        trap([&] { exitDialogue(); });
+    }
+    if (m_lngUnloadProgram == 1) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 } // namespace orvalis

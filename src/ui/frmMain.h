@@ -3,11 +3,15 @@
 
 #include "data/DataSet.h"
 #include "ui/OutputLog.h"
+#include "ui/frmOpenOutput.h"
+#include "ui/frmSaveOutput.h"
+#include "ui/frmSplash.h"
 
 #include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -22,6 +26,7 @@ class QRadioButton;
 namespace orvalis {
 
 class DirectoryList;
+class DriveList;
 class FileList;
 class Platform;
 
@@ -31,8 +36,14 @@ public:
     explicit frmMain(Platform& platform, QWidget* parent = nullptr);
     ~frmMain() override;
 
+    // The start-up sequence: the splash for two seconds (yielding to the event
+    // loop), then the file-type list. Call once, before showing the window.
+    void Form_Load();
+
     // The full path of the data file picked last; empty until the first pick.
     QString m_strFileName;
+    // 1 once the decision to leave the program is taken.
+    std::int32_t m_lngUnloadProgram = 0;
 
     // The imported data set (no storage before the first import).
     const DataSet& dataSet() const { return m_dataSet; }
@@ -45,6 +56,24 @@ public:
     void setESBootstrapFactory(DialogFactory factory) { m_esBootstrapFactory = std::move(factory); }
     QDialog* descriptivesDialog() const { return m_frmDescriptives; }
     QDialog* esBootstrapDialog() const { return m_frmESBootstrap; }
+    frmSaveOutput* saveOutputDialog() const { return m_frmSaveOutput; }
+    frmOpenOutput* openOutputDialog() const { return m_frmOpenOutput; }
+    // The splash while it is shown (null before and after).
+    frmSplash* splash() const { return m_frmSplash; }
+
+    // The layout rules of the main window (design values in twips).
+    void Form_Resize();
+
+    // Where the rules put the frames and the log (in twips, the log relative to
+    // its frame) for a window of the given outer size; windowHeight is the
+    // height after the snap to the least height of 7000.
+    struct Layout {
+        int windowHeight;
+        QRect fraSelectData;
+        QRect fraOutput;
+        QRect txtOutput;
+    };
+    static Layout layoutFor(int windowWidth, int windowHeight);
 
     // Handlers.
     void cmdImportData_Click();
@@ -67,7 +96,7 @@ public:
     QGroupBox* fraSelectData = nullptr;
     DirectoryList* dirDirectory = nullptr;
     FileList* filFile = nullptr;
-    QComboBox* drvDrive = nullptr;
+    DriveList* drvDrive = nullptr;
     QLabel* lblSelectedFile = nullptr;
     QPushButton* cmdImportData = nullptr;
     QLabel* lblSelectedFileLabel = nullptr;
@@ -94,12 +123,16 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
     void buildMenus();
-    void fillDrives();
-    void layoutControls();
+    void setTabOrder();
+    // Shows "Save Output" and tells whether a file was written.
+    bool saveOutput();
+    // The exit dialogue; sets m_lngUnloadProgram to 1 when the program is to end.
+    void exitDialogue();
     // The focus condition of the Edit commands: the log is the focused control.
     bool focusOnLog() const;
     void discardAnalysisDialogs();
@@ -110,7 +143,9 @@ private:
     OutputLog m_outputLog;
     QPointer<QDialog> m_frmDescriptives;
     QPointer<QDialog> m_frmESBootstrap;
-    QPointer<QDialog> m_frmNavigate;
+    QPointer<frmSaveOutput> m_frmSaveOutput;
+    QPointer<frmOpenOutput> m_frmOpenOutput;
+    QPointer<frmSplash> m_frmSplash;
     DialogFactory m_descriptivesFactory;
     DialogFactory m_esBootstrapFactory;
 };

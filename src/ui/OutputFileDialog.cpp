@@ -1,0 +1,81 @@
+// OutputFileDialog: the directory navigation both output dialogs share.
+#include "ui/OutputFileDialog.h"
+
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
+#include "ui/FileList.h"
+#include "ui/Trap.h"
+#include "ui/Twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+
+namespace orvalis {
+
+OutputFileDialog::OutputFileDialog(Platform& platform, QWidget* parent) : QDialog(parent), m_platform(platform)
+{
+    setModal(true);
+}
+
+void OutputFileDialog::buildLists()
+{
+    drvDrive = new DriveList(this);
+    drvDrive->setObjectName("drvDrive");
+    drvDrive->setGeometry(twips(240, 240, 2415, 315));
+    dirDirectory = new DirectoryList(this);
+    dirDirectory->setObjectName("dirDirectory");
+    dirDirectory->setGeometry(twips(240, 600, 2415, 1665));
+    filFile = new FileList(this);
+    filFile->setObjectName("filFile");
+    filFile->setGeometry(twips(2880, 240, 2415, 2040));
+
+    // Form_Load: "*.txt" files of the current directory.
+    filFile->setPattern(QStringLiteral("*.txt"));
+    dirDirectory->setPath(QDir::currentPath());
+    filFile->setPath(dirDirectory->path());
+    drvDrive->showDriveOf(dirDirectory->path());
+
+    connect(drvDrive, qOverload<int>(&QComboBox::activated), this, &OutputFileDialog::drvDrive_Change);
+    connect(dirDirectory, &DirectoryList::pathChanged, this, &OutputFileDialog::dirDirectory_Change);
+    connect(filFile, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+    connect(filFile, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+}
+
+void OutputFileDialog::drvDrive_Change(int index)
+{
+    trap([&] {
+        if (!dirDirectory->setPath(drvDrive->itemText(index))) {
+            drvDrive->showDriveOf(dirDirectory->path());
+        }
+    });
+}
+
+void OutputFileDialog::dirDirectory_Change(const QString& path)
+{
+    trap([&] { filFile->setPath(path); });
+}
+
+void OutputFileDialog::cmdCancel_Click()
+{
+    hide();
+}
+
+void OutputFileDialog::closeEvent(QCloseEvent* event)
+{
+    m_discarded = true;
+    QDialog::closeEvent(event);
+}
+
+void OutputFileDialog::keyPressEvent(QKeyEvent* event)
+{
+    // No cancel button: Escape does not close the dialog.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace orvalis

@@ -1,0 +1,53 @@
+// frmNavigate: steps through the data table one cell at a time.
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace orvalis {
+
+class DataSet;
+
+class frmNavigate : public QDialog {
+    Q_OBJECT
+public:
+    // Form_Load runs here and reads cell [1][1]: throws SubscriptError when
+    // the table has no row 1, and then the window must not be shown.
+    frmNavigate(const DataSet& dataSet, QWidget* parent);
+
+    std::int32_t m_lngCurrentRow = 1;
+    std::int32_t m_lngCurrentColumn = 1;
+
+    QLabel* lblRow = nullptr;
+    QLabel* lblColumn = nullptr;
+    QGroupBox* fraNavigate = nullptr;
+    QLabel* lblCell = nullptr;
+    QPushButton* cmdUp = nullptr;
+    QPushButton* cmdDown = nullptr;
+    QPushButton* cmdRight = nullptr;
+    QPushButton* cmdLeft = nullptr;
+    QLabel* lblNumberOfRows = nullptr;
+    QLabel* lblNumberOfColumns = nullptr;
+
+    void cmdUp_Click();
+    void cmdDown_Click();
+    void cmdLeft_Click();
+    void cmdRight_Click();
+
+    // The cell text: "." for a missing value, otherwise the float's text form.
+    static QString cellText(float value);
+
+private:
+    void Form_Load();
+    void refresh();
+    void showCell();
+
+    const DataSet& m_dataSet;
+};
+
+} // namespace orvalis

@@ -1,0 +1,85 @@
+// frmOpenOutput: the log is replaced only once the whole file has been read.
+#include "ui/frmOpenOutput.h"
+
+#include "platform/Platform.h"
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
+#include "ui/FileList.h"
+#include "ui/OutputFiles.h"
+#include "ui/OutputLog.h"
+#include "ui/Trap.h"
+#include "ui/Twips.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace orvalis {
+
+frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent)
+    : OutputFileDialog(platform, parent), m_log(log)
+{
+    setObjectName("frmOpenOutput");
+    setWindowTitle(QStringLiteral("Open Output"));
+    setFixedSize(twips(5535), twips(3840));
+
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName("cmdCancel");
+    cmdCancel->setGeometry(twips(3000, 3120, 1215, 495));
+    cmdOpen = new QPushButton(QStringLiteral("Open"), this);
+    cmdOpen->setObjectName("cmdOpen");
+    cmdOpen->setGeometry(twips(1320, 3120, 1215, 495));
+    for (QPushButton* button : {cmdOpen, cmdCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    buildLists();
+    lblFileNameLabel = new QLabel(QStringLiteral("File name:"), this);
+    lblFileNameLabel->setObjectName("lblFileNameLabel");
+    lblFileNameLabel->setGeometry(twips(2040, 2400, 735, 255));
+    lblSelectedFile = new QLabel(this);
+    lblSelectedFile->setObjectName("lblSelectedFile");
+    lblSelectedFile->setGeometry(twips(2880, 2400, 2415, 255));
+    lblSelectedFile->setFrameStyle(QFrame::Box | QFrame::Plain);
+    lblSelectedFile->setAutoFillBackground(true);
+    QPalette palette = lblSelectedFile->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::HighlightedText));
+    lblSelectedFile->setPalette(palette);
+
+    setTabOrder(cmdCancel, cmdOpen);
+    setTabOrder(cmdOpen, filFile);
+    setTabOrder(filFile, dirDirectory);
+    setTabOrder(dirDirectory, drvDrive);
+    cmdCancel->setFocus();
+
+    connect(cmdOpen, &QPushButton::clicked, this, &frmOpenOutput::cmdOpen_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmOpenOutput::cmdCancel_Click);
+}
+
+void frmOpenOutput::filFile_Click(const QString& name)
+{
+    trap([&] { lblSelectedFile->setText(name); });
+}
+
+void frmOpenOutput::cmdOpen_Click()
+{
+    trap([&] {
+        const QString name = lblSelectedFile->text();
+        if (name.isEmpty()) {
+            m_platform.warn(this, QStringLiteral("A file has not been selected."), QStringLiteral("Open Output"));
+            hide();
+            return;
+        }
+        const QString path = filFile->path() + QLatin1Char('/') + name;
+        QString text;
+        QString error;
+        if (!readOutputFile(path, text, error)) {
+            // The log keeps its text; the dialog stays open.
+            m_platform.warn(this, error, QStringLiteral("Open Output"));
+            return;
+        }
+        m_log.replaceAll(text);
+        hide();
+    });
+}
+
+} // namespace orvalis

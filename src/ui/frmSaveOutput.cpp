@@ -1,0 +1,91 @@
+// frmSaveOutput: the name rule, the empty-name warning, and a save that fails aloud.
+#include "ui/frmSaveOutput.h"
+
+#include "platform/Platform.h"
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
+#include "ui/FileList.h"
+#include "ui/OutputFiles.h"
+#include "ui/OutputLog.h"
+#include "ui/Trap.h"
+#include "ui/Twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace orvalis {
+
+frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent)
+    : OutputFileDialog(platform, parent), m_log(log)
+{
+    setObjectName("frmSaveOutput");
+    setWindowTitle(QStringLiteral("Save Output"));
+    setFixedSize(twips(5595), twips(3825));
+    buildLists();
+
+    txtSavedFileName = new QLineEdit(this);
+    txtSavedFileName->setObjectName("txtSavedFileName");
+    txtSavedFileName->setGeometry(twips(2880, 2400, 2415, 285));
+    lblFileName = new QLabel(QStringLiteral("File name:"), this);
+    lblFileName->setObjectName("lblFileName");
+    lblFileName->setGeometry(twips(2040, 2400, 735, 255));
+    cmdSave = new QPushButton(QStringLiteral("Save"), this);
+    cmdSave->setObjectName("cmdSave");
+    cmdSave->setGeometry(twips(1320, 3120, 1215, 495));
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName("cmdCancel");
+    cmdCancel->setGeometry(twips(3000, 3120, 1215, 495));
+    for (QPushButton* button : {cmdSave, cmdCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    setTabOrder(drvDrive, dirDirectory);
+    setTabOrder(dirDirectory, filFile);
+    setTabOrder(filFile, txtSavedFileName);
+    setTabOrder(txtSavedFileName, cmdSave);
+    setTabOrder(cmdSave, cmdCancel);
+    drvDrive->setFocus();
+
+    connect(cmdSave, &QPushButton::clicked, this, &frmSaveOutput::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSaveOutput::cmdCancel_Click);
+}
+
+void frmSaveOutput::filFile_Click(const QString& name)
+{
+    trap([&] { txtSavedFileName->setText(name); });
+}
+
+QString frmSaveOutput::savePath(const QString& directory, const QString& name)
+{
+    QString path = directory + QLatin1Char('/') + name;
+    if (!name.endsWith(QStringLiteral(".txt"), Qt::CaseSensitive)) {
+        path += QStringLiteral(".txt");
+    }
+    return path;
+}
+
+void frmSaveOutput::cmdSave_Click()
+{
+    trap([&] {
+        const QString name = txtSavedFileName->text();
+        if (name.isEmpty()) {
+            m_platform.warn(this, QStringLiteral("A file name has not been provided."), QStringLiteral("Save Output"));
+            hide();
+            return;
+        }
+        const QString path = savePath(filFile->path(), name);
+        QString error;
+        if (!writeOutputFile(path, m_log.readAll(), error)) {
+            // The dialog stays open so that another name or directory can be tried.
+            m_platform.warn(this, error, QStringLiteral("Save Output"));
+            return;
+        }
+        m_fileWritten = true;
+        filFile->refresh();
+        hide();
+    });
+}
+
+} // namespace orvalis
