@@ -1,0 +1,514 @@
+// The desktop windows driven through their controls: start-up, layout, picker, output files, exit, navigator.
+#include "FakePlatform.h"
+#include "TempDir.h"
+#include "data/DataImport.h"
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
+#include "ui/FileList.h"
+#include "ui/OutputFiles.h"
+#include "ui/frmMain.h"
+#include "ui/frmNavigate.h"
+#include "ui/frmOpenOutput.h"
+#include "ui/frmSaveOutput.h"
+#include "ui/frmSplash.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QRadioButton>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace orvalis {
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArray("(missing)");
+    }
+    return file.readAll();
+}
+
+// Runs action once the next modal dialog's event loop is running.
+void whenModal(std::function<void()> action)
+{
+    QTimer::singleShot(0, std::move(action));
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest()
+    {
+        dir.write("data.txt", "3.5 -2\n. 12345678\n");
+        window = std::make_unique<frmMain>(platform);
+        window->Form_Load();
+    }
+
+    QString dirPath() const { return QString::fromStdString(dir.path().string()); }
+
+    // Opens "Save Output", types name in the directory given, presses Save.
+    void saveAs(const QString& directory, const QString& name)
+    {
+        whenModal([=, this] {
+            frmSaveOutput* dialog = window->saveOutputDialog();
+            dialog->dirDirectory->setPath(directory);
+            dialog->txtSavedFileName->setText(name);
+            dialog->cmdSave->click();
+            if (dialog->isVisible()) {
+                dialog->cmdCancel->click();
+            }
+        });
+        window->mnuSaveOutput->trigger();
+    }
+
+    // Opens "Open Output", clicks name in the directory given, presses Open.
+    void open(const QString& directory, const QString& name)
+    {
+        whenModal([=, this] {
+            frmOpenOutput* dialog = window->openOutputDialog();
+            dialog->dirDirectory->setPath(directory);
+            dialog->filFile_Click(name);
+            dialog->cmdOpen->click();
+            if (dialog->isVisible()) {
+                dialog->cmdCancel->click();
+            }
+        });
+        window->mnuOpenOutput->trigger();
+    }
+
+    test::TempDir dir;
+    test::FakePlatform platform;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST(MainLayout, RulesInTwips)
+{
+    const frmMain::Layout atLeast = frmMain::layoutFor(8000, 7000);
+    EXPECT_EQ(atLeast.fraSelectData, QRect(100, 100, 9000, 2220)); // at least 9000 wide
+    EXPECT_EQ(atLeast.fraOutput, QRect(100, 2420, 9000, 3380));
+    EXPECT_EQ(atLeast.txtOutput, QRect(200, 300, 8600, 3080));
+    // The log's bottom edge lies on its frame's bottom edge.
+    EXPECT_EQ(atLeast.txtOutput.y() + atLeast.txtOutput.height(), atLeast.fraOutput.height());
+
+    const frmMain::Layout wide = frmMain::layoutFor(15000, 9000);
+    EXPECT_EQ(wide.fraSelectData.width(), 14700);
+    EXPECT_EQ(wide.fraOutput, QRect(100, 2420, 14700, 5380));
+    EXPECT_EQ(wide.txtOutput.width(), 14300);
+
+    EXPECT_EQ(frmMain::layoutFor(12000, 5000).windowHeight, 7000); // snaps back
+}
+
+TEST_F(WindowTest, ShrinkingBelowTheLeastHeightSnapsBackAndMinimizingChangesNothing)
+{
+    window->show();
+    window->resize(700, 200);
+    QApplication::processEvents();
+    EXPECT_GE(window->frameGeometry().height() * 15, 7000);
+    const QRect before = window->fraOutput->geometry();
+    window->setWindowState(Qt::WindowMinimized);
+    window->Form_Resize();
+    EXPECT_EQ(window->fraOutput->geometry(), before);
+}
+
+TEST_F(WindowTest, MainWindowControls)
+{
+    EXPECT_EQ(window->fraSelectData->title(), "Select Data");
+    EXPECT_TRUE(window->fraSelectData->font().bold());
+    EXPECT_TRUE(window->fraOutput->font().bold());
+    EXPECT_FALSE(window->cmdImportData->font().bold());
+    EXPECT_EQ(window->lblSelectedFileLabel->text(), "Selected File:");
+    EXPECT_EQ(window->lblCurrentFileLabel->text(), "File Currently in Processor:");
+    EXPECT_EQ(window->fraTypeOfDelimiter->title(), "Type of Delimiter");
+    EXPECT_EQ(window->dirDirectory->toolTip(), "Specify directory of file");
+    EXPECT_EQ(window->filFile->toolTip(), "Specify file");
+    EXPECT_EQ(window->drvDrive->toolTip(), "Specify drive of file");
+    EXPECT_EQ(window->cmdImportData->toolTip(), "Click to import selected file");
+    EXPECT_EQ(window->cmbFileType->toolTip(), "Specify file extension (*.txt or *.dat)");
+    EXPECT_EQ(window->optComma->geometry(), QRect(8, 48, 105, 17)); // 120, 720, 1575, 255 twips
+    // The focus order of the design among the controls that take focus.
+    const QList<QWidget*> order = {window->dirDirectory, window->filFile,  window->drvDrive,
+                                   window->cmdImportData, window->txtOutput, window->optSpace};
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    order.front()->setFocus();
+    for (int i = 0; i + 1 < order.size(); ++i) {
+        ASSERT_EQ(window->focusWidget(), order[i]) << i;
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(window->focusWidget(), &tab);
+        EXPECT_EQ(window->focusWidget(), order[i + 1]) << i;
+    }
+}
+
+TEST(Splash, ShowsForTwoSecondsAndCloses)
+{
+    test::FakePlatform platform;
+    frmMain window(platform);
+    int visibleDuring = 0;
+    platform.onProcessEvents = [&] {
+        if (window.splash() != nullptr && window.splash()->isVisible()) {
+            ++visibleDuring;
+        }
+    };
+    window.Form_Load();
+    EXPECT_GE(platform.now, 2.0);
+    EXPECT_LT(platform.now, 2.0 + 2 * platform.tick);
+    EXPECT_EQ(visibleDuring, platform.eventPasses);
+    EXPECT_TRUE(window.splash() == nullptr || !window.splash()->isVisible());
+    EXPECT_EQ(window.cmbFileType->currentText(), "Text (*.txt)");
+}
+
+TEST(Splash, KeyOrFrameClickClosesItEarlyButTheWaitGoesOn)
+{
+    for (const bool useKey : {true, false}) {
+        test::FakePlatform platform;
+        frmMain window(platform);
+        double closedAt = -1;
+        bool labelClickClosed = false;
+        platform.onProcessEvents = [&] {
+            frmSplash* splash = window.splash();
+            if (splash == nullptr || !splash->isVisible()) {
+                if (closedAt < 0) {
+                    closedAt = platform.now;
+                }
+                return;
+            }
+            if (platform.now >= 0.3 && platform.now < 0.3 + platform.tick / 2) {
+                QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                                  Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(splash->lblCopyright, &press);
+                labelClickClosed = !splash->isVisible();
+            }
+            if (platform.now >= 0.5) {
+                if (useKey) {
+                    QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+                    QApplication::sendEvent(splash, &key);
+                } else {
+                    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                                      Qt::LeftButton, Qt::NoModifier);
+                    QApplication::sendEvent(splash->Frame1, &press);
+                }
+            }
+        };
+        window.Form_Load();
+        EXPECT_FALSE(labelClickClosed);
+        EXPECT_GE(closedAt, 0.5);
+        EXPECT_LT(closedAt, 0.6);
+        EXPECT_GE(platform.now, 2.0); // the main window still waits the two seconds
+    }
+}
+
+TEST(Splash, Texts)
+{
+    frmSplash splash;
+    EXPECT_EQ(splash.lblProductName->text(), "Orvalis");
+    EXPECT_TRUE(splash.lblProductName->font().bold());
+    EXPECT_DOUBLE_EQ(splash.lblProductName->font().pointSizeF(), 27.75);
+    EXPECT_FALSE(splash.lblCopyright->text().isEmpty());
+    EXPECT_FALSE(splash.lblCompany->text().isEmpty());
+    EXPECT_TRUE(splash.windowTitle().isEmpty());
+}
+
+TEST_F(WindowTest, AFailingDrivePutsTheDriveListBack)
+{
+    window->dirDirectory->setPath(dirPath());
+    window->drvDrive->addItem("/no/such/drive");
+    emit window->drvDrive->activated(window->drvDrive->count() - 1);
+    EXPECT_EQ(window->drvDrive->currentText(), DriveList::driveOf(dirPath()));
+    EXPECT_EQ(window->dirDirectory->path(), QDir(dirPath()).canonicalPath());
+}
+
+TEST_F(WindowTest, PickingAFileInTheRootGivesTwoSeparators)
+{
+    window->dirDirectory->setPath("/");
+    window->filFile->setPattern("*");
+    window->filFile_Click("x.txt");
+    EXPECT_EQ(window->m_strFileName, "//x.txt");
+}
+
+TEST_F(WindowTest, SaveNameRules)
+{
+    const QString d = dirPath();
+    EXPECT_EQ(frmSaveOutput::savePath(d, "results"), d + "/results.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "results.txt"), d + "/results.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "results.TXT"), d + "/results.TXT.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "ab"), d + "/ab.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "   "), d + "/   .txt");
+    EXPECT_EQ(frmSaveOutput::savePath("/", "r"), "//r.txt");
+}
+
+TEST_F(WindowTest, SaveWritesTheLogExactlyAndOverwritesWithoutAQuestion)
+{
+    window->outputLog().append(QString::fromUtf8("Résumé\r\nline two\r\n"));
+    saveAs(dirPath(), "results");
+    EXPECT_EQ(fileBytes(dirPath() + "/results.txt"), QByteArray("R\xc3\xa9sum\xc3\xa9\r\nline two\r\n"));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_FALSE(window->saveOutputDialog()->isVisible());
+
+    window->outputLog().replaceAll("new");
+    saveAs(dirPath(), "results.txt");
+    EXPECT_EQ(fileBytes(dirPath() + "/results.txt"), QByteArray("new"));
+    EXPECT_TRUE(platform.messages.empty());
+
+    // An empty log writes an empty file.
+    window->outputLog().clear();
+    saveAs(dirPath(), "empty");
+    EXPECT_EQ(fileBytes(dirPath() + "/empty.txt"), QByteArray());
+}
+
+TEST_F(WindowTest, SaveWithAnEmptyNameWarnsAndKeepsTheDialogAsLeft)
+{
+    saveAs(dirPath(), "");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "A file name has not been provided.");
+    EXPECT_EQ(platform.messages[0].title, "Save Output");
+    frmSaveOutput* dialog = window->saveOutputDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->dirDirectory->path(), QDir(dirPath()).canonicalPath());
+}
+
+TEST_F(WindowTest, AFailedSaveWarnsNamingThePathAndStaysOpen)
+{
+    window->outputLog().append("text");
+    dir.write("gone/keep.txt", "");
+    bool stayedOpen = false;
+    whenModal([&] {
+        frmSaveOutput* dialog = window->saveOutputDialog();
+        dialog->dirDirectory->setPath(dirPath() + "/gone");
+        std::filesystem::remove_all(dir.path() / "gone");
+        dialog->txtSavedFileName->setText("out");
+        dialog->cmdSave->click();
+        stayedOpen = dialog->isVisible();
+        dialog->cmdCancel->click();
+    });
+    window->mnuSaveOutput->trigger();
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].title, "Save Output");
+    EXPECT_TRUE(platform.messages[0].text.contains(QDir(dirPath()).canonicalPath() + "/gone/out.txt"))
+        << platform.messages[0].text.toStdString();
+    EXPECT_FALSE(window->saveOutputDialog()->fileWritten());
+}
+
+TEST_F(WindowTest, OpenReadsLinesAndSaveOpenGivesTheSameLog)
+{
+    dir.write("unended.txt", "a\r\nb");
+    dir.write("lf.txt", "one\ntwo\n\nthree\n");
+    dir.write("latin.txt", "caf\xe9\r\n");
+    dir.write("empty.txt", "");
+    open(dirPath(), "unended.txt");
+    EXPECT_EQ(window->outputLog().readAll(), "a\r\nb\r\n");
+    open(dirPath(), "lf.txt");
+    EXPECT_EQ(window->outputLog().readAll(), "one\r\ntwo\r\n\r\nthree\r\n");
+    open(dirPath(), "latin.txt");
+    EXPECT_EQ(window->outputLog().readAll(), QString::fromUtf8("café\r\n"));
+    open(dirPath(), "empty.txt");
+    EXPECT_EQ(window->outputLog().readAll(), "");
+    EXPECT_TRUE(platform.messages.empty());
+
+    const QString log = QString::fromUtf8("Report ü\r\n\r\nsecond\r\n");
+    window->outputLog().replaceAll(log);
+    saveAs(dirPath(), "round");
+    window->outputLog().clear();
+    open(dirPath(), "round.txt");
+    EXPECT_EQ(window->outputLog().readAll(), log);
+}
+
+TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
+{
+    window->outputLog().replaceAll("keep me");
+    whenModal([&] { window->openOutputDialog()->cmdOpen->click(); });
+    window->mnuOpenOutput->trigger();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "A file has not been selected.");
+    EXPECT_EQ(platform.messages[0].title, "Open Output");
+
+    // Chosen in one directory, then looked for in another.
+    dir.write("only-here.txt", "x");
+    dir.write("other/unrelated.txt", "y");
+    bool stayedOpen = false;
+    whenModal([&] {
+        frmOpenOutput* dialog = window->openOutputDialog();
+        dialog->dirDirectory->setPath(dirPath());
+        dialog->filFile_Click("only-here.txt");
+        dialog->dirDirectory->setPath(dirPath() + "/other");
+        dialog->cmdOpen->click();
+        stayedOpen = dialog->isVisible();
+        dialog->cmdCancel->click();
+    });
+    window->mnuOpenOutput->trigger();
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].title, "Open Output");
+    EXPECT_TRUE(platform.messages[1].text.contains("/other/only-here.txt")) << platform.messages[1].text.toStdString();
+    EXPECT_EQ(window->outputLog().readAll(), "keep me");
+}
+
+TEST_F(WindowTest, DialogsKeepTheirStateWhileHidden)
+{
+    saveAs(dirPath(), "first");
+    whenModal([&] {
+        frmSaveOutput* dialog = window->saveOutputDialog();
+        EXPECT_EQ(dialog->txtSavedFileName->text(), "first");
+        EXPECT_EQ(dialog->dirDirectory->path(), QDir(dirPath()).canonicalPath());
+        EXPECT_EQ(dialog->filFile->pattern(), "*.txt");
+        dialog->cmdCancel->click();
+    });
+    window->mnuSaveOutput->trigger();
+    EXPECT_FALSE(window->saveOutputDialog()->cmdSave->isDefault());
+    EXPECT_FALSE(window->saveOutputDialog()->cmdSave->autoDefault());
+}
+
+TEST_F(WindowTest, ExitDialogue)
+{
+    using A = Platform::Answer;
+    struct Case {
+        const char* name;
+        std::vector<A> answers;
+        bool saveDialogSaves;
+        int expectedFlag;
+        int expectedQuestions;
+    };
+    const Case cases[] = {
+        {"No to leaving", {A::No}, false, 0, 1},
+        {"Cancel to leaving", {A::Cancel}, false, 0, 1},
+        {"Yes, then Cancel", {A::Yes, A::Cancel}, false, 0, 2},
+        {"Yes, then No", {A::Yes, A::No}, false, 1, 2},
+        {"Yes, Yes, Save dialog cancelled: nothing written, stay", {A::Yes, A::Yes}, false, 0, 2},
+        {"Yes, Yes, saved", {A::Yes, A::Yes}, true, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakePlatform p;
+        frmMain w(p);
+        w.Form_Load();
+        w.show();
+        w.outputLog().append("log");
+        p.answers.assign(c.answers.begin(), c.answers.end());
+        if (c.answers.size() == 2 && c.answers[1] == A::Yes) {
+            whenModal([&] {
+                frmSaveOutput* dialog = w.saveOutputDialog();
+                if (c.saveDialogSaves) {
+                    dialog->dirDirectory->setPath(dirPath());
+                    dialog->txtSavedFileName->setText("exit-save");
+                    dialog->cmdSave->click();
+                } else {
+                    dialog->cmdCancel->click();
+                }
+            });
+        }
+        w.mnuExit->trigger();
+        EXPECT_EQ(w.m_lngUnloadProgram, c.expectedFlag);
+        EXPECT_EQ(w.isVisible(), c.expectedFlag == 0);
+        ASSERT_EQ(static_cast<int>(p.messages.size()), c.expectedQuestions);
+        EXPECT_EQ(p.messages[0].text, "Do you want to exit Orvalis?");
+        EXPECT_EQ(p.messages[0].title, "Orvalis");
+        EXPECT_EQ(p.messages[0].buttons, Platform::Buttons::YesNoCancel);
+        if (c.expectedQuestions == 2) {
+            EXPECT_EQ(p.messages[1].text, "Do you want to save the contents of the output?");
+            EXPECT_EQ(p.messages[1].title, "Save Output");
+        }
+        EXPECT_EQ(w.outputLog().readAll(), "log");
+    }
+}
+
+TEST_F(WindowTest, ClosingTheWindowRunsTheExitDialogue)
+{
+    window->show();
+    platform.answers = {Platform::Answer::No};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    platform.answers = {Platform::Answer::Yes, Platform::Answer::No};
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->m_lngUnloadProgram, 1);
+    EXPECT_EQ(platform.messages.size(), 3u);
+}
+
+// ---- navigator -------------------------------------------------------------
+
+TEST(Navigator, MovesStopAtTheEdges)
+{
+    ImportOutcome outcome = importDataBuffer("3.5 -2\n. 12345678\n1\n", ' ');
+    ASSERT_TRUE(outcome.ok());
+    frmNavigate navigator(*outcome.dataSet, nullptr);
+    EXPECT_EQ(navigator.windowTitle(), "Navigate Data File");
+    EXPECT_EQ(navigator.lblNumberOfRows->text(), "Number of rows: 3");
+    EXPECT_EQ(navigator.lblNumberOfColumns->text(), "Number of columns: 2");
+    EXPECT_EQ(navigator.lblRow->text(), "Row: 1");
+    EXPECT_EQ(navigator.lblColumn->text(), "Column: 1");
+    EXPECT_EQ(navigator.lblCell->text(), "3.5");
+    for (QPushButton* button : {navigator.cmdUp, navigator.cmdDown, navigator.cmdLeft, navigator.cmdRight}) {
+        EXPECT_FALSE(button->autoDefault());
+        EXPECT_FALSE(button->isDefault());
+    }
+
+    navigator.cmdUp->click(); // blocked, refreshed anyway
+    EXPECT_EQ(navigator.lblRow->text(), "Row: 1");
+    navigator.cmdLeft->click();
+    EXPECT_EQ(navigator.lblColumn->text(), "Column: 1");
+    navigator.cmdRight->click();
+    EXPECT_EQ(navigator.lblCell->text(), "-2");
+    navigator.cmdRight->click();
+    EXPECT_EQ(navigator.lblColumn->text(), "Column: 2");
+    navigator.cmdDown->click();
+    EXPECT_EQ(navigator.lblCell->text(), "1.234568E+07");
+    navigator.cmdLeft->click();
+    EXPECT_EQ(navigator.lblCell->text(), ".");
+    navigator.cmdDown->click();
+    navigator.cmdRight->click();
+    EXPECT_EQ(navigator.lblCell->text(), "0"); // unfilled by a short line
+    navigator.cmdDown->click();
+    EXPECT_EQ(navigator.lblRow->text(), "Row: 3");
+    EXPECT_EQ(navigator.m_lngCurrentRow, 3);
+}
+
+TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)
+{
+    bool shown = false;
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = true;
+            modal->close();
+        }
+    });
+    guard.start(50);
+    window->mnuNavigateDataFile->trigger(); // no import yet
+    dir.write("empty.txt", "");
+    window->filFile->refresh();
+    window->filFile_Click("empty.txt");
+    window->m_strFileName = dirPath() + "/empty.txt";
+    window->cmdImportData->click();
+    ASSERT_TRUE(window->dataSet().hasStorage());
+    window->mnuNavigateDataFile->trigger(); // an empty file
+    EXPECT_FALSE(shown);
+}
+
+TEST(OutputFiles, LineEndsAndEncodings)
+{
+    EXPECT_EQ(logTextFromFile(""), "");
+    EXPECT_EQ(logTextFromFile("a"), "a\r\n");
+    EXPECT_EQ(logTextFromFile("a\r"), "a\r\n");
+    EXPECT_EQ(logTextFromFile("a\r\n\r\n"), "a\r\n\r\n");
+    EXPECT_EQ(logTextFromFile("a\n\rb"), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(logTextFromFile("\xc3\xa9"), QString::fromUtf8("é\r\n"));
+    EXPECT_EQ(logTextFromFile("\xe9\xff"), QString::fromLatin1("\xe9\xff") + "\r\n");
+}
+
+} // namespace
+} // namespace orvalis
