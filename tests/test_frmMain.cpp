@@ -3,6 +3,8 @@
 #include "TempDir.h"
 #include "ui/DirectoryList.h"
 #include "ui/FileList.h"
+#include "ui/frmDescriptives.h"
+#include "ui/frmESBootstrap.h"
 #include "ui/frmMain.h"
 
 #include <QAction>
@@ -167,35 +169,39 @@ TEST_F(frmMainTest, FailedImportLeavesEverythingAsItWas)
 
 TEST_F(frmMainTest, ImportDiscardsTheAnalysisDialogs)
 {
-    int built = 0;
-    window->setDescriptivesFactory([&](frmMain& owner) {
-        ++built;
-        return new QDialog(&owner);
-    });
-    // Opens the dialog modally and hides it from inside its event loop.
+    // Opens both dialogs modally and hides them from inside their event loops.
     auto openAndHide = [&] {
-        QTimer::singleShot(0, [&] {
-            if (window->descriptivesDialog() != nullptr) {
-                window->descriptivesDialog()->hide();
-            }
-        });
+        QTimer::singleShot(0, [&] { window->descriptivesDialog()->cmdCancel->click(); });
         window->mnuDescriptives->trigger();
+        QTimer::singleShot(0, [&] { window->esBootstrapDialog()->cmdCancel->click(); });
+        window->mnuESBootstrap->trigger();
     };
     openAndHide();
     ASSERT_NE(window->descriptivesDialog(), nullptr);
+    ASSERT_NE(window->esBootstrapDialog(), nullptr);
+    EXPECT_EQ(window->descriptivesDialog()->lstItems->count(), 0); // no data yet
+    window->descriptivesDialog()->setProperty("first", true);
+    window->esBootstrapDialog()->setProperty("first", true);
     openAndHide();
-    EXPECT_EQ(built, 1); // hidden, not destroyed: shown again as it was
+    // Hidden, not destroyed: shown again as it was.
+    EXPECT_TRUE(window->descriptivesDialog()->property("first").toBool());
+    EXPECT_TRUE(window->esBootstrapDialog()->property("first").toBool());
 
     pick("a.txt");
     window->cmdImportData->click();
     EXPECT_EQ(window->descriptivesDialog(), nullptr);
+    EXPECT_EQ(window->esBootstrapDialog(), nullptr);
     openAndHide();
-    EXPECT_EQ(built, 2);
+    EXPECT_FALSE(window->descriptivesDialog()->property("first").toBool());
+    EXPECT_EQ(window->descriptivesDialog()->lstItems->count(), 3);
+    EXPECT_EQ(window->esBootstrapDialog()->lstDV->count(), 3);
 
-    // A failed import keeps the dialog.
+    // A failed import keeps the dialogs.
+    window->descriptivesDialog()->setProperty("first", true);
     pick("bad.txt");
     window->cmdImportData->click();
-    EXPECT_NE(window->descriptivesDialog(), nullptr);
+    ASSERT_NE(window->descriptivesDialog(), nullptr);
+    EXPECT_TRUE(window->descriptivesDialog()->property("first").toBool());
 }
 
 TEST_F(frmMainTest, EditCommandsActOnTheLogOnlyWhenItHasTheFocus)

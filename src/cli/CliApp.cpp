@@ -3,6 +3,7 @@
 
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
+#include "analyses/Descriptives.h"
 #include "common/NumberText.h"
 #include "data/DataImport.h"
 
@@ -31,6 +32,10 @@ const char* const UsageText =
     "            predictors join the reduced model; LIST is comma-separated\n"
     "            variable numbers (1-based); defaults: 600 trials, 95%,\n"
     "            a seed from the clock, all cores\n"
+    "  descriptives VAR...\n"
+    "            mean, standard deviation, minimum, maximum and count of\n"
+    "            each variable, in the order given; VAR is a variable number\n"
+    "            or a range such as 1-4\n"
     "\n"
     "Exit status: 0 success, 1 the import or the analysis failed, 2 usage error.\n";
 
@@ -174,6 +179,36 @@ Runner bootstrapCommand(const Invocation& invocation)
     };
 }
 
+Runner descriptivesCommand(const Invocation& invocation)
+{
+    std::vector<std::int32_t> variables;
+    for (const std::string& arg : invocation.commandArgs) {
+        const std::size_t dash = arg.find('-', 1);
+        if (dash == std::string::npos) {
+            variables.push_back(static_cast<std::int32_t>(parseNumber(arg, 1, DataSet::MaxColumn, "a variable")));
+            continue;
+        }
+        const auto first = static_cast<std::int32_t>(parseNumber(arg.substr(0, dash), 1, DataSet::MaxColumn, "a range"));
+        const auto last = static_cast<std::int32_t>(parseNumber(arg.substr(dash + 1), 1, DataSet::MaxColumn, "a range"));
+        if (last < first) {
+            throw UsageError{"a range must run upwards: " + arg};
+        }
+        for (std::int32_t v = first; v <= last; ++v) {
+            variables.push_back(v);
+        }
+    }
+    if (variables.empty()) {
+        throw UsageError{"descriptives needs at least one variable"};
+    }
+    return [variables](const DataSet& dataSet, std::ostream& out, std::ostream&) {
+        for (const std::int32_t v : variables) {
+            requireVariable(v, dataSet);
+        }
+        out << toUnixLineEnds(FormatDescriptivesReport(ComputeDescriptives(dataSet, variables)));
+        return ExitSuccess;
+    };
+}
+
 Runner dumpCommand(const Invocation& invocation)
 {
     noArguments(invocation.commandArgs);
@@ -201,6 +236,7 @@ const std::map<std::string, Command>& commands()
         {"summary", summaryCommand},
         {"dump", dumpCommand},
         {"bootstrap", bootstrapCommand},
+        {"descriptives", descriptivesCommand},
     };
     return table;
 }

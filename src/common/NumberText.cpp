@@ -40,6 +40,57 @@ T roundDecimals(T value, int decimals)
     return buffer[0] == '-' ? -rounded : rounded;
 }
 
+// The significant digits (trailing zeros dropped) and decimal exponent of a
+// value rounded to `precision` significant digits.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+};
+
+template <typename T>
+Decimal toDecimal(T value, int precision)
+{
+    char buffer[64];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision - 1);
+    // buffer holds [-]d[.ddd]e(+|-)XX
+    const char* p = buffer;
+    const char* end = written.ptr;
+    Decimal decimal;
+    if (*p == '-') {
+        decimal.negative = true;
+        ++p;
+    }
+    while (p < end && *p != 'e') {
+        if (*p != '.') {
+            decimal.digits.push_back(*p);
+        }
+        ++p;
+    }
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, decimal.exponent);
+    while (decimal.digits.size() > 1 && decimal.digits.back() == '0') {
+        decimal.digits.pop_back();
+    }
+    return decimal;
+}
+
+void appendExponentForm(std::string& out, const Decimal& decimal)
+{
+    out.push_back(decimal.digits[0]);
+    if (decimal.digits.size() > 1) {
+        out.push_back('.');
+        out.append(decimal.digits, 1);
+    }
+    out.push_back('E');
+    out.push_back(decimal.exponent < 0 ? '-' : '+');
+    const int magnitude = decimal.exponent < 0 ? -decimal.exponent : decimal.exponent;
+    if (magnitude < 10) {
+        out.push_back('0');
+    }
+    out += std::to_string(magnitude);
+}
+
 template <typename T>
 std::string formatGeneral(T value, int precision)
 {
@@ -47,43 +98,16 @@ std::string formatGeneral(T value, int precision)
     if (value == 0) {
         return "0";
     }
-    char buffer[64];
-    const auto written =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision - 1);
-    // buffer holds [-]d[.ddd]e(+|-)XX
-    const char* p = buffer;
-    const char* end = written.ptr;
+    const Decimal decimal = toDecimal(value, precision);
+    const std::string& digits = decimal.digits;
+    const int exponent = decimal.exponent;
     std::string out;
-    if (*p == '-') {
+    if (decimal.negative) {
         out.push_back('-');
-        ++p;
-    }
-    std::string digits;
-    while (p < end && *p != 'e') {
-        if (*p != '.') {
-            digits.push_back(*p);
-        }
-        ++p;
-    }
-    int exponent = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
-    while (digits.size() > 1 && digits.back() == '0') {
-        digits.pop_back();
     }
     const int count = static_cast<int>(digits.size());
     if (exponent < -4 || exponent >= precision) {
-        out.push_back(digits[0]);
-        if (count > 1) {
-            out.push_back('.');
-            out.append(digits, 1);
-        }
-        out.push_back('E');
-        out.push_back(exponent < 0 ? '-' : '+');
-        const int magnitude = exponent < 0 ? -exponent : exponent;
-        if (magnitude < 10) {
-            out.push_back('0');
-        }
-        out += std::to_string(magnitude);
+        appendExponentForm(out, decimal);
     } else if (exponent < 0) {
         out += "0.";
         out.append(static_cast<std::size_t>(-exponent - 1), '0');
@@ -119,6 +143,21 @@ std::string formatFloat(float value)
 std::string formatDouble(double value)
 {
     return formatGeneral(value, 15);
+}
+
+std::string formatExponent(double value, int digits)
+{
+    requireFinite(value);
+    if (digits < 1 || digits > 17) {
+        throw SubscriptError("Subscript out of range: significant digits must lie in 1..17.");
+    }
+    const Decimal decimal = toDecimal(value == 0 ? 0.0 : value, digits);
+    std::string out;
+    if (decimal.negative && value != 0) {
+        out.push_back('-');
+    }
+    appendExponentForm(out, decimal);
+    return out;
 }
 
 std::string formatInteger(std::int64_t value)

@@ -35,6 +35,11 @@ double roundHalfEven(double value, int decimals);
 std::string formatFloat(float value);
 std::string formatDouble(double value);
 
+// The exponent form with at most `digits` significant digits (1..17), trailing
+// zeros dropped: formatExponent(1234567890, 4) is "1.235E+09". Throws
+// InvalidOperationError for NaN or an infinity.
+std::string formatExponent(double value, int digits);
+
 // Plain decimal digits with a leading "-" for negatives.
 std::string formatInteger(std::int64_t value);
 

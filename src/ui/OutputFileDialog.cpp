@@ -7,16 +7,11 @@
 #include "ui/Trap.h"
 #include "ui/Twips.h"
 
-#include <QCloseEvent>
 #include <QDir>
-#include <QKeyEvent>
 
 namespace orvalis {
 
-OutputFileDialog::OutputFileDialog(Platform& platform, QWidget* parent) : QDialog(parent), m_platform(platform)
-{
-    setModal(true);
-}
+OutputFileDialog::OutputFileDialog(Platform& platform, QWidget* parent) : ModalDialog(parent), m_platform(platform) {}
 
 void OutputFileDialog::buildLists()
 {
@@ -60,22 +55,6 @@ void OutputFileDialog::dirDirectory_Change(const QString& path)
 void OutputFileDialog::cmdCancel_Click()
 {
     hide();
-}
-
-void OutputFileDialog::closeEvent(QCloseEvent* event)
-{
-    m_discarded = true;
-    QDialog::closeEvent(event);
-}
-
-void OutputFileDialog::keyPressEvent(QKeyEvent* event)
-{
-    // No cancel button: Escape does not close the dialog.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 } // namespace orvalis

@@ -17,7 +17,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +27,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <QVBoxLayout>
 
 namespace orvalis {
 namespace {
@@ -60,19 +58,6 @@ QFont designFont(bool bold)
 QFont boldFont()
 {
     return designFont(true);
-}
-
-// Until the analysis dialogs land, their menu items open this window.
-QDialog* makePlaceholder(QWidget* parent, const QString& caption)
-{
-    auto* dialog = new QDialog(parent);
-    dialog->setWindowTitle(caption);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(new QLabel(QStringLiteral("%1 is not available in this version yet.").arg(caption), dialog));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::hide);
-    layout->addWidget(buttons);
-    return dialog;
 }
 
 } // namespace
@@ -397,14 +382,17 @@ void frmMain::discardAnalysisDialogs()
     delete m_frmESBootstrap.data();
 }
 
-void frmMain::showDialog(QPointer<QDialog>& slot, const DialogFactory& factory, const QString& caption)
+template <typename Dialog>
+void frmMain::showDialog(QPointer<Dialog>& slot)
 {
     trap([&] {
         if (slot.isNull()) {
-            slot = factory ? factory(*this) : makePlaceholder(this, caption);
+            slot = new Dialog(m_platform, m_dataSet, m_outputLog, this);
         }
-        slot->setModal(true);
         slot->exec();
+        if (slot != nullptr && slot->discarded()) {
+            delete slot.data();
+        }
     });
 }
 
@@ -419,12 +407,12 @@ void frmMain::mnuNavigateDataFile_Click()
 
 void frmMain::mnuDescriptives_Click()
 {
-    showDialog(m_frmDescriptives, m_descriptivesFactory, QStringLiteral("Descriptives"));
+    showDialog(m_frmDescriptives);
 }
 
 void frmMain::mnuESBootstrap_Click()
 {
-    showDialog(m_frmESBootstrap, m_esBootstrapFactory, QStringLiteral("Effect Size Bootstrap"));
+    showDialog(m_frmESBootstrap);
 }
 
 void frmMain::mnuOpenOutput_Click()

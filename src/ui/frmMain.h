@@ -3,6 +3,8 @@
 
 #include "data/DataSet.h"
 #include "ui/OutputLog.h"
+#include "ui/frmDescriptives.h"
+#include "ui/frmESBootstrap.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
@@ -50,12 +52,8 @@ public:
     OutputLog& outputLog() { return m_outputLog; }
 
     // The analysis dialogs, created on first use and discarded by an import.
-    // A factory builds each; until the real dialogs exist it is a placeholder.
-    using DialogFactory = std::function<QDialog*(frmMain&)>;
-    void setDescriptivesFactory(DialogFactory factory) { m_descriptivesFactory = std::move(factory); }
-    void setESBootstrapFactory(DialogFactory factory) { m_esBootstrapFactory = std::move(factory); }
-    QDialog* descriptivesDialog() const { return m_frmDescriptives; }
-    QDialog* esBootstrapDialog() const { return m_frmESBootstrap; }
+    frmDescriptives* descriptivesDialog() const { return m_frmDescriptives; }
+    frmESBootstrap* esBootstrapDialog() const { return m_frmESBootstrap; }
     frmSaveOutput* saveOutputDialog() const { return m_frmSaveOutput; }
     frmOpenOutput* openOutputDialog() const { return m_frmOpenOutput; }
     // The splash while it is shown (null before and after).
@@ -136,18 +134,18 @@ private:
     // The focus condition of the Edit commands: the log is the focused control.
     bool focusOnLog() const;
     void discardAnalysisDialogs();
-    void showDialog(QPointer<QDialog>& slot, const DialogFactory& factory, const QString& caption);
+    // Shows a dialog modally; one closed by its close box is destroyed.
+    template <typename Dialog>
+    void showDialog(QPointer<Dialog>& slot);
 
     Platform& m_platform;
     DataSet m_dataSet;
     OutputLog m_outputLog;
-    QPointer<QDialog> m_frmDescriptives;
-    QPointer<QDialog> m_frmESBootstrap;
+    QPointer<frmDescriptives> m_frmDescriptives;
+    QPointer<frmESBootstrap> m_frmESBootstrap;
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;
-    DialogFactory m_descriptivesFactory;
-    DialogFactory m_esBootstrapFactory;
 };
 
 } // namespace orvalis

@@ -1,0 +1,125 @@
+// Descriptives: two passes in double per variable, fixed-width report cells.
+#include "analyses/Descriptives.h"
+
+#include "common/CheckedMath.h"
+#include "common/NumberText.h"
+#include "common/RuntimeErrors.h"
+#include "data/DataSet.h"
+
+#include <cmath>
+
+namespace orvalis {
+namespace {
+
+constexpr std::size_t CellWidth = 10;
+
+std::string leftCell(const std::string& text)
+{
+    std::string cell = text.substr(0, CellWidth - 1);
+    cell.resize(CellWidth, ' ');
+    return cell;
+}
+
+std::string rightCell(const std::string& text)
+{
+    const std::string cut = text.substr(0, CellWidth - 1);
+    return std::string(CellWidth - cut.size(), ' ') + cut;
+}
+
+std::string rule()
+{
+    return std::string(60, '-') + "\r\n";
+}
+
+} // namespace
+
+std::vector<DescriptivesRow> ComputeDescriptives(const DataSet& dataSet, const std::vector<std::int32_t>& variables)
+{
+    std::vector<DescriptivesRow> rows;
+    for (const std::int32_t v : variables) {
+        checkSubscript(v, 1, dataSet.NumVariables(), "variable");
+        DescriptivesRow row;
+        row.variable = v;
+        double sum = 0;
+        bool first = true;
+        for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+            const float x = dataSet.DataTable(r, v);
+            if (DataSet::isMissing(x)) {
+                continue;
+            }
+            if (first) {
+                row.Min = x;
+                row.Max = x;
+                first = false;
+            }
+            sum += x;
+            ++row.N;
+            if (row.Min > x) {
+                row.Min = x;
+            } else if (row.Max < x) {
+                row.Max = x;
+            }
+        }
+        if (row.N >= 1) {
+            const double mean = checked::step(sum / row.N);
+            row.Mean = roundHalfEven(mean, 3);
+            if (row.N >= 2) {
+                double squares = 0;
+                for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+                    const float x = dataSet.DataTable(r, v);
+                    if (!DataSet::isMissing(x)) {
+                        const double deviation = static_cast<double>(x) - mean;
+                        squares += deviation * deviation;
+                    }
+                }
+                row.SD = roundHalfEven(std::sqrt(checked::step(squares / (row.N - 1))), 3);
+            }
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string descriptivesCellText(const std::string& generalForm, double value)
+{
+    constexpr std::size_t Fit = CellWidth - 1;
+    if (generalForm.size() <= Fit) {
+        return generalForm;
+    }
+    const bool exponentForm = generalForm.find('E') != std::string::npos;
+    const std::size_t point = generalForm.find('.');
+    const std::size_t integerPart = point == std::string::npos ? generalForm.size() : point;
+    if (!exponentForm && integerPart <= Fit) {
+        return generalForm.substr(0, Fit); // only fractional digits are lost
+    }
+    for (int digits = 7; digits >= 1; --digits) {
+        const std::string text = formatExponent(value, digits);
+        if (text.size() <= Fit) {
+            return text;
+        }
+    }
+    return generalForm.substr(0, Fit);
+}
+
+std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
+{
+    std::string out = "DESCRIPTIVES\r\n";
+    out += rule();
+    out += leftCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max")
+           + rightCell("N") + "\r\n";
+    out += rule();
+    for (const DescriptivesRow& row : rows) {
+        const bool any = row.N >= 1;
+        const std::string mean = any ? descriptivesCellText(formatDouble(row.Mean), row.Mean) : ".";
+        const std::string sd = row.N >= 2 ? descriptivesCellText(formatDouble(row.SD), row.SD) : ".";
+        const std::string min = any ? descriptivesCellText(formatFloat(row.Min), row.Min) : ".";
+        const std::string max = any ? descriptivesCellText(formatFloat(row.Max), row.Max) : ".";
+        out += leftCell("Var " + formatInteger(row.variable)) + rightCell(mean) + rightCell(sd) + rightCell(min)
+               + rightCell(max) + rightCell(formatInteger(row.N)) + "\r\n";
+    }
+    out += rule();
+    out += "\r\n\r\n\r\n";
+    return out;
+}
+
+} // namespace orvalis

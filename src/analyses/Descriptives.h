@@ -1,0 +1,39 @@
+// Descriptive statistics of chosen variables and their report block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvalis {
+
+class DataSet;
+
+// One variable's statistics over its non-missing values.
+struct DescriptivesRow {
+    std::int32_t variable = 0;
+    std::int32_t N = 0;
+    double Mean = 0;      // rounded to 3 decimals; meaningful when N >= 1
+    double SD = 0;        // rounded to 3 decimals; meaningful when N >= 2
+    float Min = 0;        // meaningful when N >= 1
+    float Max = 0;
+};
+
+// Statistics of each variable in the given order. The mean is the double sum
+// divided by N; the standard deviation (divisor N - 1) is computed in double
+// from the deviations from that mean, so it is never negative and large
+// offsets keep their digits. Throws SubscriptError for a variable outside
+// 1..NumVariables.
+std::vector<DescriptivesRow> ComputeDescriptives(const DataSet& dataSet, const std::vector<std::int32_t>& variables);
+
+// The text of a report cell, at most 9 characters: the general text form when
+// it fits; otherwise cut to 9 characters when only fractional digits are lost;
+// otherwise the longest exponent form that fits (1234567890 as 1.235E+09).
+std::string descriptivesCellText(const std::string& generalForm, double value);
+
+// The block appended to the output log: "DESCRIPTIVES", rules of 60 "-",
+// the header, one 60-character row per variable, a rule, three empty lines;
+// every line ends in CR LF.
+std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows);
+
+} // namespace orvalis

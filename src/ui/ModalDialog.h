@@ -1,0 +1,29 @@
+// The behaviour every modal dialog of the program shares.
+#pragma once
+
+#include <QDialog>
+
+namespace orvalis {
+
+// Hidden (not destroyed) by its own buttons so that it keeps its state; a
+// close through the window's close box marks it discarded, and its owner then
+// destroys it, so the next opening builds it afresh. The dialogs have no
+// cancel button, so Escape does nothing. While busy() is true the dialog
+// cannot be closed at all.
+class ModalDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ModalDialog(QWidget* parent);
+
+    bool discarded() const { return m_discarded; }
+
+protected:
+    virtual bool busy() const { return false; }
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool m_discarded = false;
+};
+
+} // namespace orvalis

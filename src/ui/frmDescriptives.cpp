@@ -1,0 +1,133 @@
+// frmDescriptives: the check list with its range fill, OK and Cancel.
+#include "ui/frmDescriptives.h"
+
+#include "analyses/Descriptives.h"
+#include "data/DataSet.h"
+#include "platform/Platform.h"
+#include "ui/OutputLog.h"
+#include "ui/Trap.h"
+#include "ui/Twips.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace orvalis {
+
+frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent)
+    : ModalDialog(parent), m_platform(platform), m_dataSet(dataSet), m_log(log)
+{
+    setObjectName("frmDescriptives");
+    setWindowTitle(QStringLiteral("Descriptives"));
+    setFixedSize(twips(3435), twips(5235));
+
+    fraSelectItems = new QGroupBox(QStringLiteral("Select Items"), this);
+    fraSelectItems->setObjectName("fraSelectItems");
+    fraSelectItems->setGeometry(twips(240, 120, 3015, 4215));
+    lstItems = new QListWidget(fraSelectItems);
+    lstItems->setObjectName("lstItems");
+    lstItems->setGeometry(twips(360, 360, 1935, 2760));
+    optRanges = new QRadioButton(QStringLiteral("Range of Items"), fraSelectItems);
+    optRanges->setObjectName("optRanges");
+    optRanges->setGeometry(twips(240, 3480, 1815, 255));
+    optIndividual = new QRadioButton(QStringLiteral("Individiual Items"), fraSelectItems);
+    optIndividual->setObjectName("optIndividual");
+    optIndividual->setGeometry(twips(240, 3840, 2055, 255));
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName("cmdOK");
+    cmdOK->setGeometry(twips(360, 4560, 1215, 495));
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName("cmdCancel");
+    cmdCancel->setGeometry(twips(1920, 4560, 1215, 495));
+    // Neither button is the default or the cancel button.
+    for (QPushButton* button : {cmdOK, cmdCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    setTabOrder(lstItems, optRanges);
+    setTabOrder(optRanges, optIndividual);
+    setTabOrder(optIndividual, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+
+    Form_Load();
+    connect(lstItems, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { lstItems_ItemCheck(lstItems->row(item)); });
+    connect(cmdOK, &QPushButton::clicked, this, &frmDescriptives::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmDescriptives::cmdCancel_Click);
+}
+
+void frmDescriptives::Form_Load()
+{
+    for (std::int32_t v = 1; v <= m_dataSet.NumVariables(); ++v) {
+        auto* item = new QListWidgetItem(QStringLiteral("Var %1").arg(v));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Unchecked);
+        lstItems->addItem(item);
+    }
+    optRanges->setChecked(true);
+}
+
+void frmDescriptives::lstItems_ItemCheck(int item)
+{
+    trap([&] {
+        if (!optRanges->isChecked() || item <= 0 || lstItems->item(item)->checkState() != Qt::Checked) {
+            return;
+        }
+        int above = item - 1;
+        while (above >= 0 && lstItems->item(above)->checkState() != Qt::Checked) {
+            --above;
+        }
+        if (above < 0) {
+            return;
+        }
+        for (int m = item - 1; m >= above; --m) {
+            if (lstItems->item(m)->checkState() == Qt::Checked) {
+                break;
+            }
+            lstItems->item(m)->setCheckState(Qt::Checked);
+        }
+    });
+}
+
+std::vector<std::int32_t> frmDescriptives::selection() const
+{
+    std::vector<std::int32_t> variables;
+    for (int k = 0; k < lstItems->count(); ++k) {
+        if (lstItems->item(k)->checkState() == Qt::Checked) {
+            variables.push_back(k + 1);
+        }
+    }
+    return variables;
+}
+
+void frmDescriptives::cmdOK_Click()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    trap(
+        [&] {
+            const std::vector<std::int32_t> variables = selection();
+            if (variables.empty()) {
+                QApplication::restoreOverrideCursor();
+                m_platform.warn(this, QStringLiteral("At least one item must be selected."),
+                                QStringLiteral("Analysis Error"));
+                return;
+            }
+            const std::string report = FormatDescriptivesReport(ComputeDescriptives(m_dataSet, variables));
+            m_log.append(QString::fromStdString(report));
+            QApplication::restoreOverrideCursor();
+            hide();
+        },
+        [&](const char* reason) {
+            QApplication::restoreOverrideCursor();
+            m_platform.warn(this, QString::fromUtf8(reason), QStringLiteral("Analysis Error"));
+        });
+}
+
+void frmDescriptives::cmdCancel_Click()
+{
+    hide();
+}
+
+} // namespace orvalis

@@ -1,0 +1,248 @@
+// frmESBootstrap: the three check lists, the trial and level buttons, and the run with its progress.
+#include "ui/frmESBootstrap.h"
+
+#include "analyses/BootstrapReport.h"
+#include "data/DataSet.h"
+#include "platform/Platform.h"
+#include "ui/OutputLog.h"
+#include "ui/Trap.h"
+#include "ui/Twips.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace orvalis {
+namespace {
+
+constexpr std::int32_t TrialCounts[8] = {600, 800, 1000, 1200, 1400, 1600, 1800, 2000};
+
+QListWidget* makeList(QGroupBox* frame, const char* name)
+{
+    auto* list = new QListWidget(frame);
+    list->setObjectName(name);
+    const QRect inside = frame->geometry();
+    list->setGeometry(twips(120), twips(300), inside.width() - twips(240), inside.height() - twips(420));
+    return list;
+}
+
+} // namespace
+
+frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent)
+    : ModalDialog(parent), m_platform(platform), m_dataSet(dataSet), m_log(log)
+{
+    setObjectName("frmESBootstrap");
+    setWindowTitle(QStringLiteral("Effect Size Bootsrap"));
+    setFixedSize(twips(8055), twips(5685));
+
+    fraSelectDV = new QGroupBox(QStringLiteral("Dep. Variable"), this);
+    fraSelectDV->setObjectName("fraSelectDV");
+    fraSelectDV->setGeometry(twips(120, 120, 2175, 2775));
+    lstDV = makeList(fraSelectDV, "lstDV");
+    fraSelectGroups = new QGroupBox(QStringLiteral("Reduced Model Predictors"), this);
+    fraSelectGroups->setObjectName("fraSelectGroups");
+    fraSelectGroups->setGeometry(twips(2520, 120, 2775, 2775));
+    lstPredictors = makeList(fraSelectGroups, "lstPredictors");
+    FraAdded = new QGroupBox(QStringLiteral("Added Predictor"), this);
+    FraAdded->setObjectName("FraAdded");
+    FraAdded->setGeometry(twips(5520, 120, 2295, 2775));
+    lstAdded = makeList(FraAdded, "lstAdded");
+
+    fraTrials = new QGroupBox(QStringLiteral("Pick Number of Trials"), this);
+    fraTrials->setObjectName("fraTrials");
+    fraTrials->setGeometry(twips(120, 3000, 3855, 1695));
+    for (std::size_t k = 0; k < optTrials.size(); ++k) {
+        auto* option = new QRadioButton(QString::number(TrialCounts[k]), fraTrials);
+        option->setObjectName(QStringLiteral("opt%1").arg(TrialCounts[k]));
+        const int column = static_cast<int>(k % 4);
+        const int row = static_cast<int>(k / 4);
+        option->setGeometry(twips(120 + column * 915, 300 + row * 420, 855, 255));
+        optTrials[k] = option;
+    }
+    lblTrial = new QLabel(QStringLiteral("Trial Number:"), fraTrials);
+    lblTrial->setObjectName("lblTrial");
+    lblTrial->setGeometry(twips(120, 1200, 1215, 255));
+    txtTrial = new QLineEdit(fraTrials);
+    txtTrial->setObjectName("txtTrial");
+    txtTrial->setGeometry(twips(1440, 1155, 1455, 330));
+    txtTrial->setReadOnly(true);
+    QPalette face = txtTrial->palette();
+    face.setColor(QPalette::Base, face.color(QPalette::Button));
+    txtTrial->setPalette(face);
+
+    fraConfidence = new QGroupBox(QStringLiteral("Pick Confidence Level"), this);
+    fraConfidence->setObjectName("fraConfidence");
+    fraConfidence->setGeometry(twips(4320, 3000, 3495, 1695));
+    opt90CI = new QRadioButton(QStringLiteral("90% CI"), fraConfidence);
+    opt90CI->setObjectName("opt90CI");
+    opt90CI->setGeometry(twips(240, 300, 1455, 255));
+    opt95CI = new QRadioButton(QStringLiteral("95% CI"), fraConfidence);
+    opt95CI->setObjectName("opt95CI");
+    opt95CI->setGeometry(twips(240, 720, 1455, 255));
+    opt99CI = new QRadioButton(QStringLiteral("99% CI"), fraConfidence);
+    opt99CI->setObjectName("opt99CI");
+    opt99CI->setGeometry(twips(240, 1140, 1455, 255));
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName("cmdOK");
+    cmdOK->setGeometry(twips(2760, 4920, 1215, 495));
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName("cmdCancel");
+    cmdCancel->setGeometry(twips(4320, 4920, 1215, 495));
+    for (QPushButton* button : {cmdOK, cmdCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    Form_Load();
+    connect(lstDV, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { lstDV_ItemCheck(lstDV->row(item)); });
+    connect(lstPredictors, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { lstPredictors_ItemCheck(lstPredictors->row(item)); });
+    connect(lstAdded, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { lstAdded_ItemCheck(lstAdded->row(item)); });
+    connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
+    connect(&m_watcher, &QFutureWatcher<BootstrapOutcome>::finished, this, &frmESBootstrap::runEnded);
+}
+
+frmESBootstrap::~frmESBootstrap()
+{
+    // The run reads the data set; it must not outlive the dialog.
+    m_watcher.waitForFinished();
+}
+
+void frmESBootstrap::Form_Load()
+{
+    for (std::int32_t v = 1; v <= m_dataSet.NumVariables(); ++v) {
+        for (QListWidget* list : {lstDV, lstPredictors, lstAdded}) {
+            auto* item = new QListWidgetItem(QStringLiteral("Var %1").arg(v));
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+            item->setCheckState(Qt::Unchecked);
+            list->addItem(item);
+        }
+    }
+    m_lngCheckedDV = NoneMarker;
+    m_lngCheckedAdded = NoneMarker;
+    optTrials[0]->setChecked(true);
+    opt95CI->setChecked(true);
+}
+
+void frmESBootstrap::oneCheckedItem(QListWidget* list, std::int32_t& member, int item)
+{
+    trap([&] {
+        if (member == item + 1) {
+            member = NoneMarker;
+        } else if (member == NoneMarker) {
+            member = item + 1;
+        } else {
+            // Unchecking the other item runs this rule for it first.
+            list->item(member - 1)->setCheckState(Qt::Unchecked);
+            member = item + 1;
+        }
+    });
+}
+
+void frmESBootstrap::lstDV_ItemCheck(int item)
+{
+    oneCheckedItem(lstDV, m_lngCheckedDV, item);
+}
+
+void frmESBootstrap::lstPredictors_ItemCheck(int)
+{
+    // Any number of predictors may be checked.
+}
+
+void frmESBootstrap::lstAdded_ItemCheck(int item)
+{
+    oneCheckedItem(lstAdded, m_lngCheckedAdded, item);
+}
+
+BootstrapRequest frmESBootstrap::request() const
+{
+    BootstrapRequest request;
+    for (std::size_t k = 0; k < optTrials.size(); ++k) {
+        if (optTrials[k]->isChecked()) {
+            request.NumTrials = TrialCounts[k];
+        }
+    }
+    request.ConfidenceLevel = opt90CI->isChecked() ? 0.9f : opt99CI->isChecked() ? 0.99f : 0.95f;
+    request.DependentVariable = m_lngCheckedDV;
+    for (int k = 0; k < lstPredictors->count(); ++k) {
+        if (lstPredictors->item(k)->checkState() == Qt::Checked) {
+            request.PredictorList.push_back(k + 1);
+        }
+    }
+    for (int k = 0; k < lstAdded->count(); ++k) {
+        if (lstAdded->item(k)->checkState() == Qt::Checked) {
+            request.AddedList.push_back(k + 1);
+        }
+    }
+    return request;
+}
+
+void frmESBootstrap::setControlsEnabled(bool enabled)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{fraSelectDV, fraSelectGroups, FraAdded, fraTrials,
+                                                            fraConfidence, cmdOK, cmdCancel}) {
+        control->setEnabled(enabled);
+    }
+    // The trial number stays readable while the run goes on.
+    txtTrial->setEnabled(true);
+}
+
+void frmESBootstrap::cmdOK_Click()
+{
+    if (running()) {
+        return;
+    }
+    const BootstrapRequest request = this->request();
+    const std::uint64_t seed = m_platform.randomSeed();
+    setCursor(Qt::WaitCursor);
+    setControlsEnabled(false);
+    // Progress arrives from a worker thread; it is shown on this one.
+    QPointer<frmESBootstrap> self(this);
+    ProgressHook hook = [self](std::int32_t trial) {
+        QMetaObject::invokeMethod(
+            self, [self, trial] {
+                if (self) {
+                    self->txtTrial->setText(QString::number(trial));
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    const DataSet& dataSet = m_dataSet;
+    m_watcher.setFuture(QtConcurrent::run([request, &dataSet, seed, hook] {
+        return RunBootstrap(request, dataSet, seed, hook);
+    }));
+}
+
+void frmESBootstrap::runEnded()
+{
+    unsetCursor();
+    setControlsEnabled(true);
+    const BootstrapOutcome outcome = m_watcher.result();
+    if (const auto* refusal = std::get_if<std::string>(&outcome)) {
+        m_platform.warn(this, QString::fromStdString(*refusal), QStringLiteral("Analysis Error"));
+    } else if (const auto* failure = std::get_if<BootstrapFailure>(&outcome)) {
+        m_platform.warn(this, QString::fromStdString(failure->reason), QStringLiteral("Analysis Error"));
+    } else {
+        const BootstrapResult& result = std::get<BootstrapResult>(outcome);
+        txtTrial->setText(QString::number(result.request.NumTrials));
+        m_log.append(QString::fromStdString(FormatBootstrapReport(result)));
+        hide();
+    }
+    emit runFinished();
+}
+
+void frmESBootstrap::cmdCancel_Click()
+{
+    hide();
+}
+
+} // namespace orvalis

@@ -1,0 +1,82 @@
+// frmESBootstrap: sets up and runs the effect-size bootstrap, off the user-interface thread.
+#pragma once
+
+#include "analyses/Bootstrap.h"
+#include "ui/ModalDialog.h"
+
+#include <QFutureWatcher>
+
+#include <array>
+#include <cstdint>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QRadioButton;
+
+namespace orvalis {
+
+class DataSet;
+class OutputLog;
+class Platform;
+
+class frmESBootstrap : public ModalDialog {
+    Q_OBJECT
+public:
+    frmESBootstrap(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent);
+    ~frmESBootstrap() override;
+
+    // The checked item of lstDV and lstAdded (1-based), or 9999999 for none.
+    std::int32_t m_lngCheckedDV = NoneMarker;
+    std::int32_t m_lngCheckedAdded = NoneMarker;
+
+    QGroupBox* fraSelectDV = nullptr;
+    QListWidget* lstDV = nullptr;
+    QGroupBox* fraSelectGroups = nullptr;
+    QListWidget* lstPredictors = nullptr;
+    QGroupBox* FraAdded = nullptr;
+    QListWidget* lstAdded = nullptr;
+    QGroupBox* fraTrials = nullptr;
+    std::array<QRadioButton*, 8> optTrials{}; // opt600 ... opt2000
+    QLabel* lblTrial = nullptr;
+    QLineEdit* txtTrial = nullptr;
+    QGroupBox* fraConfidence = nullptr;
+    QRadioButton* opt90CI = nullptr;
+    QRadioButton* opt95CI = nullptr;
+    QRadioButton* opt99CI = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    void lstDV_ItemCheck(int item);
+    void lstPredictors_ItemCheck(int item);
+    void lstAdded_ItemCheck(int item);
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    // The request the controls describe.
+    BootstrapRequest request() const;
+    bool running() const { return m_watcher.isRunning(); }
+
+signals:
+    // A run has ended (appended, refused or failed).
+    void runFinished();
+
+protected:
+    bool busy() const override { return running(); }
+
+private:
+    void Form_Load();
+    void oneCheckedItem(QListWidget* list, std::int32_t& member, int item);
+    void setControlsEnabled(bool enabled);
+    void runEnded();
+
+    Platform& m_platform;
+    const DataSet& m_dataSet;
+    OutputLog& m_log;
+    QFutureWatcher<BootstrapOutcome> m_watcher;
+};
+
+} // namespace orvalis

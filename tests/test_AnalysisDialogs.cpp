@@ -1,0 +1,221 @@
+// The two analysis dialogs driven through their controls.
+#include "FakePlatform.h"
+#include "data/DataImport.h"
+#include "ui/OutputLog.h"
+#include "ui/frmDescriptives.h"
+#include "ui/frmESBootstrap.h"
+
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace orvalis {
+namespace {
+
+DataSet dataOf(const std::string& text)
+{
+    ImportOutcome outcome = importDataBuffer(text, ' ');
+    EXPECT_TRUE(outcome.ok()) << outcome.failure.message;
+    return std::move(*outcome.dataSet);
+}
+
+void check(QListWidget* list, int item, bool checked = true)
+{
+    list->item(item)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+std::vector<int> checkedItems(const QListWidget* list)
+{
+    std::vector<int> items;
+    for (int k = 0; k < list->count(); ++k) {
+        if (list->item(k)->checkState() == Qt::Checked) {
+            items.push_back(k);
+        }
+    }
+    return items;
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    std::unique_ptr<QPlainTextEdit> box{OutputLog::createTextBox(nullptr)};
+    OutputLog log{box.get()};
+    test::FakePlatform platform;
+};
+
+TEST_F(DialogTest, DescriptivesRangeFill)
+{
+    const DataSet data = dataOf("1 2 3 4 5 6 7 8\n");
+    frmDescriptives dialog(platform, data, log, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Descriptives");
+    EXPECT_EQ(dialog.lstItems->count(), 8);
+    EXPECT_EQ(dialog.lstItems->item(0)->text(), "Var 1");
+    EXPECT_TRUE(dialog.optRanges->isChecked());
+    EXPECT_EQ(dialog.optIndividual->text(), "Individiual Items");
+    EXPECT_FALSE(dialog.cmdOK->autoDefault());
+    EXPECT_FALSE(dialog.cmdCancel->autoDefault());
+
+    check(dialog.lstItems, 3); // nothing checked above: nothing filled
+    EXPECT_EQ(checkedItems(dialog.lstItems), std::vector<int>({3}));
+    check(dialog.lstItems, 3, false);
+    check(dialog.lstItems, 0); // item 0 never fills
+    check(dialog.lstItems, 0, false);
+
+    check(dialog.lstItems, 2);
+    check(dialog.lstItems, 6);
+    EXPECT_EQ(checkedItems(dialog.lstItems), std::vector<int>({2, 3, 4, 5, 6}));
+    check(dialog.lstItems, 4, false); // unchecking changes nothing else
+    EXPECT_EQ(checkedItems(dialog.lstItems), std::vector<int>({2, 3, 5, 6}));
+
+    dialog.optIndividual->setChecked(true);
+    check(dialog.lstItems, 7);
+    check(dialog.lstItems, 0);
+    check(dialog.lstItems, 4);
+    EXPECT_EQ(checkedItems(dialog.lstItems), std::vector<int>({0, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST_F(DialogTest, DescriptivesOk)
+{
+    const DataSet data = dataOf("1 0 12.25 .\n2 0 . .\n3 0 . .\n4 0 . .\n5 0 . .\n");
+    frmDescriptives dialog(platform, data, log, nullptr);
+    dialog.show();
+    dialog.cmdOK->click();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "At least one item must be selected.");
+    EXPECT_EQ(platform.messages[0].title, "Analysis Error");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(log.readAll(), "");
+
+    dialog.optIndividual->setChecked(true);
+    check(dialog.lstItems, 3);
+    check(dialog.lstItems, 0);
+    dialog.cmdOK->click();
+    EXPECT_FALSE(dialog.isVisible());
+    const QString block = log.readAll();
+    EXPECT_TRUE(block.startsWith("DESCRIPTIVES\r\n"));
+    EXPECT_TRUE(block.contains("\r\nVar 1              3     1.581         1         5         5\r\n"
+                               "Var 4              .         .         .         .         0\r\n"));
+    // A second run appends a second block right after the first.
+    dialog.cmdOK->click();
+    EXPECT_EQ(log.readAll(), block + block);
+}
+
+// Clicks OK and waits for the run to end.
+void runOk(frmESBootstrap& dialog)
+{
+    QEventLoop loop;
+    QObject::connect(&dialog, &frmESBootstrap::runFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    dialog.cmdOK->click();
+    if (dialog.running()) {
+        loop.exec();
+    }
+}
+
+TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
+{
+    const DataSet data = dataOf("1 2 3 4\n");
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Effect Size Bootsrap");
+    EXPECT_EQ(dialog.lstDV->count(), 4);
+    EXPECT_EQ(dialog.lstAdded->item(3)->text(), "Var 4");
+    EXPECT_EQ(dialog.m_lngCheckedDV, 9999999);
+    EXPECT_TRUE(dialog.optTrials[0]->isChecked());
+    EXPECT_EQ(dialog.optTrials[7]->text(), "2000");
+    EXPECT_TRUE(dialog.opt95CI->isChecked());
+    EXPECT_EQ(dialog.txtTrial->text(), "");
+
+    check(dialog.lstDV, 0);
+    check(dialog.lstDV, 1);
+    EXPECT_EQ(checkedItems(dialog.lstDV), std::vector<int>({1}));
+    EXPECT_EQ(dialog.m_lngCheckedDV, 2);
+    check(dialog.lstDV, 1, false);
+    EXPECT_TRUE(checkedItems(dialog.lstDV).empty());
+    EXPECT_EQ(dialog.m_lngCheckedDV, 9999999);
+
+    check(dialog.lstAdded, 3);
+    check(dialog.lstAdded, 2);
+    EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({2}));
+    EXPECT_EQ(dialog.m_lngCheckedAdded, 3);
+
+    check(dialog.lstDV, 0);
+    check(dialog.lstPredictors, 3);
+    check(dialog.lstPredictors, 1);
+    check(dialog.lstPredictors, 0); // the same variable in two lists is allowed
+    dialog.optTrials[5]->setChecked(true);
+    dialog.opt99CI->setChecked(true);
+    const BootstrapRequest request = dialog.request();
+    EXPECT_EQ(request.DependentVariable, 1);
+    EXPECT_EQ(request.PredictorList, std::vector<std::int32_t>({1, 2, 4}));
+    EXPECT_EQ(request.AddedList, std::vector<std::int32_t>({3}));
+    EXPECT_EQ(request.NumTrials, 1600);
+    EXPECT_EQ(request.ConfidenceLevel, 0.99f);
+}
+
+TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)
+{
+    const DataSet data = dataOf("1 2\n3 4\n5 7\n");
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    runOk(dialog); // nothing checked at all
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "At least one variable must be added from the <Added Predictors> listbox.");
+    EXPECT_EQ(platform.messages[0].title, "Analysis Error");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.cmdOK->isEnabled());
+    EXPECT_EQ(log.readAll(), "");
+
+    // The dependent variable copied as the added predictor: an abandoned run.
+    check(dialog.lstDV, 0);
+    check(dialog.lstAdded, 0);
+    runOk(dialog);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text,
+              "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
+    EXPECT_EQ(platform.messages[1].title, "Analysis Error");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(checkedItems(dialog.lstDV), std::vector<int>({0}));
+    EXPECT_EQ(log.readAll(), "");
+}
+
+TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
+{
+    const DataSet data = [] {
+        ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
+        return std::move(*outcome.dataSet);
+    }();
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    check(dialog.lstDV, 0);
+    check(dialog.lstPredictors, 1);
+    check(dialog.lstPredictors, 2);
+    check(dialog.lstAdded, 3);
+    dialog.optTrials[1]->setChecked(true);
+    runOk(dialog);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.txtTrial->text(), "800");
+    const QString text = log.readAll();
+    EXPECT_TRUE(text.startsWith("Results of Bootstrap Trials\r\n-------------------------------------\r\n"
+                                "Dependent variable: Var1\r\nPredictors in reduced model: Var2 Var3 \r\n"
+                                "Predictors added in full model: Var4 \r\nNumber of attempted bootstrap trials: 800\r\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\nReduced Model R^2: 0.55932\r\nFull Model R^2: 0.56893\r\nChange in R^2: 0.00961\r\n"));
+    EXPECT_TRUE(text.contains("\r\nF-value: 5.148(df1 = 1, df2 = 231)\r\n"));
+    EXPECT_TRUE(text.endsWith("Number of attempted bootstrap trials = 800\r\n"
+                              "Number of valid robust D bootstrap trials = 800\r\n\r\n\r\n\r\n\r\n\r\n"));
+    // Choices are kept for the next opening.
+    EXPECT_EQ(dialog.m_lngCheckedDV, 1);
+    EXPECT_TRUE(dialog.optTrials[1]->isChecked());
+}
+
+} // namespace
+} // namespace orvalis
