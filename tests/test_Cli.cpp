@@ -188,6 +188,31 @@ TEST(Cli, BootstrapRefusalsAndUsageErrors)
     }
 }
 
+TEST(Cli, Descriptives)
+{
+    test::TempDir dir;
+    const std::string file = dir.write("d.txt", "1 0 12.25 .\n2 0 . .\n3 0 . .\n4 0 . .\n5 0 . .\n");
+    CliRun r = run({file, "descriptives", "3-4", "1"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    EXPECT_EQ(r.out,
+              "DESCRIPTIVES\n"
+              "------------------------------------------------------------\n"
+              "Name            Mean        SD       Min       Max         N\n"
+              "------------------------------------------------------------\n"
+              "Var 3          12.25         .     12.25     12.25         1\n"
+              "Var 4              .         .         .         .         0\n"
+              "Var 1              3     1.581         1         5         5\n"
+              "------------------------------------------------------------\n"
+              "\n\n\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {file, "descriptives"}, {file, "descriptives", "5"}, {file, "descriptives", "0"},
+             {file, "descriptives", "2-1"}, {file, "descriptives", "x"}, {file, "descriptives", "1-"}}) {
+        const CliRun u = run(args);
+        EXPECT_EQ(u.status, ExitUsage) << args.back();
+        EXPECT_EQ(u.out, "");
+    }
+}
+
 TEST(Cli, UnixLineEnds)
 {
     EXPECT_EQ(toUnixLineEnds("a\r\nb\r\n\r\n"), "a\nb\n\n");

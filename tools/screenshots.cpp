@@ -1,20 +1,60 @@
-// Saves pictures of the program's windows for the README: the main window after an import.
+// Saves pictures of the program's windows for the README and for review.
 //
 // Usage: orvalis_screenshots OUTPUT_DIR EXAMPLES_DIR
 // Run it under a real X server (scripts/screenshots.sh starts Xvfb) so the
-// pictures show the desktop's own fonts and style.
+// pictures show the desktop's own fonts and style. It imports
+// examples/study.txt, runs a bootstrap and a descriptives report, and saves
+// main-window.png, splash.png, navigator.png, save-output.png,
+// open-output.png, es-bootstrap.png and descriptives.png.
 #include "platform/QtPlatform.h"
 #include "ui/DirectoryList.h"
 #include "ui/FileList.h"
+#include "ui/frmDescriptives.h"
+#include "ui/frmESBootstrap.h"
 #include "ui/frmMain.h"
+#include "ui/frmNavigate.h"
+#include "ui/frmOpenOutput.h"
+#include "ui/frmSaveOutput.h"
+#include "ui/frmSplash.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <cstdio>
+
+namespace {
+
+QString outputDir;
+bool failed = false;
+
+void save(QWidget& widget, const char* name)
+{
+    widget.show();
+    widget.raise();
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+    }
+    const QString file = outputDir + QLatin1Char('/') + QLatin1String(name);
+    if (!widget.grab().save(file)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+        failed = true;
+        return;
+    }
+    std::printf("%s\n", qPrintable(file));
+}
+
+void check(QListWidget* list, int item)
+{
+    list->item(item)->setCheckState(Qt::Checked);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -23,12 +63,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: orvalis_screenshots OUTPUT_DIR EXAMPLES_DIR\n");
         return 2;
     }
-    const QString output = QString::fromLocal8Bit(argv[1]);
+    outputDir = QString::fromLocal8Bit(argv[1]);
     const QString examples = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     QDir::setCurrent(examples);
 
     orvalis::QtPlatform platform;
+    {
+        orvalis::frmSplash splash;
+        save(splash, "splash.png");
+    }
     orvalis::frmMain window(platform);
+    window.Form_Load(); // the two-second splash, then the file types
     window.show();
     window.dirDirectory->setPath(examples);
     const auto found = window.filFile->findItems(QStringLiteral("study.txt"), Qt::MatchExactly);
@@ -37,15 +82,50 @@ int main(int argc, char** argv)
         return 1;
     }
     window.filFile->setCurrentItem(found.front());
-    emit window.filFile->itemClicked(found.front());
+    window.filFile_Click(QStringLiteral("study.txt"));
     window.cmdImportData->click();
-    QApplication::processEvents();
 
-    const QString file = output + QStringLiteral("/main-window.png");
-    if (!window.grab().save(file)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
-        return 1;
+    {
+        orvalis::frmESBootstrap dialog(platform, window.dataSet(), window.outputLog(), &window);
+        check(dialog.lstDV, 0);
+        check(dialog.lstPredictors, 1);
+        check(dialog.lstPredictors, 2);
+        check(dialog.lstAdded, 3);
+        dialog.show();
+        QEventLoop loop;
+        QObject::connect(&dialog, &orvalis::frmESBootstrap::runFinished, &loop, &QEventLoop::quit);
+        dialog.cmdOK->click();
+        if (dialog.running()) {
+            loop.exec();
+        }
+        save(dialog, "es-bootstrap.png");
+        dialog.hide();
     }
-    std::printf("%s\n", qPrintable(file));
-    return 0;
+    {
+        orvalis::frmDescriptives dialog(platform, window.dataSet(), window.outputLog(), &window);
+        check(dialog.lstItems, 0);
+        check(dialog.lstItems, 3);
+        dialog.show();
+        dialog.cmdOK->click();
+        save(dialog, "descriptives.png");
+        dialog.hide();
+    }
+    save(window, "main-window.png");
+    {
+        orvalis::frmNavigate navigator(window.dataSet(), &window);
+        navigator.cmdRight->click();
+        navigator.cmdDown->click();
+        save(navigator, "navigator.png");
+    }
+    {
+        orvalis::frmSaveOutput dialog(platform, window.outputLog(), &window);
+        dialog.txtSavedFileName->setText(QStringLiteral("results"));
+        save(dialog, "save-output.png");
+    }
+    {
+        orvalis::frmOpenOutput dialog(platform, window.outputLog(), &window);
+        save(dialog, "open-output.png");
+    }
+    window.m_lngUnloadProgram = 1;
+    return failed ? 1 : 0;
 }

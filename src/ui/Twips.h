@@ -26,3 +26,38 @@ constexpr int toTwips(int pixels)
 }
 
 } // namespace orvalis
+
+#include <QApplication>
+#include <QFont>
+#include <QWidget>
+
+namespace orvalis {
+
+// The design's 8.25-point dialog font, in the desktop's own family; bold is
+// set either way, so that children of a bold frame can be regular.
+inline QFont designFont(bool bold = false)
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    return font;
+}
+
+// The design widths were made for a narrower font: a control whose caption
+// needs more room grows, to the right or (for a label that sits left of a
+// field) to the left, keeping its other edge where the design put it.
+inline void fitCaption(QWidget* control, bool growLeft = false)
+{
+    const int needed = control->sizeHint().width();
+    if (needed <= control->width()) {
+        return;
+    }
+    const QRect r = control->geometry();
+    if (growLeft) {
+        control->setGeometry(r.right() + 1 - needed, r.y(), needed, r.height());
+    } else {
+        control->resize(needed, r.height());
+    }
+}
+
+} // namespace orvalis

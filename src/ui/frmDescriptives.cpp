@@ -21,6 +21,7 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
 {
     setObjectName("frmDescriptives");
     setWindowTitle(QStringLiteral("Descriptives"));
+    setFont(designFont());
     setFixedSize(twips(3435), twips(5235));
 
     fraSelectItems = new QGroupBox(QStringLiteral("Select Items"), this);

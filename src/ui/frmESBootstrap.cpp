@@ -39,6 +39,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
 {
     setObjectName("frmESBootstrap");
     setWindowTitle(QStringLiteral("Effect Size Bootsrap"));
+    setFont(designFont());
     setFixedSize(twips(8055), twips(5685));
 
     fraSelectDV = new QGroupBox(QStringLiteral("Dep. Variable"), this);

@@ -46,15 +46,6 @@ void styleBoxLabel(QLabel* label, QPalette::ColorRole background)
     label->setPalette(palette);
 }
 
-// The design's 8.25-point dialog font, in the desktop's own family.
-QFont designFont(bool bold)
-{
-    QFont font = QApplication::font();
-    font.setPointSizeF(8.25);
-    font.setBold(bold); // set either way, so children of bold frames stay regular
-    return font;
-}
-
 QFont boldFont()
 {
     return designFont(true);
@@ -198,6 +189,19 @@ void frmMain::buildControls()
 
     txtOutput = OutputLog::createTextBox(fraOutput);
     txtOutput->setGeometry(twips(480, 720, 7095, 2295));
+
+    for (QWidget* control : std::initializer_list<QWidget*>{optSpace, optComma, optTab, cmdImportData,
+                                                            lblSelectedFileLabel, lblCurrentFileLabel}) {
+        fitCaption(control);
+    }
+    // The delimiter frame grows with its option buttons, up to the directory list.
+    int optionsRight = 0;
+    for (QWidget* option : std::initializer_list<QWidget*>{optSpace, optComma, optTab}) {
+        optionsRight = std::max(optionsRight, option->geometry().right() + 1);
+    }
+    const int roomRight = dirDirectory->x() - fraTypeOfDelimiter->x() - 4;
+    fraTypeOfDelimiter->resize(std::clamp(optionsRight + 4, fraTypeOfDelimiter->width(), roomRight),
+                               fraTypeOfDelimiter->height());
 
     connect(cmdImportData, &QPushButton::clicked, this, &frmMain::cmdImportData_Click);
     connect(cmbFileType, qOverload<int>(&QComboBox::activated), this, &frmMain::cmbFileType_Click);

@@ -16,6 +16,7 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
 {
     setObjectName("frmNavigate");
     setWindowTitle(QStringLiteral("Navigate Data File"));
+    setFont(designFont());
     setFixedSize(twips(4785), twips(3360));
 
     lblRow = new QLabel(QStringLiteral("Row:"), this);

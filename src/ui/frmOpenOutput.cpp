@@ -20,6 +20,7 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
 {
     setObjectName("frmOpenOutput");
     setWindowTitle(QStringLiteral("Open Output"));
+    setFont(designFont());
     setFixedSize(twips(5535), twips(3840));
 
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -36,6 +37,8 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
     lblFileNameLabel = new QLabel(QStringLiteral("File name:"), this);
     lblFileNameLabel->setObjectName("lblFileNameLabel");
     lblFileNameLabel->setGeometry(twips(2040, 2400, 735, 255));
+    lblFileNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    fitCaption(lblFileNameLabel, true);
     lblSelectedFile = new QLabel(this);
     lblSelectedFile->setObjectName("lblSelectedFile");
     lblSelectedFile->setGeometry(twips(2880, 2400, 2415, 255));

@@ -21,6 +21,7 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
 {
     setObjectName("frmSaveOutput");
     setWindowTitle(QStringLiteral("Save Output"));
+    setFont(designFont());
     setFixedSize(twips(5595), twips(3825));
     buildLists();
 
@@ -30,6 +31,8 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
     lblFileName = new QLabel(QStringLiteral("File name:"), this);
     lblFileName->setObjectName("lblFileName");
     lblFileName->setGeometry(twips(2040, 2400, 735, 255));
+    lblFileName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    fitCaption(lblFileName, true);
     cmdSave = new QPushButton(QStringLiteral("Save"), this);
     cmdSave->setObjectName("cmdSave");
     cmdSave->setGeometry(twips(1320, 3120, 1215, 495));
