@@ -93,9 +93,13 @@ int main(int argc, char** argv)
         check(dialog.lstAdded, 3);
         dialog.show();
         QEventLoop loop;
-        QObject::connect(&dialog, &orvalis::frmESBootstrap::runFinished, &loop, &QEventLoop::quit);
+        bool finished = false;
+        QObject::connect(&dialog, &orvalis::frmESBootstrap::runFinished, &loop, [&] {
+            finished = true;
+            loop.quit();
+        });
         dialog.cmdOK->click();
-        if (dialog.running()) {
+        if (!finished) {
             loop.exec();
         }
         save(dialog, "es-bootstrap.png");

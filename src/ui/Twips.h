@@ -61,3 +61,21 @@ inline void fitCaption(QWidget* control, bool growLeft = false)
 }
 
 } // namespace orvalis
+
+#include <QPushButton>
+
+namespace orvalis {
+
+// A button at its design rectangle (twips). No button of the program is a
+// default button: Enter does not press it unless it has the focus.
+inline QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& design)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(design);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace orvalis

@@ -36,17 +36,8 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
     optIndividual = new QRadioButton(QStringLiteral("Individiual Items"), fraSelectItems);
     optIndividual->setObjectName("optIndividual");
     optIndividual->setGeometry(twips(240, 3840, 2055, 255));
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry(twips(360, 4560, 1215, 495));
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName("cmdCancel");
-    cmdCancel->setGeometry(twips(1920, 4560, 1215, 495));
-    // Neither button is the default or the cancel button.
-    for (QPushButton* button : {cmdOK, cmdCancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(360, 4560, 1215, 495));
+    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(1920, 4560, 1215, 495));
     setTabOrder(lstItems, optRanges);
     setTabOrder(optRanges, optIndividual);
     setTabOrder(optIndividual, cmdOK);

@@ -90,16 +90,8 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     opt99CI->setObjectName("opt99CI");
     opt99CI->setGeometry(twips(240, 1140, 1455, 255));
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry(twips(2760, 4920, 1215, 495));
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName("cmdCancel");
-    cmdCancel->setGeometry(twips(4320, 4920, 1215, 495));
-    for (QPushButton* button : {cmdOK, cmdCancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(2760, 4920, 1215, 495));
+    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(4320, 4920, 1215, 495));
 
     Form_Load();
     connect(lstDV, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { lstDV_ItemCheck(lstDV->row(item)); });

@@ -37,18 +37,10 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
     QPalette palette = lblCell->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::HighlightedText));
     lblCell->setPalette(palette);
-    cmdUp = new QPushButton(QStringLiteral("Up"), fraNavigate);
-    cmdUp->setObjectName("cmdUp");
-    cmdUp->setGeometry(twips(1560, 360, 1215, 495));
-    cmdDown = new QPushButton(QStringLiteral("Down"), fraNavigate);
-    cmdDown->setObjectName("cmdDown");
-    cmdDown->setGeometry(twips(1560, 1560, 1215, 495));
-    cmdRight = new QPushButton(QStringLiteral("Right"), fraNavigate);
-    cmdRight->setObjectName("cmdRight");
-    cmdRight->setGeometry(twips(2880, 960, 1215, 495));
-    cmdLeft = new QPushButton(QStringLiteral("Left"), fraNavigate);
-    cmdLeft->setObjectName("cmdLeft");
-    cmdLeft->setGeometry(twips(240, 960, 1215, 495));
+    cmdUp = makeButton(fraNavigate, "cmdUp", QStringLiteral("Up"), twips(1560, 360, 1215, 495));
+    cmdDown = makeButton(fraNavigate, "cmdDown", QStringLiteral("Down"), twips(1560, 1560, 1215, 495));
+    cmdRight = makeButton(fraNavigate, "cmdRight", QStringLiteral("Right"), twips(2880, 960, 1215, 495));
+    cmdLeft = makeButton(fraNavigate, "cmdLeft", QStringLiteral("Left"), twips(240, 960, 1215, 495));
     lblNumberOfRows = new QLabel(QStringLiteral("Number of rows: "), this);
     lblNumberOfRows->setObjectName("lblNumberOfRows");
     lblNumberOfRows->setGeometry(twips(360, 120, 2055, 255));
@@ -56,11 +48,6 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
     lblNumberOfColumns->setObjectName("lblNumberOfColumns");
     lblNumberOfColumns->setGeometry(twips(360, 360, 2055, 255));
 
-    // None of the four is a default or cancel button.
-    for (QPushButton* button : {cmdUp, cmdDown, cmdRight, cmdLeft}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
     setTabOrder(cmdUp, cmdDown);
     setTabOrder(cmdDown, cmdRight);
     setTabOrder(cmdRight, cmdLeft);

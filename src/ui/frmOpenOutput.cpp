@@ -23,16 +23,8 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
     setFont(designFont());
     setFixedSize(twips(5535), twips(3840));
 
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName("cmdCancel");
-    cmdCancel->setGeometry(twips(3000, 3120, 1215, 495));
-    cmdOpen = new QPushButton(QStringLiteral("Open"), this);
-    cmdOpen->setObjectName("cmdOpen");
-    cmdOpen->setGeometry(twips(1320, 3120, 1215, 495));
-    for (QPushButton* button : {cmdOpen, cmdCancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(3000, 3120, 1215, 495));
+    cmdOpen = makeButton(this, "cmdOpen", QStringLiteral("Open"), twips(1320, 3120, 1215, 495));
     buildLists();
     lblFileNameLabel = new QLabel(QStringLiteral("File name:"), this);
     lblFileNameLabel->setObjectName("lblFileNameLabel");

@@ -33,16 +33,8 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
     lblFileName->setGeometry(twips(2040, 2400, 735, 255));
     lblFileName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     fitCaption(lblFileName, true);
-    cmdSave = new QPushButton(QStringLiteral("Save"), this);
-    cmdSave->setObjectName("cmdSave");
-    cmdSave->setGeometry(twips(1320, 3120, 1215, 495));
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName("cmdCancel");
-    cmdCancel->setGeometry(twips(3000, 3120, 1215, 495));
-    for (QPushButton* button : {cmdSave, cmdCancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save"), twips(1320, 3120, 1215, 495));
+    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(3000, 3120, 1215, 495));
 
     setTabOrder(drvDrive, dirDirectory);
     setTabOrder(dirDirectory, filFile);
