@@ -77,6 +77,8 @@ TEST(FProb, DocumentedValuesToTheLastBit)
         {3.5f, 6, 40, 0x1.cd1c46p-8f},
         {1e-7f, 2, 5, 0x1.fffff6p-1f},    // a tiny F: a probability just below 1
         {1000, 4, 100, 0x1.bc409ep-105f}, // beyond the normal cut-off
+        {0.75f, 2, 3, 0x1.1608bap-1f},    // u1 is exactly 1: g1 = 0
+        {1, 2, 2, 0.5f},                  // u1 = u2 = 1: g1 = g2 = 0, z = 0
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FProb(c.F, c.df1, c.df2), c.expected) << "F " << c.F << " df " << c.df1 << ", " << c.df2;
