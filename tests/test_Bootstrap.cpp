@@ -111,7 +111,7 @@ BootstrapRequest studyRequest(std::vector<std::int32_t> predictors, std::vector<
     return request;
 }
 
-const BootstrapResult& resultOf(const BootstrapOutcome& outcome)
+BootstrapResult resultOf(const BootstrapOutcome& outcome)
 {
     if (const auto* failure = std::get_if<BootstrapFailure>(&outcome)) {
         ADD_FAILURE() << failure->reason;
@@ -145,7 +145,7 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
                                                                 c.trials, c.seed);
         const PercentilePositions positions = percentilePositions(expected.numValid, c.level);
         for (unsigned threads : {1u, 2u, 3u}) {
-            const BootstrapResult& result = resultOf(RunBootstrap(request, data, c.seed, {}, threads));
+            const BootstrapResult result = resultOf(RunBootstrap(request, data, c.seed, {}, threads));
             EXPECT_EQ(result.NumValid, expected.numValid);
             EXPECT_EQ(result.TraditionalLower, static_cast<float>(expected.sorted[positions.lower]));
             EXPECT_EQ(result.TraditionalUpper, static_cast<float>(expected.sorted[positions.upper]));
@@ -165,7 +165,7 @@ TEST(Bootstrap, ObservedValuesAndFTest)
 {
     const DataSet data = studyData();
     const BootstrapRequest request = studyRequest({2, 3}, {4}, 600, 0.95f);
-    const BootstrapResult& result = resultOf(RunBootstrap(request, data, 5));
+    const BootstrapResult result = resultOf(RunBootstrap(request, data, 5));
     // 235 complete cases (five of the 240 lack variable 1, 2, 3 or 4); the R^2
     // values agree with an ordinary least-squares fit done independently.
     EXPECT_NEAR(result.ReducedR2, 0.5593222596464484, 1e-12);
@@ -283,7 +283,7 @@ TEST(Bootstrap, InvalidObservedSampleStillRunsTheTrials)
 {
     const DataSet data = studyData();
     // The same variable as predictor and added predictor: every sample is invalid.
-    const BootstrapResult& result = resultOf(RunBootstrap(studyRequest({2}, {2}, 100, 0.95f), data, 3));
+    const BootstrapResult result = resultOf(RunBootstrap(studyRequest({2}, {2}, 100, 0.95f), data, 3));
     EXPECT_EQ(result.ReducedR2, 9999999.0);
     EXPECT_EQ(result.FullR2, 9999999.0);
     EXPECT_EQ(result.DeltaR2, 9999999.0);
