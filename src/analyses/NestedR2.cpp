@@ -13,6 +13,22 @@ namespace {
 // Four doubles, one AVX register (two SSE registers on older processors).
 typedef double Lanes __attribute__((vector_size(32)));
 
+// Widens row r into vectors of four doubles, padding with zeros.
+template <int Columns, int Blocks>
+[[gnu::always_inline]] inline void loadRow(const float* cells, std::int32_t r, Lanes (&xv)[Blocks])
+{
+    const float* row = cells + static_cast<std::size_t>(r) * Columns;
+    double x[Blocks * 4] = {};
+#pragma GCC unroll 16
+    for (int a = 0; a < Columns; ++a) {
+        x[a] = row[a];
+    }
+#pragma GCC unroll 4
+    for (int k = 0; k < Blocks; ++k) {
+        xv[k] = Lanes{x[4 * k], x[4 * k + 1], x[4 * k + 2], x[4 * k + 3]};
+    }
+}
+
 // The per-row work for a compile-time number of columns. Each sum lives in
 // one lane of a vector accumulator and receives its additions in row order, so
 // the results equal those of a plain loop per sum; only independent sums are
@@ -24,19 +40,6 @@ template <int Columns>
     constexpr int Blocks = (Columns + 3) / 4;
     Lanes sum[Blocks] = {};
     Lanes cross[Columns][Blocks] = {};
-    // Widens one row into vectors of four, padding with zeros.
-    auto load = [cells](std::int32_t r, Lanes (&xv)[Blocks]) {
-        const float* row = cells + static_cast<std::size_t>(r) * Columns;
-        double x[Blocks * 4] = {};
-#pragma GCC unroll 16
-        for (int a = 0; a < Columns; ++a) {
-            x[a] = row[a];
-        }
-#pragma GCC unroll 4
-        for (int k = 0; k < Blocks; ++k) {
-            xv[k] = Lanes{x[4 * k], x[4 * k + 1], x[4 * k + 2], x[4 * k + 3]};
-        }
-    };
     // Two rows per step: each accumulator still adds row i, then row i + 1,
     // but is loaded and stored once for both.
     constexpr std::int32_t Ahead = 8;
@@ -49,8 +52,8 @@ template <int Columns>
         }
         Lanes u[Blocks] = {};
         Lanes v[Blocks] = {};
-        load(rows != nullptr ? rows[i] : i + 1, u);
-        load(rows != nullptr ? rows[i + 1] : i + 2, v);
+        loadRow<Columns, Blocks>(cells, rows != nullptr ? rows[i] : i + 1, u);
+        loadRow<Columns, Blocks>(cells, rows != nullptr ? rows[i + 1] : i + 2, v);
 #pragma GCC unroll 4
         for (int k = 0; k < Blocks; ++k) {
             sum[k] = (sum[k] + u[k]) + v[k];
@@ -67,7 +70,7 @@ template <int Columns>
     }
     for (; i < n; ++i) {
         Lanes u[Blocks] = {};
-        load(rows != nullptr ? rows[i] : i + 1, u);
+        loadRow<Columns, Blocks>(cells, rows != nullptr ? rows[i] : i + 1, u);
 #pragma GCC unroll 4
         for (int k = 0; k < Blocks; ++k) {
             sum[k] += u[k];
@@ -91,8 +94,16 @@ template <int Columns>
     }
 }
 
+// GCC builds an AVX2 version beside the baseline one and picks at load time;
+// clang (used for the fuzzing build) does not clone templates.
+#if defined(__clang__)
+#define ORVALIS_CLONES
+#else
+#define ORVALIS_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 template <int Columns>
-__attribute__((target_clones("avx2", "default"))) void accumulateDispatch(const float* cells,
+ORVALIS_CLONES void accumulateDispatch(const float* cells,
                                                                           const std::int32_t* rows,
                                                                           std::int32_t n, SampleSums& out)
 {
