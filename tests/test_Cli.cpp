@@ -169,6 +169,18 @@ TEST(Cli, BootstrapRefusalsAndUsageErrors)
     EXPECT_EQ(r.status, ExitFailure);
     EXPECT_EQ(r.err, "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.\n");
 
+    // Six cases for five added predictors: no residual degrees of freedom.
+    const std::string saturated = dir.write("six.txt",
+                                            "2.36 1.03 3.96 1.55 0.67 4.02\n9.18 8.00 7.65 2.22 5.37 2.77\n"
+                                            "1.73 1.06 2.14 9.27 8.29 8.07\n8.00 1.93 3.10 6.27 7.32 8.55\n"
+                                            "8.80 0.87 6.06 6.72 5.06 1.78\n4.74 0.89 9.35 8.65 5.48 3.00\n");
+    r = run({saturated, "bootstrap", "--dv", "1", "--added", "2-6", "--trials", "10"});
+    EXPECT_EQ(r.status, ExitUsage); // a range is not a list
+    r = run({saturated, "bootstrap", "--dv", "1", "--added", "2,3,4,5,6", "--trials", "10"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "There are too few complete cases for the F test of the added predictors: df2 = 0.\n");
+
     const std::vector<std::vector<std::string>> usage = {
         {study, "bootstrap", "--added", "2"},
         {study, "bootstrap", "--dv", "1"},
