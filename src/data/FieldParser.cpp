@@ -87,7 +87,6 @@ FieldKind parseField(std::string_view field, float& value)
     if (digitCount == 0) {
         return FieldKind::Invalid;
     }
-    const char* mantissaEnd = p;
     int exponent = 0;
     if (p < end) {
         if (*p != 'e' && *p != 'E') {
@@ -114,7 +113,6 @@ FieldKind parseField(std::string_view field, float& value)
             exponent = -exponent;
         }
     }
-    (void)mantissaEnd;
 
     double magnitude = 0;
     const int decimalExponent = exponent - fractionDigits;

@@ -14,8 +14,6 @@
 #include <QPointer>
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 
 class QAction;
 class QComboBox;
