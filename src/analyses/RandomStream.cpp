@@ -1,4 +1,4 @@
-// xoshiro256** and SplitMix64, as published by their authors.
+// Seeding xoshiro256** streams with SplitMix64, as their authors publish them.
 #include "analyses/RandomStream.h"
 
 namespace orvalis {
@@ -12,11 +12,6 @@ std::uint64_t splitMix64(std::uint64_t& x)
     return z ^ (z >> 31);
 }
 
-std::uint64_t rotl(std::uint64_t x, int k)
-{
-    return (x << k) | (x >> (64 - k));
-}
-
 } // namespace
 
 RandomStream::RandomStream(std::uint64_t seed, std::uint64_t stream)
@@ -28,29 +23,6 @@ RandomStream::RandomStream(std::uint64_t seed, std::uint64_t stream)
     std::uint64_t x = base ^ (stream * 0xd1342543de82ef95ULL + 0x2545f4914f6cdd1dULL);
     for (std::uint64_t& word : m_state) {
         word = splitMix64(x);
-    }
-}
-
-std::uint64_t RandomStream::next()
-{
-    const std::uint64_t result = rotl(m_state[1] * 5, 7) * 9;
-    const std::uint64_t t = m_state[1] << 17;
-    m_state[2] ^= m_state[0];
-    m_state[3] ^= m_state[1];
-    m_state[1] ^= m_state[2];
-    m_state[0] ^= m_state[3];
-    m_state[2] ^= t;
-    m_state[3] = rotl(m_state[3], 45);
-    return result;
-}
-
-std::int32_t RandomStream::drawCase(std::int32_t n)
-{
-    for (;;) {
-        const std::int32_t r = caseFor(uniform(), n);
-        if (r >= 1) {
-            return r;
-        }
     }
 }
 

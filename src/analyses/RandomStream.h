@@ -1,7 +1,6 @@
 // Uniform random numbers for the bootstrap: xoshiro256** streams keyed by (seed, trial).
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace orvalis {
@@ -25,22 +24,50 @@ public:
         return stream;
     }
 
-    std::uint64_t next();
+    std::uint64_t next()
+    {
+        const std::uint64_t result = rotl(m_state[1] * 5, 7) * 9;
+        const std::uint64_t t = m_state[1] << 17;
+        m_state[2] ^= m_state[0];
+        m_state[3] ^= m_state[1];
+        m_state[1] ^= m_state[2];
+        m_state[0] ^= m_state[3];
+        m_state[2] ^= t;
+        m_state[3] = rotl(m_state[3], 45);
+        return result;
+    }
 
     // A uniform value in [0, 1) with 53-bit resolution: (next() >> 11) * 2^-53.
     double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
 
     // A case number in 1..n: ceiling(u * n) for a uniform u, drawing again in
     // the one case (u = 0) that would give 0. n must be at least 1.
-    std::int32_t drawCase(std::int32_t n);
+    std::int32_t drawCase(std::int32_t n)
+    {
+        for (;;) {
+            const std::int32_t r = caseFor(uniform(), n);
+            if (r >= 1) {
+                return r;
+            }
+        }
+    }
 
     // ceiling(u * n) in double: 0 only for u = 0, at most n for any u < 1.
+    // Written with a truncation, which is exact here (0 <= u * n <= n), since
+    // std::ceil is a library call on baseline x86-64.
     static std::int32_t caseFor(double u, std::int32_t n)
     {
-        return static_cast<std::int32_t>(std::ceil(u * static_cast<double>(n)));
+        const double x = u * static_cast<double>(n);
+        auto r = static_cast<std::int32_t>(x);
+        if (static_cast<double>(r) < x) {
+            ++r;
+        }
+        return r;
     }
 
 private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
     std::uint64_t m_state[4];
 };
 
