@@ -1,5 +1,6 @@
 // The two analysis dialogs driven through their controls.
 #include "FakePlatform.h"
+#include "TestData.h"
 #include "data/DataImport.h"
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
@@ -21,12 +22,7 @@
 namespace orvalis {
 namespace {
 
-DataSet dataOf(const std::string& text)
-{
-    ImportOutcome outcome = importDataBuffer(text, ' ');
-    EXPECT_TRUE(outcome.ok()) << outcome.failure.message;
-    return std::move(*outcome.dataSet);
-}
+using test::dataOf;
 
 void check(QListWidget* list, int item, bool checked = true)
 {

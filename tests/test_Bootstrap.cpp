@@ -1,5 +1,6 @@
 // RunBootstrap: positions, random streams, agreement with the straightforward run, threads, F test, failures, report text.
 #include "ReferenceBootstrap.h"
+#include "TestData.h"
 
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
@@ -19,6 +20,8 @@
 
 namespace orvalis {
 namespace {
+
+using test::tableOf;
 
 TEST(Bootstrap, PercentilePositions)
 {
@@ -242,18 +245,6 @@ TEST(Bootstrap, SameSeedSameResultForAnyThreadCountAndProgressEndsAtNumTrials)
     EXPECT_EQ(FormatBootstrapReport(resultOf(RunBootstrap(request, data, 77, {}, 2))), one);
     EXPECT_EQ(FormatBootstrapReport(resultOf(RunBootstrap(request, data, 77, {}, 4))), one);
     EXPECT_NE(FormatBootstrapReport(resultOf(RunBootstrap(request, data, 78, {}, 2))), one);
-}
-
-DataSet tableOf(const std::vector<std::vector<float>>& rows)
-{
-    DataSet data(static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(rows[0].size()) + 1);
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            data.rowData(static_cast<std::int32_t>(r + 1))[c + 1] = rows[r][c];
-        }
-    }
-    data.setNumVariables(static_cast<std::int32_t>(rows[0].size()));
-    return data;
 }
 
 TEST(Bootstrap, RefusalsAndFailures)

@@ -1,4 +1,5 @@
 // Descriptives: the statistics (stable standard deviation), cell texts, and whole report blocks.
+#include "TestData.h"
 #include "analyses/Descriptives.h"
 #include "common/RuntimeErrors.h"
 #include "data/DataImport.h"
@@ -8,12 +9,7 @@
 namespace orvalis {
 namespace {
 
-DataSet dataOf(const std::string& text)
-{
-    ImportOutcome outcome = importDataBuffer(text, ' ');
-    EXPECT_TRUE(outcome.ok()) << outcome.failure.message;
-    return std::move(*outcome.dataSet);
-}
+using test::dataOf;
 
 TEST(Descriptives, TheDocumentedExampleBlock)
 {

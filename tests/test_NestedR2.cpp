@@ -1,5 +1,6 @@
 // Complete cases, correlation determinants and NestedR2: refusals, edge cases, and the fast sums against the per-pair reference.
 #include "ReferenceBootstrap.h"
+#include "TestData.h"
 
 #include "analyses/CompleteCases.h"
 #include "analyses/NestedR2.h"
@@ -18,22 +19,6 @@ namespace {
 
 constexpr float M = DataSet::MissingValue;
 
-DataSet makeDataSet(const std::vector<std::vector<float>>& rows)
-{
-    std::int32_t width = 0;
-    for (const auto& row : rows) {
-        width = std::max(width, static_cast<std::int32_t>(row.size()));
-    }
-    DataSet data(static_cast<std::int32_t>(rows.size()), width + 1);
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            data.rowData(static_cast<std::int32_t>(r + 1))[c + 1] = rows[r][c];
-        }
-    }
-    data.setNumVariables(width);
-    return data;
-}
-
 BootstrapRequest request(std::int32_t dv, std::vector<std::int32_t> predictors, std::vector<std::int32_t> added)
 {
     BootstrapRequest r;
@@ -51,7 +36,7 @@ std::string refusal(const CompleteCasesOutcome& outcome)
 
 TEST(CompleteCases, RefusalsInTheirOrder)
 {
-    const DataSet data = makeDataSet({{1, 2, 3}, {4, 5, 6}, {7, 8, 10}});
+    const DataSet data = test::tableOf({{1, 2, 3}, {4, 5, 6}, {7, 8, 10}});
     const std::string noAdded = "At least one variable must be added from the <Added Predictors> listbox.";
     const std::string noDependent = "A dependent variable must be selected.";
     const std::string tooMany =
@@ -66,15 +51,15 @@ TEST(CompleteCases, RefusalsInTheirOrder)
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {2, 3}), data)), tooMany);
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {3}), data)), "(accepted)"); // 12 is allowed
 
-    const DataSet one = makeDataSet({{1, 2}, {M, 3}, {4, M}});
+    const DataSet one = test::tableOf({{1, 2}, {M, 3}, {4, M}});
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), one)), tooFew);
-    const DataSet two = makeDataSet({{1, 2}, {M, 3}, {4, 5}});
+    const DataSet two = test::tableOf({{1, 2}, {M, 3}, {4, 5}});
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), two)), "(accepted)");
 }
 
 TEST(CompleteCases, CopiesTheCasesOfTheVariablesInPlay)
 {
-    const DataSet data = makeDataSet({
+    const DataSet data = test::tableOf({
         {1, 10, 100, M},   // missing only in variable 4, not in the request: kept
         {2, M, 200, 7},    // missing predictor: dropped
         {3, 30, 300, 8},

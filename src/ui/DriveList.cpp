@@ -1,6 +1,8 @@
 // DriveList: QStorageInfo's mounted volumes.
 #include "ui/DriveList.h"
 
+#include "ui/DirectoryList.h"
+
 #include <QStorageInfo>
 
 namespace orvalis {
@@ -40,6 +42,13 @@ void DriveList::showDriveOf(const QString& path)
         index = count() - 1;
     }
     setCurrentIndex(index);
+}
+
+void DriveList::openDrive(int index, DirectoryList* directories)
+{
+    if (!directories->setPath(itemText(index))) {
+        showDriveOf(directories->path());
+    }
 }
 
 } // namespace orvalis

@@ -5,6 +5,8 @@
 
 namespace orvalis {
 
+class DirectoryList;
+
 class DriveList : public QComboBox {
     Q_OBJECT
 public:
@@ -16,6 +18,9 @@ public:
     static QString driveOf(const QString& path);
     // Selects the drive that holds path (adding it if the list lacks it).
     void showDriveOf(const QString& path);
+    // Moves directories to the root of the drive at index; a drive that fails
+    // puts this list back on the drive of the directory list's path.
+    void openDrive(int index, DirectoryList* directories);
 };
 
 } // namespace orvalis

@@ -5,7 +5,7 @@
 #include "ui/DriveList.h"
 #include "ui/FileList.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QDir>
 
@@ -40,11 +40,7 @@ void OutputFileDialog::buildLists()
 
 void OutputFileDialog::drvDrive_Change(int index)
 {
-    trap([&] {
-        if (!dirDirectory->setPath(drvDrive->itemText(index))) {
-            drvDrive->showDriveOf(dirDirectory->path());
-        }
-    });
+    trap([&] { drvDrive->openDrive(index, dirDirectory); });
 }
 
 void OutputFileDialog::dirDirectory_Change(const QString& path)

@@ -6,7 +6,7 @@
 #include "platform/Platform.h"
 #include "ui/OutputLog.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -53,10 +53,7 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
 void frmDescriptives::Form_Load()
 {
     for (std::int32_t v = 1; v <= m_dataSet.NumVariables(); ++v) {
-        auto* item = new QListWidgetItem(QStringLiteral("Var %1").arg(v));
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        item->setCheckState(Qt::Unchecked);
-        lstItems->addItem(item);
+        addCheckItem(lstItems, QStringLiteral("Var %1").arg(v));
     }
     optRanges->setChecked(true);
 }

@@ -6,7 +6,7 @@
 #include "platform/Platform.h"
 #include "ui/OutputLog.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -114,10 +114,7 @@ void frmESBootstrap::Form_Load()
 {
     for (std::int32_t v = 1; v <= m_dataSet.NumVariables(); ++v) {
         for (QListWidget* list : {lstDV, lstPredictors, lstAdded}) {
-            auto* item = new QListWidgetItem(QStringLiteral("Var %1").arg(v));
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-            item->setCheckState(Qt::Unchecked);
-            list->addItem(item);
+            addCheckItem(list, QStringLiteral("Var %1").arg(v));
         }
     }
     m_lngCheckedDV = NoneMarker;

@@ -7,7 +7,7 @@
 #include "ui/DriveList.h"
 #include "ui/FileList.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
@@ -32,19 +32,6 @@ namespace orvalis {
 namespace {
 
 const QString DataEditorTitle = QStringLiteral("Data Editor");
-
-// Makes a label look like a single-bordered box with the given background role.
-void styleBoxLabel(QLabel* label, QPalette::ColorRole background)
-{
-    label->setFrameStyle(QFrame::Box | QFrame::Plain);
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, palette.color(background));
-    if (background == QPalette::Highlight) {
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-    }
-    label->setPalette(palette);
-}
 
 QFont boldFont()
 {
@@ -337,12 +324,7 @@ void frmMain::cmbFileType_Click(int index)
 
 void frmMain::drvDrive_Change(int index)
 {
-    trap([&] {
-        if (!dirDirectory->setPath(drvDrive->itemText(index))) {
-            // A drive that fails puts the drive list back.
-            drvDrive->showDriveOf(dirDirectory->path());
-        }
-    });
+    trap([&] { drvDrive->openDrive(index, dirDirectory); });
 }
 
 void frmMain::dirDirectory_Change(const QString& path)

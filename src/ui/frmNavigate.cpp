@@ -4,7 +4,7 @@
 #include "common/NumberText.h"
 #include "data/DataSet.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -32,11 +32,7 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
     lblCell->setObjectName("lblCell");
     lblCell->setGeometry(twips(1680, 1080, 975, 255));
     lblCell->setAlignment(Qt::AlignCenter);
-    lblCell->setFrameStyle(QFrame::Box | QFrame::Plain);
-    lblCell->setAutoFillBackground(true);
-    QPalette palette = lblCell->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::HighlightedText));
-    lblCell->setPalette(palette);
+    styleBoxLabel(lblCell, QPalette::HighlightedText);
     cmdUp = makeButton(fraNavigate, "cmdUp", QStringLiteral("Up"), twips(1560, 360, 1215, 495));
     cmdDown = makeButton(fraNavigate, "cmdDown", QStringLiteral("Down"), twips(1560, 1560, 1215, 495));
     cmdRight = makeButton(fraNavigate, "cmdRight", QStringLiteral("Right"), twips(2880, 960, 1215, 495));

@@ -8,7 +8,7 @@
 #include "ui/OutputFiles.h"
 #include "ui/OutputLog.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -34,11 +34,7 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
     lblSelectedFile = new QLabel(this);
     lblSelectedFile->setObjectName("lblSelectedFile");
     lblSelectedFile->setGeometry(twips(2880, 2400, 2415, 255));
-    lblSelectedFile->setFrameStyle(QFrame::Box | QFrame::Plain);
-    lblSelectedFile->setAutoFillBackground(true);
-    QPalette palette = lblSelectedFile->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::HighlightedText));
-    lblSelectedFile->setPalette(palette);
+    styleBoxLabel(lblSelectedFile, QPalette::HighlightedText);
 
     setTabOrder(cmdCancel, cmdOpen);
     setTabOrder(cmdOpen, filFile);

@@ -8,7 +8,7 @@
 #include "ui/OutputFiles.h"
 #include "ui/OutputLog.h"
 #include "ui/Trap.h"
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // frmSplash: frame and labels at their design positions.
 #include "ui/frmSplash.h"
 
-#include "ui/Twips.h"
+#include "ui/Design.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-// Design values in twips (1/1440 inch) to device-independent pixels.
+// Design values in twips, the design font, and controls built from the design tables.
 #pragma once
 
 #include <QRect>
@@ -76,6 +76,36 @@ inline QPushButton* makeButton(QWidget* parent, const char* name, const QString&
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
+}
+
+} // namespace orvalis
+
+#include <QLabel>
+#include <QListWidget>
+
+namespace orvalis {
+
+// A label drawn as a single-bordered box with the given background role (text
+// in the highlighted-text colour on a highlight background).
+inline void styleBoxLabel(QLabel* label, QPalette::ColorRole background)
+{
+    label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(background));
+    if (background == QPalette::Highlight) {
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
+    }
+    label->setPalette(palette);
+}
+
+// Appends an unchecked item with a check box to a check list.
+inline void addCheckItem(QListWidget* list, const QString& text)
+{
+    auto* item = new QListWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    item->setCheckState(Qt::Unchecked);
+    list->addItem(item);
 }
 
 } // namespace orvalis
