@@ -33,12 +33,12 @@ public:
             answers.pop_front();
             return answer;
         }
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
 
     void clearClipboard() override
     {
-        clipboard.reset();
+        clipboard = QString();
         ++clipboardClears;
     }
     void setClipboardText(const QString& text) override { clipboard = text; }
@@ -58,7 +58,7 @@ public:
 
     std::vector<Message> messages;
     std::deque<Answer> answers;
-    // Empty when the clipboard holds no text.
+    // Empty when the clipboard holds no text (an image, say).
     std::optional<QString> clipboard;
     int clipboardClears = 0;
     double now = 0;

@@ -30,7 +30,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace orvalis {
 namespace {
@@ -256,7 +263,7 @@ TEST_F(WindowTest, SaveNameRules)
     EXPECT_EQ(frmSaveOutput::savePath("/", "r"), "//r.txt");
 }
 
-TEST_F(WindowTest, SaveWritesTheLogExactlyAndOverwritesWithoutAQuestion)
+TEST_F(WindowTest, SaveWritesTheLogExactlyAndAsksBeforeReplacingAFile)
 {
     window->outputLog().append(QString::fromUtf8("Résumé\r\nline two\r\n"));
     saveAs(dirPath(), "results");
@@ -264,15 +271,152 @@ TEST_F(WindowTest, SaveWritesTheLogExactlyAndOverwritesWithoutAQuestion)
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_FALSE(window->saveOutputDialog()->isVisible());
 
+    // A data file picked in the list by mistake: No (the default) keeps it and the dialog.
     window->outputLog().replaceAll("new");
+    bool stayedOpen = false;
+    whenModal([&] {
+        frmSaveOutput* dialog = window->saveOutputDialog();
+        dialog->dirDirectory->setPath(dirPath());
+        dialog->filFile_Click("data.txt");
+        dialog->cmdSave->click();
+        stayedOpen = dialog->isVisible();
+        dialog->cmdCancel->click();
+    });
+    window->mnuSaveOutput->trigger();
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "data.txt already exists. Do you want to replace it?");
+    EXPECT_EQ(platform.messages[0].title, "Save Output");
+    EXPECT_EQ(platform.messages[0].buttons, Platform::Buttons::YesNo);
+    EXPECT_EQ(fileBytes(dirPath() + "/data.txt"), QByteArray("3.5 -2\n. 12345678\n"));
+
+    platform.answers = {Platform::Answer::Yes};
     saveAs(dirPath(), "results.txt");
     EXPECT_EQ(fileBytes(dirPath() + "/results.txt"), QByteArray("new"));
-    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(platform.messages.size(), 2u);
+    EXPECT_FALSE(window->saveOutputDialog()->isVisible());
 
     // An empty log writes an empty file.
     window->outputLog().clear();
     saveAs(dirPath(), "empty");
     EXPECT_EQ(fileBytes(dirPath() + "/empty.txt"), QByteArray());
+}
+
+// While it lives, the kernel refuses to let this process write beyond `bytes`
+// in any file (EFBIG): a real write failure that needs no privileges.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+QStringList entries(const QString& directory)
+{
+    return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// Saves the log under each name into directory while writes fail; every save
+// must warn, keep the dialog open and leave the directory exactly as it was.
+void expectEverySaveFails(frmMain& window, test::FakePlatform& platform, const QString& directory)
+{
+    const QStringList before = entries(directory);
+    const QByteArray kept = fileBytes(directory + "/keep.txt");
+    // A short log (held in the write buffer until the end) and a long one.
+    for (const QString& log : {QStringLiteral("short log\r\n"), QString(100000, QLatin1Char('x'))}) {
+        for (const QString& name : {QStringLiteral("keep"), QStringLiteral("fresh")}) {
+            SCOPED_TRACE((name + " " + QString::number(log.size())).toStdString());
+            window.outputLog().replaceAll(log);
+            platform.messages.clear();
+            platform.answers = {Platform::Answer::Yes}; // replace keep.txt
+            bool stayedOpen = false;
+            whenModal([&] {
+                frmSaveOutput* dialog = window.saveOutputDialog();
+                dialog->dirDirectory->setPath(directory);
+                dialog->txtSavedFileName->setText(name);
+                dialog->cmdSave->click();
+                stayedOpen = dialog->isVisible();
+                dialog->cmdCancel->click();
+            });
+            window.mnuSaveOutput->trigger();
+            EXPECT_TRUE(stayedOpen);
+            ASSERT_FALSE(platform.messages.empty());
+            EXPECT_TRUE(platform.messages.back().text.startsWith("The output could not be saved to "))
+                << platform.messages.back().text.toStdString();
+            EXPECT_EQ(fileBytes(directory + "/keep.txt"), kept);
+            EXPECT_EQ(entries(directory), before);
+        }
+    }
+    // Exit, Yes, Yes: the save fails, the user gives up in the dialog, and the
+    // program stays open with its log.
+    window.outputLog().replaceAll("the only copy");
+    platform.answers = {Platform::Answer::Yes, Platform::Answer::Yes};
+    whenModal([&] {
+        frmSaveOutput* dialog = window.saveOutputDialog();
+        dialog->dirDirectory->setPath(directory);
+        dialog->txtSavedFileName->setText("fresh");
+        dialog->cmdSave->click();
+        dialog->cmdCancel->click();
+    });
+    window.mnuExit->trigger();
+    EXPECT_EQ(window.m_lngUnloadProgram, 0);
+    EXPECT_EQ(window.outputLog().readAll(), "the only copy");
+    EXPECT_EQ(entries(directory), before);
+}
+
+TEST_F(WindowTest, AFailedWriteNeverEmptiesAFileNorReportsSuccess)
+{
+    dir.write("keep.txt", "precious results\r\n");
+    window->show();
+    const FileSizeLimit limit(0);
+    expectEverySaveFails(*window, platform, dirPath());
+}
+
+TEST_F(WindowTest, SavingToAFullFileSystemKeepsTheFileAndTheProgram)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    const std::string mountPoint = (dir.path() / "full").string();
+    std::filesystem::create_directories(mountPoint);
+    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mountPoint};
+    dir.write("full/keep.txt", "precious results\r\n");
+    {
+        // Fill what is left.
+        std::FILE* filler = std::fopen((mountPoint + "/filler").c_str(), "wb");
+        ASSERT_NE(filler, nullptr);
+        std::setvbuf(filler, nullptr, _IONBF, 0);
+        const std::string block(4096, 'f');
+        while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) {
+        }
+        while (std::fputc('f', filler) != EOF) {
+        }
+        std::fclose(filler);
+    }
+    window->show();
+    expectEverySaveFails(*window, platform, QString::fromStdString(mountPoint));
 }
 
 TEST_F(WindowTest, SaveWithAnEmptyNameWarnsAndKeepsTheDialogAsLeft)

@@ -5,10 +5,14 @@
 #include "ui/FileList.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
+#include "platform/QtPlatform.h"
 #include "ui/frmMain.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTest>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -217,7 +221,7 @@ TEST_F(frmMainTest, EditCommandsActOnTheLogOnlyWhenItHasTheFocus)
     window->cmdImportData->setFocus();
     platform.clipboard = "before";
     window->mnuCopy->trigger();
-    EXPECT_FALSE(platform.clipboard.has_value());
+    EXPECT_EQ(platform.clipboard, QString(""));
     window->mnuCut->trigger();
     EXPECT_EQ(window->outputLog().readAll(), "Hello World");
     platform.clipboard = "X";
@@ -236,6 +240,47 @@ TEST_F(frmMainTest, EditCommandsActOnTheLogOnlyWhenItHasTheFocus)
     window->mnuClearOutput->trigger();
     EXPECT_EQ(window->outputLog().readAll(), "");
     EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(frmMainTest, PasteKeysInTheLogGoThroughTheProgramsPaste)
+{
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    window->outputLog().replaceAll("ab");
+    window->txtOutput->setFocus();
+    QTextCursor cursor = window->txtOutput->textCursor();
+    cursor.setPosition(1);
+    window->txtOutput->setTextCursor(cursor);
+    QGuiApplication::clipboard()->setText("from Qt");
+    platform.clipboard = "[P]";
+    QTest::keyClick(window->txtOutput, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->outputLog().readAll(), "a[P]b");
+    QTest::keyClick(window->txtOutput, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(window->outputLog().readAll(), "a[P][P]b");
+}
+
+TEST(QtClipboard, CopyWithTheFocusElsewhereLeavesAnEmptyTextThatPastesSafely)
+{
+    QtPlatform platform;
+    frmMain window(platform);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.outputLog().replaceAll("keep");
+    QGuiApplication::clipboard()->setText("old");
+    for (QAction* command : {window.mnuCopy, window.mnuCut}) {
+        window.cmdImportData->setFocus();
+        command->trigger();
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        ASSERT_NE(data, nullptr);
+        EXPECT_TRUE(data->hasText());
+        EXPECT_EQ(data->text(), "");
+        // Pasting it, by key or menu, inserts nothing and does not crash.
+        window.txtOutput->setFocus();
+        QTest::keyClick(window.txtOutput, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(window.txtOutput, Qt::Key_Insert, Qt::ShiftModifier);
+        window.mnuPaste->trigger();
+        EXPECT_EQ(window.outputLog().readAll(), "keep");
+    }
 }
 
 TEST_F(frmMainTest, MenuCaptions)

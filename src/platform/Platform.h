@@ -13,17 +13,20 @@ namespace orvalis {
 // that tests can answer message boxes, own the clipboard and drive the clock.
 class Platform {
 public:
-    enum class Buttons { Ok, YesNoCancel };
+    // YesNo has No as its default and escape button (a question whose Yes
+    // destroys something); YesNoCancel has Yes as its default.
+    enum class Buttons { Ok, YesNo, YesNoCancel };
     enum class Answer { Ok, Yes, No, Cancel };
 
     virtual ~Platform() = default;
 
     // A modal message box with the warning icon; blocks until answered and
-    // returns the button pressed (Cancel when the box is closed otherwise).
+    // returns the button pressed (Cancel when the box is closed otherwise, No
+    // for a YesNo box).
     virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons) = 0;
 
     // The system clipboard, plain text only. clipboardText() is empty when the
-    // clipboard holds no text.
+    // clipboard holds no text. clearClipboard() leaves the empty text on it.
     virtual void clearClipboard() = 0;
     virtual void setClipboardText(const QString& text) = 0;
     virtual QString clipboardText() = 0;

@@ -20,6 +20,10 @@ Platform::Answer QtPlatform::messageBox(QWidget* parent, const QString& text, co
     if (buttons == Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
+    } else if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
@@ -33,13 +37,15 @@ Platform::Answer QtPlatform::messageBox(QWidget* parent, const QString& text, co
     case QMessageBox::No:
         return Answer::No;
     default:
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
 }
 
 void QtPlatform::clearClipboard()
 {
-    QGuiApplication::clipboard()->clear();
+    // An empty text rather than QClipboard::clear(): in Qt 6.4 a paste into a
+    // text box after clear() can crash inside Qt.
+    QGuiApplication::clipboard()->setText(QString());
 }
 
 void QtPlatform::setClipboardText(const QString& text)

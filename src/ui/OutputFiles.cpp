@@ -72,9 +72,17 @@ bool writeOutputFile(const QString& path, const QString& text, QString& error)
         return false;
     }
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // A short text stays in QSaveFile's buffer until commit(), and Qt 6.4's
+    // commit() reports success even when that last flush fails (a full disk):
+    // it would replace the file with an empty one. So flush and check first.
+    const bool written = file.write(bytes) == bytes.size() && file.flush() && file.error() == QFileDevice::NoError;
+    if (!written) {
         error = QStringLiteral("The output could not be saved to %1: %2.").arg(path, file.errorString());
         file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = QStringLiteral("The output could not be saved to %1: %2.").arg(path, file.errorString());
         return false;
     }
     return true;

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -176,6 +177,7 @@ void frmMain::buildControls()
 
     txtOutput = OutputLog::createTextBox(fraOutput);
     txtOutput->setGeometry(twips(480, 720, 7095, 2295));
+    txtOutput->installEventFilter(this);
 
     for (QWidget* control : std::initializer_list<QWidget*>{optSpace, optComma, optTab, cmdImportData,
                                                             lblSelectedFileLabel, lblCurrentFileLabel}) {
@@ -340,6 +342,18 @@ void frmMain::filFile_Click(const QString& name)
         m_strFileName = filFile->path() + QLatin1Char('/') + name;
         lblSelectedFile->setText(name);
     });
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The text box would read Qt's clipboard itself; the program's paste reads
+    // it through the platform, as the Edit menu does.
+    if (watched == txtOutput && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        mnuPaste_Click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::mnuCut_Click()

@@ -119,6 +119,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Sends the log's own paste keys (Ctrl+V, Shift+Insert) through mnuPaste_Click.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -1,4 +1,4 @@
-// frmSaveOutput: the name rule, the empty-name warning, and a save that fails aloud.
+// frmSaveOutput: the name rule, the empty-name warning, the replace question and a save that fails aloud.
 #include "ui/frmSaveOutput.h"
 
 #include "platform/Platform.h"
@@ -10,6 +10,7 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -71,6 +72,15 @@ void frmSaveOutput::cmdSave_Click()
             return;
         }
         const QString path = savePath(filFile->path(), name);
+        const QFileInfo existing(path);
+        if (existing.exists() && !existing.isDir()
+            && m_platform.messageBox(this,
+                                     QStringLiteral("%1 already exists. Do you want to replace it?")
+                                         .arg(existing.fileName()),
+                                     QStringLiteral("Save Output"), Platform::Buttons::YesNo)
+                   != Platform::Answer::Yes) {
+            return; // the dialog stays open for another name
+        }
         QString error;
         if (!writeOutputFile(path, m_log.readAll(), error)) {
             // The dialog stays open so that another name or directory can be tried.
