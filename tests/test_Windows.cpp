@@ -657,6 +657,15 @@ TEST(OutputFiles, LineEndsAndEncodings)
     EXPECT_EQ(logTextFromFile("a\n\rb"), "a\r\n\r\nb\r\n");
     EXPECT_EQ(logTextFromFile("\xc3\xa9"), QString::fromUtf8("é\r\n"));
     EXPECT_EQ(logTextFromFile("\xe9\xff"), QString::fromLatin1("\xe9\xff") + "\r\n");
+    EXPECT_EQ(logTextFromFile("a\r\nb\r\n"), "a\r\nb\r\n"); // a saved log comes back as it was
+    EXPECT_EQ(logTextFromFile("\r\r\n\n"), "\r\n\r\n\r\n");
+
+    // The text box's line breaks and back: one LF for each CR LF, lone CR or lone LF.
+    EXPECT_EQ(toBoxLineBreaks("a\r\nb\rc\nd\r"), "a\nb\nc\nd\n");
+    EXPECT_EQ(toBoxLineBreaks("\r\r\n\n\r"), "\n\n\n\n");
+    EXPECT_EQ(toBoxLineBreaks("no breaks"), "no breaks");
+    EXPECT_EQ(toLogLineBreaks(u"a\nb\n\n"), "a\r\nb\r\n\r\n");
+    EXPECT_EQ(toLogLineBreaks(u""), "");
 }
 
 } // namespace

@@ -33,6 +33,15 @@ constexpr int toTwips(int pixels)
 
 namespace orvalis {
 
+// The busy pointer for as long as it lives, however the scope is left.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // The design's 8.25-point dialog font, in the desktop's own family; bold is
 // set either way, so that children of a bold frame can be regular.
 inline QFont designFont(bool bold = false)

@@ -15,26 +15,87 @@ QString logTextFromFile(const QByteArray& bytes)
     if (utf8.hasError()) {
         decoded = QString::fromLatin1(bytes);
     }
-    QString text;
-    text.reserve(decoded.size() + decoded.size() / 16);
-    qsizetype lineStart = 0;
+    // How much longer the text gets: one character for each line end that is
+    // a lone CR or a lone LF, two for a last line without a line end.
     const qsizetype size = decoded.size();
+    const QChar* const in = decoded.constData();
+    qsizetype growth = 0;
     for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = decoded.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            text += QStringView(decoded).mid(lineStart, i - lineStart);
-            text += QStringLiteral("\r\n");
-            if (c == QLatin1Char('\r') && i + 1 < size && decoded.at(i + 1) == QLatin1Char('\n')) {
+        if (in[i] == QLatin1Char('\r')) {
+            if (i + 1 < size && in[i + 1] == QLatin1Char('\n')) {
                 ++i;
+            } else {
+                ++growth;
             }
-            lineStart = i + 1;
+        } else if (in[i] == QLatin1Char('\n')) {
+            ++growth;
         }
     }
-    if (lineStart < size) {
-        text += QStringView(decoded).mid(lineStart);
-        text += QStringLiteral("\r\n");
+    const bool lastLineOpen = size > 0 && in[size - 1] != QLatin1Char('\r') && in[size - 1] != QLatin1Char('\n');
+    if (lastLineOpen) {
+        growth += 2;
+    }
+    if (growth == 0) {
+        return decoded; // already the log's form, as a saved log is
+    }
+    QString text(size + growth, Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = in[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            *out++ = QLatin1Char('\r');
+            *out++ = QLatin1Char('\n');
+            if (c == QLatin1Char('\r') && i + 1 < size && in[i + 1] == QLatin1Char('\n')) {
+                ++i;
+            }
+        } else {
+            *out++ = c;
+        }
+    }
+    if (lastLineOpen) {
+        *out++ = QLatin1Char('\r');
+        *out++ = QLatin1Char('\n');
     }
     return text;
+}
+
+QString toBoxLineBreaks(QString text)
+{
+    const qsizetype first = text.indexOf(QLatin1Char('\r'));
+    if (first < 0) {
+        return text;
+    }
+    // Compacts in place: the text only gets shorter.
+    QChar* const begin = text.data();
+    const qsizetype size = text.size();
+    QChar* write = begin + first;
+    for (qsizetype i = first; i < size; ++i) {
+        const QChar c = begin[i];
+        if (c == QLatin1Char('\r')) {
+            *write++ = QLatin1Char('\n');
+            if (i + 1 < size && begin[i + 1] == QLatin1Char('\n')) {
+                ++i;
+            }
+        } else {
+            *write++ = c;
+        }
+    }
+    text.truncate(write - begin);
+    return text;
+}
+
+QString toLogLineBreaks(QStringView text)
+{
+    const qsizetype breaks = text.count(QLatin1Char('\n'));
+    QString out(text.size() + breaks, Qt::Uninitialized);
+    QChar* write = out.data();
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            *write++ = QLatin1Char('\r');
+        }
+        *write++ = c;
+    }
+    return out;
 }
 
 bool readOutputFile(const QString& path, QString& text, QString& error)

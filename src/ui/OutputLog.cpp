@@ -2,6 +2,7 @@
 #include "ui/OutputLog.h"
 
 #include "platform/Platform.h"
+#include "ui/OutputFiles.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -39,14 +40,6 @@ QPlainTextEdit* OutputLog::createTextBox(QWidget* parent)
     return box;
 }
 
-QString OutputLog::toBoxLineBreaks(const QString& text)
-{
-    QString out = text;
-    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return out;
-}
-
 void OutputLog::append(const QString& block)
 {
     QTextCursor end(m_textBox->document());
@@ -60,14 +53,12 @@ void OutputLog::append(const QString& block)
 
 QString OutputLog::readAll() const
 {
-    QString text = m_textBox->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return text;
+    return toLogLineBreaks(m_textBox->toPlainText());
 }
 
-void OutputLog::replaceAll(const QString& text)
+void OutputLog::replaceAll(QString text)
 {
-    m_textBox->setPlainText(toBoxLineBreaks(text));
+    m_textBox->setPlainText(toBoxLineBreaks(std::move(text)));
 }
 
 QString OutputLog::selectedText() const

@@ -28,7 +28,7 @@ public:
     // The whole log, lines separated by CR LF.
     QString readAll() const;
     // Replaces the whole log (the empty text clears it).
-    void replaceAll(const QString& text);
+    void replaceAll(QString text);
 
     // The Edit commands. focusOnLog says whether the log is the focused
     // control of the active window (the focus condition).
@@ -36,9 +36,6 @@ public:
     void copy(Platform& platform, bool focusOnLog);
     void paste(Platform& platform, bool focusOnLog);
     void clear();
-
-    // CR LF and lone CR become LF, the text box's own line break.
-    static QString toBoxLineBreaks(const QString& text);
 
 private:
     QString selectedText() const;

@@ -296,9 +296,11 @@ void frmMain::cmdImportData_Click()
             return;
         }
         const char delimiter = optSpace->isChecked() ? ' ' : optComma->isChecked() ? ',' : '\t';
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        ImportOutcome outcome = ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
-        QApplication::restoreOverrideCursor();
+        ImportOutcome outcome;
+        {
+            const BusyCursor busy;
+            outcome = ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
+        }
         if (!outcome.ok()) {
             m_platform.warn(this, QString::fromUtf8(outcome.failure.message), DataEditorTitle);
             return;
@@ -308,7 +310,6 @@ void frmMain::cmdImportData_Click()
         m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
         discardAnalysisDialogs();
     }, [&](const char* reason) {
-        QApplication::restoreOverrideCursor();
         m_platform.warn(this, QString::fromUtf8(reason), DataEditorTitle);
     });
 }

@@ -61,14 +61,21 @@ void frmOpenOutput::cmdOpen_Click()
             return;
         }
         const QString path = filFile->path() + QLatin1Char('/') + name;
-        QString text;
         QString error;
-        if (!readOutputFile(path, text, error)) {
+        bool read = false;
+        {
+            const BusyCursor busy;
+            QString text;
+            read = readOutputFile(path, text, error);
+            if (read) {
+                m_log.replaceAll(std::move(text));
+            }
+        }
+        if (!read) {
             // The log keeps its text; the dialog stays open.
             m_platform.warn(this, error, QStringLiteral("Open Output"));
             return;
         }
-        m_log.replaceAll(text);
         hide();
     });
 }

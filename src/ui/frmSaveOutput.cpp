@@ -82,7 +82,12 @@ void frmSaveOutput::cmdSave_Click()
             return; // the dialog stays open for another name
         }
         QString error;
-        if (!writeOutputFile(path, m_log.readAll(), error)) {
+        bool written = false;
+        {
+            const BusyCursor busy;
+            written = writeOutputFile(path, m_log.readAll(), error);
+        }
+        if (!written) {
             // The dialog stays open so that another name or directory can be tried.
             m_platform.warn(this, error, QStringLiteral("Save Output"));
             return;
