@@ -7,7 +7,7 @@
 // `wc -l FILE` as a baseline measured in the same run, and the in-process
 // import with one thread and with all cores.
 #include "data/DataImport.h"
-#include "data/MappedFile.h"
+#include "data/FileContent.h"
 
 #include <algorithm>
 #include <chrono>
@@ -116,7 +116,7 @@ int main(int argc, char** argv)
 
     std::vector<double> oneThread, allCores;
     {
-        const orvalis::MappedFile file(path);
+        const orvalis::FileContent file(path);
         for (int run = 0; run < runs; ++run) {
             for (unsigned threads : {1u, 0u}) {
                 orvalis::ImportOptions options;

@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace orvalis::cli {
 namespace {
@@ -119,6 +123,77 @@ TEST(Cli, TheProgramItselfExitsWithTheSameStatus)
         ASSERT_TRUE(WIFEXITED(raw));
         EXPECT_EQ(WEXITSTATUS(raw), c.status) << c.arguments;
     }
+}
+
+// Runs a shell command line; standard output and error are caught in files.
+CliRun shell(const test::TempDir& dir, const std::string& commandLine)
+{
+    const std::string out = (dir.path() / "shell.out").string();
+    const std::string err = (dir.path() / "shell.err").string();
+    const std::string command = "{ " + commandLine + " ; } >'" + out + "' 2>'" + err + "'";
+    const int raw = std::system(command.c_str());
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+}
+
+TEST(Cli, TheProgramReportsEveryFailureAndReadsPipes)
+{
+    test::TempDir dir;
+    const std::string cli = ORVALIS_CLI_PATH;
+    const std::string good = dir.write("g.txt", "1 2\n");
+
+    CliRun r = shell(dir, "printf '1 2\\n3 4\\n' | " + cli + " /dev/stdin dump");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\t2\n3\t4\n");
+
+    r = shell(dir, cli + " '" + good + "' dump >/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "orvalis-cli: cannot write the output: No space left on device\n");
+
+    r = shell(dir, cli + " /dev/zero summary");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "The file /dev/zero is a device, not a regular file; only regular files can be imported.\n");
+
+}
+
+TEST(Cli, ATableTooLargeForTheMemoryLimitIsRefusedNotKilled)
+{
+    test::TempDir dir;
+    // 2 MB of text, an 8 GB table.
+    const std::string big = dir.write("big.txt", std::string(2000000, '\n') + std::string(999, ','));
+    const std::string command = std::string(ORVALIS_CLI_PATH) + " --delimiter comma '" + big + "' summary";
+    CliRun r;
+    const std::string refusal = "The table of 2000001 cases and 1000 variables needs 8.0 GB of memory, and ";
+#if !defined(__SANITIZE_ADDRESS__)
+    // Under a 2 GB address-space limit (the sanitizers reserve more than that for themselves).
+    r = shell(dir, "ulimit -v 2000000 && " + command);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(refusal, 0), 0u) << r.err;
+#endif
+    // In a control group limited to 2 GB, where the kernel kills a process
+    // that goes beyond it.
+    const std::string name = "orvalis-test-" + std::to_string(getpid());
+    std::string group = "/sys/fs/cgroup/memory/" + name;
+    std::string limitFile = "memory.limit_in_bytes";
+    if (std::filesystem::exists("/sys/fs/cgroup/cgroup.controllers")) {
+        group = "/sys/fs/cgroup/" + name;
+        limitFile = "memory.max";
+    }
+    std::error_code error;
+    if (!std::filesystem::create_directory(group, error)) {
+        GTEST_SKIP() << "cannot make a control group here (" << error.message() << ")";
+    }
+    struct RemoveGroup {
+        std::string path;
+        ~RemoveGroup() { rmdir(path.c_str()); }
+    } remove{group};
+    std::ofstream(group + "/" + limitFile) << "2000000000\n";
+    r = shell(dir, "sh -c 'echo $$ > " + group + "/cgroup.procs && exec " + command + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(refusal, 0), 0u) << r.err;
 }
 
 TEST(Cli, Bootstrap)

@@ -2,6 +2,7 @@
 #include "common/RuntimeErrors.h"
 #include "data/DataImport.h"
 #include "data/FieldParser.h"
+#include "data/FileContent.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,13 @@
 #include <cstdlib>
 #include <random>
 #include <regex>
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <future>
+#include <thread>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvalis {
 namespace {
@@ -180,6 +187,58 @@ TEST(DataImport, SummaryText)
               "Number of Variables: 3\r\n\r\n\r\n");
     EXPECT_EQ(FormatImportSummary("e.txt", importOk("")),
               "Opened the text file: e.txt\r\nNumber of Cases: 0\r\nNumber of Variables: 0\r\n\r\n\r\n");
+    // Control characters in a name are escaped, so the summary keeps its lines.
+    EXPECT_EQ(FormatImportSummary("/tmp/a\nb\r\tc\x1b\x7f\xc3\xa9.txt", importOk("")),
+              "Opened the text file: /tmp/a\\nb\\r\\tc\\x1B\\x7F\xc3\xa9.txt\r\nNumber of Cases: 0\r\n"
+              "Number of Variables: 0\r\n\r\n\r\n");
+}
+
+TEST(DataImport, ByteOrderMarksAndWideEncodings)
+{
+    using namespace std::string_view_literals;
+    // The UTF-8 mark is skipped; the table and row numbers are as without it.
+    EXPECT_EQ(cells(importOk("\xEF\xBB\xBF" "1 2\r\n3 4")), cells(importOk("1 2\r\n3 4")));
+    EXPECT_EQ(importFails("\xEF\xBB\xBF" "1 2\r\n3 x").row, 2);
+
+    const std::string advice = " encoding. Data files are read as plain text (ASCII or UTF-8): save the file in one of"
+                               " those encodings and import it again.";
+    const std::pair<std::string_view, const char*> wide[] = {
+        {"\xFF\xFE" "1\0 \0" "2\0"sv, "UTF-16 (little-endian)"},
+        {"\xFE\xFF\0" "1\0 \0" "2"sv, "UTF-16 (big-endian)"},
+        {"\xFF\xFE\0\0" "1\0\0\0"sv, "UTF-32 (little-endian)"},
+        {"\0\0\xFE\xFF\0\0\0" "1"sv, "UTF-32 (big-endian)"},
+        // Without a byte-order mark.
+        {"1\0 \0" "2\0\r\0\n\0"sv, "UTF-16 (little-endian)"},
+        {"\0" "1\0 "sv, "UTF-16 (big-endian)"},
+        {"1\0\0\0\r\0\0\0"sv, "UTF-32 (little-endian)"},
+        {"\0\0\0" "1"sv, "UTF-32 (big-endian)"},
+    };
+    for (const auto& [content, encoding] : wide) {
+        const ImportFailure failure = importFails(content);
+        EXPECT_EQ(failure.kind, ImportFailure::Kind::Encoding) << encoding;
+        EXPECT_EQ(failure.message, std::string("The file is in ") + encoding + advice);
+    }
+    // A zero byte later on is an invalid entry, as before.
+    EXPECT_EQ(importFails("1 2\0"sv).message, "Row 1 of Column 2 has an invalid entry for analysis.");
+}
+
+TEST(DataImport, ATableLargerThanTheMemoryIsRefusedBeforeItIsAllocated)
+{
+    // 2,000,000 empty lines and one of 1000 fields: 2 MB of text, an 8 GB table.
+    std::string content(2000000, '\n');
+    content += std::string(999, ',');
+    ImportOptions options;
+    options.availableMemory = 2000000000;
+    const ImportOutcome outcome = importDataBuffer(content, ',', options);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.failure.kind, ImportFailure::Kind::OutOfMemory);
+    EXPECT_EQ(outcome.failure.message,
+              "The table of 2000001 cases and 1000 variables needs 8.0 GB of memory, and 2.0 GB is available.");
+    // A table that fits imports.
+    options.availableMemory = 9000000000;
+    content.resize(1000);
+    content += "1,2";
+    EXPECT_TRUE(importDataBuffer(content, ',', options).ok());
 }
 
 // ---- the fast import against a straightforward one ------------------------
@@ -396,6 +455,78 @@ TEST(DataImportFile, ReadsFilesAndNamesTheOnesItCannotRead)
         EXPECT_EQ(failed.failure.kind, ImportFailure::Kind::FileError);
         EXPECT_EQ(failed.failure.message, c.message);
     }
+}
+
+TEST(DataImportFile, OnlyRegularFilesAreReadAndNeverBlock)
+{
+    test::TempDir dir;
+    const std::string fifo = (dir.path() / "pipe.txt").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Opening a named pipe without a writer must not wait for one.
+    auto pending = std::async(std::launch::async, [&] { return ImportDataFile(fifo, ' '); });
+    if (pending.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // let the reader go
+        pending.wait();
+        close(writer);
+        FAIL() << "the import waited for a writer to the named pipe";
+    }
+    const ImportOutcome fromPipe = pending.get();
+    ASSERT_FALSE(fromPipe.ok());
+    EXPECT_EQ(fromPipe.failure.kind, ImportFailure::Kind::FileError);
+    EXPECT_EQ(fromPipe.failure.message,
+              "The file " + fifo + " is a named pipe, not a regular file; only regular files can be imported.");
+    EXPECT_EQ(ImportDataFile("/dev/zero", ' ').failure.message,
+              "The file /dev/zero is a device, not a regular file; only regular files can be imported.");
+
+    // Where pipes are allowed (the command line), one is read to its end.
+    std::thread writer([&] {
+        std::ofstream out(fifo, std::ios::binary);
+        out << "1 2\n3 4\n";
+    });
+    ImportOptions options;
+    options.acceptPipes = true;
+    const ImportOutcome piped = ImportDataFile(fifo, ' ', options);
+    writer.join();
+    ASSERT_TRUE(piped.ok()) << piped.failure.message;
+    EXPECT_EQ(cells(*piped.dataSet), (std::vector<std::vector<float>>{{1, 2}, {3, 4}}));
+}
+
+TEST(DataImportFile, AFileThatChangesWhileItIsReadIsAnErrorNotACrash)
+{
+    test::TempDir dir;
+    const std::string path = dir.write("changing.txt", std::string(300000, '1') + "\n");
+    for (const bool shrink : {true, false}) {
+        FileContent::Options options;
+        options.beforeReading = [&] {
+            if (shrink) {
+                truncate(path.c_str(), 1000);
+            } else {
+                std::ofstream(path, std::ios::app) << "2\n";
+            }
+        };
+        try {
+            const FileContent content(path, options);
+            ADD_FAILURE() << "no error for a file that changed";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), "The file " + path + " changed while it was read (it became "
+                                                     + (shrink ? "shorter" : "longer")
+                                                     + "). Import it again once nothing writes to it.");
+        }
+    }
+    // A file larger than the memory available is not read at all.
+    dir.write("changing.txt", std::string(300000, '1') + "\n");
+    FileContent::Options small;
+    small.availableMemory = 1000;
+    bool read = false;
+    small.beforeReading = [&] { read = true; };
+    try {
+        const FileContent content(path, small);
+        ADD_FAILURE() << "no error for a file larger than the memory";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "The file " + path + " is too large to read: it needs 300.0 KB of memory, and 1.0 KB is available.");
+    }
+    EXPECT_FALSE(read);
 }
 
 TEST(DataImportFile, FilesWithoutSizeAreReadToTheirEnd)

@@ -324,7 +324,10 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return ExitUsage;
     }
 
-    ImportOutcome outcome = ImportDataFile(invocation.file, invocation.delimiter);
+    // Unlike the window, the command line reads pipes: `<(gunzip -c data.gz)`.
+    ImportOptions options;
+    options.acceptPipes = true;
+    ImportOutcome outcome = ImportDataFile(invocation.file, invocation.delimiter, options);
     if (!outcome.ok()) {
         err << outcome.failure.message << "\n";
         return ExitFailure;

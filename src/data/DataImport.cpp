@@ -3,8 +3,10 @@
 
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
+#include "common/SystemMemory.h"
+#include "common/TextEscape.h"
 #include "data/FieldParser.h"
-#include "data/MappedFile.h"
+#include "data/FileContent.h"
 
 #include <algorithm>
 #include <bit>
@@ -210,6 +212,48 @@ void runChunks(std::vector<Chunk>& chunks, Work work)
     work(chunks[0]);
 }
 
+// The wide encoding a file's first bytes show, or nothing. A zero byte is
+// never part of a valid field, so no file that imports could match.
+const char* wideEncoding(std::string_view content)
+{
+    auto startsWith = [&](std::string_view prefix) { return content.substr(0, prefix.size()) == prefix; };
+    using namespace std::string_view_literals;
+    if (startsWith("\xFF\xFE\0\0"sv)) {
+        return "UTF-32 (little-endian)";
+    }
+    if (startsWith("\0\0\xFE\xFF"sv)) {
+        return "UTF-32 (big-endian)";
+    }
+    if (startsWith("\xFF\xFE"sv)) {
+        return "UTF-16 (little-endian)";
+    }
+    if (startsWith("\xFE\xFF"sv)) {
+        return "UTF-16 (big-endian)";
+    }
+    if (content.size() < 2) {
+        return nullptr;
+    }
+    // Without a byte-order mark: the zero bytes of a first character below 128.
+    const bool zero[4] = {content[0] == '\0', content[1] == '\0', content.size() > 2 && content[2] == '\0',
+                          content.size() > 3 && content[3] == '\0'};
+    if (content.size() >= 4 && !zero[0] && zero[1] && zero[2] && zero[3]) {
+        return "UTF-32 (little-endian)";
+    }
+    if (content.size() >= 4 && zero[0] && zero[1] && zero[2] && !zero[3]) {
+        return "UTF-32 (big-endian)";
+    }
+    if (!zero[0] && zero[1]) {
+        return "UTF-16 (little-endian)";
+    }
+    if (zero[0] && !zero[1]) {
+        return "UTF-16 (big-endian)";
+    }
+    return nullptr;
+}
+
+// Tables up to this size are not checked against the memory available.
+constexpr std::uint64_t AlwaysFits = std::uint64_t{16} << 20;
+
 ImportOutcome failed(ImportFailure failure)
 {
     failure.message = failureMessage(failure);
@@ -240,6 +284,16 @@ std::string invalidEntryMessage(std::int64_t row, std::int32_t column)
 
 ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options)
 {
+    if (content.substr(0, 3) == "\xEF\xBB\xBF") {
+        content.remove_prefix(3); // the UTF-8 byte-order mark editors write
+    } else if (const char* encoding = wideEncoding(content)) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::Encoding;
+        failure.message = std::string("The file is in ") + encoding
+                          + " encoding. Data files are read as plain text (ASCII or UTF-8): save the file in one of"
+                            " those encodings and import it again.";
+        return failed(std::move(failure));
+    }
     unsigned threadCount = options.threads;
     if (threadCount == 0) {
         const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
@@ -280,6 +334,19 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
     }
 
     const std::int32_t numVariables = std::min(widest, DataSet::MaxColumn);
+    const std::uint64_t tableBytes = (static_cast<std::uint64_t>(lineCount) + 1)
+                                     * (static_cast<std::uint64_t>(numVariables) + 1) * sizeof(float);
+    if (tableBytes > AlwaysFits || options.availableMemory != 0) {
+        const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
+        if (tableBytes > room) {
+            ImportFailure failure;
+            failure.kind = ImportFailure::Kind::OutOfMemory;
+            failure.message = "The table of " + formatInteger(lineCount) + " cases and " + formatInteger(numVariables)
+                              + " variables needs " + formatByteSize(tableBytes) + " of memory, and "
+                              + formatByteSize(room) + " is available.";
+            return failed(std::move(failure));
+        }
+    }
     std::optional<DataSet> dataSet;
     try {
         dataSet.emplace(static_cast<std::int32_t>(lineCount), numVariables + 1);
@@ -307,7 +374,10 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
 ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options)
 {
     try {
-        const MappedFile file(path);
+        FileContent::Options fileOptions;
+        fileOptions.acceptPipes = options.acceptPipes;
+        fileOptions.availableMemory = options.availableMemory;
+        const FileContent file(path, fileOptions);
         return importDataBuffer(file.bytes(), delimiter, options);
     } catch (const FileError& error) {
         ImportFailure failure;
@@ -317,7 +387,7 @@ ImportOutcome ImportDataFile(const std::string& path, char delimiter, const Impo
     } catch (const std::bad_alloc&) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::OutOfMemory;
-        failure.message = "There is not enough memory to read the file " + path + ".";
+        failure.message = "There is not enough memory to read the file " + escapeControlCharacters(path) + ".";
         return failed(std::move(failure));
     }
 }
@@ -326,7 +396,7 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
 {
     std::string text;
     text += "Opened the text file: ";
-    text += fileName;
+    text += escapeControlCharacters(fileName);
     text += "\r\nNumber of Cases: ";
     text += formatInteger(dataSet.NumCases());
     text += "\r\nNumber of Variables: ";

@@ -22,8 +22,9 @@ struct ImportFailure {
         OutOfRange,    // a number beyond the single-precision range
         TooManyFields, // a line with more than 1000 fields
         TooManyLines,  // more lines than a 32-bit count holds
-        FileError,     // the file could not be opened or read
-        OutOfMemory,   // the table could not be allocated
+        FileError,     // the file could not be opened or read, or is not a regular file
+        OutOfMemory,   // the table is larger than the memory available, or could not be allocated
+        Encoding,      // the file is UTF-16 or UTF-32 text
     };
     Kind kind = Kind::InvalidEntry;
     std::int64_t row = 0;    // 1-based line of the field, where there is one
@@ -45,20 +46,34 @@ struct ImportOptions {
     unsigned threads = 0;
     // The most lines a file may have; lower only in tests.
     std::int64_t maxLines = std::numeric_limits<std::int32_t>::max();
+    // Bytes the table may take; 0 asks the system (availableMemory()) for
+    // tables above 16 MB, smaller ones always fit.
+    std::uint64_t availableMemory = 0;
+    // ImportDataFile: whether a pipe may be read (the command line); the
+    // window refuses everything but regular files.
+    bool acceptPipes = false;
 };
 
 // Imports the bytes of a data file. Lines end at CR, CR LF or a lone LF; every
 // line is a case, a blank line included; the file's last line needs no line
-// end. Each occurrence of the delimiter separates two fields. The first failure
-// in file order (row, then column) is the one reported.
+// end. Each occurrence of the delimiter separates two fields. A UTF-8
+// byte-order mark at the start is skipped; UTF-16 and UTF-32 text (with a
+// byte-order mark, or recognised by the zero bytes of its first characters)
+// is refused with a message naming the encoding. A table larger than the
+// memory available is refused before it is allocated, with both sizes in the
+// message. The first failure in file order (row, then column) is the one
+// reported.
 ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {});
 
 // Reads the file at path (bytes of the local file system) and imports it.
-// A file that cannot be opened or read is a FileError failure naming the path.
+// A file that cannot be opened or read, is not a regular file, changes while
+// it is read or does not fit in memory is a FileError failure naming the path
+// (see FileContent).
 ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options = {});
 
 // The five-line summary the import appends to the output log, each line ending
 // in CR LF: "Opened the text file: <fileName>", the two counts, two empty lines.
+// Control characters in the name are escaped ("\n"), so it stays one line.
 std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSet);
 
 // "Row r of Column c has an invalid entry for analysis."

@@ -1,6 +1,7 @@
 // frmMain: controls at their design positions, the picker coupling, the import and the Edit commands.
 #include "ui/frmMain.h"
 
+#include "common/TextEscape.h"
 #include "data/DataImport.h"
 #include "platform/Platform.h"
 #include "ui/DirectoryList.h"
@@ -37,6 +38,12 @@ const QString DataEditorTitle = QStringLiteral("Data Editor");
 QFont boldFont()
 {
     return designFont(true);
+}
+
+// A file name with its control characters escaped, as the import summary shows it.
+QString oneLine(const QString& name)
+{
+    return QString::fromStdString(escapeControlCharacters(name.toStdString()));
 }
 
 } // namespace
@@ -306,7 +313,7 @@ void frmMain::cmdImportData_Click()
             return;
         }
         m_dataSet = std::move(*outcome.dataSet);
-        lblCurrentFile->setText(QFileInfo(m_strFileName).fileName());
+        lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
         m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
         discardAnalysisDialogs();
     }, [&](const char* reason) {
@@ -341,7 +348,7 @@ void frmMain::filFile_Click(const QString& name)
         // The directory, the separator and the name; a root directory gives
         // two separators in a row, which the file system accepts.
         m_strFileName = filFile->path() + QLatin1Char('/') + name;
-        lblSelectedFile->setText(name);
+        lblSelectedFile->setText(oneLine(name));
     });
 }
 

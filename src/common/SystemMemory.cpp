@@ -1,0 +1,170 @@
+// availableMemory from /proc/meminfo, the control-group files and getrlimit.
+#include "common/SystemMemory.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <sys/resource.h>
+
+namespace orvalis {
+namespace {
+
+constexpr std::uint64_t Unlimited = std::numeric_limits<std::uint64_t>::max();
+
+std::optional<std::string> readText(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The first whole number in a file; nothing for "max", a missing file or no number.
+std::optional<std::uint64_t> readNumber(const std::string& path)
+{
+    const std::optional<std::string> text = readText(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (error != std::errc()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A "Key:   123 kB" line of /proc/meminfo or /proc/self/status, in bytes.
+std::optional<std::uint64_t> kilobyteField(const std::string& text, std::string_view key)
+{
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    std::size_t pos = at + key.size();
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        ++pos;
+    }
+    std::uint64_t kilobytes = 0;
+    const auto [end, error] = std::from_chars(text.data() + pos, text.data() + text.size(), kilobytes);
+    if (error != std::errc()) {
+        return std::nullopt;
+    }
+    return kilobytes * 1024;
+}
+
+std::uint64_t roomUnder(std::uint64_t limit, std::uint64_t used)
+{
+    return limit > used ? limit - used : 0;
+}
+
+// The least room under the memory limits of the process's control group and
+// its parents, for one hierarchy: root is where it is mounted, path the
+// group's path in /proc/self/cgroup.
+std::uint64_t cgroupRoom(const std::string& root, std::string path, const char* limitFile, const char* usageFile)
+{
+    std::uint64_t room = Unlimited;
+    for (;;) {
+        const std::string directory = root + path;
+        const std::optional<std::uint64_t> limit = readNumber(directory + "/" + limitFile);
+        const std::optional<std::uint64_t> used = readNumber(directory + "/" + usageFile);
+        if (limit && used) {
+            room = std::min(room, roomUnder(*limit, *used));
+        }
+        if (path.empty() || path == "/") {
+            break;
+        }
+        const std::size_t slash = path.rfind('/');
+        path.resize(slash == std::string::npos ? 0 : slash);
+    }
+    return room;
+}
+
+std::uint64_t controlGroupRoom()
+{
+    const std::optional<std::string> groups = readText("/proc/self/cgroup");
+    if (!groups) {
+        return Unlimited;
+    }
+    std::uint64_t room = Unlimited;
+    std::istringstream lines(*groups);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // "hierarchy-ID:controllers:path"
+        const std::size_t first = line.find(':');
+        const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+        if (second == std::string::npos) {
+            continue;
+        }
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        std::string path = line.substr(second + 1);
+        if (!path.empty() && path.back() == '/') {
+            path.pop_back();
+        }
+        if (controllers.empty()) {
+            room = std::min(room, cgroupRoom("/sys/fs/cgroup", path, "memory.max", "memory.current"));
+        } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
+            room = std::min(room, cgroupRoom("/sys/fs/cgroup/memory", path, "memory.limit_in_bytes",
+                                             "memory.usage_in_bytes"));
+        }
+    }
+    return room;
+}
+
+std::uint64_t resourceLimitRoom()
+{
+    const std::optional<std::string> status = readText("/proc/self/status");
+    std::uint64_t room = Unlimited;
+    const std::pair<int, std::string_view> limits[] = {{RLIMIT_AS, "VmSize:"}, {RLIMIT_DATA, "VmData:"}};
+    for (const auto& [resource, field] : limits) {
+        rlimit limit{};
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+            continue;
+        }
+        const std::uint64_t used = status ? kilobyteField(*status, field).value_or(0) : 0;
+        room = std::min(room, roomUnder(limit.rlim_cur, used));
+    }
+    return room;
+}
+
+} // namespace
+
+std::uint64_t availableMemory()
+{
+    std::uint64_t room = Unlimited;
+    if (const std::optional<std::string> meminfo = readText("/proc/meminfo")) {
+        if (const std::optional<std::uint64_t> available = kilobyteField(*meminfo, "MemAvailable:")) {
+            room = *available;
+        }
+    }
+    room = std::min(room, controlGroupRoom());
+    room = std::min(room, resourceLimitRoom());
+    return room;
+}
+
+std::string formatByteSize(std::uint64_t bytes)
+{
+    if (bytes < 1000) {
+        return std::to_string(bytes) + " bytes";
+    }
+    const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(bytes) / 1000.0;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < std::size(units)) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    return std::string(text, written.ptr) + " " + units[unit];
+}
+
+} // namespace orvalis
