@@ -480,8 +480,17 @@ TEST(DataImportFile, OnlyRegularFilesAreReadAndNeverBlock)
 
     // Where pipes are allowed (the command line), one is read to its end.
     std::thread writer([&] {
-        std::ofstream out(fifo, std::ios::binary);
-        out << "1 2\n3 4\n";
+        // Gives up, rather than hanging the test, when no reader comes.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        int fd = -1;
+        while ((fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (fd >= 0) {
+            const std::string_view text = "1 2\n3 4\n";
+            EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            close(fd);
+        }
     });
     ImportOptions options;
     options.acceptPipes = true;
