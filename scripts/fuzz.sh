@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds the libFuzzer target with clang and runs it (default 60 s) on a corpus seeded from examples/.
+# Builds the libFuzzer targets with clang and runs each (default 60 s): the data-file import on a
+# corpus seeded from examples/ and fuzz/seeds, the output-file reader on fuzz/seeds-output.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,3 +19,8 @@ for file in examples/*.txt examples/*.dat fuzz/seeds/*; do
     done
 done
 "$root/build/fuzz/fuzz/fuzz_import" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$work"
+
+output="$root/build/fuzz/corpus-output"
+mkdir -p "$output"
+cp fuzz/seeds-output/* examples/*.txt "$output/"
+"$root/build/fuzz/fuzz/fuzz_output_file" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$output"
