@@ -182,34 +182,23 @@ private:
     {
         QPlainTextEdit* box = m_window->txtOutput;
         box->setFocus();
-        const int keys = 1 + below(12);
-        for (int k = 0; k < keys; ++k) {
-            switch (below(12)) {
-            case 0:
-                QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-                break;
-            case 1:
-                QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
-                break;
-            case 2:
-                QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
-                break;
-            case 3:
-                QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
-                break;
-            case 4:
-                QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-                break;
-            case 5:
-                QTest::keyClick(box, Qt::Key_Return);
-                break;
-            case 6: {
-                const Qt::Key moves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,       Qt::Key_Down,
-                                         Qt::Key_Home, Qt::Key_End,   Qt::Key_Backspace, Qt::Key_Delete};
-                QTest::keyClick(box, moves[below(8)], chance(0.3) ? Qt::ShiftModifier : Qt::NoModifier);
-                break;
-            }
-            default:
+        // The pane's own clipboard keys, selection and movement, and text.
+        struct Chord {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+        };
+        const Chord chords[] = {
+            {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_Insert, Qt::ShiftModifier}, {Qt::Key_C, Qt::ControlModifier},
+            {Qt::Key_X, Qt::ControlModifier}, {Qt::Key_A, Qt::ControlModifier},     {Qt::Key_Return, Qt::NoModifier},
+            {Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_Right, Qt::NoModifier},     {Qt::Key_Up, Qt::ShiftModifier},
+            {Qt::Key_Down, Qt::NoModifier},    {Qt::Key_Home, Qt::NoModifier},      {Qt::Key_End, Qt::ShiftModifier},
+            {Qt::Key_Backspace, Qt::NoModifier}, {Qt::Key_Delete, Qt::NoModifier},
+        };
+        for (int k = 1 + below(12); k > 0; --k) {
+            if (chance(0.6)) {
+                const Chord& chord = chords[below(static_cast<int>(std::size(chords)))];
+                QTest::keyClick(box, chord.key, chord.modifiers);
+            } else {
                 QTest::keyClicks(box, QString::fromLatin1("ab 1.5\tZ").mid(below(8), 1 + below(3)));
             }
         }

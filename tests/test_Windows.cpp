@@ -31,6 +31,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,6 +58,34 @@ void whenModal(std::function<void()> action)
     QTimer::singleShot(0, std::move(action));
 }
 
+// Opens "Save Output" in window, goes to directory, gives the name (typed, or
+// clicked in the file list), runs beforeSave, presses Save, and then Cancel if
+// the dialog is still open. Returns whether Save left it open.
+bool saveInDialog(frmMain& window, const QString& directory, const QString& name, bool clickInList = false,
+                  const std::function<void()>& beforeSave = {})
+{
+    bool stayedOpen = false;
+    whenModal([&] {
+        frmSaveOutput* dialog = window.saveOutputDialog();
+        dialog->dirDirectory->setPath(directory);
+        if (clickInList) {
+            dialog->filFile_Click(name);
+        } else {
+            dialog->txtSavedFileName->setText(name);
+        }
+        if (beforeSave) {
+            beforeSave();
+        }
+        dialog->cmdSave->click();
+        stayedOpen = dialog->isVisible();
+        if (stayedOpen) {
+            dialog->cmdCancel->click();
+        }
+    });
+    window.mnuSaveOutput->trigger();
+    return stayedOpen;
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     WindowTest()
@@ -69,19 +98,7 @@ protected:
     QString dirPath() const { return QString::fromStdString(dir.path().string()); }
 
     // Opens "Save Output", types name in the directory given, presses Save.
-    void saveAs(const QString& directory, const QString& name)
-    {
-        whenModal([=, this] {
-            frmSaveOutput* dialog = window->saveOutputDialog();
-            dialog->dirDirectory->setPath(directory);
-            dialog->txtSavedFileName->setText(name);
-            dialog->cmdSave->click();
-            if (dialog->isVisible()) {
-                dialog->cmdCancel->click();
-            }
-        });
-        window->mnuSaveOutput->trigger();
-    }
+    void saveAs(const QString& directory, const QString& name) { saveInDialog(*window, directory, name); }
 
     // Opens "Open Output", clicks name in the directory given, presses Open.
     void open(const QString& directory, const QString& name)
@@ -273,17 +290,7 @@ TEST_F(WindowTest, SaveWritesTheLogExactlyAndAsksBeforeReplacingAFile)
 
     // A data file picked in the list by mistake: No (the default) keeps it and the dialog.
     window->outputLog().replaceAll("new");
-    bool stayedOpen = false;
-    whenModal([&] {
-        frmSaveOutput* dialog = window->saveOutputDialog();
-        dialog->dirDirectory->setPath(dirPath());
-        dialog->filFile_Click("data.txt");
-        dialog->cmdSave->click();
-        stayedOpen = dialog->isVisible();
-        dialog->cmdCancel->click();
-    });
-    window->mnuSaveOutput->trigger();
-    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(saveInDialog(*window, dirPath(), "data.txt", true));
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "data.txt already exists. Do you want to replace it?");
     EXPECT_EQ(platform.messages[0].title, "Save Output");
@@ -345,17 +352,7 @@ void expectEverySaveFails(frmMain& window, test::FakePlatform& platform, const Q
             window.outputLog().replaceAll(log);
             platform.messages.clear();
             platform.answers = {Platform::Answer::Yes}; // replace keep.txt
-            bool stayedOpen = false;
-            whenModal([&] {
-                frmSaveOutput* dialog = window.saveOutputDialog();
-                dialog->dirDirectory->setPath(directory);
-                dialog->txtSavedFileName->setText(name);
-                dialog->cmdSave->click();
-                stayedOpen = dialog->isVisible();
-                dialog->cmdCancel->click();
-            });
-            window.mnuSaveOutput->trigger();
-            EXPECT_TRUE(stayedOpen);
+            EXPECT_TRUE(saveInDialog(window, directory, name));
             ASSERT_FALSE(platform.messages.empty());
             EXPECT_TRUE(platform.messages.back().text.startsWith("The output could not be saved to "))
                 << platform.messages.back().text.toStdString();
@@ -435,18 +432,8 @@ TEST_F(WindowTest, AFailedSaveWarnsNamingThePathAndStaysOpen)
 {
     window->outputLog().append("text");
     dir.write("gone/keep.txt", "");
-    bool stayedOpen = false;
-    whenModal([&] {
-        frmSaveOutput* dialog = window->saveOutputDialog();
-        dialog->dirDirectory->setPath(dirPath() + "/gone");
-        std::filesystem::remove_all(dir.path() / "gone");
-        dialog->txtSavedFileName->setText("out");
-        dialog->cmdSave->click();
-        stayedOpen = dialog->isVisible();
-        dialog->cmdCancel->click();
-    });
-    window->mnuSaveOutput->trigger();
-    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(saveInDialog(*window, dirPath() + "/gone", "out", false,
+                             [&] { std::filesystem::remove_all(dir.path() / "gone"); }));
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].title, "Save Output");
     EXPECT_TRUE(platform.messages[0].text.contains(QDir(dirPath()).canonicalPath() + "/gone/out.txt"))
