@@ -11,7 +11,7 @@ namespace {
 
 using test::dataOf;
 
-TEST(Descriptives, TheDocumentedExampleBlock)
+TEST(Descriptives, BlockWithAllMissingAndFewValuesColumns)
 {
     const DataSet data = dataOf("1 0 12.25 .\n2 0 . .\n3 0 . .\n4 0 . .\n5 0 . .\n");
     EXPECT_EQ(FormatDescriptivesReport(ComputeDescriptives(data, {1, 3, 4})),

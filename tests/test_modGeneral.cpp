@@ -21,7 +21,7 @@
 namespace orvalis::modGeneral {
 namespace {
 
-TEST(NormalProb, DocumentedValuesToTheLastBit)
+TEST(NormalProb, TailProbabilitiesMatchAnIndependentFloatTranscriptionBitForBit)
 {
     struct Case {
         double x, mean, sd;
@@ -58,7 +58,7 @@ TEST(NormalProb, FaultsRaiseErrors)
     EXPECT_THROW(NormalProb(1e39, 0, 1), OverflowError); // z beyond single precision
 }
 
-TEST(FProb, DocumentedValuesToTheLastBit)
+TEST(FProb, TailProbabilitiesMatchAnIndependentFloatTranscriptionBitForBit)
 {
     struct Case {
         float F;

@@ -81,13 +81,13 @@ float FProb(float F, std::int32_t df1, std::int32_t df2)
     const std::int32_t sum = checked::add(df1, df2);
     const double dsum = sum;
 
-    // Step 1
+    // x and y: where F falls on the beta scale, and its complement.
     const float x = toSingle(divide(d2, step(step(static_cast<double>(F) * d1) + d2)));
     const float y = toSingle(1.0 - static_cast<double>(x));
     const double xd = x;
     const double yd = y;
 
-    // Step 2
+    // S, T and n: the halved degrees of freedom of the approximation.
     const float S = toSingle(static_cast<double>(checked::subtract(df2, 1)) / 2.0);
     const float T = toSingle(static_cast<double>(checked::subtract(df1, 1)) / 2.0);
     const float n = toSingle(dsum / 2.0 - 1.0);
@@ -95,23 +95,23 @@ float FProb(float F, std::int32_t df1, std::int32_t df2)
     const double Td = T;
     const double nd = n;
 
-    // Step 3
+    // d: the approximation's location term.
     const double inner = step(step(divide(yd, d2) - divide(xd, d1)) + divide(yd - 0.5, dsum));
     const double outer = step(step(1.0 / 6.0 + Sd) - step((1.0 / 3.0 + nd) * xd));
     const float d = toSingle(step(0.04 * inner) + outer);
 
-    // Steps 4 and 5
+    // The two correction terms.
     const float u1 = toSingle(divide(Sd, step(xd * nd)));
     const float u2 = toSingle(divide(Td, step(yd * nd)));
     const double g1 = correction(u1);
     const double g2 = correction(u2);
 
-    // Step 6
+    // w: the approximation's variance term.
     const double numerator = step(step(yd * g1 + 1.0) + xd * g2);
     const double denominator = step(step((1.0 / 6.0 + nd) * xd) * yd);
     const double w = divide(numerator, denominator);
 
-    // Steps 7 and 8
+    // z, and its upper normal tail as the F tail.
     const float z = toSingle(static_cast<double>(d) * checked::squareRoot(w));
     return NormalProb(z, 0, 1);
 }

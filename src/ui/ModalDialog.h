@@ -7,9 +7,9 @@ namespace orvalis {
 
 // Hidden (not destroyed) by its own buttons so that it keeps its state; a
 // close through the window's close box marks it discarded, and its owner then
-// destroys it, so the next opening builds it afresh. The dialogs have no
-// cancel button, so Escape does nothing. While busy() is true the dialog
-// cannot be closed at all.
+// destroys it, so the next opening builds it afresh. No button is the
+// dialog's escape button (their Cancel buttons are ordinary buttons), so
+// Escape does nothing. While busy() is true the dialog cannot be closed at all.
 class ModalDialog : public QDialog {
     Q_OBJECT
 public:

@@ -33,6 +33,7 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
     optRanges = new QRadioButton(QStringLiteral("Range of Items"), fraSelectItems);
     optRanges->setObjectName("optRanges");
     optRanges->setGeometry(twips(240, 3480, 1815, 255));
+    // The caption's spelling is the program's own, kept on purpose.
     optIndividual = new QRadioButton(QStringLiteral("Individiual Items"), fraSelectItems);
     optIndividual->setObjectName("optIndividual");
     optIndividual->setGeometry(twips(240, 3840, 2055, 255));

@@ -38,6 +38,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     : ModalDialog(parent), m_platform(platform), m_dataSet(dataSet), m_log(log)
 {
     setObjectName("frmESBootstrap");
+    // The caption's spelling is the program's own, kept on purpose.
     setWindowTitle(QStringLiteral("Effect Size Bootsrap"));
     setFont(designFont());
     setFixedSize(twips(8055), twips(5685));
