@@ -6,6 +6,7 @@
 // every failure, together with the last steps taken.
 #include "FakePlatform.h"
 #include "TempDir.h"
+#include "WaitFor.h"
 #include "data/DataImport.h"
 #include "platform/QtPlatform.h"
 #include "ui/DirectoryList.h"
@@ -382,19 +383,9 @@ private:
             }
         }
         click(dialog->optTrials[0]);
-        if (chance(0.7)) {
-            // The run ends with runFinished; the controls stay disabled until then.
-            bool ended = false;
-            QEventLoop wait;
-            QObject::connect(dialog, &frmESBootstrap::runFinished, &wait, [&] {
-                ended = true;
-                wait.quit();
-            });
-            click(dialog->cmdOK);
-            if (!dialog->cmdOK->isEnabled() && !ended) {
-                QTimer::singleShot(120000, &wait, &QEventLoop::quit);
-                wait.exec();
-            }
+        if (chance(0.7) && !test::pressAndWait(dialog->cmdOK, dialog, &frmESBootstrap::runFinished,
+                                               [&] { click(dialog->cmdOK); })) {
+            m_failure = "the bootstrap run did not end within a minute";
         }
         if (dialog->isVisible()) {
             leave(dialog, dialog->cmdCancel);
@@ -443,8 +434,9 @@ private:
         if (!dialog->lblSelectedFile->text().isEmpty() && chosen.open(QIODevice::ReadOnly)) {
             m_expectedOpen = logTextFromFile(chosen.readAll());
         }
-        if (chance(0.8)) {
-            click(dialog->cmdOpen);
+        if (chance(0.8) && !test::pressAndWait(dialog->cmdOpen, dialog, &frmOpenOutput::openFinished,
+                                               [&] { click(dialog->cmdOpen); })) {
+            m_failure = "opening an output file did not end within a minute";
         }
         if (dialog->isVisible()) {
             leave(dialog, dialog->cmdCancel);

@@ -1,6 +1,7 @@
 // The desktop windows driven through their controls: start-up, layout, picker, output files, exit, navigator.
 #include "FakePlatform.h"
 #include "TempDir.h"
+#include "WaitFor.h"
 #include "data/DataImport.h"
 #include "ui/DirectoryList.h"
 #include "ui/DriveList.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QTimer>
 
@@ -56,6 +58,13 @@ QByteArray fileBytes(const QString& path)
 void whenModal(std::function<void()> action)
 {
     QTimer::singleShot(0, std::move(action));
+}
+
+// Clicks Open and waits until the file is in the log or refused.
+bool clickOpen(frmOpenOutput* dialog)
+{
+    return test::pressAndWait(dialog->cmdOpen, dialog, &frmOpenOutput::openFinished,
+                              [dialog] { dialog->cmdOpen->click(); });
 }
 
 // Opens "Save Output" in window, goes to directory, gives the name (typed, or
@@ -107,7 +116,7 @@ protected:
             frmOpenOutput* dialog = window->openOutputDialog();
             dialog->dirDirectory->setPath(directory);
             dialog->filFile_Click(name);
-            dialog->cmdOpen->click();
+            EXPECT_TRUE(clickOpen(dialog));
             if (dialog->isVisible()) {
                 dialog->cmdCancel->click();
             }
@@ -461,8 +470,18 @@ TEST_F(WindowTest, OpenReadsLinesAndSaveOpenGivesTheSameLog)
     window->outputLog().replaceAll(log);
     saveAs(dirPath(), "round");
     window->outputLog().clear();
+    const QFont font = window->txtOutput->document()->defaultFont();
     open(dirPath(), "round.txt");
     EXPECT_EQ(window->outputLog().readAll(), log);
+
+    // The opened text (laid out on another thread) is the log like any other:
+    // reports append to it, its font is the log's, and it has no undo.
+    window->outputLog().append("next\r\n");
+    EXPECT_EQ(window->outputLog().readAll(), log + "next\r\n");
+    EXPECT_EQ(window->txtOutput->document()->defaultFont(), window->txtOutput->font());
+    EXPECT_EQ(window->txtOutput->document()->defaultFont(), font);
+    EXPECT_FALSE(window->txtOutput->document()->isUndoRedoEnabled());
+    EXPECT_EQ(window->txtOutput->document()->thread(), window->thread());
 }
 
 TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
@@ -483,7 +502,7 @@ TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
         dialog->dirDirectory->setPath(dirPath());
         dialog->filFile_Click("only-here.txt");
         dialog->dirDirectory->setPath(dirPath() + "/other");
-        dialog->cmdOpen->click();
+        EXPECT_TRUE(clickOpen(dialog));
         stayedOpen = dialog->isVisible();
         dialog->cmdCancel->click();
     });

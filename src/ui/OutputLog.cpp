@@ -6,10 +6,13 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
 
 namespace orvalis {
 
@@ -59,6 +62,36 @@ QString OutputLog::readAll() const
 void OutputLog::replaceAll(QString text)
 {
     m_textBox->setPlainText(toBoxLineBreaks(std::move(text)));
+}
+
+OutputLog::DocumentStyle OutputLog::documentStyle() const
+{
+    const QTextDocument* document = m_textBox->document();
+    return {document->defaultFont(), document->defaultTextOption()};
+}
+
+std::unique_ptr<QTextDocument> OutputLog::buildDocument(QString text, const DocumentStyle& style, QThread* owner)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false);
+    document->setDefaultFont(style.font);
+    document->setDefaultTextOption(style.option);
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    document->setPlainText(toBoxLineBreaks(std::move(text)));
+    document->moveToThread(owner);
+    return document;
+}
+
+void OutputLog::adoptDocument(std::unique_ptr<QTextDocument> document)
+{
+    // The box deletes its previous document, a child of its own, and this one
+    // with itself.
+    QTextDocument* adopted = document.release();
+    adopted->setParent(m_textBox);
+    m_textBox->setDocument(adopted);
+    m_textBox->setTextCursor(QTextCursor(adopted));
+    m_textBox->verticalScrollBar()->setValue(0);
+    m_textBox->horizontalScrollBar()->setValue(0);
 }
 
 QString OutputLog::selectedText() const

@@ -1,9 +1,15 @@
 // The output log: the text of txtOutput, its append rule and the Edit commands.
 #pragma once
 
+#include <QFont>
 #include <QString>
+#include <QTextOption>
+
+#include <memory>
 
 class QPlainTextEdit;
+class QTextDocument;
+class QThread;
 class QWidget;
 
 namespace orvalis {
@@ -29,6 +35,20 @@ public:
     QString readAll() const;
     // Replaces the whole log (the empty text clears it).
     void replaceAll(QString text);
+
+    // Replacing a large log in steps, so that the text box's document (one
+    // block per line, the slow part) is built away from the window's thread:
+    // take the style here, build the document on any thread, adopt it here.
+    struct DocumentStyle {
+        QFont font;
+        QTextOption option;
+    };
+    DocumentStyle documentStyle() const;
+    // A document of the log text (lines broken by CR LF, CR or a lone LF) laid
+    // out like the log's own, handed to the thread owner. Throws std::bad_alloc.
+    static std::unique_ptr<QTextDocument> buildDocument(QString text, const DocumentStyle& style, QThread* owner);
+    // Makes document the log's text; the log owns it from now on.
+    void adoptDocument(std::unique_ptr<QTextDocument> document);
 
     // The Edit commands. focusOnLog says whether the log is the focused
     // control of the active window (the focus condition).

@@ -1,4 +1,4 @@
-// frmOpenOutput: the log is replaced only once the whole file has been read.
+// frmOpenOutput: the file is read and laid out off the window's thread; the log is replaced only once all of it is ready.
 #include "ui/frmOpenOutput.h"
 
 #include "platform/Platform.h"
@@ -10,7 +10,13 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QTextDocument>
+#include <QThread>
+#include <QtConcurrent>
+
+#include <new>
 #include <QPushButton>
 
 namespace orvalis {
@@ -44,6 +50,7 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
 
     connect(cmdOpen, &QPushButton::clicked, this, &frmOpenOutput::cmdOpen_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOpenOutput::cmdCancel_Click);
+    connect(&m_watcher, &QFutureWatcher<OpenedLog>::finished, this, &frmOpenOutput::openEnded);
 }
 
 void frmOpenOutput::filFile_Click(const QString& name)
@@ -51,9 +58,46 @@ void frmOpenOutput::filFile_Click(const QString& name)
     trap([&] { lblSelectedFile->setText(name); });
 }
 
+frmOpenOutput::~frmOpenOutput()
+{
+    // Only a running open is waited for: a future whose result was taken is
+    // reset and would never report finished again.
+    if (m_watcher.isRunning()) {
+        m_watcher.waitForFinished();
+    }
+}
+
+void frmOpenOutput::setControlsEnabled(bool enabled)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{cmdCancel, cmdOpen, filFile, dirDirectory, drvDrive}) {
+        control->setEnabled(enabled);
+    }
+}
+
+namespace {
+
+OpenedLog openLog(const QString& path, const OutputLog::DocumentStyle& style, QThread* owner)
+{
+    OpenedLog opened;
+    try {
+        QString text;
+        if (readOutputFile(path, text, opened.error)) {
+            opened.document = OutputLog::buildDocument(std::move(text), style, owner);
+        }
+    } catch (const std::bad_alloc&) {
+        opened.error = QStringLiteral("There is not enough memory to open %1.").arg(path);
+    }
+    return opened;
+}
+
+} // namespace
+
 void frmOpenOutput::cmdOpen_Click()
 {
     trap([&] {
+        if (m_opening) {
+            return;
+        }
         const QString name = lblSelectedFile->text();
         if (name.isEmpty()) {
             m_platform.warn(this, QStringLiteral("A file has not been selected."), QStringLiteral("Open Output"));
@@ -61,23 +105,31 @@ void frmOpenOutput::cmdOpen_Click()
             return;
         }
         const QString path = filFile->path() + QLatin1Char('/') + name;
-        QString error;
-        bool read = false;
-        {
-            const BusyCursor busy;
-            QString text;
-            read = readOutputFile(path, text, error);
-            if (read) {
-                m_log.replaceAll(std::move(text));
-            }
-        }
-        if (!read) {
-            // The log keeps its text; the dialog stays open.
-            m_platform.warn(this, error, QStringLiteral("Open Output"));
-            return;
-        }
-        hide();
+        const OutputLog::DocumentStyle style = m_log.documentStyle();
+        QThread* const owner = thread();
+        m_opening = true;
+        setControlsEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_watcher.setFuture(QtConcurrent::run([path, style, owner] { return openLog(path, style, owner); }));
     });
+}
+
+void frmOpenOutput::openEnded()
+{
+    QApplication::restoreOverrideCursor();
+    setControlsEnabled(true);
+    m_opening = false;
+    trap([&] {
+        OpenedLog opened = m_watcher.future().takeResult();
+        if (opened.document == nullptr) {
+            // The log keeps its text; the dialog stays open.
+            m_platform.warn(this, opened.error, QStringLiteral("Open Output"));
+        } else {
+            m_log.adoptDocument(std::move(opened.document));
+            hide();
+        }
+    });
+    emit openFinished();
 }
 
 } // namespace orvalis
