@@ -5,9 +5,12 @@
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
-ORVALIS_EXTRA_PACKAGES="clang libclang-rt-14-dev" "$root/scripts/install-deps.sh"
+# clang first, then the libFuzzer runtime of the clang version installed.
+ORVALIS_EXTRA_PACKAGES="clang" "$root/scripts/install-deps.sh"
+major="$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)"
+ORVALIS_EXTRA_PACKAGES="libclang-rt-$major-dev" "$root/scripts/install-deps.sh"
 cd "$root"
-cmake --preset fuzz >/dev/null
+cmake --preset fuzz -DORVALIS_WARNINGS_AS_ERRORS="${ORVALIS_WARNINGS_AS_ERRORS:-OFF}" >/dev/null
 cmake --build --preset fuzz
 work="$root/build/fuzz/corpus"
 mkdir -p "$work"
