@@ -74,7 +74,7 @@ Sample runProcess(const std::vector<std::string>& args)
         std::exit(1);
     }
     int status = 0;
-    rusage usage {};
+    rusage usage{};
     wait4(pid, &status, 0, &usage);
     const auto stop = std::chrono::steady_clock::now();
     posix_spawn_file_actions_destroy(&actions);
@@ -123,8 +123,7 @@ int main(int argc, char** argv)
                 options.threads = threads;
                 const auto start = std::chrono::steady_clock::now();
                 const auto outcome = orvalis::importDataBuffer(file.bytes(), ' ', options);
-                const double seconds =
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 if (!outcome.ok()) {
                     std::fprintf(stderr, "import failed: %s\n", outcome.failure.message.c_str());
                     return 1;

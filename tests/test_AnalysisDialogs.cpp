@@ -206,11 +206,13 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.txtTrial->text(), "800");
     const QString text = log.readAll();
-    EXPECT_TRUE(text.startsWith("Results of Bootstrap Trials\r\n-------------------------------------\r\n"
-                                "Dependent variable: Var1\r\nPredictors in reduced model: Var2 Var3 \r\n"
-                                "Predictors added in full model: Var4 \r\nNumber of attempted bootstrap trials: 800\r\n"))
+    EXPECT_TRUE(
+        text.startsWith("Results of Bootstrap Trials\r\n-------------------------------------\r\n"
+                        "Dependent variable: Var1\r\nPredictors in reduced model: Var2 Var3 \r\n"
+                        "Predictors added in full model: Var4 \r\nNumber of attempted bootstrap trials: 800\r\n"))
         << text.toStdString();
-    EXPECT_TRUE(text.contains("\r\nReduced Model R^2: 0.55932\r\nFull Model R^2: 0.56893\r\nChange in R^2: 0.00961\r\n"));
+    EXPECT_TRUE(
+        text.contains("\r\nReduced Model R^2: 0.55932\r\nFull Model R^2: 0.56893\r\nChange in R^2: 0.00961\r\n"));
     EXPECT_TRUE(text.contains("\r\nF-value: 5.148(df1 = 1, df2 = 231)\r\n"));
     EXPECT_TRUE(text.endsWith("Number of attempted bootstrap trials = 800\r\n"
                               "Number of valid robust D bootstrap trials = 800\r\n\r\n\r\n\r\n\r\n\r\n"));

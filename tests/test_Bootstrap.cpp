@@ -1,4 +1,5 @@
-// RunBootstrap: positions, random streams, agreement with the straightforward run, threads, F test, failures, report text.
+// RunBootstrap: positions, random streams, agreement with the straightforward run, threads, F test, failures, report
+// text.
 #include "ReferenceBootstrap.h"
 #include "TestData.h"
 
@@ -31,10 +32,10 @@ TEST(Bootstrap, PercentilePositions)
         std::int32_t lower, upper;
     };
     const Case cases[] = {
-        {600, 0.95f, 16, 585}, {1000, 0.90f, 51, 950}, {600, 0.99f, 4, 597},
-        {580, 0.95f, 16, 565}, // 14.5000035: the float level decides, m = 15
-        {100, 0.95f, 4, 97},   {300, 0.99f, 2, 299}, // 1.4999986: m = 1
-        {100, 0.99f, 1, 100},  {1, 0.95f, 1, 1},     {0, 0.95f, 1, 0},
+        {600, 0.95f, 16, 585},   {1000, 0.90f, 51, 950}, {600, 0.99f, 4, 597},
+        {580, 0.95f, 16, 565},                         // 14.5000035: the float level decides, m = 15
+        {100, 0.95f, 4, 97},     {300, 0.99f, 2, 299}, // 1.4999986: m = 1
+        {100, 0.99f, 1, 100},    {1, 0.95f, 1, 1},       {0, 0.95f, 1, 0},
         {2000, 0.95f, 51, 1950}, {20, 0.90f, 2, 19}, // 20 * 0.05000001 = 1.0000002: m = 1
     };
     for (const Case& c : cases) {
@@ -47,7 +48,8 @@ TEST(Bootstrap, PercentilePositions)
 TEST(RandomStream, EveryDrawLandsOnACase)
 {
     const double belowOne = std::nextafter(1.0, 0.0);
-    for (const std::int32_t n : {1, 2, 3, 7, 10, 1000, 10000, 1000000, 16777217, std::numeric_limits<std::int32_t>::max()}) {
+    for (const std::int32_t n :
+         {1, 2, 3, 7, 10, 1000, 10000, 1000000, 16777217, std::numeric_limits<std::int32_t>::max()}) {
         EXPECT_EQ(RandomStream::caseFor(0.0, n), 0) << n; // the one draw that is taken again
         EXPECT_EQ(RandomStream::caseFor(0x1.0p-53, n), 1) << n;
         EXPECT_EQ(RandomStream::caseFor(belowOne, n), n) << n;
@@ -135,17 +137,14 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
         std::uint64_t seed;
     };
     const Case cases[] = {
-        {{2, 3}, {4}, 600, 0.95f, 1},
-        {{}, {2}, 1000, 0.90f, 99},
-        {{2, 3, 4, 5}, {6}, 300, 0.99f, 12345},
-        {{2}, {3, 4, 5, 6}, 200, 0.95f, 7},
-        {{2, 2}, {3}, 50, 0.95f, 3}, // a duplicated predictor: every sample invalid
+        {{2, 3}, {4}, 600, 0.95f, 1},       {{}, {2}, 1000, 0.90f, 99},  {{2, 3, 4, 5}, {6}, 300, 0.99f, 12345},
+        {{2}, {3, 4, 5, 6}, 200, 0.95f, 7}, {{2, 2}, {3}, 50, 0.95f, 3}, // a duplicated predictor: every sample invalid
     };
     for (const Case& c : cases) {
         const BootstrapRequest request = studyRequest(c.predictors, c.added, c.trials, c.level);
         const auto cases = std::get<CaseMatrix>(CollectCompleteCases(request, data));
-        const reference::Trials expected = reference::runTrials(cases, request.NumPredictors(), request.NumAdded(),
-                                                                c.trials, c.seed);
+        const reference::Trials expected =
+            reference::runTrials(cases, request.NumPredictors(), request.NumAdded(), c.trials, c.seed);
         const PercentilePositions positions = percentilePositions(expected.numValid, c.level);
         for (unsigned threads : {1u, 2u, 3u}) {
             const BootstrapResult result = resultOf(RunBootstrap(request, data, c.seed, {}, threads));
@@ -311,30 +310,29 @@ BootstrapResult reportResult()
 
 TEST(BootstrapReport, NormalRun)
 {
-    EXPECT_EQ(FormatBootstrapReport(reportResult()),
-              "Results of Bootstrap Trials\r\n"
-              "-------------------------------------\r\n"
-              "Dependent variable: Var1\r\n"
-              "Predictors in reduced model: Var2 Var3 \r\n"
-              "Predictors added in full model: Var4 \r\n"
-              "Number of attempted bootstrap trials: 600\r\n"
-              "Number of valid bootstrap trials: 598\r\n"
-              "Confidence interval: 95%\r\n"
-              "\r\n"
-              "Reduced Model R^2: 0.12346\r\n"
-              "Full Model R^2: 0.25\r\n"
-              "Change in R^2: 0.12654\r\n"
-              "\r\n"
-              "Traditional Bootstrap Lower Limit: 0.01235\r\n"
-              "Traditional Bootstrap Upper Limit: 0.2468\r\n"
-              "\r\n"
-              "Modified Bootstrap Lower Limit: 0.01235\r\n"
-              "Modified Bootstrap Upper Limit: 0.2468\r\n"
-              "F-value: 12.346(df1 = 1, df2 = 231)\r\n"
-              "-------------------------------------\r\n"
-              "Number of attempted bootstrap trials = 600\r\n"
-              "Number of valid robust D bootstrap trials = 598\r\n"
-              "\r\n\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(FormatBootstrapReport(reportResult()), "Results of Bootstrap Trials\r\n"
+                                                     "-------------------------------------\r\n"
+                                                     "Dependent variable: Var1\r\n"
+                                                     "Predictors in reduced model: Var2 Var3 \r\n"
+                                                     "Predictors added in full model: Var4 \r\n"
+                                                     "Number of attempted bootstrap trials: 600\r\n"
+                                                     "Number of valid bootstrap trials: 598\r\n"
+                                                     "Confidence interval: 95%\r\n"
+                                                     "\r\n"
+                                                     "Reduced Model R^2: 0.12346\r\n"
+                                                     "Full Model R^2: 0.25\r\n"
+                                                     "Change in R^2: 0.12654\r\n"
+                                                     "\r\n"
+                                                     "Traditional Bootstrap Lower Limit: 0.01235\r\n"
+                                                     "Traditional Bootstrap Upper Limit: 0.2468\r\n"
+                                                     "\r\n"
+                                                     "Modified Bootstrap Lower Limit: 0.01235\r\n"
+                                                     "Modified Bootstrap Upper Limit: 0.2468\r\n"
+                                                     "F-value: 12.346(df1 = 1, df2 = 231)\r\n"
+                                                     "-------------------------------------\r\n"
+                                                     "Number of attempted bootstrap trials = 600\r\n"
+                                                     "Number of valid robust D bootstrap trials = 598\r\n"
+                                                     "\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST(BootstrapReport, NoPredictorsAndModifiedLowerLimitZero)
@@ -351,30 +349,29 @@ TEST(BootstrapReport, NoPredictorsAndModifiedLowerLimitZero)
     r.PValue = 0.2;
     r.ModifiedLowerIsZero = true;
     r.TraditionalLower = -0.00512f;
-    EXPECT_EQ(FormatBootstrapReport(r),
-              "Results of Bootstrap Trials\r\n"
-              "-------------------------------------\r\n"
-              "Dependent variable: Var1\r\n"
-              "Predictors in reduced model: No predictors\r\n"
-              "Predictors added in full model: Var2 Var5 \r\n"
-              "Number of attempted bootstrap trials: 600\r\n"
-              "Number of valid bootstrap trials: 598\r\n"
-              "Confidence interval: 95%\r\n"
-              "\r\n"
-              "Reduced Model R^2: 0\r\n"
-              "Full Model R^2: 0.0421\r\n"
-              "Change in R^2: 0.0421\r\n"
-              "\r\n"
-              "Traditional Bootstrap Lower Limit: -0.00512\r\n"
-              "Traditional Bootstrap Upper Limit: 0.2468\r\n"
-              "\r\n"
-              "Modified Bootstrap Lower Limit: 0\r\n"
-              "Modified Bootstrap Upper Limit: 0.2468\r\n"
-              "F-value: 1.5(df1 = 2, df2 = 200)\r\n"
-              "-------------------------------------\r\n"
-              "Number of attempted bootstrap trials = 600\r\n"
-              "Number of valid robust D bootstrap trials = 598\r\n"
-              "\r\n\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(FormatBootstrapReport(r), "Results of Bootstrap Trials\r\n"
+                                        "-------------------------------------\r\n"
+                                        "Dependent variable: Var1\r\n"
+                                        "Predictors in reduced model: No predictors\r\n"
+                                        "Predictors added in full model: Var2 Var5 \r\n"
+                                        "Number of attempted bootstrap trials: 600\r\n"
+                                        "Number of valid bootstrap trials: 598\r\n"
+                                        "Confidence interval: 95%\r\n"
+                                        "\r\n"
+                                        "Reduced Model R^2: 0\r\n"
+                                        "Full Model R^2: 0.0421\r\n"
+                                        "Change in R^2: 0.0421\r\n"
+                                        "\r\n"
+                                        "Traditional Bootstrap Lower Limit: -0.00512\r\n"
+                                        "Traditional Bootstrap Upper Limit: 0.2468\r\n"
+                                        "\r\n"
+                                        "Modified Bootstrap Lower Limit: 0\r\n"
+                                        "Modified Bootstrap Upper Limit: 0.2468\r\n"
+                                        "F-value: 1.5(df1 = 2, df2 = 200)\r\n"
+                                        "-------------------------------------\r\n"
+                                        "Number of attempted bootstrap trials = 600\r\n"
+                                        "Number of valid robust D bootstrap trials = 598\r\n"
+                                        "\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST(BootstrapReport, InvalidObservedSampleNoValidTrialAt99Percent)
@@ -387,30 +384,29 @@ TEST(BootstrapReport, InvalidObservedSampleNoValidTrialAt99Percent)
     r.request.ConfidenceLevel = 0.99f;
     r.NumValid = 0;
     r.ModifiedLowerIsZero = true; // not meaningful without an F value
-    EXPECT_EQ(FormatBootstrapReport(r),
-              "Results of Bootstrap Trials\r\n"
-              "-------------------------------------\r\n"
-              "Dependent variable: Var3\r\n"
-              "Predictors in reduced model: Var1 \r\n"
-              "Predictors added in full model: Var1 \r\n"
-              "Number of attempted bootstrap trials: 2000\r\n"
-              "Number of valid bootstrap trials: 0\r\n"
-              "Confidence interval: 99%\r\n"
-              "\r\n"
-              "Reduced Model R^2: Undefined\r\n"
-              "Full Model R^2: Undefined\r\n"
-              "Change in R^2: Undefined\r\n"
-              "\r\n"
-              "Traditional Bootstrap Lower Limit: 0\r\n"
-              "Traditional Bootstrap Upper Limit: 0\r\n"
-              "\r\n"
-              "Modified Bootstrap Lower Limit: 0\r\n"
-              "Modified Bootstrap Upper Limit: 0\r\n"
-              "F-value: 9999999(df1 = 0, df2 = 0)\r\n"
-              "-------------------------------------\r\n"
-              "Number of attempted bootstrap trials = 2000\r\n"
-              "Number of valid robust D bootstrap trials = 0\r\n"
-              "\r\n\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(FormatBootstrapReport(r), "Results of Bootstrap Trials\r\n"
+                                        "-------------------------------------\r\n"
+                                        "Dependent variable: Var3\r\n"
+                                        "Predictors in reduced model: Var1 \r\n"
+                                        "Predictors added in full model: Var1 \r\n"
+                                        "Number of attempted bootstrap trials: 2000\r\n"
+                                        "Number of valid bootstrap trials: 0\r\n"
+                                        "Confidence interval: 99%\r\n"
+                                        "\r\n"
+                                        "Reduced Model R^2: Undefined\r\n"
+                                        "Full Model R^2: Undefined\r\n"
+                                        "Change in R^2: Undefined\r\n"
+                                        "\r\n"
+                                        "Traditional Bootstrap Lower Limit: 0\r\n"
+                                        "Traditional Bootstrap Upper Limit: 0\r\n"
+                                        "\r\n"
+                                        "Modified Bootstrap Lower Limit: 0\r\n"
+                                        "Modified Bootstrap Upper Limit: 0\r\n"
+                                        "F-value: 9999999(df1 = 0, df2 = 0)\r\n"
+                                        "-------------------------------------\r\n"
+                                        "Number of attempted bootstrap trials = 2000\r\n"
+                                        "Number of valid robust D bootstrap trials = 0\r\n"
+                                        "\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST(BootstrapReport, NinetyPercentLevelLine)

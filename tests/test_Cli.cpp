@@ -156,7 +156,6 @@ TEST(Cli, TheProgramReportsEveryFailureAndReadsPipes)
     r = shell(dir, cli + " /dev/zero summary");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "The file /dev/zero is a device, not a regular file; only regular files can be imported.\n");
-
 }
 
 TEST(Cli, ATableTooLargeForTheMemoryLimitIsRefusedNotKilled)
@@ -199,8 +198,8 @@ TEST(Cli, ATableTooLargeForTheMemoryLimitIsRefusedNotKilled)
 TEST(Cli, Bootstrap)
 {
     const std::string study = std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt";
-    CliRun r = run({study, "bootstrap", "--dv", "1", "--predictors", "3,2", "--added", "4", "--seed", "11",
-                    "--trials", "200", "--threads", "1"});
+    CliRun r = run({study, "bootstrap", "--dv", "1", "--predictors", "3,2", "--added", "4", "--seed", "11", "--trials",
+                    "200", "--threads", "1"});
     ASSERT_EQ(r.status, ExitSuccess) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind("Results of Bootstrap Trials\n-------------------------------------\n"
@@ -217,14 +216,15 @@ TEST(Cli, Bootstrap)
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
     EXPECT_EQ(r.out.substr(r.out.size() - 6), "\n\n\n\n\n\n");
     // The same seed gives the same report on any number of threads.
-    const CliRun two = run({study, "bootstrap", "--dv", "1", "--predictors", "2,3", "--added", "4", "--seed",
-                            "11", "--trials", "200", "--threads", "2"});
+    const CliRun two = run({study, "bootstrap", "--dv", "1", "--predictors", "2,3", "--added", "4", "--seed", "11",
+                            "--trials", "200", "--threads", "2"});
     EXPECT_EQ(two.out, r.out);
     // Several added predictors, the 99% level, no predictors.
     r = run({study, "bootstrap", "--dv", "1", "--added", "5,6,2", "--confidence", "99", "--trials", "100"});
     ASSERT_EQ(r.status, ExitSuccess) << r.err;
-    EXPECT_NE(r.out.find("Predictors in reduced model: No predictors\nPredictors added in full model: Var2 Var5 Var6 \n"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find("Predictors in reduced model: No predictors\nPredictors added in full model: Var2 Var5 Var6 \n"),
+        std::string::npos);
     EXPECT_NE(r.out.find("Confidence interval: 99%"), std::string::npos);
 }
 
@@ -245,10 +245,10 @@ TEST(Cli, BootstrapRefusalsAndUsageErrors)
     EXPECT_EQ(r.err, "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.\n");
 
     // Six cases for five added predictors: no residual degrees of freedom.
-    const std::string saturated = dir.write("six.txt",
-                                            "2.36 1.03 3.96 1.55 0.67 4.02\n9.18 8.00 7.65 2.22 5.37 2.77\n"
-                                            "1.73 1.06 2.14 9.27 8.29 8.07\n8.00 1.93 3.10 6.27 7.32 8.55\n"
-                                            "8.80 0.87 6.06 6.72 5.06 1.78\n4.74 0.89 9.35 8.65 5.48 3.00\n");
+    const std::string saturated =
+        dir.write("six.txt", "2.36 1.03 3.96 1.55 0.67 4.02\n9.18 8.00 7.65 2.22 5.37 2.77\n"
+                             "1.73 1.06 2.14 9.27 8.29 8.07\n8.00 1.93 3.10 6.27 7.32 8.55\n"
+                             "8.80 0.87 6.06 6.72 5.06 1.78\n4.74 0.89 9.35 8.65 5.48 3.00\n");
     r = run({saturated, "bootstrap", "--dv", "1", "--added", "2-6", "--trials", "10"});
     EXPECT_EQ(r.status, ExitUsage); // a range is not a list
     r = run({saturated, "bootstrap", "--dv", "1", "--added", "2,3,4,5,6", "--trials", "10"});
@@ -281,19 +281,21 @@ TEST(Cli, Descriptives)
     const std::string file = dir.write("d.txt", "1 0 12.25 .\n2 0 . .\n3 0 . .\n4 0 . .\n5 0 . .\n");
     CliRun r = run({file, "descriptives", "3-4", "1"});
     ASSERT_EQ(r.status, ExitSuccess) << r.err;
-    EXPECT_EQ(r.out,
-              "DESCRIPTIVES\n"
-              "------------------------------------------------------------\n"
-              "Name            Mean        SD       Min       Max         N\n"
-              "------------------------------------------------------------\n"
-              "Var 3          12.25         .     12.25     12.25         1\n"
-              "Var 4              .         .         .         .         0\n"
-              "Var 1              3     1.581         1         5         5\n"
-              "------------------------------------------------------------\n"
-              "\n\n\n");
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {file, "descriptives"}, {file, "descriptives", "5"}, {file, "descriptives", "0"},
-             {file, "descriptives", "2-1"}, {file, "descriptives", "x"}, {file, "descriptives", "1-"}}) {
+    EXPECT_EQ(r.out, "DESCRIPTIVES\n"
+                     "------------------------------------------------------------\n"
+                     "Name            Mean        SD       Min       Max         N\n"
+                     "------------------------------------------------------------\n"
+                     "Var 3          12.25         .     12.25     12.25         1\n"
+                     "Var 4              .         .         .         .         0\n"
+                     "Var 1              3     1.581         1         5         5\n"
+                     "------------------------------------------------------------\n"
+                     "\n\n\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{file, "descriptives"},
+                                                                                      {file, "descriptives", "5"},
+                                                                                      {file, "descriptives", "0"},
+                                                                                      {file, "descriptives", "2-1"},
+                                                                                      {file, "descriptives", "x"},
+                                                                                      {file, "descriptives", "1-"}}) {
         const CliRun u = run(args);
         EXPECT_EQ(u.status, ExitUsage) << args.back();
         EXPECT_EQ(u.out, "");

@@ -144,8 +144,8 @@ TEST(DataImport, FailuresAndTheirMessages)
          "Row 1 of Column 2 holds a number beyond the single-precision range (about 3.4E+38)."},
         {"1001 fields", "1\n" + thousandOne, ',', ImportFailure::Kind::TooManyFields,
          "Row 2 has more than 1000 fields; at most 1000 variables can be imported."},
-        {"an invalid field before field 1001 comes first", "1,x" + thousandOne, ',',
-         ImportFailure::Kind::InvalidEntry, "Row 1 of Column 2 has an invalid entry for analysis."},
+        {"an invalid field before field 1001 comes first", "1,x" + thousandOne, ',', ImportFailure::Kind::InvalidEntry,
+         "Row 1 of Column 2 has an invalid entry for analysis."},
         {"1001 fields on an earlier line than the invalid field", thousandOne + "x\n", ',',
          ImportFailure::Kind::TooManyFields,
          "Row 1 has more than 1000 fields; at most 1000 variables can be imported."},
@@ -197,21 +197,42 @@ TEST(DataImport, ByteOrderMarksAndWideEncodings)
 {
     using namespace std::string_view_literals;
     // The UTF-8 mark is skipped; the table and row numbers are as without it.
-    EXPECT_EQ(cells(importOk("\xEF\xBB\xBF" "1 2\r\n3 4")), cells(importOk("1 2\r\n3 4")));
-    EXPECT_EQ(importFails("\xEF\xBB\xBF" "1 2\r\n3 x").row, 2);
+    EXPECT_EQ(cells(importOk("\xEF\xBB\xBF"
+                             "1 2\r\n3 4")),
+              cells(importOk("1 2\r\n3 4")));
+    EXPECT_EQ(importFails("\xEF\xBB\xBF"
+                          "1 2\r\n3 x")
+                  .row,
+              2);
 
     const std::string advice = " encoding. Data files are read as plain text (ASCII or UTF-8): save the file in one of"
                                " those encodings and import it again.";
     const std::pair<std::string_view, const char*> wide[] = {
-        {"\xFF\xFE" "1\0 \0" "2\0"sv, "UTF-16 (little-endian)"},
-        {"\xFE\xFF\0" "1\0 \0" "2"sv, "UTF-16 (big-endian)"},
-        {"\xFF\xFE\0\0" "1\0\0\0"sv, "UTF-32 (little-endian)"},
-        {"\0\0\xFE\xFF\0\0\0" "1"sv, "UTF-32 (big-endian)"},
+        {"\xFF\xFE"
+         "1\0 \0"
+         "2\0"sv,
+         "UTF-16 (little-endian)"},
+        {"\xFE\xFF\0"
+         "1\0 \0"
+         "2"sv,
+         "UTF-16 (big-endian)"},
+        {"\xFF\xFE\0\0"
+         "1\0\0\0"sv,
+         "UTF-32 (little-endian)"},
+        {"\0\0\xFE\xFF\0\0\0"
+         "1"sv,
+         "UTF-32 (big-endian)"},
         // Without a byte-order mark.
-        {"1\0 \0" "2\0\r\0\n\0"sv, "UTF-16 (little-endian)"},
-        {"\0" "1\0 "sv, "UTF-16 (big-endian)"},
+        {"1\0 \0"
+         "2\0\r\0\n\0"sv,
+         "UTF-16 (little-endian)"},
+        {"\0"
+         "1\0 "sv,
+         "UTF-16 (big-endian)"},
         {"1\0\0\0\r\0\0\0"sv, "UTF-32 (little-endian)"},
-        {"\0\0\0" "1"sv, "UTF-32 (big-endian)"},
+        {"\0\0\0"
+         "1"sv,
+         "UTF-32 (big-endian)"},
     };
     for (const auto& [content, encoding] : wide) {
         const ImportFailure failure = importFails(content);
@@ -306,7 +327,8 @@ ReferenceResult referenceImport(const std::string& content, char delimiter)
             std::size_t start = 0;
             for (std::int32_t c = 1;; ++c) {
                 const std::size_t stop = lines[r].find(delimiter, start);
-                const std::string field = lines[r].substr(start, stop == std::string::npos ? std::string::npos : stop - start);
+                const std::string field =
+                    lines[r].substr(start, stop == std::string::npos ? std::string::npos : stop - start);
                 float value = 0;
                 if (c > 1000 || referenceField(field, value) != FieldKind::Number) {
                     if (c > 1000 || referenceField(field, value) != FieldKind::Missing) {

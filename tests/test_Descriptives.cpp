@@ -69,7 +69,7 @@ TEST(Descriptives, CellTextsNeverLoseIntegerDigitsOrExponents)
     const Case cases[] = {
         {"3", 3, "3"},
         {"1.581", 1.581, "1.581"},
-        {"123456.625", 123456.625, "123456.62"},   // cut: only a fractional digit is lost
+        {"123456.625", 123456.625, "123456.62"}, // cut: only a fractional digit is lost
         {"0.0001234568", 0.0001234568, "0.0001234"},
         {"1234567890", 1234567890.0, "1.235E+09"},
         {"-1234567890", -1234567890.0, "-1.23E+09"},

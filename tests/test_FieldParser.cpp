@@ -40,8 +40,8 @@ TEST(FieldParser, NumbersAndTheirSingleValues)
         {"0.1", 0.1f},
         {"49.1234", 49.1234f},
         {"9999999", 9999999.0f},
-        {"9999999.4", 9999999.0f},   // rounds onto the missing-value code
-        {"16777217", 16777216.0f},   // beyond 24 bits: ties to even
+        {"9999999.4", 9999999.0f}, // rounds onto the missing-value code
+        {"16777217", 16777216.0f}, // beyond 24 bits: ties to even
         {"0.1000000000000000055511151231257827", 0.1f},
         {"123456789012345678901234567890", 1.2345679e29f},
         {"3.4028235e38", FLT_MAX},
@@ -61,9 +61,11 @@ TEST(FieldParser, NumbersAndTheirSingleValues)
 TEST(FieldParser, InvalidFields)
 {
     const std::string cases[] = {
-        "  ", " .", "NA", "-", "+", "+.", "..", "1,000", "$5", "(5)", "12abc", "1 000", "inf", "-inf",
-        "nan", "NaN", "infinity", "0x10", "1d3", "1D3", "&H10", "1e", "1e+", "e5", "E5", "1.2.3", "--5",
-        "5-", "+-5", "1e5.5", "1 e5", std::string("1\0", 2), "\t1", "1\t", "\xc3\xa9", "5\xff",
+        "  ",       " .",    "NA",       "-",     "+",    "+.",    "..",   "1,000",
+        "$5",       "(5)",   "12abc",    "1 000", "inf",  "-inf",  "nan",  "NaN",
+        "infinity", "0x10",  "1d3",      "1D3",   "&H10", "1e",    "1e+",  "e5",
+        "E5",       "1.2.3", "--5",      "5-",    "+-5",  "1e5.5", "1 e5", std::string("1\0", 2),
+        "\t1",      "1\t",   "\xc3\xa9", "5\xff",
     };
     for (const std::string& field : cases) {
         float value = 0;
@@ -73,7 +75,8 @@ TEST(FieldParser, InvalidFields)
 
 TEST(FieldParser, BeyondSinglePrecisionRange)
 {
-    for (const std::string field : {"1e39", "-1e39", "3.4028236e38", "1e400", "340282356779733661637539395458142568448"}) {
+    for (const std::string field :
+         {"1e39", "-1e39", "3.4028236e38", "1e400", "340282356779733661637539395458142568448"}) {
         float value = 0;
         EXPECT_EQ(parseField(field, value), FieldKind::OutOfRange) << field;
     }

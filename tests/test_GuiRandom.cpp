@@ -189,10 +189,10 @@ private:
             Qt::KeyboardModifiers modifiers;
         };
         const Chord chords[] = {
-            {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_Insert, Qt::ShiftModifier}, {Qt::Key_C, Qt::ControlModifier},
-            {Qt::Key_X, Qt::ControlModifier}, {Qt::Key_A, Qt::ControlModifier},     {Qt::Key_Return, Qt::NoModifier},
-            {Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_Right, Qt::NoModifier},     {Qt::Key_Up, Qt::ShiftModifier},
-            {Qt::Key_Down, Qt::NoModifier},    {Qt::Key_Home, Qt::NoModifier},      {Qt::Key_End, Qt::ShiftModifier},
+            {Qt::Key_V, Qt::ControlModifier},    {Qt::Key_Insert, Qt::ShiftModifier}, {Qt::Key_C, Qt::ControlModifier},
+            {Qt::Key_X, Qt::ControlModifier},    {Qt::Key_A, Qt::ControlModifier},    {Qt::Key_Return, Qt::NoModifier},
+            {Qt::Key_Left, Qt::ShiftModifier},   {Qt::Key_Right, Qt::NoModifier},     {Qt::Key_Up, Qt::ShiftModifier},
+            {Qt::Key_Down, Qt::NoModifier},      {Qt::Key_Home, Qt::NoModifier},      {Qt::Key_End, Qt::ShiftModifier},
             {Qt::Key_Backspace, Qt::NoModifier}, {Qt::Key_Delete, Qt::NoModifier},
         };
         for (int k = 1 + below(12); k > 0; --k) {
@@ -383,8 +383,9 @@ private:
             }
         }
         click(dialog->optTrials[0]);
-        if (chance(0.7) && !test::pressAndWait(dialog->cmdOK, dialog, &frmESBootstrap::runFinished,
-                                               [&] { click(dialog->cmdOK); })) {
+        if (chance(0.7) && !test::pressAndWait(dialog->cmdOK, dialog, &frmESBootstrap::runFinished, [&] {
+                click(dialog->cmdOK);
+            })) {
             m_failure = "the bootstrap run did not end within a minute";
         }
         if (dialog->isVisible()) {
@@ -434,8 +435,9 @@ private:
         if (!dialog->lblSelectedFile->text().isEmpty() && chosen.open(QIODevice::ReadOnly)) {
             m_expectedOpen = logTextFromFile(chosen.readAll());
         }
-        if (chance(0.8) && !test::pressAndWait(dialog->cmdOpen, dialog, &frmOpenOutput::openFinished,
-                                               [&] { click(dialog->cmdOpen); })) {
+        if (chance(0.8) && !test::pressAndWait(dialog->cmdOpen, dialog, &frmOpenOutput::openFinished, [&] {
+                click(dialog->cmdOpen);
+            })) {
             m_failure = "opening an output file did not end within a minute";
         }
         if (dialog->isVisible()) {
@@ -542,8 +544,12 @@ TEST(GuiRandomWalk, TheProgramSurvivesAndChangesOnlyWhatTheUserAsksFor)
     dir.write("good.txt", good);
     dir.write("comma.txt", "1,2,3\n4,,6\n7,8,9\n2,4,1\n");
     dir.write("bad.txt", "1 2\n3 x\n");
-    dir.write("bom.txt", "\xEF\xBB\xBF" "1 2\r\n3 4\r\n5 7\r\n");
-    dir.write("wide.txt", std::string("\xFF\xFE" "1\0 \0" "2\0", 8));
+    dir.write("bom.txt", "\xEF\xBB\xBF"
+                         "1 2\r\n3 4\r\n5 7\r\n");
+    dir.write("wide.txt", std::string("\xFF\xFE"
+                                      "1\0 \0"
+                                      "2\0",
+                                      8));
     dir.write("empty.txt", "");
     dir.write("line\nbreak.txt", "1 2\n2 3\n3 5\n");
     dir.write("report.txt", "Earlier report\r\n\r\n");

@@ -1,4 +1,5 @@
-// Complete cases, correlation determinants and NestedR2: refusals, edge cases, and the fast sums against the per-pair reference.
+// Complete cases, correlation determinants and NestedR2: refusals, edge cases, and the fast sums against the per-pair
+// reference.
 #include "ReferenceBootstrap.h"
 #include "TestData.h"
 
@@ -60,10 +61,10 @@ TEST(CompleteCases, RefusalsInTheirOrder)
 TEST(CompleteCases, CopiesTheCasesOfTheVariablesInPlay)
 {
     const DataSet data = test::tableOf({
-        {1, 10, 100, M},   // missing only in variable 4, not in the request: kept
-        {2, M, 200, 7},    // missing predictor: dropped
+        {1, 10, 100, M}, // missing only in variable 4, not in the request: kept
+        {2, M, 200, 7},  // missing predictor: dropped
         {3, 30, 300, 8},
-        {M, 40, 400, 9},   // missing dependent variable: dropped
+        {M, 40, 400, 9}, // missing dependent variable: dropped
         {5, 50, 500, M},
     });
     const auto outcome = CollectCompleteCases(request(3, {1}, {2}), data);
@@ -192,8 +193,10 @@ NestedR2Result referenceOf(const CaseMatrix& cases, const std::vector<std::int32
 void expectIdentical(const NestedR2Result& fast, const NestedR2Result& slow, const std::string& what)
 {
     EXPECT_EQ(fast.valid, slow.valid) << what;
-    EXPECT_EQ(std::memcmp(&fast.reduced, &slow.reduced, sizeof(double)), 0) << what << " " << fast.reduced << " vs " << slow.reduced;
-    EXPECT_EQ(std::memcmp(&fast.full, &slow.full, sizeof(double)), 0) << what << " " << fast.full << " vs " << slow.full;
+    EXPECT_EQ(std::memcmp(&fast.reduced, &slow.reduced, sizeof(double)), 0)
+        << what << " " << fast.reduced << " vs " << slow.reduced;
+    EXPECT_EQ(std::memcmp(&fast.full, &slow.full, sizeof(double)), 0)
+        << what << " " << fast.full << " vs " << slow.full;
 }
 
 TEST(NestedR2, OnePassSumsMatchThePerPairReferenceBitForBit)
@@ -287,9 +290,8 @@ TEST(NestedR2, EdgeCases)
     EXPECT_NEAR(twice.reduced, 121.0 / 148.0, 1e-15);
 
     // The dependent variable as its own predictor: R^2 of 1.
-    const CaseMatrix self = makeCases(5, 1, [&](std::int32_t r, std::int32_t) {
-        return data[static_cast<std::size_t>(r - 1)][0];
-    });
+    const CaseMatrix self =
+        makeCases(5, 1, [&](std::int32_t r, std::int32_t) { return data[static_cast<std::size_t>(r - 1)][0]; });
     const NestedR2Result mirror = NestedR2(self, nullptr, 5, 0, 1);
     EXPECT_TRUE(mirror.valid);
     EXPECT_EQ(mirror.full, 1.0);

@@ -49,7 +49,7 @@ TEST(NumberText, FloatGeneralForm)
         {FLT_MIN, "1.175494E-38"},
         {39.86346f, "39.86346"},
         {9.9999999f, "10"},
-        {1.9999999f, "2"},  // 1.99999988...: the rounding carries
+        {1.9999999f, "2"}, // 1.99999988...: the rounding carries
         {9999999.5f, "1E+07"},
     };
     for (const FloatCase& c : cases) {
@@ -104,21 +104,21 @@ TEST(NumberText, RoundDoubleHalvesToEven)
         double expected;
     };
     const Case cases[] = {
-        {0.125, 2, 0.12},        // exact tie, even neighbour below
-        {0.375, 2, 0.38},        // exact tie, even neighbour above
+        {0.125, 2, 0.12}, // exact tie, even neighbour below
+        {0.375, 2, 0.38}, // exact tie, even neighbour above
         {2.5, 0, 2.0},
         {3.5, 0, 4.0},
         {-2.5, 0, -2.0},
         {-0.375, 2, -0.38},
-        {2.675, 2, 2.67},        // held as 2.67499999999999982236431605997495353221893310546875
-        {1.005, 2, 1.0},         // held just below 1.005
+        {2.675, 2, 2.67}, // held as 2.67499999999999982236431605997495353221893310546875
+        {1.005, 2, 1.0},  // held just below 1.005
         {0.1234567, 5, 0.12346},
         {0.25, 5, 0.25},
         {123456.625, 3, 123456.625},
         {123456.6875, 3, 123456.688},
         {1e20, 3, 1e20},
         {0.00004, 4, 0.0},
-        {0.00005, 4, 0.0001},    // held as 5.00000000000000023960868011929e-05, above the tie
+        {0.00005, 4, 0.0001}, // held as 5.00000000000000023960868011929e-05, above the tie
     };
     for (const Case& c : cases) {
         EXPECT_EQ(roundHalfEven(c.value, c.decimals), c.expected) << c.value << " to " << c.decimals;
@@ -133,13 +133,9 @@ TEST(NumberText, RoundFloatStaysFloatNearestToTheDecimal)
         float expected;
     };
     const Case cases[] = {
-        {0.0123456f, 5, 0.01235f},
-        {12.34567f, 3, 12.346f},
-        {0.125f, 2, 0.12f},
-        {0.375f, 2, 0.38f},
-        {2.5f, 0, 2.0f},
-        {0.0495f, 3, 0.049f},    // float 0.0495 is 0.04949999898..., below the tie
-        {0.0505f, 3, 0.051f},    // float 0.0505 is 0.05050000175..., above the tie
+        {0.0123456f, 5, 0.01235f},  {12.34567f, 3, 12.346f}, {0.125f, 2, 0.12f}, {0.375f, 2, 0.38f}, {2.5f, 0, 2.0f},
+        {0.0495f, 3, 0.049f}, // float 0.0495 is 0.04949999898..., below the tie
+        {0.0505f, 3, 0.051f}, // float 0.0505 is 0.05050000175..., above the tie
         {39.863461f, 5, 39.86346f},
     };
     for (const Case& c : cases) {

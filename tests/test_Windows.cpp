@@ -179,7 +179,7 @@ TEST_F(WindowTest, MainWindowControls)
     EXPECT_EQ(window->cmdImportData->geometry().topLeft(), QPoint(496, 104));
     EXPECT_EQ(window->lblCurrentFile->geometry(), QRect(496, 80, 137, 17));
     // The focus order of the design among the controls that take focus.
-    const QList<QWidget*> order = {window->dirDirectory, window->filFile,  window->drvDrive,
+    const QList<QWidget*> order = {window->dirDirectory,  window->filFile,   window->drvDrive,
                                    window->cmdImportData, window->txtOutput, window->optSpace};
     window->show();
     QApplication::setActiveWindow(window.get());

@@ -125,8 +125,9 @@ TEST_F(frmMainTest, ImportReplacesTheDataAndAppendsTheSummary)
     EXPECT_EQ(window->dataSet().NumVariables(), 3);
     EXPECT_EQ(window->dataSet().DataTable(2, 3), 0.0f);
     EXPECT_EQ(window->lblCurrentFile->text(), "a.txt");
-    EXPECT_EQ(window->outputLog().readAll(), "Earlier textOpened the text file: " + dirPath()
-                                                 + "/a.txt\r\nNumber of Cases: 2\r\nNumber of Variables: 3\r\n\r\n\r\n");
+    EXPECT_EQ(window->outputLog().readAll(),
+              "Earlier textOpened the text file: " + dirPath()
+                  + "/a.txt\r\nNumber of Cases: 2\r\nNumber of Variables: 3\r\n\r\n\r\n");
 
     // The label names the imported file even when the list shows another directory.
     ASSERT_TRUE(window->dirDirectory->setPath(dirPath() + "/sub"));
@@ -286,11 +287,16 @@ TEST(QtClipboard, CopyWithTheFocusElsewhereLeavesAnEmptyTextThatPastesSafely)
 TEST_F(frmMainTest, MenuCaptions)
 {
     const std::pair<QAction*, const char*> captions[] = {
-        {window->mnuOpenOutput, "Open Output"},     {window->mnuSaveOutput, "Save Output"},
-        {window->mnuExit, "Exit"},                  {window->mnuCut, "Cut"},
-        {window->mnuCopy, "Copy"},                  {window->mnuPaste, "Paste"},
-        {window->mnuClearOutput, "Clear Output"},   {window->mnuNavigateDataFile, "Navigate Data File"},
-        {window->mnuDescriptives, "Descriptives"},  {window->mnuESBootstrap, "Effect Size Bootstrap"},
+        {window->mnuOpenOutput, "Open Output"},
+        {window->mnuSaveOutput, "Save Output"},
+        {window->mnuExit, "Exit"},
+        {window->mnuCut, "Cut"},
+        {window->mnuCopy, "Copy"},
+        {window->mnuPaste, "Paste"},
+        {window->mnuClearOutput, "Clear Output"},
+        {window->mnuNavigateDataFile, "Navigate Data File"},
+        {window->mnuDescriptives, "Descriptives"},
+        {window->mnuESBootstrap, "Effect Size Bootstrap"},
     };
     for (const auto& [action, caption] : captions) {
         EXPECT_EQ(action->text(), caption);

@@ -29,16 +29,16 @@ TEST(NormalProb, TailProbabilitiesMatchAnIndependentFloatTranscriptionBitForBit)
     };
     const Case cases[] = {
         {0, 0, 1, 0.5f},
-        {1.96f, 0, 1, 0x1.99914ap-6f},      // ~0.0249980
-        {-1.96f, 0, 1, 0x1.f33376p-1f},     // ~0.9750020
-        {1, 0, 1, 0x1.44ed16p-3f},          // ~0.1586553
-        {1, 2, 1, 0x1.aec4bap-1f},          // the upper tail of z = -1
+        {1.96f, 0, 1, 0x1.99914ap-6f},  // ~0.0249980
+        {-1.96f, 0, 1, 0x1.f33376p-1f}, // ~0.9750020
+        {1, 0, 1, 0x1.44ed16p-3f},      // ~0.1586553
+        {1, 2, 1, 0x1.aec4bap-1f},      // the upper tail of z = -1
         {-1, 0, 1, 0x1.aec4bap-1f},
         {0.5f, 0, 1, 0x1.3bf13ep-2f},
         {-3, 0, 1, 0x1.ff4f14p-1f},
-        {14.0f, 0, 1, 0x1.f3f262p-104f},    // ~9.63e-32, still the formula
-        {14.14f, 0, 1, 0x1.c1ae7ep-105f},   // at the cut-off: still the formula
-        {14.2f, 0, 1, 0x1.bc409ep-105f},    // above it t is frozen at 10: ~4.278e-32
+        {14.0f, 0, 1, 0x1.f3f262p-104f},  // ~9.63e-32, still the formula
+        {14.14f, 0, 1, 0x1.c1ae7ep-105f}, // at the cut-off: still the formula
+        {14.2f, 0, 1, 0x1.bc409ep-105f},  // above it t is frozen at 10: ~4.278e-32
         {15, 0, 1, 0x1.bc409ep-105f},
         {100, 0, 1, 0x1.bc409ep-105f},
         {1e30, 0, 1, 0x1.bc409ep-105f},
@@ -66,13 +66,13 @@ TEST(FProb, TailProbabilitiesMatchAnIndependentFloatTranscriptionBitForBit)
         float expected;
     };
     const Case cases[] = {
-        {3, 2, 20, 0x1.21371ep-4f},       // ~0.07061 (the exact tail is 0.07254)
-        {1, 5, 50, 0x1.b56c80p-2f},       // ~0.4272
-        {2, 10, 200, 0x1.1eb1f4p-5f},     // ~0.03500
-        {0.5f, 3, 10, 0x1.616542p-1f},    // ~0.6902
-        {4, 1, 30, 0x1.62ffe8p-5f},       // df1 = 1: u2 = 0, g2 = 1
+        {3, 2, 20, 0x1.21371ep-4f},    // ~0.07061 (the exact tail is 0.07254)
+        {1, 5, 50, 0x1.b56c80p-2f},    // ~0.4272
+        {2, 10, 200, 0x1.1eb1f4p-5f},  // ~0.03500
+        {0.5f, 3, 10, 0x1.616542p-1f}, // ~0.6902
+        {4, 1, 30, 0x1.62ffe8p-5f},    // df1 = 1: u2 = 0, g2 = 1
         {1, 1, 10, 0x1.33b4cap-2f},
-        {2.5f, 3, 1, 0x1.b44622p-2f},     // df2 = 1: u1 = 0, g1 = 1
+        {2.5f, 3, 1, 0x1.b44622p-2f}, // df2 = 1: u1 = 0, g1 = 1
         {10, 2, 1, 0x1.5f6c88p-4f},
         {3.5f, 6, 40, 0x1.cd1c46p-8f},
         {1e-7f, 2, 5, 0x1.fffff6p-1f},    // a tiny F: a probability just below 1
@@ -96,14 +96,14 @@ TEST(FProb, UndefinedCasesRaiseErrorsInsteadOfProbabilities)
     EXPECT_THROW(FProb(1e-9f, 2, 20), DivisionByZeroError);
     // df1 = df2 = 1: n = 0 and S = T = 0, so u1 is 0 / 0.
     EXPECT_THROW(FProb(2, 1, 1), InvalidOperationError);
-    EXPECT_THROW(FProb(2, 0, 10), DivisionByZeroError);  // df1 = 0
-    EXPECT_THROW(FProb(2, 10, 0), DivisionByZeroError);  // df2 = 0
-    EXPECT_THROW(FProb(2, 2, 0), DivisionByZeroError);   // df1 + df2 = 2
-    EXPECT_THROW(FProb(2, 0, 2), DivisionByZeroError);   // df1 + df2 = 2 the other way
-    EXPECT_THROW(FProb(-2, 5, 10), DivisionByZeroError); // df2 + F*df1 = 0
+    EXPECT_THROW(FProb(2, 0, 10), DivisionByZeroError);    // df1 = 0
+    EXPECT_THROW(FProb(2, 10, 0), DivisionByZeroError);    // df2 = 0
+    EXPECT_THROW(FProb(2, 2, 0), DivisionByZeroError);     // df1 + df2 = 2
+    EXPECT_THROW(FProb(2, 0, 2), DivisionByZeroError);     // df1 + df2 = 2 the other way
+    EXPECT_THROW(FProb(-2, 5, 10), DivisionByZeroError);   // df2 + F*df1 = 0
     EXPECT_THROW(FProb(-1, 5, 10), InvalidOperationError); // log of a negative u
-    EXPECT_THROW(FProb(2, max, 1), OverflowError);       // df1 + df2
-    EXPECT_THROW(FProb(2, 5, min), OverflowError);       // df1 + df2 fine, df2 - 1 overflows
+    EXPECT_THROW(FProb(2, max, 1), OverflowError);         // df1 + df2
+    EXPECT_THROW(FProb(2, 5, min), OverflowError);         // df1 + df2 fine, df2 - 1 overflows
     // Whatever the arguments, the answer is a probability or an error.
     for (float F : {0.001f, 0.5f, 1.0f, 7.0f, 1e6f, 3e38f}) {
         for (std::int32_t df1 : {1, 2, 4, 5, 12}) {
@@ -242,11 +242,11 @@ TEST(FCritical, EveryCellIsAFiveDecimalNumberNextToTheQuantile)
                 for (double units = nearest - 2; units <= nearest + 2 && !found; ++units) {
                     char text[32];
                     std::snprintf(text, sizeof text, "%.5f", units / 1e5);
-                    found = std::fabs(units / 1e5 - quantile) <= 0.000005 + 1.5e-7
-                            && std::strtof(text, nullptr) == cell;
+                    found =
+                        std::fabs(units / 1e5 - quantile) <= 0.000005 + 1.5e-7 && std::strtof(text, nullptr) == cell;
                 }
-                ASSERT_TRUE(found) << table.name << " [" << i << "][" << df2 << "] holds " << cell
-                                   << ", quantile " << quantile;
+                ASSERT_TRUE(found) << table.name << " [" << i << "][" << df2 << "] holds " << cell << ", quantile "
+                                   << quantile;
                 char rounded[32];
                 std::snprintf(rounded, sizeof rounded, "%.5f", quantile);
                 if (std::strtof(rounded, nullptr) != cell) {

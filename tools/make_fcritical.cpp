@@ -33,7 +33,7 @@ struct Exception {
 // reports depend on them digit for digit. Do not "correct" them.
 const Exception Exceptions[] = {
     {0, 3, 130, 212640, 212639}, {1, 1, 109, 392819, 392820}, {1, 1, 132, 391287, 391288},
-    {1, 3, 22, 304913, 304912},   {1, 3, 80, 271879, 271878},
+    {1, 3, 22, 304913, 304912},  {1, 3, 80, 271879, 271878},
 };
 
 int nearMidpoints = 0;
@@ -89,8 +89,8 @@ int main(int argc, char** argv)
     }
     for (const Exception& e : Exceptions) {
         if (cells[e.table][e.i][e.df2] != e.corrected) {
-            std::fprintf(stderr, "exception [%d][%d] of table %d: expected %lld, computed %lld\n", e.i, e.df2,
-                         e.table, e.corrected, cells[e.table][e.i][e.df2]);
+            std::fprintf(stderr, "exception [%d][%d] of table %d: expected %lld, computed %lld\n", e.i, e.df2, e.table,
+                         e.corrected, cells[e.table][e.i][e.df2]);
             return 1;
         }
         cells[e.table][e.i][e.df2] = e.stored;

@@ -37,9 +37,8 @@ struct TrialOutcomes {
     std::vector<unsigned char> valid;
 };
 
-void runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int32_t numTrials,
-               std::uint64_t seed, const ProgressHook& progress, unsigned threadCount, TrialOutcomes& outcomes,
-               TrialError& error)
+void runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int32_t numTrials, std::uint64_t seed,
+               const ProgressHook& progress, unsigned threadCount, TrialOutcomes& outcomes, TrialError& error)
 {
     const std::int32_t n = cases.NumComplete;
     std::atomic<std::int32_t> nextTrial{1};
@@ -78,7 +77,8 @@ void runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
                     return;
                 }
             }
-            const std::int32_t done = finished.fetch_add(last - first + 1, std::memory_order_relaxed) + (last - first + 1);
+            const std::int32_t done =
+                finished.fetch_add(last - first + 1, std::memory_order_relaxed) + (last - first + 1);
             if (reports && progress) {
                 const auto now = std::chrono::steady_clock::now();
                 if (now - lastReport >= ProgressInterval) {
@@ -102,9 +102,8 @@ void runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
 
 std::string pValueFailure(const BootstrapResult& result, const char* what)
 {
-    return "The p-value of the F test of the added predictors could not be computed (F = "
-           + formatFloat(result.FValue) + ", df1 = " + formatInteger(result.df1) + ", df2 = "
-           + formatInteger(result.df2) + "): " + what;
+    return "The p-value of the F test of the added predictors could not be computed (F = " + formatFloat(result.FValue)
+           + ", df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + "): " + what;
 }
 
 } // namespace
@@ -179,9 +178,9 @@ BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& da
                 return BootstrapFailure{
                     "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined."};
             }
-            result.FValue = checked::toSingle(checked::divide(
-                checked::step(static_cast<double>(result.df2) * result.DeltaR2),
-                checked::step(residual * static_cast<double>(result.df1))));
+            result.FValue =
+                checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * result.DeltaR2),
+                                                  checked::step(residual * static_cast<double>(result.df1))));
         }
     } catch (const RuntimeError& error) {
         return BootstrapFailure{std::string("A numerical fault stopped the bootstrap in the observed sample: ")
@@ -240,7 +239,8 @@ BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& da
         } catch (const RuntimeError& error) {
             if (result.df2 <= 0) {
                 return BootstrapFailure{"There are too few complete cases for the F test of the added "
-                                        "predictors: df2 = " + formatInteger(result.df2) + "."};
+                                        "predictors: df2 = "
+                                        + formatInteger(result.df2) + "."};
             }
             return BootstrapFailure{pValueFailure(result, error.what())};
         }

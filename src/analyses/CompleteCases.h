@@ -24,7 +24,10 @@ struct CaseMatrix {
     std::int32_t columns = 0; // K + 1
     std::vector<float> cells;
 
-    const float* row(std::int32_t r) const { return cells.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(columns); }
+    const float* row(std::int32_t r) const
+    {
+        return cells.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
+    }
     float at(std::int32_t r, std::int32_t c) const { return row(r)[c]; }
 };
 

@@ -105,8 +105,8 @@ std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
 {
     std::string out = "DESCRIPTIVES\r\n";
     out += rule();
-    out += leftCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max")
-           + rightCell("N") + "\r\n";
+    out += leftCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max") + rightCell("N")
+           + "\r\n";
     out += rule();
     for (const DescriptivesRow& row : rows) {
         const bool any = row.N >= 1;

@@ -13,9 +13,9 @@ class DataSet;
 struct DescriptivesRow {
     std::int32_t variable = 0;
     std::int32_t N = 0;
-    double Mean = 0;      // rounded to 3 decimals; meaningful when N >= 1
-    double SD = 0;        // rounded to 3 decimals; meaningful when N >= 2
-    float Min = 0;        // meaningful when N >= 1
+    double Mean = 0; // rounded to 3 decimals; meaningful when N >= 1
+    double SD = 0;   // rounded to 3 decimals; meaningful when N >= 2
+    float Min = 0;   // meaningful when N >= 1
     float Max = 0;
 };
 

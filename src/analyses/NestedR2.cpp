@@ -35,7 +35,8 @@ template <int Columns, int Blocks>
 // computed side by side. Only the blocks on or right of the diagonal are kept
 // (cross[a][b] for b >= a, rounded to whole blocks of four).
 template <int Columns>
-[[gnu::always_inline]] inline void accumulateFixed(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
+[[gnu::always_inline]] inline void accumulateFixed(const float* cells, const std::int32_t* rows, std::int32_t n,
+                                                   SampleSums& out)
 {
     constexpr int Blocks = (Columns + 3) / 4;
     Lanes sum[Blocks] = {};
@@ -103,9 +104,7 @@ template <int Columns>
 #endif
 
 template <int Columns>
-ORVALIS_CLONES void accumulateDispatch(const float* cells,
-                                                                          const std::int32_t* rows,
-                                                                          std::int32_t n, SampleSums& out)
+ORVALIS_CLONES void accumulateDispatch(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
 {
     accumulateFixed<Columns>(cells, rows, n, out);
 }
@@ -116,18 +115,42 @@ void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int3
 {
     const float* cells = cases.cells.data();
     switch (cases.columns) {
-    case 2: accumulateDispatch<2>(cells, rows, n, sums); break;
-    case 3: accumulateDispatch<3>(cells, rows, n, sums); break;
-    case 4: accumulateDispatch<4>(cells, rows, n, sums); break;
-    case 5: accumulateDispatch<5>(cells, rows, n, sums); break;
-    case 6: accumulateDispatch<6>(cells, rows, n, sums); break;
-    case 7: accumulateDispatch<7>(cells, rows, n, sums); break;
-    case 8: accumulateDispatch<8>(cells, rows, n, sums); break;
-    case 9: accumulateDispatch<9>(cells, rows, n, sums); break;
-    case 10: accumulateDispatch<10>(cells, rows, n, sums); break;
-    case 11: accumulateDispatch<11>(cells, rows, n, sums); break;
-    case 12: accumulateDispatch<12>(cells, rows, n, sums); break;
-    case 13: accumulateDispatch<13>(cells, rows, n, sums); break;
+    case 2:
+        accumulateDispatch<2>(cells, rows, n, sums);
+        break;
+    case 3:
+        accumulateDispatch<3>(cells, rows, n, sums);
+        break;
+    case 4:
+        accumulateDispatch<4>(cells, rows, n, sums);
+        break;
+    case 5:
+        accumulateDispatch<5>(cells, rows, n, sums);
+        break;
+    case 6:
+        accumulateDispatch<6>(cells, rows, n, sums);
+        break;
+    case 7:
+        accumulateDispatch<7>(cells, rows, n, sums);
+        break;
+    case 8:
+        accumulateDispatch<8>(cells, rows, n, sums);
+        break;
+    case 9:
+        accumulateDispatch<9>(cells, rows, n, sums);
+        break;
+    case 10:
+        accumulateDispatch<10>(cells, rows, n, sums);
+        break;
+    case 11:
+        accumulateDispatch<11>(cells, rows, n, sums);
+        break;
+    case 12:
+        accumulateDispatch<12>(cells, rows, n, sums);
+        break;
+    case 13:
+        accumulateDispatch<13>(cells, rows, n, sums);
+        break;
     default:
         checkSubscript(cases.columns, 2, MaxExplanatory + 1, "sample columns");
     }

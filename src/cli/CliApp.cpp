@@ -18,26 +18,25 @@
 namespace orvalis::cli {
 namespace {
 
-const char* const UsageText =
-    "usage: orvalis-cli [--delimiter space|comma|tab] FILE COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Imports FILE (one case per line, fields separated by the delimiter;\n"
-    "default: space) and runs COMMAND on it:\n"
-    "  summary   print the import summary\n"
-    "  dump      print the table: one line per case, cells separated by a tab,\n"
-    "            \".\" for a missing value\n"
-    "  bootstrap --dv N [--predictors LIST] --added LIST [--trials N]\n"
-    "            [--confidence 90|95|99] [--seed S] [--threads N]\n"
-    "            the effect-size bootstrap of the R^2 change when the added\n"
-    "            predictors join the reduced model; LIST is comma-separated\n"
-    "            variable numbers (1-based); defaults: 600 trials, 95%,\n"
-    "            a seed from the clock, all cores\n"
-    "  descriptives VAR...\n"
-    "            mean, standard deviation, minimum, maximum and count of\n"
-    "            each variable, in the order given; VAR is a variable number\n"
-    "            or a range such as 1-4\n"
-    "\n"
-    "Exit status: 0 success, 1 the import or the analysis failed, 2 usage error.\n";
+const char* const UsageText = "usage: orvalis-cli [--delimiter space|comma|tab] FILE COMMAND [ARGUMENTS]\n"
+                              "\n"
+                              "Imports FILE (one case per line, fields separated by the delimiter;\n"
+                              "default: space) and runs COMMAND on it:\n"
+                              "  summary   print the import summary\n"
+                              "  dump      print the table: one line per case, cells separated by a tab,\n"
+                              "            \".\" for a missing value\n"
+                              "  bootstrap --dv N [--predictors LIST] --added LIST [--trials N]\n"
+                              "            [--confidence 90|95|99] [--seed S] [--threads N]\n"
+                              "            the effect-size bootstrap of the R^2 change when the added\n"
+                              "            predictors join the reduced model; LIST is comma-separated\n"
+                              "            variable numbers (1-based); defaults: 600 trials, 95%,\n"
+                              "            a seed from the clock, all cores\n"
+                              "  descriptives VAR...\n"
+                              "            mean, standard deviation, minimum, maximum and count of\n"
+                              "            each variable, in the order given; VAR is a variable number\n"
+                              "            or a range such as 1-4\n"
+                              "\n"
+                              "Exit status: 0 success, 1 the import or the analysis failed, 2 usage error.\n";
 
 struct UsageError {
     std::string message;
@@ -71,8 +70,8 @@ std::int64_t parseNumber(const std::string& text, std::int64_t low, std::int64_t
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-        throw UsageError{what + " must be a whole number from " + std::to_string(low) + " to "
-                         + std::to_string(high) + ": " + text};
+        throw UsageError{what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high)
+                         + ": " + text};
     }
     return value;
 }
@@ -115,8 +114,8 @@ Runner summaryCommand(const Invocation& invocation)
 Runner bootstrapCommand(const Invocation& invocation)
 {
     BootstrapRequest request;
-    std::uint64_t seed = std::random_device{}() ^ static_cast<std::uint64_t>(
-                             std::chrono::system_clock::now().time_since_epoch().count());
+    std::uint64_t seed = std::random_device{}()
+                         ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     unsigned threads = 0;
     bool haveDependent = false;
     bool haveAdded = false;
@@ -144,7 +143,8 @@ Runner bootstrapCommand(const Invocation& invocation)
             }
             request.ConfidenceLevel = level == 90 ? 0.90f : level == 95 ? 0.95f : 0.99f;
         } else if (option == "--seed") {
-            seed = static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
+            seed =
+                static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
         } else if (option == "--threads") {
             threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
         } else {
@@ -188,8 +188,10 @@ Runner descriptivesCommand(const Invocation& invocation)
             variables.push_back(static_cast<std::int32_t>(parseNumber(arg, 1, DataSet::MaxColumn, "a variable")));
             continue;
         }
-        const auto first = static_cast<std::int32_t>(parseNumber(arg.substr(0, dash), 1, DataSet::MaxColumn, "a range"));
-        const auto last = static_cast<std::int32_t>(parseNumber(arg.substr(dash + 1), 1, DataSet::MaxColumn, "a range"));
+        const auto first =
+            static_cast<std::int32_t>(parseNumber(arg.substr(0, dash), 1, DataSet::MaxColumn, "a range"));
+        const auto last =
+            static_cast<std::int32_t>(parseNumber(arg.substr(dash + 1), 1, DataSet::MaxColumn, "a range"));
         if (last < first) {
             throw UsageError{"a range must run upwards: " + arg};
         }
@@ -213,20 +215,20 @@ Runner dumpCommand(const Invocation& invocation)
 {
     noArguments(invocation.commandArgs);
     return [](const DataSet& dataSet, std::ostream& out, std::ostream&) {
-    std::string line;
-    for (std::int32_t row = 1; row <= dataSet.NumCases(); ++row) {
-        line.clear();
-        for (std::int32_t column = 1; column <= dataSet.NumVariables(); ++column) {
-            if (column > 1) {
-                line.push_back('\t');
+        std::string line;
+        for (std::int32_t row = 1; row <= dataSet.NumCases(); ++row) {
+            line.clear();
+            for (std::int32_t column = 1; column <= dataSet.NumVariables(); ++column) {
+                if (column > 1) {
+                    line.push_back('\t');
+                }
+                const float value = dataSet.DataTable(row, column);
+                line += DataSet::isMissing(value) ? std::string(".") : formatFloat(value);
             }
-            const float value = dataSet.DataTable(row, column);
-            line += DataSet::isMissing(value) ? std::string(".") : formatFloat(value);
+            line.push_back('\n');
+            out << line;
         }
-        line.push_back('\n');
-        out << line;
-    }
-    return ExitSuccess;
+        return ExitSuccess;
     };
 }
 

@@ -112,8 +112,8 @@ std::uint64_t controlGroupRoom()
         if (controllers.empty()) {
             room = std::min(room, cgroupRoom("/sys/fs/cgroup", path, "memory.max", "memory.current"));
         } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
-            room = std::min(room, cgroupRoom("/sys/fs/cgroup/memory", path, "memory.limit_in_bytes",
-                                             "memory.usage_in_bytes"));
+            room = std::min(
+                room, cgroupRoom("/sys/fs/cgroup/memory", path, "memory.limit_in_bytes", "memory.usage_in_bytes"));
         }
     }
     return room;

@@ -92,10 +92,9 @@ void countChunk(std::string_view text, char delimiter, Chunk& chunk)
     const __m128i lfVector = _mm_set1_epi8('\n');
     for (; i + 16 <= chunk.end; i += 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        const unsigned delimiterMask =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, delimiterVector)));
-        unsigned endMask = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(block, crVector), _mm_cmpeq_epi8(block, lfVector))));
+        const unsigned delimiterMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, delimiterVector)));
+        unsigned endMask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, crVector), _mm_cmpeq_epi8(block, lfVector))));
         unsigned consumed = 0; // bits of delimiterMask already counted
         while (endMask != 0) {
             const unsigned bit = static_cast<unsigned>(std::countr_zero(endMask));
@@ -189,9 +188,8 @@ std::string failureMessage(const ImportFailure& failure)
         return "Row " + formatInteger(failure.row) + " of Column " + formatInteger(failure.column)
                + " holds a number beyond the single-precision range (about 3.4E+38).";
     case ImportFailure::Kind::TooManyFields:
-        return "Row " + formatInteger(failure.row) + " has more than "
-               + formatInteger(DataSet::MaxColumn) + " fields; at most "
-               + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
+        return "Row " + formatInteger(failure.row) + " has more than " + formatInteger(DataSet::MaxColumn)
+               + " fields; at most " + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
     default:
         return failure.message;
     }
@@ -334,8 +332,8 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
     }
 
     const std::int32_t numVariables = std::min(widest, DataSet::MaxColumn);
-    const std::uint64_t tableBytes = (static_cast<std::uint64_t>(lineCount) + 1)
-                                     * (static_cast<std::uint64_t>(numVariables) + 1) * sizeof(float);
+    const std::uint64_t tableBytes =
+        (static_cast<std::uint64_t>(lineCount) + 1) * (static_cast<std::uint64_t>(numVariables) + 1) * sizeof(float);
     if (tableBytes > AlwaysFits || options.availableMemory != 0) {
         const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
         if (tableBytes > room) {
@@ -353,8 +351,8 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
     } catch (const std::bad_alloc&) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::OutOfMemory;
-        failure.message = "There is not enough memory for a table of " + formatInteger(lineCount)
-                          + " cases and " + formatInteger(numVariables) + " variables.";
+        failure.message = "There is not enough memory for a table of " + formatInteger(lineCount) + " cases and "
+                          + formatInteger(numVariables) + " variables.";
         return failed(std::move(failure));
     }
 

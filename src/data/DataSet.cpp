@@ -7,9 +7,7 @@ namespace orvalis {
 
 DataSet::DataSet(std::int32_t numCases, std::int32_t storedColumns)
     : m_cells((static_cast<std::size_t>(numCases) + 1) * static_cast<std::size_t>(storedColumns), 0.0f),
-      m_numCases(numCases),
-      m_storedColumns(storedColumns),
-      m_hasStorage(true)
+      m_numCases(numCases), m_storedColumns(storedColumns), m_hasStorage(true)
 {
 }
 

@@ -39,10 +39,7 @@ public:
 
     // Direct access for the import and fast readers: storedColumns() floats.
     float* rowData(std::int32_t row) { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
-    const float* rowData(std::int32_t row) const
-    {
-        return m_cells.data() + static_cast<std::size_t>(row) * stride();
-    }
+    const float* rowData(std::int32_t row) const { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
 
 private:
     std::size_t stride() const { return static_cast<std::size_t>(m_storedColumns); }

@@ -12,9 +12,8 @@ namespace orvalis {
 namespace {
 
 // Powers of ten that a double holds exactly (Clinger's fast path).
-constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The smallest magnitude that rounds to infinity in single precision: the
 // largest float plus half a unit in its last place.
@@ -54,9 +53,9 @@ FieldKind parseField(std::string_view field, float& value)
 
     // Scan the syntax and, on the way, gather up to 19 significant digits.
     std::uint64_t mantissa = 0;
-    int significant = 0;     // digits taken into mantissa (leading zeros skipped)
-    int droppedDigits = 0;   // significant digits beyond the 19th
-    int fractionDigits = 0;  // digits taken into mantissa after the point
+    int significant = 0;    // digits taken into mantissa (leading zeros skipped)
+    int droppedDigits = 0;  // significant digits beyond the 19th
+    int fractionDigits = 0; // digits taken into mantissa after the point
     int digitCount = 0;
     bool seenPoint = false;
     for (; p < end; ++p) {
@@ -122,8 +121,8 @@ FieldKind parseField(std::string_view field, float& value)
                && decimalExponent <= 22) {
         // Both operands are exact, so one IEEE operation rounds correctly.
         const double m = static_cast<double>(mantissa);
-        magnitude = decimalExponent >= 0 ? m * ExactPowersOfTen[decimalExponent]
-                                         : m / ExactPowersOfTen[-decimalExponent];
+        magnitude =
+            decimalExponent >= 0 ? m * ExactPowersOfTen[decimalExponent] : m / ExactPowersOfTen[-decimalExponent];
     } else {
         // The syntax is already known to be right; fast_float does the rest exactly.
         const auto result = fast_float::from_chars(numberStart, end, magnitude, fast_float::chars_format::general);

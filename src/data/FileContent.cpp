@@ -170,8 +170,7 @@ FileContent::FileContent(const std::string& path, const Options& options)
     }
     if (regular && expected != 0 && m_size != expected) {
         throw FileError(fileNamed(path) + " changed while it was read (it became "
-                        + (m_size < expected ? "shorter" : "longer")
-                        + "). Import it again once nothing writes to it.");
+                        + (m_size < expected ? "shorter" : "longer") + "). Import it again once nothing writes to it.");
     }
 }
 

@@ -8,9 +8,8 @@ namespace orvalis {
 
 DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent)
 {
-    connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        setPath(item->data(Qt::UserRole).toString());
-    });
+    connect(this, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { setPath(item->data(Qt::UserRole).toString()); });
 }
 
 bool DirectoryList::setPath(const QString& directory)

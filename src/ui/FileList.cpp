@@ -6,7 +6,9 @@
 
 namespace orvalis {
 
-FileList::FileList(QWidget* parent) : QListWidget(parent) {}
+FileList::FileList(QWidget* parent) : QListWidget(parent)
+{
+}
 
 bool FileList::setPath(const QString& directory)
 {

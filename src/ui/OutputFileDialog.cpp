@@ -11,7 +11,9 @@
 
 namespace orvalis {
 
-OutputFileDialog::OutputFileDialog(Platform& platform, QWidget* parent) : ModalDialog(parent), m_platform(platform) {}
+OutputFileDialog::OutputFileDialog(Platform& platform, QWidget* parent) : ModalDialog(parent), m_platform(platform)
+{
+}
 
 void OutputFileDialog::buildLists()
 {
@@ -34,8 +36,7 @@ void OutputFileDialog::buildLists()
     connect(drvDrive, qOverload<int>(&QComboBox::activated), this, &OutputFileDialog::drvDrive_Change);
     connect(dirDirectory, &DirectoryList::pathChanged, this, &OutputFileDialog::dirDirectory_Change);
     connect(filFile, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
-    connect(filFile, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+    connect(filFile, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
 }
 
 void OutputFileDialog::drvDrive_Change(int index)

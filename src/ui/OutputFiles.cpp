@@ -123,8 +123,8 @@ bool writeOutputFile(const QString& path, const QString& text, QString& error)
     const QFileInfo info(path);
     if (info.exists() && (info.isDir() || !info.isWritable())) {
         error = QStringLiteral("The output could not be saved to %1: %2.")
-                    .arg(path, info.isDir() ? QStringLiteral("it is a directory")
-                                            : QStringLiteral("the file is read-only"));
+                    .arg(path,
+                         info.isDir() ? QStringLiteral("it is a directory") : QStringLiteral("the file is read-only"));
         return false;
     }
     QSaveFile file(path);

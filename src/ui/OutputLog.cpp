@@ -16,7 +16,9 @@
 
 namespace orvalis {
 
-OutputLog::OutputLog(QPlainTextEdit* textBox) : m_textBox(textBox) {}
+OutputLog::OutputLog(QPlainTextEdit* textBox) : m_textBox(textBox)
+{
+}
 
 QPlainTextEdit* OutputLog::createTextBox(QWidget* parent)
 {

@@ -95,7 +95,8 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(4320, 4920, 1215, 495));
 
     Form_Load();
-    connect(lstDV, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { lstDV_ItemCheck(lstDV->row(item)); });
+    connect(lstDV, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { lstDV_ItemCheck(lstDV->row(item)); });
     connect(lstPredictors, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { lstPredictors_ItemCheck(lstPredictors->row(item)); });
     connect(lstAdded, &QListWidget::itemChanged, this,
@@ -200,7 +201,8 @@ void frmESBootstrap::cmdOK_Click()
     QPointer<frmESBootstrap> self(this);
     ProgressHook hook = [self](std::int32_t trial) {
         QMetaObject::invokeMethod(
-            self, [self, trial] {
+            self,
+            [self, trial] {
                 if (self) {
                     self->txtTrial->setText(QString::number(trial));
                 }
@@ -208,9 +210,8 @@ void frmESBootstrap::cmdOK_Click()
             Qt::QueuedConnection);
     };
     const DataSet& dataSet = m_dataSet;
-    m_watcher.setFuture(QtConcurrent::run([request, &dataSet, seed, hook] {
-        return RunBootstrap(request, dataSet, seed, hook);
-    }));
+    m_watcher.setFuture(
+        QtConcurrent::run([request, &dataSet, seed, hook] { return RunBootstrap(request, dataSet, seed, hook); }));
 }
 
 void frmESBootstrap::runEnded()

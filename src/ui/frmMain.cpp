@@ -48,8 +48,7 @@ QString oneLine(const QString& name)
 
 } // namespace
 
-frmMain::frmMain(Platform& platform, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform), m_outputLog(nullptr)
+frmMain::frmMain(Platform& platform, QWidget* parent) : QMainWindow(parent), m_platform(platform), m_outputLog(nullptr)
 {
     setObjectName("frmMain");
     setWindowTitle(QStringLiteral("Orvalis"));
@@ -203,10 +202,8 @@ void frmMain::buildControls()
     connect(cmbFileType, qOverload<int>(&QComboBox::activated), this, &frmMain::cmbFileType_Click);
     connect(drvDrive, qOverload<int>(&QComboBox::activated), this, &frmMain::drvDrive_Change);
     connect(dirDirectory, &DirectoryList::pathChanged, this, &frmMain::dirDirectory_Change);
-    connect(filFile, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { filFile_Click(item->text()); });
-    connect(filFile, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+    connect(filFile, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+    connect(filFile, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
 }
 
 void frmMain::buildMenus()
@@ -268,7 +265,9 @@ void frmMain::Form_Resize()
         return;
     }
     const Layout layout = layoutFor(toTwips(outer.width()), windowHeight);
-    auto place = [](QWidget* widget, const QRect& r) { widget->setGeometry(twips(r.x(), r.y(), r.width(), r.height())); };
+    auto place = [](QWidget* widget, const QRect& r) {
+        widget->setGeometry(twips(r.x(), r.y(), r.width(), r.height()));
+    };
     place(fraSelectData, layout.fraSelectData);
     place(fraOutput, layout.fraOutput);
     place(txtOutput, layout.txtOutput);
@@ -297,28 +296,28 @@ bool frmMain::focusOnLog() const
 
 void frmMain::cmdImportData_Click()
 {
-    trap([&] {
-        if (m_strFileName.isEmpty()) {
-            m_platform.warn(this, QStringLiteral("A data file has not been selected."), DataEditorTitle);
-            return;
-        }
-        const char delimiter = optSpace->isChecked() ? ' ' : optComma->isChecked() ? ',' : '\t';
-        ImportOutcome outcome;
-        {
-            const BusyCursor busy;
-            outcome = ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
-        }
-        if (!outcome.ok()) {
-            m_platform.warn(this, QString::fromUtf8(outcome.failure.message), DataEditorTitle);
-            return;
-        }
-        m_dataSet = std::move(*outcome.dataSet);
-        lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
-        m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
-        discardAnalysisDialogs();
-    }, [&](const char* reason) {
-        m_platform.warn(this, QString::fromUtf8(reason), DataEditorTitle);
-    });
+    trap(
+        [&] {
+            if (m_strFileName.isEmpty()) {
+                m_platform.warn(this, QStringLiteral("A data file has not been selected."), DataEditorTitle);
+                return;
+            }
+            const char delimiter = optSpace->isChecked() ? ' ' : optComma->isChecked() ? ',' : '\t';
+            ImportOutcome outcome;
+            {
+                const BusyCursor busy;
+                outcome = ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
+            }
+            if (!outcome.ok()) {
+                m_platform.warn(this, QString::fromUtf8(outcome.failure.message), DataEditorTitle);
+                return;
+            }
+            m_dataSet = std::move(*outcome.dataSet);
+            lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
+            m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
+            discardAnalysisDialogs();
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), DataEditorTitle); });
 }
 
 void frmMain::cmbFileType_Click(int index)

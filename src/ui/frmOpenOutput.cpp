@@ -1,4 +1,5 @@
-// frmOpenOutput: the file is read and laid out off the window's thread; the log is replaced only once all of it is ready.
+// frmOpenOutput: the file is read and laid out off the window's thread; the log is replaced only once all of it is
+// ready.
 #include "ui/frmOpenOutput.h"
 
 #include "platform/Platform.h"

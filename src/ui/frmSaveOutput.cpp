@@ -74,10 +74,9 @@ void frmSaveOutput::cmdSave_Click()
         const QString path = savePath(filFile->path(), name);
         const QFileInfo existing(path);
         if (existing.exists() && !existing.isDir()
-            && m_platform.messageBox(this,
-                                     QStringLiteral("%1 already exists. Do you want to replace it?")
-                                         .arg(existing.fileName()),
-                                     QStringLiteral("Save Output"), Platform::Buttons::YesNo)
+            && m_platform.messageBox(
+                   this, QStringLiteral("%1 already exists. Do you want to replace it?").arg(existing.fileName()),
+                   QStringLiteral("Save Output"), Platform::Buttons::YesNo)
                    != Platform::Answer::Yes) {
             return; // the dialog stays open for another name
         }

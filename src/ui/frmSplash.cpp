@@ -11,8 +11,7 @@
 
 namespace orvalis {
 
-frmSplash::frmSplash(QWidget* parent)
-    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+frmSplash::frmSplash(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName("frmSplash");
     setFixedSize(twips(7380), twips(4230));
