@@ -504,6 +504,7 @@ TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
         dialog->dirDirectory->setPath(dirPath() + "/other");
         EXPECT_TRUE(clickOpen(dialog));
         stayedOpen = dialog->isVisible();
+        EXPECT_EQ(dialog->focusWidget(), dialog->cmdOpen); // a keyboard user can go on
         dialog->cmdCancel->click();
     });
     window->mnuOpenOutput->trigger();

@@ -50,8 +50,12 @@ void OutputLog::append(const QString& block)
     QTextCursor end(m_textBox->document());
     end.movePosition(QTextCursor::End);
     end.insertText(toBoxLineBreaks(block));
-    QTextCursor start(m_textBox->document());
-    m_textBox->setTextCursor(start);
+    showFromTheStart();
+}
+
+void OutputLog::showFromTheStart()
+{
+    m_textBox->setTextCursor(QTextCursor(m_textBox->document()));
     m_textBox->verticalScrollBar()->setValue(0);
     m_textBox->horizontalScrollBar()->setValue(0);
 }
@@ -91,9 +95,7 @@ void OutputLog::adoptDocument(std::unique_ptr<QTextDocument> document)
     QTextDocument* adopted = document.release();
     adopted->setParent(m_textBox);
     m_textBox->setDocument(adopted);
-    m_textBox->setTextCursor(QTextCursor(adopted));
-    m_textBox->verticalScrollBar()->setValue(0);
-    m_textBox->horizontalScrollBar()->setValue(0);
+    showFromTheStart();
 }
 
 QString OutputLog::selectedText() const

@@ -59,6 +59,8 @@ public:
 
 private:
     QString selectedText() const;
+    // Caret at the start, both scroll bars at their beginning.
+    void showFromTheStart();
 
     QPlainTextEdit* m_textBox;
 };

@@ -108,10 +108,12 @@ void frmOpenOutput::cmdOpen_Click()
         const QString path = filFile->path() + QLatin1Char('/') + name;
         const OutputLog::DocumentStyle style = m_log.documentStyle();
         QThread* const owner = thread();
+        // Started first: should starting fail, the dialog is left as it was.
+        QFuture<OpenedLog> opening = QtConcurrent::run([path, style, owner] { return openLog(path, style, owner); });
         m_opening = true;
         setControlsEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_watcher.setFuture(QtConcurrent::run([path, style, owner] { return openLog(path, style, owner); }));
+        m_watcher.setFuture(opening);
     });
 }
 
@@ -123,8 +125,10 @@ void frmOpenOutput::openEnded()
     trap([&] {
         OpenedLog opened = m_watcher.future().takeResult();
         if (opened.document == nullptr) {
-            // The log keeps its text; the dialog stays open.
+            // The log keeps its text; the dialog stays open, its Open button
+            // holding the focus again (disabling took it away).
             m_platform.warn(this, opened.error, QStringLiteral("Open Output"));
+            cmdOpen->setFocus();
         } else {
             m_log.adoptDocument(std::move(opened.document));
             hide();
