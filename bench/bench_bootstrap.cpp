@@ -68,7 +68,7 @@ double timeEngine(const orvalis::DataSet& data, const orvalis::BootstrapRequest&
         const auto start = Clock::now();
         const auto outcome = orvalis::RunBootstrap(request, data, 1234 + static_cast<std::uint64_t>(run));
         times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        if (!std::holds_alternative<orvalis::BootstrapResult>(outcome)) {
+        if (!outcome.ok()) {
             std::fprintf(stderr, "run failed\n");
             std::exit(1);
         }
@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         const orvalis::DataSet data = makeData(10000, 12);
         const orvalis::BootstrapRequest request = makeRequest(11, 1, 2000);
         const double engine = timeEngine(data, request, runs);
-        const auto cases = std::get<orvalis::CaseMatrix>(orvalis::CollectCompleteCases(request, data));
+        const orvalis::CaseMatrix cases = *orvalis::CollectCompleteCases(request, data);
         std::vector<double> times;
         for (int run = 0; run < referenceRuns; ++run) {
             const auto start = Clock::now();

@@ -125,7 +125,7 @@ int main(int argc, char** argv)
                 const auto outcome = orvalis::importDataBuffer(file.bytes(), ' ', options);
                 const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 if (!outcome.ok()) {
-                    std::fprintf(stderr, "import failed: %s\n", outcome.failure.message.c_str());
+                    std::fprintf(stderr, "import failed: %s\n", outcome.refusal().message.c_str());
                     return 1;
                 }
                 (threads == 1 ? oneThread : allCores).push_back(seconds);

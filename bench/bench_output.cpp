@@ -82,11 +82,12 @@ int main(int argc, char** argv)
         QThread* const owner = QThread::currentThread();
         QString error;
         QFuture<std::unique_ptr<QTextDocument>> loading = QtConcurrent::run([&]() -> std::unique_ptr<QTextDocument> {
-            QString text;
-            if (!orvalis::readOutputFile(source, text, error)) {
+            orvalis::Outcome<QString> text = orvalis::readOutputFile(source);
+            if (!text.ok()) {
+                error = QString::fromStdString(text.refusal().message);
                 return nullptr;
             }
-            return orvalis::OutputLog::buildDocument(std::move(text), style, owner);
+            return orvalis::OutputLog::buildDocument(std::move(text).value(), style, owner);
         });
         loading.waitForFinished();
         std::unique_ptr<QTextDocument> document = loading.takeResult();
@@ -101,8 +102,8 @@ int main(int argc, char** argv)
         open.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
 
         timer.restart();
-        if (!orvalis::writeOutputFile(target, log.readAll(), error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
+        if (const orvalis::Status saved = orvalis::writeOutputFile(target, log.readAll()); !saved.ok()) {
+            std::fprintf(stderr, "%s\n", saved.refusal().message.c_str());
             return 1;
         }
         save.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);

@@ -19,11 +19,11 @@ bool sameOutcome(const orvalis::ImportOutcome& a, const orvalis::ImportOutcome& 
         return false;
     }
     if (!a.ok()) {
-        return a.failure.kind == b.failure.kind && a.failure.row == b.failure.row
-               && a.failure.column == b.failure.column && a.failure.message == b.failure.message;
+        return a.refusal().kind == b.refusal().kind && a.refusal().row == b.refusal().row
+               && a.refusal().column == b.refusal().column && a.refusal().message == b.refusal().message;
     }
-    const orvalis::DataSet& x = *a.dataSet;
-    const orvalis::DataSet& y = *b.dataSet;
+    const orvalis::DataSet& x = *a;
+    const orvalis::DataSet& y = *b;
     if (x.NumCases() != y.NumCases() || x.NumVariables() != y.NumVariables()) {
         return false;
     }
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!sameOutcome(one, two) || !sameOutcome(one, three)) {
         std::abort();
     }
-    if (!one.ok() && one.failure.message.empty()) {
+    if (!one.ok() && one.refusal().message.empty()) {
         std::abort();
     }
 

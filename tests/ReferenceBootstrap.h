@@ -50,8 +50,12 @@ inline NestedR2Result nestedR2(const SampleMatrix& sample, std::int32_t n, std::
     const double dyFull = CorrDeterminant(C, 0, K);
     const double dxFull = CorrDeterminant(C, 1, K);
     NestedR2Result result;
-    result.reduced = dxRed > 0 ? 1 - dyRed / dxRed : UndefinedR2;
-    result.full = dxFull > 0 ? 1 - dyFull / dxFull : UndefinedR2;
+    if (dxRed > 0) {
+        result.reduced = 1 - dyRed / dxRed;
+    }
+    if (dxFull > 0) {
+        result.full = 1 - dyFull / dxFull;
+    }
     result.valid = dxRed > 0 && dxFull > 0;
     return result;
 }
@@ -89,7 +93,7 @@ inline Trials runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q,
         }
         const NestedR2Result r = nestedR2(sample, n, p, q);
         if (r.valid) {
-            deltas[++trials.numValid] = r.full - r.reduced;
+            deltas[++trials.numValid] = *r.full - *r.reduced;
         }
     }
     trials.sorted.assign(static_cast<std::size_t>(numTrials) + 1, 0.0);

@@ -15,8 +15,8 @@ namespace orvalis::test {
 inline DataSet dataOf(const std::string& text, char delimiter = ' ')
 {
     ImportOutcome outcome = importDataBuffer(text, delimiter);
-    EXPECT_TRUE(outcome.ok()) << outcome.failure.message;
-    return outcome.ok() ? std::move(*outcome.dataSet) : DataSet();
+    EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
+    return outcome.ok() ? std::move(*outcome) : DataSet();
 }
 
 // A data set whose case r holds rows[r - 1]; short rows leave zeros.

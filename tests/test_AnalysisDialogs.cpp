@@ -159,7 +159,7 @@ TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
     EXPECT_EQ(request.PredictorList, std::vector<std::int32_t>({1, 2, 4}));
     EXPECT_EQ(request.AddedList, std::vector<std::int32_t>({3}));
     EXPECT_EQ(request.NumTrials, 1600);
-    EXPECT_EQ(request.ConfidenceLevel, 0.99f);
+    EXPECT_EQ(request.Level, ConfidenceLevel::P99);
 }
 
 TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)
@@ -192,7 +192,7 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
 {
     const DataSet data = [] {
         ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
-        return std::move(*outcome.dataSet);
+        return std::move(*outcome);
     }();
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();

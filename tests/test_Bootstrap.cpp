@@ -14,10 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <mutex>
 #include <random>
 #include <set>
+#include <stop_token>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace orvalis {
 namespace {
@@ -28,20 +33,26 @@ TEST(Bootstrap, PercentilePositions)
 {
     struct Case {
         std::int32_t valid;
-        float level;
+        ConfidenceLevel level;
         std::int32_t lower, upper;
     };
     const Case cases[] = {
-        {600, 0.95f, 16, 585},   {1000, 0.90f, 51, 950}, {600, 0.99f, 4, 597},
-        {580, 0.95f, 16, 565},                         // 14.5000035: the float level decides, m = 15
-        {100, 0.95f, 4, 97},     {300, 0.99f, 2, 299}, // 1.4999986: m = 1
-        {100, 0.99f, 1, 100},    {1, 0.95f, 1, 1},       {0, 0.95f, 1, 0},
-        {2000, 0.95f, 51, 1950}, {20, 0.90f, 2, 19}, // 20 * 0.05000001 = 1.0000002: m = 1
+        {600, ConfidenceLevel::P95, 16, 585},
+        {1000, ConfidenceLevel::P90, 51, 950},
+        {600, ConfidenceLevel::P99, 4, 597},
+        {580, ConfidenceLevel::P95, 16, 565}, // 14.5000035: the float level decides, m = 15
+        {100, ConfidenceLevel::P95, 4, 97},
+        {300, ConfidenceLevel::P99, 2, 299}, // 1.4999986: m = 1
+        {100, ConfidenceLevel::P99, 1, 100},
+        {1, ConfidenceLevel::P95, 1, 1},
+        {0, ConfidenceLevel::P95, 1, 0},
+        {2000, ConfidenceLevel::P95, 51, 1950},
+        {20, ConfidenceLevel::P90, 2, 19}, // 20 * 0.05000001 = 1.0000002: m = 1
     };
     for (const Case& c : cases) {
         const PercentilePositions positions = percentilePositions(c.valid, c.level);
-        EXPECT_EQ(positions.lower, c.lower) << c.valid << " at " << c.level;
-        EXPECT_EQ(positions.upper, c.upper) << c.valid << " at " << c.level;
+        EXPECT_EQ(positions.lower, c.lower) << c.valid << " at " << percentOf(c.level);
+        EXPECT_EQ(positions.upper, c.upper) << c.valid << " at " << percentOf(c.level);
     }
 }
 
@@ -101,30 +112,28 @@ DataSet studyData()
 {
     ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
     EXPECT_TRUE(outcome.ok());
-    return std::move(*outcome.dataSet);
+    return std::move(*outcome);
 }
 
 BootstrapRequest studyRequest(std::vector<std::int32_t> predictors, std::vector<std::int32_t> added,
-                              std::int32_t trials, float level)
+                              std::int32_t trials, ConfidenceLevel level)
 {
     BootstrapRequest request;
     request.DependentVariable = 1;
     request.PredictorList = std::move(predictors);
     request.AddedList = std::move(added);
     request.NumTrials = trials;
-    request.ConfidenceLevel = level;
+    request.Level = level;
     return request;
 }
 
-BootstrapResult resultOf(const BootstrapOutcome& outcome)
+BootstrapResult resultOf(const Outcome<BootstrapResult>& outcome)
 {
-    if (const auto* failure = std::get_if<BootstrapFailure>(&outcome)) {
-        ADD_FAILURE() << failure->reason;
+    if (!outcome.ok()) {
+        ADD_FAILURE() << outcome.refusal().message;
+        return {};
     }
-    if (const auto* refusal = std::get_if<std::string>(&outcome)) {
-        ADD_FAILURE() << *refusal;
-    }
-    return std::get<BootstrapResult>(outcome);
+    return *outcome;
 }
 
 TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
@@ -133,16 +142,19 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
     struct Case {
         std::vector<std::int32_t> predictors, added;
         std::int32_t trials;
-        float level;
+        ConfidenceLevel level;
         std::uint64_t seed;
     };
     const Case cases[] = {
-        {{2, 3}, {4}, 600, 0.95f, 1},       {{}, {2}, 1000, 0.90f, 99},  {{2, 3, 4, 5}, {6}, 300, 0.99f, 12345},
-        {{2}, {3, 4, 5, 6}, 200, 0.95f, 7}, {{2, 2}, {3}, 50, 0.95f, 3}, // a duplicated predictor: every sample invalid
+        {{2, 3}, {4}, 600, ConfidenceLevel::P95, 1},
+        {{}, {2}, 1000, ConfidenceLevel::P90, 99},
+        {{2, 3, 4, 5}, {6}, 300, ConfidenceLevel::P99, 12345},
+        {{2}, {3, 4, 5, 6}, 200, ConfidenceLevel::P95, 7},
+        {{2, 2}, {3}, 50, ConfidenceLevel::P95, 3}, // a duplicated predictor: every sample invalid
     };
     for (const Case& c : cases) {
         const BootstrapRequest request = studyRequest(c.predictors, c.added, c.trials, c.level);
-        const auto cases = std::get<CaseMatrix>(CollectCompleteCases(request, data));
+        const CaseMatrix cases = *CollectCompleteCases(request, data);
         const reference::Trials expected =
             reference::runTrials(cases, request.NumPredictors(), request.NumAdded(), c.trials, c.seed);
         const PercentilePositions positions = percentilePositions(expected.numValid, c.level);
@@ -154,10 +166,10 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
             if (expected.observed.valid) {
                 EXPECT_EQ(result.ReducedR2, expected.observed.reduced);
                 EXPECT_EQ(result.FullR2, expected.observed.full);
-                EXPECT_EQ(result.DeltaR2, expected.observed.full - expected.observed.reduced);
+                EXPECT_EQ(result.DeltaR2, *expected.observed.full - *expected.observed.reduced);
             } else {
-                EXPECT_EQ(result.FullR2, 9999999.0);
-                EXPECT_EQ(result.FValue, 9999999.0f);
+                EXPECT_FALSE(result.FullR2);
+                EXPECT_FALSE(result.FValue);
             }
         }
     }
@@ -166,17 +178,18 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
 TEST(Bootstrap, ObservedValuesAndFTest)
 {
     const DataSet data = studyData();
-    const BootstrapRequest request = studyRequest({2, 3}, {4}, 600, 0.95f);
+    const BootstrapRequest request = studyRequest({2, 3}, {4}, 600, ConfidenceLevel::P95);
     const BootstrapResult result = resultOf(RunBootstrap(request, data, 5));
     // 235 complete cases (five of the 240 lack variable 1, 2, 3 or 4); the R^2
     // values agree with an ordinary least-squares fit done independently.
-    EXPECT_NEAR(result.ReducedR2, 0.5593222596464484, 1e-12);
-    EXPECT_NEAR(result.FullR2, 0.5689280749282855, 1e-12);
+    ASSERT_TRUE(result.ReducedR2 && result.FullR2 && result.FValue);
+    EXPECT_NEAR(*result.ReducedR2, 0.5593222596464484, 1e-12);
+    EXPECT_NEAR(*result.FullR2, 0.5689280749282855, 1e-12);
     EXPECT_EQ(result.df1, 1);
     EXPECT_EQ(result.df2, 231);
-    const double expectedF = 231.0 * (result.FullR2 - result.ReducedR2) / ((1.0 - result.FullR2) * 1.0);
+    const double expectedF = 231.0 * (*result.FullR2 - *result.ReducedR2) / ((1.0 - *result.FullR2) * 1.0);
     EXPECT_EQ(result.FValue, static_cast<float>(expectedF));
-    EXPECT_GT(result.FValue, modGeneral::FCritical05(1, 231));
+    EXPECT_GT(*result.FValue, modGeneral::FCritical05(1, 231));
     EXPECT_EQ(result.PValue, 0.0001);
     EXPECT_FALSE(result.ModifiedLowerIsZero);
     EXPECT_LE(result.TraditionalLower, result.TraditionalUpper);
@@ -185,10 +198,10 @@ TEST(Bootstrap, ObservedValuesAndFTest)
 TEST(Bootstrap, FTestDecisions)
 {
     // Tables: F equal to the critical value is not significant, any larger F is.
-    for (const float level : {0.90f, 0.95f, 0.99f}) {
-        const float critical = level == 0.90f   ? modGeneral::FCritical10(2, 30)
-                               : level == 0.95f ? modGeneral::FCritical05(2, 30)
-                                                : modGeneral::FCritical01(2, 30);
+    for (const ConfidenceLevel level : {ConfidenceLevel::P90, ConfidenceLevel::P95, ConfidenceLevel::P99}) {
+        const float critical = level == ConfidenceLevel::P90   ? modGeneral::FCritical10(2, 30)
+                               : level == ConfidenceLevel::P95 ? modGeneral::FCritical05(2, 30)
+                                                               : modGeneral::FCritical01(2, 30);
         const FTestDecision at = decideFTest(critical, 2, 30, level);
         EXPECT_EQ(at.PValue, 0.2);
         EXPECT_TRUE(at.ModifiedLowerIsZero);
@@ -199,8 +212,8 @@ TEST(Bootstrap, FTestDecisions)
     }
     // At 99% the 1% table decides: an F between the 5% and the 1% critical values is not significant.
     const float between = (modGeneral::FCritical05(1, 40) + modGeneral::FCritical01(1, 40)) / 2;
-    EXPECT_FALSE(decideFTest(between, 1, 40, 0.95f).ModifiedLowerIsZero);
-    EXPECT_TRUE(decideFTest(between, 1, 40, 0.99f).ModifiedLowerIsZero);
+    EXPECT_FALSE(decideFTest(between, 1, 40, ConfidenceLevel::P95).ModifiedLowerIsZero);
+    EXPECT_TRUE(decideFTest(between, 1, 40, ConfidenceLevel::P99).ModifiedLowerIsZero);
 
     // FProb: find F whose p-value rounds to a given 3-decimal value.
     auto findF = [](std::int32_t df1, std::int32_t df2, float low, float high) {
@@ -217,27 +230,27 @@ TEST(Bootstrap, FTestDecisions)
         ADD_FAILURE() << "no F found";
         return 1.0f;
     };
-    const FTestDecision p050 = decideFTest(findF(5, 50, 0.0496f, 0.0504f), 5, 50, 0.95f);
+    const FTestDecision p050 = decideFTest(findF(5, 50, 0.0496f, 0.0504f), 5, 50, ConfidenceLevel::P95);
     EXPECT_TRUE(p050.PValueIsSingle);
     EXPECT_TRUE(p050.ModifiedLowerIsZero); // single 0.05 lies above the double 0.05
-    const FTestDecision p100 = decideFTest(findF(6, 60, 0.0996f, 0.1004f), 6, 60, 0.90f);
+    const FTestDecision p100 = decideFTest(findF(6, 60, 0.0996f, 0.1004f), 6, 60, ConfidenceLevel::P90);
     EXPECT_TRUE(p100.ModifiedLowerIsZero);
-    const FTestDecision p010 = decideFTest(findF(5, 80, 0.00996f, 0.01004f), 5, 80, 0.99f);
+    const FTestDecision p010 = decideFTest(findF(5, 80, 0.00996f, 0.01004f), 5, 80, ConfidenceLevel::P99);
     EXPECT_FALSE(p010.ModifiedLowerIsZero); // single 0.01 lies below the double 0.01
-    EXPECT_THROW(decideFTest(1.0f, 2, -1, 0.95f), SubscriptError);
+    EXPECT_THROW(decideFTest(1.0f, 2, -1, ConfidenceLevel::P95), SubscriptError);
 }
 
 TEST(Bootstrap, SameSeedSameResultForAnyThreadCountAndProgressEndsAtNumTrials)
 {
     const DataSet data = studyData();
-    const BootstrapRequest request = studyRequest({2, 3, 5}, {4, 6}, 2000, 0.95f);
+    const BootstrapRequest request = studyRequest({2, 3, 5}, {4, 6}, 2000, ConfidenceLevel::P95);
     std::mutex mutex;
     std::vector<std::int32_t> reports;
     const ProgressHook hook = [&](std::int32_t t) {
         const std::lock_guard lock(mutex);
         reports.push_back(t);
     };
-    const std::string one = FormatBootstrapReport(resultOf(RunBootstrap(request, data, 77, hook, 1)));
+    const std::string one = FormatBootstrapReport(resultOf(RunBootstrap(request, data, 77, {hook, {}}, 1)));
     ASSERT_FALSE(reports.empty());
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
     EXPECT_EQ(reports.back(), 2000);
@@ -252,32 +265,87 @@ TEST(Bootstrap, RefusalsAndFailures)
     BootstrapRequest request;
     request.DependentVariable = 1;
     request.NumTrials = 10;
-    EXPECT_EQ(std::get<std::string>(RunBootstrap(request, data, 1)),
+    EXPECT_EQ(RunBootstrap(request, data, 1).refusal().message,
               "At least one variable must be added from the <Added Predictors> listbox.");
 
     // The dependent variable copied as the added predictor: R^2 = 1 exactly.
     request.AddedList = {2};
     const auto exact = RunBootstrap(request, data, 1);
-    ASSERT_TRUE(std::holds_alternative<BootstrapFailure>(exact));
-    EXPECT_EQ(std::get<BootstrapFailure>(exact).reason,
+    ASSERT_FALSE(exact.ok());
+    EXPECT_EQ(exact.refusal().message,
               "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
-
-    // A level the program does not offer.
-    request.AddedList = {3};
-    request.ConfidenceLevel = 0.8f;
-    EXPECT_EQ(std::get<BootstrapFailure>(RunBootstrap(request, data, 1)).reason,
-              "The confidence level must be 90, 95 or 99%.");
+    EXPECT_EQ(exact.refusal().title, "Analysis Error");
 }
+
+// A stop request ends the run between a few trials, with nothing left running:
+// asked before the first trial, or from the progress report while the workers
+// are busy (a run of a million trials that would otherwise take seconds).
+TEST(Bootstrap, StopsWhenAsked)
+{
+    const DataSet data = studyData();
+    const BootstrapRequest request = studyRequest({2, 3, 5}, {4, 6}, 1000000, ConfidenceLevel::P95);
+    for (const unsigned threads : {1u, 2u}) {
+        std::stop_source early;
+        early.request_stop();
+        std::int32_t reported = -1;
+        const auto before =
+            RunBootstrap(request, data, 5, {[&](std::int32_t t) { reported = t; }, early.get_token()}, threads);
+        ASSERT_FALSE(before.ok());
+        EXPECT_EQ(before.refusal().reason, Refusal::Reason::Stopped);
+        EXPECT_EQ(reported, -1) << "a stopped run reports no progress";
+
+        std::stop_source during;
+        std::int32_t lastReport = 0;
+        const RunControl control{[&](std::int32_t t) {
+                                     lastReport = t;
+                                     during.request_stop();
+                                 },
+                                 during.get_token()};
+        const auto stopped = RunBootstrap(request, data, 5, control, threads);
+        ASSERT_FALSE(stopped.ok());
+        EXPECT_EQ(stopped.refusal().reason, Refusal::Reason::Stopped);
+        EXPECT_EQ(stopped.refusal().message, "The bootstrap was stopped.");
+        EXPECT_GT(lastReport, 0);
+        EXPECT_LT(lastReport, request.NumTrials);
+    }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// The bytes of address space the process holds now.
+std::uint64_t addressSpaceInUse()
+{
+    std::ifstream statm("/proc/self/statm");
+    std::uint64_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Complete cases that do not fit in memory are a refusal, not an exception
+// escaping to the caller (the window's end-of-run handler).
+TEST(Bootstrap, TooLittleMemoryForTheCasesIsARefusal)
+{
+    DataSet data(4000000, 3); // 48 MB of zeros: every case complete
+    data.setNumVariables(2);
+    BootstrapRequest request = studyRequest({}, {2}, 10, ConfidenceLevel::P95);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = addressSpaceInUse() + (std::uint64_t{8} << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    const Outcome<BootstrapResult> outcome = RunBootstrap(request, data, 1, {}, 1);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.refusal().reason, Refusal::Reason::OutOfMemory);
+    EXPECT_EQ(outcome.refusal().message, "There is not enough memory to collect the complete cases.");
+}
+#endif
 
 TEST(Bootstrap, InvalidObservedSampleStillRunsTheTrials)
 {
     const DataSet data = studyData();
     // The same variable as predictor and added predictor: every sample is invalid.
-    const BootstrapResult result = resultOf(RunBootstrap(studyRequest({2}, {2}, 100, 0.95f), data, 3));
-    EXPECT_EQ(result.ReducedR2, 9999999.0);
-    EXPECT_EQ(result.FullR2, 9999999.0);
-    EXPECT_EQ(result.DeltaR2, 9999999.0);
-    EXPECT_EQ(result.FValue, 9999999.0f);
+    const BootstrapResult result = resultOf(RunBootstrap(studyRequest({2}, {2}, 100, ConfidenceLevel::P95), data, 3));
+    EXPECT_FALSE(result.ReducedR2 || result.FullR2 || result.DeltaR2 || result.FValue);
     EXPECT_EQ(result.df1, 0);
     EXPECT_EQ(result.df2, 0);
     EXPECT_EQ(result.NumValid, 0);
@@ -294,7 +362,7 @@ BootstrapResult reportResult()
     r.request.PredictorList = {2, 3};
     r.request.AddedList = {4};
     r.request.NumTrials = 600;
-    r.request.ConfidenceLevel = 0.95f;
+    r.request.Level = ConfidenceLevel::P95;
     r.NumValid = 598;
     r.ReducedR2 = 0.1234567;
     r.FullR2 = 0.25;
@@ -381,7 +449,7 @@ TEST(BootstrapReport, InvalidObservedSampleNoValidTrialAt99Percent)
     r.request.PredictorList = {1};
     r.request.AddedList = {1};
     r.request.NumTrials = 2000;
-    r.request.ConfidenceLevel = 0.99f;
+    r.request.Level = ConfidenceLevel::P99;
     r.NumValid = 0;
     r.ModifiedLowerIsZero = true; // not meaningful without an F value
     EXPECT_EQ(FormatBootstrapReport(r), "Results of Bootstrap Trials\r\n"
@@ -412,7 +480,7 @@ TEST(BootstrapReport, InvalidObservedSampleNoValidTrialAt99Percent)
 TEST(BootstrapReport, NinetyPercentLevelLine)
 {
     BootstrapResult r = reportResult();
-    r.request.ConfidenceLevel = 0.90f;
+    r.request.Level = ConfidenceLevel::P90;
     const std::string text = FormatBootstrapReport(r);
     EXPECT_NE(text.find("\r\nConfidence interval: 90%\r\n"), std::string::npos);
 }

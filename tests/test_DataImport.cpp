@@ -22,15 +22,15 @@
 namespace orvalis {
 namespace {
 
-constexpr float M = DataSet::MissingValue;
+constexpr float M = MissingValue;
 
 DataSet importOk(std::string_view content, char delimiter = ' ', unsigned threads = 1)
 {
     ImportOptions options;
     options.threads = threads;
     ImportOutcome outcome = importDataBuffer(content, delimiter, options);
-    EXPECT_TRUE(outcome.ok()) << outcome.failure.message;
-    return outcome.ok() ? std::move(*outcome.dataSet) : DataSet();
+    EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
+    return outcome.ok() ? std::move(*outcome) : DataSet();
 }
 
 ImportFailure importFails(std::string_view content, char delimiter = ' ', unsigned threads = 1)
@@ -39,7 +39,7 @@ ImportFailure importFails(std::string_view content, char delimiter = ' ', unsign
     options.threads = threads;
     ImportOutcome outcome = importDataBuffer(content, delimiter, options);
     EXPECT_FALSE(outcome.ok());
-    return outcome.failure;
+    return outcome.refusal();
 }
 
 // Rows 1..NumCases of columns 1..NumVariables.
@@ -175,8 +175,8 @@ TEST(DataImport, MoreLinesThanTheCountHolds)
     EXPECT_TRUE(importDataBuffer("1\n2\n3\n", ' ', options).ok());
     const ImportOutcome outcome = importDataBuffer("1\n2\n3\n4", ' ', options);
     ASSERT_FALSE(outcome.ok());
-    EXPECT_EQ(outcome.failure.kind, ImportFailure::Kind::TooManyLines);
-    EXPECT_EQ(outcome.failure.message, "The file has more than 3 lines, more cases than the program can hold.");
+    EXPECT_EQ(outcome.refusal().kind, ImportFailure::Kind::TooManyLines);
+    EXPECT_EQ(outcome.refusal().message, "The file has more than 3 lines, more cases than the program can hold.");
 }
 
 TEST(DataImport, SummaryText)
@@ -252,8 +252,8 @@ TEST(DataImport, ATableLargerThanTheMemoryIsRefusedBeforeItIsAllocated)
     options.availableMemory = 2000000000;
     const ImportOutcome outcome = importDataBuffer(content, ',', options);
     ASSERT_FALSE(outcome.ok());
-    EXPECT_EQ(outcome.failure.kind, ImportFailure::Kind::OutOfMemory);
-    EXPECT_EQ(outcome.failure.message,
+    EXPECT_EQ(outcome.refusal().kind, ImportFailure::Kind::OutOfMemory);
+    EXPECT_EQ(outcome.refusal().message,
               "The table of 2000001 cases and 1000 variables needs 8.0 GB of memory, and 2.0 GB is available.");
     // A table that fits imports.
     options.availableMemory = 9000000000;
@@ -395,11 +395,11 @@ TEST(DataImport, MatchesStraightforwardImportForAnyThreadCount)
             const ImportOutcome outcome = importDataBuffer(content, delimiter, options);
             ASSERT_EQ(outcome.ok(), expected.ok) << "round " << round << " threads " << threads;
             if (expected.ok) {
-                ASSERT_EQ(outcome.dataSet->NumVariables(), expected.numVariables) << round;
-                ASSERT_EQ(cells(*outcome.dataSet), expected.rows) << round;
+                ASSERT_EQ(outcome->NumVariables(), expected.numVariables) << round;
+                ASSERT_EQ(cells(*outcome), expected.rows) << round;
             } else {
-                ASSERT_EQ(outcome.failure.row, expected.row) << round;
-                ASSERT_EQ(outcome.failure.column, expected.column) << round;
+                ASSERT_EQ(outcome.refusal().row, expected.row) << round;
+                ASSERT_EQ(outcome.refusal().column, expected.column) << round;
             }
         }
     }
@@ -438,7 +438,7 @@ TEST(DataImport, BinaryDataGivesAnOutcomeNotACrash)
             ImportOptions options;
             options.threads = threads;
             const ImportOutcome outcome = importDataBuffer(content, ' ', options);
-            EXPECT_TRUE(outcome.ok() || !outcome.failure.message.empty());
+            EXPECT_TRUE(outcome.ok() || !outcome.refusal().message.empty());
         }
     }
 }
@@ -451,13 +451,13 @@ TEST(DataImportFile, ReadsFilesAndNamesTheOnesItCannotRead)
     const std::string good = dir.write("good.txt", "1 2\r\n3 4\r\n");
     const ImportOutcome outcome = ImportDataFile(good, ' ');
     ASSERT_TRUE(outcome.ok());
-    EXPECT_EQ(outcome.dataSet->NumCases(), 2);
-    EXPECT_EQ(outcome.dataSet->DataTable(2, 2), 4.0f);
+    EXPECT_EQ(outcome->NumCases(), 2);
+    EXPECT_EQ(outcome->DataTable(2, 2), 4.0f);
 
     const std::string empty = dir.write("empty.txt", "");
     const ImportOutcome emptyOutcome = ImportDataFile(empty, ' ');
     ASSERT_TRUE(emptyOutcome.ok());
-    EXPECT_EQ(emptyOutcome.dataSet->NumCases(), 0);
+    EXPECT_EQ(emptyOutcome->NumCases(), 0);
 
     struct Case {
         std::string path;
@@ -474,8 +474,8 @@ TEST(DataImportFile, ReadsFilesAndNamesTheOnesItCannotRead)
     for (const Case& c : cases) {
         const ImportOutcome failed = ImportDataFile(c.path, ' ');
         ASSERT_FALSE(failed.ok()) << c.path;
-        EXPECT_EQ(failed.failure.kind, ImportFailure::Kind::FileError);
-        EXPECT_EQ(failed.failure.message, c.message);
+        EXPECT_EQ(failed.refusal().kind, ImportFailure::Kind::FileError);
+        EXPECT_EQ(failed.refusal().message, c.message);
     }
 }
 
@@ -494,10 +494,10 @@ TEST(DataImportFile, OnlyRegularFilesAreReadAndNeverBlock)
     }
     const ImportOutcome fromPipe = pending.get();
     ASSERT_FALSE(fromPipe.ok());
-    EXPECT_EQ(fromPipe.failure.kind, ImportFailure::Kind::FileError);
-    EXPECT_EQ(fromPipe.failure.message,
+    EXPECT_EQ(fromPipe.refusal().kind, ImportFailure::Kind::FileError);
+    EXPECT_EQ(fromPipe.refusal().message,
               "The file " + fifo + " is a named pipe, not a regular file; only regular files can be imported.");
-    EXPECT_EQ(ImportDataFile("/dev/zero", ' ').failure.message,
+    EXPECT_EQ(ImportDataFile("/dev/zero", ' ').refusal().message,
               "The file /dev/zero is a device, not a regular file; only regular files can be imported.");
 
     // Where pipes are allowed (the command line), one is read to its end.
@@ -518,8 +518,8 @@ TEST(DataImportFile, OnlyRegularFilesAreReadAndNeverBlock)
     options.acceptPipes = true;
     const ImportOutcome piped = ImportDataFile(fifo, ' ', options);
     writer.join();
-    ASSERT_TRUE(piped.ok()) << piped.failure.message;
-    EXPECT_EQ(cells(*piped.dataSet), (std::vector<std::vector<float>>{{1, 2}, {3, 4}}));
+    ASSERT_TRUE(piped.ok()) << piped.refusal().message;
+    EXPECT_EQ(cells(*piped), (std::vector<std::vector<float>>{{1, 2}, {3, 4}}));
 }
 
 TEST(DataImportFile, AFileThatChangesWhileItIsReadIsAnErrorNotACrash)
@@ -564,22 +564,22 @@ TEST(DataImportFile, FilesWithoutSizeAreReadToTheirEnd)
 {
     // /proc files report a size of 0 but have content.
     const ImportOutcome outcome = ImportDataFile("/proc/self/oom_score_adj", ' ');
-    ASSERT_TRUE(outcome.ok()) << outcome.failure.message;
-    EXPECT_EQ(outcome.dataSet->NumCases(), 1);
-    EXPECT_EQ(outcome.dataSet->NumVariables(), 1);
+    ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
+    EXPECT_EQ(outcome->NumCases(), 1);
+    EXPECT_EQ(outcome->NumVariables(), 1);
 }
 
 TEST(DataImportFile, SampleFilesImport)
 {
     const std::string examples = ORVALIS_EXAMPLES_DIR;
     const ImportOutcome study = ImportDataFile(examples + "/study.txt", ' ');
-    ASSERT_TRUE(study.ok()) << study.failure.message;
-    EXPECT_GE(study.dataSet->NumCases(), 200);
-    EXPECT_EQ(study.dataSet->NumVariables(), 6);
+    ASSERT_TRUE(study.ok()) << study.refusal().message;
+    EXPECT_GE(study->NumCases(), 200);
+    EXPECT_EQ(study->NumVariables(), 6);
     int missing = 0;
-    for (std::int32_t r = 1; r <= study.dataSet->NumCases(); ++r) {
+    for (std::int32_t r = 1; r <= study->NumCases(); ++r) {
         for (std::int32_t c = 1; c <= 6; ++c) {
-            missing += DataSet::isMissing(study.dataSet->DataTable(r, c)) ? 1 : 0;
+            missing += isMissing(study->DataTable(r, c)) ? 1 : 0;
         }
     }
     EXPECT_GT(missing, 0);

@@ -14,7 +14,7 @@ using test::dataOf;
 TEST(Descriptives, BlockWithAllMissingAndFewValuesColumns)
 {
     const DataSet data = dataOf("1 0 12.25 .\n2 0 . .\n3 0 . .\n4 0 . .\n5 0 . .\n");
-    EXPECT_EQ(FormatDescriptivesReport(ComputeDescriptives(data, {1, 3, 4})),
+    EXPECT_EQ(FormatDescriptivesReport(*ComputeDescriptives(data, {1, 3, 4})),
               "DESCRIPTIVES\r\n"
               "------------------------------------------------------------\r\n"
               "Name            Mean        SD       Min       Max         N\r\n"
@@ -30,20 +30,20 @@ TEST(Descriptives, StableStandardDeviationAndLargeOffsets)
 {
     // Single-precision sums would give SD 24.642 here; the values differ by 0.25.
     const DataSet offset = dataOf("123456.5\n123456.75\n");
-    EXPECT_EQ(FormatDescriptivesReport(ComputeDescriptives(offset, {1})).substr(14 + 3 * 62, 62),
+    EXPECT_EQ(FormatDescriptivesReport(*ComputeDescriptives(offset, {1})).substr(14 + 3 * 62, 62),
               "Var 1      123456.62     0.177  123456.5  123456.8         2\r\n");
     // Two values of 0.3: the deviations are 0, not a negative radicand.
-    const auto equal = ComputeDescriptives(dataOf("0.3\n0.3\n0.3\n"), {1});
+    const auto equal = *ComputeDescriptives(dataOf("0.3\n0.3\n0.3\n"), {1});
     EXPECT_EQ(equal[0].SD, 0.0);
     EXPECT_EQ(equal[0].Mean, 0.3);
     // Cells of 0 count; rows in the order asked for.
-    const auto rows = ComputeDescriptives(dataOf("0 4\n0 .\n2 6\n"), {2, 1});
+    const auto rows = *ComputeDescriptives(dataOf("0 4\n0 .\n2 6\n"), {2, 1});
     EXPECT_EQ(rows[0].variable, 2);
     EXPECT_EQ(rows[0].N, 2);
     EXPECT_EQ(rows[1].N, 3);
     EXPECT_EQ(rows[1].Min, 0.0f);
     EXPECT_EQ(rows[1].Max, 2.0f);
-    EXPECT_THROW(ComputeDescriptives(offset, {2}), SubscriptError);
+    EXPECT_FALSE(ComputeDescriptives(offset, {2}).ok());
 }
 
 TEST(Descriptives, AMillionValuesKeepTheirDecimals)
@@ -53,7 +53,7 @@ TEST(Descriptives, AMillionValuesKeepTheirDecimals)
         data.rowData(r)[1] = r % 2 == 0 ? 0.125f : 0.375f;
     }
     data.setNumVariables(1);
-    const auto rows = ComputeDescriptives(data, {1});
+    const auto rows = *ComputeDescriptives(data, {1});
     EXPECT_EQ(rows[0].Mean, 0.25);
     EXPECT_EQ(rows[0].SD, 0.125);
     EXPECT_EQ(rows[0].N, 1000000);
@@ -88,7 +88,7 @@ TEST(Descriptives, CellTextsNeverLoseIntegerDigitsOrExponents)
 TEST(Descriptives, HugeValuesInAWholeRow)
 {
     const DataSet data = dataOf("1234567890\n1234567890\n");
-    EXPECT_EQ(FormatDescriptivesReport(ComputeDescriptives(data, {1})).substr(14 + 3 * 62, 62),
+    EXPECT_EQ(FormatDescriptivesReport(*ComputeDescriptives(data, {1})).substr(14 + 3 * 62, 62),
               "Var 1      1.235E+09         0 1.235E+09 1.235E+09         2\r\n");
 }
 

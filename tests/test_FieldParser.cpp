@@ -15,7 +15,7 @@ TEST(FieldParser, MissingValueMarkers)
     for (const std::string field : {"", ".", " "}) {
         float value = 0;
         EXPECT_EQ(parseField(field, value), FieldKind::Missing) << '"' << field << '"';
-        EXPECT_EQ(value, DataSet::MissingValue);
+        EXPECT_EQ(value, MissingValue);
     }
 }
 

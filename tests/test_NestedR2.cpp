@@ -3,7 +3,9 @@
 #include "ReferenceBootstrap.h"
 #include "TestData.h"
 
+#include "analyses/Bootstrap.h"
 #include "analyses/CompleteCases.h"
+#include "analyses/Descriptives.h"
 #include "analyses/NestedR2.h"
 #include "data/DataSet.h"
 
@@ -13,14 +15,15 @@
 #include <cstring>
 #include <numeric>
 #include <random>
-#include <variant>
+#include <optional>
 
 namespace orvalis {
 namespace {
 
-constexpr float M = DataSet::MissingValue;
+constexpr float M = MissingValue;
 
-BootstrapRequest request(std::int32_t dv, std::vector<std::int32_t> predictors, std::vector<std::int32_t> added)
+BootstrapRequest request(std::optional<std::int32_t> dv, std::vector<std::int32_t> predictors,
+                         std::vector<std::int32_t> added)
 {
     BootstrapRequest r;
     r.DependentVariable = dv;
@@ -29,10 +32,10 @@ BootstrapRequest request(std::int32_t dv, std::vector<std::int32_t> predictors, 
     return r;
 }
 
-std::string refusal(const CompleteCasesOutcome& outcome)
+template <typename T>
+std::string refusal(const Outcome<T>& outcome)
 {
-    const auto* text = std::get_if<std::string>(&outcome);
-    return text != nullptr ? *text : std::string("(accepted)");
+    return outcome.ok() ? std::string("(accepted)") : outcome.refusal().message;
 }
 
 TEST(CompleteCases, RefusalsInTheirOrder)
@@ -45,10 +48,10 @@ TEST(CompleteCases, RefusalsInTheirOrder)
     const std::string tooFew = "There is an insufficient number of observations with complete data.";
     std::vector<std::int32_t> twelve(11, 2);
 
-    EXPECT_EQ(refusal(CollectCompleteCases(request(NoneMarker, {}, {}), data)), noAdded);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, {}, {}), data)), noAdded);
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {2}, {}), data)), noAdded);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(NoneMarker, {}, {2}), data)), noDependent);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(NoneMarker, twelve, {2, 3}), data)), noDependent);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, {}, {2}), data)), noDependent);
+    EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, twelve, {2, 3}), data)), noDependent);
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {2, 3}), data)), tooMany);
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {3}), data)), "(accepted)"); // 12 is allowed
 
@@ -56,6 +59,33 @@ TEST(CompleteCases, RefusalsInTheirOrder)
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), one)), tooFew);
     const DataSet two = test::tableOf({{1, 2}, {M, 3}, {4, 5}});
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), two)), "(accepted)");
+}
+
+// A variable beyond the data is refused before anything else, by the bootstrap
+// and the descriptives alike, instead of being read as a column of zeros (or
+// of no data at all before the first import).
+TEST(CompleteCases, VariablesOutsideTheDataAreRefusedFirst)
+{
+    const DataSet data = test::tableOf({{1, 2}, {3, 4}, {5, 7}});
+    const std::string seven = "variable 7 is not in the data (it has 2 variables)";
+    for (const BootstrapRequest& r :
+         {request(1, {}, {7}), request(7, {}, {2}), request(1, {7}, {2}), request(std::nullopt, {7}, {}),
+          request(1, std::vector<std::int32_t>(12, 2), {7})}) {
+        const Outcome<CaseMatrix> outcome = CollectCompleteCases(r, data);
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.refusal().message, seven);
+        EXPECT_EQ(outcome.refusal().reason, Refusal::Reason::NotInData);
+        EXPECT_EQ(refusal(RunBootstrap(r, data, 1)), seven);
+    }
+    EXPECT_EQ(refusal(CollectCompleteCases(request(0, {}, {2}), data)),
+              "variable 0 is not in the data (it has 2 variables)");
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), DataSet())),
+              "variable 1 is not in the data (it has 0 variables)");
+
+    EXPECT_EQ(refusal(ComputeDescriptives(data, {2, 3, 1})), "variable 3 is not in the data (it has 2 variables)");
+    EXPECT_EQ(ComputeDescriptives(data, {3}).refusal().reason, Refusal::Reason::NotInData);
+    EXPECT_EQ(refusal(ComputeDescriptives(DataSet(), {1})), "variable 1 is not in the data (it has 0 variables)");
+    EXPECT_TRUE(ComputeDescriptives(data, {2, 1}).ok());
 }
 
 TEST(CompleteCases, CopiesTheCasesOfTheVariablesInPlay)
@@ -68,7 +98,8 @@ TEST(CompleteCases, CopiesTheCasesOfTheVariablesInPlay)
         {5, 50, 500, M},
     });
     const auto outcome = CollectCompleteCases(request(3, {1}, {2}), data);
-    const auto& cases = std::get<CaseMatrix>(outcome);
+    ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
+    const CaseMatrix& cases = *outcome;
     ASSERT_EQ(cases.NumComplete, 3);
     ASSERT_EQ(cases.columns, 3);
     const float expected[4][3] = {{0, 0, 0}, {100, 1, 10}, {300, 3, 30}, {500, 5, 50}};
@@ -193,10 +224,16 @@ NestedR2Result referenceOf(const CaseMatrix& cases, const std::vector<std::int32
 void expectIdentical(const NestedR2Result& fast, const NestedR2Result& slow, const std::string& what)
 {
     EXPECT_EQ(fast.valid, slow.valid) << what;
-    EXPECT_EQ(std::memcmp(&fast.reduced, &slow.reduced, sizeof(double)), 0)
-        << what << " " << fast.reduced << " vs " << slow.reduced;
-    EXPECT_EQ(std::memcmp(&fast.full, &slow.full, sizeof(double)), 0)
-        << what << " " << fast.full << " vs " << slow.full;
+    ASSERT_EQ(fast.reduced.has_value(), slow.reduced.has_value()) << what;
+    ASSERT_EQ(fast.full.has_value(), slow.full.has_value()) << what;
+    const double undefined = -1.0;
+    const double fastReduced = fast.reduced.value_or(undefined);
+    const double slowReduced = slow.reduced.value_or(undefined);
+    const double fastFull = fast.full.value_or(undefined);
+    const double slowFull = slow.full.value_or(undefined);
+    EXPECT_EQ(std::memcmp(&fastReduced, &slowReduced, sizeof(double)), 0)
+        << what << " " << fastReduced << " vs " << slowReduced;
+    EXPECT_EQ(std::memcmp(&fastFull, &slowFull, sizeof(double)), 0) << what << " " << fastFull << " vs " << slowFull;
 }
 
 TEST(NestedR2, OnePassSumsMatchThePerPairReferenceBitForBit)
@@ -269,7 +306,7 @@ TEST(NestedR2, EdgeCases)
     // p = 1: the reduced R^2 is the squared correlation of y and x1. By hand:
     // y = 1,2,4,3,6 and x1 = 1..5 give r = 11 / sqrt(14.8 * 10), r^2 = 121 / 148.
     const NestedR2Result one = NestedR2(cases, nullptr, 5, 1, 1);
-    EXPECT_NEAR(one.reduced, 121.0 / 148.0, 1e-15);
+    EXPECT_NEAR(*one.reduced, 121.0 / 148.0, 1e-15);
     EXPECT_TRUE(one.valid);
 
     // A constant predictor adds nothing and keeps the sample valid.
@@ -286,8 +323,8 @@ TEST(NestedR2, EdgeCases)
     });
     const NestedR2Result twice = NestedR2(same, nullptr, 5, 1, 1);
     EXPECT_FALSE(twice.valid);
-    EXPECT_EQ(twice.full, UndefinedR2);
-    EXPECT_NEAR(twice.reduced, 121.0 / 148.0, 1e-15);
+    EXPECT_FALSE(twice.full.has_value());
+    EXPECT_NEAR(*twice.reduced, 121.0 / 148.0, 1e-15);
 
     // The dependent variable as its own predictor: R^2 of 1.
     const CaseMatrix self =

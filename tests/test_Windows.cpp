@@ -601,7 +601,7 @@ TEST(Navigator, MovesStopAtTheEdges)
 {
     ImportOutcome outcome = importDataBuffer("3.5 -2\n. 12345678\n1\n", ' ');
     ASSERT_TRUE(outcome.ok());
-    frmNavigate navigator(*outcome.dataSet, nullptr);
+    frmNavigate navigator(*outcome, nullptr);
     EXPECT_EQ(navigator.windowTitle(), "Navigate Data File");
     EXPECT_EQ(navigator.lblNumberOfRows->text(), "Number of rows: 3");
     EXPECT_EQ(navigator.lblNumberOfColumns->text(), "Number of columns: 2");

@@ -4,6 +4,7 @@
 #include "analyses/CompleteCases.h"
 #include "analyses/NestedR2.h"
 #include "analyses/RandomStream.h"
+#include "analyses/RequestCheck.h"
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
@@ -20,16 +21,17 @@
 namespace orvalis {
 namespace {
 
-// Trials a worker takes at a time.
+// Trials a worker takes at a time; a stop request is seen between two groups.
 constexpr std::int32_t TrialsPerChunk = 4;
 // The least time between two progress reports.
 constexpr auto ProgressInterval = std::chrono::milliseconds(30);
 
-// A failure raised while the run is under way, kept with the trial it came
-// from so that the earliest one is reported.
+// What ended the trials early, kept with the trial it came from so that the
+// earliest one is reported.
 struct TrialError {
     std::int32_t trial = -1;
     std::string what;
+    bool outOfMemory = false;
 };
 
 struct TrialOutcomes {
@@ -37,20 +39,53 @@ struct TrialOutcomes {
     std::vector<unsigned char> valid;
 };
 
-void runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int32_t numTrials, std::uint64_t seed,
-               const ProgressHook& progress, unsigned threadCount, TrialOutcomes& outcomes, TrialError& error)
+Refusal fault(std::string message)
+{
+    return analysisRefusal(std::move(message), Refusal::Reason::Fault);
+}
+
+Refusal outOfMemory(const std::string& what)
+{
+    return analysisRefusal("There is not enough memory " + what + ".", Refusal::Reason::OutOfMemory);
+}
+
+// Runs trials 1..numTrials; returns false when a stop request ended them early.
+bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int32_t numTrials, std::uint64_t seed,
+               const RunControl& control, unsigned threadCount, TrialOutcomes& outcomes, TrialError& error)
 {
     const std::int32_t n = cases.NumComplete;
     std::atomic<std::int32_t> nextTrial{1};
     std::atomic<std::int32_t> finished{0};
     std::atomic<bool> stop{false};
+    std::atomic<bool> stopped{false};
     std::mutex errorMutex;
+
+    auto record = [&](std::int32_t trial, std::string what, bool memory) {
+        const std::lock_guard lock(errorMutex);
+        if (error.trial < 0 || trial < error.trial) {
+            error.trial = trial;
+            error.what = std::move(what);
+            error.outOfMemory = memory;
+        }
+        stop.store(true, std::memory_order_relaxed);
+    };
 
     auto worker = [&](bool reports) {
         // All the memory a worker needs, taken before its first trial.
-        std::vector<std::int32_t> rows(static_cast<std::size_t>(n));
+        std::vector<std::int32_t> rows;
+        try {
+            rows.resize(static_cast<std::size_t>(n));
+        } catch (const std::bad_alloc&) {
+            record(0, {}, true);
+            return;
+        }
         auto lastReport = std::chrono::steady_clock::now();
         while (!stop.load(std::memory_order_relaxed)) {
+            if (control.stop.stop_requested()) {
+                stopped.store(true, std::memory_order_relaxed);
+                stop.store(true, std::memory_order_relaxed);
+                break;
+            }
             const std::int32_t first = nextTrial.fetch_add(TrialsPerChunk, std::memory_order_relaxed);
             if (first > numTrials) {
                 break;
@@ -64,102 +99,77 @@ void runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
                     }
                     const NestedR2Result r = NestedR2(cases, rows.data(), n, p, q);
                     if (r.valid) {
-                        outcomes.delta[static_cast<std::size_t>(t)] = checked::step(r.full - r.reduced);
+                        outcomes.delta[static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
                         outcomes.valid[static_cast<std::size_t>(t)] = 1;
                     }
                 } catch (const RuntimeError& failure) {
-                    const std::lock_guard lock(errorMutex);
-                    if (error.trial < 0 || t < error.trial) {
-                        error.trial = t;
-                        error.what = failure.what();
-                    }
-                    stop.store(true, std::memory_order_relaxed);
+                    record(t, failure.what(), false);
                     return;
                 }
             }
             const std::int32_t done =
                 finished.fetch_add(last - first + 1, std::memory_order_relaxed) + (last - first + 1);
-            if (reports && progress) {
+            if (reports && control.progress) {
                 const auto now = std::chrono::steady_clock::now();
                 if (now - lastReport >= ProgressInterval) {
                     lastReport = now;
-                    progress(done);
+                    control.progress(done);
                 }
             }
         }
     };
 
-    std::vector<std::jthread> helpers;
-    helpers.reserve(threadCount > 0 ? threadCount - 1 : 0);
-    for (unsigned k = 1; k < threadCount; ++k) {
-        helpers.emplace_back(worker, false);
-    }
-    worker(true);
-    for (std::jthread& helper : helpers) {
-        helper.join();
-    }
+    {
+        std::vector<std::jthread> helpers;
+        try {
+            helpers.reserve(threadCount > 0 ? threadCount - 1 : 0);
+            for (unsigned k = 1; k < threadCount; ++k) {
+                helpers.emplace_back(worker, false);
+            }
+        } catch (const std::exception&) {
+            // Fewer helpers (or none) than asked for: the trials still run, more slowly.
+        }
+        worker(true);
+    } // the helpers join here
+    return !stopped.load(std::memory_order_relaxed);
 }
 
 std::string pValueFailure(const BootstrapResult& result, const char* what)
 {
-    return "The p-value of the F test of the added predictors could not be computed (F = " + formatFloat(result.FValue)
+    return "The p-value of the F test of the added predictors could not be computed (F = " + formatFloat(*result.FValue)
            + ", df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + "): " + what;
 }
 
-} // namespace
-
-FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, float confidenceLevel)
+Refusal tooFewCasesForF(std::int32_t df2)
 {
-    const double alpha = confidenceLevel == 0.90f ? 0.1 : confidenceLevel == 0.95f ? 0.05 : 0.01;
-    FTestDecision decision;
-    if (df1 < 5) {
-        const float critical = confidenceLevel == 0.90f   ? modGeneral::FCritical10(df1, df2)
-                               : confidenceLevel == 0.95f ? modGeneral::FCritical05(df1, df2)
-                                                          : modGeneral::FCritical01(df1, df2);
-        decision.PValue = FValue > critical ? 0.0001 : 0.2;
-        decision.ModifiedLowerIsZero = roundHalfEven(decision.PValue, 3) > alpha;
-    } else {
-        const float pValue = modGeneral::FProb(FValue, df1, df2);
-        decision.PValue = pValue;
-        decision.PValueIsSingle = true;
-        decision.ModifiedLowerIsZero = static_cast<double>(roundHalfEven(pValue, 3)) > alpha;
-    }
-    return decision;
+    return fault("There are too few complete cases for the F test of the added predictors: df2 = " + formatInteger(df2)
+                 + ".");
 }
 
-PercentilePositions percentilePositions(std::int32_t numValid, float confidenceLevel)
+Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
+                                      const RunControl& control, unsigned threads)
 {
-    const double tail = (1.0 - static_cast<double>(confidenceLevel)) / 2.0;
-    // nearbyint rounds halves to even in the default rounding mode.
-    const auto m = static_cast<std::int32_t>(std::nearbyint(tail * static_cast<double>(numValid)));
-    return {m + 1, numValid - m};
-}
-
-BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
-                              const ProgressHook& progress, unsigned threads)
-{
-    CompleteCasesOutcome collected;
+    std::optional<Outcome<CaseMatrix>> collected;
     try {
-        collected = CollectCompleteCases(request, dataSet);
+        collected.emplace(CollectCompleteCases(request, dataSet));
+    } catch (const std::bad_alloc&) {
+        return outOfMemory("to collect the complete cases");
     } catch (const RuntimeError& error) {
-        return BootstrapFailure{std::string("A variable of the request is not in the data: ") + error.what()};
+        return fault(std::string("The complete cases could not be collected: ") + error.what());
     }
-    if (const auto* refusal = std::get_if<std::string>(&collected)) {
-        return *refusal;
-    }
-    const float level = request.ConfidenceLevel;
-    if (level != 0.90f && level != 0.95f && level != 0.99f) {
-        return BootstrapFailure{"The confidence level must be 90, 95 or 99%."};
+    if (!collected->ok()) {
+        return collected->refusal();
     }
     if (request.NumTrials < 1) {
-        return BootstrapFailure{"The number of bootstrap trials must be at least 1."};
+        return analysisRefusal("The number of bootstrap trials must be at least 1.");
     }
 
-    const CaseMatrix& cases = std::get<CaseMatrix>(collected);
+    const CaseMatrix& cases = collected->value();
     const std::int32_t n = cases.NumComplete;
     const std::int32_t p = request.NumPredictors();
     const std::int32_t q = request.NumAdded();
     const std::int32_t numTrials = request.NumTrials;
+    const ConfidenceLevel level = request.Level;
 
     BootstrapResult result;
     result.request = request;
@@ -170,21 +180,19 @@ BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& da
         if (observed.valid) {
             result.ReducedR2 = observed.reduced;
             result.FullR2 = observed.full;
-            result.DeltaR2 = checked::step(observed.full - observed.reduced);
+            result.DeltaR2 = checked::step(*observed.full - *observed.reduced);
             result.df1 = q;
             result.df2 = checked::subtract(checked::subtract(checked::subtract(n, p), q), 1);
-            const double residual = checked::step(1.0 - result.FullR2);
+            const double residual = checked::step(1.0 - *result.FullR2);
             if (residual == 0.0) {
-                return BootstrapFailure{
-                    "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined."};
+                return fault("The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
             }
             result.FValue =
-                checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * result.DeltaR2),
+                checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * *result.DeltaR2),
                                                   checked::step(residual * static_cast<double>(result.df1))));
         }
     } catch (const RuntimeError& error) {
-        return BootstrapFailure{std::string("A numerical fault stopped the bootstrap in the observed sample: ")
-                                + error.what()};
+        return fault(std::string("A numerical fault stopped the bootstrap in the observed sample: ") + error.what());
     }
 
     // The trials.
@@ -194,14 +202,19 @@ BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& da
         outcomes.delta.assign(static_cast<std::size_t>(numTrials) + 1, 0.0);
         outcomes.valid.assign(static_cast<std::size_t>(numTrials) + 1, 0);
     } catch (const std::bad_alloc&) {
-        return BootstrapFailure{"There is not enough memory for " + formatInteger(numTrials) + " trials."};
+        return outOfMemory("for " + formatInteger(numTrials) + " trials");
     }
     unsigned threadCount = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
     threadCount = std::min<unsigned>(threadCount, static_cast<unsigned>(std::max(1, numTrials / TrialsPerChunk)));
-    runTrials(cases, p, q, numTrials, seed, progress, threadCount, outcomes, trialError);
+    if (!runTrials(cases, p, q, numTrials, seed, control, threadCount, outcomes, trialError)) {
+        return analysisRefusal("The bootstrap was stopped.", Refusal::Reason::Stopped);
+    }
+    if (trialError.outOfMemory) {
+        return outOfMemory("for the bootstrap samples of " + formatInteger(n) + " cases");
+    }
     if (trialError.trial >= 0) {
-        return BootstrapFailure{"A numerical fault stopped the bootstrap in trial " + formatInteger(trialError.trial)
-                                + ": " + trialError.what};
+        return fault("A numerical fault stopped the bootstrap in trial " + formatInteger(trialError.trial) + ": "
+                     + trialError.what);
     }
 
     // Valid changes in trial order, then sorted; equal changes keep trial order.
@@ -222,34 +235,71 @@ BootstrapOutcome RunBootstrap(const BootstrapRequest& request, const DataSet& da
         result.TraditionalLower = checked::toSingle(sorted[static_cast<std::size_t>(positions.lower)]);
         result.TraditionalUpper = checked::toSingle(sorted[static_cast<std::size_t>(positions.upper)]);
     } catch (const RuntimeError& error) {
-        return BootstrapFailure{std::string("A numerical fault stopped the bootstrap: ") + error.what()};
+        return fault(std::string("A numerical fault stopped the bootstrap: ") + error.what());
     }
 
     // The F test of the added predictors on the observed sample.
-    if (result.fDefined()) {
+    if (result.FValue) {
         if (result.df1 < 5 && result.df2 < 0) {
-            return BootstrapFailure{"There are too few complete cases for the F test of the added predictors: df2 = "
-                                    + formatInteger(result.df2) + "."};
+            return tooFewCasesForF(result.df2);
         }
         try {
-            const FTestDecision decision = decideFTest(result.FValue, result.df1, result.df2, level);
+            const FTestDecision decision = decideFTest(*result.FValue, result.df1, result.df2, level);
             result.PValue = decision.PValue;
             result.PValueIsSingle = decision.PValueIsSingle;
             result.ModifiedLowerIsZero = decision.ModifiedLowerIsZero;
         } catch (const RuntimeError& error) {
             if (result.df2 <= 0) {
-                return BootstrapFailure{"There are too few complete cases for the F test of the added "
-                                        "predictors: df2 = "
-                                        + formatInteger(result.df2) + "."};
+                return tooFewCasesForF(result.df2);
             }
-            return BootstrapFailure{pValueFailure(result, error.what())};
+            return fault(pValueFailure(result, error.what()));
         }
     }
 
-    if (progress) {
-        progress(numTrials);
+    if (control.progress) {
+        control.progress(numTrials);
     }
     return result;
+}
+
+} // namespace
+
+FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, ConfidenceLevel level)
+{
+    const double alpha = alphaOf(level);
+    FTestDecision decision;
+    if (df1 < 5) {
+        decision.PValue = FValue > criticalF(level, df1, df2) ? 0.0001 : 0.2;
+        decision.ModifiedLowerIsZero = roundHalfEven(decision.PValue, 3) > alpha;
+    } else {
+        const float pValue = modGeneral::FProb(FValue, df1, df2);
+        decision.PValue = pValue;
+        decision.PValueIsSingle = true;
+        decision.ModifiedLowerIsZero = static_cast<double>(roundHalfEven(pValue, 3)) > alpha;
+    }
+    return decision;
+}
+
+PercentilePositions percentilePositions(std::int32_t numValid, ConfidenceLevel level)
+{
+    const double tail = (1.0 - static_cast<double>(levelValue(level))) / 2.0;
+    // nearbyint rounds halves to even in the default rounding mode.
+    const auto m = static_cast<std::int32_t>(std::nearbyint(tail * static_cast<double>(numValid)));
+    return {m + 1, numValid - m};
+}
+
+Outcome<BootstrapResult> RunBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
+                                      const RunControl& control, unsigned threads)
+{
+    // The only allocations outside the guarded ones are small (the result's
+    // copy of the request, the sorted changes once the trials fit).
+    try {
+        return runBootstrap(request, dataSet, seed, control, threads);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory("to finish the bootstrap");
+    } catch (const RuntimeError& error) {
+        return fault(std::string("A numerical fault stopped the bootstrap: ") + error.what());
+    }
 }
 
 } // namespace orvalis

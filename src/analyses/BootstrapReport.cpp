@@ -1,9 +1,10 @@
 // FormatBootstrapReport: fixed wording, fixed number formats.
 #include "analyses/BootstrapReport.h"
 
+#include "common/MissingValue.h"
 #include "common/NumberText.h"
 
-#include <cmath>
+#include <optional>
 
 namespace orvalis {
 namespace {
@@ -19,9 +20,9 @@ std::string variableList(const std::vector<std::int32_t>& variables)
     return text;
 }
 
-std::string r2Text(double value)
+std::string r2Text(const std::optional<double>& value)
 {
-    return value == 9999999.0 ? std::string("Undefined") : formatDouble(roundHalfEven(value, 5));
+    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("Undefined");
 }
 
 std::string limitText(float value)
@@ -34,7 +35,6 @@ std::string limitText(float value)
 std::string FormatBootstrapReport(const BootstrapResult& result)
 {
     const BootstrapRequest& request = result.request;
-    const float levelPercent = static_cast<float>(static_cast<double>(request.ConfidenceLevel) * 100.0);
     std::string out;
     auto line = [&out](const std::string& text) {
         out += text;
@@ -42,13 +42,13 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     };
     line("Results of Bootstrap Trials");
     line(Rule);
-    line("Dependent variable: Var" + formatInteger(request.DependentVariable));
+    line("Dependent variable: Var" + formatInteger(request.DependentVariable.value_or(0)));
     line("Predictors in reduced model: "
          + (request.PredictorList.empty() ? std::string("No predictors") : variableList(request.PredictorList)));
     line("Predictors added in full model: " + variableList(request.AddedList));
     line("Number of attempted bootstrap trials: " + formatInteger(request.NumTrials));
     line("Number of valid bootstrap trials: " + formatInteger(result.NumValid));
-    line("Confidence interval: " + formatInteger(std::llround(levelPercent)) + "%");
+    line("Confidence interval: " + formatInteger(percentOf(request.Level)) + "%");
     line("");
     line("Reduced Model R^2: " + r2Text(result.ReducedR2));
     line("Full Model R^2: " + r2Text(result.FullR2));
@@ -57,14 +57,15 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     line("Traditional Bootstrap Lower Limit: " + limitText(result.TraditionalLower));
     line("Traditional Bootstrap Upper Limit: " + limitText(result.TraditionalUpper));
     line("");
-    if (result.fDefined() && result.ModifiedLowerIsZero) {
+    if (result.FValue && result.ModifiedLowerIsZero) {
         line("Modified Bootstrap Lower Limit: 0");
     } else {
         line("Modified Bootstrap Lower Limit: " + limitText(result.TraditionalLower));
     }
     line("Modified Bootstrap Upper Limit: " + limitText(result.TraditionalUpper));
-    line("F-value: " + formatFloat(roundHalfEven(result.FValue, 3)) + "(df1 = " + formatInteger(result.df1)
-         + ", df2 = " + formatInteger(result.df2) + ")");
+    // The F line has no "Undefined" form: an undefined F is written as the missing-value code.
+    line("F-value: " + formatFloat(roundHalfEven(result.FValue.value_or(MissingValue), 3))
+         + "(df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ")");
     line(Rule);
     line("Number of attempted bootstrap trials = " + formatInteger(request.NumTrials));
     line("Number of valid robust D bootstrap trials = " + formatInteger(result.NumValid));

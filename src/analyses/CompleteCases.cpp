@@ -1,31 +1,39 @@
 // CollectCompleteCases: the four refusals, then one pass over the data table.
 #include "analyses/CompleteCases.h"
 
-#include "common/RuntimeErrors.h"
+#include "analyses/RequestCheck.h"
 #include "data/DataSet.h"
 
 namespace orvalis {
 
-CompleteCasesOutcome CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet)
+std::vector<std::int32_t> requestVariables(const BootstrapRequest& request)
 {
+    std::vector<std::int32_t> variables;
+    if (request.DependentVariable) {
+        variables.push_back(*request.DependentVariable);
+    }
+    variables.insert(variables.end(), request.PredictorList.begin(), request.PredictorList.end());
+    variables.insert(variables.end(), request.AddedList.begin(), request.AddedList.end());
+    return variables;
+}
+
+Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet)
+{
+    const std::vector<std::int32_t> variables = requestVariables(request);
+    if (const Status inData = checkVariablesInData(variables, dataSet); !inData.ok()) {
+        return inData.refusal();
+    }
     const std::int32_t p = request.NumPredictors();
     const std::int32_t q = request.NumAdded();
     if (q < 1) {
-        return std::string("At least one variable must be added from the <Added Predictors> listbox.");
+        return analysisRefusal("At least one variable must be added from the <Added Predictors> listbox.");
     }
-    if (request.DependentVariable == NoneMarker) {
-        return std::string("A dependent variable must be selected.");
+    if (!request.DependentVariable) {
+        return analysisRefusal("A dependent variable must be selected.");
     }
     if (p + q > MaxExplanatory) {
-        return std::string("Too many explanatory variables are included in the full model. The maximum number is 12.");
-    }
-
-    std::vector<std::int32_t> variables;
-    variables.push_back(request.DependentVariable);
-    variables.insert(variables.end(), request.PredictorList.begin(), request.PredictorList.end());
-    variables.insert(variables.end(), request.AddedList.begin(), request.AddedList.end());
-    for (const std::int32_t v : variables) {
-        checkSubscript(v, 1, DataSet::MaxColumn, "variable");
+        return analysisRefusal(
+            "Too many explanatory variables are included in the full model. The maximum number is 12.");
     }
 
     CaseMatrix matrix;
@@ -37,7 +45,7 @@ CompleteCasesOutcome CollectCompleteCases(const BootstrapRequest& request, const
         bool complete = true;
         for (std::size_t c = 0; c < width && complete; ++c) {
             row[c] = dataSet.DataTable(r, variables[c]);
-            complete = !DataSet::isMissing(row[c]);
+            complete = !isMissing(row[c]);
         }
         if (complete) {
             matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
@@ -45,7 +53,7 @@ CompleteCasesOutcome CollectCompleteCases(const BootstrapRequest& request, const
         }
     }
     if (matrix.NumComplete < 2) {
-        return std::string("There is an insufficient number of observations with complete data.");
+        return analysisRefusal("There is an insufficient number of observations with complete data.");
     }
     return matrix;
 }

@@ -2,10 +2,9 @@
 #pragma once
 
 #include "analyses/BootstrapRequest.h"
+#include "common/Outcome.h"
 
 #include <cstdint>
-#include <string>
-#include <variant>
 #include <vector>
 
 namespace orvalis {
@@ -31,14 +30,16 @@ struct CaseMatrix {
     float at(std::int32_t r, std::int32_t c) const { return row(r)[c]; }
 };
 
-// Either the complete cases (at least two) or the refusal message for the user.
-using CompleteCasesOutcome = std::variant<CaseMatrix, std::string>;
+// The request's variables in the case matrix's column order: the dependent
+// variable (when there is one), the predictors, the added predictors.
+std::vector<std::int32_t> requestVariables(const BootstrapRequest& request);
 
-// Checks the request in this order and refuses with the first message that
-// applies: no added predictor; no dependent variable; more than 12
-// explanatory variables; fewer than two complete cases. A case is complete
-// when none of the request's variables is missing in it. Variables must lie in
-// 1..NumVariables (SubscriptError otherwise).
-CompleteCasesOutcome CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet);
+// The complete cases (at least two), or a refusal. A variable outside
+// 1..NumVariables is refused first (checkVariablesInData); then, in this
+// order: no added predictor; no dependent variable; more than 12 explanatory
+// variables; fewer than two complete cases. A case is complete when none of
+// the request's variables is missing in it. Throws std::bad_alloc when the
+// matrix does not fit in memory.
+Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet);
 
 } // namespace orvalis

@@ -1,6 +1,7 @@
 // Descriptives: two passes in double per variable, fixed-width report cells.
 #include "analyses/Descriptives.h"
 
+#include "analyses/RequestCheck.h"
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
@@ -33,18 +34,21 @@ std::string rule()
 
 } // namespace
 
-std::vector<DescriptivesRow> ComputeDescriptives(const DataSet& dataSet, const std::vector<std::int32_t>& variables)
+Outcome<std::vector<DescriptivesRow>> ComputeDescriptives(const DataSet& dataSet,
+                                                          const std::vector<std::int32_t>& variables)
 {
+    if (const Status inData = checkVariablesInData(variables, dataSet); !inData.ok()) {
+        return inData.refusal();
+    }
     std::vector<DescriptivesRow> rows;
     for (const std::int32_t v : variables) {
-        checkSubscript(v, 1, dataSet.NumVariables(), "variable");
         DescriptivesRow row;
         row.variable = v;
         double sum = 0;
         bool first = true;
         for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
             const float x = dataSet.DataTable(r, v);
-            if (DataSet::isMissing(x)) {
+            if (isMissing(x)) {
                 continue;
             }
             if (first) {
@@ -67,7 +71,7 @@ std::vector<DescriptivesRow> ComputeDescriptives(const DataSet& dataSet, const s
                 double squares = 0;
                 for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
                     const float x = dataSet.DataTable(r, v);
-                    if (!DataSet::isMissing(x)) {
+                    if (!isMissing(x)) {
                         const double deviation = static_cast<double>(x) - mean;
                         squares += deviation * deviation;
                     }

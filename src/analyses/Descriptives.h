@@ -1,6 +1,8 @@
 // Descriptive statistics of chosen variables and their report block.
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,9 +24,11 @@ struct DescriptivesRow {
 // Statistics of each variable in the given order. The mean is the double sum
 // divided by N; the standard deviation (divisor N - 1) is computed in double
 // from the deviations from that mean, so it is never negative and large
-// offsets keep their digits. Throws SubscriptError for a variable outside
-// 1..NumVariables.
-std::vector<DescriptivesRow> ComputeDescriptives(const DataSet& dataSet, const std::vector<std::int32_t>& variables);
+// offsets keep their digits. A variable outside 1..NumVariables is refused
+// (checkVariablesInData) before any work. Throws the run-time errors of the
+// arithmetic.
+Outcome<std::vector<DescriptivesRow>> ComputeDescriptives(const DataSet& dataSet,
+                                                          const std::vector<std::int32_t>& variables);
 
 // The text of a report cell, at most 9 characters: the general text form when
 // it fits; otherwise cut to 9 characters when only fractional digits are lost;

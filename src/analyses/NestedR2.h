@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace orvalis {
 
@@ -12,13 +13,12 @@ struct CaseMatrix;
 // columns 0..K.
 using CorrMatrix = std::array<std::array<double, 16>, 16>;
 
-// The undefined R^2.
-constexpr double UndefinedR2 = 9999999.0;
-
+// Each R^2 is absent when it is undefined (its predictor determinant is not
+// positive).
 struct NestedR2Result {
-    double reduced = UndefinedR2; // or UndefinedR2
-    double full = UndefinedR2;    // or UndefinedR2
-    bool valid = false;           // both predictor determinants positive
+    std::optional<double> reduced;
+    std::optional<double> full;
+    bool valid = false; // both predictor determinants positive
 };
 
 // The determinant of the block lo..hi of C, by column elimination with
@@ -46,8 +46,8 @@ void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int3
 void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C);
 
 // Reduced R^2 (predictors 1..p) and full R^2 (predictors 1..p+q) of the
-// dependent variable in column 0, each 1 - det(C_y)/det(C_x), or UndefinedR2
-// when det(C_x) is not positive. Throws on a non-finite step.
+// dependent variable in column 0, each 1 - det(C_y)/det(C_x), or none when
+// det(C_x) is not positive. Throws on a non-finite step.
 NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q);
 
 // NestedR2 of the sample made of rows[0..n-1] of cases (the cases themselves

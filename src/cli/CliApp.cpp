@@ -94,12 +94,16 @@ std::vector<std::int32_t> parseVariableList(const std::string& text, const std::
     return variables;
 }
 
-void requireVariable(std::int32_t variable, const DataSet& dataSet)
+// What a refused analysis prints: a request for a variable the data does not
+// have is a usage error (exit 2, with the usage text); any other refusal
+// prints its message (exit 1).
+int refused(const Refusal& refusal, std::ostream& err)
 {
-    if (variable > dataSet.NumVariables()) {
-        throw UsageError{"variable " + std::to_string(variable) + " is not in the data (it has "
-                         + std::to_string(dataSet.NumVariables()) + " variables)"};
+    if (refusal.reason == Refusal::Reason::NotInData) {
+        throw UsageError{refusal.message};
     }
+    err << refusal.message << "\n";
+    return ExitFailure;
 }
 
 Runner summaryCommand(const Invocation& invocation)
@@ -137,11 +141,11 @@ Runner bootstrapCommand(const Invocation& invocation)
         } else if (option == "--trials") {
             request.NumTrials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
         } else if (option == "--confidence") {
-            const std::int64_t level = parseNumber(value, 90, 99, "--confidence");
-            if (level != 90 && level != 95 && level != 99) {
+            const std::optional<ConfidenceLevel> level = levelFromPercent(parseNumber(value, 90, 99, "--confidence"));
+            if (!level) {
                 throw UsageError{"--confidence must be 90, 95 or 99: " + value};
             }
-            request.ConfidenceLevel = level == 90 ? 0.90f : level == 95 ? 0.95f : 0.99f;
+            request.Level = *level;
         } else if (option == "--seed") {
             seed =
                 static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
@@ -158,23 +162,11 @@ Runner bootstrapCommand(const Invocation& invocation)
         throw UsageError{"bootstrap needs --added"};
     }
     return [request, seed, threads](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
-        requireVariable(request.DependentVariable, dataSet);
-        for (const std::int32_t v : request.PredictorList) {
-            requireVariable(v, dataSet);
+        const Outcome<BootstrapResult> outcome = RunBootstrap(request, dataSet, seed, {}, threads);
+        if (!outcome.ok()) {
+            return refused(outcome.refusal(), err);
         }
-        for (const std::int32_t v : request.AddedList) {
-            requireVariable(v, dataSet);
-        }
-        const BootstrapOutcome outcome = RunBootstrap(request, dataSet, seed, {}, threads);
-        if (const auto* refusal = std::get_if<std::string>(&outcome)) {
-            err << *refusal << "\n";
-            return ExitFailure;
-        }
-        if (const auto* failure = std::get_if<BootstrapFailure>(&outcome)) {
-            err << failure->reason << "\n";
-            return ExitFailure;
-        }
-        out << toUnixLineEnds(FormatBootstrapReport(std::get<BootstrapResult>(outcome)));
+        out << toUnixLineEnds(FormatBootstrapReport(*outcome));
         return ExitSuccess;
     };
 }
@@ -202,11 +194,12 @@ Runner descriptivesCommand(const Invocation& invocation)
     if (variables.empty()) {
         throw UsageError{"descriptives needs at least one variable"};
     }
-    return [variables](const DataSet& dataSet, std::ostream& out, std::ostream&) {
-        for (const std::int32_t v : variables) {
-            requireVariable(v, dataSet);
+    return [variables](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
+        const Outcome<std::vector<DescriptivesRow>> rows = ComputeDescriptives(dataSet, variables);
+        if (!rows.ok()) {
+            return refused(rows.refusal(), err);
         }
-        out << toUnixLineEnds(FormatDescriptivesReport(ComputeDescriptives(dataSet, variables)));
+        out << toUnixLineEnds(FormatDescriptivesReport(*rows));
         return ExitSuccess;
     };
 }
@@ -223,7 +216,7 @@ Runner dumpCommand(const Invocation& invocation)
                     line.push_back('\t');
                 }
                 const float value = dataSet.DataTable(row, column);
-                line += DataSet::isMissing(value) ? std::string(".") : formatFloat(value);
+                line += isMissing(value) ? std::string(".") : formatFloat(value);
             }
             line.push_back('\n');
             out << line;
@@ -331,11 +324,11 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     options.acceptPipes = true;
     ImportOutcome outcome = ImportDataFile(invocation.file, invocation.delimiter, options);
     if (!outcome.ok()) {
-        err << outcome.failure.message << "\n";
+        err << outcome.refusal().message << "\n";
         return ExitFailure;
     }
     try {
-        return runner(*outcome.dataSet, out, err);
+        return runner(*outcome, out, err);
     } catch (const UsageError& error) {
         err << "orvalis-cli: " << error.message << "\n" << UsageText;
         return ExitUsage;

@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -255,9 +256,13 @@ constexpr std::uint64_t AlwaysFits = std::uint64_t{16} << 20;
 ImportOutcome failed(ImportFailure failure)
 {
     failure.message = failureMessage(failure);
-    ImportOutcome outcome;
-    outcome.failure = std::move(failure);
-    return outcome;
+    failure.title = ImportErrorTitle;
+    if (failure.kind == ImportFailure::Kind::OutOfMemory) {
+        failure.reason = Refusal::Reason::OutOfMemory;
+    } else if (failure.kind == ImportFailure::Kind::FileError) {
+        failure.reason = Refusal::Reason::Fault;
+    }
+    return failure;
 }
 
 } // namespace
@@ -364,9 +369,7 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
         }
     }
     dataSet->setNumVariables(numVariables);
-    ImportOutcome outcome;
-    outcome.dataSet = std::move(dataSet);
-    return outcome;
+    return std::move(*dataSet);
 }
 
 ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options)

@@ -1,11 +1,11 @@
 // Import of delimited numeric text files into a DataSet, and the import summary text.
 #pragma once
 
+#include "common/Outcome.h"
 #include "data/DataSet.h"
 
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +16,12 @@ enum class Delimiter { Space, Comma, Tab };
 // The delimiter character: ' ', ',' or '\t'.
 char delimiterChar(Delimiter delimiter);
 
-struct ImportFailure {
+// The caption of the box in which the window shows an import failure.
+inline constexpr const char* ImportErrorTitle = "Data Editor";
+
+// Why an import produced no table: the refusal (message and title), what kind
+// of failure it was, and where in the file.
+struct ImportFailure : Refusal {
     enum class Kind {
         InvalidEntry,  // a field that is neither a number nor a missing-value marker
         OutOfRange,    // a number beyond the single-precision range
@@ -29,16 +34,11 @@ struct ImportFailure {
     Kind kind = Kind::InvalidEntry;
     std::int64_t row = 0;    // 1-based line of the field, where there is one
     std::int32_t column = 0; // 1-based field position, where there is one
-    std::string message;     // the sentence shown to the user
 };
 
 // Either the new data set or why there is none. A failed import produces no
 // partial table: the caller keeps whatever it had.
-struct ImportOutcome {
-    std::optional<DataSet> dataSet;
-    ImportFailure failure;
-    bool ok() const { return dataSet.has_value(); }
-};
+using ImportOutcome = Outcome<DataSet, ImportFailure>;
 
 struct ImportOptions {
     // Reading threads; 0 picks one per core for large inputs. The outcome

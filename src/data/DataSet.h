@@ -1,6 +1,8 @@
 // The data set: the table of single-precision values the import fills and every analysis reads.
 #pragma once
 
+#include "common/MissingValue.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -12,8 +14,6 @@ namespace orvalis {
 // A default-constructed DataSet has no storage: reading a cell of it throws.
 class DataSet {
 public:
-    // The code of a missing cell; a cell is missing when it equals this exactly.
-    static constexpr float MissingValue = 9999999.0f;
     // The largest column index (the table holds at most 1000 variables).
     static constexpr std::int32_t MaxColumn = 1000;
 
@@ -34,8 +34,6 @@ public:
     // DataTable[row][column]. Throws SubscriptError when the table has no
     // storage, row is outside 0..NumCases() or column outside 0..1000.
     float DataTable(std::int32_t row, std::int32_t column) const;
-
-    static bool isMissing(float value) { return value == MissingValue; }
 
     // Direct access for the import and fast readers: storedColumns() floats.
     float* rowData(std::int32_t row) { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }

@@ -29,7 +29,7 @@ bool isDigit(char c)
 FieldKind parseField(std::string_view field, float& value)
 {
     if (field.empty() || field == "." || field == " ") {
-        value = DataSet::MissingValue;
+        value = MissingValue;
         return FieldKind::Missing;
     }
     const char* p = field.data();

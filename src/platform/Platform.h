@@ -1,6 +1,8 @@
 // The platform services windows rely on: message boxes, clipboard, clock, event processing, random seed.
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -43,6 +45,11 @@ public:
     void warn(QWidget* parent, const QString& text, const QString& title)
     {
         messageBox(parent, text, title, Buttons::Ok);
+    }
+    // A refusal's message under its title.
+    void warn(QWidget* parent, const Refusal& refusal)
+    {
+        warn(parent, QString::fromStdString(refusal.message), QString::fromStdString(refusal.title));
     }
 };
 

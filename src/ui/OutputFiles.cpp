@@ -98,39 +98,51 @@ QString toLogLineBreaks(QStringView text)
     return out;
 }
 
-bool readOutputFile(const QString& path, QString& text, QString& error)
+namespace {
+
+Refusal fileRefusal(const QString& message, const char* title)
+{
+    return Refusal{message.toStdString(), title, Refusal::Reason::Fault};
+}
+
+Refusal notRead(const QString& path, const QString& why)
+{
+    return fileRefusal(QStringLiteral("The file %1 could not be read: %2.").arg(path, why), OpenOutputTitle);
+}
+
+Refusal notSaved(const QString& path, const QString& why)
+{
+    return fileRefusal(QStringLiteral("The output could not be saved to %1: %2.").arg(path, why), SaveOutputTitle);
+}
+
+} // namespace
+
+Outcome<QString> readOutputFile(const QString& path)
 {
     QFile file(path);
     if (QFileInfo(path).isDir()) {
-        error = QStringLiteral("The file %1 could not be read: it is a directory.").arg(path);
-        return false;
+        return notRead(path, QStringLiteral("it is a directory"));
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("The file %1 could not be read: %2.").arg(path, file.errorString());
-        return false;
+        return notRead(path, file.errorString());
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("The file %1 could not be read: %2.").arg(path, file.errorString());
-        return false;
+        return notRead(path, file.errorString());
     }
-    text = logTextFromFile(bytes);
-    return true;
+    return logTextFromFile(bytes);
 }
 
-bool writeOutputFile(const QString& path, const QString& text, QString& error)
+Status writeOutputFile(const QString& path, const QString& text)
 {
     const QFileInfo info(path);
     if (info.exists() && (info.isDir() || !info.isWritable())) {
-        error = QStringLiteral("The output could not be saved to %1: %2.")
-                    .arg(path,
-                         info.isDir() ? QStringLiteral("it is a directory") : QStringLiteral("the file is read-only"));
-        return false;
+        return notSaved(path,
+                        info.isDir() ? QStringLiteral("it is a directory") : QStringLiteral("the file is read-only"));
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("The output could not be saved to %1: %2.").arg(path, file.errorString());
-        return false;
+        return notSaved(path, file.errorString());
     }
     const QByteArray bytes = text.toUtf8();
     // A short text stays in QSaveFile's buffer until commit(), and Qt 6.4's
@@ -138,15 +150,14 @@ bool writeOutputFile(const QString& path, const QString& text, QString& error)
     // it would replace the file with an empty one. So flush and check first.
     const bool written = file.write(bytes) == bytes.size() && file.flush() && file.error() == QFileDevice::NoError;
     if (!written) {
-        error = QStringLiteral("The output could not be saved to %1: %2.").arg(path, file.errorString());
+        const QString why = file.errorString();
         file.cancelWriting();
-        return false;
+        return notSaved(path, why);
     }
     if (!file.commit()) {
-        error = QStringLiteral("The output could not be saved to %1: %2.").arg(path, file.errorString());
-        return false;
+        return notSaved(path, file.errorString());
     }
-    return true;
+    return Done{};
 }
 
 } // namespace orvalis

@@ -1,6 +1,8 @@
 // The log's text in output files (UTF-8, lines ending in CR LF) and in its text box (lines ending in LF).
 #pragma once
 
+#include "common/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -18,13 +20,17 @@ QString toBoxLineBreaks(QString text);
 // Every LF becomes CR LF, the log's line break. One pass.
 QString toLogLineBreaks(QStringView text);
 
-// Reads the whole file; on failure returns false and sets error to a sentence
-// naming the path.
-bool readOutputFile(const QString& path, QString& text, QString& error);
+// The captions of the output-file dialogs, which show these refusals.
+inline constexpr const char* OpenOutputTitle = "Open Output";
+inline constexpr const char* SaveOutputTitle = "Save Output";
+
+// The log text of the whole file (logTextFromFile), or a refusal naming the
+// path.
+Outcome<QString> readOutputFile(const QString& path);
 
 // Writes text as UTF-8, exactly (no line end added), replacing any file of
-// that name only once everything is written. On failure returns false, leaves
-// an existing file as it was and sets error to a sentence naming the path.
-bool writeOutputFile(const QString& path, const QString& text, QString& error);
+// that name only once everything is written. A refusal names the path and
+// leaves an existing file as it was.
+Status writeOutputFile(const QString& path, const QString& text);
 
 } // namespace orvalis

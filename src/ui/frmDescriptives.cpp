@@ -2,6 +2,7 @@
 #include "ui/frmDescriptives.h"
 
 #include "analyses/Descriptives.h"
+#include "analyses/RequestCheck.h"
 #include "data/DataSet.h"
 #include "platform/Platform.h"
 #include "ui/OutputLog.h"
@@ -101,17 +102,22 @@ void frmDescriptives::cmdOK_Click()
             if (variables.empty()) {
                 QApplication::restoreOverrideCursor();
                 m_platform.warn(this, QStringLiteral("At least one item must be selected."),
-                                QStringLiteral("Analysis Error"));
+                                QString::fromLatin1(AnalysisErrorTitle));
                 return;
             }
-            const std::string report = FormatDescriptivesReport(ComputeDescriptives(m_dataSet, variables));
-            m_log.append(QString::fromStdString(report));
+            const Outcome<std::vector<DescriptivesRow>> rows = ComputeDescriptives(m_dataSet, variables);
+            if (!rows.ok()) {
+                QApplication::restoreOverrideCursor();
+                m_platform.warn(this, rows.refusal());
+                return;
+            }
+            m_log.append(QString::fromStdString(FormatDescriptivesReport(*rows)));
             QApplication::restoreOverrideCursor();
             hide();
         },
         [&](const char* reason) {
             QApplication::restoreOverrideCursor();
-            m_platform.warn(this, QString::fromUtf8(reason), QStringLiteral("Analysis Error"));
+            m_platform.warn(this, QString::fromUtf8(reason), QString::fromLatin1(AnalysisErrorTitle));
         });
 }
 

@@ -2,6 +2,7 @@
 #include "ui/frmESBootstrap.h"
 
 #include "analyses/BootstrapReport.h"
+#include "analyses/RequestCheck.h"
 #include "data/DataSet.h"
 #include "platform/Platform.h"
 #include "ui/OutputLog.h"
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtConcurrent/QtConcurrentRun>
@@ -103,12 +103,16 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
             [this](QListWidgetItem* item) { lstAdded_ItemCheck(lstAdded->row(item)); });
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
-    connect(&m_watcher, &QFutureWatcher<BootstrapOutcome>::finished, this, &frmESBootstrap::runEnded);
+    connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::progressValueChanged, this,
+            [this](int trial) { txtTrial->setText(QString::number(trial)); });
+    connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::finished, this, &frmESBootstrap::runEnded);
 }
 
 frmESBootstrap::~frmESBootstrap()
 {
-    // The run reads the data set; it must not outlive the dialog.
+    // The run reads the data set; it must not outlive the dialog, and the
+    // dialog need not wait for its end.
+    m_stop.request_stop();
     m_watcher.waitForFinished();
 }
 
@@ -119,8 +123,8 @@ void frmESBootstrap::Form_Load()
             addCheckItem(list, QStringLiteral("Var %1").arg(v));
         }
     }
-    m_lngCheckedDV = NoneMarker;
-    m_lngCheckedAdded = NoneMarker;
+    m_lngCheckedDV = NoneChecked;
+    m_lngCheckedAdded = NoneChecked;
     optTrials[0]->setChecked(true);
     opt95CI->setChecked(true);
 }
@@ -129,8 +133,8 @@ void frmESBootstrap::oneCheckedItem(QListWidget* list, std::int32_t& member, int
 {
     trap([&] {
         if (member == item + 1) {
-            member = NoneMarker;
-        } else if (member == NoneMarker) {
+            member = NoneChecked;
+        } else if (member == NoneChecked) {
             member = item + 1;
         } else {
             // Unchecking the other item runs this rule for it first.
@@ -163,8 +167,12 @@ BootstrapRequest frmESBootstrap::request() const
             request.NumTrials = TrialCounts[k];
         }
     }
-    request.ConfidenceLevel = opt90CI->isChecked() ? 0.9f : opt99CI->isChecked() ? 0.99f : 0.95f;
-    request.DependentVariable = m_lngCheckedDV;
+    request.Level = opt90CI->isChecked()   ? ConfidenceLevel::P90
+                    : opt99CI->isChecked() ? ConfidenceLevel::P99
+                                           : ConfidenceLevel::P95;
+    if (m_lngCheckedDV != NoneChecked) {
+        request.DependentVariable = m_lngCheckedDV;
+    }
     for (int k = 0; k < lstPredictors->count(); ++k) {
         if (lstPredictors->item(k)->checkState() == Qt::Checked) {
             request.PredictorList.push_back(k + 1);
@@ -190,45 +198,47 @@ void frmESBootstrap::setControlsEnabled(bool enabled)
 
 void frmESBootstrap::cmdOK_Click()
 {
-    if (running()) {
-        return;
-    }
-    const BootstrapRequest request = this->request();
-    const std::uint64_t seed = m_platform.randomSeed();
-    setCursor(Qt::WaitCursor);
-    setControlsEnabled(false);
-    // Progress arrives from a worker thread; it is shown on this one.
-    QPointer<frmESBootstrap> self(this);
-    ProgressHook hook = [self](std::int32_t trial) {
-        QMetaObject::invokeMethod(
-            self,
-            [self, trial] {
-                if (self) {
-                    self->txtTrial->setText(QString::number(trial));
-                }
-            },
-            Qt::QueuedConnection);
-    };
-    const DataSet& dataSet = m_dataSet;
-    m_watcher.setFuture(
-        QtConcurrent::run([request, &dataSet, seed, hook] { return RunBootstrap(request, dataSet, seed, hook); }));
+    trap(
+        [&] {
+            if (running()) {
+                return;
+            }
+            const BootstrapRequest request = this->request();
+            const std::uint64_t seed = m_platform.randomSeed();
+            m_stop = std::stop_source();
+            const DataSet& dataSet = m_dataSet;
+            // Started first: should starting fail, the dialog is left as it was.
+            QFuture<Outcome<BootstrapResult>> run = QtConcurrent::run(
+                [request, &dataSet, seed, stop = m_stop.get_token()](QPromise<Outcome<BootstrapResult>>& promise) {
+                    promise.setProgressRange(0, request.NumTrials);
+                    const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
+                    promise.addResult(RunBootstrap(request, dataSet, seed, control));
+                });
+            setCursor(Qt::WaitCursor);
+            setControlsEnabled(false);
+            m_watcher.setFuture(run);
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
 }
 
 void frmESBootstrap::runEnded()
 {
     unsetCursor();
     setControlsEnabled(true);
-    const BootstrapOutcome outcome = m_watcher.result();
-    if (const auto* refusal = std::get_if<std::string>(&outcome)) {
-        m_platform.warn(this, QString::fromStdString(*refusal), QStringLiteral("Analysis Error"));
-    } else if (const auto* failure = std::get_if<BootstrapFailure>(&outcome)) {
-        m_platform.warn(this, QString::fromStdString(failure->reason), QStringLiteral("Analysis Error"));
-    } else {
-        const BootstrapResult& result = std::get<BootstrapResult>(outcome);
-        txtTrial->setText(QString::number(result.request.NumTrials));
-        m_log.append(QString::fromStdString(FormatBootstrapReport(result)));
-        hide();
-    }
+    trap(
+        [&] {
+            const Outcome<BootstrapResult> outcome = m_watcher.result();
+            if (!outcome.ok()) {
+                if (outcome.refusal().reason != Refusal::Reason::Stopped) {
+                    m_platform.warn(this, outcome.refusal());
+                }
+                return;
+            }
+            txtTrial->setText(QString::number(outcome->request.NumTrials));
+            m_log.append(QString::fromStdString(FormatBootstrapReport(*outcome)));
+            hide();
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
     emit runFinished();
 }
 

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "analyses/Bootstrap.h"
+#include "common/MissingValue.h"
 #include "ui/ModalDialog.h"
 
 #include <QFutureWatcher>
 
 #include <array>
 #include <cstdint>
+#include <stop_token>
 
 class QGroupBox;
 class QLabel;
@@ -29,9 +31,12 @@ public:
     frmESBootstrap(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent);
     ~frmESBootstrap() override;
 
-    // The checked item of lstDV and lstAdded (1-based), or 9999999 for none.
-    std::int32_t m_lngCheckedDV = NoneMarker;
-    std::int32_t m_lngCheckedAdded = NoneMarker;
+    // What m_lngCheckedDV and m_lngCheckedAdded hold when no item is checked:
+    // the missing-value code.
+    static constexpr std::int32_t NoneChecked = static_cast<std::int32_t>(MissingValue);
+    // The checked item of lstDV and lstAdded (1-based), or NoneChecked.
+    std::int32_t m_lngCheckedDV = NoneChecked;
+    std::int32_t m_lngCheckedAdded = NoneChecked;
 
     QGroupBox* fraSelectDV = nullptr;
     QListWidget* lstDV = nullptr;
@@ -76,7 +81,9 @@ private:
     Platform& m_platform;
     const DataSet& m_dataSet;
     OutputLog& m_log;
-    QFutureWatcher<BootstrapOutcome> m_watcher;
+    QFutureWatcher<Outcome<BootstrapResult>> m_watcher;
+    // Asks the run under way to stop; a new one for every run.
+    std::stop_source m_stop;
 };
 
 } // namespace orvalis

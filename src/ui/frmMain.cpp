@@ -33,7 +33,7 @@
 namespace orvalis {
 namespace {
 
-const QString DataEditorTitle = QStringLiteral("Data Editor");
+const QString DataEditorTitle = QString::fromLatin1(ImportErrorTitle);
 
 QFont boldFont()
 {
@@ -303,16 +303,15 @@ void frmMain::cmdImportData_Click()
                 return;
             }
             const char delimiter = optSpace->isChecked() ? ' ' : optComma->isChecked() ? ',' : '\t';
-            ImportOutcome outcome;
-            {
+            ImportOutcome outcome = [&] {
                 const BusyCursor busy;
-                outcome = ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
-            }
+                return ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
+            }();
             if (!outcome.ok()) {
-                m_platform.warn(this, QString::fromUtf8(outcome.failure.message), DataEditorTitle);
+                m_platform.warn(this, outcome.refusal());
                 return;
             }
-            m_dataSet = std::move(*outcome.dataSet);
+            m_dataSet = std::move(*outcome);
             lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
             m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
             discardAnalysisDialogs();

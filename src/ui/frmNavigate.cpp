@@ -57,7 +57,7 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
 
 QString frmNavigate::cellText(float value)
 {
-    return DataSet::isMissing(value) ? QStringLiteral(".") : QString::fromStdString(formatFloat(value));
+    return isMissing(value) ? QStringLiteral(".") : QString::fromStdString(formatFloat(value));
 }
 
 void frmNavigate::Form_Load()

@@ -79,16 +79,16 @@ namespace {
 
 OpenedLog openLog(const QString& path, const OutputLog::DocumentStyle& style, QThread* owner)
 {
-    OpenedLog opened;
     try {
-        QString text;
-        if (readOutputFile(path, text, opened.error)) {
-            opened.document = OutputLog::buildDocument(std::move(text), style, owner);
+        Outcome<QString> text = readOutputFile(path);
+        if (!text.ok()) {
+            return text.refusal();
         }
+        return OutputLog::buildDocument(std::move(text).value(), style, owner);
     } catch (const std::bad_alloc&) {
-        opened.error = QStringLiteral("There is not enough memory to open %1.").arg(path);
+        return Refusal{QStringLiteral("There is not enough memory to open %1.").arg(path).toStdString(),
+                       OpenOutputTitle, Refusal::Reason::OutOfMemory};
     }
-    return opened;
 }
 
 } // namespace
@@ -101,7 +101,7 @@ void frmOpenOutput::cmdOpen_Click()
         }
         const QString name = lblSelectedFile->text();
         if (name.isEmpty()) {
-            m_platform.warn(this, QStringLiteral("A file has not been selected."), QStringLiteral("Open Output"));
+            m_platform.warn(this, QStringLiteral("A file has not been selected."), OpenOutputTitle);
             hide();
             return;
         }
@@ -124,13 +124,13 @@ void frmOpenOutput::openEnded()
     m_opening = false;
     trap([&] {
         OpenedLog opened = m_watcher.future().takeResult();
-        if (opened.document == nullptr) {
+        if (!opened.ok()) {
             // The log keeps its text; the dialog stays open, its Open button
             // holding the focus again (disabling took it away).
-            m_platform.warn(this, opened.error, QStringLiteral("Open Output"));
+            m_platform.warn(this, opened.refusal());
             cmdOpen->setFocus();
         } else {
-            m_log.adoptDocument(std::move(opened.document));
+            m_log.adoptDocument(std::move(*opened));
             hide();
         }
     });

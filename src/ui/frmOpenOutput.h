@@ -1,6 +1,7 @@
 // frmOpenOutput: replaces the output log with the text of a ".txt" file.
 #pragma once
 
+#include "common/Outcome.h"
 #include "ui/OutputFileDialog.h"
 
 #include <QFutureWatcher>
@@ -17,10 +18,7 @@ namespace orvalis {
 class OutputLog;
 
 // The file read and laid out as the log's next document, or why it could not be.
-struct OpenedLog {
-    std::unique_ptr<QTextDocument> document;
-    QString error;
-};
+using OpenedLog = Outcome<std::unique_ptr<QTextDocument>>;
 
 class frmOpenOutput : public OutputFileDialog {
     Q_OBJECT

@@ -21,7 +21,7 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
     : OutputFileDialog(platform, parent), m_log(log)
 {
     setObjectName("frmSaveOutput");
-    setWindowTitle(QStringLiteral("Save Output"));
+    setWindowTitle(SaveOutputTitle);
     setFont(designFont());
     setFixedSize(twips(5595), twips(3825));
     buildLists();
@@ -67,7 +67,7 @@ void frmSaveOutput::cmdSave_Click()
     trap([&] {
         const QString name = txtSavedFileName->text();
         if (name.isEmpty()) {
-            m_platform.warn(this, QStringLiteral("A file name has not been provided."), QStringLiteral("Save Output"));
+            m_platform.warn(this, QStringLiteral("A file name has not been provided."), SaveOutputTitle);
             hide();
             return;
         }
@@ -76,19 +76,17 @@ void frmSaveOutput::cmdSave_Click()
         if (existing.exists() && !existing.isDir()
             && m_platform.messageBox(
                    this, QStringLiteral("%1 already exists. Do you want to replace it?").arg(existing.fileName()),
-                   QStringLiteral("Save Output"), Platform::Buttons::YesNo)
+                   SaveOutputTitle, Platform::Buttons::YesNo)
                    != Platform::Answer::Yes) {
             return; // the dialog stays open for another name
         }
-        QString error;
-        bool written = false;
-        {
+        const Status written = [&] {
             const BusyCursor busy;
-            written = writeOutputFile(path, m_log.readAll(), error);
-        }
-        if (!written) {
+            return writeOutputFile(path, m_log.readAll());
+        }();
+        if (!written.ok()) {
             // The dialog stays open so that another name or directory can be tried.
-            m_platform.warn(this, error, QStringLiteral("Save Output"));
+            m_platform.warn(this, written.refusal());
             return;
         }
         m_fileWritten = true;

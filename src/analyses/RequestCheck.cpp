@@ -1,0 +1,25 @@
+// The variable-range check shared by the bootstrap and the descriptives.
+#include "analyses/RequestCheck.h"
+
+#include "data/DataSet.h"
+
+namespace orvalis {
+
+Refusal analysisRefusal(std::string message, Refusal::Reason reason)
+{
+    return Refusal{std::move(message), AnalysisErrorTitle, reason};
+}
+
+Status checkVariablesInData(const std::vector<std::int32_t>& variables, const DataSet& dataSet)
+{
+    for (const std::int32_t v : variables) {
+        if (v < 1 || v > dataSet.NumVariables()) {
+            return analysisRefusal("variable " + std::to_string(v) + " is not in the data (it has "
+                                       + std::to_string(dataSet.NumVariables()) + " variables)",
+                                   Refusal::Reason::NotInData);
+        }
+    }
+    return Done{};
+}
+
+} // namespace orvalis

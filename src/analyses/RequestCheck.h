@@ -1,0 +1,25 @@
+// The checks every analysis request passes against the data before any work, and the analyses' refusal title.
+#pragma once
+
+#include "common/Outcome.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvalis {
+
+class DataSet;
+
+// The caption of the box in which a window shows an analysis refusal.
+inline constexpr const char* AnalysisErrorTitle = "Analysis Error";
+
+// A refusal of an analysis request with the analyses' title.
+Refusal analysisRefusal(std::string message, Refusal::Reason reason = Refusal::Reason::Refused);
+
+// Refuses (reason NotInData) the first variable, in the given order, that lies
+// outside 1..NumVariables of the data set: "variable 7 is not in the data (it
+// has 2 variables)".
+Status checkVariablesInData(const std::vector<std::int32_t>& variables, const DataSet& dataSet);
+
+} // namespace orvalis
