@@ -1,4 +1,4 @@
-// A Platform for tests: records message boxes, answers from a queue, owns a clipboard and a clock.
+// A Platform for tests: records message boxes, answers from a queue, owns a clipboard and a seed.
 #pragma once
 
 #include "platform/Platform.h"
@@ -44,16 +44,6 @@ public:
     void setClipboardText(const QString& text) override { clipboard = text; }
     QString clipboardText() override { return clipboard.value_or(QString()); }
 
-    double clockSeconds() override { return now; }
-    void processEvents() override
-    {
-        ++eventPasses;
-        if (onProcessEvents) {
-            onProcessEvents();
-        }
-        QCoreApplication::processEvents();
-        now += tick;
-    }
     std::uint64_t randomSeed() override { return seed; }
 
     std::vector<Message> messages;
@@ -61,11 +51,6 @@ public:
     // Empty when the clipboard holds no text (an image, say).
     std::optional<QString> clipboard;
     int clipboardClears = 0;
-    double now = 0;
-    double tick = 0.01;
-    int eventPasses = 0;
-    // Runs at each processEvents(), before the clock moves on.
-    std::function<void()> onProcessEvents;
     // Runs when a message box is shown (before it is answered).
     std::function<void(const Message&)> onMessage;
     std::uint64_t seed = 12345;

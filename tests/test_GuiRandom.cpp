@@ -5,6 +5,7 @@
 // the sanitizers); ORVALIS_GUI_SEED replays a walk. The seed is printed with
 // every failure, together with the last steps taken.
 #include "FakePlatform.h"
+#include "MainWindowControls.h"
 #include "TempDir.h"
 #include "WaitFor.h"
 #include "data/DataImport.h"
@@ -49,6 +50,8 @@
 namespace orvalis {
 namespace {
 
+using test::ui;
+
 // Message boxes answered from the test's queue, the clipboard the real one.
 class WalkPlatform : public test::FakePlatform {
 public:
@@ -89,7 +92,7 @@ public:
     RandomWalk(std::uint64_t seed, const QString& sandbox) : m_random(seed), m_sandbox(sandbox)
     {
         m_window = std::make_unique<frmMain>(m_platform);
-        m_window->Form_Load();
+        test::startPastSplash(*m_window);
         m_window->show();
         QApplication::setActiveWindow(m_window.get());
     }
@@ -181,7 +184,7 @@ private:
 
     void typeIntoLog()
     {
-        QPlainTextEdit* box = m_window->txtOutput;
+        QPlainTextEdit* box = ui(*m_window).txtOutput;
         box->setFocus();
         // The pane's own clipboard keys, selection and movement, and text.
         struct Chord {
@@ -246,48 +249,48 @@ private:
         switch (below(16)) {
         case 0: {
             note("pick a data file");
-            if (w.filFile->count() > 0) {
-                clickItem(w.filFile, below(w.filFile->count()));
+            if (ui(w).filFile->count() > 0) {
+                clickItem(ui(w).filFile, below(ui(w).filFile->count()));
             }
             return May::Nothing;
         }
         case 1: {
             note("choose a delimiter or file type");
             if (chance(0.7)) {
-                QRadioButton* options[] = {w.optSpace, w.optComma, w.optTab};
+                QRadioButton* options[] = {ui(w).optSpace, ui(w).optComma, ui(w).optTab};
                 click(options[below(3)]);
             } else {
-                w.cmbFileType->setFocus();
-                QTest::keyClick(w.cmbFileType, chance(0.5) ? Qt::Key_Down : Qt::Key_Up);
+                ui(w).cmbFileType->setFocus();
+                QTest::keyClick(ui(w).cmbFileType, chance(0.5) ? Qt::Key_Down : Qt::Key_Up);
             }
             return May::Nothing;
         }
         case 2:
             note("open a directory");
-            openRandomDirectory(w.dirDirectory);
+            openRandomDirectory(ui(w).dirDirectory);
             return May::Nothing;
         case 3:
         case 4:
-            note("import " + w.m_strFileName.toStdString());
-            click(w.cmdImportData);
+            note("import " + w.selectedFileName().toStdString());
+            click(ui(w).cmdImportData);
             return May::Import;
         case 5:
             note("type into the log");
             typeIntoLog();
             return May::ChangeLog;
         case 6: {
-            QAction* commands[] = {w.mnuCopy, w.mnuCut, w.mnuPaste};
+            QAction* commands[] = {ui(w).mnuCopy, ui(w).mnuCut, ui(w).mnuPaste};
             QAction* command = commands[below(3)];
             const bool onLog = chance(0.5);
             note("Edit > " + command->text().toStdString() + (onLog ? " in the log" : " elsewhere"));
-            (onLog ? static_cast<QWidget*>(w.txtOutput) : w.cmdImportData)->setFocus();
+            (onLog ? static_cast<QWidget*>(ui(w).txtOutput) : ui(w).cmdImportData)->setFocus();
             command->trigger();
             return onLog ? May::ChangeLog : May::Nothing;
         }
         case 7:
             if (chance(0.3)) {
                 note("Edit > Clear Output");
-                w.mnuClearOutput->trigger();
+                ui(w).mnuClearOutput->trigger();
                 return May::ChangeLog;
             }
             note("move the focus");
@@ -295,7 +298,7 @@ private:
             return May::Nothing;
         case 8:
             note("navigate the data");
-            inModal<frmNavigate>(w.mnuNavigateDataFile, [this](frmNavigate* navigator) {
+            inModal<frmNavigate>(ui(w).mnuNavigateDataFile, [this](frmNavigate* navigator) {
                 QPushButton* arrows[] = {navigator->cmdUp, navigator->cmdDown, navigator->cmdLeft, navigator->cmdRight};
                 for (int k = below(10); k > 0; --k) {
                     click(arrows[below(4)]);
@@ -309,7 +312,7 @@ private:
             return May::Nothing;
         case 9:
             note("descriptives");
-            inModal<frmDescriptives>(w.mnuDescriptives, [this](frmDescriptives* dialog) {
+            inModal<frmDescriptives>(ui(w).mnuDescriptives, [this](frmDescriptives* dialog) {
                 for (int k = below(5); k > 0; --k) {
                     if (chance(0.2)) {
                         click(chance(0.5) ? dialog->optRanges : dialog->optIndividual);
@@ -327,15 +330,15 @@ private:
             return May::AppendToLog;
         case 10:
             note("bootstrap");
-            inModal<frmESBootstrap>(w.mnuESBootstrap, [this](frmESBootstrap* dialog) { driveBootstrap(dialog); });
+            inModal<frmESBootstrap>(ui(w).mnuESBootstrap, [this](frmESBootstrap* dialog) { driveBootstrap(dialog); });
             return May::AppendToLog;
         case 11:
             note("save the output");
-            inModal<frmSaveOutput>(w.mnuSaveOutput, [this](frmSaveOutput* dialog) { driveSave(dialog); });
+            inModal<frmSaveOutput>(ui(w).mnuSaveOutput, [this](frmSaveOutput* dialog) { driveSave(dialog); });
             return May::Nothing;
         case 12:
             note("open an output file");
-            inModal<frmOpenOutput>(w.mnuOpenOutput, [this](frmOpenOutput* dialog) { driveOpen(dialog); });
+            inModal<frmOpenOutput>(ui(w).mnuOpenOutput, [this](frmOpenOutput* dialog) { driveOpen(dialog); });
             return May::OpenLog;
         case 13: {
             // Never an answer that ends the program.
@@ -345,7 +348,7 @@ private:
             m_platform.answers.assign(chosen.begin(), chosen.end());
             if (chance(0.5)) {
                 note("File > Exit, answered without leaving");
-                w.mnuExit->trigger();
+                ui(w).mnuExit->trigger();
             } else {
                 note("the close box, answered without leaving");
                 w.close();
@@ -354,7 +357,7 @@ private:
         }
         default:
             note("click in the log");
-            QTest::mouseClick(w.txtOutput->viewport(), Qt::LeftButton, Qt::NoModifier,
+            QTest::mouseClick(ui(w).txtOutput->viewport(), Qt::LeftButton, Qt::NoModifier,
                               QPoint(1 + below(200), 1 + below(100)));
             return May::Nothing;
         }
@@ -457,7 +460,7 @@ private:
         if (!m_failure.empty()) {
             return fail(m_failure);
         }
-        if (!w.isVisible() || w.m_lngUnloadProgram != 0) {
+        if (!w.isVisible() || w.leaving()) {
             return fail("the main window closed");
         }
         if (QApplication::activeModalWidget() != nullptr) {
@@ -487,10 +490,10 @@ private:
             if (refused && dataChanged) {
                 return fail("a refused import changed the data set");
             }
-            const QString expected =
-                refused ? logBefore
-                        : logBefore
-                              + QString::fromStdString(FormatImportSummary(w.m_strFileName.toStdString(), w.dataSet()));
+            const QString expected = refused ? logBefore
+                                             : logBefore
+                                                   + QString::fromStdString(FormatImportSummary(
+                                                       w.selectedFileName().toStdString(), w.dataSet()));
             if (log != expected) {
                 return fail("the import changed the log other than by its summary");
             }

@@ -1,5 +1,6 @@
 // The desktop windows driven through their controls: start-up, layout, picker, output files, exit, navigator.
 #include "FakePlatform.h"
+#include "MainWindowControls.h"
 #include "TempDir.h"
 #include "WaitFor.h"
 #include "data/DataImport.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRadioButton>
 #include <QFile>
 #include <QFrame>
@@ -44,6 +46,8 @@
 
 namespace orvalis {
 namespace {
+
+using test::ui;
 
 QByteArray fileBytes(const QString& path)
 {
@@ -91,7 +95,7 @@ bool saveInDialog(frmMain& window, const QString& directory, const QString& name
             dialog->cmdCancel->click();
         }
     });
-    window.mnuSaveOutput->trigger();
+    ui(window).mnuSaveOutput->trigger();
     return stayedOpen;
 }
 
@@ -101,7 +105,7 @@ protected:
     {
         dir.write("data.txt", "3.5 -2\n. 12345678\n");
         window = std::make_unique<frmMain>(platform);
-        window->Form_Load();
+        test::startPastSplash(*window);
     }
 
     QString dirPath() const { return QString::fromStdString(dir.path().string()); }
@@ -121,7 +125,7 @@ protected:
                 dialog->cmdCancel->click();
             }
         });
-        window->mnuOpenOutput->trigger();
+        ui(*window).mnuOpenOutput->trigger();
     }
 
     test::TempDir dir;
@@ -152,35 +156,35 @@ TEST_F(WindowTest, ShrinkingBelowTheLeastHeightSnapsBackAndMinimizingChangesNoth
     window->resize(700, 200);
     QApplication::processEvents();
     EXPECT_GE(window->frameGeometry().height() * 15, 7000);
-    const QRect before = window->fraOutput->geometry();
+    const QRect before = ui(*window).fraOutput->geometry();
     window->setWindowState(Qt::WindowMinimized);
     window->Form_Resize();
-    EXPECT_EQ(window->fraOutput->geometry(), before);
+    EXPECT_EQ(ui(*window).fraOutput->geometry(), before);
 }
 
 TEST_F(WindowTest, MainWindowControls)
 {
-    EXPECT_EQ(window->fraSelectData->title(), "Select Data");
-    EXPECT_TRUE(window->fraSelectData->font().bold());
-    EXPECT_TRUE(window->fraOutput->font().bold());
-    EXPECT_FALSE(window->cmdImportData->font().bold());
-    EXPECT_EQ(window->lblSelectedFileLabel->text(), "Selected File:");
-    EXPECT_EQ(window->lblCurrentFileLabel->text(), "File Currently in Processor:");
-    EXPECT_EQ(window->fraTypeOfDelimiter->title(), "Type of Delimiter");
-    EXPECT_EQ(window->dirDirectory->toolTip(), "Specify directory of file");
-    EXPECT_EQ(window->filFile->toolTip(), "Specify file");
-    EXPECT_EQ(window->drvDrive->toolTip(), "Specify drive of file");
-    EXPECT_EQ(window->cmdImportData->toolTip(), "Click to import selected file");
-    EXPECT_EQ(window->cmbFileType->toolTip(), "Specify file extension (*.txt or *.dat)");
+    EXPECT_EQ(ui(*window).fraSelectData->title(), "Select Data");
+    EXPECT_TRUE(ui(*window).fraSelectData->font().bold());
+    EXPECT_TRUE(ui(*window).fraOutput->font().bold());
+    EXPECT_FALSE(ui(*window).cmdImportData->font().bold());
+    EXPECT_EQ(ui(*window).lblSelectedFileLabel->text(), "Selected File:");
+    EXPECT_EQ(ui(*window).lblCurrentFileLabel->text(), "File Currently in Processor:");
+    EXPECT_EQ(ui(*window).fraTypeOfDelimiter->title(), "Type of Delimiter");
+    EXPECT_EQ(ui(*window).dirDirectory->toolTip(), "Specify directory of file");
+    EXPECT_EQ(ui(*window).filFile->toolTip(), "Specify file");
+    EXPECT_EQ(ui(*window).drvDrive->toolTip(), "Specify drive of file");
+    EXPECT_EQ(ui(*window).cmdImportData->toolTip(), "Click to import selected file");
+    EXPECT_EQ(ui(*window).cmbFileType->toolTip(), "Specify file extension (*.txt or *.dat)");
     // 120, 720, 1575, 255 twips; wider only where the caption needs it.
-    EXPECT_EQ(window->optComma->pos(), QPoint(8, 48));
-    EXPECT_EQ(window->optComma->height(), 17);
-    EXPECT_GE(window->optComma->width(), 105);
-    EXPECT_EQ(window->cmdImportData->geometry().topLeft(), QPoint(496, 104));
-    EXPECT_EQ(window->lblCurrentFile->geometry(), QRect(496, 80, 137, 17));
+    EXPECT_EQ(ui(*window).optComma->pos(), QPoint(8, 48));
+    EXPECT_EQ(ui(*window).optComma->height(), 17);
+    EXPECT_GE(ui(*window).optComma->width(), 105);
+    EXPECT_EQ(ui(*window).cmdImportData->geometry().topLeft(), QPoint(496, 104));
+    EXPECT_EQ(ui(*window).lblCurrentFile->geometry(), QRect(496, 80, 137, 17));
     // The focus order of the design among the controls that take focus.
-    const QList<QWidget*> order = {window->dirDirectory,  window->filFile,   window->drvDrive,
-                                   window->cmdImportData, window->txtOutput, window->optSpace};
+    const QList<QWidget*> order = {ui(*window).dirDirectory,  ui(*window).filFile,   ui(*window).drvDrive,
+                                   ui(*window).cmdImportData, ui(*window).txtOutput, ui(*window).optSpace};
     window->show();
     QApplication::setActiveWindow(window.get());
     order.front()->setFocus();
@@ -192,61 +196,49 @@ TEST_F(WindowTest, MainWindowControls)
     }
 }
 
-TEST(Splash, ShowsForTwoSecondsAndCloses)
+// The main window waits for the splash: it appears, with its file types,
+// when the two seconds are up (a real wait, in the event loop).
+TEST(Splash, ShowsForTwoSecondsThenTheMainWindow)
 {
     test::FakePlatform platform;
     frmMain window(platform);
-    int visibleDuring = 0;
-    platform.onProcessEvents = [&] {
-        if (window.splash() != nullptr && window.splash()->isVisible()) {
-            ++visibleDuring;
-        }
-    };
+    QElapsedTimer clock;
+    clock.start();
     window.Form_Load();
-    EXPECT_GE(platform.now, 2.0);
-    EXPECT_LT(platform.now, 2.0 + 2 * platform.tick);
-    EXPECT_EQ(visibleDuring, platform.eventPasses);
+    ASSERT_NE(window.splash(), nullptr);
+    EXPECT_TRUE(window.splash()->isVisible());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(ui(window).cmbFileType->count(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 10000));
+    EXPECT_GE(clock.elapsed(), 1990);
     EXPECT_TRUE(window.splash() == nullptr || !window.splash()->isVisible());
-    EXPECT_EQ(window.cmbFileType->currentText(), "Text (*.txt)");
+    EXPECT_EQ(ui(window).cmbFileType->currentText(), "Text (*.txt)");
 }
 
-TEST(Splash, KeyOrFrameClickClosesItEarlyButTheWaitGoesOn)
+// A key or a click on the frame closes the splash and brings the main window
+// up at once; a click on a label does nothing.
+TEST(Splash, KeyOrFrameClickShowsTheMainWindowAtOnce)
 {
     for (const bool useKey : {true, false}) {
         test::FakePlatform platform;
         frmMain window(platform);
-        double closedAt = -1;
-        bool labelClickClosed = false;
-        platform.onProcessEvents = [&] {
-            frmSplash* splash = window.splash();
-            if (splash == nullptr || !splash->isVisible()) {
-                if (closedAt < 0) {
-                    closedAt = platform.now;
-                }
-                return;
-            }
-            if (platform.now >= 0.3 && platform.now < 0.3 + platform.tick / 2) {
-                QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
-                                  Qt::LeftButton, Qt::NoModifier);
-                QApplication::sendEvent(splash->lblCopyright, &press);
-                labelClickClosed = !splash->isVisible();
-            }
-            if (platform.now >= 0.5) {
-                if (useKey) {
-                    QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
-                    QApplication::sendEvent(splash, &key);
-                } else {
-                    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
-                                      Qt::LeftButton, Qt::NoModifier);
-                    QApplication::sendEvent(splash->Frame1, &press);
-                }
-            }
-        };
         window.Form_Load();
-        EXPECT_FALSE(labelClickClosed);
-        EXPECT_GE(closedAt, 0.5);
-        EXPECT_LT(closedAt, 0.6);
-        EXPECT_GE(platform.now, 2.0); // the main window still waits the two seconds
+        frmSplash* splash = window.splash();
+        ASSERT_NE(splash, nullptr);
+        QTest::mouseClick(splash->lblCopyright, Qt::LeftButton);
+        EXPECT_TRUE(splash->isVisible());
+        EXPECT_FALSE(window.isVisible());
+        if (useKey) {
+            QTest::keyClick(splash, Qt::Key_Space);
+        } else {
+            QTest::mouseClick(splash->Frame1, Qt::LeftButton, {}, QPoint(1, 1));
+        }
+        EXPECT_FALSE(splash->isVisible());
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(ui(window).cmbFileType->currentText(), "Text (*.txt)");
+        // The timer dies with the splash: nothing happens when the two seconds are up.
+        QTest::qWait(50);
+        EXPECT_EQ(window.splash(), nullptr);
     }
 }
 
@@ -263,19 +255,19 @@ TEST(Splash, Texts)
 
 TEST_F(WindowTest, AFailingDrivePutsTheDriveListBack)
 {
-    window->dirDirectory->setPath(dirPath());
-    window->drvDrive->addItem("/no/such/drive");
-    emit window->drvDrive->activated(window->drvDrive->count() - 1);
-    EXPECT_EQ(window->drvDrive->currentText(), DriveList::driveOf(dirPath()));
-    EXPECT_EQ(window->dirDirectory->path(), QDir(dirPath()).canonicalPath());
+    ui(*window).dirDirectory->setPath(dirPath());
+    ui(*window).drvDrive->addItem("/no/such/drive");
+    QTest::keyClick(ui(*window).drvDrive, Qt::Key_End); // straight to the last drive
+    EXPECT_EQ(ui(*window).drvDrive->currentText(), DriveList::driveOf(dirPath()));
+    EXPECT_EQ(ui(*window).dirDirectory->path(), QDir(dirPath()).canonicalPath());
 }
 
 TEST_F(WindowTest, PickingAFileInTheRootGivesTwoSeparators)
 {
-    window->dirDirectory->setPath("/");
-    window->filFile->setPattern("*");
+    ui(*window).dirDirectory->setPath("/");
+    ui(*window).filFile->setPattern("*");
     window->filFile_Click("x.txt");
-    EXPECT_EQ(window->m_strFileName, "//x.txt");
+    EXPECT_EQ(window->selectedFileName(), "//x.txt");
 }
 
 TEST_F(WindowTest, SaveNameRules)
@@ -380,8 +372,8 @@ void expectEverySaveFails(frmMain& window, test::FakePlatform& platform, const Q
         dialog->cmdSave->click();
         dialog->cmdCancel->click();
     });
-    window.mnuExit->trigger();
-    EXPECT_EQ(window.m_lngUnloadProgram, 0);
+    ui(window).mnuExit->trigger();
+    EXPECT_FALSE(window.leaving());
     EXPECT_EQ(window.outputLog().readAll(), "the only copy");
     EXPECT_EQ(entries(directory), before);
 }
@@ -470,7 +462,7 @@ TEST_F(WindowTest, OpenReadsLinesAndSaveOpenGivesTheSameLog)
     window->outputLog().replaceAll(log);
     saveAs(dirPath(), "round");
     window->outputLog().clear();
-    const QFont font = window->txtOutput->document()->defaultFont();
+    const QFont font = ui(*window).txtOutput->document()->defaultFont();
     open(dirPath(), "round.txt");
     EXPECT_EQ(window->outputLog().readAll(), log);
 
@@ -478,17 +470,17 @@ TEST_F(WindowTest, OpenReadsLinesAndSaveOpenGivesTheSameLog)
     // reports append to it, its font is the log's, and it has no undo.
     window->outputLog().append("next\r\n");
     EXPECT_EQ(window->outputLog().readAll(), log + "next\r\n");
-    EXPECT_EQ(window->txtOutput->document()->defaultFont(), window->txtOutput->font());
-    EXPECT_EQ(window->txtOutput->document()->defaultFont(), font);
-    EXPECT_FALSE(window->txtOutput->document()->isUndoRedoEnabled());
-    EXPECT_EQ(window->txtOutput->document()->thread(), window->thread());
+    EXPECT_EQ(ui(*window).txtOutput->document()->defaultFont(), ui(*window).txtOutput->font());
+    EXPECT_EQ(ui(*window).txtOutput->document()->defaultFont(), font);
+    EXPECT_FALSE(ui(*window).txtOutput->document()->isUndoRedoEnabled());
+    EXPECT_EQ(ui(*window).txtOutput->document()->thread(), window->thread());
 }
 
 TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
 {
     window->outputLog().replaceAll("keep me");
     whenModal([&] { window->openOutputDialog()->cmdOpen->click(); });
-    window->mnuOpenOutput->trigger();
+    ui(*window).mnuOpenOutput->trigger();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "A file has not been selected.");
     EXPECT_EQ(platform.messages[0].title, "Open Output");
@@ -507,7 +499,7 @@ TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
         EXPECT_EQ(dialog->focusWidget(), dialog->cmdOpen); // a keyboard user can go on
         dialog->cmdCancel->click();
     });
-    window->mnuOpenOutput->trigger();
+    ui(*window).mnuOpenOutput->trigger();
     EXPECT_TRUE(stayedOpen);
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[1].title, "Open Output");
@@ -525,7 +517,7 @@ TEST_F(WindowTest, DialogsKeepTheirStateWhileHidden)
         EXPECT_EQ(dialog->filFile->pattern(), "*.txt");
         dialog->cmdCancel->click();
     });
-    window->mnuSaveOutput->trigger();
+    ui(*window).mnuSaveOutput->trigger();
     EXPECT_FALSE(window->saveOutputDialog()->cmdSave->isDefault());
     EXPECT_FALSE(window->saveOutputDialog()->cmdSave->autoDefault());
 }
@@ -552,7 +544,7 @@ TEST_F(WindowTest, ExitDialogue)
         SCOPED_TRACE(c.name);
         test::FakePlatform p;
         frmMain w(p);
-        w.Form_Load();
+        test::startPastSplash(w);
         w.show();
         w.outputLog().append("log");
         p.answers.assign(c.answers.begin(), c.answers.end());
@@ -568,8 +560,8 @@ TEST_F(WindowTest, ExitDialogue)
                 }
             });
         }
-        w.mnuExit->trigger();
-        EXPECT_EQ(w.m_lngUnloadProgram, c.expectedFlag);
+        ui(w).mnuExit->trigger();
+        EXPECT_EQ(w.leaving(), c.expectedFlag == 1);
         EXPECT_EQ(w.isVisible(), c.expectedFlag == 0);
         ASSERT_EQ(static_cast<int>(p.messages.size()), c.expectedQuestions);
         EXPECT_EQ(p.messages[0].text, "Do you want to exit Orvalis?");
@@ -591,7 +583,7 @@ TEST_F(WindowTest, ClosingTheWindowRunsTheExitDialogue)
     EXPECT_TRUE(window->isVisible());
     platform.answers = {Platform::Answer::Yes, Platform::Answer::No};
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(window->m_lngUnloadProgram, 1);
+    EXPECT_TRUE(window->leaving());
     EXPECT_EQ(platform.messages.size(), 3u);
 }
 
@@ -644,14 +636,14 @@ TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)
         }
     });
     guard.start(50);
-    window->mnuNavigateDataFile->trigger(); // no import yet
+    ui(*window).mnuNavigateDataFile->trigger(); // no import yet
     dir.write("empty.txt", "");
-    window->filFile->refresh();
-    window->filFile_Click("empty.txt");
-    window->m_strFileName = dirPath() + "/empty.txt";
-    window->cmdImportData->click();
+    ui(*window).filFile->refresh();
+    ui(*window).dirDirectory->setPath(dirPath());
+    test::clickItem(ui(*window).filFile, "empty.txt");
+    ui(*window).cmdImportData->click();
     ASSERT_TRUE(window->dataSet().hasStorage());
-    window->mnuNavigateDataFile->trigger(); // an empty file
+    ui(*window).mnuNavigateDataFile->trigger(); // an empty file
     EXPECT_FALSE(shown);
 }
 

@@ -73,17 +73,22 @@ int main(int argc, char** argv)
         save(splash, "splash.png");
     }
     orvalis::frmMain window(platform);
-    window.Form_Load(); // the two-second splash, then the file types
-    window.show();
-    window.dirDirectory->setPath(examples);
-    const auto found = window.filFile->findItems(QStringLiteral("study.txt"), Qt::MatchExactly);
+    window.Form_Load(); // the two-second splash, then the main window with its file types
+    while (!window.isVisible()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    auto* dirDirectory = window.findChild<orvalis::DirectoryList*>(QStringLiteral("dirDirectory"));
+    auto* filFile = window.findChild<orvalis::FileList*>(QStringLiteral("filFile"));
+    auto* cmdImportData = window.findChild<QPushButton*>(QStringLiteral("cmdImportData"));
+    dirDirectory->setPath(examples);
+    const auto found = filFile->findItems(QStringLiteral("study.txt"), Qt::MatchExactly);
     if (found.isEmpty()) {
         std::fprintf(stderr, "examples/study.txt not found\n");
         return 1;
     }
-    window.filFile->setCurrentItem(found.front());
+    filFile->setCurrentItem(found.front());
     window.filFile_Click(QStringLiteral("study.txt"));
-    window.cmdImportData->click();
+    cmdImportData->click();
 
     {
         orvalis::frmESBootstrap dialog(platform, window.dataSet(), window.outputLog(), &window);
@@ -130,6 +135,5 @@ int main(int argc, char** argv)
         orvalis::frmOpenOutput dialog(platform, window.outputLog(), &window);
         save(dialog, "open-output.png");
     }
-    window.m_lngUnloadProgram = 1;
     return failed ? 1 : 0;
 }

@@ -10,7 +10,6 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Orvalis"));
     orvalis::QtPlatform platform;
     orvalis::frmMain window(platform);
-    window.Form_Load();
-    window.show();
+    window.Form_Load(); // the splash, then the main window
     return QApplication::exec();
 }

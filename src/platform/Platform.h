@@ -1,4 +1,4 @@
-// The platform services windows rely on: message boxes, clipboard, clock, event processing, random seed.
+// The platform services windows rely on: message boxes, clipboard and a random seed.
 #pragma once
 
 #include "common/Outcome.h"
@@ -12,7 +12,7 @@ class QWidget;
 namespace orvalis {
 
 // What the windows take from the desktop, gathered behind one interface so
-// that tests can answer message boxes, own the clipboard and drive the clock.
+// that tests can answer message boxes, own the clipboard and fix the seed.
 class Platform {
 public:
     // YesNo has No as its default and escape button (a question whose Yes
@@ -32,11 +32,6 @@ public:
     virtual void clearClipboard() = 0;
     virtual void setClipboardText(const QString& text) = 0;
     virtual QString clipboardText() = 0;
-
-    // Elapsed time in seconds, with fractions, from an arbitrary origin.
-    virtual double clockSeconds() = 0;
-    // Processes pending window events and returns.
-    virtual void processEvents() = 0;
 
     // A fresh seed for the random generator (taken from the clock).
     virtual std::uint64_t randomSeed() = 0;

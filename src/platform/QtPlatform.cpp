@@ -1,11 +1,10 @@
-// QtPlatform: QMessageBox, QClipboard, QElapsedTimer and the Qt event loop.
+// QtPlatform: QMessageBox, QClipboard and a seed from the clock.
 #include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
 #include <QMessageBox>
-#include <QTimer>
 
 namespace orvalis {
 
@@ -56,21 +55,6 @@ void QtPlatform::setClipboardText(const QString& text)
 QString QtPlatform::clipboardText()
 {
     return QGuiApplication::clipboard()->text();
-}
-
-double QtPlatform::clockSeconds()
-{
-    return static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
-}
-
-void QtPlatform::processEvents()
-{
-    // Handles what is pending, then waits a little for more, so that a
-    // polling loop does not keep a core busy.
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    QEventLoop pause;
-    QTimer::singleShot(10, &pause, &QEventLoop::quit);
-    pause.exec();
 }
 
 std::uint64_t QtPlatform::randomSeed()

@@ -15,11 +15,10 @@ public:
     void clearClipboard() override;
     void setClipboardText(const QString& text) override;
     QString clipboardText() override;
-    double clockSeconds() override;
-    void processEvents() override;
     std::uint64_t randomSeed() override;
 
 private:
+    // Separates the seeds of runs started within the same millisecond.
     QElapsedTimer m_clock;
 };
 

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QTimer>
 
 namespace orvalis {
 namespace {
@@ -48,14 +49,13 @@ QString oneLine(const QString& name)
 
 } // namespace
 
-frmMain::frmMain(Platform& platform, QWidget* parent) : QMainWindow(parent), m_platform(platform), m_outputLog(nullptr)
+frmMain::frmMain(Platform& platform, QWidget* parent)
+    : QMainWindow(parent), m_platform(platform), m_outputLog(buildControls())
 {
     setObjectName("frmMain");
     setWindowTitle(QStringLiteral("Orvalis"));
-    buildControls();
     buildMenus();
     setTabOrder();
-    m_outputLog = OutputLog(txtOutput);
 
     // The picker starts at the process's current drive and directory.
     dirDirectory->setPath(QDir::currentPath());
@@ -71,24 +71,30 @@ void frmMain::Form_Load()
 
     m_frmSplash = new frmSplash(this);
     m_frmSplash->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_frmSplash, &QDialog::finished, this, &frmMain::splashClosed);
+    // A coarse timer may fire up to 5% early; the splash stays its two seconds.
+    QTimer::singleShot(2000, Qt::PreciseTimer, m_frmSplash, &QWidget::close);
     m_frmSplash->show();
-    const double start = m_platform.clockSeconds();
-    while (m_platform.clockSeconds() - start < 2.0) {
-        m_platform.processEvents();
-    }
-    if (m_frmSplash != nullptr) {
-        m_frmSplash->close();
-    }
+}
 
-    cmbFileType->addItem(QStringLiteral("Text (*.txt)"));
-    cmbFileType->addItem(QStringLiteral("Data (*.dat)"));
-    cmbFileType->setCurrentIndex(0);
-    cmbFileType_Click(0);
+void frmMain::splashClosed()
+{
+    trap([&] {
+        if (m_loaded) {
+            return;
+        }
+        m_loaded = true;
+        cmbFileType->addItem(QStringLiteral("Text (*.txt)"));
+        cmbFileType->addItem(QStringLiteral("Data (*.dat)"));
+        cmbFileType->setCurrentIndex(0);
+        cmbFileType_Click(0);
+        show();
+    });
 }
 
 frmMain::~frmMain() = default;
 
-void frmMain::buildControls()
+QPlainTextEdit* frmMain::buildControls()
 {
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -204,26 +210,39 @@ void frmMain::buildControls()
     connect(dirDirectory, &DirectoryList::pathChanged, this, &frmMain::dirDirectory_Change);
     connect(filFile, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
     connect(filFile, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+    return txtOutput;
 }
 
 void frmMain::buildMenus()
 {
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("File"));
-    mnuOpenOutput = mnuFile->addAction(QStringLiteral("Open Output"), this, &frmMain::mnuOpenOutput_Click);
-    mnuSaveOutput = mnuFile->addAction(QStringLiteral("Save Output"), this, &frmMain::mnuSaveOutput_Click);
-    mnuExit = mnuFile->addAction(QStringLiteral("Exit"), this, &frmMain::mnuExit_Click);
+    // Each command carries its design name, as the controls do.
+    auto named = [](QAction* action, const char* name) {
+        action->setObjectName(name);
+        return action;
+    };
+    mnuOpenOutput =
+        named(mnuFile->addAction(QStringLiteral("Open Output"), this, &frmMain::mnuOpenOutput_Click), "mnuOpenOutput");
+    mnuSaveOutput =
+        named(mnuFile->addAction(QStringLiteral("Save Output"), this, &frmMain::mnuSaveOutput_Click), "mnuSaveOutput");
+    mnuExit = named(mnuFile->addAction(QStringLiteral("Exit"), this, &frmMain::mnuExit_Click), "mnuExit");
     QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("Edit"));
-    mnuCut = mnuEdit->addAction(QStringLiteral("Cut"), this, &frmMain::mnuCut_Click);
-    mnuCopy = mnuEdit->addAction(QStringLiteral("Copy"), this, &frmMain::mnuCopy_Click);
-    mnuPaste = mnuEdit->addAction(QStringLiteral("Paste"), this, &frmMain::mnuPaste_Click);
-    mnuClearOutput = mnuEdit->addAction(QStringLiteral("Clear Output"), this, &frmMain::mnuClearOutput_Click);
+    mnuCut = named(mnuEdit->addAction(QStringLiteral("Cut"), this, &frmMain::mnuCut_Click), "mnuCut");
+    mnuCopy = named(mnuEdit->addAction(QStringLiteral("Copy"), this, &frmMain::mnuCopy_Click), "mnuCopy");
+    mnuPaste = named(mnuEdit->addAction(QStringLiteral("Paste"), this, &frmMain::mnuPaste_Click), "mnuPaste");
+    mnuClearOutput = named(mnuEdit->addAction(QStringLiteral("Clear Output"), this, &frmMain::mnuClearOutput_Click),
+                           "mnuClearOutput");
     QMenu* mnuData = menuBar()->addMenu(QStringLiteral("Data"));
     mnuNavigateDataFile =
-        mnuData->addAction(QStringLiteral("Navigate Data File"), this, &frmMain::mnuNavigateDataFile_Click);
+        named(mnuData->addAction(QStringLiteral("Navigate Data File"), this, &frmMain::mnuNavigateDataFile_Click),
+              "mnuNavigateDataFile");
     QMenu* mnuAnalyses = menuBar()->addMenu(QStringLiteral("Analyses"));
-    mnuDescriptives = mnuAnalyses->addAction(QStringLiteral("Descriptives"), this, &frmMain::mnuDescriptives_Click);
+    mnuDescriptives =
+        named(mnuAnalyses->addAction(QStringLiteral("Descriptives"), this, &frmMain::mnuDescriptives_Click),
+              "mnuDescriptives");
     mnuESBootstrap =
-        mnuAnalyses->addAction(QStringLiteral("Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click);
+        named(mnuAnalyses->addAction(QStringLiteral("Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click),
+              "mnuESBootstrap");
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)
@@ -388,16 +407,19 @@ void frmMain::discardAnalysisDialogs()
     delete m_frmESBootstrap.data();
 }
 
-template <typename Dialog>
-void frmMain::showDialog(QPointer<Dialog>& slot)
+template <typename Dialog, typename Make, typename AfterExec>
+void frmMain::showDialog(QPointer<Dialog>& slot, Make&& make, AfterExec&& afterExec)
 {
     trap([&] {
         if (slot.isNull()) {
-            slot = new Dialog(m_platform, m_dataSet, m_outputLog, this);
+            slot = make();
         }
         slot->exec();
-        if (slot != nullptr && slot->discarded()) {
-            delete slot.data();
+        if (slot != nullptr) {
+            afterExec(*slot);
+            if (slot->discarded()) {
+                delete slot.data();
+            }
         }
     });
 }
@@ -413,41 +435,33 @@ void frmMain::mnuNavigateDataFile_Click()
 
 void frmMain::mnuDescriptives_Click()
 {
-    showDialog(m_frmDescriptives);
+    showDialog(
+        m_frmDescriptives, [&] { return new frmDescriptives(m_platform, m_dataSet, m_outputLog, this); },
+        [](frmDescriptives&) {});
 }
 
 void frmMain::mnuESBootstrap_Click()
 {
-    showDialog(m_frmESBootstrap);
+    showDialog(
+        m_frmESBootstrap, [&] { return new frmESBootstrap(m_platform, m_dataSet, m_outputLog, this); },
+        [](frmESBootstrap&) {});
 }
 
 void frmMain::mnuOpenOutput_Click()
 {
-    trap([&] {
-        if (m_frmOpenOutput.isNull()) {
-            m_frmOpenOutput = new frmOpenOutput(m_platform, m_outputLog, this);
-        }
-        m_frmOpenOutput->exec();
-        if (m_frmOpenOutput->discarded()) {
-            delete m_frmOpenOutput.data();
-        }
-    });
+    showDialog(
+        m_frmOpenOutput, [&] { return new frmOpenOutput(m_platform, m_outputLog, this); }, [](frmOpenOutput&) {});
 }
 
 bool frmMain::saveOutput()
 {
-    bool written = false;
-    trap([&] {
-        if (m_frmSaveOutput.isNull()) {
-            m_frmSaveOutput = new frmSaveOutput(m_platform, m_outputLog, this);
-        }
+    if (m_frmSaveOutput != nullptr) {
         m_frmSaveOutput->resetFileWritten();
-        m_frmSaveOutput->exec();
-        written = m_frmSaveOutput->fileWritten();
-        if (m_frmSaveOutput->discarded()) {
-            delete m_frmSaveOutput.data();
-        }
-    });
+    }
+    bool written = false;
+    showDialog(
+        m_frmSaveOutput, [&] { return new frmSaveOutput(m_platform, m_outputLog, this); },
+        [&](frmSaveOutput& dialog) { written = dialog.fileWritten(); });
     return written;
 }
 

@@ -36,18 +36,18 @@ public:
     explicit frmMain(Platform& platform, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // The start-up sequence: the splash for two seconds (yielding to the event
-    // loop), then the file-type list. Call once, before showing the window.
+    // The start-up sequence: shows the splash and returns. When the splash
+    // closes (after two seconds, or earlier on a key or a click on it), the
+    // file-type list is filled and the main window is shown. Call once.
     void Form_Load();
-
-    // The full path of the data file picked last; empty until the first pick.
-    QString m_strFileName;
-    // 1 once the decision to leave the program is taken.
-    std::int32_t m_lngUnloadProgram = 0;
 
     // The imported data set (no storage before the first import).
     const DataSet& dataSet() const { return m_dataSet; }
     OutputLog& outputLog() { return m_outputLog; }
+    // The full path of the data file picked last; empty until the first pick.
+    const QString& selectedFileName() const { return m_strFileName; }
+    // Whether the decision to leave the program has been taken.
+    bool leaving() const { return m_lngUnloadProgram == 1; }
 
     // The analysis dialogs, created on first use and discarded by an import.
     frmDescriptives* descriptivesDialog() const { return m_frmDescriptives; }
@@ -88,6 +88,31 @@ public:
     void mnuSaveOutput_Click();
     void mnuExit_Click();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    // Sends the log's own paste keys (Ctrl+V, Shift+Insert) through mnuPaste_Click.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Builds the controls and returns the log's text box.
+    QPlainTextEdit* buildControls();
+    void buildMenus();
+    void setTabOrder();
+    // The rest of the start-up, once the splash has closed.
+    void splashClosed();
+    // Shows "Save Output" and tells whether a file was written.
+    bool saveOutput();
+    // The exit dialogue; sets m_lngUnloadProgram to 1 when the program is to end.
+    void exitDialogue();
+    // The focus condition of the Edit commands: the log is the focused control.
+    bool focusOnLog() const;
+    void discardAnalysisDialogs();
+    // Creates the dialog in slot on first use (make), shows it modally, hands
+    // it to afterExec, and destroys it when its close box closed it.
+    template <typename Dialog, typename Make, typename AfterExec>
+    void showDialog(QPointer<Dialog>& slot, Make&& make, AfterExec&& afterExec);
+
     // Controls, named as in the design.
     QGroupBox* fraSelectData = nullptr;
     DirectoryList* dirDirectory = nullptr;
@@ -117,26 +142,10 @@ public:
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    // Sends the log's own paste keys (Ctrl+V, Shift+Insert) through mnuPaste_Click.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void buildControls();
-    void buildMenus();
-    void setTabOrder();
-    // Shows "Save Output" and tells whether a file was written.
-    bool saveOutput();
-    // The exit dialogue; sets m_lngUnloadProgram to 1 when the program is to end.
-    void exitDialogue();
-    // The focus condition of the Edit commands: the log is the focused control.
-    bool focusOnLog() const;
-    void discardAnalysisDialogs();
-    // Shows a dialog modally; one closed by its close box is destroyed.
-    template <typename Dialog>
-    void showDialog(QPointer<Dialog>& slot);
+    // The full path of the data file picked last.
+    QString m_strFileName;
+    // 1 once the decision to leave the program is taken.
+    std::int32_t m_lngUnloadProgram = 0;
 
     Platform& m_platform;
     DataSet m_dataSet;
@@ -146,6 +155,7 @@ private:
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;
+    bool m_loaded = false;
 };
 
 } // namespace orvalis
