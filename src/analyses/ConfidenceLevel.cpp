@@ -3,45 +3,45 @@
 
 #include "stats/modGeneral.h"
 
+#include <cstddef>
+
 namespace orvalis {
+
+namespace {
+
+struct LevelNumbers {
+    float value;
+    double alpha;
+    std::int32_t percent;
+};
+
+// In the order of the enumeration.
+constexpr LevelNumbers Levels[] = {
+    {0.90f, 0.1, 90},
+    {0.95f, 0.05, 95},
+    {0.99f, 0.01, 99},
+};
+
+const LevelNumbers& numbersOf(ConfidenceLevel level)
+{
+    return Levels[static_cast<std::size_t>(level)];
+}
+
+} // namespace
 
 float levelValue(ConfidenceLevel level)
 {
-    switch (level) {
-    case ConfidenceLevel::P90:
-        return 0.90f;
-    case ConfidenceLevel::P95:
-        return 0.95f;
-    case ConfidenceLevel::P99:
-        return 0.99f;
-    }
-    return 0.95f;
+    return numbersOf(level).value;
 }
 
 double alphaOf(ConfidenceLevel level)
 {
-    switch (level) {
-    case ConfidenceLevel::P90:
-        return 0.1;
-    case ConfidenceLevel::P95:
-        return 0.05;
-    case ConfidenceLevel::P99:
-        return 0.01;
-    }
-    return 0.05;
+    return numbersOf(level).alpha;
 }
 
 std::int32_t percentOf(ConfidenceLevel level)
 {
-    switch (level) {
-    case ConfidenceLevel::P90:
-        return 90;
-    case ConfidenceLevel::P95:
-        return 95;
-    case ConfidenceLevel::P99:
-        return 99;
-    }
-    return 95;
+    return numbersOf(level).percent;
 }
 
 float criticalF(ConfidenceLevel level, std::int32_t df1, std::int32_t df2)

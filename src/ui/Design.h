@@ -73,15 +73,46 @@ inline void fitCaption(QWidget* control, bool growLeft = false)
 
 #include <QPushButton>
 
+#include <initializer_list>
+#include <utility>
+
 namespace orvalis {
+
+// A control of type T, named as in the design, at its design rectangle
+// (twips). args go to T's constructor ahead of the parent (a caption, say).
+template <typename T, typename... Args>
+T* makeControl(QWidget* parent, const char* name, const QRect& design, Args&&... args)
+{
+    auto* control = new T(std::forward<Args>(args)..., parent);
+    control->setObjectName(name);
+    control->setGeometry(design);
+    return control;
+}
+
+// The focus order of the design: each widget passes the focus to the next.
+inline void setTabChain(std::initializer_list<QWidget*> order)
+{
+    QWidget* const* w = order.begin();
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        QWidget::setTabOrder(w[k - 1], w[k]);
+    }
+}
+
+// A window named as in the design, with its caption, the design font and its
+// fixed size (twips).
+inline void setUpDialog(QWidget* window, const char* name, const QString& caption, int widthTwips, int heightTwips)
+{
+    window->setObjectName(name);
+    window->setWindowTitle(caption);
+    window->setFont(designFont());
+    window->setFixedSize(twips(widthTwips), twips(heightTwips));
+}
 
 // A button at its design rectangle (twips). No button of the program is a
 // default button: Enter does not press it unless it has the focus.
 inline QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& design)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(design);
+    auto* button = makeControl<QPushButton>(parent, name, design, caption);
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;

@@ -8,6 +8,7 @@
 #include "ui/Design.h"
 
 #include <QDir>
+#include <QLabel>
 
 namespace orvalis {
 
@@ -17,15 +18,9 @@ OutputFileDialog::OutputFileDialog(Platform& platform, QWidget* parent) : ModalD
 
 void OutputFileDialog::buildLists()
 {
-    drvDrive = new DriveList(this);
-    drvDrive->setObjectName("drvDrive");
-    drvDrive->setGeometry(twips(240, 240, 2415, 315));
-    dirDirectory = new DirectoryList(this);
-    dirDirectory->setObjectName("dirDirectory");
-    dirDirectory->setGeometry(twips(240, 600, 2415, 1665));
-    filFile = new FileList(this);
-    filFile->setObjectName("filFile");
-    filFile->setGeometry(twips(2880, 240, 2415, 2040));
+    drvDrive = makeControl<DriveList>(this, "drvDrive", twips(240, 240, 2415, 315));
+    dirDirectory = makeControl<DirectoryList>(this, "dirDirectory", twips(240, 600, 2415, 1665));
+    filFile = makeControl<FileList>(this, "filFile", twips(2880, 240, 2415, 2040));
 
     // Form_Load: "*.txt" files of the current directory.
     filFile->setPattern(QStringLiteral("*.txt"));
@@ -42,6 +37,14 @@ void OutputFileDialog::buildLists()
 void OutputFileDialog::drvDrive_Change(int index)
 {
     trap([&] { drvDrive->openDrive(index, dirDirectory); });
+}
+
+QLabel* OutputFileDialog::makeFileNameLabel(const char* name)
+{
+    auto* label = makeControl<QLabel>(this, name, twips(2040, 2400, 735, 255), QStringLiteral("File name:"));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    fitCaption(label, true);
+    return label;
 }
 
 void OutputFileDialog::dirDirectory_Change(const QString& path)

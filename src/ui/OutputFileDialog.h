@@ -3,6 +3,8 @@
 
 #include "ui/ModalDialog.h"
 
+class QLabel;
+
 namespace orvalis {
 
 class DirectoryList;
@@ -29,6 +31,9 @@ public:
 protected:
     // Creates the lists at their design positions and runs Form_Load.
     void buildLists();
+    // The "File name:" caption at its design position, right-aligned and
+    // grown to the left to fit its text.
+    QLabel* makeFileNameLabel(const char* name);
 
     Platform& m_platform;
 };

@@ -20,30 +20,19 @@ namespace orvalis {
 frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent)
     : ModalDialog(parent), m_platform(platform), m_dataSet(dataSet), m_log(log)
 {
-    setObjectName("frmDescriptives");
-    setWindowTitle(QStringLiteral("Descriptives"));
-    setFont(designFont());
-    setFixedSize(twips(3435), twips(5235));
+    setUpDialog(this, "frmDescriptives", QStringLiteral("Descriptives"), 3435, 5235);
 
-    fraSelectItems = new QGroupBox(QStringLiteral("Select Items"), this);
-    fraSelectItems->setObjectName("fraSelectItems");
-    fraSelectItems->setGeometry(twips(240, 120, 3015, 4215));
-    lstItems = new QListWidget(fraSelectItems);
-    lstItems->setObjectName("lstItems");
-    lstItems->setGeometry(twips(360, 360, 1935, 2760));
-    optRanges = new QRadioButton(QStringLiteral("Range of Items"), fraSelectItems);
-    optRanges->setObjectName("optRanges");
-    optRanges->setGeometry(twips(240, 3480, 1815, 255));
+    fraSelectItems =
+        makeControl<QGroupBox>(this, "fraSelectItems", twips(240, 120, 3015, 4215), QStringLiteral("Select Items"));
+    lstItems = makeControl<QListWidget>(fraSelectItems, "lstItems", twips(360, 360, 1935, 2760));
+    optRanges = makeControl<QRadioButton>(fraSelectItems, "optRanges", twips(240, 3480, 1815, 255),
+                                          QStringLiteral("Range of Items"));
     // The caption's spelling is the program's own, kept on purpose.
-    optIndividual = new QRadioButton(QStringLiteral("Individiual Items"), fraSelectItems);
-    optIndividual->setObjectName("optIndividual");
-    optIndividual->setGeometry(twips(240, 3840, 2055, 255));
+    optIndividual = makeControl<QRadioButton>(fraSelectItems, "optIndividual", twips(240, 3840, 2055, 255),
+                                              QStringLiteral("Individiual Items"));
     cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(360, 4560, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(1920, 4560, 1215, 495));
-    setTabOrder(lstItems, optRanges);
-    setTabOrder(optRanges, optIndividual);
-    setTabOrder(optIndividual, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
+    setTabChain({lstItems, optRanges, optIndividual, cmdOK, cmdCancel});
 
     Form_Load();
     connect(lstItems, &QListWidget::itemChanged, this,

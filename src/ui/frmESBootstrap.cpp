@@ -37,28 +37,21 @@ QListWidget* makeList(QGroupBox* frame, const char* name)
 frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent)
     : ModalDialog(parent), m_platform(platform), m_dataSet(dataSet), m_log(log)
 {
-    setObjectName("frmESBootstrap");
     // The caption's spelling is the program's own, kept on purpose.
-    setWindowTitle(QStringLiteral("Effect Size Bootsrap"));
-    setFont(designFont());
-    setFixedSize(twips(8055), twips(5685));
+    setUpDialog(this, "frmESBootstrap", QStringLiteral("Effect Size Bootsrap"), 8055, 5685);
 
-    fraSelectDV = new QGroupBox(QStringLiteral("Dep. Variable"), this);
-    fraSelectDV->setObjectName("fraSelectDV");
-    fraSelectDV->setGeometry(twips(120, 120, 2175, 2775));
+    fraSelectDV =
+        makeControl<QGroupBox>(this, "fraSelectDV", twips(120, 120, 2175, 2775), QStringLiteral("Dep. Variable"));
     lstDV = makeList(fraSelectDV, "lstDV");
-    fraSelectGroups = new QGroupBox(QStringLiteral("Reduced Model Predictors"), this);
-    fraSelectGroups->setObjectName("fraSelectGroups");
-    fraSelectGroups->setGeometry(twips(2520, 120, 2775, 2775));
+    fraSelectGroups = makeControl<QGroupBox>(this, "fraSelectGroups", twips(2520, 120, 2775, 2775),
+                                             QStringLiteral("Reduced Model Predictors"));
     lstPredictors = makeList(fraSelectGroups, "lstPredictors");
-    FraAdded = new QGroupBox(QStringLiteral("Added Predictor"), this);
-    FraAdded->setObjectName("FraAdded");
-    FraAdded->setGeometry(twips(5520, 120, 2295, 2775));
+    FraAdded =
+        makeControl<QGroupBox>(this, "FraAdded", twips(5520, 120, 2295, 2775), QStringLiteral("Added Predictor"));
     lstAdded = makeList(FraAdded, "lstAdded");
 
-    fraTrials = new QGroupBox(QStringLiteral("Pick Number of Trials"), this);
-    fraTrials->setObjectName("fraTrials");
-    fraTrials->setGeometry(twips(120, 3000, 3855, 1695));
+    fraTrials = makeControl<QGroupBox>(this, "fraTrials", twips(120, 3000, 3855, 1695),
+                                       QStringLiteral("Pick Number of Trials"));
     for (std::size_t k = 0; k < optTrials.size(); ++k) {
         auto* option = new QRadioButton(QString::number(TrialCounts[k]), fraTrials);
         option->setObjectName(QStringLiteral("opt%1").arg(TrialCounts[k]));
@@ -67,29 +60,19 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
         option->setGeometry(twips(120 + column * 915, 300 + row * 420, 855, 255));
         optTrials[k] = option;
     }
-    lblTrial = new QLabel(QStringLiteral("Trial Number:"), fraTrials);
-    lblTrial->setObjectName("lblTrial");
-    lblTrial->setGeometry(twips(120, 1200, 1215, 255));
-    txtTrial = new QLineEdit(fraTrials);
-    txtTrial->setObjectName("txtTrial");
-    txtTrial->setGeometry(twips(1440, 1155, 1455, 330));
+    lblTrial = makeControl<QLabel>(fraTrials, "lblTrial", twips(120, 1200, 1215, 255), QStringLiteral("Trial Number:"));
+    txtTrial = makeControl<QLineEdit>(fraTrials, "txtTrial", twips(1440, 1155, 1455, 330));
     txtTrial->setReadOnly(true);
     QPalette face = txtTrial->palette();
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     txtTrial->setPalette(face);
 
-    fraConfidence = new QGroupBox(QStringLiteral("Pick Confidence Level"), this);
-    fraConfidence->setObjectName("fraConfidence");
-    fraConfidence->setGeometry(twips(4320, 3000, 3495, 1695));
-    opt90CI = new QRadioButton(QStringLiteral("90% CI"), fraConfidence);
-    opt90CI->setObjectName("opt90CI");
-    opt90CI->setGeometry(twips(240, 300, 1455, 255));
-    opt95CI = new QRadioButton(QStringLiteral("95% CI"), fraConfidence);
-    opt95CI->setObjectName("opt95CI");
-    opt95CI->setGeometry(twips(240, 720, 1455, 255));
-    opt99CI = new QRadioButton(QStringLiteral("99% CI"), fraConfidence);
-    opt99CI->setObjectName("opt99CI");
-    opt99CI->setGeometry(twips(240, 1140, 1455, 255));
+    fraConfidence = makeControl<QGroupBox>(this, "fraConfidence", twips(4320, 3000, 3495, 1695),
+                                           QStringLiteral("Pick Confidence Level"));
+    opt90CI = makeControl<QRadioButton>(fraConfidence, "opt90CI", twips(240, 300, 1455, 255), QStringLiteral("90% CI"));
+    opt95CI = makeControl<QRadioButton>(fraConfidence, "opt95CI", twips(240, 720, 1455, 255), QStringLiteral("95% CI"));
+    opt99CI =
+        makeControl<QRadioButton>(fraConfidence, "opt99CI", twips(240, 1140, 1455, 255), QStringLiteral("99% CI"));
 
     cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(2760, 4920, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(4320, 4920, 1215, 495));

@@ -100,76 +100,58 @@ QPlainTextEdit* frmMain::buildControls()
     setCentralWidget(central);
     setFont(designFont(false));
 
-    fraSelectData = new QGroupBox(QStringLiteral("Select Data"), central);
-    fraSelectData->setObjectName("fraSelectData");
+    fraSelectData =
+        makeControl<QGroupBox>(central, "fraSelectData", twips(120, 0, 10695, 2295), QStringLiteral("Select Data"));
     fraSelectData->setFont(boldFont());
-    fraSelectData->setGeometry(twips(120, 0, 10695, 2295));
 
     // Children of the bold frames keep the regular font.
     const QFont plain = designFont(false);
 
-    dirDirectory = new DirectoryList(fraSelectData);
-    dirDirectory->setObjectName("dirDirectory");
+    dirDirectory = makeControl<DirectoryList>(fraSelectData, "dirDirectory", twips(2280, 840, 2415, 1215));
     dirDirectory->setFont(plain);
-    dirDirectory->setGeometry(twips(2280, 840, 2415, 1215));
     dirDirectory->setToolTip(QStringLiteral("Specify directory of file"));
 
-    filFile = new FileList(fraSelectData);
-    filFile->setObjectName("filFile");
+    filFile = makeControl<FileList>(fraSelectData, "filFile", twips(4920, 840, 2295, 1065));
     filFile->setFont(plain);
-    filFile->setGeometry(twips(4920, 840, 2295, 1065));
     filFile->setToolTip(QStringLiteral("Specify file"));
 
-    drvDrive = new DriveList(fraSelectData);
-    drvDrive->setObjectName("drvDrive");
+    drvDrive = makeControl<DriveList>(fraSelectData, "drvDrive", twips(2280, 480, 2415, 315));
     drvDrive->setFont(plain);
-    drvDrive->setGeometry(twips(2280, 480, 2415, 315));
     drvDrive->setToolTip(QStringLiteral("Specify drive of file"));
 
-    lblSelectedFile = new QLabel(fraSelectData);
-    lblSelectedFile->setObjectName("lblSelectedFile");
+    lblSelectedFile = makeControl<QLabel>(fraSelectData, "lblSelectedFile", twips(7440, 600, 2055, 255));
     lblSelectedFile->setFont(plain);
-    lblSelectedFile->setGeometry(twips(7440, 600, 2055, 255));
     lblSelectedFile->setToolTip(QStringLiteral("The file selected for import"));
     styleBoxLabel(lblSelectedFile, QPalette::BrightText);
 
-    cmdImportData = new QPushButton(QStringLiteral("Import Selected Data File"), fraSelectData);
-    cmdImportData->setObjectName("cmdImportData");
+    cmdImportData = makeControl<QPushButton>(fraSelectData, "cmdImportData", twips(7440, 1560, 2055, 495),
+                                             QStringLiteral("Import Selected Data File"));
     cmdImportData->setFont(plain);
-    cmdImportData->setGeometry(twips(7440, 1560, 2055, 495));
     cmdImportData->setToolTip(QStringLiteral("Click to import selected file"));
 
-    lblSelectedFileLabel = new QLabel(QStringLiteral("Selected File:"), fraSelectData);
-    lblSelectedFileLabel->setObjectName("lblSelectedFileLabel");
+    lblSelectedFileLabel = makeControl<QLabel>(fraSelectData, "lblSelectedFileLabel", twips(7440, 360, 1332, 240),
+                                               QStringLiteral("Selected File:"));
     lblSelectedFileLabel->setFont(plain);
-    lblSelectedFileLabel->setGeometry(twips(7440, 360, 1332, 240));
 
-    fraTypeOfDelimiter = new QGroupBox(QStringLiteral("Type of Delimiter"), fraSelectData);
-    fraTypeOfDelimiter->setObjectName("fraTypeOfDelimiter");
+    fraTypeOfDelimiter = makeControl<QGroupBox>(fraSelectData, "fraTypeOfDelimiter", twips(240, 360, 1815, 1695),
+                                                QStringLiteral("Type of Delimiter"));
     fraTypeOfDelimiter->setFont(plain);
-    fraTypeOfDelimiter->setGeometry(twips(240, 360, 1815, 1695));
     fraTypeOfDelimiter->setToolTip(QStringLiteral("Specify the delimiter used"));
 
-    optSpace = new QRadioButton(QStringLiteral("Space Delimited"), fraTypeOfDelimiter);
-    optSpace->setObjectName("optSpace");
-    optSpace->setGeometry(twips(120, 240, 1455, 255));
+    optSpace = makeControl<QRadioButton>(fraTypeOfDelimiter, "optSpace", twips(120, 240, 1455, 255),
+                                         QStringLiteral("Space Delimited"));
     optSpace->setChecked(true);
-    optComma = new QRadioButton(QStringLiteral("Comma Delimited"), fraTypeOfDelimiter);
-    optComma->setObjectName("optComma");
-    optComma->setGeometry(twips(120, 720, 1575, 255));
-    optTab = new QRadioButton(QStringLiteral("Tab Delimited"), fraTypeOfDelimiter);
-    optTab->setObjectName("optTab");
-    optTab->setGeometry(twips(120, 1200, 1335, 255));
+    optComma = makeControl<QRadioButton>(fraTypeOfDelimiter, "optComma", twips(120, 720, 1575, 255),
+                                         QStringLiteral("Comma Delimited"));
+    optTab = makeControl<QRadioButton>(fraTypeOfDelimiter, "optTab", twips(120, 1200, 1335, 255),
+                                       QStringLiteral("Tab Delimited"));
 
-    lblCurrentFileLabel = new QLabel(QStringLiteral("File Currently in Processor:"), fraSelectData);
-    lblCurrentFileLabel->setObjectName("lblCurrentFileLabel");
+    lblCurrentFileLabel = makeControl<QLabel>(fraSelectData, "lblCurrentFileLabel", twips(7440, 960, 2055, 255),
+                                              QStringLiteral("File Currently in Processor:"));
     lblCurrentFileLabel->setFont(plain);
-    lblCurrentFileLabel->setGeometry(twips(7440, 960, 2055, 255));
 
-    lblCurrentFile = new QLabel(fraSelectData);
-    lblCurrentFile->setObjectName("lblCurrentFile");
+    lblCurrentFile = makeControl<QLabel>(fraSelectData, "lblCurrentFile", twips(7440, 1200, 2055, 255));
     lblCurrentFile->setFont(plain);
-    lblCurrentFile->setGeometry(twips(7440, 1200, 2055, 255));
     lblCurrentFile->setToolTip(QStringLiteral("File currently contained in Orvalis processor"));
     styleBoxLabel(lblCurrentFile, QPalette::Highlight);
 
@@ -182,10 +164,8 @@ QPlainTextEdit* frmMain::buildControls()
     cmbFileType->setToolTip(QStringLiteral("Specify file extension (*.txt or *.dat)"));
     cmbFileType->setEditText(QStringLiteral("File type"));
 
-    fraOutput = new QGroupBox(QStringLiteral("Output"), central);
-    fraOutput->setObjectName("fraOutput");
+    fraOutput = makeControl<QGroupBox>(central, "fraOutput", twips(120, 4320, 9375, 3735), QStringLiteral("Output"));
     fraOutput->setFont(boldFont());
-    fraOutput->setGeometry(twips(120, 4320, 9375, 3735));
 
     txtOutput = OutputLog::createTextBox(fraOutput);
     txtOutput->setGeometry(twips(480, 720, 7095, 2295));
@@ -295,14 +275,7 @@ void frmMain::Form_Resize()
 void frmMain::setTabOrder()
 {
     // The focus order of the design; frames and labels take no focus.
-    QWidget::setTabOrder(dirDirectory, filFile);
-    QWidget::setTabOrder(filFile, drvDrive);
-    QWidget::setTabOrder(drvDrive, cmdImportData);
-    QWidget::setTabOrder(cmdImportData, txtOutput);
-    QWidget::setTabOrder(txtOutput, optSpace);
-    QWidget::setTabOrder(optSpace, optComma);
-    QWidget::setTabOrder(optComma, optTab);
-    QWidget::setTabOrder(optTab, cmbFileType);
+    setTabChain({dirDirectory, filFile, drvDrive, cmdImportData, txtOutput, optSpace, optComma, optTab, cmbFileType});
     // Tab leaves the log instead of typing a tab character into it.
     txtOutput->setTabChangesFocus(true);
 }

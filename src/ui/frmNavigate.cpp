@@ -14,39 +14,24 @@ namespace orvalis {
 
 frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(parent), m_dataSet(dataSet)
 {
-    setObjectName("frmNavigate");
-    setWindowTitle(QStringLiteral("Navigate Data File"));
-    setFont(designFont());
-    setFixedSize(twips(4785), twips(3360));
+    setUpDialog(this, "frmNavigate", QStringLiteral("Navigate Data File"), 4785, 3360);
 
-    lblRow = new QLabel(QStringLiteral("Row:"), this);
-    lblRow->setObjectName("lblRow");
-    lblRow->setGeometry(twips(3360, 120, 1095, 255));
-    lblColumn = new QLabel(QStringLiteral("Column:"), this);
-    lblColumn->setObjectName("lblColumn");
-    lblColumn->setGeometry(twips(3360, 360, 1095, 255));
-    fraNavigate = new QGroupBox(QStringLiteral("Navigate"), this);
-    fraNavigate->setObjectName("fraNavigate");
-    fraNavigate->setGeometry(twips(240, 840, 4335, 2295));
-    lblCell = new QLabel(fraNavigate);
-    lblCell->setObjectName("lblCell");
-    lblCell->setGeometry(twips(1680, 1080, 975, 255));
+    lblRow = makeControl<QLabel>(this, "lblRow", twips(3360, 120, 1095, 255), QStringLiteral("Row:"));
+    lblColumn = makeControl<QLabel>(this, "lblColumn", twips(3360, 360, 1095, 255), QStringLiteral("Column:"));
+    fraNavigate = makeControl<QGroupBox>(this, "fraNavigate", twips(240, 840, 4335, 2295), QStringLiteral("Navigate"));
+    lblCell = makeControl<QLabel>(fraNavigate, "lblCell", twips(1680, 1080, 975, 255));
     lblCell->setAlignment(Qt::AlignCenter);
     styleBoxLabel(lblCell, QPalette::HighlightedText);
     cmdUp = makeButton(fraNavigate, "cmdUp", QStringLiteral("Up"), twips(1560, 360, 1215, 495));
     cmdDown = makeButton(fraNavigate, "cmdDown", QStringLiteral("Down"), twips(1560, 1560, 1215, 495));
     cmdRight = makeButton(fraNavigate, "cmdRight", QStringLiteral("Right"), twips(2880, 960, 1215, 495));
     cmdLeft = makeButton(fraNavigate, "cmdLeft", QStringLiteral("Left"), twips(240, 960, 1215, 495));
-    lblNumberOfRows = new QLabel(QStringLiteral("Number of rows: "), this);
-    lblNumberOfRows->setObjectName("lblNumberOfRows");
-    lblNumberOfRows->setGeometry(twips(360, 120, 2055, 255));
-    lblNumberOfColumns = new QLabel(QStringLiteral("Number of columns:"), this);
-    lblNumberOfColumns->setObjectName("lblNumberOfColumns");
-    lblNumberOfColumns->setGeometry(twips(360, 360, 2055, 255));
+    lblNumberOfRows =
+        makeControl<QLabel>(this, "lblNumberOfRows", twips(360, 120, 2055, 255), QStringLiteral("Number of rows: "));
+    lblNumberOfColumns = makeControl<QLabel>(this, "lblNumberOfColumns", twips(360, 360, 2055, 255),
+                                             QStringLiteral("Number of columns:"));
 
-    setTabOrder(cmdUp, cmdDown);
-    setTabOrder(cmdDown, cmdRight);
-    setTabOrder(cmdRight, cmdLeft);
+    setTabChain({cmdUp, cmdDown, cmdRight, cmdLeft});
 
     connect(cmdUp, &QPushButton::clicked, this, &frmNavigate::cmdUp_Click);
     connect(cmdDown, &QPushButton::clicked, this, &frmNavigate::cmdDown_Click);
@@ -83,44 +68,35 @@ void frmNavigate::refresh()
     showCell();
 }
 
-void frmNavigate::cmdUp_Click()
+void frmNavigate::step(std::int32_t& position, std::int32_t delta, std::int32_t last)
 {
     trap([&] {
-        if (m_lngCurrentRow > 1) {
-            --m_lngCurrentRow;
+        const std::int32_t next = position + delta;
+        if (next >= 1 && next <= last) {
+            position = next;
         }
         refresh();
     });
+}
+
+void frmNavigate::cmdUp_Click()
+{
+    step(m_lngCurrentRow, -1, m_dataSet.NumCases());
 }
 
 void frmNavigate::cmdDown_Click()
 {
-    trap([&] {
-        if (m_lngCurrentRow < m_dataSet.NumCases()) {
-            ++m_lngCurrentRow;
-        }
-        refresh();
-    });
+    step(m_lngCurrentRow, 1, m_dataSet.NumCases());
 }
 
 void frmNavigate::cmdLeft_Click()
 {
-    trap([&] {
-        if (m_lngCurrentColumn > 1) {
-            --m_lngCurrentColumn;
-        }
-        refresh();
-    });
+    step(m_lngCurrentColumn, -1, m_dataSet.NumVariables());
 }
 
 void frmNavigate::cmdRight_Click()
 {
-    trap([&] {
-        if (m_lngCurrentColumn < m_dataSet.NumVariables()) {
-            ++m_lngCurrentColumn;
-        }
-        refresh();
-    });
+    step(m_lngCurrentColumn, 1, m_dataSet.NumVariables());
 }
 
 } // namespace orvalis

@@ -44,6 +44,8 @@ public:
 
 private:
     void Form_Load();
+    // Moves position by delta when it stays within 1..last, then refreshes.
+    void step(std::int32_t& position, std::int32_t delta, std::int32_t last);
     void refresh();
     void showCell();
 

@@ -25,28 +25,16 @@ namespace orvalis {
 frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent)
     : OutputFileDialog(platform, parent), m_log(log)
 {
-    setObjectName("frmOpenOutput");
-    setWindowTitle(QStringLiteral("Open Output"));
-    setFont(designFont());
-    setFixedSize(twips(5535), twips(3840));
+    setUpDialog(this, "frmOpenOutput", QStringLiteral("Open Output"), 5535, 3840);
 
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(3000, 3120, 1215, 495));
     cmdOpen = makeButton(this, "cmdOpen", QStringLiteral("Open"), twips(1320, 3120, 1215, 495));
     buildLists();
-    lblFileNameLabel = new QLabel(QStringLiteral("File name:"), this);
-    lblFileNameLabel->setObjectName("lblFileNameLabel");
-    lblFileNameLabel->setGeometry(twips(2040, 2400, 735, 255));
-    lblFileNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    fitCaption(lblFileNameLabel, true);
-    lblSelectedFile = new QLabel(this);
-    lblSelectedFile->setObjectName("lblSelectedFile");
-    lblSelectedFile->setGeometry(twips(2880, 2400, 2415, 255));
+    lblFileNameLabel = makeFileNameLabel("lblFileNameLabel");
+    lblSelectedFile = makeControl<QLabel>(this, "lblSelectedFile", twips(2880, 2400, 2415, 255));
     styleBoxLabel(lblSelectedFile, QPalette::HighlightedText);
 
-    setTabOrder(cmdCancel, cmdOpen);
-    setTabOrder(cmdOpen, filFile);
-    setTabOrder(filFile, dirDirectory);
-    setTabOrder(dirDirectory, drvDrive);
+    setTabChain({cmdCancel, cmdOpen, filFile, dirDirectory, drvDrive});
     cmdCancel->setFocus();
 
     connect(cmdOpen, &QPushButton::clicked, this, &frmOpenOutput::cmdOpen_Click);

@@ -20,28 +20,15 @@ namespace orvalis {
 frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent)
     : OutputFileDialog(platform, parent), m_log(log)
 {
-    setObjectName("frmSaveOutput");
-    setWindowTitle(SaveOutputTitle);
-    setFont(designFont());
-    setFixedSize(twips(5595), twips(3825));
+    setUpDialog(this, "frmSaveOutput", SaveOutputTitle, 5595, 3825);
     buildLists();
 
-    txtSavedFileName = new QLineEdit(this);
-    txtSavedFileName->setObjectName("txtSavedFileName");
-    txtSavedFileName->setGeometry(twips(2880, 2400, 2415, 285));
-    lblFileName = new QLabel(QStringLiteral("File name:"), this);
-    lblFileName->setObjectName("lblFileName");
-    lblFileName->setGeometry(twips(2040, 2400, 735, 255));
-    lblFileName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    fitCaption(lblFileName, true);
+    txtSavedFileName = makeControl<QLineEdit>(this, "txtSavedFileName", twips(2880, 2400, 2415, 285));
+    lblFileName = makeFileNameLabel("lblFileName");
     cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save"), twips(1320, 3120, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(3000, 3120, 1215, 495));
 
-    setTabOrder(drvDrive, dirDirectory);
-    setTabOrder(dirDirectory, filFile);
-    setTabOrder(filFile, txtSavedFileName);
-    setTabOrder(txtSavedFileName, cmdSave);
-    setTabOrder(cmdSave, cmdCancel);
+    setTabChain({drvDrive, dirDirectory, filFile, txtSavedFileName, cmdSave, cmdCancel});
     drvDrive->setFocus();
 
     connect(cmdSave, &QPushButton::clicked, this, &frmSaveOutput::cmdSave_Click);

@@ -24,9 +24,7 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::F
     Frame1->setGeometry(twips(150, 60, 7080, 4050));
     Frame1->installEventFilter(this);
 
-    lblProductName = new QLabel(Frame1);
-    lblProductName->setObjectName("lblProductName");
-    lblProductName->setGeometry(twips(240, 720, 5625, 660));
+    lblProductName = makeControl<QLabel>(Frame1, "lblProductName", twips(240, 720, 5625, 660));
     QFont productFont(QStringLiteral("Arial"));
     productFont.setPointSizeF(27.75);
     productFont.setBold(true);
@@ -37,13 +35,9 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::F
 
     QFont smallFont(QStringLiteral("Arial"));
     smallFont.setPointSizeF(8.25);
-    lblCopyright = new QLabel(Frame1);
-    lblCopyright->setObjectName("lblCopyright");
-    lblCopyright->setGeometry(twips(120, 3240, 3492, 252));
+    lblCopyright = makeControl<QLabel>(Frame1, "lblCopyright", twips(120, 3240, 3492, 252));
     lblCopyright->setFont(smallFont);
-    lblCompany = new QLabel(Frame1);
-    lblCompany->setObjectName("lblCompany");
-    lblCompany->setGeometry(twips(120, 3480, 4812, 252));
+    lblCompany = makeControl<QLabel>(Frame1, "lblCompany", twips(120, 3480, 4812, 252));
     lblCompany->setFont(smallFont);
 
     // A click on a label stops there instead of reaching the frame.
