@@ -4,18 +4,21 @@
 // Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
 // straightforward per-pair, rank-placement, one-thread implementation of
 // tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
-// n = 1,000,000, p = 2, q = 1, 600 trials. Prints medians.
+// n = 1,000,000, p = 2, q = 1, 600 trials; and how long a run at n = 10,000
+// (p = 11) and at n = 1,000,000 takes to return once asked to stop. Prints
+// medians.
 #include "ReferenceBootstrap.h"
 
 #include "analyses/Bootstrap.h"
 #include "data/DataSet.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <variant>
+#include <stop_token>
 
 namespace {
 
@@ -76,6 +79,33 @@ double timeEngine(const orvalis::DataSet& data, const orvalis::BootstrapRequest&
     return median(times);
 }
 
+// Seconds from a stop request, made while the trials are under way, to the
+// run's return with its Stopped refusal.
+double timeStop(const orvalis::DataSet& data, const orvalis::BootstrapRequest& request, int runs)
+{
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        std::stop_source stop;
+        Clock::time_point requested;
+        std::atomic<bool> asked{false};
+        const orvalis::RunControl control{[&](std::int32_t) {
+                                              if (!asked.exchange(true)) {
+                                                  requested = Clock::now();
+                                                  stop.request_stop();
+                                              }
+                                          },
+                                          stop.get_token()};
+        const auto outcome = orvalis::RunBootstrap(request, data, 77 + static_cast<std::uint64_t>(run), control);
+        const auto returned = Clock::now();
+        if (outcome.ok() || outcome.refusal().reason != orvalis::Refusal::Reason::Stopped) {
+            std::fprintf(stderr, "the run was not stopped\n");
+            std::exit(1);
+        }
+        times.push_back(std::chrono::duration<double>(returned - requested).count());
+    }
+    return median(times);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -111,6 +141,16 @@ int main(int argc, char** argv)
         const orvalis::DataSet data = makeData(1000000, 3);
         std::printf("n = 1000000, p = 2, q = 1, 600 trials: RunBootstrap %.2f s (median of %d)\n",
                     timeEngine(data, makeRequest(2, 1, 600), std::min(runs, 3)), std::min(runs, 3));
+    }
+    {
+        const orvalis::DataSet data = makeData(10000, 12);
+        std::printf("stop at n = 10000, p = 11, q = 1: returns %.1f ms after the request (median of %d)\n",
+                    1000 * timeStop(data, makeRequest(11, 1, 100000), runs), runs);
+    }
+    {
+        const orvalis::DataSet data = makeData(1000000, 3);
+        std::printf("stop at n = 1000000, p = 2, q = 1: returns %.1f ms after the request (median of %d)\n",
+                    1000 * timeStop(data, makeRequest(2, 1, 100000), std::min(runs, 3)), std::min(runs, 3));
     }
     return 0;
 }
