@@ -210,6 +210,13 @@ void frmESBootstrap::runEnded()
     setControlsEnabled(true);
     trap(
         [&] {
+            // RunBootstrap throws nothing; only storing its outcome can fail
+            // (for want of memory), and then there is no result to read.
+            if (m_watcher.future().resultCount() == 0) {
+                m_platform.warn(this, QStringLiteral("There is not enough memory to finish the bootstrap."),
+                                AnalysisErrorTitle);
+                return;
+            }
             const Outcome<BootstrapResult> outcome = m_watcher.result();
             if (!outcome.ok()) {
                 if (outcome.refusal().reason != Refusal::Reason::Stopped) {
