@@ -49,14 +49,20 @@ inline NestedR2Result nestedR2(const SampleMatrix& sample, std::int32_t n, std::
     const double dxRed = CorrDeterminant(C, 1, p);
     const double dyFull = CorrDeterminant(C, 0, K);
     const double dxFull = CorrDeterminant(C, 1, K);
+    // Predictors 1..sound each keep a tolerance (the ratio of successive
+    // leading determinants) of at least 1e-8.
+    std::int32_t sound = 0;
+    while (sound < K && CorrDeterminant(C, 1, sound + 1) / CorrDeterminant(C, 1, sound) >= 1e-8) {
+        ++sound;
+    }
     NestedR2Result result;
-    if (dxRed > 0) {
+    if (dxRed > 0 && sound >= p) {
         result.reduced = 1 - dyRed / dxRed;
     }
-    if (dxFull > 0) {
+    if (dxFull > 0 && sound >= K) {
         result.full = 1 - dyFull / dxFull;
     }
-    result.valid = dxRed > 0 && dxFull > 0;
+    result.valid = result.reduced && result.full;
     return result;
 }
 

@@ -175,13 +175,12 @@ TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)
     EXPECT_TRUE(dialog.cmdOK->isEnabled());
     EXPECT_EQ(log.readAll(), "");
 
-    // The dependent variable copied as the added predictor: an abandoned run.
+    // The dependent variable checked as the added predictor too: refused at OK.
     check(dialog.lstDV, 0);
     check(dialog.lstAdded, 0);
     runOk(dialog);
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[1].text,
-              "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
+    EXPECT_EQ(platform.messages[1].text, "Var 1 is used in two roles: dependent variable and added predictor.");
     EXPECT_EQ(platform.messages[1].title, "Analysis Error");
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(checkedItems(dialog.lstDV), std::vector<int>({0}));

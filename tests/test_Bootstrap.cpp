@@ -150,7 +150,6 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
         {{}, {2}, 1000, ConfidenceLevel::P90, 99},
         {{2, 3, 4, 5}, {6}, 300, ConfidenceLevel::P99, 12345},
         {{2}, {3, 4, 5, 6}, 200, ConfidenceLevel::P95, 7},
-        {{2, 2}, {3}, 50, ConfidenceLevel::P95, 3}, // a duplicated predictor: every sample invalid
     };
     for (const Case& c : cases) {
         const BootstrapRequest request = studyRequest(c.predictors, c.added, c.trials, c.level);
@@ -324,9 +323,12 @@ std::uint64_t addressSpaceInUse()
 // escaping to the caller (the window's end-of-run handler).
 TEST(Bootstrap, TooLittleMemoryForTheCasesIsARefusal)
 {
-    DataSet data(4000000, 3); // 48 MB of zeros: every case complete
-    data.setNumVariables(2);
-    BootstrapRequest request = studyRequest({}, {2}, 10, ConfidenceLevel::P95);
+    // 224 MB of zeros, every case complete: far more than the allocator could
+    // still hold from earlier tests inside the limit below.
+    DataSet data(4000000, 14);
+    data.setNumVariables(13);
+    const BootstrapRequest request =
+        studyRequest({2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13}, 10, ConfidenceLevel::P95);
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
     rlimit tight = saved;
@@ -340,11 +342,111 @@ TEST(Bootstrap, TooLittleMemoryForTheCasesIsARefusal)
 }
 #endif
 
+// Rows of integers (exact in single precision, so a sum of two columns is
+// exactly dependent): y, x1, x2, x1 + x2.
+DataSet dependentData()
+{
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> value(0, 99);
+    std::vector<std::vector<float>> rows;
+    for (int r = 0; r < 40; ++r) {
+        const float x1 = static_cast<float>(value(random));
+        const float x2 = static_cast<float>(value(random));
+        rows.push_back({static_cast<float>(value(random)), x1, x2, x1 + x2});
+    }
+    return tableOf(rows);
+}
+
+// The Longley data (US macroeconomic series, 1947-1962): Employed, then GNP
+// deflator, GNP, Unemployed, Armed Forces, Population, Year. Real data whose
+// predictors are nearly collinear (variance inflations in the thousands).
+DataSet longleyData()
+{
+    return tableOf({
+        {60.323f, 83.0f, 234.289f, 235.6f, 159.0f, 107.608f, 1947},
+        {61.122f, 88.5f, 259.426f, 232.5f, 145.6f, 108.632f, 1948},
+        {60.171f, 88.2f, 258.054f, 368.2f, 161.6f, 109.773f, 1949},
+        {61.187f, 89.5f, 284.599f, 335.1f, 165.0f, 110.929f, 1950},
+        {63.221f, 96.2f, 328.975f, 209.9f, 309.9f, 112.075f, 1951},
+        {63.639f, 98.1f, 346.999f, 193.2f, 359.4f, 113.270f, 1952},
+        {64.989f, 99.0f, 365.385f, 187.0f, 354.7f, 115.094f, 1953},
+        {63.761f, 100.0f, 363.112f, 357.8f, 335.0f, 116.219f, 1954},
+        {66.019f, 101.2f, 397.469f, 290.4f, 304.8f, 117.388f, 1955},
+        {67.857f, 104.6f, 419.180f, 282.2f, 285.7f, 118.734f, 1956},
+        {68.169f, 108.4f, 442.769f, 293.6f, 279.8f, 120.445f, 1957},
+        {66.513f, 110.8f, 444.546f, 468.1f, 263.7f, 121.950f, 1958},
+        {68.655f, 112.6f, 482.704f, 381.3f, 255.2f, 123.366f, 1959},
+        {69.564f, 114.2f, 502.601f, 393.1f, 251.4f, 125.368f, 1960},
+        {69.331f, 115.7f, 518.173f, 480.6f, 257.2f, 127.852f, 1961},
+        {70.551f, 116.9f, 554.894f, 400.7f, 282.7f, 130.081f, 1962},
+    });
+}
+
+BootstrapRequest modelRequest(std::int32_t dv, std::vector<std::int32_t> predictors, std::vector<std::int32_t> added)
+{
+    BootstrapRequest request = studyRequest(std::move(predictors), std::move(added), 200, ConfidenceLevel::P95);
+    request.DependentVariable = dv;
+    return request;
+}
+
+// Requests that make no sound model are refused or give undefined values,
+// never numbers; sound but collinear real data keep theirs.
+TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
+{
+    const DataSet dependent = dependentData();
+    const DataSet longley = longleyData();
+    const std::string fitsExactly =
+        "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.";
+    struct Case {
+        const char* what;
+        const DataSet& data;
+        BootstrapRequest request;
+        std::string refusal; // empty: a report
+    };
+    const Case cases[] = {
+        {"dv as predictor", dependent, modelRequest(1, {1, 2}, {3}),
+         "Var 1 is used in two roles: dependent variable and predictor."},
+        {"dv as added predictor", dependent, modelRequest(2, {3}, {2}),
+         "Var 2 is used in two roles: dependent variable and added predictor."},
+        {"predictor also added", dependent, modelRequest(1, {2, 3}, {3}),
+         "Var 3 is used in two roles: predictor and added predictor."},
+        {"predictor listed twice", dependent, modelRequest(1, {2, 2}, {3}),
+         "Var 2 is listed twice among the predictors."},
+        {"added predictor listed twice", dependent, modelRequest(1, {}, {4, 4}),
+         "Var 4 is listed twice among the added predictors."},
+        {"dv = x1 + x2", dependent, modelRequest(4, {2}, {3}), fitsExactly},
+        {"added x1 + x2 on x1, x2", dependent, modelRequest(1, {2, 3}, {4}), ""},
+        {"longley", longley, modelRequest(1, {2, 3, 4, 5, 6}, {7}), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome<BootstrapResult> outcome = RunBootstrap(c.request, c.data, 21);
+        if (!c.refusal.empty()) {
+            ASSERT_FALSE(outcome.ok());
+            EXPECT_EQ(outcome.refusal().message, c.refusal);
+            continue;
+        }
+        ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
+        if (&c.data == &dependent) {
+            // Every sample is exactly dependent: no R^2, no trial, no F.
+            EXPECT_FALSE(outcome->FullR2 || outcome->FValue);
+            EXPECT_EQ(outcome->NumValid, 0);
+        } else {
+            // R's lm on these data: Multiple R-squared 0.9955 (single-precision
+            // input moves only the later digits).
+            ASSERT_TRUE(outcome->FullR2.has_value());
+            EXPECT_NEAR(*outcome->FullR2, 0.99548, 1e-4);
+            EXPECT_EQ(outcome->NumValid, c.request.NumTrials);
+            EXPECT_GE(outcome->TraditionalLower, 0.0f);
+        }
+    }
+}
+
 TEST(Bootstrap, InvalidObservedSampleStillRunsTheTrials)
 {
-    const DataSet data = studyData();
-    // The same variable as predictor and added predictor: every sample is invalid.
-    const BootstrapResult result = resultOf(RunBootstrap(studyRequest({2}, {2}, 100, ConfidenceLevel::P95), data, 3));
+    // The added predictor is a copy of the predictor: every sample is invalid.
+    const DataSet data = tableOf({{1, 2, 2}, {2, 4, 4}, {4, 3, 3}, {3, 7, 7}, {5, 5, 5}, {6, 1, 1}});
+    const BootstrapResult result = resultOf(RunBootstrap(modelRequest(1, {2}, {3}), data, 3));
     EXPECT_FALSE(result.ReducedR2 || result.FullR2 || result.DeltaR2 || result.FValue);
     EXPECT_EQ(result.df1, 0);
     EXPECT_EQ(result.df2, 0);

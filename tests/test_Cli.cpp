@@ -43,10 +43,11 @@ TEST(Cli, SummaryAndDumpWithEachDelimiter)
 
     r = run({space, "dump"});
     EXPECT_EQ(r.status, ExitSuccess);
-    EXPECT_EQ(r.out, "3.5\t-2\t0\n.\t1.234568E+07\t0\n0\t0\t0\n1\t2\t3\n");
+    // Cells a short or empty line leaves unfilled are missing.
+    EXPECT_EQ(r.out, "3.5\t-2\t.\n.\t1.234568E+07\t.\n.\t.\t.\n1\t2\t3\n");
 
     r = run({"--delimiter", "comma", comma, "dump"});
-    EXPECT_EQ(r.out, "1\t.\t3\n4\t5\t0\n");
+    EXPECT_EQ(r.out, "1\t.\t3\n4\t5\t.\n");
     r = run({"--delimiter=tab", tab, "dump"});
     EXPECT_EQ(r.out, "0.1\t.\t1000\n");
     // The default delimiter is the blank: the comma file is one invalid field per line.
@@ -244,7 +245,8 @@ TEST(Cli, BootstrapRefusalsAndUsageErrors)
     EXPECT_EQ(r.status, ExitFailure);
     EXPECT_EQ(r.err, "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.\n");
 
-    // Six cases for five added predictors: no residual degrees of freedom.
+    // Six cases for five added predictors: no residual degrees of freedom, so
+    // the full model fits them exactly (to within rounding).
     const std::string saturated =
         dir.write("six.txt", "2.36 1.03 3.96 1.55 0.67 4.02\n9.18 8.00 7.65 2.22 5.37 2.77\n"
                              "1.73 1.06 2.14 9.27 8.29 8.07\n8.00 1.93 3.10 6.27 7.32 8.55\n"
@@ -254,7 +256,7 @@ TEST(Cli, BootstrapRefusalsAndUsageErrors)
     r = run({saturated, "bootstrap", "--dv", "1", "--added", "2,3,4,5,6", "--trials", "10"});
     EXPECT_EQ(r.status, ExitFailure);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "There are too few complete cases for the F test of the added predictors: df2 = 0.\n");
+    EXPECT_EQ(r.err, "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.\n");
 
     const std::vector<std::vector<std::string>> usage = {
         {study, "bootstrap", "--added", "2"},

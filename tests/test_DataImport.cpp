@@ -67,7 +67,7 @@ TEST(DataImport, TableShapesAndCells)
         Rows expected;
     };
     const Case cases[] = {
-        {"short line filled with zeros", "1 2 3\r\n4 5\r\n", ' ', {{1, 2, 3}, {4, 5, 0}}},
+        {"short line: the cells it lacks are missing", "1 2 3\r\n4 5\r\n", ' ', {{1, 2, 3}, {4, 5, M}}},
         {"trailing delimiter adds a missing field", "1,2,\r\n", ',', {{1, 2, M}}},
         {"leading blank is a missing first field", " 1 2", ' ', {{M, 1, 2}}},
         {"two blanks enclose a missing field", "1  2", ' ', {{1, M, 2}}},
@@ -76,13 +76,13 @@ TEST(DataImport, TableShapesAndCells)
         {"number forms", ".5,5.,+5,1e3, 7 ", ',', {{0.5f, 5, 5, 1000, 7}}},
         {"9999999 reads as missing", "9999999 1", ' ', {{M, 1}}},
         {"tab delimited", "1\t\t3\n", '\t', {{1, M, 3}}},
-        {"blank line is a case of zeros", "1 2\r\n\r\n3 4\r\n", ' ', {{1, 2}, {0, 0}, {3, 4}}},
-        {"blank last line", "1\r\n\r\n", ' ', {{1}, {0}}},
+        {"blank line is a case of missing values", "1 2\r\n\r\n3 4\r\n", ' ', {{1, 2}, {M, M}, {3, 4}}},
+        {"blank last line", "1\r\n\r\n", ' ', {{1}, {M}}},
         {"CR alone ends a line", "1\r2\r3", ' ', {{1}, {2}, {3}}},
         {"LF alone ends a line", "1\n2\n", ' ', {{1}, {2}}},
-        {"LF then CR are two line ends", "1\n\r2", ' ', {{1}, {0}, {2}}},
-        {"CR CR LF", "1\r\r\n2", ' ', {{1}, {0}, {2}}},
-        {"no line end after the last line", "1 2\n3", ' ', {{1, 2}, {3, 0}}},
+        {"LF then CR are two line ends", "1\n\r2", ' ', {{1}, {M}, {2}}},
+        {"CR CR LF", "1\r\r\n2", ' ', {{1}, {M}, {2}}},
+        {"no line end after the last line", "1 2\n3", ' ', {{1, 2}, {3, M}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,16 +102,16 @@ TEST(DataImport, CountsOfEmptyAndBlankFiles)
     const DataSet blanks = importOk("\r\n\n\r");
     EXPECT_EQ(blanks.NumCases(), 3);
     EXPECT_EQ(blanks.NumVariables(), 0);
-    EXPECT_EQ(blanks.DataTable(3, 1), 0.0f);
+    EXPECT_EQ(blanks.DataTable(3, 1), M);
 }
 
-TEST(DataImport, CellAccessBeyondStoredColumnsReadsZero)
+TEST(DataImport, CellAccessBeyondStoredColumnsReadsMissing)
 {
     const DataSet dataSet = importOk("1 2\n");
     EXPECT_EQ(dataSet.storedColumns(), 3);
     EXPECT_EQ(dataSet.DataTable(1, 2), 2.0f);
-    EXPECT_EQ(dataSet.DataTable(1, 3), 0.0f);
-    EXPECT_EQ(dataSet.DataTable(1, 1000), 0.0f);
+    EXPECT_EQ(dataSet.DataTable(1, 3), M);
+    EXPECT_EQ(dataSet.DataTable(1, 1000), M);
     EXPECT_EQ(dataSet.DataTable(0, 0), 0.0f);
     EXPECT_THROW(dataSet.DataTable(1, 1001), SubscriptError);
     EXPECT_THROW(dataSet.DataTable(2, 1), SubscriptError);
@@ -322,7 +322,7 @@ ReferenceResult referenceImport(const std::string& content, char delimiter)
         }
     }
     for (std::size_t r = 0; r < lines.size(); ++r) {
-        std::vector<float> row(static_cast<std::size_t>(result.numVariables), 0.0f);
+        std::vector<float> row(static_cast<std::size_t>(result.numVariables), M);
         if (!lines[r].empty()) {
             std::size_t start = 0;
             for (std::int32_t c = 1;; ++c) {

@@ -86,5 +86,32 @@ TEST(FieldParser, BeyondSinglePrecisionRange)
     EXPECT_EQ(value, FLT_MAX);
 }
 
+// Exponents too long to count while scanning: 100,000 fraction digits and an
+// exponent of a million cancel only in part, so the value is read whole.
+TEST(FieldParser, LongExponentsAreReadWhole)
+{
+    const std::string zeros(99999, '0');
+    struct Case {
+        std::string field;
+        FieldKind kind;
+        float value;
+    };
+    const Case cases[] = {
+        {"0." + zeros + "1e1000000", FieldKind::OutOfRange, 0}, // 1e900000
+        {"0." + zeros + "1e100000", FieldKind::Number, 1},      // exactly 1
+        {"0." + zeros + "1e100001", FieldKind::Number, 10},     // the first exponent counted past the cap
+        {"1" + zeros + "e-1000000", FieldKind::Number, 0},      // 1e-900001: underflows to 0
+        {"1e0000000000000000001", FieldKind::Number, 10},       // leading zeros are not length
+        {"-0." + zeros + "25e100000", FieldKind::Number, -2.5f},
+    };
+    for (const Case& c : cases) {
+        float value = -7;
+        EXPECT_EQ(parseField(c.field, value), c.kind) << c.field.substr(0, 8) << "... " << c.field.size();
+        if (c.kind == FieldKind::Number) {
+            EXPECT_EQ(value, c.value) << c.field.substr(0, 8) << "... " << c.field.size();
+        }
+    }
+}
+
 } // namespace
 } // namespace orvalis

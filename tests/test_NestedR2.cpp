@@ -53,7 +53,10 @@ TEST(CompleteCases, RefusalsInTheirOrder)
     EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, {}, {2}), data)), noDependent);
     EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, twelve, {2, 3}), data)), noDependent);
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {2, 3}), data)), tooMany);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {3}), data)), "(accepted)"); // 12 is allowed
+    const DataSet wide = test::tableOf({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13},
+                                        {2, 1, 4, 3, 6, 5, 8, 7, 10, 9, 12, 11, 1}});
+    const std::vector<std::int32_t> eleven = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    EXPECT_EQ(refusal(CollectCompleteCases(request(1, eleven, {13}), wide)), "(accepted)"); // 12 is allowed
 
     const DataSet one = test::tableOf({{1, 2}, {M, 3}, {4, M}});
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), one)), tooFew);

@@ -619,7 +619,7 @@ TEST(Navigator, MovesStopAtTheEdges)
     EXPECT_EQ(navigator.lblCell->text(), ".");
     navigator.cmdDown->click();
     navigator.cmdRight->click();
-    EXPECT_EQ(navigator.lblCell->text(), "0"); // unfilled by a short line
+    EXPECT_EQ(navigator.lblCell->text(), "."); // unfilled by a short line: missing
     navigator.cmdDown->click();
     EXPECT_EQ(navigator.lblRow->text(), "Row: 3");
     EXPECT_EQ(navigator.m_lngCurrentRow, 3);

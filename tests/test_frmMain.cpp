@@ -121,7 +121,7 @@ TEST_F(frmMainTest, ImportReplacesTheDataAndAppendsTheSummary)
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(window->dataSet().NumCases(), 2);
     EXPECT_EQ(window->dataSet().NumVariables(), 3);
-    EXPECT_EQ(window->dataSet().DataTable(2, 3), 0.0f);
+    EXPECT_EQ(window->dataSet().DataTable(2, 3), MissingValue); // the short line's missing cell
     EXPECT_EQ(ui(*window).lblCurrentFile->text(), "a.txt");
     EXPECT_EQ(window->outputLog().readAll(),
               "Earlier textOpened the text file: " + dirPath()

@@ -184,7 +184,7 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
             result.df1 = q;
             result.df2 = checked::subtract(checked::subtract(checked::subtract(n, p), q), 1);
             const double residual = checked::step(1.0 - *result.FullR2);
-            if (residual == 0.0) {
+            if (residual < DependenceTolerance) {
                 return fault("The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
             }
             result.FValue =

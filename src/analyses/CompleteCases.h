@@ -37,7 +37,9 @@ std::vector<std::int32_t> requestVariables(const BootstrapRequest& request);
 // The complete cases (at least two), or a refusal. A variable outside
 // 1..NumVariables is refused first (checkVariablesInData); then, in this
 // order: no added predictor; no dependent variable; more than 12 explanatory
-// variables; fewer than two complete cases. A case is complete when none of
+// variables; a variable in two roles (dependent variable and predictor or added
+// predictor, predictor and added predictor) or listed twice; fewer than two
+// complete cases. A case is complete when none of
 // the request's variables is missing in it. Throws std::bad_alloc when the
 // matrix does not fit in memory.
 Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet);

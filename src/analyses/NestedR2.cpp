@@ -233,6 +233,27 @@ double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi)
     return checked::step(det);
 }
 
+std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K)
+{
+    CorrMatrix T = C;
+    for (std::int32_t c = 1; c <= K; ++c) {
+        const auto uc = static_cast<std::size_t>(c);
+        const double pivot = T[uc][uc];
+        if (!(pivot >= DependenceTolerance)) {
+            return c - 1;
+        }
+        for (std::int32_t j = c + 1; j <= K; ++j) {
+            const auto uj = static_cast<std::size_t>(j);
+            const double f = T[uj][uc] / pivot;
+            for (std::int32_t a = c + 1; a <= K; ++a) {
+                const auto ua = static_cast<std::size_t>(a);
+                T[uj][ua] -= f * T[uc][ua];
+            }
+        }
+    }
+    return K;
+}
+
 NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q)
 {
     const std::int32_t K = p + q;
@@ -240,14 +261,15 @@ NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std
     const double dxReduced = CorrDeterminant(C, 1, p);
     const double dyFull = CorrDeterminant(C, 0, K);
     const double dxFull = CorrDeterminant(C, 1, K);
+    const std::int32_t sound = SoundPredictors(C, K);
     NestedR2Result result;
-    if (dxReduced > 0.0) {
+    if (dxReduced > 0.0 && sound >= p) {
         result.reduced = checked::step(1.0 - checked::divide(dyReduced, dxReduced));
     }
-    if (dxFull > 0.0) {
+    if (dxFull > 0.0 && sound >= K) {
         result.full = checked::step(1.0 - checked::divide(dyFull, dxFull));
     }
-    result.valid = dxReduced > 0.0 && dxFull > 0.0;
+    result.valid = result.reduced.has_value() && result.full.has_value();
     return result;
 }
 

@@ -13,12 +13,18 @@ struct CaseMatrix;
 // columns 0..K.
 using CorrMatrix = std::array<std::array<double, 16>, 16>;
 
-// Each R^2 is absent when it is undefined (its predictor determinant is not
-// positive).
+// The least tolerance (1 - R^2 of a predictor on the predictors before it) a
+// predictor may have; below it the predictor counts as a linear combination of
+// the others within rounding (a variance inflation above 10^8). The same bound
+// on 1 - R^2 of the full model means it fits the cases exactly.
+constexpr double DependenceTolerance = 1e-8;
+
+// Each R^2 is absent when it is undefined: its predictor determinant is not
+// positive, or one of its predictors has a tolerance below DependenceTolerance.
 struct NestedR2Result {
     std::optional<double> reduced;
     std::optional<double> full;
-    bool valid = false; // both predictor determinants positive
+    bool valid = false; // both R^2 defined
 };
 
 // The determinant of the block lo..hi of C, by column elimination with
@@ -45,9 +51,16 @@ void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int3
 // diagonal, 0 for a pair with a constant column.
 void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C);
 
+// How many of the predictors 1..K, taken in order, have a tolerance of at least
+// DependenceTolerance on the ones before them: an elimination of the block
+// 1..K without exchanges, whose pivot for predictor c is its tolerance. K when
+// every predictor is sound.
+std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K);
+
 // Reduced R^2 (predictors 1..p) and full R^2 (predictors 1..p+q) of the
 // dependent variable in column 0, each 1 - det(C_y)/det(C_x), or none when
-// det(C_x) is not positive. Throws on a non-finite step.
+// det(C_x) is not positive or a predictor of the model is not sound
+// (SoundPredictors). Throws on a non-finite step.
 NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q);
 
 // NestedR2 of the sample made of rows[0..n-1] of cases (the cases themselves

@@ -137,10 +137,11 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
     const char* p = data + chunk.begin;
     const char* const end = data + chunk.end;
     std::int64_t row = chunk.firstRow;
+    const std::int32_t storedColumns = dataSet.storedColumns();
     while (p < end) {
         float* cells = dataSet.rowData(static_cast<std::int32_t>(row));
+        std::int32_t column = 0;
         if (!isLineEnd(*p)) {
-            std::int32_t column = 0;
             for (;;) {
                 const char* q = p;
                 while (q < end && *q != delimiter && !isLineEnd(*q)) {
@@ -172,6 +173,8 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
                 break;
             }
         }
+        // The cells a short or empty line leaves unfilled are missing, not 0.
+        std::fill(cells + column + 1, cells + storedColumns, MissingValue);
         // p is at a line end or at the end of the chunk.
         if (p < end) {
             p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;

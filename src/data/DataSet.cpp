@@ -19,7 +19,7 @@ float DataSet::DataTable(std::int32_t row, std::int32_t column) const
     checkSubscript(row, 0, m_numCases, "row");
     checkSubscript(column, 0, MaxColumn, "column");
     if (column >= m_storedColumns) {
-        return 0.0f;
+        return MissingValue;
     }
     return rowData(row)[column];
 }

@@ -10,7 +10,8 @@ namespace orvalis {
 
 // One imported data set. Rows 0..NumCases() are cases (row 0 unused), columns
 // 0..1000 are variables (column 0 unused). Only the columns a file uses are
-// stored; a column beyond them reads as 0, exactly as an unfilled cell does.
+// stored; a column beyond them reads as missing, exactly as a cell that a
+// short or empty line leaves unfilled does.
 // A default-constructed DataSet has no storage: reading a cell of it throws.
 class DataSet {
 public:

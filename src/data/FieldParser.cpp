@@ -87,6 +87,9 @@ FieldKind parseField(std::string_view field, float& value)
         return FieldKind::Invalid;
     }
     int exponent = 0;
+    // An exponent of 100,000 or more is only counted that far; such a field
+    // goes to the full parser, which reads it whole.
+    bool exponentCapped = false;
     if (p < end) {
         if (*p != 'e' && *p != 'E') {
             return FieldKind::Invalid;
@@ -106,6 +109,8 @@ FieldKind parseField(std::string_view field, float& value)
             }
             if (exponent < 100000) {
                 exponent = exponent * 10 + (*p - '0');
+            } else {
+                exponentCapped = true;
             }
         }
         if (exponentNegative) {
@@ -117,7 +122,7 @@ FieldKind parseField(std::string_view field, float& value)
     const int decimalExponent = exponent - fractionDigits;
     if (mantissa == 0) {
         magnitude = 0;
-    } else if (droppedDigits == 0 && mantissa <= (std::uint64_t{1} << 53) && decimalExponent >= -22
+    } else if (!exponentCapped && droppedDigits == 0 && mantissa <= (std::uint64_t{1} << 53) && decimalExponent >= -22
                && decimalExponent <= 22) {
         // Both operands are exact, so one IEEE operation rounds correctly.
         const double m = static_cast<double>(mantissa);
