@@ -115,6 +115,11 @@ void runOk(frmESBootstrap& dialog)
     });
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
     dialog.cmdOK->click();
+    if (dialog.running()) {
+        // While the run goes on, its trial counter stays readable.
+        EXPECT_TRUE(dialog.txtTrial->isEnabled());
+        EXPECT_FALSE(dialog.cmdOK->isEnabled());
+    }
     // The end of the run arrives through the event loop, even when the run was quick.
     if (!finished) {
         loop.exec();

@@ -9,6 +9,9 @@
 #include "ui/FileList.h"
 #include "ui/OutputFiles.h"
 #include "ui/frmMain.h"
+#include "ui/ElidedLabel.h"
+#include "ui/frmDescriptives.h"
+#include "ui/frmESBootstrap.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
@@ -30,6 +33,8 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -225,6 +230,8 @@ TEST(Splash, KeyOrFrameClickShowsTheMainWindowAtOnce)
         window.Form_Load();
         frmSplash* splash = window.splash();
         ASSERT_NE(splash, nullptr);
+        const QPoint screenCentre = window.screen()->availableGeometry().center();
+        EXPECT_LE((splash->geometry().center() - screenCentre).manhattanLength(), 2);
         QTest::mouseClick(splash->lblCopyright, Qt::LeftButton);
         EXPECT_TRUE(splash->isVisible());
         EXPECT_FALSE(window.isVisible());
@@ -251,6 +258,86 @@ TEST(Splash, Texts)
     EXPECT_FALSE(splash.lblCopyright->text().isEmpty());
     EXPECT_FALSE(splash.lblCompany->text().isEmpty());
     EXPECT_TRUE(splash.windowTitle().isEmpty());
+}
+
+// Enter presses the focused button in every window, as Space does.
+TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
+{
+    const DataSet data = *importDataBuffer("1 2\n3 4\n", ' ');
+    std::vector<std::unique_ptr<QWidget>> windows;
+    windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
+    windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+    int buttons = 0;
+    auto pressEach = [&](QWidget& w) {
+        for (QPushButton* button : w.findChildren<QPushButton*>()) {
+            SCOPED_TRACE(button->objectName().toStdString());
+            w.show();
+            QSignalSpy clicked(button, &QPushButton::clicked);
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Return);
+            // A press may start work that disables the window until it ends.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, 60000));
+            QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, 60000));
+            EXPECT_EQ(clicked.count(), 2);
+            ++buttons;
+        }
+    };
+    pressEach(*window);
+    for (const auto& w : windows) {
+        pressEach(*w);
+    }
+    EXPECT_EQ(buttons, 1 + 4 + 2 + 2 + 2 + 2);
+}
+
+// No value is cut into another: every fixed label holds the longest text it
+// can show, and a file name too long for its box is shortened with "..." and
+// shown whole in the tooltip.
+TEST_F(WindowTest, LabelsShowTheirLongestTextsWhole)
+{
+    const DataSet data = *importDataBuffer("1 2\n", ' ');
+    frmNavigate navigator(data, nullptr);
+    const std::pair<QLabel*, QString> worst[] = {
+        {navigator.lblRow, "Row: 2147483647"},
+        {navigator.lblColumn, "Column: 1000"},
+        {navigator.lblCell, "-1.234568E+07"},
+        {navigator.lblCell, "-3.402823E+38"},
+        {navigator.lblNumberOfRows, "Number of rows: 2147483647"},
+        {navigator.lblNumberOfColumns, "Number of columns: 1000"},
+    };
+    for (const auto& [label, text] : worst) {
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width());
+        EXPECT_TRUE(navigator.rect().contains(
+            label->geometry().translated(label->parentWidget()->mapTo(&navigator, QPoint(0, 0)))));
+    }
+    EXPECT_FALSE(navigator.lblRow->geometry().intersects(navigator.lblNumberOfRows->geometry()));
+    EXPECT_FALSE(navigator.lblColumn->geometry().intersects(navigator.lblNumberOfColumns->geometry()));
+
+    const QString longName = QString(60, QLatin1Char('n')) + ".txt";
+    dir.write(longName.toStdString(), "1 2\n");
+    const auto w = ui(*window);
+    w.dirDirectory->setPath(dirPath());
+    test::clickItem(w.filFile, longName);
+    w.cmdImportData->click();
+    for (QLabel* label : {w.lblSelectedFile, w.lblCurrentFile}) {
+        auto* elided = dynamic_cast<ElidedLabel*>(label);
+        ASSERT_NE(elided, nullptr);
+        EXPECT_EQ(elided->text(), longName);
+        EXPECT_TRUE(elided->elided());
+        EXPECT_TRUE(elided->shownText().contains(QChar(0x2026))) << elided->shownText().toStdString();
+        EXPECT_LE(elided->fontMetrics().horizontalAdvance(elided->shownText()), elided->contentsRect().width());
+        EXPECT_EQ(elided->toolTip(), longName);
+    }
+    // The current file's box is not a highlight bar (it read as a progress bar).
+    EXPECT_NE(w.lblCurrentFile->palette().color(QPalette::Window),
+              w.lblCurrentFile->palette().color(QPalette::Highlight));
+    test::clickItem(w.filFile, "data.txt");
+    EXPECT_FALSE(static_cast<ElidedLabel*>(w.lblSelectedFile)->elided());
+    EXPECT_EQ(w.lblSelectedFile->toolTip(), "The file selected for import");
 }
 
 TEST_F(WindowTest, AFailingDrivePutsTheDriveListBack)

@@ -9,6 +9,7 @@
 #include "platform/QtPlatform.h"
 #include "ui/frmMain.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -100,6 +101,44 @@ TEST_F(frmMainTest, PickingAFileSetsThePathAndLabel)
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"inner.txt"}));
     EXPECT_EQ(window->selectedFileName(), dirPath() + "/a.txt");
     EXPECT_EQ(ui(*window).lblSelectedFile->text(), "a.txt");
+}
+
+// A user without a mouse: the file the keys highlight is the file imported,
+// type-ahead finds a folder by its name, Enter presses the focused button, and
+// choosing the drive already shown again keeps the directory.
+TEST_F(frmMainTest, TheKeyboardAloneImportsWhatItHighlights)
+{
+    const auto w = ui(*window);
+    w.filFile->setFocus();
+    QTest::keyClick(w.filFile, Qt::Key_Home);
+    EXPECT_EQ(window->selectedFileName(), dirPath() + "/a.txt");
+    QTest::keyClick(w.filFile, Qt::Key_End);
+    EXPECT_EQ(window->selectedFileName(), dirPath() + "/bad.txt");
+    EXPECT_EQ(w.lblSelectedFile->text(), "bad.txt");
+    QTest::keyClicks(w.filFile, "a");
+    EXPECT_EQ(window->selectedFileName(), dirPath() + "/a.txt");
+    QTest::keyClick(w.filFile, Qt::Key_Down);
+    EXPECT_EQ(w.lblSelectedFile->text(), "bad.txt");
+    QTest::keyClick(w.filFile, Qt::Key_Up);
+    EXPECT_EQ(w.lblSelectedFile->text(), "a.txt");
+    w.cmdImportData->setFocus();
+    QTest::keyClick(w.cmdImportData, Qt::Key_Return);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(w.lblCurrentFile->text(), "a.txt");
+    EXPECT_EQ(window->dataSet().NumVariables(), 3);
+
+    w.drvDrive->setFocus();
+    w.drvDrive->showPopup();
+    QTest::keyClick(w.drvDrive->view(), Qt::Key_Return); // the drive already shown
+    EXPECT_EQ(w.dirDirectory->path(), QDir(dirPath()).canonicalPath());
+
+    w.dirDirectory->setFocus();
+    QTest::keyClicks(w.dirDirectory, "su");
+    ASSERT_NE(w.dirDirectory->currentItem(), nullptr);
+    EXPECT_EQ(w.dirDirectory->currentItem()->text().trimmed(), "sub");
+    QTest::keyClick(w.dirDirectory, Qt::Key_Return);
+    EXPECT_EQ(w.dirDirectory->path(), QDir(dirPath() + "/sub").canonicalPath());
+    EXPECT_EQ(items(w.filFile), QStringList({"inner.txt"}));
 }
 
 TEST_F(frmMainTest, ImportWithoutAPickedFileWarnsAndChangesNothing)

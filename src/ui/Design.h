@@ -31,6 +31,9 @@ constexpr int toTwips(int pixels)
 #include <QFont>
 #include <QWidget>
 
+class QLabel;
+class QPushButton;
+
 namespace orvalis {
 
 // The busy pointer for as long as it lives, however the scope is left.
@@ -51,6 +54,11 @@ inline QFont designFont(bool bold = false)
     font.setBold(bold);
     return font;
 }
+
+// Widens a label whose design width is too narrow for the longest text it can
+// show (worst), in its own font: a centred label grows on both sides, any
+// other to the right, or to the left where the right would leave its parent.
+void fitWorstText(QLabel* label, const QString& worst);
 
 // The design widths were made for a narrower font: a control whose caption
 // needs more room grows, to the right or (for a label that sits left of a
@@ -110,9 +118,14 @@ inline void setUpDialog(QWidget* window, const char* name, const QString& captio
 
 // A button at its design rectangle (twips). No button of the program is a
 // default button: Enter does not press it unless it has the focus.
+// Makes Enter (and the keypad's Enter) press button while it has the focus,
+// as Space does; a button that is not a default button ignores Enter otherwise.
+void pressOnEnter(QPushButton* button);
+
 inline QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& design)
 {
     auto* button = makeControl<QPushButton>(parent, name, design, caption);
+    pressOnEnter(button);
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;

@@ -1,8 +1,11 @@
 // DirectoryList: a directory list box filled synchronously from QDir.
 #include "ui/DirectoryList.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace orvalis {
 
@@ -26,6 +29,26 @@ bool DirectoryList::setPath(const QString& directory)
     fill();
     emit pathChanged(m_path);
     return true;
+}
+
+void DirectoryList::keyboardSearch(const QString& search)
+{
+    if (search.isEmpty()) {
+        return;
+    }
+    const bool fresh = !m_sinceTyped.isValid() || m_sinceTyped.elapsed() > QApplication::keyboardInputInterval();
+    m_sinceTyped.start();
+    m_typed = fresh ? search : m_typed + search;
+    // A new search starts after the current item, a longer one at it.
+    const int start = std::max(0, currentRow()) + (m_typed.size() == search.size() ? 1 : 0);
+    for (int k = 0; k < count(); ++k) {
+        QListWidgetItem* candidate = item((start + k) % count());
+        if (candidate->text().trimmed().startsWith(m_typed, Qt::CaseInsensitive)) {
+            setCurrentItem(candidate);
+            scrollToItem(candidate);
+            return;
+        }
+    }
 }
 
 void DirectoryList::fill()

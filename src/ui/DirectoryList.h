@@ -1,6 +1,7 @@
 // A directory list: the current directory's ancestors and subdirectories, one per line.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QListWidget>
 
 namespace orvalis {
@@ -18,6 +19,11 @@ public:
     // readable directory. Emits pathChanged when the path changes.
     bool setPath(const QString& directory);
 
+    // Type-ahead on the names as they read, without their indentation:
+    // typed letters (within the keyboard input interval) make the current item
+    // the next one whose name starts with them, ignoring case.
+    void keyboardSearch(const QString& search) override;
+
 signals:
     void pathChanged(const QString& path);
 
@@ -25,6 +31,8 @@ private:
     void fill();
 
     QString m_path;
+    QString m_typed;
+    QElapsedTimer m_sinceTyped;
 };
 
 } // namespace orvalis

@@ -46,6 +46,10 @@ void DriveList::showDriveOf(const QString& path)
 
 void DriveList::openDrive(int index, DirectoryList* directories)
 {
+    // Choosing the drive already shown keeps the directory.
+    if (itemText(index) == driveOf(directories->path())) {
+        return;
+    }
     if (!directories->setPath(itemText(index))) {
         showDriveOf(directories->path());
     }

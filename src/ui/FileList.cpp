@@ -10,6 +10,17 @@ FileList::FileList(QWidget* parent) : QListWidget(parent)
 {
 }
 
+void FileList::keyPressEvent(QKeyEvent* event)
+{
+    QListWidgetItem* const before = currentItem();
+    QListWidget::keyPressEvent(event);
+    QListWidgetItem* const after = currentItem();
+    // The highlighted file is the file the user means: the one an import opens.
+    if (after != nullptr && after != before) {
+        emit itemClicked(after);
+    }
+}
+
 bool FileList::setPath(const QString& directory)
 {
     const QDir dir(directory);

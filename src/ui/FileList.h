@@ -6,7 +6,9 @@
 namespace orvalis {
 
 // Lists the regular files of path() whose names match pattern() (case as the
-// file system has it, so "*.txt" does not list "A.TXT"), sorted by name.
+// file system has it, so "*.txt" does not list "A.TXT"), sorted by name. A
+// key that moves the current item (arrows, Home/End, type-ahead) counts as a
+// click on the item it moves to: itemClicked is emitted for it.
 class FileList : public QListWidget {
     Q_OBJECT
 public:
@@ -19,6 +21,9 @@ public:
     void setPattern(const QString& pattern);
     // Lists the directory again.
     void refresh();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_path;

@@ -171,12 +171,15 @@ BootstrapRequest frmESBootstrap::request() const
 
 void frmESBootstrap::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{fraSelectDV, fraSelectGroups, FraAdded, fraTrials,
-                                                            fraConfidence, cmdOK, cmdCancel}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{fraSelectDV, fraSelectGroups, FraAdded, fraConfidence, cmdOK, cmdCancel}) {
         control->setEnabled(enabled);
     }
-    // The trial number stays readable while the run goes on.
-    txtTrial->setEnabled(true);
+    // The trial frame stays enabled, so that the trial counter inside it is
+    // readable while the run goes on; only its options are disabled.
+    for (QRadioButton* option : optTrials) {
+        option->setEnabled(enabled);
+    }
 }
 
 void frmESBootstrap::cmdOK_Click()

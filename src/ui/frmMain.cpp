@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "ui/DirectoryList.h"
 #include "ui/DriveList.h"
+#include "ui/ElidedLabel.h"
 #include "ui/FileList.h"
 #include "ui/Trap.h"
 #include "ui/Design.h"
@@ -29,6 +30,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 
 namespace orvalis {
@@ -71,6 +73,9 @@ void frmMain::Form_Load()
 
     m_frmSplash = new frmSplash(this);
     m_frmSplash->setAttribute(Qt::WA_DeleteOnClose);
+    // Centred on the screen the main window will appear on.
+    const QRect screen = this->screen()->availableGeometry();
+    m_frmSplash->move(screen.center() - m_frmSplash->rect().center());
     connect(m_frmSplash, &QDialog::finished, this, &frmMain::splashClosed);
     // A coarse timer may fire up to 5% early; the splash stays its two seconds.
     QTimer::singleShot(2000, Qt::PreciseTimer, m_frmSplash, &QWidget::close);
@@ -119,13 +124,13 @@ QPlainTextEdit* frmMain::buildControls()
     drvDrive->setFont(plain);
     drvDrive->setToolTip(QStringLiteral("Specify drive of file"));
 
-    lblSelectedFile = makeControl<QLabel>(fraSelectData, "lblSelectedFile", twips(7440, 600, 2055, 255));
+    lblSelectedFile = makeControl<ElidedLabel>(fraSelectData, "lblSelectedFile", twips(7440, 600, 2055, 255));
     lblSelectedFile->setFont(plain);
-    lblSelectedFile->setToolTip(QStringLiteral("The file selected for import"));
+    lblSelectedFile->setPlainToolTip(QStringLiteral("The file selected for import"));
     styleBoxLabel(lblSelectedFile, QPalette::BrightText);
 
-    cmdImportData = makeControl<QPushButton>(fraSelectData, "cmdImportData", twips(7440, 1560, 2055, 495),
-                                             QStringLiteral("Import Selected Data File"));
+    cmdImportData = makeButton(fraSelectData, "cmdImportData", QStringLiteral("Import Selected Data File"),
+                               twips(7440, 1560, 2055, 495));
     cmdImportData->setFont(plain);
     cmdImportData->setToolTip(QStringLiteral("Click to import selected file"));
 
@@ -150,10 +155,11 @@ QPlainTextEdit* frmMain::buildControls()
                                               QStringLiteral("File Currently in Processor:"));
     lblCurrentFileLabel->setFont(plain);
 
-    lblCurrentFile = makeControl<QLabel>(fraSelectData, "lblCurrentFile", twips(7440, 1200, 2055, 255));
+    lblCurrentFile = makeControl<ElidedLabel>(fraSelectData, "lblCurrentFile", twips(7440, 1200, 2055, 255));
     lblCurrentFile->setFont(plain);
-    lblCurrentFile->setToolTip(QStringLiteral("File currently contained in Orvalis processor"));
-    styleBoxLabel(lblCurrentFile, QPalette::Highlight);
+    lblCurrentFile->setPlainToolTip(QStringLiteral("File currently contained in Orvalis processor"));
+    // The plain highlighted-text colour: a highlight bar would read as a progress bar.
+    styleBoxLabel(lblCurrentFile, QPalette::HighlightedText);
 
     cmbFileType = new QComboBox(fraSelectData);
     cmbFileType->setObjectName("cmbFileType");

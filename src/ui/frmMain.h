@@ -26,6 +26,7 @@ class QRadioButton;
 namespace orvalis {
 
 class DirectoryList;
+class ElidedLabel;
 class DriveList;
 class FileList;
 class Platform;
@@ -118,7 +119,7 @@ private:
     DirectoryList* dirDirectory = nullptr;
     FileList* filFile = nullptr;
     DriveList* drvDrive = nullptr;
-    QLabel* lblSelectedFile = nullptr;
+    ElidedLabel* lblSelectedFile = nullptr;
     QPushButton* cmdImportData = nullptr;
     QLabel* lblSelectedFileLabel = nullptr;
     QGroupBox* fraTypeOfDelimiter = nullptr;
@@ -126,7 +127,7 @@ private:
     QRadioButton* optComma = nullptr;
     QRadioButton* optTab = nullptr;
     QLabel* lblCurrentFileLabel = nullptr;
-    QLabel* lblCurrentFile = nullptr;
+    ElidedLabel* lblCurrentFile = nullptr;
     QComboBox* cmbFileType = nullptr;
     QGroupBox* fraOutput = nullptr;
     QPlainTextEdit* txtOutput = nullptr;

@@ -30,6 +30,13 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
         makeControl<QLabel>(this, "lblNumberOfRows", twips(360, 120, 2055, 255), QStringLiteral("Number of rows: "));
     lblNumberOfColumns = makeControl<QLabel>(this, "lblNumberOfColumns", twips(360, 360, 2055, 255),
                                              QStringLiteral("Number of columns:"));
+    // Each label wide enough for the longest text it can show, so that no
+    // value is ever cut into another one.
+    fitWorstText(lblRow, QStringLiteral("Row: 2147483647"));
+    fitWorstText(lblColumn, QStringLiteral("Column: 1000"));
+    fitWorstText(lblCell, QStringLiteral("-8.888888E+38"));
+    fitWorstText(lblNumberOfRows, QStringLiteral("Number of rows: 2147483647"));
+    fitWorstText(lblNumberOfColumns, QStringLiteral("Number of columns: 1000"));
 
     setTabChain({cmdUp, cmdDown, cmdRight, cmdLeft});
 
