@@ -68,11 +68,12 @@ TEST(Cli, EmptyFileAndBlankLines)
 TEST(Cli, FailedImportsGoToStandardErrorWithStatusOne)
 {
     test::TempDir dir;
-    const std::string bad = dir.write("bad.txt", "1 2 3\n1 2 3\n1 2 3\n1 2 3\n1 2 NA\n");
+    const std::string bad = dir.write("bad.txt", "1 2 3\n1 2 3\n1 2 3\n1 2 3\n1 2 N/A\n");
     CliRun r = run({bad, "summary"});
     EXPECT_EQ(r.status, ExitFailure);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Row 5 of Column 3 has an invalid entry for analysis.\n");
+    EXPECT_EQ(r.err, "Row 5 of Column 3 has an invalid entry for analysis.\nThe entry is \"N/A\". \"N/A\" is not a "
+                     "missing-value marker here: write \".\", \"NA\" or nothing instead.\n");
 
     const std::string missing = (dir.path() / "none.txt").string();
     r = run({missing, "dump"});
@@ -108,7 +109,7 @@ TEST(Cli, TheProgramItselfExitsWithTheSameStatus)
 {
     test::TempDir dir;
     const std::string good = dir.write("g.txt", "1 2\n");
-    const std::string bad = dir.write("b.txt", "x\n");
+    const std::string bad = dir.write("b.txt", "1\nx\n");
     struct Case {
         std::string arguments;
         int status;

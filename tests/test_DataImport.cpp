@@ -155,8 +155,93 @@ TEST(DataImport, FailuresAndTheirMessages)
         for (unsigned threads : {1u, 2u, 3u}) {
             const ImportFailure failure = importFails(c.content, c.delimiter, threads);
             EXPECT_EQ(failure.kind, c.kind);
-            EXPECT_EQ(failure.message, c.message);
+            // The first line of the message; the second is the explanation's.
+            EXPECT_EQ(failure.message.substr(0, failure.message.find('\n')), c.message);
         }
+    }
+}
+
+// Files as spreadsheets and other programs write them: a first line of names
+// (data from the next line on, numbered from 1), and "NA" for a missing value.
+TEST(DataImport, NamesLineAndNA)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        char delimiter;
+        std::vector<std::string> names; // index 0 unused; empty: no names line
+        Rows expected;
+    };
+    const Case cases[] = {
+        {"all names", "height weight\n1.5 60\n1.7 NA\n", ' ', {"", "height", "weight"}, {{1.5f, 60}, {1.7f, M}}},
+        {"quoted names, CR LF", "\"age\",\"score\"\r\n30,NA\r\n", ',', {"", "age", "score"}, {{30, M}}},
+        {"an empty name in a comma file",
+         ",Fertility,Agriculture\n1,80.2,17\n",
+         ',',
+         {"", "", "Fertility", "Agriculture"},
+         {{1, 80.2f, 17}}},
+        {"fewer names than variables", "a\tb\n1\t2\t3\n", '\t', {"", "a", "b"}, {{1, 2, 3}}},
+        {"more names than variables", "a b c\n1 2\n", ' ', {"", "a", "b", "c"}, {{1, 2}}},
+        {"duplicate names", "x x\n1 2\n", ' ', {"", "x", "x"}, {{1, 2}}},
+        {"names only, no data", "a b\n", ' ', {"", "a", "b"}, {}},
+        {"NA in a tab file, no names line", "NA\t2\n3\tNA\n", '\t', {}, {{M, 2}, {3, M}}},
+        {"a first line of markers is data", "NA .\n1 2\n", ' ', {}, {{M, M}, {1, 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DataSet dataSet = importOk(c.content, c.delimiter);
+        EXPECT_EQ(dataSet.VariableNames(), c.names);
+        EXPECT_EQ(cells(dataSet), c.expected);
+    }
+    const DataSet named = importOk("\"\",b\n1,2\n", ',');
+    EXPECT_EQ(named.VariableName(1), "");
+    EXPECT_EQ(named.VariableName(2), "b");
+    EXPECT_EQ(named.VariableName(3), "");
+    EXPECT_EQ(named.variablesNamed("b"), std::vector<std::int32_t>({2}));
+    EXPECT_TRUE(named.variablesNamed("").empty()); // an empty name never matches
+    EXPECT_EQ(FormatImportSummary("f.dat", named), "Opened the text file: f.dat\r\nNumber of Cases: 1\r\n"
+                                                   "Number of Variables: 2\r\n"
+                                                   "The first line was read as variable names: (none), b\r\n\r\n\r\n");
+    // A data line keeps today's rule, even with text in it; row numbers after a
+    // names line are case numbers.
+    EXPECT_EQ(importFails("Study 3 data\n1 2 3\n").row, 1);
+    EXPECT_EQ(importFails("a b\n1 2\n3 x\n").row, 2);
+}
+
+// An invalid entry's message keeps its first line and adds the entry and,
+// where the file shows it, the likely cause.
+TEST(DataImport, InvalidEntriesAreExplained)
+{
+    const std::string first = "Row 1 of Column 1 has an invalid entry for analysis.\n";
+    struct Case {
+        const char* name;
+        std::string content;
+        char delimiter;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"comma file read as space-delimited", "1,2\n3,4\n", ' ',
+         first + "The entry is \"1,2\". The file looks comma-delimited: choose Comma Delimited."},
+        {"tab file read as comma-delimited", "1\t2\n", ',',
+         first + "The entry is \"1\\t2\". The file looks tab-delimited: choose Tab Delimited."},
+        {"space file read as tab-delimited", "1 2\n", '\t',
+         first + "The entry is \"1 2\". The file looks space-delimited: choose Space Delimited."},
+        {"names with a number", "Study 3 data\n1 2 3\n", ' ',
+         first
+             + "The entry is \"Study\". The first line looks like a line of variable names, but field 2 (\"3\") is a "
+               "number."},
+        {"another program's marker", "1 n/a\n", ' ',
+         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"n/a\". \"n/a\" is not a missing-value "
+         "marker here: write \".\", \"NA\" or nothing instead."},
+        {"NaN", "1,NaN,3\n", ',',
+         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"NaN\". \"NaN\" is not a missing-value "
+         "marker here: write \".\", \"NA\" or nothing instead."},
+        {"a long entry is cut", "1 " + std::string(50, 'z') + "\n", ' ',
+         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"" + std::string(40, 'z') + "...\"."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(importFails(c.content, c.delimiter).message, c.message);
     }
 }
 
@@ -240,7 +325,8 @@ TEST(DataImport, ByteOrderMarksAndWideEncodings)
         EXPECT_EQ(failure.message, std::string("The file is in ") + encoding + advice);
     }
     // A zero byte later on is an invalid entry, as before.
-    EXPECT_EQ(importFails("1 2\0"sv).message, "Row 1 of Column 2 has an invalid entry for analysis.");
+    EXPECT_EQ(importFails("1 2\0"sv).message,
+              "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"2\\x00\".");
 }
 
 TEST(DataImport, ATableLargerThanTheMemoryIsRefusedBeforeItIsAllocated)

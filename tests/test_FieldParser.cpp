@@ -12,7 +12,7 @@ namespace {
 
 TEST(FieldParser, MissingValueMarkers)
 {
-    for (const std::string field : {"", ".", " "}) {
+    for (const std::string field : {"", ".", " ", "NA"}) {
         float value = 0;
         EXPECT_EQ(parseField(field, value), FieldKind::Missing) << '"' << field << '"';
         EXPECT_EQ(value, MissingValue);
@@ -61,11 +61,25 @@ TEST(FieldParser, NumbersAndTheirSingleValues)
 TEST(FieldParser, InvalidFields)
 {
     const std::string cases[] = {
-        "  ",       " .",    "NA",       "-",     "+",    "+.",    "..",   "1,000",
-        "$5",       "(5)",   "12abc",    "1 000", "inf",  "-inf",  "nan",  "NaN",
-        "infinity", "0x10",  "1d3",      "1D3",   "&H10", "1e",    "1e+",  "e5",
-        "E5",       "1.2.3", "--5",      "5-",    "+-5",  "1e5.5", "1 e5", std::string("1\0", 2),
-        "\t1",      "1\t",   "\xc3\xa9", "5\xff",
+        "  ",       " .",
+        "na",       " NA",
+        "N/A",      "-",
+        "+",        "+.",
+        "..",       "1,000",
+        "$5",       "(5)",
+        "12abc",    "1 000",
+        "inf",      "-inf",
+        "nan",      "NaN",
+        "infinity", "0x10",
+        "1d3",      "1D3",
+        "&H10",     "1e",
+        "1e+",      "e5",
+        "E5",       "1.2.3",
+        "--5",      "5-",
+        "+-5",      "1e5.5",
+        "1 e5",     std::string("1\0", 2),
+        "\t1",      "1\t",
+        "\xc3\xa9", "5\xff",
     };
     for (const std::string& field : cases) {
         float value = 0;

@@ -188,7 +188,8 @@ TEST_F(frmMainTest, FailedImportLeavesEverythingAsItWas)
     pick("bad.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "Row 2 of Column 2 has an invalid entry for analysis.");
+    // Both lines of the message in the one box.
+    EXPECT_EQ(platform.messages[0].text, "Row 2 of Column 2 has an invalid entry for analysis.\nThe entry is \"x\".");
     EXPECT_EQ(platform.messages[0].title, "Data Editor");
     EXPECT_EQ(window->dataSet().NumCases(), 2);
     EXPECT_EQ(window->dataSet().NumVariables(), 3);

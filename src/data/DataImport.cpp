@@ -160,6 +160,7 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
                     break;
                 case FieldKind::Invalid:
                     fail(chunk, ImportFailure::Kind::InvalidEntry, row, column);
+                    chunk.failure.entry.assign(p, static_cast<std::size_t>(q - p));
                     return;
                 case FieldKind::OutOfRange:
                     fail(chunk, ImportFailure::Kind::OutOfRange, row, column);
@@ -288,18 +289,11 @@ std::string invalidEntryMessage(std::int64_t row, std::int32_t column)
     return "Row " + formatInteger(row) + " of Column " + formatInteger(column) + " has an invalid entry for analysis.";
 }
 
-ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options)
+namespace {
+
+// The table of content's lines, one case per line.
+ImportOutcome importTable(std::string_view content, char delimiter, const ImportOptions& options)
 {
-    if (content.substr(0, 3) == "\xEF\xBB\xBF") {
-        content.remove_prefix(3); // the UTF-8 byte-order mark editors write
-    } else if (const char* encoding = wideEncoding(content)) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::Encoding;
-        failure.message = std::string("The file is in ") + encoding
-                          + " encoding. Data files are read as plain text (ASCII or UTF-8): save the file in one of"
-                            " those encodings and import it again.";
-        return failed(std::move(failure));
-    }
     unsigned threadCount = options.threads;
     if (threadCount == 0) {
         const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
@@ -375,6 +369,201 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
     return std::move(*dataSet);
 }
 
+// A field with its surrounding blanks and double quotes taken away.
+std::string_view unquoted(std::string_view field)
+{
+    while (!field.empty() && field.front() == ' ') {
+        field.remove_prefix(1);
+    }
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+        field = field.substr(1, field.size() - 2);
+    }
+    return field;
+}
+
+// The first line of content (without its line end) and where the next starts.
+struct FirstLine {
+    std::string_view text;
+    std::size_t next = 0;
+};
+
+FirstLine firstLine(std::string_view content)
+{
+    const std::size_t end = std::min(content.find_first_of("\r\n"), content.size());
+    std::size_t next = end;
+    if (next < content.size()) {
+        next += content.compare(next, 2, "\r\n") == 0 ? 2 : 1;
+    }
+    return {content.substr(0, end), next};
+}
+
+std::vector<std::string_view> splitFields(std::string_view line, char delimiter)
+{
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t stop = line.find(delimiter, start);
+        fields.push_back(line.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start));
+        if (stop == std::string_view::npos || fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
+            return fields;
+        }
+        start = stop + 1;
+    }
+}
+
+enum class FieldRole { Name, Empty, Number, Marker, Other };
+
+// A letter of any script: an ASCII letter or a byte of a multi-byte character.
+bool hasLetter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0x80;
+    });
+}
+
+// What a field of a first line is: a name is text with a letter in it that is
+// neither a number nor a missing-value marker once its quotes are gone (so
+// "1,000" read with the wrong delimiter stays data).
+FieldRole roleOf(std::string_view field)
+{
+    const std::string_view text = unquoted(field);
+    if (text.empty()) {
+        return FieldRole::Empty;
+    }
+    float value = 0;
+    switch (parseField(text, value)) {
+    case FieldKind::Invalid:
+        return hasLetter(text) ? FieldRole::Name : FieldRole::Other;
+    case FieldKind::Missing:
+        return FieldRole::Marker;
+    default:
+        return FieldRole::Number;
+    }
+}
+
+// The names of a names line (index 0 unused), or none when the line is data:
+// every field a name or empty, at least one a name, at most 1000 fields.
+std::optional<std::vector<std::string>> namesOf(std::string_view line, char delimiter)
+{
+    if (line.empty()) {
+        return std::nullopt;
+    }
+    const std::vector<std::string_view> fields = splitFields(line, delimiter);
+    if (fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names(1);
+    bool anyName = false;
+    for (const std::string_view field : fields) {
+        const FieldRole role = roleOf(field);
+        if (role != FieldRole::Name && role != FieldRole::Empty) {
+            return std::nullopt;
+        }
+        anyName = anyName || role == FieldRole::Name;
+        names.emplace_back(unquoted(field));
+    }
+    if (!anyName) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+const char* delimiterWord(char delimiter)
+{
+    return delimiter == ',' ? "comma" : delimiter == '\t' ? "tab" : "space";
+}
+
+// The second line of an invalid-entry message: the entry, quoted and cut to
+// 40 characters, and the likely cause when the file shows one.
+std::string explainEntry(std::string_view content, char delimiter, const ImportFailure& failure, bool namesLine,
+                         const ImportOptions& options)
+{
+    std::string entry = escapeControlCharacters(failure.entry);
+    if (entry.size() > 40) {
+        entry = entry.substr(0, 40) + "...";
+    }
+    std::string text = "The entry is \"" + entry + "\".";
+
+    // Another delimiter that reads the whole file, into more than one variable.
+    for (const char other : {' ', ',', '\t'}) {
+        if (other == delimiter) {
+            continue;
+        }
+        const ImportOutcome again = importDataBuffer(content, other, options, false);
+        if (again.ok() && again->NumVariables() > 1) {
+            const std::string word = delimiterWord(other);
+            std::string choice = word;
+            choice[0] = static_cast<char>(choice[0] - 'a' + 'A');
+            return text + " The file looks " + word + "-delimited: choose " + choice + " Delimited.";
+        }
+    }
+    // A first line of names with a number among them.
+    if (failure.row == 1 && !namesLine) {
+        const std::vector<std::string_view> fields = splitFields(firstLine(content).text, delimiter);
+        int names = 0;
+        int numbers = 0;
+        std::size_t firstNumber = 0;
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            const FieldRole role = roleOf(fields[k]);
+            names += role == FieldRole::Name ? 1 : 0;
+            if (role == FieldRole::Number && numbers++ == 0) {
+                firstNumber = k;
+            }
+        }
+        if (numbers > 0 && names > numbers) {
+            return text + " The first line looks like a line of variable names, but field "
+                   + formatInteger(static_cast<std::int64_t>(firstNumber) + 1) + " (\""
+                   + escapeControlCharacters(unquoted(fields[firstNumber])) + "\") is a number.";
+        }
+    }
+    // A missing-value marker of another program.
+    static constexpr std::string_view OtherMarkers[] = {"-",    "NaN",  "nan",  "NAN", "n/a", "N/A", "na",
+                                                        "#N/A", "NULL", "null", "?",   "*",   ".."};
+    const std::string_view bare = unquoted(failure.entry);
+    for (const std::string_view marker : OtherMarkers) {
+        if (bare == marker) {
+            return text + " \"" + std::string(marker)
+                   + "\" is not a missing-value marker here: write \".\", \"NA\" or nothing instead.";
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options, bool explain)
+{
+    if (content.substr(0, 3) == "\xEF\xBB\xBF") {
+        content.remove_prefix(3); // the UTF-8 byte-order mark editors write
+    } else if (const char* encoding = wideEncoding(content)) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::Encoding;
+        failure.message = std::string("The file is in ") + encoding
+                          + " encoding. Data files are read as plain text (ASCII or UTF-8): save the file in one of"
+                            " those encodings and import it again.";
+        return failed(std::move(failure));
+    }
+    // A first line of names: the data, case 1 included, start on the next line.
+    const FirstLine first = firstLine(content);
+    std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
+    ImportOutcome outcome = importTable(names ? content.substr(first.next) : content, delimiter, options);
+    if (!outcome.ok()) {
+        ImportFailure failure = outcome.refusal();
+        if (explain && failure.kind == ImportFailure::Kind::InvalidEntry) {
+            failure.message += "\n" + explainEntry(content, delimiter, failure, names.has_value(), options);
+        }
+        return failure;
+    }
+    if (names) {
+        outcome->setVariableNames(std::move(*names));
+    }
+    return outcome;
+}
+
 ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options)
 {
     try {
@@ -405,6 +594,14 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
     text += formatInteger(dataSet.NumCases());
     text += "\r\nNumber of Variables: ";
     text += formatInteger(dataSet.NumVariables());
+    if (dataSet.hasNamesLine()) {
+        text += "\r\nThe first line was read as variable names: ";
+        const std::vector<std::string>& names = dataSet.VariableNames();
+        for (std::size_t v = 1; v < names.size(); ++v) {
+            text += v > 1 ? ", " : "";
+            text += names[v].empty() ? std::string("(none)") : escapeControlCharacters(names[v]);
+        }
+    }
     text += "\r\n\r\n\r\n";
     return text;
 }

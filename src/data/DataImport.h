@@ -34,6 +34,7 @@ struct ImportFailure : Refusal {
     Kind kind = Kind::InvalidEntry;
     std::int64_t row = 0;    // 1-based line of the field, where there is one
     std::int32_t column = 0; // 1-based field position, where there is one
+    std::string entry;       // the field's text, for an invalid entry
 };
 
 // Either the new data set or why there is none. A failed import produces no
@@ -63,7 +64,17 @@ struct ImportOptions {
 // memory available is refused before it is allocated, with both sizes in the
 // message. The first failure in file order (row, then column) is the one
 // reported.
-ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {});
+//
+// When every field of the first line is a name (text with a letter that is
+// neither a number nor a missing-value marker once surrounding blanks and
+// double quotes are gone; empty fields allowed, at least one name), that line holds the variable names
+// and case 1 is the next line; row numbers in messages are case numbers.
+// An invalid entry's message has a second line (after "\n") quoting the entry
+// and, where the file shows it, the likely cause: another delimiter that reads
+// the file, a first line of names with a number in it, or another program's
+// missing-value marker. explain = false leaves that line out.
+ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {},
+                               bool explain = true);
 
 // Reads the file at path (bytes of the local file system) and imports it.
 // A file that cannot be opened or read, is not a regular file, changes while
@@ -73,6 +84,8 @@ ImportOutcome ImportDataFile(const std::string& path, char delimiter, const Impo
 
 // The five-line summary the import appends to the output log, each line ending
 // in CR LF: "Opened the text file: <fileName>", the two counts, two empty lines.
+// After a names line, a line between the counts and the empty lines lists the
+// names ("(none)" for an empty one).
 // Control characters in the name are escaped ("\n"), so it stays one line.
 std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSet);
 

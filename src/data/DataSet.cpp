@@ -24,4 +24,21 @@ float DataSet::DataTable(std::int32_t row, std::int32_t column) const
     return rowData(row)[column];
 }
 
+const std::string& DataSet::VariableName(std::int32_t v) const
+{
+    static const std::string none;
+    return v >= 1 && static_cast<std::size_t>(v) < m_names.size() ? m_names[static_cast<std::size_t>(v)] : none;
+}
+
+std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const
+{
+    std::vector<std::int32_t> found;
+    for (std::int32_t v = 1; v <= m_numVariables; ++v) {
+        if (!name.empty() && VariableName(v) == name) {
+            found.push_back(v);
+        }
+    }
+    return found;
+}
+
 } // namespace orvalis

@@ -4,6 +4,9 @@
 #include "common/MissingValue.h"
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvalis {
@@ -36,6 +39,17 @@ public:
     // storage, row is outside 0..NumCases() or column outside 0..1000.
     float DataTable(std::int32_t row, std::int32_t column) const;
 
+    // The names of the file's first line, when it held names: VariableNames()[v]
+    // is variable v's name (index 0 unused; a name may be empty, and the line
+    // may name fewer or more variables than there are). Empty without a names line.
+    const std::vector<std::string>& VariableNames() const { return m_names; }
+    bool hasNamesLine() const { return !m_names.empty(); }
+    void setVariableNames(std::vector<std::string> names) { m_names = std::move(names); }
+    // Variable v's name, or the empty text when it has none.
+    const std::string& VariableName(std::int32_t v) const;
+    // The variables 1..NumVariables whose name is exactly name, in order.
+    std::vector<std::int32_t> variablesNamed(std::string_view name) const;
+
     // Direct access for the import and fast readers: storedColumns() floats.
     float* rowData(std::int32_t row) { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
     const float* rowData(std::int32_t row) const { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
@@ -44,6 +58,7 @@ private:
     std::size_t stride() const { return static_cast<std::size_t>(m_storedColumns); }
 
     std::vector<float> m_cells;
+    std::vector<std::string> m_names;
     std::int32_t m_numCases = 0;
     std::int32_t m_numVariables = 0;
     std::int32_t m_storedColumns = 0;

@@ -28,7 +28,8 @@ bool isDigit(char c)
 
 FieldKind parseField(std::string_view field, float& value)
 {
-    if (field.empty() || field == "." || field == " ") {
+    // "NA" is how R and many exports write a missing value.
+    if (field.empty() || field == "." || field == " " || field == "NA") {
         value = MissingValue;
         return FieldKind::Missing;
     }

@@ -7,7 +7,7 @@ namespace orvalis {
 
 enum class FieldKind {
     Number,     // a decimal number; value holds it rounded to single precision
-    Missing,    // ".", the empty field or one blank: value holds MissingValue
+    Missing,    // ".", "NA", the empty field or one blank: value holds MissingValue
     Invalid,    // anything else
     OutOfRange, // a number whose magnitude is beyond the single-precision range
 };
