@@ -65,7 +65,27 @@ def growth():
         out.write("".join(row + "\n" for row in rows))
 
 
+def wellbeing():
+    # 60 adults as R's write.csv(row.names = FALSE) writes them: a first line of
+    # quoted names, comma delimited, "NA" for a missing value.
+    # Columns: wellbeing score, age, income (thousands), exercise (h/week), sleep (h/night)
+    rows = []
+    for _ in range(60):
+        age = rng.randint(20, 70)
+        income = round(rng.gauss(45, 15), 1)
+        exercise = round(max(0.0, rng.gauss(3, 2)), 1)
+        sleep = round(min(9.5, max(4.5, rng.gauss(7, 0.9))), 1)
+        score = round(40 + 0.05 * age + 0.1 * income + 2.0 * exercise + 2.5 * sleep + rng.gauss(0, 5), 1)
+        rows.append([str(score), str(age), str(income), str(exercise), str(sleep)])
+    for row, column in [(5, 2), (18, 3), (33, 0), (47, 4)]:
+        rows[row][column] = "NA"
+    with open("examples/wellbeing.txt", "w", newline="") as out:
+        out.write('"wellbeing","age","income","exercise","sleep"\n')
+        out.write("".join(",".join(row) + "\n" for row in rows))
+
+
 study()
 survey()
 reaction()
 growth()
+wellbeing()

@@ -5,6 +5,8 @@
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
+#include "ui/frmNavigate.h"
+#include "ui/ElidedLabel.h"
 
 #include <QEventLoop>
 #include <QGroupBox>
@@ -165,6 +167,24 @@ TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
     EXPECT_EQ(request.AddedList, std::vector<std::int32_t>({3}));
     EXPECT_EQ(request.NumTrials, 1600);
     EXPECT_EQ(request.Level, ConfidenceLevel::P99);
+}
+
+// The lists and the navigator name each variable beside its number.
+TEST_F(DialogTest, ListsAndNavigatorShowNames)
+{
+    const DataSet data = dataOf("\"age\",\"\",\"sleep\"\n30,2,7\n", ',');
+    frmDescriptives descriptives(platform, data, log, nullptr);
+    frmESBootstrap bootstrap(platform, data, log, nullptr);
+    for (QListWidget* list : {descriptives.lstItems, bootstrap.lstDV, bootstrap.lstPredictors, bootstrap.lstAdded}) {
+        ASSERT_EQ(list->count(), 3);
+        EXPECT_EQ(list->item(0)->text(), "Var 1  age");
+        EXPECT_EQ(list->item(1)->text(), "Var 2");
+        EXPECT_EQ(list->item(2)->text(), "Var 3  sleep");
+    }
+    frmNavigate navigator(data, nullptr);
+    EXPECT_EQ(navigator.lblColumn->text(), "Column: 1  age");
+    navigator.cmdRight->click();
+    EXPECT_EQ(navigator.lblColumn->text(), "Column: 2");
 }
 
 TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)

@@ -327,8 +327,7 @@ TEST(Bootstrap, TooLittleMemoryForTheCasesIsARefusal)
     // still hold from earlier tests inside the limit below.
     DataSet data(4000000, 14);
     data.setNumVariables(13);
-    const BootstrapRequest request =
-        studyRequest({2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13}, 10, ConfidenceLevel::P95);
+    const BootstrapRequest request = studyRequest({2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13}, 10, ConfidenceLevel::P95);
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
     rlimit tight = saved;
@@ -503,6 +502,37 @@ TEST(BootstrapReport, NormalRun)
                                                      "Number of attempted bootstrap trials = 600\r\n"
                                                      "Number of valid robust D bootstrap trials = 598\r\n"
                                                      "\r\n\r\n\r\n\r\n\r\n");
+}
+
+// With names from the file: the variable lines name each variable beside its
+// number (one left unnamed), and nothing else changes.
+TEST(BootstrapReport, NormalRunWithNames)
+{
+    BootstrapResult r = reportResult();
+    r.VariableNames = {"", "Fertility", "Agriculture", "", "Education", "Catholic"};
+    EXPECT_EQ(FormatBootstrapReport(r), "Results of Bootstrap Trials\r\n"
+                                        "-------------------------------------\r\n"
+                                        "Dependent variable: Var1 (Fertility)\r\n"
+                                        "Predictors in reduced model: Var2 (Agriculture) Var3 \r\n"
+                                        "Predictors added in full model: Var4 (Education) \r\n"
+                                        "Number of attempted bootstrap trials: 600\r\n"
+                                        "Number of valid bootstrap trials: 598\r\n"
+                                        "Confidence interval: 95%\r\n"
+                                        "\r\n"
+                                        "Reduced Model R^2: 0.12346\r\n"
+                                        "Full Model R^2: 0.25\r\n"
+                                        "Change in R^2: 0.12654\r\n"
+                                        "\r\n"
+                                        "Traditional Bootstrap Lower Limit: 0.01235\r\n"
+                                        "Traditional Bootstrap Upper Limit: 0.2468\r\n"
+                                        "\r\n"
+                                        "Modified Bootstrap Lower Limit: 0.01235\r\n"
+                                        "Modified Bootstrap Upper Limit: 0.2468\r\n"
+                                        "F-value: 12.346(df1 = 1, df2 = 231)\r\n"
+                                        "-------------------------------------\r\n"
+                                        "Number of attempted bootstrap trials = 600\r\n"
+                                        "Number of valid robust D bootstrap trials = 598\r\n"
+                                        "\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST(BootstrapReport, NoPredictorsAndModifiedLowerLimitZero)

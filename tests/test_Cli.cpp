@@ -305,6 +305,56 @@ TEST(Cli, Descriptives)
     }
 }
 
+// Variables by name: a names line's names stand wherever a number does; a
+// number is always a number, and a name that matches no variable, or two, is
+// a usage error naming it.
+TEST(Cli, VariablesByName)
+{
+    test::TempDir dir;
+    const std::string file = dir.write("n.csv", "\"score\",\"hours\",\"sleep\",\"hours\"\n"
+                                                "1,2,NA,4\n2,3,5,1\n4,5,4,2\n3,7,6,3\n5,5,8,1\n6,1,9,9\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string firstErrorLine; // empty: a report
+    };
+    const Case cases[] = {
+        {{"descriptives", "score", "3"}, ExitSuccess, ""},
+        {{"descriptives", "1", "sleep"}, ExitSuccess, ""},
+        {{"bootstrap", "--dv", "score", "--predictors", "sleep", "--added", "4"}, ExitSuccess, ""},
+        {{"bootstrap", "--dv", "1", "--predictors", "3", "--added", "4"}, ExitSuccess, ""},
+        {{"descriptives", "mood"}, ExitUsage, "orvalis-cli: no variable is named mood"},
+        {{"bootstrap", "--dv", "score", "--added", "hours"},
+         ExitUsage,
+         "orvalis-cli: the name hours belongs to more than one variable (2, 4)"},
+        {{"bootstrap", "--dv", "score", "--added", "mood,2"}, ExitUsage, "orvalis-cli: no variable is named mood"},
+    };
+    std::string byName;
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--delimiter", "comma", file};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun r = run(args);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.firstErrorLine.empty()) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.firstErrorLine);
+            EXPECT_EQ(r.out, "");
+        }
+    }
+    // By name and by number: the same report.
+    const CliRun named = run({"--delimiter", "comma", file, "bootstrap", "--dv", "score", "--predictors", "sleep",
+                              "--added", "4", "--seed", "3", "--trials", "50"});
+    const CliRun numbered = run({"--delimiter", "comma", file, "bootstrap", "--dv", "1", "--predictors", "3", "--added",
+                                 "4", "--seed", "3", "--trials", "50"});
+    EXPECT_EQ(named.out, numbered.out);
+    EXPECT_NE(named.out.find("Dependent variable: Var1 (score)\nPredictors in reduced model: Var3 (sleep) \n"
+                             "Predictors added in full model: Var4 (hours) \n"),
+              std::string::npos)
+        << named.out;
+}
+
 TEST(Cli, UnixLineEnds)
 {
     EXPECT_EQ(toUnixLineEnds("a\r\nb\r\n\r\n"), "a\nb\n\n");

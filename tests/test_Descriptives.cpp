@@ -26,6 +26,24 @@ TEST(Descriptives, BlockWithAllMissingAndFewValuesColumns)
               "\r\n\r\n\r\n");
 }
 
+// Names widen the label column (a long name cut to 24 characters); a
+// variable without a name keeps its number alone.
+TEST(Descriptives, BlockWithNames)
+{
+    const DataSet data = test::dataOf("Fertility \"Infant.Mortality.per.1000.live.births\" \"\"\n"
+                                      "80.2 22.2 1\n83.1 22.2 2\n92.5 20.2 3\n");
+    EXPECT_EQ(FormatDescriptivesReport(*ComputeDescriptives(data, {1, 2, 3})),
+              "DESCRIPTIVES\r\n"
+              "---------------------------------------------------------------------------------\r\n"
+              "Name                                 Mean        SD       Min       Max         N\r\n"
+              "---------------------------------------------------------------------------------\r\n"
+              "Var 1 Fertility                    85.267      6.43      80.2      92.5         3\r\n"
+              "Var 2 Infant.Mortality.per.100     21.533     1.155      20.2      22.2         3\r\n"
+              "Var 3                                   2         1         1         3         3\r\n"
+              "---------------------------------------------------------------------------------\r\n"
+              "\r\n\r\n\r\n");
+}
+
 TEST(Descriptives, StableStandardDeviationAndLargeOffsets)
 {
     // Single-precision sums would give SD 24.642 here; the values differ by 0.25.

@@ -8,6 +8,7 @@
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
+#include "data/DataSet.h"
 #include "stats/modGeneral.h"
 
 #include <algorithm>
@@ -173,6 +174,7 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
 
     BootstrapResult result;
     result.request = request;
+    result.VariableNames = dataSet.VariableNames();
 
     // The observed pass: the complete cases themselves.
     try {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 namespace orvalis {
 
@@ -32,6 +34,8 @@ struct BootstrapResult {
     double PValue = 0.0;
     bool PValueIsSingle = false;
     bool ModifiedLowerIsZero = false;
+    // The data set's variable names (DataSet::VariableNames), for the report.
+    std::vector<std::string> VariableNames;
 };
 
 // Receives the number of trials finished so far: non-decreasing, at most about

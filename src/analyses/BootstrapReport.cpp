@@ -11,11 +11,19 @@ namespace {
 
 const char* const Rule = "-------------------------------------";
 
-std::string variableList(const std::vector<std::int32_t>& variables)
+// "Var3", or "Var3 (Education)" when the file named it.
+std::string variableText(std::int32_t v, const std::vector<std::string>& names)
+{
+    const auto index = static_cast<std::size_t>(v);
+    const bool named = v >= 1 && index < names.size() && !names[index].empty();
+    return "Var" + formatInteger(v) + (named ? " (" + names[index] + ")" : std::string());
+}
+
+std::string variableList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names)
 {
     std::string text;
     for (const std::int32_t v : variables) {
-        text += "Var" + formatInteger(v) + " ";
+        text += variableText(v, names) + " ";
     }
     return text;
 }
@@ -42,10 +50,11 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     };
     line("Results of Bootstrap Trials");
     line(Rule);
-    line("Dependent variable: Var" + formatInteger(request.DependentVariable.value_or(0)));
+    const std::vector<std::string>& names = result.VariableNames;
+    line("Dependent variable: " + variableText(request.DependentVariable.value_or(0), names));
     line("Predictors in reduced model: "
-         + (request.PredictorList.empty() ? std::string("No predictors") : variableList(request.PredictorList)));
-    line("Predictors added in full model: " + variableList(request.AddedList));
+         + (request.PredictorList.empty() ? std::string("No predictors") : variableList(request.PredictorList, names)));
+    line("Predictors added in full model: " + variableList(request.AddedList, names));
     line("Number of attempted bootstrap trials: " + formatInteger(request.NumTrials));
     line("Number of valid bootstrap trials: " + formatInteger(result.NumValid));
     line("Confidence interval: " + formatInteger(percentOf(request.Level)) + "%");

@@ -7,6 +7,7 @@
 #include "common/RuntimeErrors.h"
 #include "data/DataSet.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvalis {
@@ -14,22 +15,24 @@ namespace {
 
 constexpr std::size_t CellWidth = 10;
 
-std::string leftCell(const std::string& text)
-{
-    std::string cell = text.substr(0, CellWidth - 1);
-    cell.resize(CellWidth, ' ');
-    return cell;
-}
-
 std::string rightCell(const std::string& text)
 {
     const std::string cut = text.substr(0, CellWidth - 1);
     return std::string(CellWidth - cut.size(), ' ') + cut;
 }
 
-std::string rule()
+// The longest part of a name a label shows.
+constexpr std::size_t NameWidth = 24;
+
+std::string rule(std::size_t labelWidth)
 {
-    return std::string(60, '-') + "\r\n";
+    return std::string(labelWidth + 5 * CellWidth, '-') + "\r\n";
+}
+
+std::string label(const DescriptivesRow& row)
+{
+    const std::string number = "Var " + formatInteger(row.variable);
+    return row.name.empty() ? number : number + " " + row.name.substr(0, NameWidth);
 }
 
 } // namespace
@@ -44,6 +47,7 @@ Outcome<std::vector<DescriptivesRow>> ComputeDescriptives(const DataSet& dataSet
     for (const std::int32_t v : variables) {
         DescriptivesRow row;
         row.variable = v;
+        row.name = dataSet.VariableName(v);
         double sum = 0;
         bool first = true;
         for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
@@ -107,21 +111,34 @@ std::string descriptivesCellText(const std::string& generalForm, double value)
 
 std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
 {
+    // Without names the label column is a cell like the others (9 characters
+    // and a blank); names widen it.
+    std::size_t labelWidth = CellWidth;
+    for (const DescriptivesRow& row : rows) {
+        if (!row.name.empty()) {
+            labelWidth = std::max(labelWidth, label(row).size() + 1);
+        }
+    }
+    auto labelCell = [&](const std::string& text) {
+        std::string cell = text.substr(0, labelWidth - 1);
+        cell.resize(labelWidth, ' ');
+        return cell;
+    };
     std::string out = "DESCRIPTIVES\r\n";
-    out += rule();
-    out += leftCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max") + rightCell("N")
-           + "\r\n";
-    out += rule();
+    out += rule(labelWidth);
+    out += labelCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max")
+           + rightCell("N") + "\r\n";
+    out += rule(labelWidth);
     for (const DescriptivesRow& row : rows) {
         const bool any = row.N >= 1;
         const std::string mean = any ? descriptivesCellText(formatDouble(row.Mean), row.Mean) : ".";
         const std::string sd = row.N >= 2 ? descriptivesCellText(formatDouble(row.SD), row.SD) : ".";
         const std::string min = any ? descriptivesCellText(formatFloat(row.Min), row.Min) : ".";
         const std::string max = any ? descriptivesCellText(formatFloat(row.Max), row.Max) : ".";
-        out += leftCell("Var " + formatInteger(row.variable)) + rightCell(mean) + rightCell(sd) + rightCell(min)
-               + rightCell(max) + rightCell(formatInteger(row.N)) + "\r\n";
+        out += labelCell(label(row)) + rightCell(mean) + rightCell(sd) + rightCell(min) + rightCell(max)
+               + rightCell(formatInteger(row.N)) + "\r\n";
     }
-    out += rule();
+    out += rule(labelWidth);
     out += "\r\n\r\n\r\n";
     return out;
 }

@@ -14,6 +14,7 @@ class DataSet;
 // One variable's statistics over its non-missing values.
 struct DescriptivesRow {
     std::int32_t variable = 0;
+    std::string name; // from the file's names line; empty when it has none
     std::int32_t N = 0;
     double Mean = 0; // rounded to 3 decimals; meaningful when N >= 1
     double SD = 0;   // rounded to 3 decimals; meaningful when N >= 2
@@ -37,7 +38,9 @@ std::string descriptivesCellText(const std::string& generalForm, double value);
 
 // The block appended to the output log: "DESCRIPTIVES", rules of 60 "-",
 // the header, one 60-character row per variable, a rule, three empty lines;
-// every line ends in CR LF.
+// every line ends in CR LF. When a row's variable has a name, the label column
+// ("Var 1 Fertility", a name cut to 24 characters) widens to the longest
+// label plus one blank, and the rules with it.
 std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows);
 
 } // namespace orvalis

@@ -22,4 +22,21 @@ Status checkVariablesInData(const std::vector<std::int32_t>& variables, const Da
     return Done{};
 }
 
+Outcome<std::int32_t> variableNamed(const DataSet& dataSet, const std::string& name)
+{
+    const std::vector<std::int32_t> found = dataSet.variablesNamed(name);
+    if (found.size() == 1) {
+        return found.front();
+    }
+    if (found.empty()) {
+        return analysisRefusal("no variable is named " + name, Refusal::Reason::NotInData);
+    }
+    std::string list;
+    for (const std::int32_t v : found) {
+        list += (list.empty() ? "" : ", ") + std::to_string(v);
+    }
+    return analysisRefusal("the name " + name + " belongs to more than one variable (" + list + ")",
+                           Refusal::Reason::NotInData);
+}
+
 } // namespace orvalis

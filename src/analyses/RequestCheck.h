@@ -22,4 +22,9 @@ Refusal analysisRefusal(std::string message, Refusal::Reason reason = Refusal::R
 // has 2 variables)".
 Status checkVariablesInData(const std::vector<std::int32_t>& variables, const DataSet& dataSet);
 
+// The variable the file's names line gave this name, or a refusal (reason
+// NotInData) naming it: "no variable is named X", or "the name X belongs to
+// more than one variable (3, 5)".
+Outcome<std::int32_t> variableNamed(const DataSet& dataSet, const std::string& name);
+
 } // namespace orvalis

@@ -4,10 +4,12 @@
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
 #include "analyses/Descriptives.h"
+#include "analyses/RequestCheck.h"
 #include "common/NumberText.h"
 #include "data/DataImport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <functional>
@@ -76,22 +78,68 @@ std::int64_t parseNumber(const std::string& text, std::int64_t low, std::int64_t
     return value;
 }
 
-// A comma-separated list of variable numbers, ascending.
-std::vector<std::int32_t> parseVariableList(const std::string& text, const std::string& what)
+// A variable as the command line names it: by number (anything that starts
+// like a number is one, checked at once) or by the name of the file's names
+// line (looked up once the file is read).
+struct VariableRef {
+    std::int32_t number = 0;
+    std::string name;
+};
+
+bool looksNumeric(const std::string& text)
 {
-    std::vector<std::int32_t> variables;
+    return !text.empty()
+           && (std::isdigit(static_cast<unsigned char>(text[0])) != 0 || text[0] == '+' || text[0] == '-');
+}
+
+VariableRef parseVariable(const std::string& text, const std::string& what)
+{
+    if (!looksNumeric(text) && !text.empty()) {
+        return {0, text};
+    }
+    return {static_cast<std::int32_t>(parseNumber(text, 1, DataSet::MaxColumn, what)), {}};
+}
+
+// A comma-separated list of variables.
+std::vector<VariableRef> parseVariableList(const std::string& text, const std::string& what)
+{
+    std::vector<VariableRef> variables;
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        variables.push_back(static_cast<std::int32_t>(parseNumber(item, 1, DataSet::MaxColumn, what)));
+        variables.push_back(
+            parseVariable(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), what));
         if (comma == std::string::npos) {
             break;
         }
         start = comma + 1;
     }
-    std::sort(variables.begin(), variables.end());
     return variables;
+}
+
+// The variable's number in the data set; a name that matches no variable, or
+// several, is a usage error naming it.
+std::int32_t resolve(const VariableRef& variable, const DataSet& dataSet)
+{
+    if (variable.name.empty()) {
+        return variable.number;
+    }
+    const Outcome<std::int32_t> found = variableNamed(dataSet, variable.name);
+    if (!found.ok()) {
+        throw UsageError{found.refusal().message};
+    }
+    return *found;
+}
+
+// A list's variables in ascending order.
+std::vector<std::int32_t> resolveSorted(const std::vector<VariableRef>& variables, const DataSet& dataSet)
+{
+    std::vector<std::int32_t> numbers;
+    for (const VariableRef& variable : variables) {
+        numbers.push_back(resolve(variable, dataSet));
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
 // What a refused analysis prints: a request for a variable the data does not
@@ -118,6 +166,9 @@ Runner summaryCommand(const Invocation& invocation)
 Runner bootstrapCommand(const Invocation& invocation)
 {
     BootstrapRequest request;
+    VariableRef dependent;
+    std::vector<VariableRef> predictors;
+    std::vector<VariableRef> added;
     std::uint64_t seed = std::random_device{}()
                          ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     unsigned threads = 0;
@@ -131,12 +182,12 @@ Runner bootstrapCommand(const Invocation& invocation)
         }
         const std::string& value = args[++i];
         if (option == "--dv") {
-            request.DependentVariable = static_cast<std::int32_t>(parseNumber(value, 1, DataSet::MaxColumn, "--dv"));
+            dependent = parseVariable(value, "--dv");
             haveDependent = true;
         } else if (option == "--predictors") {
-            request.PredictorList = parseVariableList(value, "--predictors");
+            predictors = parseVariableList(value, "--predictors");
         } else if (option == "--added") {
-            request.AddedList = parseVariableList(value, "--added");
+            added = parseVariableList(value, "--added");
             haveAdded = true;
         } else if (option == "--trials") {
             request.NumTrials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
@@ -161,7 +212,11 @@ Runner bootstrapCommand(const Invocation& invocation)
     if (!haveAdded) {
         throw UsageError{"bootstrap needs --added"};
     }
-    return [request, seed, threads](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
+    return [request, dependent, predictors, added, seed, threads](const DataSet& dataSet, std::ostream& out,
+                                                                  std::ostream& err) mutable {
+        request.DependentVariable = resolve(dependent, dataSet);
+        request.PredictorList = resolveSorted(predictors, dataSet);
+        request.AddedList = resolveSorted(added, dataSet);
         const Outcome<BootstrapResult> outcome = RunBootstrap(request, dataSet, seed, {}, threads);
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
@@ -173,11 +228,11 @@ Runner bootstrapCommand(const Invocation& invocation)
 
 Runner descriptivesCommand(const Invocation& invocation)
 {
-    std::vector<std::int32_t> variables;
+    std::vector<VariableRef> variables;
     for (const std::string& arg : invocation.commandArgs) {
         const std::size_t dash = arg.find('-', 1);
-        if (dash == std::string::npos) {
-            variables.push_back(static_cast<std::int32_t>(parseNumber(arg, 1, DataSet::MaxColumn, "a variable")));
+        if (!looksNumeric(arg) || dash == std::string::npos) {
+            variables.push_back(parseVariable(arg, "a variable"));
             continue;
         }
         const auto first =
@@ -188,14 +243,18 @@ Runner descriptivesCommand(const Invocation& invocation)
             throw UsageError{"a range must run upwards: " + arg};
         }
         for (std::int32_t v = first; v <= last; ++v) {
-            variables.push_back(v);
+            variables.push_back({v, {}});
         }
     }
     if (variables.empty()) {
         throw UsageError{"descriptives needs at least one variable"};
     }
     return [variables](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
-        const Outcome<std::vector<DescriptivesRow>> rows = ComputeDescriptives(dataSet, variables);
+        std::vector<std::int32_t> numbers;
+        for (const VariableRef& variable : variables) {
+            numbers.push_back(resolve(variable, dataSet));
+        }
+        const Outcome<std::vector<DescriptivesRow>> rows = ComputeDescriptives(dataSet, numbers);
         if (!rows.ok()) {
             return refused(rows.refusal(), err);
         }

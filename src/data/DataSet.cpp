@@ -30,6 +30,12 @@ const std::string& DataSet::VariableName(std::int32_t v) const
     return v >= 1 && static_cast<std::size_t>(v) < m_names.size() ? m_names[static_cast<std::size_t>(v)] : none;
 }
 
+std::string DataSet::variableCaption(std::int32_t v) const
+{
+    const std::string& name = VariableName(v);
+    return "Var " + std::to_string(v) + (name.empty() ? std::string() : "  " + name);
+}
+
 std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const
 {
     std::vector<std::int32_t> found;

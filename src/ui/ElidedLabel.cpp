@@ -24,10 +24,17 @@ void ElidedLabel::setPlainToolTip(const QString& toolTip)
     updateToolTip();
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_mode = mode;
+    update();
+    updateToolTip();
+}
+
 QString ElidedLabel::shownText() const
 {
     const int room = contentsRect().width() - 2 * margin() - std::max(indent(), 0);
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, room);
+    return fontMetrics().elidedText(text(), m_mode, room);
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*)

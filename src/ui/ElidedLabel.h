@@ -5,8 +5,8 @@
 
 namespace orvalis {
 
-// text() is always the whole text; only the drawing is shortened, in the
-// middle (a file name keeps its start and its extension). While the text is
+// text() is always the whole text; only the drawing is shortened, by default
+// in the middle (a file name keeps its start and its extension). While the text is
 // shortened the tooltip shows the whole of it; otherwise the tooltip set with
 // setPlainToolTip.
 class ElidedLabel : public QLabel {
@@ -15,6 +15,7 @@ public:
 
     void setText(const QString& text);
     void setPlainToolTip(const QString& toolTip);
+    void setElideMode(Qt::TextElideMode mode);
     // The text as drawn, and whether it is shortened.
     QString shownText() const;
     bool elided() const { return shownText() != text(); }
@@ -27,6 +28,7 @@ private:
     void updateToolTip();
 
     QString m_plainToolTip;
+    Qt::TextElideMode m_mode = Qt::ElideMiddle;
 };
 
 } // namespace orvalis

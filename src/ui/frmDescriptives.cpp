@@ -44,7 +44,7 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
 void frmDescriptives::Form_Load()
 {
     for (std::int32_t v = 1; v <= m_dataSet.NumVariables(); ++v) {
-        addCheckItem(lstItems, QStringLiteral("Var %1").arg(v));
+        addCheckItem(lstItems, QString::fromStdString(m_dataSet.variableCaption(v)));
     }
     optRanges->setChecked(true);
 }

@@ -103,7 +103,7 @@ void frmESBootstrap::Form_Load()
 {
     for (std::int32_t v = 1; v <= m_dataSet.NumVariables(); ++v) {
         for (QListWidget* list : {lstDV, lstPredictors, lstAdded}) {
-            addCheckItem(list, QStringLiteral("Var %1").arg(v));
+            addCheckItem(list, QString::fromStdString(m_dataSet.variableCaption(v)));
         }
     }
     m_lngCheckedDV = NoneChecked;

@@ -5,6 +5,7 @@
 #include "data/DataSet.h"
 #include "ui/Trap.h"
 #include "ui/Design.h"
+#include "ui/ElidedLabel.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -17,7 +18,9 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
     setUpDialog(this, "frmNavigate", QStringLiteral("Navigate Data File"), 4785, 3360);
 
     lblRow = makeControl<QLabel>(this, "lblRow", twips(3360, 120, 1095, 255), QStringLiteral("Row:"));
-    lblColumn = makeControl<QLabel>(this, "lblColumn", twips(3360, 360, 1095, 255), QStringLiteral("Column:"));
+    lblColumn = makeControl<ElidedLabel>(this, "lblColumn", twips(3360, 360, 1095, 255));
+    lblColumn->setText(QStringLiteral("Column:"));
+    lblColumn->setElideMode(Qt::ElideRight);
     fraNavigate = makeControl<QGroupBox>(this, "fraNavigate", twips(240, 840, 4335, 2295), QStringLiteral("Navigate"));
     lblCell = makeControl<QLabel>(fraNavigate, "lblCell", twips(1680, 1080, 975, 255));
     lblCell->setAlignment(Qt::AlignCenter);
@@ -59,8 +62,15 @@ void frmNavigate::Form_Load()
     lblNumberOfRows->setText(QStringLiteral("Number of rows: %1").arg(m_dataSet.NumCases()));
     lblNumberOfColumns->setText(QStringLiteral("Number of columns: %1").arg(m_dataSet.NumVariables()));
     lblRow->setText(QStringLiteral("Row: 1"));
-    lblColumn->setText(QStringLiteral("Column: 1"));
+    showColumn();
     showCell();
+}
+
+void frmNavigate::showColumn()
+{
+    const std::string& name = m_dataSet.VariableName(m_lngCurrentColumn);
+    lblColumn->setText(QStringLiteral("Column: %1").arg(m_lngCurrentColumn)
+                       + (name.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(name)));
 }
 
 void frmNavigate::showCell()
@@ -71,7 +81,7 @@ void frmNavigate::showCell()
 void frmNavigate::refresh()
 {
     lblRow->setText(QStringLiteral("Row: %1").arg(m_lngCurrentRow));
-    lblColumn->setText(QStringLiteral("Column: %1").arg(m_lngCurrentColumn));
+    showColumn();
     showCell();
 }
 

@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace orvalis {
 
+class ElidedLabel;
+
 class DataSet;
 
 class frmNavigate : public QDialog {
@@ -24,7 +26,9 @@ public:
     std::int32_t m_lngCurrentColumn = 1;
 
     QLabel* lblRow = nullptr;
-    QLabel* lblColumn = nullptr;
+    // "Column: 3", or "Column: 3  Education" (shortened at its end, whole in
+    // the tooltip) when the file named the variable.
+    ElidedLabel* lblColumn = nullptr;
     QGroupBox* fraNavigate = nullptr;
     QLabel* lblCell = nullptr;
     QPushButton* cmdUp = nullptr;
@@ -48,6 +52,7 @@ private:
     void step(std::int32_t& position, std::int32_t delta, std::int32_t last);
     void refresh();
     void showCell();
+    void showColumn();
 
     const DataSet& m_dataSet;
 };
