@@ -1,6 +1,7 @@
 // The two analysis dialogs driven through their controls.
 #include "FakePlatform.h"
 #include "TestData.h"
+#include "cli/CliApp.h"
 #include "data/DataImport.h"
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
@@ -8,6 +9,7 @@
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
 
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -15,11 +17,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <random>
+#include <sstream>
 
 namespace orvalis {
 namespace {
@@ -122,11 +129,126 @@ void runOk(frmESBootstrap& dialog)
         EXPECT_TRUE(dialog.txtTrial->isEnabled());
         EXPECT_FALSE(dialog.cmdOK->isEnabled());
     }
+    // A request refused before any run (a bad seed) leaves OK enabled.
+    if (!finished && dialog.cmdOK->isEnabled()) {
+        return;
+    }
     // The end of the run arrives through the event loop, even when the run was quick.
     if (!finished) {
         loop.exec();
     }
     ASSERT_TRUE(finished);
+}
+
+DataSet studyData()
+{
+    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
+    return std::move(*outcome);
+}
+
+// A long run (n = 300,000) is stopped by Cancel, Escape or the close box: the
+// dialog stays open with its choices, the counter is cleared, nothing is
+// appended, no message is shown.
+TEST_F(DialogTest, ARunStopsOnCancelEscapeOrTheCloseBox)
+{
+    std::string text;
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> value(0, 999);
+    for (int r = 0; r < 300000; ++r) {
+        text += std::to_string(value(random)) + ' ' + std::to_string(value(random)) + ' '
+                + std::to_string(value(random)) + '\n';
+    }
+    const DataSet data = dataOf(text);
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    check(dialog.lstDV, 0);
+    check(dialog.lstPredictors, 1);
+    check(dialog.lstAdded, 2);
+    dialog.optTrials[7]->setChecked(true); // 2000 trials
+    const std::function<void()> stops[] = {
+        [&] { QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton); },
+        [&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
+        [&] { dialog.close(); },
+    };
+    for (const auto& stop : stops) {
+        QSignalSpy finished(&dialog, &frmESBootstrap::runFinished);
+        QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+        ASSERT_TRUE(dialog.running());
+        EXPECT_TRUE(dialog.cmdCancel->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.txtTrial->text().isEmpty(); }, 60000));
+        stop();
+        ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.txtTrial->text().isEmpty());
+        EXPECT_TRUE(platform.messages.empty());
+        EXPECT_EQ(log.readAll(), "");
+        EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({2}));
+        EXPECT_TRUE(dialog.cmdOK->isEnabled());
+    }
+}
+
+// The seed box: the seed a run used is shown, OK repeats the run, and the
+// report is the command line's with --seed, digit for digit.
+TEST_F(DialogTest, TheSeedShownRepeatsTheRunAndMatchesTheCommandLine)
+{
+    const DataSet data = studyData();
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    check(dialog.lstDV, 0);
+    check(dialog.lstPredictors, 1);
+    check(dialog.lstPredictors, 2);
+    check(dialog.lstAdded, 3);
+    runOk(dialog); // an empty box: a seed from the clock, then shown
+    const QString seed = dialog.txtSeed->text();
+    ASSERT_FALSE(seed.isEmpty());
+    const QString first = log.readAll();
+    dialog.show();
+    runOk(dialog);
+    EXPECT_EQ(log.readAll(), first + first);
+
+    log.replaceAll("");
+    dialog.show();
+    dialog.txtSeed->clear();
+    QTest::keyClicks(dialog.txtSeed, "12345");
+    runOk(dialog);
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(cli::runCli({std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", "bootstrap", "--dv", "1", "--predictors",
+                           "2,3", "--added", "4", "--seed", "12345"},
+                          out, err),
+              0)
+        << err.str();
+    EXPECT_EQ(cli::toUnixLineEnds(log.readAll().toStdString()), out.str());
+
+    dialog.show();
+    dialog.txtSeed->setText("-1");
+    runOk(dialog);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "The seed must be a whole number from 0 to 9223372036854775807, or empty for a new seed.");
+}
+
+// "Several at once" lets the added-predictor list take a block; turned off
+// again, only the lowest-numbered checked item stays.
+TEST_F(DialogTest, ABlockOfAddedPredictors)
+{
+    const DataSet data = dataOf("1 2 3 4 5\n");
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    EXPECT_FALSE(dialog.chkAddedBlock->isChecked());
+    check(dialog.lstAdded, 3);
+    check(dialog.lstAdded, 4); // one at a time: item 3 is unchecked
+    EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({4}));
+    QTest::mouseClick(dialog.chkAddedBlock, Qt::LeftButton);
+    ASSERT_TRUE(dialog.chkAddedBlock->isChecked());
+    check(dialog.lstAdded, 1);
+    check(dialog.lstAdded, 2);
+    EXPECT_EQ(dialog.request().AddedList, std::vector<std::int32_t>({2, 3, 5}));
+    QTest::mouseClick(dialog.chkAddedBlock, Qt::LeftButton);
+    EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({1}));
+    EXPECT_EQ(dialog.m_lngCheckedAdded, 2);
+    check(dialog.lstAdded, 3);
+    EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({3}));
 }
 
 TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
@@ -214,10 +336,7 @@ TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)
 
 TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
 {
-    const DataSet data = [] {
-        ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
-        return std::move(*outcome);
-    }();
+    const DataSet data = studyData();
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();
     check(dialog.lstDV, 0);

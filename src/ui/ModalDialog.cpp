@@ -14,6 +14,7 @@ ModalDialog::ModalDialog(QWidget* parent) : QDialog(parent)
 void ModalDialog::closeEvent(QCloseEvent* event)
 {
     if (busy()) {
+        stopWork();
         event->ignore();
         return;
     }
@@ -24,6 +25,9 @@ void ModalDialog::closeEvent(QCloseEvent* event)
 void ModalDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
+        if (busy()) {
+            stopWork();
+        }
         event->accept();
         return;
     }

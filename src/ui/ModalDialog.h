@@ -9,7 +9,8 @@ namespace orvalis {
 // close through the window's close box marks it discarded, and its owner then
 // destroys it, so the next opening builds it afresh. No button is the
 // dialog's escape button (their Cancel buttons are ordinary buttons), so
-// Escape does nothing. While busy() is true the dialog cannot be closed at all.
+// Escape does nothing. While busy() is true the dialog cannot be closed: the
+// close box and Escape ask its work to stop (stopWork) instead.
 class ModalDialog : public QDialog {
     Q_OBJECT
 public:
@@ -19,6 +20,9 @@ public:
 
 protected:
     virtual bool busy() const { return false; }
+    // Asks the work that keeps the dialog busy to stop: the close box and
+    // Escape do this while busy() is true, and the dialog stays open.
+    virtual void stopWork() {}
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

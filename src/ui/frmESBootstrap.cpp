@@ -10,6 +10,7 @@
 #include "ui/Design.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,9 @@
 
 namespace orvalis {
 namespace {
+
+// The largest seed: the command line's --seed takes 0 to 2^63 - 1.
+constexpr std::uint64_t MaxSeed = 0x7FFFFFFFFFFFFFFFull;
 
 constexpr std::int32_t TrialCounts[8] = {600, 800, 1000, 1200, 1400, 1600, 1800, 2000};
 
@@ -49,6 +53,10 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     FraAdded =
         makeControl<QGroupBox>(this, "FraAdded", twips(5520, 120, 2295, 2775), QStringLiteral("Added Predictor"));
     lstAdded = makeList(FraAdded, "lstAdded");
+    // The block check box sits under the list, which gives it room.
+    lstAdded->resize(lstAdded->width(), lstAdded->height() - twips(300));
+    chkAddedBlock = makeControl<QCheckBox>(FraAdded, "chkAddedBlock", twips(120, 2415, 2055, 255),
+                                           QStringLiteral("Several at once"));
 
     fraTrials = makeControl<QGroupBox>(this, "fraTrials", twips(120, 3000, 3855, 1695),
                                        QStringLiteral("Pick Number of Trials"));
@@ -76,6 +84,16 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
 
     cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(2760, 4920, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(4320, 4920, 1215, 495));
+    lblSeed = makeControl<QLabel>(this, "lblSeed", twips(120, 5010, 495, 255), QStringLiteral("Seed:"));
+    txtSeed = makeControl<QLineEdit>(this, "txtSeed", twips(615, 4965, 2025, 330));
+    txtSeed->setToolTip(QStringLiteral("Empty: a new seed from the clock. After a run: the seed it used, "
+                                       "so that OK repeats the run exactly."));
+    lblSeed->setBuddy(txtSeed);
+    chkDetails = makeControl<QCheckBox>(this, "chkDetails", twips(5655, 5010, 2280, 255),
+                                        QStringLiteral("Add details to the report"));
+    for (QWidget* control : std::initializer_list<QWidget*>{chkAddedBlock, chkDetails}) {
+        fitCaption(control);
+    }
 
     Form_Load();
     connect(lstDV, &QListWidget::itemChanged, this,
@@ -84,6 +102,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
             [this](QListWidgetItem* item) { lstPredictors_ItemCheck(lstPredictors->row(item)); });
     connect(lstAdded, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { lstAdded_ItemCheck(lstAdded->row(item)); });
+    connect(chkAddedBlock, &QCheckBox::toggled, this, &frmESBootstrap::chkAddedBlock_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
     connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::progressValueChanged, this,
@@ -139,7 +158,34 @@ void frmESBootstrap::lstPredictors_ItemCheck(int)
 
 void frmESBootstrap::lstAdded_ItemCheck(int item)
 {
+    // A block takes any number of checks; the one-at-a-time rule otherwise.
+    if (chkAddedBlock->isChecked() || m_keepingLowest) {
+        return;
+    }
     oneCheckedItem(lstAdded, m_lngCheckedAdded, item);
+}
+
+void frmESBootstrap::chkAddedBlock_Click(bool checked)
+{
+    trap([&] {
+        if (checked) {
+            return;
+        }
+        // Back to one at a time: the lowest-numbered checked item stays.
+        m_keepingLowest = true;
+        m_lngCheckedAdded = NoneChecked;
+        for (int k = 0; k < lstAdded->count(); ++k) {
+            if (lstAdded->item(k)->checkState() != Qt::Checked) {
+                continue;
+            }
+            if (m_lngCheckedAdded == NoneChecked) {
+                m_lngCheckedAdded = k + 1;
+            } else {
+                lstAdded->item(k)->setCheckState(Qt::Unchecked);
+            }
+        }
+        m_keepingLowest = false;
+    });
 }
 
 BootstrapRequest frmESBootstrap::request() const
@@ -171,8 +217,8 @@ BootstrapRequest frmESBootstrap::request() const
 
 void frmESBootstrap::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{fraSelectDV, fraSelectGroups, FraAdded, fraConfidence, cmdOK, cmdCancel}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{fraSelectDV, fraSelectGroups, FraAdded, fraConfidence,
+                                                            cmdOK, txtSeed, chkDetails}) {
         control->setEnabled(enabled);
     }
     // The trial frame stays enabled, so that the trial counter inside it is
@@ -190,7 +236,18 @@ void frmESBootstrap::cmdOK_Click()
                 return;
             }
             const BootstrapRequest request = this->request();
-            const std::uint64_t seed = m_platform.randomSeed();
+            const std::optional<std::uint64_t> chosen = nextSeed();
+            if (!chosen) {
+                m_platform.warn(this,
+                                QStringLiteral("The seed must be a whole number from 0 to %1, or empty for a "
+                                               "new seed.")
+                                    .arg(MaxSeed),
+                                AnalysisErrorTitle);
+                return;
+            }
+            const std::uint64_t seed = *chosen;
+            // Shown from now on, so that OK repeats this run.
+            txtSeed->setText(QString::number(seed));
             m_stop = std::stop_source();
             const DataSet& dataSet = m_dataSet;
             // Started first: should starting fail, the dialog is left as it was.
@@ -222,7 +279,9 @@ void frmESBootstrap::runEnded()
             }
             const Outcome<BootstrapResult> outcome = m_watcher.result();
             if (!outcome.ok()) {
-                if (outcome.refusal().reason != Refusal::Reason::Stopped) {
+                if (outcome.refusal().reason == Refusal::Reason::Stopped) {
+                    txtTrial->clear(); // the dialog stays as it was, ready for another run
+                } else {
                     m_platform.warn(this, outcome.refusal());
                 }
                 return;
@@ -237,7 +296,31 @@ void frmESBootstrap::runEnded()
 
 void frmESBootstrap::cmdCancel_Click()
 {
+    if (running()) {
+        stopWork();
+        return;
+    }
     hide();
+}
+
+void frmESBootstrap::stopWork()
+{
+    m_stop.request_stop();
+}
+
+std::optional<std::uint64_t> frmESBootstrap::nextSeed() const
+{
+    const QString text = txtSeed->text().trimmed();
+    if (text.isEmpty()) {
+        // Within the command line's range, so that the seed shown can be given to --seed.
+        return m_platform.randomSeed() & MaxSeed;
+    }
+    bool ok = false;
+    const qulonglong seed = text.toULongLong(&ok);
+    if (!ok || seed > MaxSeed || !text.front().isDigit()) {
+        return std::nullopt;
+    }
+    return seed;
 }
 
 } // namespace orvalis

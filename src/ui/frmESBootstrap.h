@@ -9,8 +9,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -54,15 +56,25 @@ public:
     QRadioButton* opt99CI = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
+    // Not in the original design; placed in its free space.
+    QCheckBox* chkAddedBlock = nullptr; // the added-predictor list takes several checks
+    QLabel* lblSeed = nullptr;
+    QLineEdit* txtSeed = nullptr; // empty: a seed from the clock; after a run, the seed it used
+    QCheckBox* chkDetails = nullptr;
 
     void lstDV_ItemCheck(int item);
     void lstPredictors_ItemCheck(int item);
     void lstAdded_ItemCheck(int item);
+    void chkAddedBlock_Click(bool checked);
     void cmdOK_Click();
     void cmdCancel_Click();
 
     // The request the controls describe.
     BootstrapRequest request() const;
+    // The seed the next run uses: the Seed box's whole number (0 to
+    // 2^63 - 1), a fresh one when the box is empty, none when its text is
+    // not such a number.
+    std::optional<std::uint64_t> nextSeed() const;
     bool running() const { return m_watcher.isRunning(); }
 
 signals:
@@ -71,6 +83,7 @@ signals:
 
 protected:
     bool busy() const override { return running(); }
+    void stopWork() override;
 
 private:
     void Form_Load();
@@ -84,6 +97,8 @@ private:
     QFutureWatcher<Outcome<BootstrapResult>> m_watcher;
     // Asks the run under way to stop; a new one for every run.
     std::stop_source m_stop;
+    // While chkAddedBlock_Click unchecks all but the lowest item.
+    bool m_keepingLowest = false;
 };
 
 } // namespace orvalis
