@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -249,6 +250,32 @@ TEST_F(DialogTest, ABlockOfAddedPredictors)
     EXPECT_EQ(dialog.m_lngCheckedAdded, 2);
     check(dialog.lstAdded, 3);
     EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({3}));
+}
+
+// "Add details to the report": off by default, kept from one dialog (and one
+// run of the program) to the next, and the details follow the report.
+TEST_F(DialogTest, DetailsFollowTheReportAndTheChoiceIsKept)
+{
+    QSettings().remove("bootstrap/details");
+    const DataSet data = studyData();
+    {
+        frmESBootstrap dialog(platform, data, log, nullptr);
+        EXPECT_FALSE(dialog.chkDetails->isChecked());
+        dialog.show();
+        QTest::mouseClick(dialog.chkDetails, Qt::LeftButton);
+        check(dialog.lstDV, 0);
+        check(dialog.lstAdded, 1);
+        dialog.setDataFileName("/data/study.txt");
+        runOk(dialog);
+    }
+    const QString text = log.readAll();
+    EXPECT_TRUE(text.startsWith("Results of Bootstrap Trials\r\n"));
+    EXPECT_TRUE(text.contains("Number of valid robust D bootstrap trials = 600\r\n\r\n\r\n\r\n\r\n\r\n"
+                              "Details of Bootstrap Trials\r\n-------------------------------------\r\nSeed: "));
+    EXPECT_TRUE(text.contains("\r\nData file: /data/study.txt\r\nComplete cases used: 238 of 240\r\n"));
+    frmESBootstrap again(platform, data, log, nullptr);
+    EXPECT_TRUE(again.chkDetails->isChecked());
+    QSettings().remove("bootstrap/details");
 }
 
 TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)

@@ -1,10 +1,15 @@
 // orvalis-cli: the summary and dump commands, exit codes, usage errors.
+#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapReport.h"
 #include "cli/CliApp.h"
+#include "data/DataImport.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -353,6 +358,92 @@ TEST(Cli, VariablesByName)
                              "Predictors added in full model: Var4 (hours) \n"),
               std::string::npos)
         << named.out;
+}
+
+// The machine-readable forms: the JSON object read back field by field
+// against the run itself, the draws file, and the details after the report.
+TEST(Cli, JsonDrawsAndDetails)
+{
+    test::TempDir dir;
+    const std::string study = std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt";
+    const std::vector<std::string> request = {study,     "bootstrap", "--dv",   "1", "--predictors", "2,3",
+                                              "--added", "4",         "--seed", "7", "--trials",     "300"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const DataSet data = *ImportDataFile(study, ' ');
+    BootstrapRequest same;
+    same.DependentVariable = 1;
+    same.PredictorList = {2, 3};
+    same.AddedList = {4};
+    same.NumTrials = 300;
+    same.Details = true;
+    const BootstrapResult expected = *RunBootstrap(same, data, 7);
+
+    const CliRun json = with({"--format", "json"});
+    ASSERT_EQ(json.status, ExitSuccess) << json.err;
+    const nlohmann::json object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object["seed"], 7);
+    EXPECT_EQ(object["file"], study);
+    EXPECT_EQ(object["request"]["dependent"]["number"], 1);
+    EXPECT_EQ(object["request"]["added"][0]["number"], 4);
+    EXPECT_TRUE(object["request"]["added"][0]["name"].is_null());
+    EXPECT_EQ(object["request"]["confidence"], 95);
+    EXPECT_EQ(object["cases"]["read"], 240);
+    EXPECT_EQ(object["cases"]["complete"], 235);
+    EXPECT_EQ(object["trials"]["valid"], expected.NumValid);
+    EXPECT_EQ(object["observed"]["reduced_r2"].get<double>(), *expected.ReducedR2);
+    EXPECT_EQ(object["observed"]["change_r2"].get<double>(), *expected.DeltaR2);
+    EXPECT_EQ(object["limits"]["traditional"]["lower"].get<float>(), expected.TraditionalLower);
+    EXPECT_EQ(object["limits"]["modified"]["upper"].get<float>(), expected.TraditionalUpper);
+    EXPECT_EQ(object["limits"]["percentile_positions"]["lower"], expected.Positions.lower);
+    EXPECT_EQ(object["f_test"]["f"].get<float>(), *expected.FValue);
+    EXPECT_EQ(object["f_test"]["df2"], 231);
+    EXPECT_EQ(object["f_test"]["p_value_source"], "table");
+    EXPECT_EQ(object["f_test"]["exact_p"].get<double>(), *expected.Details->ExactP);
+    EXPECT_EQ(object["details"]["bca"]["lower"].get<double>(), *expected.Details->BCaLower);
+    EXPECT_EQ(object["details"]["standard_error"].get<double>(), *expected.Details->StandardError);
+
+    // An invalid observed sample: nulls, not numbers.
+    const std::string copy = dir.write("copy.txt", "1 2 2\n2 4 4\n4 3 3\n3 7 7\n5 5 5\n6 1 1\n");
+    const CliRun nulls = run({copy, "bootstrap", "--dv", "1", "--predictors", "2", "--added", "3", "--format", "json"});
+    ASSERT_EQ(nulls.status, ExitSuccess) << nulls.err;
+    const nlohmann::json undefined = nlohmann::json::parse(nulls.out);
+    EXPECT_TRUE(undefined["observed"]["full_r2"].is_null());
+    EXPECT_TRUE(undefined["f_test"]["f"].is_null());
+    EXPECT_TRUE(undefined["details"]["bca"]["lower"].is_null());
+
+    const std::string draws = (dir.path() / "draws.csv").string();
+    const CliRun saved = with({"--save-draws", draws});
+    ASSERT_EQ(saved.status, ExitSuccess) << saved.err;
+    EXPECT_EQ(saved.out, run(request).out); // the report as without the option
+    std::ifstream csv(draws);
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "trial,change");
+    std::size_t lines = 0;
+    while (std::getline(csv, line)) {
+        const std::size_t comma = line.find(',');
+        ASSERT_EQ(std::stoi(line.substr(0, comma)), expected.DrawTrials[lines]);
+        EXPECT_EQ(std::strtod(line.c_str() + comma + 1, nullptr), expected.Draws[lines]);
+        ++lines;
+    }
+    EXPECT_EQ(lines, expected.Draws.size());
+    const CliRun unwritable = with({"--save-draws", (dir.path() / "none" / "d.csv").string()});
+    EXPECT_EQ(unwritable.status, ExitFailure);
+    EXPECT_EQ(unwritable.err.rfind("orvalis-cli: cannot write ", 0), 0u) << unwritable.err;
+
+    const CliRun details = with({"--details"});
+    ASSERT_EQ(details.status, ExitSuccess);
+    EXPECT_EQ(details.out, run(request).out + toUnixLineEnds(FormatBootstrapDetails(expected, study)));
+
+    const CliRun descriptives = run({study, "descriptives", "1", "--format", "json"});
+    const nlohmann::json rows = nlohmann::json::parse(descriptives.out);
+    EXPECT_EQ(rows["variables"][0]["n"], 239);
+    EXPECT_EQ(rows["variables"][0]["mean"].get<double>(), 62.473);
+    EXPECT_EQ(run({study, "descriptives", "1", "--format", "xml"}).status, ExitUsage);
 }
 
 TEST(Cli, UnixLineEnds)

@@ -1,6 +1,7 @@
 // RunBootstrap: trials spread over threads, each with its own random stream; the rest in trial order.
 #include "analyses/Bootstrap.h"
 
+#include "analyses/BootstrapDetails.h"
 #include "analyses/CompleteCases.h"
 #include "analyses/NestedR2.h"
 #include "analyses/RandomStream.h"
@@ -233,6 +234,18 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     sorted.resize(static_cast<std::size_t>(numTrials) + 1, 0.0); // positions past NumValid hold 0
 
     const PercentilePositions positions = percentilePositions(result.NumValid, level);
+    result.Positions = positions;
+    result.Seed = seed;
+    result.CasesRead = dataSet.NumCases();
+    result.CompleteCases = n;
+    result.DrawTrials.reserve(static_cast<std::size_t>(result.NumValid));
+    result.Draws.reserve(static_cast<std::size_t>(result.NumValid));
+    for (std::int32_t t = 1; t <= numTrials; ++t) {
+        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
+            result.DrawTrials.push_back(t);
+            result.Draws.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
+        }
+    }
     try {
         result.TraditionalLower = checked::toSingle(sorted[static_cast<std::size_t>(positions.lower)]);
         result.TraditionalUpper = checked::toSingle(sorted[static_cast<std::size_t>(positions.upper)]);
@@ -258,6 +271,9 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
         }
     }
 
+    if (request.Details) {
+        result.Details = ComputeBootstrapDetails(result, cases, sorted);
+    }
     if (control.progress) {
         control.progress(numTrials);
     }

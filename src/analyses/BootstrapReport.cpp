@@ -3,6 +3,7 @@
 
 #include "common/MissingValue.h"
 #include "common/NumberText.h"
+#include "common/TextEscape.h"
 
 #include <optional>
 
@@ -81,6 +82,71 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     for (int i = 0; i < 5; ++i) {
         line("");
     }
+    return out;
+}
+
+namespace {
+
+std::string fiveDecimals(const std::optional<double>& value)
+{
+    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("undefined");
+}
+
+std::string pText(double p)
+{
+    if (p == 0.0) {
+        return "0";
+    }
+    return p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3);
+}
+
+} // namespace
+
+std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_view dataFile)
+{
+    const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
+    const std::int32_t percent = percentOf(result.request.Level);
+    std::string out;
+    auto line = [&out](const std::string& text) {
+        out += text;
+        out += "\r\n";
+    };
+    line("Details of Bootstrap Trials");
+    line(Rule);
+    line("Seed: " + std::to_string(result.Seed));
+    line("Data file: " + escapeControlCharacters(dataFile));
+    line("Complete cases used: " + formatInteger(result.CompleteCases) + " of " + formatInteger(result.CasesRead));
+    if (result.FValue) {
+        line("F test of the added predictors: F = " + formatFloat(roundHalfEven(*result.FValue, 3))
+             + ", df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2)
+             + ", exact p = " + (details.ExactP ? pText(*details.ExactP) : std::string("undefined")));
+        const std::string used =
+            (result.PValueIsSingle ? formatFloat(static_cast<float>(result.PValue)) : formatDouble(result.PValue))
+            + (result.PValueIsSingle ? ", from FProb" : ", from the critical-value table");
+        const std::string level = formatInteger(100 - percent) + "% level (p-value used: " + used + ")";
+        line(result.ModifiedLowerIsZero
+                 ? "Modified lower limit: 0, since the F test is not significant at the " + level
+                 : "Modified lower limit: the traditional limit, since the F test is significant at the " + level);
+    } else {
+        line("F test of the added predictors: undefined (the observed sample is not valid)");
+        line("Modified lower limit: the traditional limit (no F test)");
+    }
+    line("Bootstrap mean of the change in R^2: " + fiveDecimals(details.Mean));
+    line("Bootstrap standard error of the change in R^2: " + fiveDecimals(details.StandardError));
+    line("Percentile positions of the traditional limits: " + formatInteger(result.Positions.lower) + " and "
+         + formatInteger(result.Positions.upper) + " of " + formatInteger(result.NumValid) + " valid trials");
+    if (details.BCaLower && details.BCaUpper) {
+        line("BCa limits (" + formatInteger(percent) + "%): " + fiveDecimals(details.BCaLower) + " and "
+             + fiveDecimals(details.BCaUpper)
+             + " (bias correction z0 = " + formatDouble(roundHalfEven(*details.BiasCorrection, 4))
+             + ", acceleration a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")");
+    } else {
+        line("BCa limits (" + formatInteger(percent) + "%): undefined");
+    }
+    line(Rule);
+    line("");
+    line("");
+    line("");
     return out;
 }
 

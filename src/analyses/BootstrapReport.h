@@ -4,10 +4,18 @@
 #include "analyses/Bootstrap.h"
 
 #include <string>
+#include <string_view>
 
 namespace orvalis {
 
 // The 27-line report of a run, every line ending in CR LF.
 std::string FormatBootstrapReport(const BootstrapResult& result);
+
+// The details block that follows the report when asked for (result.Details
+// computed): seed, data file, cases used, the exact F test beside the decision
+// the modified limit used, bootstrap mean and standard error, the percentile
+// positions and the BCa limits; every line ends in CR LF, then three empty
+// lines. "undefined" stands for a value that could not be computed.
+std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_view dataFile);
 
 } // namespace orvalis

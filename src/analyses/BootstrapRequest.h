@@ -18,6 +18,9 @@ struct BootstrapRequest {
     std::vector<std::int32_t> AddedList;
     std::int32_t NumTrials = 600;
     ConfidenceLevel Level = ConfidenceLevel::P95;
+    // Also compute the details: exact p-value, bootstrap mean and standard
+    // error, BCa limits (a jackknife over the complete cases).
+    bool Details = false;
 
     std::int32_t NumPredictors() const { return static_cast<std::int32_t>(PredictorList.size()); }
     std::int32_t NumAdded() const { return static_cast<std::int32_t>(AddedList.size()); }

@@ -8,6 +8,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvalis"));
+    QApplication::setOrganizationName(QStringLiteral("Orvalis"));
     orvalis::QtPlatform platform;
     orvalis::frmMain window(platform);
     window.Form_Load(); // the splash, then the main window

@@ -5,11 +5,15 @@
 #include "analyses/BootstrapReport.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RequestCheck.h"
+#include "cli/CliJson.h"
 #include "common/NumberText.h"
 #include "data/DataImport.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <charconv>
 #include <chrono>
 #include <functional>
@@ -163,20 +167,68 @@ Runner summaryCommand(const Invocation& invocation)
     };
 }
 
+// What a command prints besides (or instead of) its text block.
+struct OutputForm {
+    bool details = false;
+    bool json = false;
+    std::string drawsFile;
+};
+
+// --format: text (the default) or json.
+bool parseFormat(const std::string& value)
+{
+    if (value != "text" && value != "json") {
+        throw UsageError{"--format must be text or json: " + value};
+    }
+    return value == "json";
+}
+
+// Writes text to path through a temporary file in the same directory that
+// replaces it only once everything is written, so a failed write leaves any
+// earlier file as it was.
+Status writeFileSafely(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + ".orvalis-tmp";
+    auto fail = [&](const char* what) {
+        std::remove(temporary.c_str());
+        return Refusal{"cannot write " + path + ": " + what, {}, Refusal::Reason::Fault};
+    };
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        return Refusal{"cannot write " + path + ": " + std::strerror(errno), {}, Refusal::Reason::Fault};
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int error = errno;
+    if (std::fclose(file) != 0 || !written) {
+        return fail(std::strerror(written ? errno : error));
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        return fail(std::strerror(errno));
+    }
+    return Done{};
+}
+
 Runner bootstrapCommand(const Invocation& invocation)
 {
     BootstrapRequest request;
     VariableRef dependent;
     std::vector<VariableRef> predictors;
     std::vector<VariableRef> added;
-    std::uint64_t seed = std::random_device{}()
-                         ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    // Within --seed's range, so that the seed the details show can be given back.
+    std::uint64_t seed = (std::random_device{}()
+                          ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()))
+                         & static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     unsigned threads = 0;
     bool haveDependent = false;
     bool haveAdded = false;
+    OutputForm form;
     const std::vector<std::string>& args = invocation.commandArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
+        if (option == "--details") {
+            form.details = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             throw UsageError{option.rfind("--", 0) == 0 ? option + " needs a value" : "unexpected argument: " + option};
         }
@@ -202,6 +254,10 @@ Runner bootstrapCommand(const Invocation& invocation)
                 static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
         } else if (option == "--threads") {
             threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
+        } else if (option == "--format") {
+            form.json = parseFormat(value);
+        } else if (option == "--save-draws") {
+            form.drawsFile = value;
         } else {
             throw UsageError{"unknown bootstrap option: " + option};
         }
@@ -212,8 +268,9 @@ Runner bootstrapCommand(const Invocation& invocation)
     if (!haveAdded) {
         throw UsageError{"bootstrap needs --added"};
     }
-    return [request, dependent, predictors, added, seed, threads](const DataSet& dataSet, std::ostream& out,
-                                                                  std::ostream& err) mutable {
+    request.Details = form.details || form.json;
+    return [request, dependent, predictors, added, seed, threads, form,
+            file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
         request.AddedList = resolveSorted(added, dataSet);
@@ -221,7 +278,20 @@ Runner bootstrapCommand(const Invocation& invocation)
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
+        if (!form.drawsFile.empty()) {
+            if (const Status saved = writeFileSafely(form.drawsFile, drawsCsv(*outcome)); !saved.ok()) {
+                err << "orvalis-cli: " << saved.refusal().message << "\n";
+                return ExitFailure;
+            }
+        }
+        if (form.json) {
+            out << bootstrapJson(*outcome, file);
+            return ExitSuccess;
+        }
         out << toUnixLineEnds(FormatBootstrapReport(*outcome));
+        if (form.details) {
+            out << toUnixLineEnds(FormatBootstrapDetails(*outcome, file));
+        }
         return ExitSuccess;
     };
 }
@@ -229,7 +299,17 @@ Runner bootstrapCommand(const Invocation& invocation)
 Runner descriptivesCommand(const Invocation& invocation)
 {
     std::vector<VariableRef> variables;
-    for (const std::string& arg : invocation.commandArgs) {
+    bool json = false;
+    const std::vector<std::string>& args = invocation.commandArgs;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--format") {
+            if (i + 1 >= args.size()) {
+                throw UsageError{"--format needs a value"};
+            }
+            json = parseFormat(args[++i]);
+            continue;
+        }
         const std::size_t dash = arg.find('-', 1);
         if (!looksNumeric(arg) || dash == std::string::npos) {
             variables.push_back(parseVariable(arg, "a variable"));
@@ -249,7 +329,7 @@ Runner descriptivesCommand(const Invocation& invocation)
     if (variables.empty()) {
         throw UsageError{"descriptives needs at least one variable"};
     }
-    return [variables](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
+    return [variables, json](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
         std::vector<std::int32_t> numbers;
         for (const VariableRef& variable : variables) {
             numbers.push_back(resolve(variable, dataSet));
@@ -258,7 +338,7 @@ Runner descriptivesCommand(const Invocation& invocation)
         if (!rows.ok()) {
             return refused(rows.refusal(), err);
         }
-        out << toUnixLineEnds(FormatDescriptivesReport(*rows));
+        out << (json ? descriptivesJson(*rows) : toUnixLineEnds(FormatDescriptivesReport(*rows)));
         return ExitSuccess;
     };
 }

@@ -17,10 +17,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace orvalis {
 namespace {
+
+const QString DetailsSetting = QStringLiteral("bootstrap/details");
 
 // The largest seed: the command line's --seed takes 0 to 2^63 - 1.
 constexpr std::uint64_t MaxSeed = 0x7FFFFFFFFFFFFFFFull;
@@ -103,6 +106,9 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     connect(lstAdded, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { lstAdded_ItemCheck(lstAdded->row(item)); });
     connect(chkAddedBlock, &QCheckBox::toggled, this, &frmESBootstrap::chkAddedBlock_Click);
+    // The details choice is kept from one run of the program to the next.
+    chkDetails->setChecked(QSettings().value(DetailsSetting, false).toBool());
+    connect(chkDetails, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(DetailsSetting, on); });
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
     connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::progressValueChanged, this,
@@ -202,6 +208,7 @@ BootstrapRequest frmESBootstrap::request() const
     if (m_lngCheckedDV != NoneChecked) {
         request.DependentVariable = m_lngCheckedDV;
     }
+    request.Details = chkDetails->isChecked();
     for (int k = 0; k < lstPredictors->count(); ++k) {
         if (lstPredictors->item(k)->checkState() == Qt::Checked) {
             request.PredictorList.push_back(k + 1);
@@ -287,7 +294,11 @@ void frmESBootstrap::runEnded()
                 return;
             }
             txtTrial->setText(QString::number(outcome->request.NumTrials));
-            m_log.append(QString::fromStdString(FormatBootstrapReport(*outcome)));
+            std::string text = FormatBootstrapReport(*outcome);
+            if (outcome->Details) {
+                text += FormatBootstrapDetails(*outcome, m_dataFileName.toStdString());
+            }
+            m_log.append(QString::fromStdString(text));
             hide();
         },
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });

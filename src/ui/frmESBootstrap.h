@@ -71,6 +71,8 @@ public:
 
     // The request the controls describe.
     BootstrapRequest request() const;
+    // The path of the data file, for the details block.
+    void setDataFileName(const QString& path) { m_dataFileName = path; }
     // The seed the next run uses: the Seed box's whole number (0 to
     // 2^63 - 1), a fresh one when the box is empty, none when its text is
     // not such a number.
@@ -97,6 +99,7 @@ private:
     QFutureWatcher<Outcome<BootstrapResult>> m_watcher;
     // Asks the run under way to stop; a new one for every run.
     std::stop_source m_stop;
+    QString m_dataFileName;
     // While chkAddedBlock_Click unchecks all but the lowest item.
     bool m_keepingLowest = false;
 };

@@ -310,6 +310,7 @@ void frmMain::cmdImportData_Click()
                 return;
             }
             m_dataSet = std::move(*outcome);
+            m_strImportedFile = m_strFileName;
             lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
             m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
             discardAnalysisDialogs();
@@ -422,7 +423,12 @@ void frmMain::mnuDescriptives_Click()
 void frmMain::mnuESBootstrap_Click()
 {
     showDialog(
-        m_frmESBootstrap, [&] { return new frmESBootstrap(m_platform, m_dataSet, m_outputLog, this); },
+        m_frmESBootstrap,
+        [&] {
+            auto* dialog = new frmESBootstrap(m_platform, m_dataSet, m_outputLog, this);
+            dialog->setDataFileName(m_strImportedFile);
+            return dialog;
+        },
         [](frmESBootstrap&) {});
 }
 

@@ -143,8 +143,9 @@ private:
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
 
-    // The full path of the data file picked last.
+    // The full path of the data file picked last, and of the one imported.
     QString m_strFileName;
+    QString m_strImportedFile;
     // 1 once the decision to leave the program is taken.
     std::int32_t m_lngUnloadProgram = 0;
 

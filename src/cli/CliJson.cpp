@@ -1,0 +1,120 @@
+// bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
+#include "cli/CliJson.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+
+namespace orvalis::cli {
+namespace {
+
+using nlohmann::json;
+
+template <typename T>
+json orNull(const std::optional<T>& value)
+{
+    return value ? json(*value) : json(nullptr);
+}
+
+json variable(std::int32_t v, const std::vector<std::string>& names)
+{
+    const auto index = static_cast<std::size_t>(v);
+    const bool named = index < names.size() && !names[index].empty();
+    return json{{"number", v}, {"name", named ? json(names[index]) : json(nullptr)}};
+}
+
+json variables(const std::vector<std::int32_t>& list, const std::vector<std::string>& names)
+{
+    json array = json::array();
+    for (const std::int32_t v : list) {
+        array.push_back(variable(v, names));
+    }
+    return array;
+}
+
+} // namespace
+
+std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile)
+{
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
+    const bool fTest = result.FValue.has_value();
+    json object;
+    object["file"] = std::string(dataFile);
+    object["seed"] = result.Seed;
+    object["request"] = {
+        {"dependent", variable(request.DependentVariable.value_or(0), names)},
+        {"predictors", variables(request.PredictorList, names)},
+        {"added", variables(request.AddedList, names)},
+        {"trials", request.NumTrials},
+        {"confidence", percentOf(request.Level)},
+    };
+    object["cases"] = {{"read", result.CasesRead}, {"complete", result.CompleteCases}};
+    object["trials"] = {{"attempted", request.NumTrials}, {"valid", result.NumValid}};
+    object["observed"] = {
+        {"reduced_r2", orNull(result.ReducedR2)},
+        {"full_r2", orNull(result.FullR2)},
+        {"change_r2", orNull(result.DeltaR2)},
+    };
+    const float modifiedLower = fTest && result.ModifiedLowerIsZero ? 0.0f : result.TraditionalLower;
+    object["limits"] = {
+        {"traditional", {{"lower", result.TraditionalLower}, {"upper", result.TraditionalUpper}}},
+        {"modified", {{"lower", modifiedLower}, {"upper", result.TraditionalUpper}}},
+        {"percentile_positions", {{"lower", result.Positions.lower}, {"upper", result.Positions.upper}}},
+    };
+    object["f_test"] = {
+        {"f", orNull(result.FValue)},
+        {"df1", result.df1},
+        {"df2", result.df2},
+        {"p_value_used", fTest ? json(result.PValue) : json(nullptr)},
+        {"p_value_source", fTest ? json(result.PValueIsSingle ? "FProb" : "table") : json(nullptr)},
+        {"modified_lower_is_zero", fTest ? json(result.ModifiedLowerIsZero) : json(nullptr)},
+        {"exact_p", orNull(details.ExactP)},
+    };
+    object["details"] = {
+        {"mean", orNull(details.Mean)},
+        {"standard_error", orNull(details.StandardError)},
+        {"bca",
+         {{"lower", orNull(details.BCaLower)},
+          {"upper", orNull(details.BCaUpper)},
+          {"bias_correction", orNull(details.BiasCorrection)},
+          {"acceleration", orNull(details.Acceleration)}}},
+    };
+    return object.dump(2) + "\n";
+}
+
+std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
+{
+    json array = json::array();
+    for (const DescriptivesRow& row : rows) {
+        const bool any = row.N >= 1;
+        array.push_back({
+            {"variable", row.variable},
+            {"name", row.name.empty() ? json(nullptr) : json(row.name)},
+            {"n", row.N},
+            {"mean", any ? json(row.Mean) : json(nullptr)},
+            {"sd", row.N >= 2 ? json(row.SD) : json(nullptr)},
+            {"min", any ? json(row.Min) : json(nullptr)},
+            {"max", any ? json(row.Max) : json(nullptr)},
+        });
+    }
+    return json{{"variables", array}}.dump(2) + "\n";
+}
+
+std::string drawsCsv(const BootstrapResult& result)
+{
+    std::string csv = "trial,change\n";
+    char buffer[64];
+    for (std::size_t k = 0; k < result.Draws.size(); ++k) {
+        csv += std::to_string(result.DrawTrials[k]);
+        csv += ',';
+        // The shortest text that reads back as the same double.
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, result.Draws[k]).ptr;
+        csv.append(buffer, end);
+        csv += '\n';
+    }
+    return csv;
+}
+
+} // namespace orvalis::cli

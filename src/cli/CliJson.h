@@ -1,0 +1,26 @@
+// The command line's machine-readable forms: a bootstrap result and descriptives as JSON.
+#pragma once
+
+#include "analyses/Bootstrap.h"
+#include "analyses/Descriptives.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalis::cli {
+
+// One JSON object with the request, the seed, the counts, the observed values,
+// the limits, the F test and the details (null for an undefined value),
+// followed by a line end. Numbers keep their full precision.
+std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile);
+
+// One JSON object: {"variables": [{"variable", "name", "n", "mean", "sd",
+// "min", "max"}, ...]} with null where the report writes ".", then a line end.
+std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
+
+// The CSV of the valid trials: a header line "trial,change", then one line per
+// valid trial in trial order, the change with up to 17 significant digits.
+std::string drawsCsv(const BootstrapResult& result);
+
+} // namespace orvalis::cli
