@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QStringList>
 
 #include <functional>
@@ -44,6 +45,18 @@ public:
     void setClipboardText(const QString& text) override { clipboard = text; }
     QString clipboardText() override { return clipboard.value_or(QString()); }
 
+    void setClipboardImage(const QImage& image) override { clipboardImage = image; }
+    // Answers from saveNames (the empty text, a cancel, once it is empty).
+    QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
+    {
+        saveFilters.push_back(filter);
+        if (saveNames.empty()) {
+            return {};
+        }
+        const QString name = saveNames.front();
+        saveNames.pop_front();
+        return name;
+    }
     std::uint64_t randomSeed() override { return seed; }
 
     std::vector<Message> messages;
@@ -54,6 +67,9 @@ public:
     // Runs when a message box is shown (before it is answered).
     std::function<void(const Message&)> onMessage;
     std::uint64_t seed = 12345;
+    QImage clipboardImage;
+    std::deque<QString> saveNames;
+    QStringList saveFilters;
 };
 
 } // namespace orvalis::test

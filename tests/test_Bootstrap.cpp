@@ -7,6 +7,7 @@
 #include "analyses/BootstrapDetails.h"
 #include "analyses/BootstrapReport.h"
 #include "analyses/CompleteCases.h"
+#include "analyses/Histogram.h"
 #include "analyses/RandomStream.h"
 #include "data/DataImport.h"
 #include "data/DataSet.h"
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <numeric>
 #include <random>
 #include <set>
 #include <stop_token>
@@ -454,6 +456,42 @@ TEST(Bootstrap, InvalidObservedSampleStillRunsTheTrials)
     EXPECT_EQ(result.NumValid, 0);
     EXPECT_EQ(result.TraditionalLower, 0.0f);
     EXPECT_EQ(result.TraditionalUpper, 0.0f);
+}
+
+// The bins of the distribution window: every value in exactly one bin, 10 to
+// 60 bins, sensible edges for degenerate sets.
+TEST(Histogram, BinsForEverySet)
+{
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        std::size_t bins;
+        double lower;
+        double width;
+    };
+    std::vector<double> even;
+    for (int k = 0; k < 1000; ++k) {
+        even.push_back(k / 999.0);
+    }
+    const Case cases[] = {
+        {"evenly spread: Freedman-Diaconis gives ten tenths", even, 10, 0.0, 0.1},
+        {"all equal: ten bins around the value", {0.25, 0.25, 0.25}, 10, 0.25 - 4.5 * 0.00025, 0.00025},
+        {"one value", {0.0}, 10, -4.5e-6, 1e-6},
+        {"two values: no interquartile spread beyond them", {0.0, 1.0}, 10, 0.0, 0.1},
+        {"most values equal, two far out: as many bins as allowed", {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}, 60, -1.0, 0.05},
+        {"extreme range", {-1e300, 1e300, 0.0, 5.0}, 10, -1e300, 2e299},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Histogram h = MakeHistogram(c.values);
+        EXPECT_EQ(h.counts.size(), c.bins);
+        EXPECT_NEAR(h.lower, c.lower, std::fabs(c.lower) * 1e-12 + 1e-15);
+        EXPECT_NEAR(h.width, c.width, c.width * 1e-9);
+        EXPECT_EQ(std::accumulate(h.counts.begin(), h.counts.end(), 0), static_cast<int>(c.values.size()));
+    }
+    EXPECT_EQ(MakeHistogram({0.25, 0.25}).counts[4], 2); // the value's bin is the middle one
+    EXPECT_EQ(MakeHistogram(even).counts.back(), 100);   // the top edge is in the last bin
+    EXPECT_TRUE(MakeHistogram({}).counts.empty());
 }
 
 // ---- report text ------------------------------------------------------------

@@ -10,6 +10,9 @@
 #include "ui/OutputFiles.h"
 #include "ui/frmMain.h"
 #include "ui/ElidedLabel.h"
+#include "analyses/BootstrapReport.h"
+#include "ui/DistributionPlot.h"
+#include "ui/frmDistribution.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/frmNavigate.h"
@@ -26,6 +29,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +56,7 @@
 namespace orvalis {
 namespace {
 
+using test::control;
 using test::ui;
 
 QByteArray fileBytes(const QString& path)
@@ -273,6 +278,9 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
     int buttons = 0;
     auto pressEach = [&](QWidget& w) {
         for (QPushButton* button : w.findChildren<QPushButton*>()) {
+            if (!button->isEnabled()) {
+                continue; // the bootstrap dialog's Plot button before any run
+            }
             SCOPED_TRACE(button->objectName().toStdString());
             w.show();
             QSignalSpy clicked(button, &QPushButton::clicked);
@@ -732,6 +740,135 @@ TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)
     ASSERT_TRUE(window->dataSet().hasStorage());
     ui(*window).mnuNavigateDataFile->trigger(); // an empty file
     EXPECT_FALSE(shown);
+}
+
+// ---- bootstrap distribution ------------------------------------------------
+
+// A run whose 1000 valid changes are spread evenly over [0, 1]: ten bins of a
+// tenth, the observed change at 0.5, and a modified lower limit of 0.
+BootstrapResult evenRun()
+{
+    BootstrapResult r;
+    r.request.DependentVariable = 1;
+    r.request.AddedList = {2};
+    r.request.NumTrials = 1000;
+    r.NumValid = 1000;
+    for (int k = 0; k < 1000; ++k) {
+        r.DrawTrials.push_back(k + 1);
+        r.Draws.push_back(k / 999.0);
+    }
+    r.ReducedR2 = 0.1;
+    r.FullR2 = 0.6;
+    r.DeltaR2 = 0.5;
+    r.TraditionalLower = 0.025f;
+    r.TraditionalUpper = 0.975f;
+    r.FValue = 1.0f;
+    r.df1 = 1;
+    r.df2 = 10;
+    r.ModifiedLowerIsZero = true;
+    return r;
+}
+
+// The picture has its bars and lines where the values put them, and the SVG
+// one element per bar; the exports write their files or warn.
+TEST_F(WindowTest, TheDistributionWindowDrawsAndExports)
+{
+    const BootstrapResult run = evenRun();
+    frmDistribution window(platform, run, nullptr);
+    window.show();
+    const DistributionPlot& plot = *window.plotDistribution;
+    ASSERT_EQ(plot.histogram().counts.size(), 10u);
+    EXPECT_DOUBLE_EQ(plot.xMin(), -0.03); // the values' range padded by 3% on each side
+    EXPECT_DOUBLE_EQ(plot.xMax(), 1.03);
+    EXPECT_TRUE(plot.title().contains("Var1 on no predictors, adding Var2"));
+    EXPECT_TRUE(plot.title().contains("95% level, 1000 attempted and 1000 valid trials"));
+
+    const QSize size(800, 500);
+    const QImage image = plot.toImage(size, 1.0);
+    const QRectF area = plot.plotRect(QRectF(QPointF(0, 0), QSizeF(size)));
+    auto xOf = [&](double v) { return area.left() + (v + 0.03) / 1.06 * area.width(); };
+    const int middle = static_cast<int>(area.center().y());
+    // Within a pixel of x, somewhere on 20 rows (a dashed line has gaps).
+    auto nearX = [&](double v, QColor color) {
+        const int x = static_cast<int>(std::lround(xOf(v)));
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int y = middle - 10; y <= middle + 10; ++y) {
+                if (image.pixelColor(x + dx, y) == color) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(nearX(0.5, Qt::black)) << "observed change";
+    EXPECT_TRUE(nearX(0.025, QColor(0x1f, 0x4e, 0xb4))) << "traditional lower limit";
+    EXPECT_TRUE(nearX(0.975, QColor(0x1f, 0x4e, 0xb4))) << "traditional upper limit";
+    EXPECT_TRUE(nearX(0.0, QColor(0xc0, 0x20, 0x20))) << "modified lower limit 0";
+    for (int k = 0; k < 10; ++k) {
+        const int x = static_cast<int>(xOf(0.1 * k + 0.03));
+        EXPECT_EQ(image.pixelColor(x, static_cast<int>(area.bottom()) - 3), DistributionPlot::barColor()) << k;
+    }
+    const QString svg = QString::fromUtf8(plot.toSvg(size));
+    EXPECT_EQ(svg.count("<rect"), 1 + 10) << "the background and one per bar";
+
+    const QString png = dirPath() + "/plot";
+    platform.saveNames = {png, dirPath() + "/plot.svg", dirPath() + "/trials.csv", dirPath() + "/none/plot.png"};
+    QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton);
+    QTest::mouseClick(window.cmdSaveSVG, Qt::LeftButton);
+    QTest::mouseClick(window.cmdSaveCSV, Qt::LeftButton);
+    EXPECT_TRUE(platform.messages.empty());
+    QImage saved(png + ".png");
+    EXPECT_EQ(saved.size(), window.pictureSize() * 2);
+    EXPECT_TRUE(fileBytes(dirPath() + "/plot.svg").startsWith("<?xml"));
+    EXPECT_EQ(fileBytes(dirPath() + "/trials.csv").toStdString(), FormatDraws(run));
+    QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.startsWith("The picture could not be saved to " + dirPath() + "/none/"));
+    EXPECT_EQ(platform.messages[0].title, "Bootstrap Distribution");
+    QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton); // cancelled: nothing happens
+    EXPECT_EQ(platform.messages.size(), 1u);
+    QTest::mouseClick(window.cmdCopy, Qt::LeftButton);
+    EXPECT_FALSE(platform.clipboardImage.isNull());
+}
+
+// The Analyses menu's "Bootstrap Distribution" waits for a run, and a new
+// import takes it away again.
+TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
+{
+    std::string rows;
+    for (int r = 1; r <= 20; ++r) {
+        rows += std::to_string(r) + " " + std::to_string((r * 7) % 11) + "\n";
+    }
+    dir.write("pairs.txt", rows);
+    const auto w = ui(*window);
+    w.dirDirectory->setPath(dirPath());
+    test::clickItem(w.filFile, "pairs.txt");
+    w.cmdImportData->click();
+    auto* item = control<QAction>(*window, "mnuBootstrapDistribution");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "Bootstrap Distribution");
+    EXPECT_FALSE(item->isEnabled());
+    whenModal([&] {
+        frmESBootstrap* dialog = window->esBootstrapDialog();
+        dialog->lstDV->item(0)->setCheckState(Qt::Checked);
+        dialog->lstAdded->item(1)->setCheckState(Qt::Checked);
+        EXPECT_TRUE(test::pressAndWait(dialog->cmdOK, dialog, &frmESBootstrap::runFinished,
+                                       [dialog] { dialog->cmdOK->click(); }));
+    });
+    w.mnuESBootstrap->trigger();
+    ASSERT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(item->isEnabled());
+    QString title;
+    whenModal([&] {
+        QWidget* shown = QApplication::activeModalWidget();
+        ASSERT_NE(shown, nullptr);
+        title = shown->windowTitle();
+        shown->close();
+    });
+    item->trigger();
+    EXPECT_EQ(title, "Bootstrap Distribution");
+    w.cmdImportData->click();
+    EXPECT_FALSE(item->isEnabled());
 }
 
 TEST(OutputFiles, LineEndsAndEncodings)

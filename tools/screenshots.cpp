@@ -4,12 +4,13 @@
 // Run it under a real X server (scripts/screenshots.sh starts Xvfb) so the
 // pictures show the desktop's own fonts and style. It imports
 // examples/study.txt, runs a bootstrap and a descriptives report, and saves
-// main-window.png, splash.png, navigator.png, save-output.png,
+// main-window.png, splash.png, navigator.png, save-output.png, distribution.png,
 // open-output.png, es-bootstrap.png and descriptives.png.
 #include "platform/QtPlatform.h"
 #include "ui/DirectoryList.h"
 #include "ui/FileList.h"
 #include "ui/frmDescriptives.h"
+#include "ui/frmDistribution.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/frmMain.h"
 #include "ui/frmNavigate.h"
@@ -109,6 +110,23 @@ int main(int argc, char** argv)
         }
         save(dialog, "es-bootstrap.png");
         dialog.hide();
+    }
+    {
+        // The distribution of a run with details (so that the BCa limits show too).
+        orvalis::BootstrapRequest request;
+        request.DependentVariable = 1;
+        request.PredictorList = {2, 3};
+        request.AddedList = {4};
+        request.NumTrials = 2000;
+        request.Details = true;
+        const auto run = orvalis::RunBootstrap(request, window.dataSet(), 1);
+        if (run.ok()) {
+            orvalis::frmDistribution distribution(platform, *run, &window);
+            distribution.resize(820, 520);
+            save(distribution, "distribution.png");
+        } else {
+            failed = true;
+        }
     }
     {
         orvalis::frmDescriptives dialog(platform, window.dataSet(), window.outputLog(), &window);

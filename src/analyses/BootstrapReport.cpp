@@ -5,6 +5,7 @@
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 
+#include <charconv>
 #include <optional>
 
 namespace orvalis {
@@ -101,6 +102,31 @@ std::string pText(double p)
 }
 
 } // namespace
+
+std::string DescribeModel(const BootstrapResult& result)
+{
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    std::string text = variableText(request.DependentVariable.value_or(0), names) + " on ";
+    text += request.PredictorList.empty() ? std::string("no predictors ") : variableList(request.PredictorList, names);
+    std::string added = variableList(request.AddedList, names);
+    added.pop_back(); // the list's trailing blank
+    return text.substr(0, text.size() - 1) + ", adding " + added;
+}
+
+std::string FormatDraws(const BootstrapResult& result)
+{
+    std::string csv = "trial,change\n";
+    char buffer[64];
+    for (std::size_t k = 0; k < result.Draws.size(); ++k) {
+        csv += std::to_string(result.DrawTrials[k]);
+        csv += ',';
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, result.Draws[k]).ptr;
+        csv.append(buffer, end);
+        csv += '\n';
+    }
+    return csv;
+}
 
 std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_view dataFile)
 {

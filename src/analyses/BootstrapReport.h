@@ -18,4 +18,13 @@ std::string FormatBootstrapReport(const BootstrapResult& result);
 // lines. "undefined" stands for a value that could not be computed.
 std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_view dataFile);
 
+// The model in one line, for a title: "Var1 (score) on Var2 Var3, adding
+// Var4" ("on no predictors" for an empty reduced model).
+std::string DescribeModel(const BootstrapResult& result);
+
+// The valid trials as CSV: a header line "trial,change", then one line per
+// valid trial in trial order, the change in the shortest text that reads back
+// as the same double; lines end in LF.
+std::string FormatDraws(const BootstrapResult& result);
+
 } // namespace orvalis

@@ -279,7 +279,7 @@ Runner bootstrapCommand(const Invocation& invocation)
             return refused(outcome.refusal(), err);
         }
         if (!form.drawsFile.empty()) {
-            if (const Status saved = writeFileSafely(form.drawsFile, drawsCsv(*outcome)); !saved.ok()) {
+            if (const Status saved = writeFileSafely(form.drawsFile, FormatDraws(*outcome)); !saved.ok()) {
                 err << "orvalis-cli: " << saved.refusal().message << "\n";
                 return ExitFailure;
             }

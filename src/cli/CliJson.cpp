@@ -3,8 +3,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-
 namespace orvalis::cli {
 namespace {
 
@@ -100,21 +98,6 @@ std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
         });
     }
     return json{{"variables", array}}.dump(2) + "\n";
-}
-
-std::string drawsCsv(const BootstrapResult& result)
-{
-    std::string csv = "trial,change\n";
-    char buffer[64];
-    for (std::size_t k = 0; k < result.Draws.size(); ++k) {
-        csv += std::to_string(result.DrawTrials[k]);
-        csv += ',';
-        // The shortest text that reads back as the same double.
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, result.Draws[k]).ptr;
-        csv.append(buffer, end);
-        csv += '\n';
-    }
-    return csv;
 }
 
 } // namespace orvalis::cli

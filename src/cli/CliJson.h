@@ -19,8 +19,4 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
 // "min", "max"}, ...]} with null where the report writes ".", then a line end.
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
 
-// The CSV of the valid trials: a header line "trial,change", then one line per
-// valid trial in trial order, the change with up to 17 significant digits.
-std::string drawsCsv(const BootstrapResult& result);
-
 } // namespace orvalis::cli

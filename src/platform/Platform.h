@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+class QImage;
 class QWidget;
 
 namespace orvalis {
@@ -32,6 +33,14 @@ public:
     virtual void clearClipboard() = 0;
     virtual void setClipboardText(const QString& text) = 0;
     virtual QString clipboardText() = 0;
+
+    // Puts a picture on the clipboard.
+    virtual void setClipboardImage(const QImage& image) = 0;
+
+    // Asks where to save a file: a path, or the empty text when the user
+    // cancels. filter is a file-dialog filter such as "PNG image (*.png)".
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& suggestedName) = 0;
 
     // A fresh seed for the random generator (taken from the clock).
     virtual std::uint64_t randomSeed() = 0;

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QFileDialog>
+#include <QImage>
 #include <QMessageBox>
 
 namespace orvalis {
@@ -55,6 +57,19 @@ void QtPlatform::setClipboardText(const QString& text)
 QString QtPlatform::clipboardText()
 {
     return QGuiApplication::clipboard()->text();
+}
+
+void QtPlatform::setClipboardImage(const QImage& image)
+{
+    QGuiApplication::clipboard()->setImage(image);
+}
+
+QString QtPlatform::saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& suggestedName)
+{
+    // Qt's own dialog, the same on every desktop; it asks before replacing a file.
+    return QFileDialog::getSaveFileName(parent, caption, suggestedName, filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
 }
 
 std::uint64_t QtPlatform::randomSeed()

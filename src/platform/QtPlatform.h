@@ -15,6 +15,9 @@ public:
     void clearClipboard() override;
     void setClipboardText(const QString& text) override;
     QString clipboardText() override;
+    void setClipboardImage(const QImage& image) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& suggestedName) override;
     std::uint64_t randomSeed() override;
 
 private:

@@ -110,11 +110,6 @@ Refusal notRead(const QString& path, const QString& why)
     return fileRefusal(QStringLiteral("The file %1 could not be read: %2.").arg(path, why), OpenOutputTitle);
 }
 
-Refusal notSaved(const QString& path, const QString& why)
-{
-    return fileRefusal(QStringLiteral("The output could not be saved to %1: %2.").arg(path, why), SaveOutputTitle);
-}
-
 } // namespace
 
 Outcome<QString> readOutputFile(const QString& path)
@@ -133,18 +128,19 @@ Outcome<QString> readOutputFile(const QString& path)
     return logTextFromFile(bytes);
 }
 
-Status writeOutputFile(const QString& path, const QString& text)
+Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what)
 {
+    auto notSaved = [&](const QString& why) {
+        return fileRefusal(QStringLiteral("%1 could not be saved to %2: %3.").arg(what, path, why), title);
+    };
     const QFileInfo info(path);
     if (info.exists() && (info.isDir() || !info.isWritable())) {
-        return notSaved(path,
-                        info.isDir() ? QStringLiteral("it is a directory") : QStringLiteral("the file is read-only"));
+        return notSaved(info.isDir() ? QStringLiteral("it is a directory") : QStringLiteral("the file is read-only"));
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return notSaved(path, file.errorString());
+        return notSaved(file.errorString());
     }
-    const QByteArray bytes = text.toUtf8();
     // A short text stays in QSaveFile's buffer until commit(), and Qt 6.4's
     // commit() reports success even when that last flush fails (a full disk):
     // it would replace the file with an empty one. So flush and check first.
@@ -152,12 +148,17 @@ Status writeOutputFile(const QString& path, const QString& text)
     if (!written) {
         const QString why = file.errorString();
         file.cancelWriting();
-        return notSaved(path, why);
+        return notSaved(why);
     }
     if (!file.commit()) {
-        return notSaved(path, file.errorString());
+        return notSaved(file.errorString());
     }
     return Done{};
+}
+
+Status writeOutputFile(const QString& path, const QString& text)
+{
+    return writeFileBytes(path, text.toUtf8(), SaveOutputTitle, QStringLiteral("The output"));
 }
 
 } // namespace orvalis

@@ -28,6 +28,11 @@ inline constexpr const char* SaveOutputTitle = "Save Output";
 // path.
 Outcome<QString> readOutputFile(const QString& path);
 
+// Writes bytes to path, replacing any file of that name only once everything
+// is written. A refusal under title says "<what> could not be saved to PATH:
+// reason." and leaves an existing file as it was.
+Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what);
+
 // Writes text as UTF-8, exactly (no line end added), replacing any file of
 // that name only once everything is written. A refusal names the path and
 // leaves an existing file as it was.

@@ -8,6 +8,7 @@
 #include "ui/OutputLog.h"
 #include "ui/Trap.h"
 #include "ui/Design.h"
+#include "ui/frmDistribution.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -77,6 +78,9 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     QPalette face = txtTrial->palette();
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     txtTrial->setPalette(face);
+    cmdDistribution = makeButton(fraTrials, "cmdDistribution", QStringLiteral("Plot..."), twips(3000, 1110, 735, 375));
+    cmdDistribution->setToolTip(QStringLiteral("The distribution of the last run's trials"));
+    cmdDistribution->setEnabled(false);
 
     fraConfidence = makeControl<QGroupBox>(this, "fraConfidence", twips(4320, 3000, 3495, 1695),
                                            QStringLiteral("Pick Confidence Level"));
@@ -110,6 +114,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     chkDetails->setChecked(QSettings().value(DetailsSetting, false).toBool());
     connect(chkDetails, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(DetailsSetting, on); });
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
+    connect(cmdDistribution, &QPushButton::clicked, this, &frmESBootstrap::cmdDistribution_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
     connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::progressValueChanged, this,
             [this](int trial) { txtTrial->setText(QString::number(trial)); });
@@ -233,6 +238,7 @@ void frmESBootstrap::setControlsEnabled(bool enabled)
     for (QRadioButton* option : optTrials) {
         option->setEnabled(enabled);
     }
+    cmdDistribution->setEnabled(enabled && m_lastResult.has_value());
 }
 
 void frmESBootstrap::cmdOK_Click()
@@ -299,6 +305,8 @@ void frmESBootstrap::runEnded()
                 text += FormatBootstrapDetails(*outcome, m_dataFileName.toStdString());
             }
             m_log.append(QString::fromStdString(text));
+            m_lastResult = *outcome;
+            emit runSucceeded(*m_lastResult);
             hide();
         },
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
@@ -312,6 +320,16 @@ void frmESBootstrap::cmdCancel_Click()
         return;
     }
     hide();
+}
+
+void frmESBootstrap::cmdDistribution_Click()
+{
+    trap([&] {
+        if (m_lastResult) {
+            frmDistribution window(m_platform, *m_lastResult, this);
+            window.exec();
+        }
+    });
 }
 
 void frmESBootstrap::stopWork()

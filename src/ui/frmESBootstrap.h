@@ -61,6 +61,7 @@ public:
     QLabel* lblSeed = nullptr;
     QLineEdit* txtSeed = nullptr; // empty: a seed from the clock; after a run, the seed it used
     QCheckBox* chkDetails = nullptr;
+    QPushButton* cmdDistribution = nullptr; // enabled once a run has finished
 
     void lstDV_ItemCheck(int item);
     void lstPredictors_ItemCheck(int item);
@@ -68,6 +69,8 @@ public:
     void chkAddedBlock_Click(bool checked);
     void cmdOK_Click();
     void cmdCancel_Click();
+    // Shows the last run's distribution window.
+    void cmdDistribution_Click();
 
     // The request the controls describe.
     BootstrapRequest request() const;
@@ -82,6 +85,8 @@ public:
 signals:
     // A run has ended (appended, refused or failed).
     void runFinished();
+    // A run has appended its report.
+    void runSucceeded(const orvalis::BootstrapResult& result);
 
 protected:
     bool busy() const override { return running(); }
@@ -100,6 +105,7 @@ private:
     // Asks the run under way to stop; a new one for every run.
     std::stop_source m_stop;
     QString m_dataFileName;
+    std::optional<BootstrapResult> m_lastResult;
     // While chkAddedBlock_Click unchecks all but the lowest item.
     bool m_keepingLowest = false;
 };

@@ -10,6 +10,7 @@
 #include "ui/FileList.h"
 #include "ui/Trap.h"
 #include "ui/Design.h"
+#include "ui/frmDistribution.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
@@ -229,6 +230,11 @@ void frmMain::buildMenus()
     mnuESBootstrap =
         named(mnuAnalyses->addAction(QStringLiteral("Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click),
               "mnuESBootstrap");
+    mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("Bootstrap Distribution"), this,
+                                                            &frmMain::mnuBootstrapDistribution_Click),
+                                     "mnuBootstrapDistribution");
+    // Until a run has finished there is nothing to show.
+    mnuBootstrapDistribution->setEnabled(false);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)
@@ -311,6 +317,9 @@ void frmMain::cmdImportData_Click()
             }
             m_dataSet = std::move(*outcome);
             m_strImportedFile = m_strFileName;
+            // The last run belongs to the old data.
+            m_lastRun.reset();
+            mnuBootstrapDistribution->setEnabled(false);
             lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
             m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
             discardAnalysisDialogs();
@@ -427,9 +436,23 @@ void frmMain::mnuESBootstrap_Click()
         [&] {
             auto* dialog = new frmESBootstrap(m_platform, m_dataSet, m_outputLog, this);
             dialog->setDataFileName(m_strImportedFile);
+            connect(dialog, &frmESBootstrap::runSucceeded, this, [this](const BootstrapResult& result) {
+                m_lastRun = result;
+                mnuBootstrapDistribution->setEnabled(true);
+            });
             return dialog;
         },
         [](frmESBootstrap&) {});
+}
+
+void frmMain::mnuBootstrapDistribution_Click()
+{
+    trap([&] {
+        if (m_lastRun) {
+            frmDistribution window(m_platform, *m_lastRun, this);
+            window.exec();
+        }
+    });
 }
 
 void frmMain::mnuOpenOutput_Click()

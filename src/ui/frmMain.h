@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -85,6 +86,7 @@ public:
     void mnuNavigateDataFile_Click();
     void mnuDescriptives_Click();
     void mnuESBootstrap_Click();
+    void mnuBootstrapDistribution_Click();
     void mnuOpenOutput_Click();
     void mnuSaveOutput_Click();
     void mnuExit_Click();
@@ -142,6 +144,7 @@ private:
     QAction* mnuNavigateDataFile = nullptr;
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
+    QAction* mnuBootstrapDistribution = nullptr;
 
     // The full path of the data file picked last, and of the one imported.
     QString m_strFileName;
@@ -157,6 +160,8 @@ private:
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;
+    // The last run that appended its report, for its distribution window.
+    std::optional<BootstrapResult> m_lastRun;
     bool m_loaded = false;
 };
 

@@ -1,0 +1,49 @@
+// frmDistribution: the "Bootstrap Distribution" window of a finished run, with its exports.
+#pragma once
+
+#include "analyses/Bootstrap.h"
+
+#include <QDialog>
+
+class QPushButton;
+
+namespace orvalis {
+
+class DistributionPlot;
+class Platform;
+
+// Shows the run's histogram; saves it as PNG or SVG, its trial values as CSV
+// (the command line's --save-draws file), or copies the picture. A failed
+// save warns and leaves any existing file as it was.
+class frmDistribution : public QDialog {
+    Q_OBJECT
+public:
+    frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent);
+
+    DistributionPlot* plotDistribution = nullptr;
+    QPushButton* cmdSavePNG = nullptr;
+    QPushButton* cmdSaveSVG = nullptr;
+    QPushButton* cmdSaveCSV = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+    void cmdSavePNG_Click();
+    void cmdSaveSVG_Click();
+    void cmdSaveCSV_Click();
+    void cmdCopy_Click();
+
+    // The exported picture's size in logical pixels (that of the plot on screen).
+    QSize pictureSize() const;
+
+private:
+    // Asks for a path (adding the extension when it is missing) and writes
+    // what make() gives to it.
+    template <typename Make>
+    void save(const QString& caption, const QString& filter, const QString& extension, const QString& what,
+              Make&& make);
+
+    Platform& m_platform;
+    BootstrapResult m_result;
+};
+
+} // namespace orvalis
