@@ -14,6 +14,7 @@
 #include "ui/FileList.h"
 #include "ui/OutputFiles.h"
 #include "ui/frmDescriptives.h"
+#include "ui/frmDistribution.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/frmMain.h"
 #include "ui/frmNavigate.h"
@@ -21,6 +22,7 @@
 #include "ui/frmSaveOutput.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -355,6 +357,20 @@ private:
             }
             return May::Nothing;
         }
+        case 14: {
+            auto* distribution = test::control<QAction>(w, "mnuBootstrapDistribution");
+            if (distribution == nullptr || !distribution->isEnabled()) {
+                return May::Nothing;
+            }
+            note("the bootstrap distribution, then Copy and Close or the close box");
+            inModal<frmDistribution>(distribution, [this](frmDistribution* window) {
+                if (chance(0.5)) {
+                    click(window->cmdCopy);
+                }
+                leave(window, window->cmdClose);
+            });
+            return May::Nothing;
+        }
         default:
             note("click in the log");
             QTest::mouseClick(ui(w).txtOutput->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -385,9 +401,17 @@ private:
             }
             }
         }
+        if (chance(0.2)) {
+            click(dialog->chkAddedBlock); // a block of added predictors, or back to one
+        }
         click(dialog->optTrials[0]);
+        // Sometimes Cancel right after OK: the run stops, or has already ended.
+        const bool stop = chance(0.2);
         if (chance(0.7) && !test::pressAndWait(dialog->cmdOK, dialog, &frmESBootstrap::runFinished, [&] {
                 click(dialog->cmdOK);
+                if (stop) {
+                    click(dialog->cmdCancel);
+                }
             })) {
             m_failure = "the bootstrap run did not end within a minute";
         }
