@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QSettings>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
@@ -584,6 +585,8 @@ TEST(GuiRandomWalk, TheProgramSurvivesAndChangesOnlyWhatTheUserAsksFor)
     const QString sandbox = QDir(QString::fromStdString(dir.path().string())).canonicalPath();
     const QString previous = QDir::currentPath();
     QDir::setCurrent(sandbox);
+    // The main window's picker starts in the directory used last.
+    QSettings().setValue("picker/directory", sandbox);
 
     {
         RandomWalk walk(seed, sandbox);

@@ -141,6 +141,33 @@ TEST_F(frmMainTest, TheKeyboardAloneImportsWhatItHighlights)
     EXPECT_EQ(items(w.filFile), QStringList({"inner.txt"}));
 }
 
+// Started with a data file (as the file manager starts it), the program shows
+// that file selected in its directory once the splash is gone; the picker of
+// a later start opens in the directory used last.
+TEST_F(frmMainTest, StartedWithAFileItIsSelectedAndTheDirectoryIsRemembered)
+{
+    test::FakePlatform other;
+    frmMain started(other);
+    started.selectDataFile(dirPath() + "/b.dat");
+    test::startPastSplash(started);
+    EXPECT_EQ(started.selectedFileName(), dirPath() + "/b.dat");
+    EXPECT_EQ(ui(started).lblSelectedFile->text(), "b.dat");
+    EXPECT_EQ(ui(started).cmbFileType->currentIndex(), 1);
+    ASSERT_NE(ui(started).filFile->currentItem(), nullptr);
+    EXPECT_EQ(ui(started).filFile->currentItem()->text(), "b.dat");
+    QTest::mouseClick(ui(started).optComma, Qt::LeftButton);
+    QTest::mouseClick(ui(started).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(started.dataSet().hasStorage());
+    EXPECT_EQ(started.dataSet().DataTable(1, 2), 8.0f);
+
+    started.selectDataFile(dirPath() + "/gone.txt");
+    ASSERT_EQ(other.messages.size(), 1u);
+    EXPECT_EQ(other.messages[0].text, "The file " + dirPath() + "/gone.txt was not found.");
+
+    frmMain later(other);
+    EXPECT_EQ(ui(later).dirDirectory->path(), QDir(dirPath()).canonicalPath());
+}
+
 TEST_F(frmMainTest, ImportWithoutAPickedFileWarnsAndChangesNothing)
 {
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);

@@ -12,5 +12,10 @@ int main(int argc, char** argv)
     orvalis::QtPlatform platform;
     orvalis::frmMain window(platform);
     window.Form_Load(); // the splash, then the main window
+    // "orvalis FILE" (as the file manager starts it): FILE selected, ready to import.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+        window.selectDataFile(arguments.at(1));
+    }
     return QApplication::exec();
 }

@@ -32,12 +32,14 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 
 namespace orvalis {
 namespace {
 
 const QString DataEditorTitle = QString::fromLatin1(ImportErrorTitle);
+const QString PickerDirectorySetting = QStringLiteral("picker/directory");
 
 QFont boldFont()
 {
@@ -60,8 +62,11 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     buildMenus();
     setTabOrder();
 
-    // The picker starts at the process's current drive and directory.
-    dirDirectory->setPath(QDir::currentPath());
+    // The picker starts in the directory used last, or at home.
+    const QString last = QSettings().value(PickerDirectorySetting).toString();
+    if (last.isEmpty() || !dirDirectory->setPath(last)) {
+        dirDirectory->setPath(QDir::homePath());
+    }
     filFile->setPath(dirDirectory->path());
     drvDrive->showDriveOf(dirDirectory->path());
 
@@ -94,6 +99,9 @@ void frmMain::splashClosed()
         cmbFileType->addItem(QStringLiteral("Data (*.dat)"));
         cmbFileType->setCurrentIndex(0);
         cmbFileType_Click(0);
+        if (!m_pendingFile.isEmpty()) {
+            selectPendingFile();
+        }
         show();
     });
 }
@@ -345,7 +353,40 @@ void frmMain::drvDrive_Change(int index)
 
 void frmMain::dirDirectory_Change(const QString& path)
 {
-    trap([&] { filFile->setPath(path); });
+    trap([&] {
+        filFile->setPath(path);
+        QSettings().setValue(PickerDirectorySetting, path);
+    });
+}
+
+void frmMain::selectDataFile(const QString& path)
+{
+    m_pendingFile = path;
+    if (m_loaded) {
+        selectPendingFile();
+    }
+}
+
+void frmMain::selectPendingFile()
+{
+    const QFileInfo file(m_pendingFile);
+    m_pendingFile.clear();
+    if (!file.isFile()) {
+        m_platform.warn(this, QStringLiteral("The file %1 was not found.").arg(oneLine(file.filePath())),
+                        DataEditorTitle);
+        return;
+    }
+    if (file.fileName().endsWith(QStringLiteral(".dat"))) {
+        cmbFileType->setCurrentIndex(1);
+        cmbFileType_Click(1);
+    }
+    dirDirectory->setPath(file.absolutePath());
+    drvDrive->showDriveOf(dirDirectory->path());
+    const auto found = filFile->findItems(file.fileName(), Qt::MatchExactly);
+    if (!found.isEmpty()) {
+        filFile->setCurrentItem(found.front());
+    }
+    filFile_Click(file.fileName());
 }
 
 void frmMain::filFile_Click(const QString& name)

@@ -43,6 +43,11 @@ public:
     // file-type list is filled and the main window is shown. Call once.
     void Form_Load();
 
+    // Selects a data file in the picker (its directory and name), ready to
+    // import: the file the program was started with. Before the splash has
+    // closed, the selection waits for it. A file that is not there is warned of.
+    void selectDataFile(const QString& path);
+
     // The imported data set (no storage before the first import).
     const DataSet& dataSet() const { return m_dataSet; }
     OutputLog& outputLog() { return m_outputLog; }
@@ -104,6 +109,7 @@ private:
     void setTabOrder();
     // The rest of the start-up, once the splash has closed.
     void splashClosed();
+    void selectPendingFile();
     // Shows "Save Output" and tells whether a file was written.
     bool saveOutput();
     // The exit dialogue; sets m_lngUnloadProgram to 1 when the program is to end.
@@ -149,6 +155,8 @@ private:
     // The full path of the data file picked last, and of the one imported.
     QString m_strFileName;
     QString m_strImportedFile;
+    // The file to select once the start-up is done.
+    QString m_pendingFile;
     // 1 once the decision to leave the program is taken.
     std::int32_t m_lngUnloadProgram = 0;
 
