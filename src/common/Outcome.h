@@ -39,6 +39,7 @@ public:
     T&& value() && { return std::get<0>(std::move(m_state)); }
     const T& operator*() const& { return value(); }
     T& operator*() & { return value(); }
+    T&& operator*() && { return std::move(*this).value(); }
     const T* operator->() const { return &value(); }
     T* operator->() { return &value(); }
 

@@ -69,7 +69,16 @@ inline void finishLine(Chunk& chunk, std::size_t length, std::int64_t delimiters
 
 // Counting pass over one chunk: lines and the widest line. The chunk starts at
 // a line start; a final line without a line end counts only at the end of the text.
-void countChunk(std::string_view text, char delimiter, Chunk& chunk)
+// GCC builds a variant with the processor's popcount instruction beside the
+// baseline one (a library call) and picks at load time; clang (the fuzzing
+// build) does not clone.
+#if defined(__clang__) || !defined(__x86_64__)
+#define ORVALIS_POPCOUNT_CLONES
+#else
+#define ORVALIS_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
+#endif
+
+ORVALIS_POPCOUNT_CLONES void countChunk(std::string_view text, char delimiter, Chunk& chunk)
 {
     const char* data = text.data();
     std::size_t lineStart = chunk.begin;
@@ -140,6 +149,7 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
     const std::int32_t storedColumns = dataSet.storedColumns();
     while (p < end) {
         float* cells = dataSet.rowData(static_cast<std::int32_t>(row));
+        cells[0] = 0.0f; // the table is not zero-filled: every cell of the row is written here
         std::int32_t column = 0;
         if (!isLineEnd(*p)) {
             for (;;) {
@@ -349,7 +359,9 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
     }
     std::optional<DataSet> dataSet;
     try {
-        dataSet.emplace(static_cast<std::int32_t>(lineCount), numVariables + 1);
+        // Not zero-filled: the reading threads write every cell of rows 1..n
+        // (first touching their own pages), and row 0 is cleared here.
+        dataSet.emplace(static_cast<std::int32_t>(lineCount), numVariables + 1, DataSet::Unfilled{});
     } catch (const std::bad_alloc&) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::OutOfMemory;

@@ -4,6 +4,7 @@
 #include "common/MissingValue.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,10 @@ public:
     // A zero-filled table of rows 0..numCases and columns 0..storedColumns-1
     // (storedColumns at least 1, at most MaxColumn + 1). Throws std::bad_alloc.
     DataSet(std::int32_t numCases, std::int32_t storedColumns);
+    // The same table with only row 0 zero-filled: the caller writes every cell
+    // of rows 1..numCases before anything reads them.
+    struct Unfilled {};
+    DataSet(std::int32_t numCases, std::int32_t storedColumns, Unfilled);
 
     std::int32_t NumCases() const { return m_numCases; }
     std::int32_t NumVariables() const { return m_numVariables; }
@@ -54,13 +59,14 @@ public:
     std::vector<std::int32_t> variablesNamed(std::string_view name) const;
 
     // Direct access for the import and fast readers: storedColumns() floats.
-    float* rowData(std::int32_t row) { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
-    const float* rowData(std::int32_t row) const { return m_cells.data() + static_cast<std::size_t>(row) * stride(); }
+    float* rowData(std::int32_t row) { return m_cells.get() + static_cast<std::size_t>(row) * stride(); }
+    const float* rowData(std::int32_t row) const { return m_cells.get() + static_cast<std::size_t>(row) * stride(); }
 
 private:
     std::size_t stride() const { return static_cast<std::size_t>(m_storedColumns); }
 
-    std::vector<float> m_cells;
+    std::unique_ptr<float[]> m_cells;
+    std::size_t m_cellCount = 0;
     std::vector<std::string> m_names;
     std::int32_t m_numCases = 0;
     std::int32_t m_numVariables = 0;
