@@ -1,6 +1,8 @@
 // main() of the window tests: a QApplication on the offscreen platform.
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -10,8 +12,11 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    // Settings go to a test location, never the user's own.
+    // Settings go to a folder of this test process, never the user's own, and
+    // never one that a test running beside it writes to.
     QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QApplication::setOrganizationName(QStringLiteral("Orvalis tests"));
     QApplication::setApplicationName(QStringLiteral("Orvalis tests"));
     ::testing::InitGoogleTest(&argc, argv);
