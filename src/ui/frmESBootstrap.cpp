@@ -10,7 +10,6 @@
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
