@@ -54,6 +54,14 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+void frmDistribution::showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent)
+{
+    if (run) {
+        frmDistribution window(platform, *run, parent);
+        window.exec();
+    }
+}
+
 QSize frmDistribution::pictureSize() const
 {
     return plotDistribution->size().expandedTo(QSize(640, 400));

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QPushButton;
 
 namespace orvalis {
@@ -19,6 +21,9 @@ class frmDistribution : public QDialog {
     Q_OBJECT
 public:
     frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent);
+
+    // Shows the window of run modally; nothing when there is no run yet.
+    static void showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent);
 
     DistributionPlot* plotDistribution = nullptr;
     QPushButton* cmdSavePNG = nullptr;

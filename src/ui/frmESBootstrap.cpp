@@ -323,12 +323,7 @@ void frmESBootstrap::cmdCancel_Click()
 
 void frmESBootstrap::cmdDistribution_Click()
 {
-    trap([&] {
-        if (m_lastResult) {
-            frmDistribution window(m_platform, *m_lastResult, this);
-            window.exec();
-        }
-    });
+    trap([&] { frmDistribution::showFor(m_platform, m_lastResult, this); });
 }
 
 void frmESBootstrap::stopWork()

@@ -488,12 +488,7 @@ void frmMain::mnuESBootstrap_Click()
 
 void frmMain::mnuBootstrapDistribution_Click()
 {
-    trap([&] {
-        if (m_lastRun) {
-            frmDistribution window(m_platform, *m_lastRun, this);
-            window.exec();
-        }
-    });
+    trap([&] { frmDistribution::showFor(m_platform, m_lastRun, this); });
 }
 
 void frmMain::mnuOpenOutput_Click()
