@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -243,6 +245,60 @@ TEST(DataImport, InvalidEntriesAreExplained)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(importFails(c.content, c.delimiter).message, c.message);
     }
+}
+
+// The import reads the common number forms while it looks for the field's
+// end; every field must come out as the field parser reads it, to the bit.
+TEST(DataImport, TheOneScanNumbersMatchTheFieldParser)
+{
+    std::mt19937 random(17);
+    auto pick = [&](const char* set) { return set[random() % std::strlen(set)]; };
+    std::vector<std::string> fields;
+    for (int k = 0; k < 40000; ++k) {
+        std::string field;
+        if (random() % 4 == 0) {
+            field += pick("+-");
+        }
+        const int digits = static_cast<int>(random() % 22);
+        const int point = static_cast<int>(random() % (digits + 2)) - 1;
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) {
+                field += '.';
+            }
+            field += random() % 5 == 0 ? '0' : pick("0123456789");
+        }
+        if (random() % 3 == 0) {
+            field += pick("eE");
+            if (random() % 2 == 0) {
+                field += pick("+-");
+            }
+            for (int d = static_cast<int>(random() % 6); d > 0; --d) {
+                field += pick("0123456789");
+            }
+        }
+        fields.push_back(field);
+    }
+    ImportOptions options;
+    options.threads = 2;
+    // The fields the parser accepts, one per line ("+" or "e5" are not numbers).
+    std::string valid;
+    std::vector<float> expected;
+    for (const std::string& field : fields) {
+        float value = 0;
+        const FieldKind kind = parseField(field, value);
+        if (kind == FieldKind::Number || kind == FieldKind::Missing) {
+            valid += field + (expected.size() % 2 == 0 ? "\n" : "\r\n");
+            expected.push_back(value);
+        }
+    }
+    const ImportOutcome all = importDataBuffer(valid, ',', options);
+    ASSERT_TRUE(all.ok()) << all.refusal().message;
+    ASSERT_EQ(all->NumCases(), static_cast<std::int32_t>(expected.size()));
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        const float stored = all->DataTable(static_cast<std::int32_t>(k) + 1, 1);
+        ASSERT_EQ(std::memcmp(&stored, &expected[k], sizeof(float)), 0) << k;
+    }
+    EXPECT_GT(expected.size(), 20000u);
 }
 
 TEST(DataImport, ThousandFieldsAreTheLimit)
