@@ -138,10 +138,6 @@ void fail(Chunk& chunk, ImportFailure::Kind kind, std::int64_t row, std::int32_t
     chunk.failure.column = column;
 }
 
-// Powers of ten a double holds exactly.
-constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The common form of a number read in the same pass that finds the field's
 // end: an optional sign, at most 18 digits with at most one point, an optional
 // exponent of at most 4 digits, ending at the delimiter, a line end or the end

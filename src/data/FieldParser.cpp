@@ -11,10 +11,6 @@
 namespace orvalis {
 namespace {
 
-// Powers of ten that a double holds exactly (Clinger's fast path).
-constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The smallest magnitude that rounds to infinity in single precision: the
 // largest float plus half a unit in its last place.
 constexpr double FloatOverflowThreshold = 0x1.ffffffp+127;

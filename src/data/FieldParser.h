@@ -21,4 +21,10 @@ enum class FieldKind {
 // precision become 0.
 FieldKind parseField(std::string_view field, float& value);
 
+// Powers of ten that a double holds exactly: a mantissa of at most 2^53 times
+// or divided by one of them is one correctly rounded operation (Clinger's fast
+// path, used by parseField and by the import's one-scan reading).
+inline constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 } // namespace orvalis
