@@ -141,6 +141,15 @@ void runOk(frmESBootstrap& dialog)
     ASSERT_TRUE(finished);
 }
 
+// The model of the README's example: Var1 on Var2 and Var3, adding Var4.
+void checkStudyModel(frmESBootstrap& dialog)
+{
+    check(dialog.lstDV, 0);
+    check(dialog.lstPredictors, 1);
+    check(dialog.lstPredictors, 2);
+    check(dialog.lstAdded, 3);
+}
+
 DataSet studyData()
 {
     ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
@@ -195,10 +204,7 @@ TEST_F(DialogTest, TheSeedShownRepeatsTheRunAndMatchesTheCommandLine)
     const DataSet data = studyData();
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();
-    check(dialog.lstDV, 0);
-    check(dialog.lstPredictors, 1);
-    check(dialog.lstPredictors, 2);
-    check(dialog.lstAdded, 3);
+    checkStudyModel(dialog);
     runOk(dialog); // an empty box: a seed from the clock, then shown
     const QString seed = dialog.txtSeed->text();
     ASSERT_FALSE(seed.isEmpty());
@@ -366,10 +372,7 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
     const DataSet data = studyData();
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();
-    check(dialog.lstDV, 0);
-    check(dialog.lstPredictors, 1);
-    check(dialog.lstPredictors, 2);
-    check(dialog.lstAdded, 3);
+    checkStudyModel(dialog);
     dialog.optTrials[1]->setChecked(true);
     runOk(dialog);
     EXPECT_TRUE(platform.messages.empty());

@@ -30,6 +30,13 @@ std::string variableList(const std::vector<std::int32_t>& variables, const std::
     return text;
 }
 
+// Appends text and the block's line end, CR LF.
+void appendLine(std::string& out, const std::string& text)
+{
+    out += text;
+    out += "\r\n";
+}
+
 std::string r2Text(const std::optional<double>& value)
 {
     return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("Undefined");
@@ -46,10 +53,7 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
 {
     const BootstrapRequest& request = result.request;
     std::string out;
-    auto line = [&out](const std::string& text) {
-        out += text;
-        out += "\r\n";
-    };
+    auto line = [&out](const std::string& text) { appendLine(out, text); };
     line("Results of Bootstrap Trials");
     line(Rule);
     const std::vector<std::string>& names = result.VariableNames;
@@ -133,10 +137,7 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
     const std::int32_t percent = percentOf(result.request.Level);
     std::string out;
-    auto line = [&out](const std::string& text) {
-        out += text;
-        out += "\r\n";
-    };
+    auto line = [&out](const std::string& text) { appendLine(out, text); };
     line("Details of Bootstrap Trials");
     line(Rule);
     line("Seed: " + std::to_string(result.Seed));

@@ -567,6 +567,9 @@ const char* delimiterWord(char delimiter)
     return delimiter == ',' ? "comma" : delimiter == '\t' ? "tab" : "space";
 }
 
+// The bytes of a file the delimiter hint looks at.
+constexpr std::size_t HintSample = std::size_t{1} << 20;
+
 // The second line of an invalid-entry message: the entry, quoted and cut to
 // 40 characters, and the likely cause when the file shows one.
 std::string explainEntry(std::string_view content, char delimiter, const ImportFailure& failure, bool namesLine,
@@ -578,12 +581,15 @@ std::string explainEntry(std::string_view content, char delimiter, const ImportF
     }
     std::string text = "The entry is \"" + entry + "\".";
 
-    // Another delimiter that reads the whole file, into more than one variable.
+    // Another delimiter that reads the file, into more than one variable:
+    // judged on its first megabyte of whole lines, so that a large file is
+    // not read again in full for a hint.
+    const std::size_t sample = content.size() <= HintSample ? content.size() : nextLineStart(content, HintSample);
     for (const char other : {' ', ',', '\t'}) {
         if (other == delimiter) {
             continue;
         }
-        const ImportOutcome again = importDataBuffer(content, other, options, false);
+        const ImportOutcome again = importDataBuffer(content.substr(0, sample), other, options, false);
         if (again.ok() && again->NumVariables() > 1) {
             const std::string word = delimiterWord(other);
             std::string choice = word;
