@@ -64,19 +64,35 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-double timeEngine(const orvalis::DataSet& data, const orvalis::BootstrapRequest& request, int runs)
+// Median seconds of RunBootstrap with each kernel, the kernels' runs interleaved
+// so that the machine's load falls alike on all of them.
+std::vector<double> timeEngine(const orvalis::DataSet& data, const orvalis::BootstrapRequest& request, int runs,
+                               const std::vector<orvalis::TrialKernel>& kernels)
 {
-    std::vector<double> times;
+    std::vector<std::vector<double>> times(kernels.size());
     for (int run = 0; run < runs; ++run) {
-        const auto start = Clock::now();
-        const auto outcome = orvalis::RunBootstrap(request, data, 1234 + static_cast<std::uint64_t>(run));
-        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        if (!outcome.ok()) {
-            std::fprintf(stderr, "run failed\n");
-            std::exit(1);
+        for (std::size_t k = 0; k < kernels.size(); ++k) {
+            const auto start = Clock::now();
+            const auto outcome =
+                orvalis::RunBootstrap(request, data, 1234 + static_cast<std::uint64_t>(run), {}, 0, kernels[k]);
+            times[k].push_back(std::chrono::duration<double>(Clock::now() - start).count());
+            if (!outcome.ok()) {
+                std::fprintf(stderr, "run failed: %s\n", outcome.refusal().message.c_str());
+                std::exit(1);
+            }
         }
     }
-    return median(times);
+    std::vector<double> medians;
+    for (const auto& kernelTimes : times) {
+        medians.push_back(median(kernelTimes));
+    }
+    return medians;
+}
+
+// The kernel RunBootstrap picks, then today's one-trial-at-a-time kernel.
+std::vector<orvalis::TrialKernel> bestAndBaseline()
+{
+    return {orvalis::resolveKernel(orvalis::TrialKernel::Best), orvalis::TrialKernel::OneAtATime};
 }
 
 // Seconds from a stop request, made while the trials are under way, to the
@@ -110,13 +126,21 @@ double timeStop(const orvalis::DataSet& data, const orvalis::BootstrapRequest& r
 
 int main(int argc, char** argv)
 {
+    using orvalis::TrialKernel;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int referenceRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
 
     {
         const orvalis::DataSet data = makeData(10000, 12);
         const orvalis::BootstrapRequest request = makeRequest(11, 1, 2000);
-        const double engine = timeEngine(data, request, runs);
+        std::vector<TrialKernel> kernels;
+        for (const TrialKernel kernel :
+             {TrialKernel::Avx512, TrialKernel::Avx2, TrialKernel::OneAtATime}) {
+            if (orvalis::kernelSupported(kernel)) {
+                kernels.push_back(kernel);
+            }
+        }
+        const std::vector<double> engine = timeEngine(data, request, runs, kernels);
         const orvalis::CaseMatrix cases = *orvalis::CollectCompleteCases(request, data);
         std::vector<double> times;
         for (int run = 0; run < referenceRuns; ++run) {
@@ -128,19 +152,27 @@ int main(int argc, char** argv)
             }
         }
         const double reference = median(times);
-        std::printf("n = 10000, p = 11, q = 1, 2000 trials: RunBootstrap %.3f s (median of %d), "
-                    "straightforward %.2f s (median of %d), %.1fx\n",
-                    engine, runs, reference, referenceRuns, reference / engine);
+        std::printf("n = 10000, p = 11, q = 1, 2000 trials: straightforward %.2f s (median of %d)\n", reference,
+                    referenceRuns);
+        for (std::size_t k = 0; k < kernels.size(); ++k) {
+            std::printf("  RunBootstrap, %s kernel%s: %.3f s (median of %d), %.1fx\n", orvalis::kernelName(kernels[k]),
+                        kernels[k] == orvalis::resolveKernel(TrialKernel::Best) ? " (chosen)" : "", engine[k], runs,
+                        reference / engine[k]);
+        }
     }
     {
         const orvalis::DataSet data = makeData(200, 4);
-        std::printf("n = 200, p = 3, q = 1, 2000 trials: RunBootstrap %.4f s (median of %d)\n",
-                    timeEngine(data, makeRequest(3, 1, 2000), runs), runs);
+        const std::vector<double> engine = timeEngine(data, makeRequest(3, 1, 2000), runs, bestAndBaseline());
+        std::printf("n = 200, p = 3, q = 1, 2000 trials: RunBootstrap %.4f s, one at a time %.4f s (medians of %d)\n",
+                    engine[0], engine[1], runs);
     }
     {
         const orvalis::DataSet data = makeData(1000000, 3);
-        std::printf("n = 1000000, p = 2, q = 1, 600 trials: RunBootstrap %.2f s (median of %d)\n",
-                    timeEngine(data, makeRequest(2, 1, 600), std::min(runs, 3)), std::min(runs, 3));
+        const int bigRuns = std::min(runs, 3);
+        const std::vector<double> engine = timeEngine(data, makeRequest(2, 1, 600), bigRuns, bestAndBaseline());
+        std::printf("n = 1000000, p = 2, q = 1, 600 trials: RunBootstrap %.2f s, one at a time %.2f s (medians of "
+                    "%d), %.2fx\n",
+                    engine[0], engine[1], bigRuns, engine[1] / engine[0]);
     }
     {
         const orvalis::DataSet data = makeData(10000, 12);

@@ -149,11 +149,12 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
         ConfidenceLevel level;
         std::uint64_t seed;
     };
+    // Trial counts that are not all multiples of the kernels' lanes.
     const Case cases[] = {
         {{2, 3}, {4}, 600, ConfidenceLevel::P95, 1},
-        {{}, {2}, 1000, ConfidenceLevel::P90, 99},
-        {{2, 3, 4, 5}, {6}, 300, ConfidenceLevel::P99, 12345},
-        {{2}, {3, 4, 5, 6}, 200, ConfidenceLevel::P95, 7},
+        {{}, {2}, 1001, ConfidenceLevel::P90, 99},
+        {{2, 3, 4, 5}, {6}, 303, ConfidenceLevel::P99, 12345},
+        {{2}, {3, 4, 5, 6}, 205, ConfidenceLevel::P95, 7},
     };
     for (const Case& c : cases) {
         const BootstrapRequest request = studyRequest(c.predictors, c.added, c.trials, c.level);
@@ -161,18 +162,27 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
         const reference::Trials expected =
             reference::runTrials(cases, request.NumPredictors(), request.NumAdded(), c.trials, c.seed);
         const PercentilePositions positions = percentilePositions(expected.numValid, c.level);
-        for (unsigned threads : {1u, 2u, 3u}) {
-            const BootstrapResult result = resultOf(RunBootstrap(request, data, c.seed, {}, threads));
-            EXPECT_EQ(result.NumValid, expected.numValid);
-            EXPECT_EQ(result.TraditionalLower, static_cast<float>(expected.sorted[positions.lower]));
-            EXPECT_EQ(result.TraditionalUpper, static_cast<float>(expected.sorted[positions.upper]));
-            if (expected.observed.valid) {
-                EXPECT_EQ(result.ReducedR2, expected.observed.reduced);
-                EXPECT_EQ(result.FullR2, expected.observed.full);
-                EXPECT_EQ(result.DeltaR2, *expected.observed.full - *expected.observed.reduced);
-            } else {
-                EXPECT_FALSE(result.FullR2);
-                EXPECT_FALSE(result.FValue);
+        std::vector<double> expectedDraws(expected.sorted.begin() + 1, expected.sorted.begin() + 1 + expected.numValid);
+        for (const TrialKernel kernel : {TrialKernel::OneAtATime, TrialKernel::Avx2, TrialKernel::Avx512}) {
+            if (!kernelSupported(kernel)) {
+                continue;
+            }
+            for (unsigned threads : {1u, 2u, 3u}) {
+                const BootstrapResult result = resultOf(RunBootstrap(request, data, c.seed, {}, threads, kernel));
+                std::vector<double> draws = result.Draws;
+                std::sort(draws.begin(), draws.end());
+                EXPECT_EQ(draws, expectedDraws) << kernelName(kernel) << ", " << threads << " threads";
+                EXPECT_EQ(result.NumValid, expected.numValid);
+                EXPECT_EQ(result.TraditionalLower, static_cast<float>(expected.sorted[positions.lower]));
+                EXPECT_EQ(result.TraditionalUpper, static_cast<float>(expected.sorted[positions.upper]));
+                if (expected.observed.valid) {
+                    EXPECT_EQ(result.ReducedR2, expected.observed.reduced);
+                    EXPECT_EQ(result.FullR2, expected.observed.full);
+                    EXPECT_EQ(result.DeltaR2, *expected.observed.full - *expected.observed.reduced);
+                } else {
+                    EXPECT_FALSE(result.FullR2);
+                    EXPECT_FALSE(result.FValue);
+                }
             }
         }
     }

@@ -7,6 +7,8 @@
 #include "analyses/CompleteCases.h"
 #include "analyses/Descriptives.h"
 #include "analyses/NestedR2.h"
+#include "analyses/RandomStream.h"
+#include "analyses/TrialLanes.h"
 #include "data/DataSet.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +55,8 @@ TEST(CompleteCases, RefusalsInTheirOrder)
     EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, {}, {2}), data)), noDependent);
     EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, twelve, {2, 3}), data)), noDependent);
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {2, 3}), data)), tooMany);
-    const DataSet wide = test::tableOf({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13},
-                                        {2, 1, 4, 3, 6, 5, 8, 7, 10, 9, 12, 11, 1}});
+    const DataSet wide =
+        test::tableOf({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, {2, 1, 4, 3, 6, 5, 8, 7, 10, 9, 12, 11, 1}});
     const std::vector<std::int32_t> eleven = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, eleven, {13}), wide)), "(accepted)"); // 12 is allowed
 
@@ -264,6 +266,103 @@ TEST(NestedR2, OnePassSumsMatchThePerPairReferenceBitForBit)
             }
         }
     }
+}
+
+// The sums of one resample drawn from a copy of stream, added one row at a
+// time in the plain way; the copy is left where the draws leave it.
+SampleSums plainSums(const CaseMatrix& cases, RandomStream& stream)
+{
+    SampleSums sums;
+    for (std::int32_t i = 0; i < cases.NumComplete; ++i) {
+        const std::int32_t r = stream.drawCase(cases.NumComplete);
+        for (std::int32_t a = 0; a < cases.columns; ++a) {
+            const double x = cases.at(r, a);
+            sums.sum[a] += x;
+            for (std::int32_t b = a; b < cases.columns; ++b) {
+                sums.cross[a][b] += x * static_cast<double>(cases.at(r, b));
+            }
+        }
+    }
+    return sums;
+}
+
+void expectSameSums(const SampleSums& lane, const SampleSums& plain, std::int32_t columns, const std::string& what)
+{
+    for (std::int32_t a = 0; a < columns; ++a) {
+        EXPECT_EQ(std::memcmp(&lane.sum[a], &plain.sum[a], sizeof(double)), 0) << what << " sum " << a;
+        for (std::int32_t b = a; b < columns; ++b) {
+            EXPECT_EQ(std::memcmp(&lane.cross[a][b], &plain.cross[a][b], sizeof(double)), 0)
+                << what << " cross " << a << " " << b;
+            EXPECT_EQ(std::memcmp(&lane.cross[b][a], &plain.cross[a][b], sizeof(double)), 0)
+                << what << " cross " << b << " " << a;
+        }
+    }
+}
+
+// Every side-by-side kernel this processor runs, for 2 to 13 columns, odd
+// sample sizes below, at and past a block of rows, and every number of trials
+// up to its lanes: each trial's sums and its stream's state afterwards, bit
+// for bit. A stream whose first draw is u = 0 draws again in its own lane only.
+TEST(TrialLanes, EveryKernelGivesEachTrialThePlainSums)
+{
+    std::mt19937 random(29);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    int kernelsRun = 0;
+    for (const TrialKernel kernel : {TrialKernel::Avx2, TrialKernel::Avx512}) {
+        if (!kernelSupported(kernel)) {
+            continue;
+        }
+        ++kernelsRun;
+        const int lanes = trialsSideBySide(kernel);
+        for (std::int32_t K = 1; K <= 12; ++K) {
+            for (const std::int32_t n : {1, 15, 17, 333}) {
+                const CaseMatrix cases = makeCases(n, K, [&](std::int32_t, std::int32_t c) {
+                    return 1000.0f * static_cast<float>(c) + 10.0f * normal(random);
+                });
+                for (int count = 1; count <= lanes; ++count) {
+                    std::vector<RandomStream> streams;
+                    for (int k = 0; k < count; ++k) {
+                        streams.emplace_back(static_cast<std::uint64_t>(K * 1000 + n), static_cast<std::uint64_t>(k));
+                    }
+                    if (count == lanes) {
+                        streams[1] = RandomStream::fromState(0x1234, 0, 0x5678, 0x9abc); // first draw: u = 0
+                    }
+                    std::vector<RandomStream> copies = streams;
+                    std::vector<SampleSums> sums(static_cast<std::size_t>(count));
+                    ASSERT_TRUE(AccumulateTrialSums(kernel, cases, streams.data(), count, sums.data(), {}));
+                    for (int k = 0; k < count; ++k) {
+                        const std::string what = std::string(kernelName(kernel)) + " K " + std::to_string(K) + " n "
+                                                 + std::to_string(n) + " count " + std::to_string(count) + " lane "
+                                                 + std::to_string(k);
+                        expectSameSums(sums[k], plainSums(cases, copies[k]), K + 1, what);
+                        for (int w = 0; w < 4; ++w) {
+                            EXPECT_EQ(streams[k].stateWord(w), copies[k].stateWord(w)) << what;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    if (kernelsRun == 0) {
+        GTEST_SKIP() << "this processor runs neither side-by-side kernel";
+    }
+}
+
+// A stop request made before the call leaves the sums unset and says so.
+TEST(TrialLanes, StopRequestEndsTheSums)
+{
+    const TrialKernel kernel = resolveKernel(TrialKernel::Best);
+    if (kernel == TrialKernel::OneAtATime) {
+        GTEST_SKIP() << "this processor runs neither side-by-side kernel";
+    }
+    const CaseMatrix cases = makeCases(1000, 2, [](std::int32_t r, std::int32_t c) { return float(r * (c + 1)); });
+    std::stop_source stop;
+    stop.request_stop();
+    RandomStream stream(1, 1);
+    SampleSums sums;
+    sums.sum[0] = 42.0;
+    EXPECT_FALSE(AccumulateTrialSums(kernel, cases, &stream, 1, &sums, stop.get_token()));
+    EXPECT_EQ(sums.sum[0], 42.0);
 }
 
 TEST(NestedR2, ConstantAndDuplicatedColumnsMatchTheReference)

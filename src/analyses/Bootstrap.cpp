@@ -6,6 +6,7 @@
 #include "analyses/NestedR2.h"
 #include "analyses/RandomStream.h"
 #include "analyses/RequestCheck.h"
+#include "analyses/TrialLanes.h"
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
@@ -23,7 +24,8 @@
 namespace orvalis {
 namespace {
 
-// Trials a worker takes at a time; a stop request is seen between two groups.
+// The fewest trials a worker takes at a time (a kernel's lanes may make it
+// more); a stop request is seen between two groups, and inside a long one.
 constexpr std::int32_t TrialsPerChunk = 4;
 // The least time between two progress reports.
 constexpr auto ProgressInterval = std::chrono::milliseconds(30);
@@ -51,11 +53,19 @@ Refusal outOfMemory(const std::string& what)
     return analysisRefusal("There is not enough memory " + what + ".", Refusal::Reason::OutOfMemory);
 }
 
+std::int32_t trialsPerChunk(TrialKernel kernel)
+{
+    return std::max(TrialsPerChunk, trialsSideBySide(kernel));
+}
+
 // Runs trials 1..numTrials; returns false when a stop request ended them early.
 bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int32_t numTrials, std::uint64_t seed,
-               const RunControl& control, unsigned threadCount, TrialOutcomes& outcomes, TrialError& error)
+               const RunControl& control, unsigned threadCount, TrialKernel kernel, TrialOutcomes& outcomes,
+               TrialError& error)
 {
     const std::int32_t n = cases.NumComplete;
+    const std::int32_t chunk = trialsPerChunk(kernel);
+    const int sideBySide = trialsSideBySide(kernel);
     std::atomic<std::int32_t> nextTrial{1};
     std::atomic<std::int32_t> finished{0};
     std::atomic<bool> stop{false};
@@ -72,11 +82,26 @@ bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
         stop.store(true, std::memory_order_relaxed);
     };
 
+    auto keep = [&](std::int32_t t, const NestedR2Result& r) {
+        if (r.valid) {
+            outcomes.delta[static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
+            outcomes.valid[static_cast<std::size_t>(t)] = 1;
+        }
+    };
+
     auto worker = [&](bool reports) {
-        // All the memory a worker needs, taken before its first trial.
+        // All the memory a worker needs, taken before its first trial: the
+        // rows of one sample, or the streams and sums of one group of lanes.
         std::vector<std::int32_t> rows;
+        std::vector<RandomStream> streams;
+        std::vector<SampleSums> sums;
         try {
-            rows.resize(static_cast<std::size_t>(n));
+            if (sideBySide == 1) {
+                rows.resize(static_cast<std::size_t>(n));
+            } else {
+                streams.reserve(static_cast<std::size_t>(sideBySide));
+                sums.resize(static_cast<std::size_t>(sideBySide));
+            }
         } catch (const std::bad_alloc&) {
             record(0, {}, true);
             return;
@@ -88,25 +113,47 @@ bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
                 stop.store(true, std::memory_order_relaxed);
                 break;
             }
-            const std::int32_t first = nextTrial.fetch_add(TrialsPerChunk, std::memory_order_relaxed);
+            const std::int32_t first = nextTrial.fetch_add(chunk, std::memory_order_relaxed);
             if (first > numTrials) {
                 break;
             }
-            const std::int32_t last = std::min(numTrials, first + TrialsPerChunk - 1);
-            for (std::int32_t t = first; t <= last; ++t) {
-                try {
-                    RandomStream random(seed, static_cast<std::uint64_t>(t));
-                    for (std::int32_t i = 0; i < n; ++i) {
-                        rows[static_cast<std::size_t>(i)] = random.drawCase(n);
+            const std::int32_t last = std::min(numTrials, first + chunk - 1);
+            if (sideBySide == 1) {
+                for (std::int32_t t = first; t <= last; ++t) {
+                    try {
+                        RandomStream random(seed, static_cast<std::uint64_t>(t));
+                        for (std::int32_t i = 0; i < n; ++i) {
+                            rows[static_cast<std::size_t>(i)] = random.drawCase(n);
+                        }
+                        keep(t, NestedR2(cases, rows.data(), n, p, q));
+                    } catch (const RuntimeError& failure) {
+                        record(t, failure.what(), false);
+                        return;
                     }
-                    const NestedR2Result r = NestedR2(cases, rows.data(), n, p, q);
-                    if (r.valid) {
-                        outcomes.delta[static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
-                        outcomes.valid[static_cast<std::size_t>(t)] = 1;
+                }
+            } else {
+                for (std::int32_t group = first; group <= last; group += sideBySide) {
+                    const int count = std::min(sideBySide, last - group + 1);
+                    streams.clear();
+                    for (std::int32_t t = group; t < group + count; ++t) {
+                        streams.emplace_back(seed, static_cast<std::uint64_t>(t));
                     }
-                } catch (const RuntimeError& failure) {
-                    record(t, failure.what(), false);
-                    return;
+                    std::int32_t t = group;
+                    try {
+                        if (!AccumulateTrialSums(kernel, cases, streams.data(), count, sums.data(), control.stop)) {
+                            stopped.store(true, std::memory_order_relaxed);
+                            stop.store(true, std::memory_order_relaxed);
+                            return;
+                        }
+                        for (; t < group + count; ++t) {
+                            const SampleSums& trialSums = sums[static_cast<std::size_t>(t - group)];
+                            CheckSums(trialSums, cases.columns);
+                            keep(t, NestedR2FromSums(trialSums, n, p, q));
+                        }
+                    } catch (const RuntimeError& failure) {
+                        record(t, failure.what(), false);
+                        return;
+                    }
                 }
             }
             const std::int32_t done =
@@ -149,8 +196,12 @@ Refusal tooFewCasesForF(std::int32_t df2)
 }
 
 Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
-                                      const RunControl& control, unsigned threads)
+                                      const RunControl& control, unsigned threads, TrialKernel kernel)
 {
+    if (!kernelSupported(kernel)) {
+        return fault(std::string("This processor cannot run the ") + kernelName(kernel) + " trial kernel.");
+    }
+    kernel = resolveKernel(kernel);
     std::optional<Outcome<CaseMatrix>> collected;
     try {
         collected.emplace(CollectCompleteCases(request, dataSet));
@@ -208,8 +259,9 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
         return outOfMemory("for " + formatInteger(numTrials) + " trials");
     }
     unsigned threadCount = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    threadCount = std::min<unsigned>(threadCount, static_cast<unsigned>(std::max(1, numTrials / TrialsPerChunk)));
-    if (!runTrials(cases, p, q, numTrials, seed, control, threadCount, outcomes, trialError)) {
+    threadCount =
+        std::min<unsigned>(threadCount, static_cast<unsigned>(std::max(1, numTrials / trialsPerChunk(kernel))));
+    if (!runTrials(cases, p, q, numTrials, seed, control, threadCount, kernel, outcomes, trialError)) {
         return analysisRefusal("The bootstrap was stopped.", Refusal::Reason::Stopped);
     }
     if (trialError.outOfMemory) {
@@ -307,12 +359,12 @@ PercentilePositions percentilePositions(std::int32_t numValid, ConfidenceLevel l
 }
 
 Outcome<BootstrapResult> RunBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
-                                      const RunControl& control, unsigned threads)
+                                      const RunControl& control, unsigned threads, TrialKernel kernel)
 {
     // The only allocations outside the guarded ones are small (the result's
     // copy of the request, the sorted changes once the trials fit).
     try {
-        return runBootstrap(request, dataSet, seed, control, threads);
+        return runBootstrap(request, dataSet, seed, control, threads, kernel);
     } catch (const std::bad_alloc&) {
         return outOfMemory("to finish the bootstrap");
     } catch (const RuntimeError& error) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapRequest.h"
+#include "analyses/TrialLanes.h"
 #include "common/Outcome.h"
 
 #include <cstdint>
@@ -86,7 +87,8 @@ struct RunControl {
 
 // Runs the bootstrap. Trial t draws its resample from its own random stream
 // (seed, t), so the result for a given seed is the same for any thread count
-// (threads = 0: one per core). Invalid trials are dropped; the limits are the
+// (threads = 0: one per core) and any trial kernel (Best: the fastest this
+// processor runs; one it cannot run is refused as a Fault). Invalid trials are dropped; the limits are the
 // percentile positions of the sorted valid changes; the F test uses the
 // level's critical-value table for 1 to 4 added predictors and FProb for more.
 // Refusals: those of CollectCompleteCases; fewer than one trial; a numerical
@@ -94,7 +96,8 @@ struct RunControl {
 // (OutOfMemory); a stop request (Stopped, within a few trials' time, with
 // every worker joined). Nothing is thrown.
 Outcome<BootstrapResult> RunBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
-                                      const RunControl& control = {}, unsigned threads = 0);
+                                      const RunControl& control = {}, unsigned threads = 0,
+                                      TrialKernel kernel = TrialKernel::Best);
 
 // The F test of the added predictors at a confidence level: for df1 < 5 the
 // p-value is 0.0001 when F exceeds the level's critical value, else 0.2; for

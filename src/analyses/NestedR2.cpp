@@ -154,10 +154,14 @@ void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int3
     default:
         checkSubscript(cases.columns, 2, MaxExplanatory + 1, "sample columns");
     }
-    // A non-finite sum means some step overflowed or was invalid.
-    for (int a = 0; a < cases.columns; ++a) {
+    CheckSums(sums, cases.columns);
+}
+
+void CheckSums(const SampleSums& sums, std::int32_t columns)
+{
+    for (int a = 0; a < columns; ++a) {
         checked::step(sums.sum[static_cast<std::size_t>(a)]);
-        for (int b = a; b < cases.columns; ++b) {
+        for (int b = a; b < columns; ++b) {
             checked::step(sums.cross[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]);
         }
     }
@@ -278,6 +282,11 @@ NestedR2Result NestedR2(const CaseMatrix& cases, const std::int32_t* rows, std::
 {
     SampleSums sums;
     AccumulateSums(cases, rows, n, sums);
+    return NestedR2FromSums(sums, n, p, q);
+}
+
+NestedR2Result NestedR2FromSums(const SampleSums& sums, std::int32_t n, std::int32_t p, std::int32_t q)
+{
     CorrMatrix C{};
     CorrelationsFromSums(sums, n, p + q, C);
     return NestedR2FromCorrelations(C, p, q);

@@ -47,6 +47,10 @@ struct SampleSums {
 // every sum sees the same additions in the same order as a plain loop would.
 void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int32_t n, SampleSums& sums);
 
+// Throws OverflowError or InvalidOperationError when a sum of the first
+// columns columns is not finite (some addition overflowed or was invalid).
+void CheckSums(const SampleSums& sums, std::int32_t columns);
+
 // The correlation matrix of columns 0..K from the sums of n rows: 1 on the
 // diagonal, 0 for a pair with a constant column.
 void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C);
@@ -62,6 +66,9 @@ std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K);
 // det(C_x) is not positive or a predictor of the model is not sound
 // (SoundPredictors). Throws on a non-finite step.
 NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q);
+
+// NestedR2FromCorrelations of the correlations from the sums of n rows.
+NestedR2Result NestedR2FromSums(const SampleSums& sums, std::int32_t n, std::int32_t p, std::int32_t q);
 
 // NestedR2 of the sample made of rows[0..n-1] of cases (the cases themselves
 // when rows is null).

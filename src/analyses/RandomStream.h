@@ -24,6 +24,9 @@ public:
         return stream;
     }
 
+    // The state words, for drawing several streams side by side (see TrialLanes).
+    std::uint64_t stateWord(int i) const { return m_state[i]; }
+
     std::uint64_t next()
     {
         const std::uint64_t result = rotl(m_state[1] * 5, 7) * 9;
