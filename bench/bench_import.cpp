@@ -1,11 +1,13 @@
-// Import speed: `orvalis-cli FILE summary` as a whole process on 1,000,000 cases x 10 variables.
+// Import speed: `orvalis-cli FILE summary` as a whole process on ROWS cases x 10 variables.
 //
-// Usage: bench_import [FILE] [RUNS]
-// Generates FILE (default /tmp/orvalis-bench-1m.txt) when it does not exist:
-// space delimited, 4-decimal values around 50, 2% "." missing, CR LF line ends.
-// Prints the median wall time and peak memory of RUNS (default 5) runs, next to
-// `wc -l FILE` as a baseline measured in the same run, and the in-process
-// import with one thread and with all cores.
+// Usage: bench_import [FILE] [RUNS] [ROWS]
+// Generates FILE (default /tmp/orvalis-bench-1m.txt) of ROWS lines (default
+// 1,000,000) when it does not exist: space delimited, 4-decimal values around
+// 50, 2% "." missing, CR LF line ends. Prints the median wall time and peak
+// memory of RUNS (default 5) runs, next to `wc -l FILE` as a baseline and, when
+// R with data.table is installed, data.table::fread with 2 threads (the time of
+// the fread call inside R, R's start not counted), each measured in the same
+// runs, interleaved; then the in-process import with one thread and all cores.
 #include "data/DataImport.h"
 #include "data/FileContent.h"
 
@@ -26,7 +28,7 @@ extern char** environ;
 
 namespace {
 
-void generate(const std::string& path)
+void generate(const std::string& path, long rows)
 {
     std::mt19937_64 random(42);
     std::normal_distribution<double> value(50.0, 10.0);
@@ -34,7 +36,7 @@ void generate(const std::string& path)
     std::ofstream out(path, std::ios::binary);
     std::string line;
     char cell[32];
-    for (int row = 0; row < 1000000; ++row) {
+    for (long row = 0; row < rows; ++row) {
         line.clear();
         for (int column = 0; column < 10; ++column) {
             if (column > 0) {
@@ -98,13 +100,21 @@ int main(int argc, char** argv)
 {
     const std::string path = argc > 1 ? argv[1] : "/tmp/orvalis-bench-1m.txt";
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const long rows = argc > 3 ? std::max(1L, std::atol(argv[3])) : 1000000L;
     if (!std::filesystem::exists(path)) {
         std::printf("generating %s ...\n", path.c_str());
-        generate(path);
+        generate(path, rows);
     }
+    const bool haveFread = std::system("Rscript -e 'library(data.table)' >/dev/null 2>&1") == 0;
+    const std::string freadScript =
+        "suppressMessages(library(data.table)); setDTthreads(2); "
+        "t <- system.time(d <- fread('"
+        + path
+        + "', header = FALSE, na.strings = '.', sep = ' '))[['elapsed']]; "
+          "stopifnot(ncol(d) == 10, is.numeric(d[[1]])); cat(t, file = '/tmp/orvalis-fread-time')";
     const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 
-    std::vector<double> cliTimes, wcTimes;
+    std::vector<double> cliTimes, wcTimes, freadTimes;
     std::vector<long> cliPeaks;
     for (int run = 0; run < runs; ++run) {
         const Sample cli = runProcess({ORVALIS_CLI_PATH, path, "summary"});
@@ -112,6 +122,12 @@ int main(int argc, char** argv)
         cliTimes.push_back(cli.seconds);
         cliPeaks.push_back(cli.peakKilobytes);
         wcTimes.push_back(wc.seconds);
+        if (haveFread) {
+            runProcess({"/usr/bin/Rscript", "-e", freadScript});
+            double seconds = 0;
+            std::ifstream("/tmp/orvalis-fread-time") >> seconds;
+            freadTimes.push_back(seconds);
+        }
     }
 
     std::vector<double> oneThread, allCores;
@@ -133,11 +149,24 @@ int main(int argc, char** argv)
         }
     }
 
-    const double tableMegabytes = (1000001.0 * 11 * 4) / 1e6;
+    long lines = 0;
+    {
+        std::ifstream in(path, std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            ++lines;
+        }
+    }
+    const double tableMegabytes = (static_cast<double>(lines) + 1.0) * 11 * 4 / 1e6;
     std::printf("file: %s (%.1f MB), median of %d runs\n", path.c_str(), megabytes, runs);
     std::printf("orvalis-cli FILE summary      %.3f s   peak %.1f MB (table %.1f MB)\n", median(cliTimes),
                 static_cast<double>(median(cliPeaks)) / 1024.0, tableMegabytes);
     std::printf("baseline wc -l FILE           %.3f s\n", median(wcTimes));
+    if (haveFread) {
+        std::printf("data.table::fread, 2 threads  %.3f s   orvalis-cli / fread = %.2f\n", median(freadTimes),
+                    median(cliTimes) / median(freadTimes));
+    } else {
+        std::printf("data.table::fread             (R with data.table is not installed)\n");
+    }
     std::printf("in-process import, 1 thread   %.3f s\n", median(oneThread));
     std::printf("in-process import, all cores  %.3f s\n", median(allCores));
     return 0;

@@ -2,7 +2,8 @@
 //
 // The first byte picks the delimiter. Besides looking for crashes and
 // sanitizer findings, it checks that one, two and three reading threads give
-// the same outcome, cell for cell, and that the field parser agrees with itself.
+// the same outcome, cell for cell, and that the one-scan reading of the common
+// number form agrees with the field parser.
 #include "data/DataImport.h"
 #include "data/FieldParser.h"
 
@@ -66,5 +67,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The whole input as one field.
     float value = 0;
     (void)orvalis::parseField(content, value);
+
+    // Wherever a field can start, a number the one-scan reading accepts is the
+    // number the field parser reads from the same bytes, bit for bit.
+    const char* const begin = content.data();
+    const char* const end = begin + content.size();
+    for (const char* p = begin; p < end; ++p) {
+        if (p != begin && p[-1] != delimiter && p[-1] != '\r' && p[-1] != '\n') {
+            continue;
+        }
+        float fast = 0;
+        const char* q = orvalis::readCommonNumber(p, end, delimiter, fast);
+        if (q == nullptr) {
+            continue;
+        }
+        float full = 0;
+        const std::string_view field(p, static_cast<std::size_t>(q - p));
+        if (orvalis::parseField(field, full) != orvalis::FieldKind::Number
+            || std::memcmp(&fast, &full, sizeof fast) != 0) {
+            std::abort();
+        }
+    }
     return 0;
 }

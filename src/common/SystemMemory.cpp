@@ -1,4 +1,4 @@
-// availableMemory from /proc/meminfo, the control-group files and getrlimit.
+// availableMemory from /proc/meminfo, the control-group files and getrlimit; LargeBlock from mmap.
 #include "common/SystemMemory.h"
 
 #include <algorithm>
@@ -9,6 +9,8 @@
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <new>
+#include <sys/mman.h>
 #include <sys/resource.h>
 
 namespace orvalis {
@@ -165,6 +167,43 @@ std::string formatByteSize(std::uint64_t bytes)
     char text[32];
     const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
     return std::string(text, written.ptr) + " " + units[unit];
+}
+
+LargeBlock::LargeBlock(std::size_t bytes)
+{
+    constexpr std::size_t HugePage = std::size_t{2} << 20;
+    const bool huge = bytes >= HugePage;
+    const std::size_t rounded = huge ? (bytes + HugePage - 1) / HugePage * HugePage : bytes;
+    // Room to move the start to the next 2 MB boundary.
+    m_mappedBytes = huge ? rounded + HugePage : std::max<std::size_t>(rounded, 1);
+    void* memory = ::mmap(nullptr, m_mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        m_mappedBytes = 0;
+        throw std::bad_alloc();
+    }
+    m_mapped = static_cast<char*>(memory);
+    m_data = m_mapped;
+    m_capacity = rounded;
+    if (huge) {
+        const auto address = reinterpret_cast<std::uintptr_t>(m_mapped);
+        m_data = m_mapped + ((HugePage - address % HugePage) % HugePage);
+        ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
+    }
+}
+
+LargeBlock::~LargeBlock()
+{
+    if (m_mapped != nullptr) {
+        ::munmap(m_mapped, m_mappedBytes);
+    }
+}
+
+void LargeBlock::swap(LargeBlock& other) noexcept
+{
+    std::swap(m_mapped, other.m_mapped);
+    std::swap(m_mappedBytes, other.m_mappedBytes);
+    std::swap(m_data, other.m_data);
+    std::swap(m_capacity, other.m_capacity);
 }
 
 } // namespace orvalis

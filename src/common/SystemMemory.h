@@ -1,8 +1,11 @@
-// How much memory this process may still take, so that a large allocation can be refused instead of killed.
+// How much memory this process may still take, so that a large allocation can be refused instead of killed;
+// large blocks straight from the kernel.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace orvalis {
 
@@ -16,5 +19,34 @@ std::uint64_t availableMemory();
 // A byte count for messages: "512 bytes", "12.3 KB", "1.5 MB", "8.0 GB"
 // (decimal units, one decimal).
 std::string formatByteSize(std::uint64_t bytes);
+
+// Memory mapped from the kernel and unmapped by the destructor; its pages
+// are zero and untouched until first written. A block of 2 MB or more is
+// aligned to 2 MB and marked for huge pages where the kernel offers them, so
+// that filling 80 MB takes 40 page faults instead of 20,000 (page faults are
+// costly, above all in a virtual machine). Throws std::bad_alloc.
+class LargeBlock {
+public:
+    LargeBlock() = default;
+    explicit LargeBlock(std::size_t bytes);
+    ~LargeBlock();
+    LargeBlock(LargeBlock&& other) noexcept { swap(other); }
+    LargeBlock& operator=(LargeBlock&& other) noexcept
+    {
+        LargeBlock moved(std::move(other));
+        swap(moved);
+        return *this;
+    }
+    void swap(LargeBlock& other) noexcept;
+
+    char* data() const { return m_data; }
+    std::size_t capacity() const { return m_capacity; }
+
+private:
+    char* m_mapped = nullptr;
+    std::size_t m_mappedBytes = 0;
+    char* m_data = nullptr;
+    std::size_t m_capacity = 0;
+};
 
 } // namespace orvalis

@@ -9,16 +9,16 @@ namespace orvalis {
 
 DataSet::DataSet(std::int32_t numCases, std::int32_t storedColumns) : DataSet(numCases, storedColumns, Unfilled{})
 {
-    std::fill(m_cells.get(), m_cells.get() + m_cellCount, 0.0f);
+    std::fill(cells(), cells() + m_cellCount, 0.0f);
 }
 
 DataSet::DataSet(std::int32_t numCases, std::int32_t storedColumns, Unfilled)
     : m_cellCount((static_cast<std::size_t>(numCases) + 1) * static_cast<std::size_t>(storedColumns)),
       m_numCases(numCases), m_storedColumns(storedColumns), m_hasStorage(true)
 {
-    // new without () leaves the floats unwritten, so their pages are not touched yet.
-    m_cells.reset(new float[m_cellCount]);
-    std::fill(m_cells.get(), m_cells.get() + storedColumns, 0.0f); // row 0
+    // The pages stay untouched until the reading threads write them.
+    m_cells = LargeBlock(m_cellCount * sizeof(float));
+    std::fill(cells(), cells() + storedColumns, 0.0f); // row 0
 }
 
 float DataSet::DataTable(std::int32_t row, std::int32_t column) const

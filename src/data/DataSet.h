@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/MissingValue.h"
+#include "common/SystemMemory.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,13 +60,15 @@ public:
     std::vector<std::int32_t> variablesNamed(std::string_view name) const;
 
     // Direct access for the import and fast readers: storedColumns() floats.
-    float* rowData(std::int32_t row) { return m_cells.get() + static_cast<std::size_t>(row) * stride(); }
-    const float* rowData(std::int32_t row) const { return m_cells.get() + static_cast<std::size_t>(row) * stride(); }
+    float* rowData(std::int32_t row) { return cells() + static_cast<std::size_t>(row) * stride(); }
+    const float* rowData(std::int32_t row) const { return cells() + static_cast<std::size_t>(row) * stride(); }
 
 private:
     std::size_t stride() const { return static_cast<std::size_t>(m_storedColumns); }
 
-    std::unique_ptr<float[]> m_cells;
+    float* cells() const { return reinterpret_cast<float*>(m_cells.data()); }
+
+    LargeBlock m_cells; // untouched until the import writes it
     std::size_t m_cellCount = 0;
     std::vector<std::string> m_names;
     std::int32_t m_numCases = 0;

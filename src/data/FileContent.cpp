@@ -62,41 +62,6 @@ const char* kindOf(mode_t mode)
 
 } // namespace
 
-// Aligned to 2 MB and marked for huge pages where the kernel offers them: a
-// file of 80 MB then takes 40 page faults instead of 20,000, and the parsing
-// passes over it miss the TLB far less often.
-constexpr std::size_t HugePage = std::size_t{2} << 20;
-
-FileContent::Buffer::Buffer(std::size_t bytes)
-{
-    const std::size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
-    mappedBytes = rounded + HugePage;
-    void* memory = ::mmap(nullptr, mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) {
-        throw std::bad_alloc();
-    }
-    mapped = static_cast<char*>(memory);
-    const auto address = reinterpret_cast<std::uintptr_t>(mapped);
-    data = mapped + ((HugePage - address % HugePage) % HugePage);
-    capacity = rounded;
-    ::madvise(data, capacity, MADV_HUGEPAGE);
-}
-
-FileContent::Buffer::~Buffer()
-{
-    if (mapped != nullptr) {
-        ::munmap(mapped, mappedBytes);
-    }
-}
-
-void FileContent::Buffer::swap(Buffer& other) noexcept
-{
-    std::swap(mapped, other.mapped);
-    std::swap(mappedBytes, other.mappedBytes);
-    std::swap(data, other.data);
-    std::swap(capacity, other.capacity);
-}
-
 FileContent::FileContent(const std::string& path, const Options& options)
 {
     // O_NONBLOCK: opening a named pipe without a writer would wait forever.
@@ -141,22 +106,22 @@ FileContent::FileContent(const std::string& path, const Options& options)
     if (options.beforeReading) {
         options.beforeReading();
     }
-    Buffer first(expected == 0 ? std::size_t{1} << 16 : expected + 1);
+    LargeBlock first(expected == 0 ? std::size_t{1} << 16 : expected + 1);
     m_buffer.swap(first);
     for (;;) {
-        if (m_size == m_buffer.capacity) {
+        if (m_size == m_buffer.capacity()) {
             if (regular && expected != 0) {
                 break; // more than the size we were told: it grew
             }
-            const std::size_t larger = m_buffer.capacity * 2;
+            const std::size_t larger = m_buffer.capacity() * 2;
             if (larger > room) {
                 refuseSize(larger);
             }
-            Buffer moved(larger);
-            std::memcpy(moved.data, m_buffer.data, m_size);
+            LargeBlock moved(larger);
+            std::memcpy(moved.data(), m_buffer.data(), m_size);
             m_buffer.swap(moved);
         }
-        const ssize_t got = ::read(fd.get(), m_buffer.data + m_size, m_buffer.capacity - m_size);
+        const ssize_t got = ::read(fd.get(), m_buffer.data() + m_size, m_buffer.capacity() - m_size);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

@@ -1,6 +1,8 @@
 // The whole content of a data file, read into memory with checks that keep a hostile file from hurting.
 #pragma once
 
+#include "common/SystemMemory.h"
+
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -33,25 +35,11 @@ public:
     FileContent(const std::string& path, const Options& options);
     explicit FileContent(const std::string& path) : FileContent(path, Options{}) {}
 
-    std::string_view bytes() const { return {m_buffer.data, m_size}; }
+    std::string_view bytes() const { return {m_buffer.data(), m_size}; }
 
 private:
-    // Anonymous memory of at least a given capacity, unmapped by its destructor.
-    struct Buffer {
-        Buffer() = default;
-        explicit Buffer(std::size_t bytes);
-        ~Buffer();
-        Buffer(const Buffer&) = delete;
-        Buffer& operator=(const Buffer&) = delete;
-        void swap(Buffer& other) noexcept;
-
-        char* mapped = nullptr;
-        std::size_t mappedBytes = 0;
-        char* data = nullptr;
-        std::size_t capacity = 0;
-    };
-
-    Buffer m_buffer;
+    // The file's bytes, in huge pages where the kernel offers them.
+    LargeBlock m_buffer;
     std::size_t m_size = 0;
 };
 
