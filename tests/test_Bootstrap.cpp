@@ -142,8 +142,20 @@ BootstrapResult resultOf(const Outcome<BootstrapResult>& outcome)
 
 TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
 {
-    const DataSet data = studyData();
+    const DataSet study = studyData();
+    // 13 variables with large offsets (so that the order of the additions
+    // shows in the sums), an odd number of cases.
+    std::mt19937 random(41);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    std::vector<std::vector<float>> rows(161, std::vector<float>(13));
+    for (auto& row : rows) {
+        for (std::size_t v = 0; v < row.size(); ++v) {
+            row[v] = 500.0f * static_cast<float>(v) + 10.0f * normal(random) + (v == 0 ? row[1] + row[12] : 0.0f);
+        }
+    }
+    const DataSet wide = tableOf(rows);
     struct Case {
+        const DataSet& data;
         std::vector<std::int32_t> predictors, added;
         std::int32_t trials;
         ConfidenceLevel level;
@@ -151,12 +163,15 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
     };
     // Trial counts that are not all multiples of the kernels' lanes.
     const Case cases[] = {
-        {{2, 3}, {4}, 600, ConfidenceLevel::P95, 1},
-        {{}, {2}, 1001, ConfidenceLevel::P90, 99},
-        {{2, 3, 4, 5}, {6}, 303, ConfidenceLevel::P99, 12345},
-        {{2}, {3, 4, 5, 6}, 205, ConfidenceLevel::P95, 7},
+        {study, {2, 3}, {4}, 600, ConfidenceLevel::P95, 1},
+        {study, {}, {2}, 1001, ConfidenceLevel::P90, 99},
+        {study, {2, 3, 4, 5}, {6}, 303, ConfidenceLevel::P99, 12345},
+        {study, {2}, {3, 4, 5, 6}, 205, ConfidenceLevel::P95, 7},
+        {wide, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13}, 45, ConfidenceLevel::P95, 3},
+        {wide, {2, 3, 4, 5, 6}, {7, 8, 9}, 19, ConfidenceLevel::P90, 4},
     };
     for (const Case& c : cases) {
+        const DataSet& data = c.data;
         const BootstrapRequest request = studyRequest(c.predictors, c.added, c.trials, c.level);
         const CaseMatrix cases = *CollectCompleteCases(request, data);
         const reference::Trials expected =
