@@ -172,29 +172,33 @@ std::string formatByteSize(std::uint64_t bytes)
 LargeBlock::LargeBlock(std::size_t bytes)
 {
     constexpr std::size_t HugePage = std::size_t{2} << 20;
-    const bool huge = bytes >= HugePage;
-    const std::size_t rounded = huge ? (bytes + HugePage - 1) / HugePage * HugePage : bytes;
+    if (bytes < HugePage) {
+        // Small blocks come from the heap: a mapping each would cost a system call.
+        m_data = static_cast<char*>(::operator new(std::max<std::size_t>(bytes, 1)));
+        m_capacity = bytes;
+        return;
+    }
+    const std::size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
     // Room to move the start to the next 2 MB boundary.
-    m_mappedBytes = huge ? rounded + HugePage : std::max<std::size_t>(rounded, 1);
+    m_mappedBytes = rounded + HugePage;
     void* memory = ::mmap(nullptr, m_mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) {
         m_mappedBytes = 0;
         throw std::bad_alloc();
     }
     m_mapped = static_cast<char*>(memory);
-    m_data = m_mapped;
+    const auto address = reinterpret_cast<std::uintptr_t>(m_mapped);
+    m_data = m_mapped + ((HugePage - address % HugePage) % HugePage);
     m_capacity = rounded;
-    if (huge) {
-        const auto address = reinterpret_cast<std::uintptr_t>(m_mapped);
-        m_data = m_mapped + ((HugePage - address % HugePage) % HugePage);
-        ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
-    }
+    ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
 }
 
 LargeBlock::~LargeBlock()
 {
     if (m_mapped != nullptr) {
         ::munmap(m_mapped, m_mappedBytes);
+    } else {
+        ::operator delete(m_data);
     }
 }
 

@@ -20,11 +20,12 @@ std::uint64_t availableMemory();
 // (decimal units, one decimal).
 std::string formatByteSize(std::uint64_t bytes);
 
-// Memory mapped from the kernel and unmapped by the destructor; its pages
-// are zero and untouched until first written. A block of 2 MB or more is
-// aligned to 2 MB and marked for huge pages where the kernel offers them, so
-// that filling 80 MB takes 40 page faults instead of 20,000 (page faults are
-// costly, above all in a virtual machine). Throws std::bad_alloc.
+// Memory for a large table or file. A block of 2 MB or more is mapped from
+// the kernel, aligned to 2 MB and marked for huge pages where the kernel
+// offers them, so that filling 80 MB takes 40 page faults instead of 20,000
+// (page faults are costly, above all in a virtual machine); its pages stay
+// untouched until first written. A smaller block comes from the heap. The
+// contents start unset. Throws std::bad_alloc.
 class LargeBlock {
 public:
     LargeBlock() = default;
