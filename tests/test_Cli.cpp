@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -444,6 +445,116 @@ TEST(Cli, JsonDrawsAndDetails)
     EXPECT_EQ(rows["variables"][0]["n"], 239);
     EXPECT_EQ(rows["variables"][0]["mean"].get<double>(), 62.473);
     EXPECT_EQ(run({study, "descriptives", "1", "--format", "xml"}).status, ExitUsage);
+}
+
+// Every target --save-draws must not destroy: refused with exit 1, a message
+// naming FILE and why, and the target exactly as it was; or, for targets it
+// may write, the draws written without replacing a link or changing modes.
+TEST(Cli, SaveDrawsNeverDestroysWhatItShouldNotTouch)
+{
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const std::string data = dir.write("data.txt", "1 2\n2 1\n3 5\n4 3\n5 4\n6 8\n7 6\n8 9\n");
+    auto target = [&](const std::string& name) { return (dir.path() / name).string(); };
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto draws = [&](const std::string& file) {
+        return run({data, "bootstrap", "--dv", "1", "--added", "2", "--trials", "20", "--seed", "3", "--save-draws",
+                    file});
+    };
+    dir.write("victim.txt", "not yours\n");
+    dir.write("readonly.csv", "kept\n");
+    fs::permissions(target("readonly.csv"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    mkfifo(target("pipe").c_str(), 0644);
+    fs::create_directory(target("folder"));
+    fs::create_symlink(target("nowhere.csv"), target("dangling.csv"));
+    struct Refused {
+        std::string file;
+        const char* why;
+    };
+    const Refused refused[] = {
+        {data, "it is the data file being analysed"},
+        {target("readonly.csv"), "the file is read-only"},
+        {target("pipe"), "it is a named pipe, not a regular file"},
+        {"/dev/null", "it is a device, not a regular file"},
+        {target("folder"), "it is a directory"},
+        {target("dangling.csv"), "it is a symbolic link to a file that does not exist"},
+    };
+    for (const Refused& c : refused) {
+        SCOPED_TRACE(c.file);
+        const std::string before = fs::is_regular_file(c.file) ? bytes(c.file) : "";
+        const CliRun r = draws(c.file);
+        EXPECT_EQ(r.status, ExitFailure);
+        EXPECT_EQ(r.err, "orvalis-cli: cannot write " + c.file + ": " + c.why + "\n");
+        if (fs::is_regular_file(c.file)) {
+            EXPECT_EQ(bytes(c.file), before);
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(target("pipe")));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(fs::is_symlink(target("dangling.csv")));
+
+    // A link is written through, a planted link at the old temporary name is
+    // never followed, and an existing file keeps its mode.
+    dir.write("real.csv", "old\n");
+    fs::create_symlink(target("real.csv"), target("link.csv"));
+    fs::create_symlink(target("victim.txt"), target("private.csv.orvalis-tmp"));
+    dir.write("private.csv", "old\n");
+    fs::permissions(target("private.csv"), fs::perms::owner_read | fs::perms::owner_write);
+    for (const std::string& file : {target("link.csv"), target("private.csv")}) {
+        SCOPED_TRACE(file);
+        const CliRun r = draws(file);
+        EXPECT_EQ(r.status, ExitSuccess) << r.err;
+        EXPECT_EQ(bytes(file).rfind("trial,change\n", 0), 0u);
+    }
+    EXPECT_TRUE(fs::is_symlink(target("link.csv")));
+    EXPECT_EQ(bytes(target("real.csv")).rfind("trial,change\n", 0), 0u);
+    EXPECT_EQ(fs::status(target("private.csv")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(bytes(target("victim.txt")), "not yours\n");
+    // Nothing left behind: no temporary file beside any target.
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        EXPECT_NE(entry.path().filename().string().rfind(".", 0), 0u) << entry.path();
+    }
+}
+
+// The real program under a file-size limit: the write fails with EFBIG and
+// takes the exit-1 path; the signal never kills it and nothing is left behind.
+TEST(Cli, AFileSizeLimitIsAnErrorNotAKill)
+{
+    test::TempDir dir;
+    const std::string cli = ORVALIS_CLI_PATH;
+    const std::string study = std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt";
+    const std::string run = cli + " '" + study + "' bootstrap --dv 1 --added 4 --trials 2000 --seed 1";
+    const std::string kept = dir.write("kept.csv", "earlier draws\n");
+    struct Case {
+        const char* name;
+        std::string commandLine;
+        std::string error;
+    };
+    // The limit holds in a subshell whose messages and status go through a pipe
+    // (a file for standard error would be limited too).
+    auto limited = [&](const std::string& blocks, const std::string& commandLine) {
+        return "(ulimit -f " + blocks + " && " + commandLine + "; echo \"exit $?\") 2>&1 | cat";
+    };
+    const Case cases[] = {
+        {"report to a file", limited("0", run + " > '" + (dir.path() / "out.txt").string() + "'"),
+         "orvalis-cli: cannot write the output: File too large\nexit 1\n"},
+        {"--save-draws over a file", limited("1", run + " --save-draws '" + kept + "' > /dev/null"),
+         "orvalis-cli: cannot write " + kept + ": File too large\nexit 1\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun r = shell(dir, c.commandLine);
+        EXPECT_EQ(r.out, c.error);
+    }
+    std::ifstream in(kept);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier draws\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_NE(entry.path().filename().string().rfind(".", 0), 0u) << entry.path();
+    }
 }
 
 TEST(Cli, UnixLineEnds)

@@ -47,10 +47,13 @@
 #include <functional>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace orvalis {
@@ -512,6 +515,53 @@ TEST_F(WindowTest, SavingToAFullFileSystemKeepsTheFileAndTheProgram)
     expectEverySaveFails(*window, platform, QString::fromStdString(mountPoint));
 }
 
+TEST_F(WindowTest, SaveNeverReplacesTheImportedDataFile)
+{
+    const auto w = ui(*window);
+    w.dirDirectory->setPath(dirPath());
+    test::clickItem(w.filFile, "data.txt");
+    w.cmdImportData->click();
+    ASSERT_TRUE(window->dataSet().hasStorage());
+    const QByteArray data = fileBytes(dirPath() + "/data.txt");
+    platform.messages.clear();
+    platform.answers = {Platform::Answer::Yes}; // "data.txt already exists. Replace it?"
+    EXPECT_TRUE(saveInDialog(*window, dirPath(), "data"));
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_TRUE(platform.messages.back().text.endsWith(": it is the data file being analysed."))
+        << platform.messages.back().text.toStdString();
+    EXPECT_EQ(fileBytes(dirPath() + "/data.txt"), data);
+    EXPECT_FALSE(window->saveOutputDialog()->fileWritten());
+}
+
+// The real program, not this test process: it must ignore SIGXFSZ from its
+// start, so that a save under a file-size limit fails with a warning instead
+// of killing it with the unsaved log.
+TEST(DesktopProgram, IgnoresTheFileSizeSignal)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(ORVALIS_APP_PATH, ORVALIS_APP_PATH, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool ignored = false;
+    for (int attempt = 0; attempt < 200 && !ignored; ++attempt) {
+        usleep(10000);
+        std::ifstream status("/proc/" + std::to_string(child) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("SigIgn:", 0) == 0) {
+                const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+                ignored = ((mask >> (SIGXFSZ - 1)) & 1u) != 0;
+            }
+        }
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_TRUE(ignored);
+}
+
 TEST_F(WindowTest, SaveWithAnEmptyNameWarnsAndKeepsTheDialogAsLeft)
 {
     saveAs(dirPath(), "");
@@ -600,6 +650,70 @@ TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
     EXPECT_EQ(platform.messages[1].title, "Open Output");
     EXPECT_TRUE(platform.messages[1].text.contains("/other/only-here.txt")) << platform.messages[1].text.toStdString();
     EXPECT_EQ(window->outputLog().readAll(), "keep me");
+}
+
+TEST_F(WindowTest, OpenOutputAsksBeforeItReplacesUnsavedResults)
+{
+    using A = Platform::Answer;
+    struct Case {
+        const char* name;
+        bool savedFirst;      // the log was saved after its last result
+        std::vector<A> answers; // to "Save them first?"
+        bool saveDialogSaves; // when Yes shows the save dialog
+        bool asked;
+        bool opened;
+    };
+    const Case cases[] = {
+        {"saved log: no question", true, {}, false, false, true},
+        {"No: results dropped, file opened", false, {A::No}, false, true, true},
+        {"Cancel: nothing happens", false, {A::Cancel}, false, true, false},
+        {"Yes, saved: then opened", false, {A::Yes}, true, true, true},
+        {"Yes, save cancelled: not opened", false, {A::Yes}, false, true, false},
+    };
+    dir.write("other.txt", "the other log\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakePlatform p;
+        frmMain w(p);
+        test::startPastSplash(w);
+        w.outputLog().replaceAll("opened earlier\r\n");
+        w.outputLog().append("a new result\r\n");
+        if (c.savedFirst) {
+            saveInDialog(w, dirPath(), "saved-first");
+        }
+        p.answers.assign(c.answers.begin(), c.answers.end());
+        auto openOther = [&] {
+            frmOpenOutput* dialog = w.openOutputDialog();
+            dialog->dirDirectory->setPath(dirPath());
+            dialog->filFile_Click("other.txt");
+            EXPECT_TRUE(clickOpen(dialog));
+        };
+        if (!c.answers.empty() && c.answers[0] == A::Yes) {
+            whenModal([&] {
+                frmSaveOutput* dialog = w.saveOutputDialog();
+                dialog->dirDirectory->setPath(dirPath());
+                dialog->txtSavedFileName->setText("before-open");
+                if (c.saveDialogSaves) {
+                    whenModal(openOther);
+                    dialog->cmdSave->click();
+                } else {
+                    dialog->cmdCancel->click();
+                }
+            });
+        } else if (c.opened) {
+            whenModal(openOther);
+        }
+        ui(w).mnuOpenOutput->trigger();
+        const bool asked = std::any_of(p.messages.begin(), p.messages.end(), [](const auto& m) {
+            return m.text == "The output has unsaved results. Save them first?" && m.title == "Open Output"
+                   && m.buttons == Platform::Buttons::YesNoCancel;
+        });
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(w.outputLog().readAll(), c.opened ? "the other log\r\n" : "opened earlier\r\na new result\r\n");
+        if (c.saveDialogSaves) {
+            EXPECT_EQ(fileBytes(dirPath() + "/before-open.txt"), "opened earlier\r\na new result\r\n");
+        }
+    }
 }
 
 TEST_F(WindowTest, DialogsKeepTheirStateWhileHidden)

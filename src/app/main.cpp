@@ -4,8 +4,13 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // Under a file-size limit a write fails with EFBIG, which the saves report,
+    // instead of the signal killing the program with the unsaved log.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvalis"));
     QApplication::setOrganizationName(QStringLiteral("Orvalis"));

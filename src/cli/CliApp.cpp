@@ -7,6 +7,8 @@
 #include "analyses/RequestCheck.h"
 #include "cli/CliJson.h"
 #include "common/NumberText.h"
+#include "common/SafeWrite.h"
+#include "common/TextEscape.h"
 #include "data/DataImport.h"
 
 #include <algorithm>
@@ -183,31 +185,6 @@ bool parseFormat(const std::string& value)
     return value == "json";
 }
 
-// Writes text to path through a temporary file in the same directory that
-// replaces it only once everything is written, so a failed write leaves any
-// earlier file as it was.
-Status writeFileSafely(const std::string& path, const std::string& text)
-{
-    const std::string temporary = path + ".orvalis-tmp";
-    auto fail = [&](const char* what) {
-        std::remove(temporary.c_str());
-        return Refusal{"cannot write " + path + ": " + what, {}, Refusal::Reason::Fault};
-    };
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        return Refusal{"cannot write " + path + ": " + std::strerror(errno), {}, Refusal::Reason::Fault};
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error = errno;
-    if (std::fclose(file) != 0 || !written) {
-        return fail(std::strerror(written ? errno : error));
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        return fail(std::strerror(errno));
-    }
-    return Done{};
-}
-
 Runner bootstrapCommand(const Invocation& invocation)
 {
     BootstrapRequest request;
@@ -279,8 +256,11 @@ Runner bootstrapCommand(const Invocation& invocation)
             return refused(outcome.refusal(), err);
         }
         if (!form.drawsFile.empty()) {
-            if (const Status saved = writeFileSafely(form.drawsFile, FormatDraws(*outcome)); !saved.ok()) {
-                err << "orvalis-cli: " << saved.refusal().message << "\n";
+            SafeWriteOptions keep;
+            keep.protectedFiles.push_back(file);
+            if (const Status saved = writeFileSafely(form.drawsFile, FormatDraws(*outcome), keep); !saved.ok()) {
+                err << "orvalis-cli: cannot write " << escapeControlCharacters(form.drawsFile) << ": "
+                    << saved.refusal().message << "\n";
                 return ExitFailure;
             }
         }

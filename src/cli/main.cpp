@@ -2,7 +2,9 @@
 #include "cli/CliApp.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <streambuf>
 #include <unistd.h>
@@ -62,11 +64,26 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Under a file-size limit a write fails with EFBIG (exit 1 with the reason)
+    // instead of the signal killing the program halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
     StandardOutput output;
     std::ostream out(&output);
-    const int status = orvalis::cli::runCli(args, out, std::cerr);
+    int status = orvalis::cli::ExitFailure;
+    // Whatever escapes the commands is a fault of the program: said, never an abort.
+    try {
+        status = orvalis::cli::runCli(args, out, std::cerr);
+    } catch (const std::exception& error) {
+        out.flush();
+        std::cerr << "orvalis-cli: internal error: " << error.what() << "\n";
+        return orvalis::cli::ExitFailure;
+    } catch (...) {
+        out.flush();
+        std::cerr << "orvalis-cli: internal error: an unknown exception\n";
+        return orvalis::cli::ExitFailure;
+    }
     out.flush();
     if (output.error() != 0) {
         std::cerr << "orvalis-cli: cannot write the output: " << std::strerror(output.error()) << "\n";

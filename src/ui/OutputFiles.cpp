@@ -1,9 +1,10 @@
 // Output files through QFile and QSaveFile.
 #include "ui/OutputFiles.h"
 
+#include "common/SafeWrite.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace orvalis {
@@ -128,37 +129,27 @@ Outcome<QString> readOutputFile(const QString& path)
     return logTextFromFile(bytes);
 }
 
-Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what)
+Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what,
+                      const QString& dataFile)
 {
-    auto notSaved = [&](const QString& why) {
-        return fileRefusal(QStringLiteral("%1 could not be saved to %2: %3.").arg(what, path, why), title);
-    };
-    const QFileInfo info(path);
-    if (info.exists() && (info.isDir() || !info.isWritable())) {
-        return notSaved(info.isDir() ? QStringLiteral("it is a directory") : QStringLiteral("the file is read-only"));
+    SafeWriteOptions options;
+    if (!dataFile.isEmpty()) {
+        options.protectedFiles.push_back(QFile::encodeName(dataFile).toStdString());
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return notSaved(file.errorString());
-    }
-    // A short text stays in QSaveFile's buffer until commit(), and Qt 6.4's
-    // commit() reports success even when that last flush fails (a full disk):
-    // it would replace the file with an empty one. So flush and check first.
-    const bool written = file.write(bytes) == bytes.size() && file.flush() && file.error() == QFileDevice::NoError;
-    if (!written) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return notSaved(why);
-    }
-    if (!file.commit()) {
-        return notSaved(file.errorString());
+    const Status written = writeFileSafely(QFile::encodeName(path).toStdString(),
+                                           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                           options);
+    if (!written.ok()) {
+        return fileRefusal(QStringLiteral("%1 could not be saved to %2: %3.")
+                               .arg(what, path, QString::fromStdString(written.refusal().message)),
+                           title);
     }
     return Done{};
 }
 
-Status writeOutputFile(const QString& path, const QString& text)
+Status writeOutputFile(const QString& path, const QString& text, const QString& dataFile)
 {
-    return writeFileBytes(path, text.toUtf8(), SaveOutputTitle, QStringLiteral("The output"));
+    return writeFileBytes(path, text.toUtf8(), SaveOutputTitle, QStringLiteral("The output"), dataFile);
 }
 
 } // namespace orvalis

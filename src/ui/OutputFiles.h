@@ -28,14 +28,15 @@ inline constexpr const char* SaveOutputTitle = "Save Output";
 // path.
 Outcome<QString> readOutputFile(const QString& path);
 
-// Writes bytes to path, replacing any file of that name only once everything
-// is written. A refusal under title says "<what> could not be saved to PATH:
-// reason." and leaves an existing file as it was.
-Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what);
-
-// Writes text as UTF-8, exactly (no line end added), replacing any file of
-// that name only once everything is written. A refusal names the path and
+// Writes bytes to path through writeFileSafely (the command line's routine
+// too): never over dataFile (the imported data file, when there is one), a
+// directory, a pipe, a device or a read-only file; a link is written through.
+// A refusal under title says "<what> could not be saved to PATH: reason." and
 // leaves an existing file as it was.
-Status writeOutputFile(const QString& path, const QString& text);
+Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what,
+                      const QString& dataFile = {});
+
+// Writes text as UTF-8, exactly (no line end added), through writeFileBytes.
+Status writeOutputFile(const QString& path, const QString& text, const QString& dataFile = {});
 
 } // namespace orvalis

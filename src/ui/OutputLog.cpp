@@ -68,6 +68,7 @@ QString OutputLog::readAll() const
 void OutputLog::replaceAll(QString text)
 {
     m_textBox->setPlainText(toBoxLineBreaks(std::move(text)));
+    m_textBox->document()->setModified(false);
 }
 
 OutputLog::DocumentStyle OutputLog::documentStyle() const
@@ -95,6 +96,7 @@ void OutputLog::adoptDocument(std::unique_ptr<QTextDocument> document)
     QTextDocument* adopted = document.release();
     adopted->setParent(m_textBox);
     m_textBox->setDocument(adopted);
+    adopted->setModified(false);
     showFromTheStart();
 }
 
@@ -141,6 +143,17 @@ void OutputLog::paste(Platform& platform, bool focusOnLog)
 void OutputLog::clear()
 {
     m_textBox->clear();
+}
+
+bool OutputLog::hasUnsavedResults() const
+{
+    const QTextDocument* document = m_textBox->document();
+    return document->isModified() && !document->isEmpty();
+}
+
+void OutputLog::markSaved()
+{
+    m_textBox->document()->setModified(false);
 }
 
 } // namespace orvalis

@@ -57,6 +57,12 @@ public:
     void paste(Platform& platform, bool focusOnLog);
     void clear();
 
+    // Whether the log holds text that changed (an appended result, an edit)
+    // since it was last saved or opened. An empty log has nothing to lose.
+    bool hasUnsavedResults() const;
+    // The log's text is now in a file.
+    void markSaved();
+
 private:
     QString selectedText() const;
     // Caret at the start, both scroll bars at their beginning.

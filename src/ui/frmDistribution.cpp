@@ -21,8 +21,9 @@ const char* const WindowTitle = "Bootstrap Distribution";
 
 } // namespace
 
-frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent)
-    : QDialog(parent), m_platform(platform), m_result(result)
+frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent,
+                                 QString dataFile)
+    : QDialog(parent), m_platform(platform), m_result(result), m_dataFile(std::move(dataFile))
 {
     setObjectName("frmDistribution");
     setWindowTitle(QString::fromLatin1(WindowTitle));
@@ -54,10 +55,11 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void frmDistribution::showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent)
+void frmDistribution::showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent,
+                              const QString& dataFile)
 {
     if (run) {
-        frmDistribution window(platform, *run, parent);
+        frmDistribution window(platform, *run, parent, dataFile);
         window.exec();
     }
 }
@@ -81,7 +83,7 @@ void frmDistribution::save(const QString& caption, const QString& filter, const 
                 path += extension;
             }
             const BusyCursor busy;
-            if (const Status saved = writeFileBytes(path, make(), WindowTitle, what); !saved.ok()) {
+            if (const Status saved = writeFileBytes(path, make(), WindowTitle, what, m_dataFile); !saved.ok()) {
                 m_platform.warn(this, saved.refusal());
             }
         },

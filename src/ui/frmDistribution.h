@@ -20,10 +20,12 @@ class Platform;
 class frmDistribution : public QDialog {
     Q_OBJECT
 public:
-    frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent);
+    // dataFile: the imported data file, which no export may replace.
+    frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile = {});
 
     // Shows the window of run modally; nothing when there is no run yet.
-    static void showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent);
+    static void showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent,
+                        const QString& dataFile);
 
     DistributionPlot* plotDistribution = nullptr;
     QPushButton* cmdSavePNG = nullptr;
@@ -49,6 +51,7 @@ private:
 
     Platform& m_platform;
     BootstrapResult m_result;
+    QString m_dataFile;
 };
 
 } // namespace orvalis

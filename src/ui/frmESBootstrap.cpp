@@ -323,7 +323,7 @@ void frmESBootstrap::cmdCancel_Click()
 
 void frmESBootstrap::cmdDistribution_Click()
 {
-    trap([&] { frmDistribution::showFor(m_platform, m_lastResult, this); });
+    trap([&] { frmDistribution::showFor(m_platform, m_lastResult, this, m_dataFileName); });
 }
 
 void frmESBootstrap::stopWork()

@@ -488,11 +488,33 @@ void frmMain::mnuESBootstrap_Click()
 
 void frmMain::mnuBootstrapDistribution_Click()
 {
-    trap([&] { frmDistribution::showFor(m_platform, m_lastRun, this); });
+    trap([&] { frmDistribution::showFor(m_platform, m_lastRun, this, m_strImportedFile); });
 }
 
 void frmMain::mnuOpenOutput_Click()
 {
+    // Opening replaces the log: results not yet in a file are offered a save first.
+    bool proceed = false;
+    trap([&] {
+        if (!m_outputLog.hasUnsavedResults()) {
+            proceed = true;
+            return;
+        }
+        switch (m_platform.messageBox(this, QStringLiteral("The output has unsaved results. Save them first?"),
+                                      QStringLiteral("Open Output"), Platform::Buttons::YesNoCancel)) {
+        case Platform::Answer::Yes:
+            proceed = saveOutput();
+            break;
+        case Platform::Answer::No:
+            proceed = true;
+            break;
+        default:
+            break;
+        }
+    });
+    if (!proceed) {
+        return;
+    }
     showDialog(
         m_frmOpenOutput, [&] { return new frmOpenOutput(m_platform, m_outputLog, this); }, [](frmOpenOutput&) {});
 }
@@ -501,10 +523,16 @@ bool frmMain::saveOutput()
 {
     if (m_frmSaveOutput != nullptr) {
         m_frmSaveOutput->resetFileWritten();
+        m_frmSaveOutput->setDataFileName(m_strImportedFile);
     }
     bool written = false;
     showDialog(
-        m_frmSaveOutput, [&] { return new frmSaveOutput(m_platform, m_outputLog, this); },
+        m_frmSaveOutput,
+        [&] {
+            auto* dialog = new frmSaveOutput(m_platform, m_outputLog, this);
+            dialog->setDataFileName(m_strImportedFile);
+            return dialog;
+        },
         [&](frmSaveOutput& dialog) { written = dialog.fileWritten(); });
     return written;
 }

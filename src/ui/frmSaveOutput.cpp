@@ -69,7 +69,7 @@ void frmSaveOutput::cmdSave_Click()
         }
         const Status written = [&] {
             const BusyCursor busy;
-            return writeOutputFile(path, m_log.readAll());
+            return writeOutputFile(path, m_log.readAll(), m_dataFileName);
         }();
         if (!written.ok()) {
             // The dialog stays open so that another name or directory can be tried.
@@ -77,6 +77,7 @@ void frmSaveOutput::cmdSave_Click()
             return;
         }
         m_fileWritten = true;
+        m_log.markSaved();
         filFile->refresh();
         hide();
     });

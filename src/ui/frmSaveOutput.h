@@ -32,8 +32,12 @@ public:
     bool fileWritten() const { return m_fileWritten; }
     void resetFileWritten() { m_fileWritten = false; }
 
+    // The imported data file, which a save never replaces.
+    void setDataFileName(const QString& path) { m_dataFileName = path; }
+
 private:
     OutputLog& m_log;
+    QString m_dataFileName;
     bool m_fileWritten = false;
 };
 
