@@ -361,6 +361,93 @@ TEST(Cli, VariablesByName)
         << named.out;
 }
 
+// Whether text is valid UTF-8 holding no character that acts on a terminal or
+// breaks a line in the window's log (only LF may stand raw).
+bool safeToShow(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 ? 2 : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        std::uint32_t c = length == 1 ? byte : byte & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            c = (c << 6) | (next & 0x3F);
+        }
+        if ((c < 0x20 && c != '\n') || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Names are text from a file: decoded to UTF-8 once, shown escaped, never
+// executed, never an abort; JSON keeps the decoded name itself.
+TEST(Cli, NamesAreShownNeverExecuted)
+{
+    test::TempDir dir;
+    const std::string rows = "1 2 3\n2 1 5\n3 5 4\n4 3 8\n5 4 6\n6 8 9\n7 6 7\n8 9 12\n";
+    struct Case {
+        const char* what;
+        std::string namesLine;
+        std::string shownName;   // of variable 2 in the text reports
+        std::string decodedName; // in the JSON
+    };
+    const Case cases[] = {
+        {"Latin-1", "y caf\xe9 z\n", "caf\u00e9", "caf\u00e9"},
+        {"ESC and BEL", "y \x1b[7mINV\x07 z\n", "\\x1B[7mINV\\x07", "\x1b[7mINV\x07"},
+        {"BS, VT, FF and DEL", "y a\x08\x0b\x0c\x7f z\n", "a\\x08\\x0B\\x0C\\x7F", "a\x08\x0b\x0c\x7f"},
+        {"line and paragraph separators, C1", "y p\u2028q\u2029r\u0085 z\n", "p\\u2028q\\u2029r\\u0085",
+         "p\u2028q\u2029r\u0085"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string file = dir.write("names.txt", c.namesLine + rows);
+        const std::vector<std::string> bootstrap = {file, "bootstrap", "--dv", "1", "--added", "2", "--seed", "1",
+                                                    "--trials", "50"};
+        CliRun r = run(bootstrap);
+        ASSERT_EQ(r.status, ExitSuccess) << r.err;
+        EXPECT_TRUE(safeToShow(r.out));
+        EXPECT_NE(r.out.find("Predictors added in full model: Var2 (" + c.shownName + ") \n"), std::string::npos)
+            << r.out;
+        r = run({file, "descriptives", "2"});
+        ASSERT_EQ(r.status, ExitSuccess) << r.err;
+        EXPECT_TRUE(safeToShow(r.out));
+        EXPECT_NE(r.out.find("Var 2 " + c.shownName + " "), std::string::npos) << r.out;
+        r = run({file, "summary"});
+        EXPECT_TRUE(safeToShow(r.out));
+        std::vector<std::string> json = bootstrap;
+        json.insert(json.end(), {"--format", "json"});
+        r = run(json);
+        ASSERT_EQ(r.status, ExitSuccess) << r.err;
+        EXPECT_EQ(nlohmann::json::parse(r.out)["request"]["added"][0]["name"], c.decodedName);
+        r = run({file, "descriptives", "2", "--format", "json"});
+        ASSERT_EQ(r.status, ExitSuccess) << r.err;
+        EXPECT_EQ(nlohmann::json::parse(r.out)["variables"][0]["name"], c.decodedName);
+    }
+
+    // A name is cut to 24 characters, never inside one, and the block lines up
+    // by display width (a CJK character takes two columns).
+    const std::string wide = "\u6e2c\u5b9a\u5024";
+    const std::string longName = std::string(23, 'x') + "\u00e9\u00e9";
+    const std::string file = dir.write("wide.txt", "y " + wide + " " + longName + "\n" + rows);
+    const CliRun r = run({file, "descriptives", "2", "3"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    // The label column: "Var 3 " and 24 characters, and a blank: 31 columns.
+    const std::string rule = std::string(81, '-') + "\n";
+    EXPECT_EQ(r.out, "DESCRIPTIVES\n" + rule + "Name" + std::string(27, ' ')
+                         + "      Mean        SD       Min       Max         N\n" + rule + "Var 2 " + wide
+                         + std::string(19, ' ') + "      4.75     2.816         1         9         8\n" + "Var 3 "
+                         + std::string(23, 'x') + "\u00e9 " + "      6.75     2.915         3        12         8\n"
+                         + rule + "\n\n\n");
+}
+
 // The machine-readable forms: the JSON object read back field by field
 // against the run itself, the draws file, and the details after the report.
 TEST(Cli, JsonDrawsAndDetails)

@@ -188,6 +188,16 @@ TEST(DataImport, NamesLineAndNA)
         {"names only, no data", "a b\n", ' ', {"", "a", "b"}, {}},
         {"NA in a tab file, no names line", "NA\t2\n3\tNA\n", '\t', {}, {{M, 2}, {3, M}}},
         {"a first line of markers is data", "NA .\n1 2\n", ' ', {}, {{M, M}, {1, 2}}},
+        // R's write.csv: a delimiter inside quotes is part of the name, so
+        // every later name stays on its own column; a doubled quote is a quote.
+        {"a quoted comma", "\"y\",\"Income, annual\",\"c\",\"d\"\n1,2,3,4\n", ',',
+         {"", "y", "Income, annual", "c", "d"}, {{1, 2, 3, 4}}},
+        {"a doubled quote", "\"say \"\"hi\"\"\",b\n1,2\n", ',', {"", "say \"hi\"", "b"}, {{1, 2}}},
+        {"a quote inside a blank-delimited name", "5\"ft wide\n1 2\n", ' ', {"", "5\"ft", "wide"}, {{1, 2}}},
+        // Decoded once: UTF-8 as it is, anything else as Windows-1252.
+        {"Latin-1 names", "caf\xe9 na\xefve\n1 2\n", ' ', {"", "caf\u00e9", "na\u00efve"}, {{1, 2}}},
+        {"Windows-1252 quotes", "\x93q\x94 b\n1 2\n", ' ', {"", "\u201cq\u201d", "b"}, {{1, 2}}},
+        {"a Greek name", "\u03b1\u03b2 x\n1 2\n", ' ', {"", "\u03b1\u03b2", "x"}, {{1, 2}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -208,6 +218,19 @@ TEST(DataImport, NamesLineAndNA)
     // names line are case numbers.
     EXPECT_EQ(importFails("Study 3 data\n1 2 3\n").row, 1);
     EXPECT_EQ(importFails("a b\n1 2\n3 x\n").row, 2);
+    // A first line without a letter is data, so case 1 never disappears: a
+    // no-break space, full-width digits or a second byte-order mark are not letters.
+    for (const char* notALetter : {"12\xc2\xa0\n3\n4\n", "\xef\xbc\x91\xef\xbc\x92\n3\n",
+                                   "\xef\xbb\xbf\xef\xbb\xbf" "12\n3\n", "12\xa0\n3\n"}) {
+        SCOPED_TRACE(notALetter);
+        const ImportFailure failure = importFails(notALetter);
+        EXPECT_EQ(failure.row, 1);
+        EXPECT_EQ(failure.column, 1);
+    }
+    // A quoted data field is one field: the entry and its column are the whole field's.
+    const ImportFailure quoted = importFails("1,\"2,5\",3\n", ',');
+    EXPECT_EQ(quoted.column, 2);
+    EXPECT_EQ(quoted.entry, "\"2,5\"");
 }
 
 // An invalid entry's message keeps its first line and adds the entry and,

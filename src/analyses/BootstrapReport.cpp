@@ -18,7 +18,7 @@ std::string variableText(std::int32_t v, const std::vector<std::string>& names)
 {
     const auto index = static_cast<std::size_t>(v);
     const bool named = v >= 1 && index < names.size() && !names[index].empty();
-    return "Var" + formatInteger(v) + (named ? " (" + names[index] + ")" : std::string());
+    return "Var" + formatInteger(v) + (named ? " (" + escapeControlCharacters(names[index]) + ")" : std::string());
 }
 
 std::string variableList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names)

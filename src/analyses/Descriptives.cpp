@@ -5,6 +5,7 @@
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
+#include "common/TextEscape.h"
 #include "data/DataSet.h"
 
 #include <algorithm>
@@ -29,10 +30,11 @@ std::string rule(std::size_t labelWidth)
     return std::string(labelWidth + 5 * CellWidth, '-') + "\r\n";
 }
 
+// "Var 1", or "Var 1 " and the name's first 24 characters, escaped.
 std::string label(const DescriptivesRow& row)
 {
     const std::string number = "Var " + formatInteger(row.variable);
-    return row.name.empty() ? number : number + " " + row.name.substr(0, NameWidth);
+    return row.name.empty() ? number : number + " " + escapeControlCharacters(cutToCharacters(row.name, NameWidth));
 }
 
 } // namespace
@@ -113,15 +115,20 @@ std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
 {
     // Without names the label column is a cell like the others (9 characters
     // and a blank); names widen it.
+    // Widths are display widths: a wide character takes two columns, so the
+    // cells to its right still line up.
     std::size_t labelWidth = CellWidth;
     for (const DescriptivesRow& row : rows) {
         if (!row.name.empty()) {
-            labelWidth = std::max(labelWidth, label(row).size() + 1);
+            labelWidth = std::max(labelWidth, displayWidth(label(row)) + 1);
         }
     }
     auto labelCell = [&](const std::string& text) {
-        std::string cell = text.substr(0, labelWidth - 1);
-        cell.resize(labelWidth, ' ');
+        std::string cell = text;
+        if (displayWidth(cell) >= labelWidth) {
+            cell = text.substr(0, labelWidth - 1); // "Var 12345678", which is ASCII
+        }
+        cell.append(labelWidth - displayWidth(cell), ' ');
         return cell;
     };
     std::string out = "DESCRIPTIVES\r\n";

@@ -1,6 +1,7 @@
 // The variable-range check shared by the bootstrap and the descriptives.
 #include "analyses/RequestCheck.h"
 
+#include "common/TextEscape.h"
 #include "data/DataSet.h"
 
 namespace orvalis {
@@ -24,18 +25,19 @@ Status checkVariablesInData(const std::vector<std::int32_t>& variables, const Da
 
 Outcome<std::int32_t> variableNamed(const DataSet& dataSet, const std::string& name)
 {
-    const std::vector<std::int32_t> found = dataSet.variablesNamed(name);
+    // Names are UTF-8 (decoded at import); so is what is looked up.
+    const std::vector<std::int32_t> found = dataSet.variablesNamed(decodeToUtf8(name));
     if (found.size() == 1) {
         return found.front();
     }
     if (found.empty()) {
-        return analysisRefusal("no variable is named " + name, Refusal::Reason::NotInData);
+        return analysisRefusal("no variable is named " + escapeControlCharacters(name), Refusal::Reason::NotInData);
     }
     std::string list;
     for (const std::int32_t v : found) {
         list += (list.empty() ? "" : ", ") + std::to_string(v);
     }
-    return analysisRefusal("the name " + name + " belongs to more than one variable (" + list + ")",
+    return analysisRefusal("the name " + escapeControlCharacters(name) + " belongs to more than one variable (" + list + ")",
                            Refusal::Reason::NotInData);
 }
 

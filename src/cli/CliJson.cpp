@@ -1,6 +1,8 @@
 // bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
 #include "cli/CliJson.h"
 
+#include "common/TextEscape.h"
+
 #include <nlohmann/json.hpp>
 
 namespace orvalis::cli {
@@ -30,6 +32,13 @@ json variables(const std::vector<std::int32_t>& list, const std::vector<std::str
     return array;
 }
 
+// Every text in the objects is valid UTF-8 (names are decoded at import, paths
+// escaped); should one ever not be, it is replaced rather than aborting.
+std::string dumped(const json& object)
+{
+    return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
 } // namespace
 
 std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile)
@@ -39,7 +48,8 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
     const bool fTest = result.FValue.has_value();
     json object;
-    object["file"] = std::string(dataFile);
+    // A path is bytes; shown as the text report shows it, so the JSON is valid UTF-8.
+    object["file"] = escapeControlCharacters(dataFile);
     object["seed"] = result.Seed;
     object["request"] = {
         {"dependent", variable(request.DependentVariable.value_or(0), names)},
@@ -79,7 +89,7 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
           {"bias_correction", orNull(details.BiasCorrection)},
           {"acceleration", orNull(details.Acceleration)}}},
     };
-    return object.dump(2) + "\n";
+    return dumped(object);
 }
 
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
@@ -97,7 +107,7 @@ std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
             {"max", any ? json(row.Max) : json(nullptr)},
         });
     }
-    return json{{"variables", array}}.dump(2) + "\n";
+    return dumped(json{{"variables", array}});
 }
 
 } // namespace orvalis::cli

@@ -43,6 +43,41 @@ bool isLineEnd(char c)
     return c == '\r' || c == '\n';
 }
 
+// Where the field starting at p ends: at the next delimiter or line end
+// outside double quotes. A field whose first character (after blanks, when
+// the blank is not the delimiter) is a double quote is quoted up to the next
+// lone quote; a doubled quote inside is a quote. A quote elsewhere is an
+// ordinary character, and an unclosed quote runs to the line's end.
+const char* fieldEnd(const char* p, const char* end, char delimiter)
+{
+    const char* q = p;
+    if (delimiter != ' ') {
+        while (q < end && *q == ' ') {
+            ++q;
+        }
+    }
+    if (q < end && *q == '"') {
+        for (++q; q < end && !isLineEnd(*q); ++q) {
+            if (*q == '"') {
+                if (q + 1 < end && q[1] == '"') {
+                    ++q; // a doubled quote
+                } else {
+                    break;
+                }
+            }
+        }
+        if (q < end && *q == '"') {
+            ++q;
+        }
+    } else {
+        q = p;
+    }
+    while (q < end && *q != delimiter && !isLineEnd(*q)) {
+        ++q;
+    }
+    return q;
+}
+
 // The first line start at or after pos: a position right after a line end,
 // never between the CR and LF of one CR LF.
 std::size_t nextLineStart(std::string_view text, std::size_t pos)
@@ -161,11 +196,9 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
                 float value = 0;
                 const char* q = readCommonNumber(p, end, delimiter, value);
                 if (q == nullptr) {
-                    // Any other form: find the field's end, then the full rules.
-                    q = p;
-                    while (q < end && *q != delimiter && !isLineEnd(*q)) {
-                        ++q;
-                    }
+                    // Any other form: find the field's end (a quoted field
+                    // whole), then the full rules.
+                    q = fieldEnd(p, end, delimiter);
                     switch (parseField(std::string_view(p, static_cast<std::size_t>(q - p)), value)) {
                     case FieldKind::Number:
                     case FieldKind::Missing:
@@ -385,8 +418,9 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
     return std::move(*dataSet);
 }
 
-// A field with its surrounding blanks and double quotes taken away.
-std::string_view unquoted(std::string_view field)
+// A field with its surrounding blanks and double quotes taken away; a
+// doubled quote inside quotes is one quote.
+std::string unquoted(std::string_view field)
 {
     while (!field.empty() && field.front() == ' ') {
         field.remove_prefix(1);
@@ -394,10 +428,18 @@ std::string_view unquoted(std::string_view field)
     while (!field.empty() && field.back() == ' ') {
         field.remove_suffix(1);
     }
-    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
-        field = field.substr(1, field.size() - 2);
+    if (field.size() < 2 || field.front() != '"' || field.back() != '"') {
+        return std::string(field);
     }
-    return field;
+    field = field.substr(1, field.size() - 2);
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        text.push_back(field[i]);
+        if (field[i] == '"' && i + 1 < field.size() && field[i + 1] == '"') {
+            ++i;
+        }
+    }
+    return text;
 }
 
 // The first line of content (without its line end) and where the next starts.
@@ -416,37 +458,31 @@ FirstLine firstLine(std::string_view content)
     return {content.substr(0, end), next};
 }
 
+// The fields of a line, split at the delimiters outside double quotes (as
+// the reading pass does); at most one more than the table holds.
 std::vector<std::string_view> splitFields(std::string_view line, char delimiter)
 {
     std::vector<std::string_view> fields;
-    std::size_t start = 0;
+    const char* p = line.data();
+    const char* const end = p + line.size();
     for (;;) {
-        const std::size_t stop = line.find(delimiter, start);
-        fields.push_back(line.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start));
-        if (stop == std::string_view::npos || fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
+        const char* stop = fieldEnd(p, end, delimiter);
+        fields.emplace_back(p, static_cast<std::size_t>(stop - p));
+        if (stop == end || fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
             return fields;
         }
-        start = stop + 1;
+        p = stop + 1;
     }
 }
 
 enum class FieldRole { Name, Empty, Number, Marker, Other };
-
-// A letter of any script: an ASCII letter or a byte of a multi-byte character.
-bool hasLetter(std::string_view text)
-{
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0x80;
-    });
-}
 
 // What a field of a first line is: a name is text with a letter in it that is
 // neither a number nor a missing-value marker once its quotes are gone (so
 // "1,000" read with the wrong delimiter stays data).
 FieldRole roleOf(std::string_view field)
 {
-    const std::string_view text = unquoted(field);
+    const std::string text = unquoted(field);
     if (text.empty()) {
         return FieldRole::Empty;
     }
@@ -462,12 +498,15 @@ FieldRole roleOf(std::string_view field)
 }
 
 // The names of a names line (index 0 unused), or none when the line is data:
-// every field a name or empty, at least one a name, at most 1000 fields.
-std::optional<std::vector<std::string>> namesOf(std::string_view line, char delimiter)
+// every field a name or empty, at least one a name, at most 1000 fields. The
+// line is decoded to UTF-8 first (decodeToUtf8), so a letter is a Unicode
+// letter and every name is valid UTF-8.
+std::optional<std::vector<std::string>> namesOf(std::string_view bytes, char delimiter)
 {
-    if (line.empty()) {
+    if (bytes.empty()) {
         return std::nullopt;
     }
+    const std::string line = decodeToUtf8(bytes);
     const std::vector<std::string_view> fields = splitFields(line, delimiter);
     if (fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
         return std::nullopt;
@@ -480,7 +519,7 @@ std::optional<std::vector<std::string>> namesOf(std::string_view line, char deli
             return std::nullopt;
         }
         anyName = anyName || role == FieldRole::Name;
-        names.emplace_back(unquoted(field));
+        names.push_back(unquoted(field));
     }
     if (!anyName) {
         return std::nullopt;
@@ -525,7 +564,8 @@ std::string explainEntry(std::string_view content, char delimiter, const ImportF
     }
     // A first line of names with a number among them.
     if (failure.row == 1 && !namesLine) {
-        const std::vector<std::string_view> fields = splitFields(firstLine(content).text, delimiter);
+        const std::string line = decodeToUtf8(firstLine(content).text);
+        const std::vector<std::string_view> fields = splitFields(line, delimiter);
         int names = 0;
         int numbers = 0;
         std::size_t firstNumber = 0;
@@ -545,7 +585,7 @@ std::string explainEntry(std::string_view content, char delimiter, const ImportF
     // A missing-value marker of another program.
     static constexpr std::string_view OtherMarkers[] = {"-",    "NaN",  "nan",  "NAN", "n/a", "N/A", "na",
                                                         "#N/A", "NULL", "null", "?",   "*",   ".."};
-    const std::string_view bare = unquoted(failure.entry);
+    const std::string bare = unquoted(failure.entry);
     for (const std::string_view marker : OtherMarkers) {
         if (bare == marker) {
             return text + " \"" + std::string(marker)

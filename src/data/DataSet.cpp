@@ -2,6 +2,7 @@
 #include "data/DataSet.h"
 
 #include "common/RuntimeErrors.h"
+#include "common/TextEscape.h"
 
 #include <algorithm>
 
@@ -43,7 +44,7 @@ const std::string& DataSet::VariableName(std::int32_t v) const
 std::string DataSet::variableCaption(std::int32_t v) const
 {
     const std::string& name = VariableName(v);
-    return "Var " + std::to_string(v) + (name.empty() ? std::string() : "  " + name);
+    return "Var " + std::to_string(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name));
 }
 
 std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const

@@ -2,6 +2,7 @@
 #include "ui/frmNavigate.h"
 
 #include "common/NumberText.h"
+#include "common/TextEscape.h"
 #include "data/DataSet.h"
 #include "ui/Trap.h"
 #include "ui/Design.h"
@@ -70,7 +71,8 @@ void frmNavigate::showColumn()
 {
     const std::string& name = m_dataSet.VariableName(m_lngCurrentColumn);
     lblColumn->setText(QStringLiteral("Column: %1").arg(m_lngCurrentColumn)
-                       + (name.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(name)));
+                       + (name.empty() ? QString()
+                                       : QStringLiteral("  ") + QString::fromStdString(escapeControlCharacters(name))));
 }
 
 void frmNavigate::showCell()
