@@ -20,8 +20,17 @@ inline NestedR2Result nestedR2(const SampleMatrix& sample, std::int32_t n, std::
 {
     const std::int32_t K = p + q;
     CorrMatrix C{};
+    // A column that is constant in the sample has no correlations and a zero
+    // diagonal: as a predictor its tolerance is 0, as the dependent variable
+    // it has no R^2.
     for (std::int32_t a = 0; a <= K; ++a) {
-        C[a][a] = 1.0;
+        double Sx = 0, Sxx = 0;
+        for (std::int32_t i = 1; i <= n; ++i) {
+            const double x = sample[i][a];
+            Sx += x;
+            Sxx += x * x;
+        }
+        C[a][a] = Sxx - Sx * Sx / n > 0 ? 1.0 : 0.0;
     }
     for (std::int32_t a = 0; a <= K; ++a) {
         for (std::int32_t b = a + 1; b <= K; ++b) {
@@ -56,6 +65,9 @@ inline NestedR2Result nestedR2(const SampleMatrix& sample, std::int32_t n, std::
         ++sound;
     }
     NestedR2Result result;
+    if (C[0][0] == 0) {
+        return result;
+    }
     if (dxRed > 0 && sound >= p) {
         result.reduced = 1 - dyRed / dxRed;
     }

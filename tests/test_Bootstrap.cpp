@@ -217,55 +217,48 @@ TEST(Bootstrap, ObservedValuesAndFTest)
     EXPECT_EQ(result.df2, 231);
     const double expectedF = 231.0 * (*result.FullR2 - *result.ReducedR2) / ((1.0 - *result.FullR2) * 1.0);
     EXPECT_EQ(result.FValue, static_cast<float>(expectedF));
-    EXPECT_GT(*result.FValue, modGeneral::FCritical05(1, 231));
-    EXPECT_EQ(result.PValue, 0.0001);
+    EXPECT_GT(*result.FValue, 3.8820295197477286); // R: qf(0.05, 1, 231, lower.tail = FALSE)
+    EXPECT_LT(result.PValue, 0.05);
     EXPECT_FALSE(result.ModifiedLowerIsZero);
     EXPECT_LE(result.TraditionalLower, result.TraditionalUpper);
 }
 
+// The F test is decided on the exact p-value, for every number of added
+// predictors: an F a hair below the level's critical quantile is not
+// significant, a hair above it is. The quantiles are R's (R 4.2.2):
+// qf(alpha, df1, df2, lower.tail = FALSE).
 TEST(Bootstrap, FTestDecisions)
 {
-    // Tables: F equal to the critical value is not significant, any larger F is.
-    for (const ConfidenceLevel level : {ConfidenceLevel::P90, ConfidenceLevel::P95, ConfidenceLevel::P99}) {
-        const float critical = level == ConfidenceLevel::P90   ? modGeneral::FCritical10(2, 30)
-                               : level == ConfidenceLevel::P95 ? modGeneral::FCritical05(2, 30)
-                                                               : modGeneral::FCritical01(2, 30);
-        const FTestDecision at = decideFTest(critical, 2, 30, level);
-        EXPECT_EQ(at.PValue, 0.2);
-        EXPECT_TRUE(at.ModifiedLowerIsZero);
-        const FTestDecision above = decideFTest(std::nextafter(critical, 1e9f), 2, 30, level);
-        EXPECT_EQ(above.PValue, 0.0001);
-        EXPECT_FALSE(above.ModifiedLowerIsZero);
-        EXPECT_FALSE(above.PValueIsSingle);
-    }
-    // At 99% the 1% table decides: an F between the 5% and the 1% critical values is not significant.
-    const float between = (modGeneral::FCritical05(1, 40) + modGeneral::FCritical01(1, 40)) / 2;
-    EXPECT_FALSE(decideFTest(between, 1, 40, ConfidenceLevel::P95).ModifiedLowerIsZero);
-    EXPECT_TRUE(decideFTest(between, 1, 40, ConfidenceLevel::P99).ModifiedLowerIsZero);
-
-    // FProb: find F whose p-value rounds to a given 3-decimal value.
-    auto findF = [](std::int32_t df1, std::int32_t df2, float low, float high) {
-        float lo = 0.01f;
-        float hi = 100.0f;
-        for (int i = 0; i < 200; ++i) {
-            const float mid = (lo + hi) / 2;
-            const float p = modGeneral::FProb(mid, df1, df2);
-            if (p >= low && p < high) {
-                return mid;
-            }
-            (p > high ? lo : hi) = mid;
-        }
-        ADD_FAILURE() << "no F found";
-        return 1.0f;
+    struct Case {
+        ConfidenceLevel level;
+        std::int32_t df1;
+        std::int32_t df2;
+        double quantile;
     };
-    const FTestDecision p050 = decideFTest(findF(5, 50, 0.0496f, 0.0504f), 5, 50, ConfidenceLevel::P95);
-    EXPECT_TRUE(p050.PValueIsSingle);
-    EXPECT_TRUE(p050.ModifiedLowerIsZero); // single 0.05 lies above the double 0.05
-    const FTestDecision p100 = decideFTest(findF(6, 60, 0.0996f, 0.1004f), 6, 60, ConfidenceLevel::P90);
-    EXPECT_TRUE(p100.ModifiedLowerIsZero);
-    const FTestDecision p010 = decideFTest(findF(5, 80, 0.00996f, 0.01004f), 5, 80, ConfidenceLevel::P99);
-    EXPECT_FALSE(p010.ModifiedLowerIsZero); // single 0.01 lies below the double 0.01
-    EXPECT_THROW(decideFTest(1.0f, 2, -1, ConfidenceLevel::P95), SubscriptError);
+    const Case cases[] = {
+        {ConfidenceLevel::P90, 1, 231, 2.7273753735057569}, {ConfidenceLevel::P90, 2, 30, 2.4887160176974756},
+        {ConfidenceLevel::P90, 5, 33, 2.030026841981361},   {ConfidenceLevel::P90, 8, 120, 1.7219592426736197},
+        {ConfidenceLevel::P95, 1, 231, 3.8820295197477286}, {ConfidenceLevel::P95, 2, 30, 3.3158295010135221},
+        {ConfidenceLevel::P95, 5, 33, 2.5026350074153658},  {ConfidenceLevel::P95, 8, 120, 2.0164256130641833},
+        {ConfidenceLevel::P99, 1, 231, 6.7458613972600956}, {ConfidenceLevel::P99, 2, 30, 5.3903458631778864},
+        {ConfidenceLevel::P99, 5, 33, 3.6304581115586689},  {ConfidenceLevel::P99, 8, 120, 2.6629056295017142},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(percentOf(c.level)) + "% df1 = " + std::to_string(c.df1));
+        const FTestDecision below = decideFTest(static_cast<float>(c.quantile * (1 - 1e-4)), c.df1, c.df2, c.level);
+        EXPECT_GT(below.PValue, alphaOf(c.level));
+        EXPECT_TRUE(below.ModifiedLowerIsZero);
+        const FTestDecision above = decideFTest(static_cast<float>(c.quantile * (1 + 1e-4)), c.df1, c.df2, c.level);
+        EXPECT_LT(above.PValue, alphaOf(c.level));
+        EXPECT_FALSE(above.ModifiedLowerIsZero);
+    }
+    // The run that said "not significant (p-value used: 0.04972784, from
+    // FProb)" although its exact p is 0.04997: R's pf(2.503, 5, 33,
+    // lower.tail = FALSE) on the float 2.503 is 0.049973354466224529.
+    const FTestDecision p04997 = decideFTest(2.503f, 5, 33, ConfidenceLevel::P95);
+    EXPECT_NEAR(p04997.PValue, 0.049973354466224529, 1e-12);
+    EXPECT_FALSE(p04997.ModifiedLowerIsZero);
+    EXPECT_THROW(decideFTest(1.0f, 2, 0, ConfidenceLevel::P95), std::domain_error);
 }
 
 TEST(Bootstrap, SameSeedSameResultForAnyThreadCountAndProgressEndsAtNumTrials)
@@ -417,8 +410,8 @@ BootstrapRequest modelRequest(std::int32_t dv, std::vector<std::int32_t> predict
     return request;
 }
 
-// Requests that make no sound model are refused or give undefined values,
-// never numbers; sound but collinear real data keep theirs.
+// Requests that make no sound model are refused, never turned into numbers;
+// sound but collinear real data keep theirs.
 TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
 {
     const DataSet dependent = dependentData();
@@ -443,7 +436,9 @@ TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
         {"added predictor listed twice", dependent, modelRequest(1, {}, {4, 4}),
          "Var 4 is listed twice among the added predictors."},
         {"dv = x1 + x2", dependent, modelRequest(4, {2}, {3}), fitsExactly},
-        {"added x1 + x2 on x1, x2", dependent, modelRequest(1, {2, 3}, {4}), ""},
+        {"added x1 + x2 on x1, x2", dependent, modelRequest(1, {2, 3}, {4}),
+         "Var 4 is a linear combination of the predictors before it in the complete cases (its tolerance is below "
+         "1e-8), so no R^2 that includes it is defined."},
         {"longley", longley, modelRequest(1, {2, 3, 4, 5, 6}, {7}), ""},
     };
     for (const Case& c : cases) {
@@ -455,32 +450,70 @@ TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
             continue;
         }
         ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
-        if (&c.data == &dependent) {
-            // Every sample is exactly dependent: no R^2, no trial, no F.
-            EXPECT_FALSE(outcome->FullR2 || outcome->FValue);
-            EXPECT_EQ(outcome->NumValid, 0);
-        } else {
-            // R's lm on these data: Multiple R-squared 0.9955 (single-precision
-            // input moves only the later digits).
-            ASSERT_TRUE(outcome->FullR2.has_value());
-            EXPECT_NEAR(*outcome->FullR2, 0.99548, 1e-4);
-            EXPECT_EQ(outcome->NumValid, c.request.NumTrials);
-            EXPECT_GE(outcome->TraditionalLower, 0.0f);
-        }
+        // R's lm on these data: Multiple R-squared 0.9955 (single-precision
+        // input moves only the later digits).
+        ASSERT_TRUE(outcome->FullR2.has_value());
+        EXPECT_NEAR(*outcome->FullR2, 0.99548, 1e-4);
+        EXPECT_EQ(outcome->NumValid, c.request.NumTrials);
+        EXPECT_GE(outcome->TraditionalLower, 0.0f);
     }
 }
 
-TEST(Bootstrap, InvalidObservedSampleStillRunsTheTrials)
+// Degenerate data are refused with what is wrong, never reported as a run:
+// R^2 is undefined for them (R's lm drops the aliased column instead).
+TEST(Bootstrap, DegenerateDataAreRefused)
 {
-    // The added predictor is a copy of the predictor: every sample is invalid.
-    const DataSet data = tableOf({{1, 2, 2}, {2, 4, 4}, {4, 3, 3}, {3, 7, 7}, {5, 5, 5}, {6, 1, 1}});
-    const BootstrapResult result = resultOf(RunBootstrap(modelRequest(1, {2}, {3}), data, 3));
-    EXPECT_FALSE(result.ReducedR2 || result.FullR2 || result.DeltaR2 || result.FValue);
-    EXPECT_EQ(result.df1, 0);
-    EXPECT_EQ(result.df2, 0);
-    EXPECT_EQ(result.NumValid, 0);
-    EXPECT_EQ(result.TraditionalLower, 0.0f);
-    EXPECT_EQ(result.TraditionalUpper, 0.0f);
+    struct Case {
+        const char* what;
+        std::vector<std::vector<float>> rows;
+        BootstrapRequest request;
+        std::string refusal;
+    };
+    const Case cases[] = {
+        {"a constant predictor", {{1, 2, 7}, {2, 4, 7}, {4, 3, 7}, {3, 7, 7}, {5, 5, 7}, {6, 1, 7}},
+         modelRequest(1, {2}, {3}),
+         "Var 3 is constant in the complete cases, so no R^2 that includes it is defined."},
+        {"a constant dependent variable", {{5, 2, 1}, {5, 4, 2}, {5, 3, 4}, {5, 7, 3}, {5, 5, 5}},
+         modelRequest(1, {2}, {3}), "The dependent variable has no variance in the complete cases."},
+        {"2 complete cases for 2 predictors", {{1, 2, 3}, {2, 5, 1}}, modelRequest(1, {2}, {3}),
+         "There are too few complete cases for the model: 2 complete cases for 2 predictors, and at least 4 are "
+         "needed."},
+        {"the added predictor a copy of the predictor", {{1, 2, 2}, {2, 4, 4}, {4, 3, 3}, {3, 7, 7}, {5, 5, 5}, {6, 1, 1}},
+         modelRequest(1, {2}, {3}),
+         "Var 3 is a linear combination of the predictors before it in the complete cases (its tolerance is below "
+         "1e-8), so no R^2 that includes it is defined."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome<BootstrapResult> outcome = RunBootstrap(c.request, tableOf(c.rows), 3);
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.refusal().message, c.refusal);
+        EXPECT_EQ(outcome.refusal().reason, Refusal::Reason::Refused);
+    }
+
+    // A resample that leaves a predictor constant is not a valid trial: a
+    // dummy that is 1 in case 3 only is valid exactly when the resample draws
+    // case 3 and another case. Counted here from the trials' own streams.
+    std::vector<std::vector<float>> rows;
+    for (int r = 1; r <= 10; ++r) {
+        rows.push_back({static_cast<float>((r * 7) % 11), r == 3 ? 1.0f : 0.0f});
+    }
+    BootstrapRequest request = modelRequest(1, {}, {2});
+    request.NumTrials = 300;
+    const BootstrapResult result = resultOf(RunBootstrap(request, tableOf(rows), 11));
+    std::int32_t expected = 0;
+    for (std::int32_t t = 1; t <= request.NumTrials; ++t) {
+        RandomStream stream(11, static_cast<std::uint64_t>(t));
+        bool three = false;
+        bool other = false;
+        for (int i = 0; i < 10; ++i) {
+            const std::int32_t drawn = stream.drawCase(10);
+            (drawn == 3 ? three : other) = true;
+        }
+        expected += three && other ? 1 : 0;
+    }
+    EXPECT_EQ(result.NumValid, expected);
+    EXPECT_LT(result.NumValid, request.NumTrials);
 }
 
 // The bins of the distribution window: every value in exactly one bin, 10 to
@@ -538,7 +571,7 @@ BootstrapResult reportResult()
     r.FValue = 12.34567f;
     r.df1 = 1;
     r.df2 = 231;
-    r.PValue = 0.0001;
+    r.PValue = 0.000612;
     return r;
 }
 
@@ -615,10 +648,13 @@ TEST(BootstrapReport, DetailsBlocks)
     zero.df1 = 5;
     zero.df2 = 40;
     zero.FValue = 1.5f;
-    zero.PValue = 0.2146f;
-    zero.PValueIsSingle = true;
+    zero.PValue = 0.2146;
     zero.ModifiedLowerIsZero = true;
-    zero.Details->ExactP = 0.00001234;
+    zero.Details->ExactP = 0.2146;
+    BootstrapResult tiny = normal; // a huge F: the p-value is below what a double holds
+    tiny.FValue = 1e30f;
+    tiny.PValue = 0.0;
+    tiny.Details->ExactP = 0.0;
     BootstrapResult invalid = normal;
     invalid.ReducedR2.reset();
     invalid.FullR2.reset();
@@ -634,9 +670,9 @@ TEST(BootstrapReport, DetailsBlocks)
     const std::string tail = "-------------------------------------\r\n\r\n\r\n\r\n";
     EXPECT_EQ(FormatBootstrapDetails(normal, "/data/study\n.txt"),
               head
-                  + "F test of the added predictors: F = 12.346, df1 = 1, df2 = 231, exact p = 0.00061\r\n"
-                    "Modified lower limit: the traditional limit, since the F test is significant at the 5% level "
-                    "(p-value used: 0.0001, from the critical-value table)\r\n"
+                  + "F test of the added predictors: F = 12.346, df1 = 1, df2 = 231, p = 0.00061: significant at the "
+                    "5% level\r\n"
+                    "Modified lower limit: the traditional limit, since the F test is significant\r\n"
                     "Bootstrap mean of the change in R^2: 0.1276\r\n"
                     "Bootstrap standard error of the change in R^2: 0.05234\r\n"
                     "Percentile positions of the traditional limits: 16 and 583 of 598 valid trials\r\n"
@@ -644,14 +680,18 @@ TEST(BootstrapReport, DetailsBlocks)
                   + tail);
     EXPECT_EQ(FormatBootstrapDetails(zero, "/data/study\n.txt"),
               head
-                  + "F test of the added predictors: F = 1.5, df1 = 5, df2 = 40, exact p = 1.23E-05\r\n"
-                    "Modified lower limit: 0, since the F test is not significant at the 10% level "
-                    "(p-value used: 0.2146, from FProb)\r\n"
+                  + "F test of the added predictors: F = 1.5, df1 = 5, df2 = 40, p = 0.2146: not significant at the "
+                    "10% level\r\n"
+                    "Modified lower limit: 0, since the F test is not significant\r\n"
                     "Bootstrap mean of the change in R^2: 0.1276\r\n"
                     "Bootstrap standard error of the change in R^2: 0.05234\r\n"
                     "Percentile positions of the traditional limits: 16 and 583 of 598 valid trials\r\n"
                     "BCa limits (90%): 0.01102 and 0.24911 (bias correction z0 = 0.0512, acceleration a = -0.0042)\r\n"
                   + tail);
+    const std::string tinyText = FormatBootstrapDetails(tiny, "/data/study\n.txt");
+    EXPECT_NE(tinyText.find("F = 1E+30, df1 = 1, df2 = 231, p < 1E-300: significant at the 5% level\r\n"),
+              std::string::npos)
+        << tinyText;
     EXPECT_EQ(FormatBootstrapDetails(invalid, "/data/study\n.txt"),
               head
                   + "F test of the added predictors: undefined (the observed sample is not valid)\r\n"

@@ -1,6 +1,7 @@
 // orvalis-cli: the summary and dump commands, exit codes, usage errors.
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
+#include "analyses/RandomStream.h"
 #include "cli/CliApp.h"
 #include "data/DataImport.h"
 #include "TempDir.h"
@@ -489,19 +490,48 @@ TEST(Cli, JsonDrawsAndDetails)
     EXPECT_EQ(object["limits"]["percentile_positions"]["lower"], expected.Positions.lower);
     EXPECT_EQ(object["f_test"]["f"].get<float>(), *expected.FValue);
     EXPECT_EQ(object["f_test"]["df2"], 231);
-    EXPECT_EQ(object["f_test"]["p_value_source"], "table");
+    EXPECT_EQ(object["f_test"]["p_value_source"], "exact");
+    EXPECT_EQ(object["f_test"]["p_value_used"].get<double>(), expected.PValue);
     EXPECT_EQ(object["f_test"]["exact_p"].get<double>(), *expected.Details->ExactP);
+    EXPECT_EQ(object["f_test"]["modified_lower_is_zero"], expected.ModifiedLowerIsZero);
+    EXPECT_EQ(object["limits"]["modified"]["lower"].get<float>(),
+              expected.ModifiedLowerIsZero ? 0.0f : expected.TraditionalLower);
     EXPECT_EQ(object["details"]["bca"]["lower"].get<double>(), *expected.Details->BCaLower);
     EXPECT_EQ(object["details"]["standard_error"].get<double>(), *expected.Details->StandardError);
 
-    // An invalid observed sample: nulls, not numbers.
-    const std::string copy = dir.write("copy.txt", "1 2 2\n2 4 4\n4 3 3\n3 7 7\n5 5 5\n6 1 1\n");
-    const CliRun nulls = run({copy, "bootstrap", "--dv", "1", "--predictors", "2", "--added", "3", "--format", "json"});
+    // No valid trial: the limits are null, not 0 (the text report prints 0).
+    // A dummy that is 1 in case 3 of 50 only, and a seed whose three trials
+    // never draw case 3 (found from the trials' own streams).
+    std::string rare;
+    for (int r = 1; r <= 50; ++r) {
+        rare += std::to_string((r * 7) % 11) + (r == 3 ? " 1\n" : " 0\n");
+    }
+    const std::string dummy = dir.write("dummy.txt", rare);
+    std::uint64_t seed = 0;
+    for (bool drawn = true; drawn;) {
+        drawn = false;
+        ++seed;
+        for (std::uint64_t t = 1; t <= 3 && !drawn; ++t) {
+            RandomStream stream(seed, t);
+            for (int i = 0; i < 50 && !drawn; ++i) {
+                drawn = stream.drawCase(50) == 3;
+            }
+        }
+    }
+    const std::vector<std::string> none = {dummy, "bootstrap", "--dv", "1", "--added", "2", "--trials", "3",
+                                           "--seed", std::to_string(seed)};
+    std::vector<std::string> noneJson = none;
+    noneJson.insert(noneJson.end(), {"--format", "json"});
+    const CliRun nulls = run(noneJson);
     ASSERT_EQ(nulls.status, ExitSuccess) << nulls.err;
     const nlohmann::json undefined = nlohmann::json::parse(nulls.out);
-    EXPECT_TRUE(undefined["observed"]["full_r2"].is_null());
-    EXPECT_TRUE(undefined["f_test"]["f"].is_null());
+    EXPECT_EQ(undefined["trials"]["valid"], 0);
+    for (const char* kind : {"traditional", "modified"}) {
+        EXPECT_TRUE(undefined["limits"][kind]["lower"].is_null()) << kind;
+        EXPECT_TRUE(undefined["limits"][kind]["upper"].is_null()) << kind;
+    }
     EXPECT_TRUE(undefined["details"]["bca"]["lower"].is_null());
+    EXPECT_NE(run(none).out.find("Traditional Bootstrap Lower Limit: 0\n"), std::string::npos);
 
     const std::string draws = (dir.path() / "draws.csv").string();
     const CliRun saved = with({"--save-draws", draws});

@@ -107,12 +107,24 @@ TEST(CompleteCases, CopiesTheCasesOfTheVariablesInPlay)
     const CaseMatrix& cases = *outcome;
     ASSERT_EQ(cases.NumComplete, 3);
     ASSERT_EQ(cases.columns, 3);
-    const float expected[4][3] = {{0, 0, 0}, {100, 1, 10}, {300, 3, 30}, {500, 5, 50}};
+    // Each column less its first value (every difference is exact here).
+    const float expected[4][3] = {{0, 0, 0}, {0, 0, 0}, {200, 2, 20}, {400, 4, 40}};
     for (std::int32_t r = 0; r <= 3; ++r) {
         for (std::int32_t c = 0; c < 3; ++c) {
             EXPECT_EQ(cases.at(r, c), expected[r][c]) << r << ", " << c;
         }
     }
+    EXPECT_EQ(cases.shift[0], 100.0f);
+    EXPECT_EQ(cases.shift[1], 1.0f);
+    EXPECT_EQ(cases.shift[2], 10.0f);
+
+    // A column whose differences would not be exact in single precision is
+    // kept as it is: its spread is about its size, so nothing cancels.
+    const DataSet mixed = test::tableOf({{4e6f, 1}, {4e6f + 1, 2}, {0.1f, 4}});
+    const CaseMatrix kept = *CollectCompleteCases(request(2, {}, {1}), mixed);
+    EXPECT_EQ(kept.shift[1], 0.0f);
+    EXPECT_EQ(kept.at(3, 1), 0.1f);
+    EXPECT_EQ(kept.shift[0], 1.0f);
 }
 
 // Determinant by cofactor expansion: a different method from the elimination.
@@ -156,8 +168,15 @@ TEST(CorrDeterminant, SmallBlocksAndEliminationCases)
     C[3][3] = 1;
     EXPECT_EQ(CorrDeterminant(C, 3, 3), 1.0);
     EXPECT_EQ(CorrDeterminant(C, 1, 0), 1.0); // empty block
+    C[1][1] = C[2][2] = 1;
     C[1][2] = C[2][1] = 0.5;
     EXPECT_EQ(CorrDeterminant(C, 1, 2), 0.75);
+    // A constant column has a zero diagonal and no correlations: a block
+    // holding it has determinant 0, whatever its size.
+    C[2][2] = 0;
+    C[1][2] = C[2][1] = 0;
+    EXPECT_EQ(CorrDeterminant(C, 2, 2), 0.0);
+    EXPECT_EQ(CorrDeterminant(C, 1, 2), 0.0);
 
     struct Case {
         const char* name;
@@ -411,13 +430,20 @@ TEST(NestedR2, EdgeCases)
     EXPECT_NEAR(*one.reduced, 121.0 / 148.0, 1e-15);
     EXPECT_TRUE(one.valid);
 
-    // A constant predictor adds nothing and keeps the sample valid.
+    // A constant predictor depends on the intercept: the models holding it have
+    // no R^2 and the sample is invalid. A constant dependent variable has none.
     const CaseMatrix constant = makeCases(5, 2, [&](std::int32_t r, std::int32_t c) {
         return c == 2 ? 7.0f : data[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c)];
     });
     const NestedR2Result flat = NestedR2(constant, nullptr, 5, 1, 1);
-    EXPECT_TRUE(flat.valid);
-    EXPECT_EQ(flat.full, flat.reduced);
+    EXPECT_FALSE(flat.valid);
+    EXPECT_FALSE(flat.full.has_value());
+    EXPECT_NEAR(*flat.reduced, 121.0 / 148.0, 1e-15);
+    const CaseMatrix flatY = makeCases(5, 2, [&](std::int32_t r, std::int32_t c) {
+        return c == 0 ? 3.0f : data[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c)];
+    });
+    const NestedR2Result noVariance = NestedR2(flatY, nullptr, 5, 1, 1);
+    EXPECT_FALSE(noVariance.valid || noVariance.reduced || noVariance.full);
 
     // The same variable as predictor and added predictor: determinant 0, invalid.
     const CaseMatrix same = makeCases(5, 2, [&](std::int32_t r, std::int32_t c) {

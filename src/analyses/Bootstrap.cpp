@@ -11,7 +11,6 @@
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
 #include "data/DataSet.h"
-#include "stats/modGeneral.h"
 
 #include <algorithm>
 #include <atomic>
@@ -195,6 +194,39 @@ Refusal tooFewCasesForF(std::int32_t df2)
                  + ".");
 }
 
+// Why the complete cases give no R^2, in the order a user would look: the
+// dependent variable, the number of cases, then the first predictor that is
+// constant or a linear combination of the ones before it.
+Refusal undefinedObserved(const BootstrapRequest& request, const CaseMatrix& cases)
+{
+    SampleSums sums;
+    AccumulateSums(cases, nullptr, cases.NumComplete, sums);
+    const std::int32_t K = request.NumPredictors() + request.NumAdded();
+    CorrMatrix C{};
+    CorrelationsFromSums(sums, cases.NumComplete, K, C);
+    if (C[0][0] == 0.0) {
+        return analysisRefusal("The dependent variable has no variance in the complete cases.");
+    }
+    if (cases.NumComplete <= K + 1) {
+        return analysisRefusal("There are too few complete cases for the model: " + formatInteger(cases.NumComplete)
+                               + " complete cases for " + formatInteger(K) + " predictors, and at least "
+                               + formatInteger(K + 2) + " are needed.");
+    }
+    const std::int32_t sound = SoundPredictors(C, K);
+    const std::vector<std::int32_t> variables = requestVariables(request);
+    if (sound < K) {
+        const std::int32_t v = variables[static_cast<std::size_t>(sound) + 1];
+        if (C[static_cast<std::size_t>(sound) + 1][static_cast<std::size_t>(sound) + 1] == 0.0) {
+            return analysisRefusal("Var " + formatInteger(v)
+                                   + " is constant in the complete cases, so no R^2 that includes it is defined.");
+        }
+        return analysisRefusal("Var " + formatInteger(v)
+                               + " is a linear combination of the predictors before it in the complete cases"
+                                 " (its tolerance is below 1e-8), so no R^2 that includes it is defined.");
+    }
+    return analysisRefusal("The R^2 of the complete cases is undefined.");
+}
+
 Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
                                       const RunControl& control, unsigned threads, TrialKernel kernel)
 {
@@ -228,10 +260,14 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     result.request = request;
     result.VariableNames = dataSet.VariableNames();
 
-    // The observed pass: the complete cases themselves.
+    // The observed pass: the complete cases themselves. Without their R^2
+    // there is nothing to put an interval around.
     try {
         const NestedR2Result observed = NestedR2(cases, nullptr, n, p, q);
-        if (observed.valid) {
+        if (!observed.valid) {
+            return undefinedObserved(request, cases);
+        }
+        {
             result.ReducedR2 = observed.reduced;
             result.FullR2 = observed.full;
             result.DeltaR2 = checked::step(*observed.full - *observed.reduced);
@@ -307,18 +343,14 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
 
     // The F test of the added predictors on the observed sample.
     if (result.FValue) {
-        if (result.df1 < 5 && result.df2 < 0) {
+        if (result.df2 < 1) {
             return tooFewCasesForF(result.df2);
         }
         try {
             const FTestDecision decision = decideFTest(*result.FValue, result.df1, result.df2, level);
             result.PValue = decision.PValue;
-            result.PValueIsSingle = decision.PValueIsSingle;
             result.ModifiedLowerIsZero = decision.ModifiedLowerIsZero;
-        } catch (const RuntimeError& error) {
-            if (result.df2 <= 0) {
-                return tooFewCasesForF(result.df2);
-            }
+        } catch (const std::exception& error) {
             return fault(pValueFailure(result, error.what()));
         }
     }
@@ -336,17 +368,9 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
 
 FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, ConfidenceLevel level)
 {
-    const double alpha = alphaOf(level);
     FTestDecision decision;
-    if (df1 < 5) {
-        decision.PValue = FValue > criticalF(level, df1, df2) ? 0.0001 : 0.2;
-        decision.ModifiedLowerIsZero = roundHalfEven(decision.PValue, 3) > alpha;
-    } else {
-        const float pValue = modGeneral::FProb(FValue, df1, df2);
-        decision.PValue = pValue;
-        decision.PValueIsSingle = true;
-        decision.ModifiedLowerIsZero = static_cast<double>(roundHalfEven(pValue, 3)) > alpha;
-    }
+    decision.PValue = fUpperTail(FValue, df1, df2);
+    decision.ModifiedLowerIsZero = !(decision.PValue < alphaOf(level));
     return decision;
 }
 

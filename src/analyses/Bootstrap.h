@@ -52,14 +52,14 @@ struct BootstrapResult {
     float TraditionalLower = 0.0f;
     float TraditionalUpper = 0.0f;
     // Absent when the observed sample is not valid; then df1 = df2 = 0 and
-    // there is no F test.
+    // there is no F test. (RunBootstrap refuses such a sample; a result built
+    // by hand may still have one.)
     std::optional<float> FValue;
     std::int32_t df1 = 0;
     std::int32_t df2 = 0;
-    // 0.0001 or 0.2 from the critical-value tables (double), or FProb's
-    // single-precision value (held exactly here) when df1 >= 5.
+    // The exact p-value of FValue, P(F(df1, df2) > FValue) in double precision;
+    // the F test is significant when it is below the level's alpha.
     double PValue = 0.0;
-    bool PValueIsSingle = false;
     bool ModifiedLowerIsZero = false;
     // The data set's variable names (DataSet::VariableNames), for the report.
     std::vector<std::string> VariableNames;
@@ -89,24 +89,25 @@ struct RunControl {
 // (seed, t), so the result for a given seed is the same for any thread count
 // (threads = 0: one per core) and any trial kernel (Best: the fastest this
 // processor runs; one it cannot run is refused as a Fault). Invalid trials are dropped; the limits are the
-// percentile positions of the sorted valid changes; the F test uses the
-// level's critical-value table for 1 to 4 added predictors and FProb for more.
-// Refusals: those of CollectCompleteCases; fewer than one trial; a numerical
-// fault (reason Fault); too little memory for the cases or the trials
-// (OutOfMemory); a stop request (Stopped, within a few trials' time, with
-// every worker joined). Nothing is thrown.
+// percentile positions of the sorted valid changes; the F test decides with
+// the exact p-value (decideFTest).
+// Refusals: those of CollectCompleteCases; fewer than one trial; complete
+// cases whose R^2 is undefined (a constant dependent variable, too few cases
+// for the predictors, a constant or linearly dependent predictor: each named);
+// a full model that fits exactly; a numerical fault (reason Fault); too little
+// memory for the cases or the trials (OutOfMemory); a stop request (Stopped,
+// within a few trials' time, with every worker joined). Nothing is thrown.
 Outcome<BootstrapResult> RunBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
                                       const RunControl& control = {}, unsigned threads = 0,
                                       TrialKernel kernel = TrialKernel::Best);
 
-// The F test of the added predictors at a confidence level: for df1 < 5 the
-// p-value is 0.0001 when F exceeds the level's critical value, else 0.2; for
-// df1 >= 5 it is FProb(F, df1, df2) in single precision. The modified lower
-// limit is 0 when the p-value rounded to 3 decimals (in its own precision)
-// exceeds the level's alpha. Throws the errors of the lookups and FProb.
+// The F test of the added predictors at a confidence level, for any df1:
+// the exact p-value P(F(df1, df2) > F) (Boost.Math), significant when it is
+// below the level's alpha; otherwise the modified lower limit is 0. The
+// critical-value tables and FProb are not consulted. df1 and df2 must be at
+// least 1 (Boost.Math throws std::domain_error otherwise).
 struct FTestDecision {
     double PValue = 0.0;
-    bool PValueIsSingle = false;
     bool ModifiedLowerIsZero = false;
 };
 FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, ConfidenceLevel level);

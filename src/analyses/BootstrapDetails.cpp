@@ -88,13 +88,18 @@ double normalQuantile(double p)
     return boost::math::quantile(boost::math::normal_distribution<double>(), p);
 }
 
+double fUpperTail(double F, std::int32_t df1, std::int32_t df2)
+{
+    const boost::math::fisher_f_distribution<double> f(df1, df2);
+    return boost::math::cdf(boost::math::complement(f, F));
+}
+
 BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
                                          const std::vector<double>& sorted)
 {
     BootstrapDetails details;
     if (result.FValue && result.df1 > 0 && result.df2 > 0) {
-        const boost::math::fisher_f_distribution<double> f(result.df1, result.df2);
-        details.ExactP = boost::math::cdf(boost::math::complement(f, static_cast<double>(*result.FValue)));
+        details.ExactP = result.PValue;
     }
 
     const std::int32_t valid = result.NumValid;

@@ -21,4 +21,8 @@ BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const Ca
 double normalCdf(double z);
 double normalQuantile(double p);
 
+// P(F(df1, df2) > F) in double precision (Boost.Math); 0 when it is below
+// the smallest double. Throws std::domain_error for df1 or df2 below 1.
+double fUpperTail(double F, std::int32_t df1, std::int32_t df2);
+
 } // namespace orvalis

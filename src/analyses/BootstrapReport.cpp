@@ -97,12 +97,14 @@ std::string fiveDecimals(const std::optional<double>& value)
     return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("undefined");
 }
 
+// "p = 0.04997", "p = 1.23E-07"; a p-value below the smallest the F
+// distribution gives in double precision is "p < 1E-300", never 0.
 std::string pText(double p)
 {
-    if (p == 0.0) {
-        return "0";
+    if (p < 1e-300) {
+        return "p < 1E-300";
     }
-    return p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3);
+    return "p = " + (p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3));
 }
 
 } // namespace
@@ -144,16 +146,13 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     line("Data file: " + escapeControlCharacters(dataFile));
     line("Complete cases used: " + formatInteger(result.CompleteCases) + " of " + formatInteger(result.CasesRead));
     if (result.FValue) {
+        const std::string level = formatInteger(100 - percent) + "% level";
         line("F test of the added predictors: F = " + formatFloat(roundHalfEven(*result.FValue, 3))
-             + ", df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2)
-             + ", exact p = " + (details.ExactP ? pText(*details.ExactP) : std::string("undefined")));
-        const std::string used =
-            (result.PValueIsSingle ? formatFloat(static_cast<float>(result.PValue)) : formatDouble(result.PValue))
-            + (result.PValueIsSingle ? ", from FProb" : ", from the critical-value table");
-        const std::string level = formatInteger(100 - percent) + "% level (p-value used: " + used + ")";
-        line(result.ModifiedLowerIsZero
-                 ? "Modified lower limit: 0, since the F test is not significant at the " + level
-                 : "Modified lower limit: the traditional limit, since the F test is significant at the " + level);
+             + ", df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ", "
+             + pText(result.PValue) + (result.ModifiedLowerIsZero ? ": not significant at the " : ": significant at the ")
+             + level);
+        line(result.ModifiedLowerIsZero ? "Modified lower limit: 0, since the F test is not significant"
+                                        : "Modified lower limit: the traditional limit, since the F test is significant");
     } else {
         line("F test of the added predictors: undefined (the observed sample is not valid)");
         line("Modified lower limit: the traditional limit (no F test)");

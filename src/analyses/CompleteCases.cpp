@@ -56,6 +56,43 @@ Status checkRoles(const BootstrapRequest& request)
     return Done{};
 }
 
+// x - c when it is exact in single precision: the double difference of two
+// floats, checked to be exact (Knuth's two-sum) and to fit a float.
+std::optional<float> exactDifference(float x, float c)
+{
+    const double a = x;
+    const double b = -static_cast<double>(c);
+    const double s = a + b;
+    const double bb = s - a;
+    const double error = (a - (s - bb)) + (b - bb);
+    if (error != 0.0 || static_cast<double>(static_cast<float>(s)) != s) {
+        return std::nullopt;
+    }
+    return static_cast<float>(s);
+}
+
+// Shifts each column of matrix by its first value where every difference is
+// exact (see CaseMatrix).
+void shiftColumns(CaseMatrix& matrix)
+{
+    const auto width = static_cast<std::size_t>(matrix.columns);
+    for (std::size_t c = 0; c < width; ++c) {
+        const float first = matrix.cells[width + c];
+        bool exact = first != 0.0f;
+        for (std::int32_t r = 1; r <= matrix.NumComplete && exact; ++r) {
+            exact = exactDifference(matrix.cells[static_cast<std::size_t>(r) * width + c], first).has_value();
+        }
+        if (!exact) {
+            continue;
+        }
+        for (std::int32_t r = 1; r <= matrix.NumComplete; ++r) {
+            float& cell = matrix.cells[static_cast<std::size_t>(r) * width + c];
+            cell = *exactDifference(cell, first);
+        }
+        matrix.shift[c] = first;
+    }
+}
+
 } // namespace
 
 std::vector<std::int32_t> requestVariables(const BootstrapRequest& request)
@@ -110,6 +147,7 @@ Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const 
     if (matrix.NumComplete < 2) {
         return analysisRefusal("There is an insufficient number of observations with complete data.");
     }
+    shiftColumns(matrix);
     return matrix;
 }
 

@@ -4,6 +4,7 @@
 #include "analyses/BootstrapRequest.h"
 #include "common/Outcome.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -16,12 +17,20 @@ constexpr std::int32_t MaxExplanatory = 12;
 
 // Rows 1..NumComplete hold the complete cases in data-table order; row 0 holds
 // zeros. Column 0 is the dependent variable, columns 1..p the predictors and
-// p+1..p+q the added predictors, values copied unchanged. Rows are stored
-// contiguously, `columns` floats apart.
+// p+1..p+q the added predictors. Rows are stored contiguously, `columns`
+// floats apart.
+//
+// Each column holds its values less a constant, shift[c], so that the sums
+// of squares never cancel a large offset (4e6 + N(0, 1) keeps every digit):
+// shift[c] is the column's first complete value when every value less it is
+// exact in single precision, and 0 otherwise (then the column's spread is at
+// least about its size, and nothing cancels). Correlations, and so every R^2,
+// do not depend on a column's shift.
 struct CaseMatrix {
     std::int32_t NumComplete = 0;
     std::int32_t columns = 0; // K + 1
     std::vector<float> cells;
+    std::array<float, 16> shift{};
 
     const float* row(std::int32_t r) const
     {

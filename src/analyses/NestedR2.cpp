@@ -178,7 +178,10 @@ void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K
     }
     for (std::int32_t a = 0; a <= K; ++a) {
         const auto ua = static_cast<std::size_t>(a);
-        C[ua][ua] = 1.0;
+        // A constant column has no correlation with anything: its diagonal is
+        // 0, so a constant predictor has tolerance 0 (it depends on the
+        // intercept) and a constant dependent variable has no R^2.
+        C[ua][ua] = squares[a] > 0.0 ? 1.0 : 0.0;
         for (std::int32_t b = a + 1; b <= K; ++b) {
             const auto ub = static_cast<std::size_t>(b);
             double r = 0.0;
@@ -196,13 +199,16 @@ void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K
 double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi)
 {
     const std::int32_t m = hi - lo + 1;
-    if (m <= 1) {
+    if (m <= 0) {
         return 1.0;
     }
     const auto L = static_cast<std::size_t>(lo);
     const auto H = static_cast<std::size_t>(hi);
+    if (m == 1) {
+        return C[L][L];
+    }
     if (m == 2) {
-        return checked::step(1.0 - C[L][H] * C[L][H]);
+        return checked::step(C[L][L] * C[H][H] - C[L][H] * C[L][H]);
     }
     CorrMatrix T = C;
     float sign = 1.0f;
@@ -267,6 +273,9 @@ NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std
     const double dxFull = CorrDeterminant(C, 1, K);
     const std::int32_t sound = SoundPredictors(C, K);
     NestedR2Result result;
+    if (C[0][0] == 0.0) {
+        return result; // a constant dependent variable: R^2 is 0/0
+    }
     if (dxReduced > 0.0 && sound >= p) {
         result.reduced = checked::step(1.0 - checked::divide(dyReduced, dxReduced));
     }

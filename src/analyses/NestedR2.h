@@ -29,8 +29,9 @@ struct NestedR2Result {
 
 // The determinant of the block lo..hi of C, by column elimination with
 // exact-zero pivoting (a zero pivot is exchanged with the nearest column to
-// its right that has a non-zero entry in its row, flipping the sign). A block
-// of one or no variable has determinant 1. C is not changed. Throws
+// its right that has a non-zero entry in its row, flipping the sign). An
+// empty block has determinant 1, a block of one variable its diagonal (1, or
+// 0 for a constant column). C is not changed. Throws
 // OverflowError or InvalidOperationError when the result is not finite.
 double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi);
 
@@ -52,7 +53,8 @@ void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int3
 void CheckSums(const SampleSums& sums, std::int32_t columns);
 
 // The correlation matrix of columns 0..K from the sums of n rows: 1 on the
-// diagonal, 0 for a pair with a constant column.
+// diagonal, or 0 for a column constant in the sample, whose correlations are
+// all 0.
 void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C);
 
 // How many of the predictors 1..K, taken in order, have a tolerance of at least
@@ -63,8 +65,9 @@ std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K);
 
 // Reduced R^2 (predictors 1..p) and full R^2 (predictors 1..p+q) of the
 // dependent variable in column 0, each 1 - det(C_y)/det(C_x), or none when
-// det(C_x) is not positive or a predictor of the model is not sound
-// (SoundPredictors). Throws on a non-finite step.
+// det(C_x) is not positive, a predictor of the model is not sound
+// (SoundPredictors; a constant predictor never is) or the dependent variable
+// is constant. Throws on a non-finite step.
 NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q);
 
 // NestedR2FromCorrelations of the correlations from the sums of n rows.

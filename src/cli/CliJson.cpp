@@ -65,18 +65,22 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
         {"full_r2", orNull(result.FullR2)},
         {"change_r2", orNull(result.DeltaR2)},
     };
+    // No valid trial: the limits are undefined (the text report shows 0).
+    const bool limits = result.NumValid > 0;
+    auto limit = [&](float value) { return limits ? json(value) : json(nullptr); };
     const float modifiedLower = fTest && result.ModifiedLowerIsZero ? 0.0f : result.TraditionalLower;
     object["limits"] = {
-        {"traditional", {{"lower", result.TraditionalLower}, {"upper", result.TraditionalUpper}}},
-        {"modified", {{"lower", modifiedLower}, {"upper", result.TraditionalUpper}}},
+        {"traditional", {{"lower", limit(result.TraditionalLower)}, {"upper", limit(result.TraditionalUpper)}}},
+        {"modified", {{"lower", limit(modifiedLower)}, {"upper", limit(result.TraditionalUpper)}}},
         {"percentile_positions", {{"lower", result.Positions.lower}, {"upper", result.Positions.upper}}},
     };
     object["f_test"] = {
         {"f", orNull(result.FValue)},
         {"df1", result.df1},
         {"df2", result.df2},
+        // The decision is made on the exact p-value.
         {"p_value_used", fTest ? json(result.PValue) : json(nullptr)},
-        {"p_value_source", fTest ? json(result.PValueIsSingle ? "FProb" : "table") : json(nullptr)},
+        {"p_value_source", fTest ? json("exact") : json(nullptr)},
         {"modified_lower_is_zero", fTest ? json(result.ModifiedLowerIsZero) : json(nullptr)},
         {"exact_p", orNull(details.ExactP)},
     };
