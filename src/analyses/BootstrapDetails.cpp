@@ -8,14 +8,94 @@
 #include <boost/math/distributions/fisher_f.hpp>
 #include <boost/math/distributions/normal.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace orvalis {
 namespace {
 
-// The jackknife acceleration: each complete case left out in turn, its terms
-// subtracted from the observed sums, so the whole costs one pass over the
-// cases. None when a leave-one-out sample is not valid.
+// Centred sums of squares and cross-products of a set of cases.
+struct Centred {
+    std::array<std::array<double, 16>, 16> m{};
+};
+
+// The correlation matrix of centred cross-products: 0 on the diagonal of a
+// column without variance, as CorrelationsFromSums has it.
+void correlationsOf(const Centred& c, std::int32_t K, CorrMatrix& C)
+{
+    for (std::int32_t a = 0; a <= K; ++a) {
+        const auto ua = static_cast<std::size_t>(a);
+        C[ua][ua] = c.m[ua][ua] > 0.0 ? 1.0 : 0.0;
+        for (std::int32_t b = a + 1; b <= K; ++b) {
+            const auto ub = static_cast<std::size_t>(b);
+            double r = 0.0;
+            if (c.m[ua][ua] > 0.0 && c.m[ub][ub] > 0.0) {
+                r = c.m[ua][ub] / std::sqrt(c.m[ua][ua] * c.m[ub][ub]);
+            }
+            C[ua][ub] = r;
+            C[ub][ua] = r;
+        }
+    }
+}
+
+// Two passes over the cases other than `without` (0: none): means, then
+// deviations from them. No case's size costs another its digits.
+Centred centredSums(const CaseMatrix& cases, std::int32_t K, std::int32_t without)
+{
+    const std::int32_t n = cases.NumComplete;
+    const double count = without == 0 ? n : n - 1;
+    std::array<double, 16> mean{};
+    for (std::int32_t i = 1; i <= n; ++i) {
+        if (i != without) {
+            for (std::int32_t a = 0; a <= K; ++a) {
+                mean[static_cast<std::size_t>(a)] += cases.at(i, a);
+            }
+        }
+    }
+    for (double& m : mean) {
+        m /= count;
+    }
+    Centred c;
+    std::array<double, 16> d{};
+    for (std::int32_t i = 1; i <= n; ++i) {
+        if (i == without) {
+            continue;
+        }
+        for (std::int32_t a = 0; a <= K; ++a) {
+            d[static_cast<std::size_t>(a)] = cases.at(i, a) - mean[static_cast<std::size_t>(a)];
+        }
+        for (std::int32_t a = 0; a <= K; ++a) {
+            for (std::int32_t b = a; b <= K; ++b) {
+                c.m[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] +=
+                    d[static_cast<std::size_t>(a)] * d[static_cast<std::size_t>(b)];
+            }
+        }
+    }
+    for (std::int32_t a = 0; a <= K; ++a) {
+        for (std::int32_t b = a + 1; b <= K; ++b) {
+            c.m[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] =
+                c.m[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];
+        }
+    }
+    return c;
+}
+
+// A leave-one-out sum of squares below this share of the whole has lost more
+// than 10 of its 53 bits to the downdate: that sample is summed afresh.
+constexpr double DowndateLimit = 1.0 / 1024.0;
+
+// Leave-one-out changes whose spread stays below this are equal within
+// rounding: the acceleration is then 0/0.
+constexpr double EqualChanges = 1e-12;
+
+// The jackknife acceleration over the complete cases. Each case is left out by
+// downdating the centred cross-products (M - n/(n-1) d d', linear in n in
+// all); where that would cancel most of a column's sum of squares (a case
+// that dominates the column), the sample is summed afresh in two passes.
+// Since the removed terms add up to M's own diagonal, that happens for at
+// most about one case per column. None when a leave-one-out sample is not
+// valid, or when every leave-one-out change is the same.
 std::optional<double> jackknifeAcceleration(const BootstrapResult& result, const CaseMatrix& cases)
 {
     const std::int32_t n = cases.NumComplete;
@@ -25,39 +105,60 @@ std::optional<double> jackknifeAcceleration(const BootstrapResult& result, const
     if (n < 3) {
         return std::nullopt;
     }
-    SampleSums all;
-    AccumulateSums(cases, nullptr, n, all);
-    std::vector<double> leftOut(static_cast<std::size_t>(n));
-    double total = 0.0;
+    const Centred all = centredSums(cases, K, 0);
+    std::array<double, 16> mean{};
     for (std::int32_t i = 1; i <= n; ++i) {
-        SampleSums without = all;
-        const float* row = cases.row(i);
+        for (std::int32_t a = 0; a <= K; ++a) {
+            mean[static_cast<std::size_t>(a)] += cases.at(i, a);
+        }
+    }
+    for (double& m : mean) {
+        m /= n;
+    }
+    const double scale = static_cast<double>(n) / (n - 1);
+    std::vector<double> leftOut(static_cast<std::size_t>(n));
+    for (std::int32_t i = 1; i <= n; ++i) {
+        Centred without = all;
+        std::array<double, 16> d{};
+        for (std::int32_t a = 0; a <= K; ++a) {
+            d[static_cast<std::size_t>(a)] = cases.at(i, a) - mean[static_cast<std::size_t>(a)];
+        }
+        bool afresh = false;
         for (std::int32_t a = 0; a <= K; ++a) {
             const auto ua = static_cast<std::size_t>(a);
-            const double xa = row[a];
-            without.sum[ua] -= xa;
             for (std::int32_t b = 0; b <= K; ++b) {
-                without.cross[ua][static_cast<std::size_t>(b)] -= xa * static_cast<double>(row[b]);
+                without.m[ua][static_cast<std::size_t>(b)] -= scale * d[ua] * d[static_cast<std::size_t>(b)];
             }
+            afresh = afresh || (all.m[ua][ua] > 0.0 && !(without.m[ua][ua] >= all.m[ua][ua] * DowndateLimit));
+        }
+        if (afresh) {
+            without = centredSums(cases, K, i);
         }
         CorrMatrix C{};
-        CorrelationsFromSums(without, n - 1, K, C);
+        correlationsOf(without, K, C);
         const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
         if (!r.valid) {
             return std::nullopt;
         }
         leftOut[static_cast<std::size_t>(i - 1)] = *r.full - *r.reduced;
-        total += *r.full - *r.reduced;
     }
-    const double mean = total / n;
+    const auto [low, high] = std::minmax_element(leftOut.begin(), leftOut.end());
+    if (*high - *low <= EqualChanges) {
+        return std::nullopt;
+    }
+    double total = 0.0;
+    for (const double theta : leftOut) {
+        total += theta;
+    }
+    const double mean0 = total / n;
     double squares = 0.0;
     double cubes = 0.0;
     for (const double theta : leftOut) {
-        const double influence = (n - 1) * (mean - theta);
+        const double influence = (n - 1) * (mean0 - theta);
         squares += influence * influence;
         cubes += influence * influence * influence;
     }
-    return squares > 0.0 ? cubes / (6.0 * std::pow(squares, 1.5)) : 0.0;
+    return cubes / (6.0 * std::pow(squares, 1.5));
 }
 
 // The value at a fractional rank of sorted[1..count], interpolated linearly
