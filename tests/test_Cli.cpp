@@ -449,6 +449,26 @@ TEST(Cli, NamesAreShownNeverExecuted)
                          + rule + "\n\n\n");
 }
 
+// A run whose exact p is 0.0499 with five added predictors (tests/data,
+// made by make_p04997.R; R's lm gives p = 0.04989615): significant at the 5%
+// level, so the modified lower limit is the traditional one. The normal
+// approximation rounded to three decimals (0.050) used to say otherwise.
+TEST(Cli, TheModifiedLowerLimitFollowsTheExactFTest)
+{
+    const std::string file = std::string(ORVALIS_TEST_DATA_DIR) + "/p04997.txt";
+    const CliRun r = run({file, "bootstrap", "--dv", "1", "--added", "2,3,4,5,6", "--seed", "1", "--details"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    auto after = [&](const std::string& label) {
+        const std::size_t at = r.out.find(label);
+        return at == std::string::npos ? std::string("(none)")
+                                       : r.out.substr(at + label.size(), r.out.find('\n', at) - at - label.size());
+    };
+    EXPECT_EQ(after("Modified Bootstrap Lower Limit: "), after("Traditional Bootstrap Lower Limit: "));
+    EXPECT_NE(after("Traditional Bootstrap Lower Limit: "), "0");
+    EXPECT_EQ(after("F test of the added predictors: "),
+              "F = 2.504, df1 = 5, df2 = 33, p = 0.0499: significant at the 5% level");
+}
+
 // The machine-readable forms: the JSON object read back field by field
 // against the run itself, the draws file, and the details after the report.
 TEST(Cli, JsonDrawsAndDetails)
