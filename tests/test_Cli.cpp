@@ -3,6 +3,7 @@
 #include "analyses/BootstrapReport.h"
 #include "analyses/RandomStream.h"
 #include "cli/CliApp.h"
+#include "cli/CliOptions.h"
 #include "data/DataImport.h"
 #include "TempDir.h"
 
@@ -110,6 +111,40 @@ TEST(Cli, UsageErrorsGiveStatusTwo)
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, ExitSuccess);
     EXPECT_EQ(help.out.rfind("usage: orvalis-cli", 0), 0u);
+
+    // A value given twice, or an empty file name, is a usage error naming it;
+    // never "the last one wins".
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } ambiguous[] = {
+        {{file, "bootstrap", "--dv", "1", "--dv", "2", "--added", "3"}, "orvalis-cli: --dv is given twice"},
+        {{file, "bootstrap", "--dv", "1", "--added", "2", "--trials", "50", "--trials", "60"},
+         "orvalis-cli: --trials is given twice"},
+        {{"--delimiter", "comma", "--delimiter=tab", file, "summary"}, "orvalis-cli: --delimiter is given twice"},
+        {{file, "descriptives", "1", "--format", "json", "--format", "text"}, "orvalis-cli: --format is given twice"},
+        {{file, "bootstrap", "--dv", "1", "--added", "2", "--save-draws", ""},
+         "orvalis-cli: --save-draws needs a file name"},
+    };
+    for (const auto& c : ambiguous) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.status, ExitUsage) << c.error;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.error);
+    }
+    // The help and the man page list every option.
+    for (const char* option : {"--delimiter", "--dv", "--predictors", "--added", "--trials", "--confidence", "--seed",
+                               "--threads", "--details", "--format", "--save-draws", "--help", "--version"}) {
+        EXPECT_NE(help.out.find(std::string("  ") + option), std::string::npos) << option;
+        std::string roff;
+        for (const char c : std::string(option)) {
+            roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        }
+        EXPECT_NE(manPageOptions().find(roff), std::string::npos) << option;
+    }
+    EXPECT_NE(help.out.find("a name from the file's names line"), std::string::npos);
+    const CliRun version = run({"--version"});
+    EXPECT_EQ(version.status, ExitSuccess);
+    EXPECT_EQ(version.out.rfind("orvalis-cli ", 0), 0u);
 }
 
 TEST(Cli, TheProgramItselfExitsWithTheSameStatus)

@@ -6,6 +6,7 @@
 #include "analyses/Descriptives.h"
 #include "analyses/RequestCheck.h"
 #include "cli/CliJson.h"
+#include "cli/CliOptions.h"
 #include "common/NumberText.h"
 #include "common/SafeWrite.h"
 #include "common/TextEscape.h"
@@ -22,33 +23,23 @@
 #include <limits>
 #include <map>
 #include <random>
+#include <set>
 
 namespace orvalis::cli {
 namespace {
 
-const char* const UsageText = "usage: orvalis-cli [--delimiter space|comma|tab] FILE COMMAND [ARGUMENTS]\n"
-                              "\n"
-                              "Imports FILE (one case per line, fields separated by the delimiter;\n"
-                              "default: space) and runs COMMAND on it:\n"
-                              "  summary   print the import summary\n"
-                              "  dump      print the table: one line per case, cells separated by a tab,\n"
-                              "            \".\" for a missing value\n"
-                              "  bootstrap --dv N [--predictors LIST] --added LIST [--trials N]\n"
-                              "            [--confidence 90|95|99] [--seed S] [--threads N]\n"
-                              "            the effect-size bootstrap of the R^2 change when the added\n"
-                              "            predictors join the reduced model; LIST is comma-separated\n"
-                              "            variable numbers (1-based); defaults: 600 trials, 95%,\n"
-                              "            a seed from the clock, all cores\n"
-                              "  descriptives VAR...\n"
-                              "            mean, standard deviation, minimum, maximum and count of\n"
-                              "            each variable, in the order given; VAR is a variable number\n"
-                              "            or a range such as 1-4\n"
-                              "\n"
-                              "Exit status: 0 success, 1 the import or the analysis failed, 2 usage error.\n";
-
 struct UsageError {
     std::string message;
 };
+
+// An option that takes a value may be given once: a second one is a usage
+// error rather than a silent "last wins".
+void once(std::set<std::string>& seen, const std::string& option)
+{
+    if (!seen.insert(option).second) {
+        throw UsageError{option + " is given twice"};
+    }
+}
 
 struct Invocation {
     char delimiter = ' ';
@@ -200,6 +191,7 @@ Runner bootstrapCommand(const Invocation& invocation)
     bool haveAdded = false;
     OutputForm form;
     const std::vector<std::string>& args = invocation.commandArgs;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (option == "--details") {
@@ -210,6 +202,9 @@ Runner bootstrapCommand(const Invocation& invocation)
             throw UsageError{option.rfind("--", 0) == 0 ? option + " needs a value" : "unexpected argument: " + option};
         }
         const std::string& value = args[++i];
+        if (option.rfind("--", 0) == 0) {
+            once(seen, option);
+        }
         if (option == "--dv") {
             dependent = parseVariable(value, "--dv");
             haveDependent = true;
@@ -234,6 +229,9 @@ Runner bootstrapCommand(const Invocation& invocation)
         } else if (option == "--format") {
             form.json = parseFormat(value);
         } else if (option == "--save-draws") {
+            if (value.empty()) {
+                throw UsageError{"--save-draws needs a file name"};
+            }
             form.drawsFile = value;
         } else {
             throw UsageError{"unknown bootstrap option: " + option};
@@ -280,6 +278,7 @@ Runner descriptivesCommand(const Invocation& invocation)
 {
     std::vector<VariableRef> variables;
     bool json = false;
+    std::set<std::string> seen;
     const std::vector<std::string>& args = invocation.commandArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -287,6 +286,7 @@ Runner descriptivesCommand(const Invocation& invocation)
             if (i + 1 >= args.size()) {
                 throw UsageError{"--format needs a value"};
             }
+            once(seen, arg);
             json = parseFormat(args[++i]);
             continue;
         }
@@ -372,6 +372,7 @@ char parseDelimiter(const std::string& name)
 Invocation parseArguments(const std::vector<std::string>& args)
 {
     Invocation invocation;
+    std::set<std::string> seen;
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -379,8 +380,10 @@ Invocation parseArguments(const std::vector<std::string>& args)
             if (i + 1 >= args.size()) {
                 throw UsageError{"--delimiter needs a value"};
             }
+            once(seen, "--delimiter");
             invocation.delimiter = parseDelimiter(args[++i]);
         } else if (arg.rfind("--delimiter=", 0) == 0) {
+            once(seen, "--delimiter");
             invocation.delimiter = parseDelimiter(arg.substr(12));
         } else if (arg == "--") {
             ++i;
@@ -421,7 +424,11 @@ std::string toUnixLineEnds(const std::string& text)
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        out << UsageText;
+        out << usageText();
+        return ExitSuccess;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << versionText();
         return ExitSuccess;
     }
     Invocation invocation;
@@ -434,7 +441,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         runner = found->second(invocation);
     } catch (const UsageError& error) {
-        err << "orvalis-cli: " << error.message << "\n" << UsageText;
+        err << "orvalis-cli: " << error.message << "\n" << usageText();
         return ExitUsage;
     }
 
@@ -449,7 +456,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     try {
         return runner(*outcome, out, err);
     } catch (const UsageError& error) {
-        err << "orvalis-cli: " << error.message << "\n" << UsageText;
+        err << "orvalis-cli: " << error.message << "\n" << usageText();
         return ExitUsage;
     }
 }

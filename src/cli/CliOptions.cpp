@@ -1,0 +1,164 @@
+// The option table and its two renderings: plain text for the terminal, roff for the man page.
+#include "cli/CliOptions.h"
+
+#ifndef ORVALIS_VERSION
+#define ORVALIS_VERSION "unknown"
+#endif
+
+namespace orvalis::cli {
+namespace {
+
+// Words of text wrapped to lines of at most width characters, each after indent.
+std::string wrapped(const std::string& text, std::size_t indent, std::size_t width)
+{
+    std::string out;
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            out += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line += word;
+        start = end + 1;
+    }
+    if (!line.empty()) {
+        out += std::string(indent, ' ') + line + "\n";
+    }
+    return out;
+}
+
+// Hyphens and backslashes as roff wants them.
+std::string roff(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '-') {
+            out += "\\-";
+        } else if (c == '\\') {
+            out += "\\e";
+        } else if (c == '^') {
+            out += "\\(ha";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+const std::vector<OptionHelp>& optionTable()
+{
+    static const std::vector<OptionHelp> table = {
+        {"", "--delimiter", "space|comma|tab", "The field delimiter of FILE (default: space)."},
+        {"", "--help", "", "Print this help and exit."},
+        {"", "--version", "", "Print the version and exit."},
+        {"bootstrap", "--dv", "VAR", "The dependent variable."},
+        {"bootstrap", "--predictors", "LIST", "The reduced model's predictors (none when left out)."},
+        {"bootstrap", "--added", "LIST",
+         "The predictors added in the full model (one or more). At most 12 predictors and added predictors"
+         " together; a variable may play only one role."},
+        {"bootstrap", "--trials", "N", "1 to 100000 bootstrap trials (default 600)."},
+        {"bootstrap", "--confidence", "90|95|99", "The confidence level (default 95)."},
+        {"bootstrap", "--seed", "S",
+         "A whole number from 0 to 2^63 - 1 (default: taken from the clock). A seed gives the same report on any"
+         " number of threads."},
+        {"bootstrap", "--threads", "N", "Threads for the trials, 1 to 256 (default: one per core)."},
+        {"bootstrap", "--details", "",
+         "Append the details block: seed, data file, cases used, the F test with its exact p-value and the"
+         " decision, bootstrap mean and standard error, percentile positions and BCa limits."},
+        {"bootstrap", "--format", "text|json",
+         "json prints one JSON object with every value of the report and of the details (null where undefined)"
+         " instead of the text."},
+        {"bootstrap", "--save-draws", "CSV",
+         "Write \"trial,change\" for every valid trial, in trial order. CSV is never the data file, a directory,"
+         " a pipe, a device or a read-only file; a link is written through; a failed write leaves an existing"
+         " file as it was."},
+        {"descriptives", "--format", "text|json",
+         "json prints {\"variables\": [{\"variable\", \"name\", \"n\", \"mean\", \"sd\", \"min\", \"max\"}, ...]}"
+         " instead of the text."},
+    };
+    return table;
+}
+
+std::string usageText()
+{
+    std::string text = "usage: orvalis-cli [--delimiter space|comma|tab] FILE COMMAND [ARGUMENTS]\n"
+                       "       orvalis-cli --help | --version\n"
+                       "\n"
+                       "Imports FILE (one case per line, fields separated by the delimiter) and runs\n"
+                       "COMMAND on it:\n"
+                       "  summary   print the import summary\n"
+                       "  dump      print the table: one line per case, cells separated by a tab,\n"
+                       "            \".\" for a missing value\n"
+                       "  bootstrap --dv VAR [--predictors LIST] --added LIST [options]\n"
+                       "            the effect-size bootstrap of the R^2 change when the added\n"
+                       "            predictors join the reduced model\n"
+                       "  descriptives VAR... [--format text|json]\n"
+                       "            mean, standard deviation, minimum, maximum and count of\n"
+                       "            each variable, in the order given\n"
+                       "\n"
+                       "A VAR is a variable number (1-based) or a name from the file's names line\n"
+                       "(anything that starts like a number is a number); a LIST is comma-separated\n"
+                       "VARs; for descriptives a VAR may also be a range such as 1-4. An option that\n"
+                       "takes a value may be given once.\n";
+    const char* command = nullptr;
+    for (const OptionHelp& option : optionTable()) {
+        if (command == nullptr || std::string(command) != option.command) {
+            command = option.command;
+            text += "\n";
+            if (*command == 0) {
+                text += "Options:\n";
+            } else {
+                text.append("Options of ").append(command).append(":\n");
+            }
+        }
+        text.append("  ").append(option.name);
+        if (*option.value != 0) {
+            text.append(" ").append(option.value);
+        }
+        text += "\n";
+        text += wrapped(option.text, 12, 78);
+    }
+    text += "\nExit status: 0 success, 1 the import or the analysis failed or the output could\n"
+            "not be written, 2 usage error.\n";
+    return text;
+}
+
+std::string manPageOptions()
+{
+    std::string text;
+    const char* command = nullptr;
+    for (const OptionHelp& option : optionTable()) {
+        if (command == nullptr || std::string(command) != option.command) {
+            command = option.command;
+            if (*command != 0) {
+                text += ".SS " + std::string(command) + "\n";
+            }
+        }
+        text += ".TP\n";
+        if (*option.value == 0) {
+            text += ".B " + roff(option.name) + "\n";
+        } else {
+            text += ".BI " + roff(option.name) + " \" " + roff(option.value) + "\"\n";
+        }
+        text += roff(option.text) + "\n";
+    }
+    return text;
+}
+
+std::string versionText()
+{
+    return std::string("orvalis-cli ") + ORVALIS_VERSION + "\n";
+}
+
+} // namespace orvalis::cli
