@@ -202,6 +202,29 @@ TEST(Cli, TheProgramReportsEveryFailureAndReadsPipes)
     EXPECT_EQ(r.err, "The file /dev/zero is a device, not a regular file; only regular files can be imported.\n");
 }
 
+// A named pipe whose quick writer has written and gone before the program
+// reads it: opened once, read to its end, never waiting for a second writer.
+// Each try is bounded so that a hang fails the test instead of stalling it.
+TEST(Cli, ANamedPipeIsOpenedOnce)
+{
+    test::TempDir dir;
+    const std::string fifo = (dir.path() / "f").string();
+    const std::string cli = ORVALIS_CLI_PATH;
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        SCOPED_TRACE(attempt);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        // The writer opens first on even tries, the reader first on odd ones.
+        const std::string writer = "(printf '1 2\\r\\n3 4\\r\\n' > '" + fifo + "' &)";
+        const std::string reader = "timeout 10 " + cli + " '" + fifo + "' dump";
+        const CliRun r = shell(dir, attempt % 2 == 0 ? writer + "; " + reader
+                                                     : "(sleep 0.05; printf '1 2\\r\\n3 4\\r\\n' > '" + fifo
+                                                           + "') & " + reader + "; wait");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "1\t2\n3\t4\n");
+        std::filesystem::remove(fifo);
+    }
+}
+
 TEST(Cli, ATableTooLargeForTheMemoryLimitIsRefusedNotKilled)
 {
     test::TempDir dir;

@@ -11,6 +11,7 @@
 #include <new>
 #include <utility>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,7 +41,6 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
-    void swap(FileDescriptor& other) noexcept { std::swap(m_fd, other.m_fd); }
 
 private:
     int m_fd;
@@ -83,12 +83,25 @@ FileContent::FileContent(const std::string& path, const Options& options)
     }
     if (!regular) {
         // A pipe is read as a stream, waiting for its writer and data like any
-        // reader would: a named pipe opened without a writer would read as empty.
-        FileDescriptor blocking(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        if (blocking.get() < 0) {
+        // reader would. The descriptor opened here is kept: opening the pipe a
+        // second time would wait forever for a writer that has already
+        // written and gone (its bytes wait in this descriptor). Before the
+        // first writer arrives a read would see the end at once, so wait until
+        // there are bytes or a writer has come and gone; then read blocking.
+        for (;;) {
+            pollfd ready{fd.get(), POLLIN, 0};
+            const int got = ::poll(&ready, 1, -1);
+            if (got > 0) {
+                break;
+            }
+            if (got < 0 && errno != EINTR) {
+                fail(path, errno);
+            }
+        }
+        const int flags = ::fcntl(fd.get(), F_GETFL);
+        if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
             fail(path, errno);
         }
-        fd.swap(blocking);
     }
 
     const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
