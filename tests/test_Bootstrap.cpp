@@ -471,15 +471,21 @@ TEST(Bootstrap, DegenerateDataAreRefused)
         std::string refusal;
     };
     const Case cases[] = {
-        {"a constant predictor", {{1, 2, 7}, {2, 4, 7}, {4, 3, 7}, {3, 7, 7}, {5, 5, 7}, {6, 1, 7}},
+        {"a constant predictor",
+         {{1, 2, 7}, {2, 4, 7}, {4, 3, 7}, {3, 7, 7}, {5, 5, 7}, {6, 1, 7}},
          modelRequest(1, {2}, {3}),
          "Var 3 is constant in the complete cases, so no R^2 that includes it is defined."},
-        {"a constant dependent variable", {{5, 2, 1}, {5, 4, 2}, {5, 3, 4}, {5, 7, 3}, {5, 5, 5}},
-         modelRequest(1, {2}, {3}), "The dependent variable has no variance in the complete cases."},
-        {"2 complete cases for 2 predictors", {{1, 2, 3}, {2, 5, 1}}, modelRequest(1, {2}, {3}),
+        {"a constant dependent variable",
+         {{5, 2, 1}, {5, 4, 2}, {5, 3, 4}, {5, 7, 3}, {5, 5, 5}},
+         modelRequest(1, {2}, {3}),
+         "The dependent variable has no variance in the complete cases."},
+        {"2 complete cases for 2 predictors",
+         {{1, 2, 3}, {2, 5, 1}},
+         modelRequest(1, {2}, {3}),
          "There are too few complete cases for the model: 2 complete cases for 2 predictors, and at least 4 are "
          "needed."},
-        {"the added predictor a copy of the predictor", {{1, 2, 2}, {2, 4, 4}, {4, 3, 3}, {3, 7, 7}, {5, 5, 5}, {6, 1, 1}},
+        {"the added predictor a copy of the predictor",
+         {{1, 2, 2}, {2, 4, 4}, {4, 3, 3}, {3, 7, 7}, {5, 5, 5}, {6, 1, 1}},
          modelRequest(1, {2}, {3}),
          "Var 3 is a linear combination of the predictors before it in the complete cases (its tolerance is below "
          "1e-8), so no R^2 that includes it is defined."},

@@ -217,8 +217,8 @@ TEST(Cli, ANamedPipeIsOpenedOnce)
         const std::string writer = "(printf '1 2\\r\\n3 4\\r\\n' > '" + fifo + "' &)";
         const std::string reader = "timeout 10 " + cli + " '" + fifo + "' dump";
         const CliRun r = shell(dir, attempt % 2 == 0 ? writer + "; " + reader
-                                                     : "(sleep 0.05; printf '1 2\\r\\n3 4\\r\\n' > '" + fifo
-                                                           + "') & " + reader + "; wait");
+                                                     : "(sleep 0.05; printf '1 2\\r\\n3 4\\r\\n' > '" + fifo + "') & "
+                                                           + reader + "; wait");
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "1\t2\n3\t4\n");
         std::filesystem::remove(fifo);
@@ -468,8 +468,8 @@ TEST(Cli, NamesAreShownNeverExecuted)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string file = dir.write("names.txt", c.namesLine + rows);
-        const std::vector<std::string> bootstrap = {file, "bootstrap", "--dv", "1", "--added", "2", "--seed", "1",
-                                                    "--trials", "50"};
+        const std::vector<std::string> bootstrap = {file, "bootstrap", "--dv", "1",        "--added",
+                                                    "2",  "--seed",    "1",    "--trials", "50"};
         CliRun r = run(bootstrap);
         ASSERT_EQ(r.status, ExitSuccess) << r.err;
         EXPECT_TRUE(safeToShow(r.out));
@@ -596,8 +596,8 @@ TEST(Cli, JsonDrawsAndDetails)
             }
         }
     }
-    const std::vector<std::string> none = {dummy, "bootstrap", "--dv", "1", "--added", "2", "--trials", "3",
-                                           "--seed", std::to_string(seed)};
+    const std::vector<std::string> none = {dummy, "bootstrap", "--dv", "1",      "--added",
+                                           "2",   "--trials",  "3",    "--seed", std::to_string(seed)};
     std::vector<std::string> noneJson = none;
     noneJson.insert(noneJson.end(), {"--format", "json"});
     const CliRun nulls = run(noneJson);
@@ -656,8 +656,8 @@ TEST(Cli, SaveDrawsNeverDestroysWhatItShouldNotTouch)
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
     auto draws = [&](const std::string& file) {
-        return run({data, "bootstrap", "--dv", "1", "--added", "2", "--trials", "20", "--seed", "3", "--save-draws",
-                    file});
+        return run(
+            {data, "bootstrap", "--dv", "1", "--added", "2", "--trials", "20", "--seed", "3", "--save-draws", file});
     };
     dir.write("victim.txt", "not yours\n");
     dir.write("readonly.csv", "kept\n");

@@ -190,8 +190,11 @@ TEST(DataImport, NamesLineAndNA)
         {"a first line of markers is data", "NA .\n1 2\n", ' ', {}, {{M, M}, {1, 2}}},
         // R's write.csv: a delimiter inside quotes is part of the name, so
         // every later name stays on its own column; a doubled quote is a quote.
-        {"a quoted comma", "\"y\",\"Income, annual\",\"c\",\"d\"\n1,2,3,4\n", ',',
-         {"", "y", "Income, annual", "c", "d"}, {{1, 2, 3, 4}}},
+        {"a quoted comma",
+         "\"y\",\"Income, annual\",\"c\",\"d\"\n1,2,3,4\n",
+         ',',
+         {"", "y", "Income, annual", "c", "d"},
+         {{1, 2, 3, 4}}},
         {"a doubled quote", "\"say \"\"hi\"\"\",b\n1,2\n", ',', {"", "say \"hi\"", "b"}, {{1, 2}}},
         {"a quote inside a blank-delimited name", "5\"ft wide\n1 2\n", ' ', {"", "5\"ft", "wide"}, {{1, 2}}},
         // Decoded once: UTF-8 as it is, anything else as Windows-1252.
@@ -221,7 +224,9 @@ TEST(DataImport, NamesLineAndNA)
     // A first line without a letter is data, so case 1 never disappears: a
     // no-break space, full-width digits or a second byte-order mark are not letters.
     for (const char* notALetter : {"12\xc2\xa0\n3\n4\n", "\xef\xbc\x91\xef\xbc\x92\n3\n",
-                                   "\xef\xbb\xbf\xef\xbb\xbf" "12\n3\n", "12\xa0\n3\n"}) {
+                                   "\xef\xbb\xbf\xef\xbb\xbf"
+                                   "12\n3\n",
+                                   "12\xa0\n3\n"}) {
         SCOPED_TRACE(notALetter);
         const ImportFailure failure = importFails(notALetter);
         EXPECT_EQ(failure.row, 1);

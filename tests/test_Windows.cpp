@@ -657,9 +657,9 @@ TEST_F(WindowTest, OpenOutputAsksBeforeItReplacesUnsavedResults)
     using A = Platform::Answer;
     struct Case {
         const char* name;
-        bool savedFirst;      // the log was saved after its last result
+        bool savedFirst;        // the log was saved after its last result
         std::vector<A> answers; // to "Save them first?"
-        bool saveDialogSaves; // when Yes shows the save dialog
+        bool saveDialogSaves;   // when Yes shows the save dialog
         bool asked;
         bool opened;
     };

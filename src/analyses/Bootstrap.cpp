@@ -267,20 +267,18 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
         if (!observed.valid) {
             return undefinedObserved(request, cases);
         }
-        {
-            result.ReducedR2 = observed.reduced;
-            result.FullR2 = observed.full;
-            result.DeltaR2 = checked::step(*observed.full - *observed.reduced);
-            result.df1 = q;
-            result.df2 = checked::subtract(checked::subtract(checked::subtract(n, p), q), 1);
-            const double residual = checked::step(1.0 - *result.FullR2);
-            if (residual < DependenceTolerance) {
-                return fault("The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
-            }
-            result.FValue =
-                checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * *result.DeltaR2),
-                                                  checked::step(residual * static_cast<double>(result.df1))));
+        result.ReducedR2 = observed.reduced;
+        result.FullR2 = observed.full;
+        result.DeltaR2 = checked::step(*observed.full - *observed.reduced);
+        result.df1 = q;
+        result.df2 = checked::subtract(checked::subtract(checked::subtract(n, p), q), 1);
+        const double residual = checked::step(1.0 - *result.FullR2);
+        if (residual < DependenceTolerance) {
+            return fault("The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
         }
+        result.FValue =
+            checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * *result.DeltaR2),
+                                              checked::step(residual * static_cast<double>(result.df1))));
     } catch (const RuntimeError& error) {
         return fault(std::string("A numerical fault stopped the bootstrap in the observed sample: ") + error.what());
     }

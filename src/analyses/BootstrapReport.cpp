@@ -147,12 +147,12 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     line("Complete cases used: " + formatInteger(result.CompleteCases) + " of " + formatInteger(result.CasesRead));
     if (result.FValue) {
         const std::string level = formatInteger(100 - percent) + "% level";
-        line("F test of the added predictors: F = " + formatFloat(roundHalfEven(*result.FValue, 3))
-             + ", df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ", "
-             + pText(result.PValue) + (result.ModifiedLowerIsZero ? ": not significant at the " : ": significant at the ")
-             + level);
-        line(result.ModifiedLowerIsZero ? "Modified lower limit: 0, since the F test is not significant"
-                                        : "Modified lower limit: the traditional limit, since the F test is significant");
+        line("F test of the added predictors: F = " + formatFloat(roundHalfEven(*result.FValue, 3)) + ", df1 = "
+             + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ", " + pText(result.PValue)
+             + (result.ModifiedLowerIsZero ? ": not significant at the " : ": significant at the ") + level);
+        line(result.ModifiedLowerIsZero
+                 ? "Modified lower limit: 0, since the F test is not significant"
+                 : "Modified lower limit: the traditional limit, since the F test is significant");
     } else {
         line("F test of the added predictors: undefined (the observed sample is not valid)");
         line("Modified lower limit: the traditional limit (no F test)");

@@ -37,7 +37,8 @@ Outcome<std::int32_t> variableNamed(const DataSet& dataSet, const std::string& n
     for (const std::int32_t v : found) {
         list += (list.empty() ? "" : ", ") + std::to_string(v);
     }
-    return analysisRefusal("the name " + escapeControlCharacters(name) + " belongs to more than one variable (" + list + ")",
+    return analysisRefusal("the name " + escapeControlCharacters(name) + " belongs to more than one variable (" + list
+                               + ")",
                            Refusal::Reason::NotInData);
 }
 

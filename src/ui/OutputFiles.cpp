@@ -136,9 +136,9 @@ Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* 
     if (!dataFile.isEmpty()) {
         options.protectedFiles.push_back(QFile::encodeName(dataFile).toStdString());
     }
-    const Status written = writeFileSafely(QFile::encodeName(path).toStdString(),
-                                           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                                           options);
+    const Status written =
+        writeFileSafely(QFile::encodeName(path).toStdString(),
+                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
     if (!written.ok()) {
         return fileRefusal(QStringLiteral("%1 could not be saved to %2: %3.")
                                .arg(what, path, QString::fromStdString(written.refusal().message)),

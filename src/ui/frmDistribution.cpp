@@ -21,8 +21,7 @@ const char* const WindowTitle = "Bootstrap Distribution";
 
 } // namespace
 
-frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent,
-                                 QString dataFile)
+frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile)
     : QDialog(parent), m_platform(platform), m_result(result), m_dataFile(std::move(dataFile))
 {
     setObjectName("frmDistribution");

@@ -70,9 +70,9 @@ void frmNavigate::Form_Load()
 void frmNavigate::showColumn()
 {
     const std::string& name = m_dataSet.VariableName(m_lngCurrentColumn);
-    lblColumn->setText(QStringLiteral("Column: %1").arg(m_lngCurrentColumn)
-                       + (name.empty() ? QString()
-                                       : QStringLiteral("  ") + QString::fromStdString(escapeControlCharacters(name))));
+    lblColumn->setText(
+        QStringLiteral("Column: %1").arg(m_lngCurrentColumn)
+        + (name.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(escapeControlCharacters(name))));
 }
 
 void frmNavigate::showCell()
