@@ -23,20 +23,6 @@ Refusal becauseOf(int error)
     return because(std::strerror(error));
 }
 
-const char* kindOf(mode_t mode)
-{
-    if (S_ISFIFO(mode)) {
-        return "it is a named pipe, not a regular file";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "it is a device, not a regular file";
-    }
-    if (S_ISSOCK(mode)) {
-        return "it is a socket, not a regular file";
-    }
-    return "it is not a regular file";
-}
-
 std::string directoryOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -86,7 +72,8 @@ Status writeFileSafely(const std::string& path, std::string_view bytes, const Sa
             return because("it is a directory");
         }
         if (!S_ISREG(existing.st_mode)) {
-            return because(kindOf(existing.st_mode));
+            const std::string kind = fileKindOf(existing.st_mode);
+            return because("it is " + kind + (kind.rfind("not ", 0) == 0 ? "" : ", not a regular file"));
         }
         for (const std::string& kept : options.protectedFiles) {
             if (!kept.empty() && sameFile(existing, kept)) {
@@ -162,6 +149,20 @@ Status writeFileSafely(const std::string& path, std::string_view bytes, const Sa
         return becauseOf(error);
     }
     return Done{};
+}
+
+const char* fileKindOf(unsigned mode)
+{
+    if (S_ISFIFO(mode)) {
+        return "a named pipe";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
 }
 
 } // namespace orvalis

@@ -35,4 +35,9 @@ struct SafeWriteOptions {
 // programs do at start.
 Status writeFileSafely(const std::string& path, std::string_view bytes, const SafeWriteOptions& options = {});
 
+// What a file that is not a regular file is, in words for a message: "a
+// named pipe", "a device", "a socket", or "not a regular file". mode is a
+// stat st_mode.
+const char* fileKindOf(unsigned mode);
+
 } // namespace orvalis

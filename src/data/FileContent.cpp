@@ -2,6 +2,7 @@
 #include "data/FileContent.h"
 
 #include "common/RuntimeErrors.h"
+#include "common/SafeWrite.h"
 #include "common/SystemMemory.h"
 #include "common/TextEscape.h"
 
@@ -46,20 +47,6 @@ private:
     int m_fd;
 };
 
-const char* kindOf(mode_t mode)
-{
-    if (S_ISFIFO(mode)) {
-        return "a named pipe";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    return "not a regular file";
-}
-
 } // namespace
 
 FileContent::FileContent(const std::string& path, const Options& options)
@@ -78,7 +65,7 @@ FileContent::FileContent(const std::string& path, const Options& options)
     }
     const bool regular = S_ISREG(info.st_mode);
     if (!regular && !(options.acceptPipes && S_ISFIFO(info.st_mode))) {
-        throw FileError(fileNamed(path) + " is " + kindOf(info.st_mode)
+        throw FileError(fileNamed(path) + " is " + fileKindOf(info.st_mode)
                         + ", not a regular file; only regular files can be imported.");
     }
     if (!regular) {
