@@ -3,7 +3,9 @@
 // The first byte picks the delimiter. Besides looking for crashes and
 // sanitizer findings, it checks that one, two and three reading threads give
 // the same outcome, cell for cell, and that the one-scan reading of the common
-// number form agrees with the field parser.
+// number form agrees with the field parser; every name is valid UTF-8 (the
+// decoding leaves it as it is), and so is each text as the outputs show it.
+#include "common/TextEscape.h"
 #include "data/DataImport.h"
 #include "data/FieldParser.h"
 
@@ -61,6 +63,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     if (!one.ok() && one.refusal().message.empty()) {
+        std::abort();
+    }
+    if (one.ok()) {
+        for (const std::string& name : one->VariableNames()) {
+            const std::string shown = orvalis::escapeControlCharacters(name);
+            if (orvalis::decodeToUtf8(name) != name || orvalis::decodeToUtf8(shown) != shown
+                || shown.find_first_of("\r\n\x1b") != std::string::npos) {
+                std::abort();
+            }
+        }
+    }
+    const std::string shownContent = orvalis::escapeControlCharacters(content);
+    if (orvalis::decodeToUtf8(shownContent) != shownContent) {
         std::abort();
     }
 
