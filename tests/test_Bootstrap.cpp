@@ -132,6 +132,15 @@ BootstrapRequest studyRequest(std::vector<std::int32_t> predictors, std::vector<
     return request;
 }
 
+// A run's limit of an interval kind as the single-precision value the report
+// prints; NaN when the run has no such interval or limit.
+float limitOf(const BootstrapResult& result, IntervalKind kind, bool lower)
+{
+    const Interval* interval = result.interval(kind);
+    const std::optional<double> limit = interval == nullptr ? std::nullopt : lower ? interval->lower : interval->upper;
+    return limit ? static_cast<float>(*limit) : std::numeric_limits<float>::quiet_NaN();
+}
+
 BootstrapResult resultOf(const Outcome<BootstrapResult>& outcome)
 {
     if (!outcome.ok()) {
@@ -189,8 +198,10 @@ TEST(Bootstrap, MatchesTheStraightforwardRunBitForBit)
                 std::sort(draws.begin(), draws.end());
                 EXPECT_EQ(draws, expectedDraws) << kernelName(kernel) << ", " << threads << " threads";
                 EXPECT_EQ(result.NumValid, expected.numValid);
-                EXPECT_EQ(result.TraditionalLower, static_cast<float>(expected.sorted[positions.lower]));
-                EXPECT_EQ(result.TraditionalUpper, static_cast<float>(expected.sorted[positions.upper]));
+                EXPECT_EQ(limitOf(result, IntervalKind::Traditional, true),
+                          static_cast<float>(expected.sorted[positions.lower]));
+                EXPECT_EQ(limitOf(result, IntervalKind::Traditional, false),
+                          static_cast<float>(expected.sorted[positions.upper]));
                 if (expected.observed.valid) {
                     EXPECT_EQ(result.ReducedR2, expected.observed.reduced);
                     EXPECT_EQ(result.FullR2, expected.observed.full);
@@ -221,7 +232,9 @@ TEST(Bootstrap, ObservedValuesAndFTest)
     EXPECT_GT(*result.FValue, 3.8820295197477286); // R: qf(0.05, 1, 231, lower.tail = FALSE)
     EXPECT_LT(result.PValue, 0.05);
     EXPECT_FALSE(result.ModifiedLowerIsZero);
-    EXPECT_LE(result.TraditionalLower, result.TraditionalUpper);
+    EXPECT_LE(limitOf(result, IntervalKind::Traditional, true), limitOf(result, IntervalKind::Traditional, false));
+    // Significant: the modified interval is the traditional one.
+    EXPECT_EQ(result.interval(IntervalKind::Modified)->lower, result.interval(IntervalKind::Traditional)->lower);
 }
 
 // The F test is decided on the exact p-value, for every number of added
@@ -456,7 +469,7 @@ TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
         ASSERT_TRUE(outcome->FullR2.has_value());
         EXPECT_NEAR(*outcome->FullR2, 0.99548, 1e-4);
         EXPECT_EQ(outcome->NumValid, c.request.NumTrials);
-        EXPECT_GE(outcome->TraditionalLower, 0.0f);
+        EXPECT_GE(limitOf(*outcome, IntervalKind::Traditional, true), 0.0f);
     }
 }
 
@@ -573,12 +586,11 @@ BootstrapResult reportResult()
     r.ReducedR2 = 0.1234567;
     r.FullR2 = 0.25;
     r.DeltaR2 = 0.1265433;
-    r.TraditionalLower = 0.0123456f;
-    r.TraditionalUpper = 0.2468f;
     r.FValue = 12.34567f;
     r.df1 = 1;
     r.df2 = 231;
     r.PValue = 0.000612;
+    r.setPercentileIntervals(0.0123456f, 0.2468f);
     return r;
 }
 
@@ -649,7 +661,8 @@ TEST(BootstrapReport, DetailsBlocks)
     normal.CasesRead = 240;
     normal.CompleteCases = 235;
     normal.Positions = {16, 583};
-    normal.Details = BootstrapDetails{0.000612, 0.1276, 0.05234, 0.01102, 0.24911, 0.05123, -0.00417};
+    normal.Details = BootstrapDetails{0.000612, 0.1276, 0.05234, 0.05123, -0.00417};
+    normal.Intervals.push_back({IntervalKind::BCa, ConfidenceLevel::P95, 0.01102, 0.24911});
     BootstrapResult zero = normal;
     zero.request.Level = ConfidenceLevel::P90;
     zero.df1 = 5;
@@ -879,10 +892,10 @@ TEST(Bootstrap, TheJackknifeKeepsEveryDigit)
     // acceleration is in question.
     const std::vector<double> draws = {0.0, 0.3, 0.5, 0.8, 0.9, 1.0};
     same.NumValid = 5;
-    const BootstrapDetails details = ComputeBootstrapDetails(same, *CollectCompleteCases(equal, square), draws);
+    const ComputedDetails computed = ComputeBootstrapDetails(same, *CollectCompleteCases(equal, square), draws);
     ASSERT_NEAR(*same.DeltaR2, 0.64, 1e-12);
-    EXPECT_FALSE(details.Acceleration.has_value());
-    EXPECT_FALSE(details.BCaLower.has_value() || details.BCaUpper.has_value());
+    EXPECT_FALSE(computed.details.Acceleration.has_value());
+    EXPECT_FALSE(computed.bca.lower.has_value() || computed.bca.upper.has_value());
 }
 
 TEST(Bootstrap, DetailsAgreeWithAStraightforwardComputation)
@@ -950,8 +963,11 @@ TEST(Bootstrap, DetailsAgreeWithAStraightforwardComputation)
         return sorted[k - 1] + (rank - static_cast<double>(k)) * (sorted[k] - sorted[k - 1]);
     };
     // The two jackknifes differ in the last digits only; one rank apart is about 1e-4 here.
-    EXPECT_NEAR(*details.BCaLower, limit(0.05), 1e-6);
-    EXPECT_NEAR(*details.BCaUpper, limit(0.95), 1e-6);
+    const Interval* bca = result.interval(IntervalKind::BCa);
+    ASSERT_NE(bca, nullptr);
+    EXPECT_EQ(bca->level, ConfidenceLevel::P90);
+    EXPECT_NEAR(*bca->lower, limit(0.05), 1e-6);
+    EXPECT_NEAR(*bca->upper, limit(0.95), 1e-6);
     // R: pf(F, 2, df2, lower.tail = FALSE) for this F.
     ASSERT_TRUE(details.ExactP.has_value());
     EXPECT_GT(*details.ExactP, 0.0);
@@ -976,7 +992,7 @@ TEST(BootstrapReport, NoPredictorsAndModifiedLowerLimitZero)
     r.FValue = 1.5f;
     r.PValue = 0.2;
     r.ModifiedLowerIsZero = true;
-    r.TraditionalLower = -0.00512f;
+    r.setPercentileIntervals(-0.00512f, 0.2468f);
     EXPECT_EQ(FormatBootstrapReport(r), "Results of Bootstrap Trials\r\n"
                                         "-------------------------------------\r\n"
                                         "Dependent variable: Var1\r\n"

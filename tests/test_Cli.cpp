@@ -563,8 +563,9 @@ TEST(Cli, JsonDrawsAndDetails)
     EXPECT_EQ(object["trials"]["valid"], expected.NumValid);
     EXPECT_EQ(object["observed"]["reduced_r2"].get<double>(), *expected.ReducedR2);
     EXPECT_EQ(object["observed"]["change_r2"].get<double>(), *expected.DeltaR2);
-    EXPECT_EQ(object["limits"]["traditional"]["lower"].get<float>(), expected.TraditionalLower);
-    EXPECT_EQ(object["limits"]["modified"]["upper"].get<float>(), expected.TraditionalUpper);
+    const Interval& traditional = *expected.interval(IntervalKind::Traditional);
+    EXPECT_EQ(object["limits"]["traditional"]["lower"].get<float>(), static_cast<float>(*traditional.lower));
+    EXPECT_EQ(object["limits"]["modified"]["upper"].get<float>(), static_cast<float>(*traditional.upper));
     EXPECT_EQ(object["limits"]["percentile_positions"]["lower"], expected.Positions.lower);
     EXPECT_EQ(object["f_test"]["f"].get<float>(), *expected.FValue);
     EXPECT_EQ(object["f_test"]["df2"], 231);
@@ -573,8 +574,8 @@ TEST(Cli, JsonDrawsAndDetails)
     EXPECT_EQ(object["f_test"]["exact_p"].get<double>(), *expected.Details->ExactP);
     EXPECT_EQ(object["f_test"]["modified_lower_is_zero"], expected.ModifiedLowerIsZero);
     EXPECT_EQ(object["limits"]["modified"]["lower"].get<float>(),
-              expected.ModifiedLowerIsZero ? 0.0f : expected.TraditionalLower);
-    EXPECT_EQ(object["details"]["bca"]["lower"].get<double>(), *expected.Details->BCaLower);
+              expected.ModifiedLowerIsZero ? 0.0f : static_cast<float>(*traditional.lower));
+    EXPECT_EQ(object["details"]["bca"]["lower"].get<double>(), *expected.interval(IntervalKind::BCa)->lower);
     EXPECT_EQ(object["details"]["standard_error"].get<double>(), *expected.Details->StandardError);
 
     // No valid trial: the limits are null, not 0 (the text report prints 0).

@@ -874,12 +874,11 @@ BootstrapResult evenRun()
     r.ReducedR2 = 0.1;
     r.FullR2 = 0.6;
     r.DeltaR2 = 0.5;
-    r.TraditionalLower = 0.025f;
-    r.TraditionalUpper = 0.975f;
     r.FValue = 1.0f;
     r.df1 = 1;
     r.df2 = 10;
     r.ModifiedLowerIsZero = true;
+    r.setPercentileIntervals(0.025f, 0.975f);
     return r;
 }
 

@@ -332,11 +332,16 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
             result.Draws.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
         }
     }
-    try {
-        result.TraditionalLower = checked::toSingle(sorted[static_cast<std::size_t>(positions.lower)]);
-        result.TraditionalUpper = checked::toSingle(sorted[static_cast<std::size_t>(positions.upper)]);
-    } catch (const RuntimeError& error) {
-        return fault(std::string("A numerical fault stopped the bootstrap: ") + error.what());
+    // The traditional limits, rounded to single precision; none without a valid trial.
+    std::optional<float> lower;
+    std::optional<float> upper;
+    if (result.NumValid > 0) {
+        try {
+            lower = checked::toSingle(sorted[static_cast<std::size_t>(positions.lower)]);
+            upper = checked::toSingle(sorted[static_cast<std::size_t>(positions.upper)]);
+        } catch (const RuntimeError& error) {
+            return fault(std::string("A numerical fault stopped the bootstrap: ") + error.what());
+        }
     }
 
     // The F test of the added predictors on the observed sample.
@@ -353,8 +358,12 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
         }
     }
 
+    result.setPercentileIntervals(lower, upper);
+
     if (request.Details) {
-        result.Details = ComputeBootstrapDetails(result, cases, sorted);
+        ComputedDetails computed = ComputeBootstrapDetails(result, cases, sorted);
+        result.Details = computed.details;
+        result.Intervals.push_back(computed.bca);
     }
     if (control.progress) {
         control.progress(numTrials);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapRequest.h"
+#include "analyses/BootstrapResult.h"
 #include "analyses/TrialLanes.h"
 #include "common/Outcome.h"
 
@@ -15,63 +16,6 @@
 namespace orvalis {
 
 class DataSet;
-
-// The percentile positions for NumValid valid trials at a level: m = tail x
-// NumValid rounded half to even, tail = (1 - level) / 2 in double from the
-// level's float; lower = m + 1, upper = NumValid - m.
-struct PercentilePositions {
-    std::int32_t lower = 0;
-    std::int32_t upper = 0;
-};
-
-// What a run tells beyond its report, computed when the request asks for
-// details. Each value is absent where it is undefined.
-struct BootstrapDetails {
-    // P(F(df1, df2) > F), in double precision (Boost.Math), when there is an F.
-    std::optional<double> ExactP;
-    // Mean and standard error (divisor NumValid - 1) of the valid changes.
-    std::optional<double> Mean;
-    std::optional<double> StandardError;
-    // Bias-corrected and accelerated limits at the run's level: bias from the
-    // share of valid changes below the observed one, acceleration from the
-    // jackknife over the complete cases (each left out by subtracting its
-    // terms from the observed sums); ranks adj x (NumValid + 1), interpolated.
-    std::optional<double> BCaLower;
-    std::optional<double> BCaUpper;
-    std::optional<double> BiasCorrection; // z0
-    std::optional<double> Acceleration;   // a
-};
-
-struct BootstrapResult {
-    BootstrapRequest request;
-    std::int32_t NumValid = 0;
-    // Observed sample; all three are absent when it is not valid.
-    std::optional<double> ReducedR2;
-    std::optional<double> FullR2;
-    std::optional<double> DeltaR2;
-    float TraditionalLower = 0.0f;
-    float TraditionalUpper = 0.0f;
-    // Absent when the observed sample is not valid; then df1 = df2 = 0 and
-    // there is no F test. (RunBootstrap refuses such a sample; a result built
-    // by hand may still have one.)
-    std::optional<float> FValue;
-    std::int32_t df1 = 0;
-    std::int32_t df2 = 0;
-    // The exact p-value of FValue, P(F(df1, df2) > FValue) in double precision;
-    // the F test is significant when it is below the level's alpha.
-    double PValue = 0.0;
-    bool ModifiedLowerIsZero = false;
-    // The data set's variable names (DataSet::VariableNames), for the report.
-    std::vector<std::string> VariableNames;
-    std::uint64_t Seed = 0;
-    std::int32_t CasesRead = 0;     // the data set's cases
-    std::int32_t CompleteCases = 0; // the cases the run used
-    PercentilePositions Positions;  // of the traditional limits
-    // Every valid trial's number and R^2 change, in trial order.
-    std::vector<std::int32_t> DrawTrials;
-    std::vector<double> Draws;
-    std::optional<BootstrapDetails> Details; // when the request asked for them
-};
 
 // Receives the number of trials finished so far: non-decreasing, at most about
 // every 30 ms, and NumTrials at the end of a completed run. It may be called

@@ -195,10 +195,13 @@ double fUpperTail(double F, std::int32_t df1, std::int32_t df2)
     return boost::math::cdf(boost::math::complement(f, F));
 }
 
-BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
-                                         const std::vector<double>& sorted)
+ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
+                                        const std::vector<double>& sorted)
 {
-    BootstrapDetails details;
+    ComputedDetails computed;
+    computed.bca.kind = IntervalKind::BCa;
+    computed.bca.level = result.request.Level;
+    BootstrapDetails& details = computed.details;
     if (result.FValue && result.df1 > 0 && result.df2 > 0) {
         details.ExactP = result.PValue;
     }
@@ -221,14 +224,14 @@ BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const Ca
     }
 
     if (!result.DeltaR2 || valid < 2) {
-        return details;
+        return computed;
     }
     std::int32_t below = 0;
     for (std::int32_t k = 1; k <= valid; ++k) {
         below += sorted[static_cast<std::size_t>(k)] < *result.DeltaR2 ? 1 : 0;
     }
     if (below == 0 || below == valid) {
-        return details; // the bias correction would be infinite
+        return computed; // the bias correction would be infinite
     }
     std::optional<double> a;
     try {
@@ -237,7 +240,7 @@ BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const Ca
         a.reset();
     }
     if (!a) {
-        return details;
+        return computed;
     }
     const double z0 = normalQuantile(static_cast<double>(below) / valid);
     details.BiasCorrection = z0;
@@ -248,9 +251,9 @@ BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const Ca
         const double adjusted = normalCdf(z0 + (z0 + z) / (1.0 - *a * (z0 + z)));
         return valueAtRank(sorted, valid, adjusted * (valid + 1));
     };
-    details.BCaLower = limit(tail);
-    details.BCaUpper = limit(1.0 - tail);
-    return details;
+    computed.bca.lower = limit(tail);
+    computed.bca.upper = limit(1.0 - tail);
+    return computed;
 }
 
 } // namespace orvalis

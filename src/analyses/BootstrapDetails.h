@@ -1,7 +1,7 @@
 // The details of a bootstrap run: exact p-value, bootstrap mean and standard error, BCa limits.
 #pragma once
 
-#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapResult.h"
 
 #include <vector>
 
@@ -9,13 +9,21 @@ namespace orvalis {
 
 struct CaseMatrix;
 
+// The details of a finished run and its BCa interval.
+struct ComputedDetails {
+    BootstrapDetails details;
+    Interval bca; // kind BCa at the run's level; limits absent where undefined
+};
+
 // The details of a finished run on its complete cases. sorted holds the valid
 // changes in ascending order at positions 1..result.NumValid. Values that
 // cannot be computed (no F, fewer than two valid trials, a jackknife sample
-// that is not valid, every change on one side of the observed one) stay
-// absent. Throws nothing but std::bad_alloc.
-BootstrapDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
-                                         const std::vector<double>& sorted);
+// that is not valid, every change on one side of the observed one, equal
+// leave-one-out changes) stay absent. The BCa limits: ranks
+// Phi(z0 + (z0 + z) / (1 - a (z0 + z))) x (NumValid + 1), interpolated.
+// Throws nothing but std::bad_alloc.
+ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
+                                        const std::vector<double>& sorted);
 
 // The standard normal distribution function and its inverse (Boost.Math).
 double normalCdf(double z);

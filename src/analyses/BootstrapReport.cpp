@@ -42,9 +42,18 @@ std::string r2Text(const std::optional<double>& value)
     return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("Undefined");
 }
 
-std::string limitText(float value)
+// A single-precision limit rounded to 5 decimals; an undefined one (no valid
+// trial) is written 0, as the report always has.
+std::string limitText(const std::optional<double>& limit)
 {
-    return formatFloat(roundHalfEven(value, 5));
+    return formatFloat(roundHalfEven(static_cast<float>(limit.value_or(0.0)), 5));
+}
+
+// The run's interval of a kind; one without limits when the run has none.
+Interval intervalOf(const BootstrapResult& result, IntervalKind kind)
+{
+    const Interval* found = result.interval(kind);
+    return found != nullptr ? *found : Interval{kind, result.request.Level, std::nullopt, std::nullopt};
 }
 
 } // namespace
@@ -69,15 +78,14 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     line("Full Model R^2: " + r2Text(result.FullR2));
     line("Change in R^2: " + r2Text(result.DeltaR2));
     line("");
-    line("Traditional Bootstrap Lower Limit: " + limitText(result.TraditionalLower));
-    line("Traditional Bootstrap Upper Limit: " + limitText(result.TraditionalUpper));
+    const Interval traditional = intervalOf(result, IntervalKind::Traditional);
+    const Interval modified = intervalOf(result, IntervalKind::Modified);
+    line("Traditional Bootstrap Lower Limit: " + limitText(traditional.lower));
+    line("Traditional Bootstrap Upper Limit: " + limitText(traditional.upper));
     line("");
-    if (result.FValue && result.ModifiedLowerIsZero) {
-        line("Modified Bootstrap Lower Limit: 0");
-    } else {
-        line("Modified Bootstrap Lower Limit: " + limitText(result.TraditionalLower));
-    }
-    line("Modified Bootstrap Upper Limit: " + limitText(result.TraditionalUpper));
+    // A lower limit of 0 (the F test not significant) is written "0", like any zero.
+    line("Modified Bootstrap Lower Limit: " + limitText(modified.lower));
+    line("Modified Bootstrap Upper Limit: " + limitText(modified.upper));
     // The F line has no "Undefined" form: an undefined F is written as the missing-value code.
     line("F-value: " + formatFloat(roundHalfEven(result.FValue.value_or(MissingValue), 3))
          + "(df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ")");
@@ -161,9 +169,10 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     line("Bootstrap standard error of the change in R^2: " + fiveDecimals(details.StandardError));
     line("Percentile positions of the traditional limits: " + formatInteger(result.Positions.lower) + " and "
          + formatInteger(result.Positions.upper) + " of " + formatInteger(result.NumValid) + " valid trials");
-    if (details.BCaLower && details.BCaUpper) {
-        line("BCa limits (" + formatInteger(percent) + "%): " + fiveDecimals(details.BCaLower) + " and "
-             + fiveDecimals(details.BCaUpper)
+    const Interval bca = intervalOf(result, IntervalKind::BCa);
+    if (bca.lower && bca.upper && details.BiasCorrection && details.Acceleration) {
+        line("BCa limits (" + formatInteger(percent) + "%): " + fiveDecimals(bca.lower) + " and "
+             + fiveDecimals(bca.upper)
              + " (bias correction z0 = " + formatDouble(roundHalfEven(*details.BiasCorrection, 4))
              + ", acceleration a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")");
     } else {

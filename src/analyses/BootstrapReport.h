@@ -1,7 +1,7 @@
 // The text block of a bootstrap result, as appended to the output log.
 #pragma once
 
-#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapResult.h"
 
 #include <string>
 #include <string_view>

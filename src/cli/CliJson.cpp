@@ -65,13 +65,20 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
         {"full_r2", orNull(result.FullR2)},
         {"change_r2", orNull(result.DeltaR2)},
     };
-    // No valid trial: the limits are undefined (the text report shows 0).
-    const bool limits = result.NumValid > 0;
-    auto limit = [&](float value) { return limits ? json(value) : json(nullptr); };
-    const float modifiedLower = fTest && result.ModifiedLowerIsZero ? 0.0f : result.TraditionalLower;
+    // The traditional and modified limits are single precision (and printed
+    // so); null where undefined (no valid trial), where the text report shows 0.
+    auto single = [](const std::optional<double>& limit) {
+        return limit ? json(static_cast<float>(*limit)) : json(nullptr);
+    };
+    auto limits = [&](IntervalKind kind) {
+        const Interval* interval = result.interval(kind);
+        return interval != nullptr ? json{{"lower", single(interval->lower)}, {"upper", single(interval->upper)}}
+                                   : json{{"lower", nullptr}, {"upper", nullptr}};
+    };
+    const Interval* bca = result.interval(IntervalKind::BCa);
     object["limits"] = {
-        {"traditional", {{"lower", limit(result.TraditionalLower)}, {"upper", limit(result.TraditionalUpper)}}},
-        {"modified", {{"lower", limit(modifiedLower)}, {"upper", limit(result.TraditionalUpper)}}},
+        {"traditional", limits(IntervalKind::Traditional)},
+        {"modified", limits(IntervalKind::Modified)},
         {"percentile_positions", {{"lower", result.Positions.lower}, {"upper", result.Positions.upper}}},
     };
     object["f_test"] = {
@@ -88,8 +95,8 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
         {"mean", orNull(details.Mean)},
         {"standard_error", orNull(details.StandardError)},
         {"bca",
-         {{"lower", orNull(details.BCaLower)},
-          {"upper", orNull(details.BCaUpper)},
+         {{"lower", bca != nullptr ? orNull(bca->lower) : json(nullptr)},
+          {"upper", bca != nullptr ? orNull(bca->upper) : json(nullptr)},
           {"bias_correction", orNull(details.BiasCorrection)},
           {"acceleration", orNull(details.Acceleration)}}},
     };

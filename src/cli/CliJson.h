@@ -1,7 +1,7 @@
 // The command line's machine-readable forms: a bootstrap result and descriptives as JSON.
 #pragma once
 
-#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapResult.h"
 #include "analyses/Descriptives.h"
 
 #include <string>

@@ -47,18 +47,23 @@ DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* paren
     if (result.DeltaR2) {
         m_markers.push_back({*result.DeltaR2, QStringLiteral("Observed change"), Qt::black, Qt::SolidLine});
     }
-    const QColor traditional(0x1f, 0x4e, 0xb4);
-    m_markers.push_back(
-        {result.TraditionalLower, QStringLiteral("Traditional limits (%1%)").arg(percent), traditional, Qt::DashLine});
-    m_markers.push_back({result.TraditionalUpper, QString(), traditional, Qt::DashLine});
-    if (result.FValue && result.ModifiedLowerIsZero) {
-        m_markers.push_back({0.0, QStringLiteral("Modified lower limit: 0 (F test not significant)"),
+    const QColor traditionalColour(0x1f, 0x4e, 0xb4);
+    const Interval* traditional = result.interval(IntervalKind::Traditional);
+    if (traditional != nullptr && traditional->lower && traditional->upper) {
+        m_markers.push_back({*traditional->lower, QStringLiteral("Traditional limits (%1%)").arg(percent),
+                             traditionalColour, Qt::DashLine});
+        m_markers.push_back({*traditional->upper, QString(), traditionalColour, Qt::DashLine});
+    }
+    const Interval* modified = result.interval(IntervalKind::Modified);
+    if (result.FValue && result.ModifiedLowerIsZero && modified != nullptr && modified->lower) {
+        m_markers.push_back({*modified->lower, QStringLiteral("Modified lower limit: 0 (F test not significant)"),
                              QColor(0xc0, 0x20, 0x20), Qt::DashDotLine});
     }
-    if (result.Details && result.Details->BCaLower && result.Details->BCaUpper) {
-        const QColor bca(0x1a, 0x8a, 0x3a);
-        m_markers.push_back({*result.Details->BCaLower, QStringLiteral("BCa limits"), bca, Qt::DotLine});
-        m_markers.push_back({*result.Details->BCaUpper, QString(), bca, Qt::DotLine});
+    const Interval* bca = result.interval(IntervalKind::BCa);
+    if (bca != nullptr && bca->lower && bca->upper) {
+        const QColor bcaColour(0x1a, 0x8a, 0x3a);
+        m_markers.push_back({*bca->lower, QStringLiteral("BCa limits"), bcaColour, Qt::DotLine});
+        m_markers.push_back({*bca->upper, QString(), bcaColour, Qt::DotLine});
     }
     m_title = QStringLiteral("Change in R^2: %1\n%2% level, %3 attempted and %4 valid trials")
                   .arg(QString::fromStdString(DescribeModel(result)), percent)

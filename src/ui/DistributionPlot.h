@@ -2,7 +2,7 @@
 // and SVG.
 #pragma once
 
-#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapResult.h"
 #include "analyses/Histogram.h"
 
 #include <QColor>

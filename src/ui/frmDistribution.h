@@ -1,7 +1,7 @@
 // frmDistribution: the "Bootstrap Distribution" window of a finished run, with its exports.
 #pragma once
 
-#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapResult.h"
 
 #include <QDialog>
 

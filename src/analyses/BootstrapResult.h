@@ -1,0 +1,119 @@
+// BootstrapResult: what one run of the effect-size bootstrap found, with its list of intervals.
+#pragma once
+
+#include "analyses/BootstrapRequest.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvalis {
+
+// The percentile positions for NumValid valid trials at a level: m = tail x
+// NumValid rounded half to even, tail = (1 - level) / 2 in double from the
+// level's float; lower = m + 1, upper = NumValid - m.
+struct PercentilePositions {
+    std::int32_t lower = 0;
+    std::int32_t upper = 0;
+};
+
+// What a run tells beyond its report, computed when the request asks for
+// details. Each value is absent where it is undefined.
+struct BootstrapDetails {
+    // P(F(df1, df2) > F), in double precision (Boost.Math), when there is an F.
+    std::optional<double> ExactP;
+    // Mean and standard error (divisor NumValid - 1) of the valid changes.
+    std::optional<double> Mean;
+    std::optional<double> StandardError;
+    // The constants of the BCa interval (IntervalKind::BCa): the bias
+    // correction from the share of valid changes below the observed one, the
+    // acceleration from the jackknife over the complete cases.
+    std::optional<double> BiasCorrection; // z0
+    std::optional<double> Acceleration;   // a
+};
+
+// The kinds of confidence interval a run computes for the R^2 change.
+enum class IntervalKind {
+    Traditional, // the percentile limits of the valid changes
+    Modified,    // the traditional limits, with a lower limit of 0 when the F test is not significant
+    BCa,         // bias-corrected and accelerated (only with the details)
+};
+
+// One interval at the run's level. A limit is absent where it is undefined
+// (no valid trial; a BCa limit that cannot be computed). The traditional and
+// modified limits are single-precision values, held exactly.
+struct Interval {
+    IntervalKind kind = IntervalKind::Traditional;
+    ConfidenceLevel level = ConfidenceLevel::P95;
+    std::optional<double> lower;
+    std::optional<double> upper;
+};
+
+struct BootstrapResult {
+    BootstrapRequest request;
+    std::int32_t NumValid = 0;
+    // Observed sample; all three are absent when it is not valid.
+    std::optional<double> ReducedR2;
+    std::optional<double> FullR2;
+    std::optional<double> DeltaR2;
+    // Absent when the observed sample is not valid; then df1 = df2 = 0 and
+    // there is no F test. (RunBootstrap refuses such a sample; a result built
+    // by hand may still have one.)
+    std::optional<float> FValue;
+    std::int32_t df1 = 0;
+    std::int32_t df2 = 0;
+    // The exact p-value of FValue, P(F(df1, df2) > FValue) in double precision;
+    // the F test is significant when it is below the level's alpha.
+    double PValue = 0.0;
+    bool ModifiedLowerIsZero = false;
+    // The data set's variable names (DataSet::VariableNames), for the report.
+    std::vector<std::string> VariableNames;
+    std::uint64_t Seed = 0;
+    std::int32_t CasesRead = 0;     // the data set's cases
+    std::int32_t CompleteCases = 0; // the cases the run used
+    PercentilePositions Positions;  // of the traditional limits
+    // Every valid trial's number and R^2 change, in trial order.
+    std::vector<std::int32_t> DrawTrials;
+    std::vector<double> Draws;
+    std::optional<BootstrapDetails> Details; // when the request asked for them
+    // Every interval of the run, each kind once, computed where the run
+    // computes its parts: traditional, modified, then BCa with the details.
+    std::vector<Interval> Intervals;
+
+    // The interval of a kind, or null when the run did not compute it.
+    const Interval* interval(IntervalKind kind) const
+    {
+        for (const Interval& i : Intervals) {
+            if (i.kind == kind) {
+                return &i;
+            }
+        }
+        return nullptr;
+    }
+
+    // Sets the traditional interval to the single-precision limits given
+    // (none: no valid trial) and the modified one that follows from them and
+    // the F test (a lower limit of 0 when FValue is defined and
+    // ModifiedLowerIsZero), replacing any earlier ones. The one place that
+    // applies the modified rule.
+    void setPercentileIntervals(std::optional<float> lower, std::optional<float> upper)
+    {
+        std::erase_if(Intervals, [](const Interval& i) {
+            return i.kind == IntervalKind::Traditional || i.kind == IntervalKind::Modified;
+        });
+        Interval traditional{IntervalKind::Traditional, request.Level, std::nullopt, std::nullopt};
+        if (lower && upper) {
+            traditional.lower = *lower;
+            traditional.upper = *upper;
+        }
+        Interval modified = traditional;
+        modified.kind = IntervalKind::Modified;
+        if (FValue && ModifiedLowerIsZero && modified.lower) {
+            modified.lower = 0.0;
+        }
+        Intervals.insert(Intervals.begin(), {traditional, modified});
+    }
+};
+
+} // namespace orvalis
