@@ -3,6 +3,7 @@
 
 #include "analyses/CompleteCases.h"
 #include "common/CheckedMath.h"
+#include "common/Cpu.h"
 
 #include <cmath>
 #include <utility>
@@ -95,16 +96,10 @@ template <int Columns>
     }
 }
 
-// GCC builds an AVX2 version beside the baseline one and picks at load time;
-// clang (used for the fuzzing build) does not clone templates.
-#if defined(__clang__)
-#define ORVALIS_CLONES
-#else
-#define ORVALIS_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-
+// Built for AVX2 beside the baseline, picked at load time where the build
+// dispatches (common/Cpu.h).
 template <int Columns>
-ORVALIS_CLONES void accumulateDispatch(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
+ORVALIS_CLONES_FOR("avx2") void accumulateDispatch(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
 {
     accumulateFixed<Columns>(cells, rows, n, out);
 }

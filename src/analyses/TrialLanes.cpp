@@ -4,16 +4,15 @@
 
 #include "analyses/CompleteCases.h"
 #include "analyses/RandomStream.h"
+#include "common/Cpu.h"
 #include "common/RuntimeErrors.h"
 
 #include <cstring>
 #include <utility>
 
-// GCC compiles the AVX2 and AVX-512 kernels in regions of their own; builds
-// with clang (the fuzzing build) and for other processors have neither, and
-// run one trial at a time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define ORVALIS_X86_LANES 1
+// The AVX2 and AVX-512 kernels are compiled in regions of their own where
+// the build dispatches (common/Cpu.h); elsewhere the trials run one at a time.
+#ifdef ORVALIS_X86_DISPATCH
 #include <immintrin.h>
 #endif
 
@@ -29,7 +28,7 @@
 namespace orvalis {
 namespace {
 
-#ifdef ORVALIS_X86_LANES
+#ifdef ORVALIS_X86_DISPATCH
 
 // The most trials any kernel computes side by side.
 constexpr int MaxLanes = 8;
@@ -242,17 +241,10 @@ bool kernelSupported(TrialKernel kernel)
     case TrialKernel::Best:
     case TrialKernel::OneAtATime:
         return true;
-#ifdef ORVALIS_X86_LANES
     case TrialKernel::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        return cpu::hasAvx2Fma();
     case TrialKernel::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")
-               && __builtin_cpu_supports("avx512vl");
-#else
-    case TrialKernel::Avx2:
-    case TrialKernel::Avx512:
-        return false;
-#endif
+        return cpu::hasAvx512();
     }
     return false;
 }
@@ -286,7 +278,7 @@ bool AccumulateTrialSums([[maybe_unused]] TrialKernel kernel, [[maybe_unused]] c
                          [[maybe_unused]] RandomStream* streams, [[maybe_unused]] int count,
                          [[maybe_unused]] SampleSums* sums, [[maybe_unused]] const std::stop_token& stop)
 {
-#ifdef ORVALIS_X86_LANES
+#ifdef ORVALIS_X86_DISPATCH
     switch (kernel) {
     case TrialKernel::Avx512:
         return avx512::trialSums(cases, streams, count, sums, stop);

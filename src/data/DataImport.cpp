@@ -1,6 +1,7 @@
 // The two-pass import: count lines and fields, allocate once, then parse; both passes split across threads.
 #include "data/DataImport.h"
 
+#include "common/Cpu.h"
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
 #include "common/SystemMemory.h"
@@ -16,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SSE2__)
+#ifdef ORVALIS_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -104,16 +105,9 @@ inline void finishLine(Chunk& chunk, std::size_t length, std::int64_t delimiters
 
 // Counting pass over one chunk: lines and the widest line. The chunk starts at
 // a line start; a final line without a line end counts only at the end of the text.
-// GCC builds a variant with the processor's popcount instruction beside the
-// baseline one (a library call) and picks at load time; clang (the fuzzing
-// build) does not clone.
-#if defined(__clang__) || !defined(__x86_64__)
-#define ORVALIS_POPCOUNT_CLONES
-#else
-#define ORVALIS_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
-#endif
-
-ORVALIS_POPCOUNT_CLONES void countChunk(std::string_view text, char delimiter, Chunk& chunk)
+// Built with the processor's popcount instruction beside the baseline (a
+// library call), picked at load time where the build dispatches.
+ORVALIS_CLONES_FOR("popcnt") void countChunk(std::string_view text, char delimiter, Chunk& chunk)
 {
     const char* data = text.data();
     std::size_t lineStart = chunk.begin;
@@ -131,7 +125,7 @@ ORVALIS_POPCOUNT_CLONES void countChunk(std::string_view text, char delimiter, C
         lineStart = pos + 1;
     };
 
-#if defined(__SSE2__)
+#ifdef ORVALIS_SSE2
     const __m128i delimiterVector = _mm_set1_epi8(delimiter);
     const __m128i crVector = _mm_set1_epi8('\r');
     const __m128i lfVector = _mm_set1_epi8('\n');
