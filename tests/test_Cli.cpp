@@ -89,6 +89,16 @@ TEST(Cli, FailedImportsGoToStandardErrorWithStatusOne)
     EXPECT_EQ(r.err, "The file " + missing + " could not be read: No such file or directory.\n");
 }
 
+// The command line words the delimiter hint in its own terms.
+TEST(Cli, AnotherDelimiterIsSuggestedAsAnOption)
+{
+    test::TempDir dir;
+    const CliRun r = run({dir.write("c.txt", "1,2\n3,4\n"), "summary"});
+    EXPECT_EQ(r.status, ExitFailure);
+    EXPECT_EQ(r.err, "Row 1 of Column 1 has an invalid entry for analysis.\nThe entry is \"1,2\". The file looks "
+                     "comma-delimited: use --delimiter comma.\n");
+}
+
 TEST(Cli, UsageErrorsGiveStatusTwo)
 {
     test::TempDir dir;

@@ -239,7 +239,8 @@ TEST(DataImport, NamesLineAndNA)
 }
 
 // An invalid entry's message keeps its first line and adds the entry and,
-// where the file shows it, the likely cause.
+// where the file shows it, the likely cause. Another delimiter that reads the
+// file is a fact each front end words (here as the window does).
 TEST(DataImport, InvalidEntriesAreExplained)
 {
     const std::string first = "Row 1 of Column 1 has an invalid entry for analysis.\n";
@@ -269,10 +270,19 @@ TEST(DataImport, InvalidEntriesAreExplained)
         {"a long entry is cut", "1 " + std::string(50, 'z') + "\n", ' ',
          "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"" + std::string(40, 'z') + "...\"."},
     };
+    auto asTheWindowSays = [](const DelimiterInfo& likely) {
+        std::string word = likely.word;
+        word[0] = static_cast<char>(word[0] - 'a' + 'A');
+        return "choose " + word + " Delimited";
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(importFails(c.content, c.delimiter).message, c.message);
+        EXPECT_EQ(withDelimiterAdvice(importFails(c.content, c.delimiter), asTheWindowSays), c.message);
     }
+    const ImportFailure comma = importFails("1,2\n3,4\n", ' ');
+    EXPECT_EQ(comma.likelyDelimiter, Delimiter::Comma);
+    EXPECT_EQ(comma.message, first + "The entry is \"1,2\".");
+    EXPECT_FALSE(importFails("1 n/a\n", ' ').likelyDelimiter.has_value());
 }
 
 // The import reads the common number forms while it looks for the field's

@@ -235,6 +235,15 @@ TEST_F(frmMainTest, FailedImportLeavesEverythingAsItWas)
     EXPECT_EQ(platform.messages[1].title, "Data Editor");
     EXPECT_EQ(window->dataSet().NumCases(), 2);
     EXPECT_EQ(window->outputLog().readAll(), logBefore);
+
+    // A file that another delimiter reads: the window names its option button.
+    dir.write("commas.txt", "1,2\n3,4\n");
+    ui(*window).filFile->refresh();
+    pick("commas.txt");
+    QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 3u);
+    EXPECT_EQ(platform.messages[2].text, "Row 1 of Column 1 has an invalid entry for analysis.\nThe entry is \"1,2\". "
+                                         "The file looks comma-delimited: choose Comma Delimited.");
 }
 
 TEST_F(frmMainTest, ImportDiscardsTheAnalysisDialogs)

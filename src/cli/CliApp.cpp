@@ -357,16 +357,15 @@ const std::map<std::string, Command>& commands()
 
 char parseDelimiter(const std::string& name)
 {
-    if (name == "space") {
-        return ' ';
+    if (const std::optional<Delimiter> delimiter = delimiterNamed(name)) {
+        return delimiterChar(*delimiter);
     }
-    if (name == "comma") {
-        return ',';
+    std::string expected;
+    const std::vector<DelimiterInfo>& table = delimiterTable();
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        expected += (k == 0 ? "" : k + 1 == table.size() ? " or " : ", ") + std::string(table[k].word);
     }
-    if (name == "tab") {
-        return '\t';
-    }
-    throw UsageError{"unknown delimiter: " + name + " (expected space, comma or tab)"};
+    throw UsageError{"unknown delimiter: " + name + " (expected " + expected + ")"};
 }
 
 Invocation parseArguments(const std::vector<std::string>& args)
@@ -450,7 +449,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     options.acceptPipes = true;
     ImportOutcome outcome = ImportDataFile(invocation.file, invocation.delimiter, options);
     if (!outcome.ok()) {
-        err << outcome.refusal().message << "\n";
+        err << withDelimiterAdvice(outcome.refusal(), [](const DelimiterInfo& likely) {
+            return std::string("use --delimiter ") + likely.word;
+        }) << "\n";
         return ExitFailure;
     }
     try {

@@ -312,17 +312,14 @@ ImportOutcome failed(ImportFailure failure)
 
 } // namespace
 
-char delimiterChar(Delimiter delimiter)
+std::string withDelimiterAdvice(const ImportFailure& failure,
+                                const std::function<std::string(const DelimiterInfo&)>& advise)
 {
-    switch (delimiter) {
-    case Delimiter::Comma:
-        return ',';
-    case Delimiter::Tab:
-        return '\t';
-    case Delimiter::Space:
-        break;
+    if (!failure.likelyDelimiter) {
+        return failure.message;
     }
-    return ' ';
+    const DelimiterInfo& likely = delimiterInfo(*failure.likelyDelimiter);
+    return failure.message + " The file looks " + likely.word + "-delimited: " + advise(likely) + ".";
 }
 
 std::string invalidEntryMessage(std::int64_t row, std::int32_t column)
@@ -521,17 +518,13 @@ std::optional<std::vector<std::string>> namesOf(std::string_view bytes, char del
     return names;
 }
 
-const char* delimiterWord(char delimiter)
-{
-    return delimiter == ',' ? "comma" : delimiter == '\t' ? "tab" : "space";
-}
-
 // The bytes of a file the delimiter hint looks at.
 constexpr std::size_t HintSample = std::size_t{1} << 20;
 
 // The second line of an invalid-entry message: the entry, quoted and cut to
-// 40 characters, and the likely cause when the file shows one.
-std::string explainEntry(std::string_view content, char delimiter, const ImportFailure& failure, bool namesLine,
+// 40 characters, and the likely cause when the file shows one. Another
+// delimiter that reads the file is recorded in failure for the front end.
+std::string explainEntry(std::string_view content, char delimiter, ImportFailure& failure, bool namesLine,
                          const ImportOptions& options)
 {
     std::string entry = escapeControlCharacters(failure.entry);
@@ -544,16 +537,14 @@ std::string explainEntry(std::string_view content, char delimiter, const ImportF
     // judged on its first megabyte of whole lines, so that a large file is
     // not read again in full for a hint.
     const std::size_t sample = content.size() <= HintSample ? content.size() : nextLineStart(content, HintSample);
-    for (const char other : {' ', ',', '\t'}) {
-        if (other == delimiter) {
+    for (const DelimiterInfo& other : delimiterTable()) {
+        if (other.character == delimiter) {
             continue;
         }
-        const ImportOutcome again = importDataBuffer(content.substr(0, sample), other, options, false);
+        const ImportOutcome again = importDataBuffer(content.substr(0, sample), other.character, options, false);
         if (again.ok() && again->NumVariables() > 1) {
-            const std::string word = delimiterWord(other);
-            std::string choice = word;
-            choice[0] = static_cast<char>(choice[0] - 'a' + 'A');
-            return text + " The file looks " + word + "-delimited: choose " + choice + " Delimited.";
+            failure.likelyDelimiter = other.id;
+            return text;
         }
     }
     // A first line of names with a number among them.

@@ -3,18 +3,16 @@
 
 #include "common/Outcome.h"
 #include "data/DataSet.h"
+#include "data/Delimiter.h"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace orvalis {
-
-enum class Delimiter { Space, Comma, Tab };
-
-// The delimiter character: ' ', ',' or '\t'.
-char delimiterChar(Delimiter delimiter);
 
 // The caption of the box in which the window shows an import failure.
 inline constexpr const char* ImportErrorTitle = "Data Editor";
@@ -35,7 +33,17 @@ struct ImportFailure : Refusal {
     std::int64_t row = 0;    // 1-based line of the field, where there is one
     std::int32_t column = 0; // 1-based field position, where there is one
     std::string entry;       // the field's text, for an invalid entry
+    // Another delimiter that reads the file cleanly, for an invalid entry:
+    // a fact the front ends word as advice (withDelimiterAdvice).
+    std::optional<Delimiter> likelyDelimiter;
 };
+
+// The refusal's message, with the likely delimiter (where there is one) said
+// at the end of its second line: " The file looks comma-delimited: " followed
+// by advise(that delimiter) and a full stop. Each front end words its own
+// advice ("choose Comma Delimited", "use --delimiter comma").
+std::string withDelimiterAdvice(const ImportFailure& failure,
+                                const std::function<std::string(const DelimiterInfo&)>& advise);
 
 // Either the new data set or why there is none. A failed import produces no
 // partial table: the caller keeps whatever it had.
@@ -70,9 +78,10 @@ struct ImportOptions {
 // double quotes are gone; empty fields allowed, at least one name), that line holds the variable names
 // and case 1 is the next line; row numbers in messages are case numbers.
 // An invalid entry's message has a second line (after "\n") quoting the entry
-// and, where the file shows it, the likely cause: another delimiter that reads
-// the file, a first line of names with a number in it, or another program's
-// missing-value marker. explain = false leaves that line out.
+// and, where the file shows it, the likely cause: a first line of names with a
+// number in it, or another program's missing-value marker; another delimiter
+// that reads the file is left to the front end (likelyDelimiter). explain =
+// false leaves that line out.
 ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {},
                                bool explain = true);
 

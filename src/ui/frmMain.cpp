@@ -314,13 +314,31 @@ void frmMain::cmdImportData_Click()
                 m_platform.warn(this, QStringLiteral("A data file has not been selected."), DataEditorTitle);
                 return;
             }
-            const char delimiter = optSpace->isChecked() ? ' ' : optComma->isChecked() ? ',' : '\t';
+            // Each delimiter of the table has its option button.
+            const std::pair<QRadioButton*, Delimiter> options[] = {
+                {optSpace, Delimiter::Space}, {optComma, Delimiter::Comma}, {optTab, Delimiter::Tab}};
+            Delimiter chosen = Delimiter::Space;
+            for (const auto& [option, delimiter] : options) {
+                if (option->isChecked()) {
+                    chosen = delimiter;
+                }
+            }
             ImportOutcome outcome = [&] {
                 const BusyCursor busy;
-                return ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiter);
+                return ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiterChar(chosen));
             }();
             if (!outcome.ok()) {
-                m_platform.warn(this, outcome.refusal());
+                // Another delimiter that reads the file: choose its option button.
+                Refusal refusal = outcome.refusal();
+                refusal.message = withDelimiterAdvice(outcome.refusal(), [&](const DelimiterInfo& likely) {
+                    for (const auto& [option, delimiter] : options) {
+                        if (delimiter == likely.id) {
+                            return "choose " + option->text().toStdString();
+                        }
+                    }
+                    return std::string("choose another delimiter");
+                });
+                m_platform.warn(this, refusal);
                 return;
             }
             m_dataSet = std::move(*outcome);

@@ -1,0 +1,41 @@
+// The delimiter table and its lookups.
+#include "data/Delimiter.h"
+
+namespace orvalis {
+
+const std::vector<DelimiterInfo>& delimiterTable()
+{
+    static const std::vector<DelimiterInfo> table = {
+        {Delimiter::Space, ' ', "space"},
+        {Delimiter::Comma, ',', "comma"},
+        {Delimiter::Tab, '\t', "tab"},
+    };
+    return table;
+}
+
+const DelimiterInfo& delimiterInfo(Delimiter delimiter)
+{
+    for (const DelimiterInfo& info : delimiterTable()) {
+        if (info.id == delimiter) {
+            return info;
+        }
+    }
+    return delimiterTable().front();
+}
+
+char delimiterChar(Delimiter delimiter)
+{
+    return delimiterInfo(delimiter).character;
+}
+
+std::optional<Delimiter> delimiterNamed(std::string_view word)
+{
+    for (const DelimiterInfo& info : delimiterTable()) {
+        if (word == info.word) {
+            return info.id;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace orvalis
