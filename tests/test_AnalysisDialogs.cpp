@@ -355,9 +355,11 @@ TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)
     EXPECT_TRUE(dialog.cmdOK->isEnabled());
     EXPECT_EQ(log.readAll(), "");
 
-    // The dependent variable checked as the added predictor too: refused at OK.
+    // The dependent variable checked as the added predictor too: refused at OK,
+    // before any run starts (the seed box is not filled, OK never disabled).
     check(dialog.lstDV, 0);
     check(dialog.lstAdded, 0);
+    QSignalSpy finished(&dialog, &frmESBootstrap::runFinished);
     runOk(dialog);
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[1].text, "Var 1 is used in two roles: dependent variable and added predictor.");
@@ -365,6 +367,8 @@ TEST_F(DialogTest, BootstrapRefusalKeepsTheDialogOpen)
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(checkedItems(dialog.lstDV), std::vector<int>({0}));
     EXPECT_EQ(log.readAll(), "");
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(dialog.txtSeed->text(), "");
 }
 
 TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)

@@ -5,6 +5,7 @@
 
 #include "analyses/Bootstrap.h"
 #include "analyses/CompleteCases.h"
+#include "analyses/RequestCheck.h"
 #include "analyses/Descriptives.h"
 #include "analyses/NestedR2.h"
 #include "analyses/RandomStream.h"
@@ -50,11 +51,26 @@ TEST(CompleteCases, RefusalsInTheirOrder)
     const std::string tooFew = "There is an insufficient number of observations with complete data.";
     std::vector<std::int32_t> twelve(11, 2);
 
-    EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, {}, {}), data)), noAdded);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(1, {2}, {}), data)), noAdded);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, {}, {2}), data)), noDependent);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(std::nullopt, twelve, {2, 3}), data)), noDependent);
-    EXPECT_EQ(refusal(CollectCompleteCases(request(1, twelve, {2, 3}), data)), tooMany);
+    // The request alone, before any work (the window's OK), in the documented order.
+    const struct {
+        BootstrapRequest request;
+        std::string refusal;
+    } checks[] = {
+        {request(std::nullopt, {}, {}), noAdded},
+        {request(1, {2}, {}), noAdded},
+        {request(std::nullopt, {}, {2}), noDependent},
+        {request(std::nullopt, twelve, {2, 3}), noDependent},
+        {request(1, twelve, {2, 3}), tooMany},
+        {request(1, {2}, {3, 2}), "Var 2 is used in two roles: predictor and added predictor."},
+        {request(1, {2}, {3}), "(accepted)"},
+    };
+    for (const auto& c : checks) {
+        EXPECT_EQ(refusal(CheckBootstrapRequest(c.request, data)), c.refusal);
+        // The collection refuses the same, so no unchecked request is collected.
+        if (c.refusal != "(accepted)") {
+            EXPECT_EQ(refusal(CollectCompleteCases(c.request, data)), c.refusal);
+        }
+    }
     const DataSet wide =
         test::tableOf({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, {2, 1, 4, 3, 6, 5, 8, 7, 10, 9, 12, 11, 1}});
     const std::vector<std::int32_t> eleven = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};

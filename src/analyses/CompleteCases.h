@@ -39,16 +39,8 @@ struct CaseMatrix {
     float at(std::int32_t r, std::int32_t c) const { return row(r)[c]; }
 };
 
-// The request's variables in the case matrix's column order: the dependent
-// variable (when there is one), the predictors, the added predictors.
-std::vector<std::int32_t> requestVariables(const BootstrapRequest& request);
-
-// The complete cases (at least two), or a refusal. A variable outside
-// 1..NumVariables is refused first (checkVariablesInData); then, in this
-// order: no added predictor; no dependent variable; more than 12 explanatory
-// variables; a variable in two roles (dependent variable and predictor or added
-// predictor, predictor and added predictor) or listed twice; fewer than two
-// complete cases. A case is complete when none of
+// The complete cases (at least two), or a refusal: whatever
+// CheckBootstrapRequest refuses, then fewer than two complete cases. A case is complete when none of
 // the request's variables is missing in it. Throws std::bad_alloc when the
 // matrix does not fit in memory.
 Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet);

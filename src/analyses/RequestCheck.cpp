@@ -1,8 +1,12 @@
-// The variable-range check shared by the bootstrap and the descriptives.
+// The checks requests pass before any work: the variable range shared by the analyses, and the bootstrap's.
 #include "analyses/RequestCheck.h"
 
 #include "common/TextEscape.h"
+#include "analyses/CompleteCases.h"
 #include "data/DataSet.h"
+
+#include <algorithm>
+#include <optional>
 
 namespace orvalis {
 
@@ -40,6 +44,83 @@ Outcome<std::int32_t> variableNamed(const DataSet& dataSet, const std::string& n
     return analysisRefusal("the name " + escapeControlCharacters(name) + " belongs to more than one variable (" + list
                                + ")",
                            Refusal::Reason::NotInData);
+}
+
+namespace {
+
+bool contains(const std::vector<std::int32_t>& list, std::int32_t v)
+{
+    return std::find(list.begin(), list.end(), v) != list.end();
+}
+
+Refusal twoRoles(std::int32_t v, const char* first, const char* second)
+{
+    return analysisRefusal("Var " + std::to_string(v) + " is used in two roles: " + first + " and " + second + ".");
+}
+
+// The first variable listed twice in list, if any.
+std::optional<std::int32_t> listedTwice(std::vector<std::int32_t> list)
+{
+    std::sort(list.begin(), list.end());
+    const auto twice = std::adjacent_find(list.begin(), list.end());
+    return twice == list.end() ? std::nullopt : std::optional<std::int32_t>(*twice);
+}
+
+// A variable plays one role, once: a model with the dependent variable among
+// its predictors, or with a predictor counted twice, has no meaning (its R^2
+// is 1 or undefined).
+Status checkRoles(const BootstrapRequest& request)
+{
+    const std::int32_t dv = *request.DependentVariable;
+    if (contains(request.PredictorList, dv)) {
+        return twoRoles(dv, "dependent variable", "predictor");
+    }
+    if (contains(request.AddedList, dv)) {
+        return twoRoles(dv, "dependent variable", "added predictor");
+    }
+    for (const std::int32_t v : request.PredictorList) {
+        if (contains(request.AddedList, v)) {
+            return twoRoles(v, "predictor", "added predictor");
+        }
+    }
+    if (const auto v = listedTwice(request.PredictorList)) {
+        return analysisRefusal("Var " + std::to_string(*v) + " is listed twice among the predictors.");
+    }
+    if (const auto v = listedTwice(request.AddedList)) {
+        return analysisRefusal("Var " + std::to_string(*v) + " is listed twice among the added predictors.");
+    }
+    return Done{};
+}
+
+} // namespace
+
+Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet)
+{
+    if (const Status inData = checkVariablesInData(requestVariables(request), dataSet); !inData.ok()) {
+        return inData.refusal();
+    }
+    if (request.NumAdded() < 1) {
+        return analysisRefusal("At least one variable must be added from the <Added Predictors> listbox.");
+    }
+    if (!request.DependentVariable) {
+        return analysisRefusal("A dependent variable must be selected.");
+    }
+    if (request.NumPredictors() + request.NumAdded() > MaxExplanatory) {
+        return analysisRefusal(
+            "Too many explanatory variables are included in the full model. The maximum number is 12.");
+    }
+    return checkRoles(request);
+}
+
+std::vector<std::int32_t> requestVariables(const BootstrapRequest& request)
+{
+    std::vector<std::int32_t> variables;
+    if (request.DependentVariable) {
+        variables.push_back(*request.DependentVariable);
+    }
+    variables.insert(variables.end(), request.PredictorList.begin(), request.PredictorList.end());
+    variables.insert(variables.end(), request.AddedList.begin(), request.AddedList.end());
+    return variables;
 }
 
 } // namespace orvalis

@@ -1,6 +1,7 @@
 // The checks every analysis request passes against the data before any work, and the analyses' refusal title.
 #pragma once
 
+#include "analyses/BootstrapRequest.h"
 #include "common/Outcome.h"
 
 #include <cstdint>
@@ -16,6 +17,19 @@ inline constexpr const char* AnalysisErrorTitle = "Analysis Error";
 
 // A refusal of an analysis request with the analyses' title.
 Refusal analysisRefusal(std::string message, Refusal::Reason reason = Refusal::Reason::Refused);
+
+// Every check a bootstrap request passes, before any work, in this order: a
+// variable outside the data (reason NotInData, as checkVariablesInData); no
+// added predictor; no dependent variable; more than 12 explanatory
+// variables; a variable in two roles (dependent variable and predictor or
+// added predictor, predictor and added predictor) or listed twice. The
+// window calls it at OK, before a run starts; CollectCompleteCases calls it
+// too, so no unchecked request is ever collected.
+Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet);
+
+// The request's variables in the case matrix's column order: the dependent
+// variable (when there is one), the predictors, the added predictors.
+std::vector<std::int32_t> requestVariables(const BootstrapRequest& request);
 
 // Refuses (reason NotInData) the first variable, in the given order, that lies
 // outside 1..NumVariables of the data set: "variable 7 is not in the data (it

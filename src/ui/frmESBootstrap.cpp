@@ -248,6 +248,11 @@ void frmESBootstrap::cmdOK_Click()
                 return;
             }
             const BootstrapRequest request = this->request();
+            // A request the analysis refuses is refused here, before a run starts.
+            if (const Status checked = CheckBootstrapRequest(request, m_dataSet); !checked.ok()) {
+                m_platform.warn(this, checked.refusal());
+                return;
+            }
             const std::optional<std::uint64_t> chosen = nextSeed();
             if (!chosen) {
                 m_platform.warn(this,
