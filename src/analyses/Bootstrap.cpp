@@ -57,14 +57,28 @@ std::int32_t trialsPerChunk(TrialKernel kernel)
     return std::max(TrialsPerChunk, trialsSideBySide(kernel));
 }
 
-// Runs trials 1..numTrials; returns false when a stop request ended them early.
-bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int32_t numTrials, std::uint64_t seed,
-               const RunControl& control, unsigned threadCount, TrialKernel kernel, TrialOutcomes& outcomes,
-               TrialError& error)
+// What the trials compute: each trial's sums of all the case matrix's columns
+// (one pass over its sample), from which the R^2 of every nested model is
+// read; here the reduced model (predictors 1..p) and the full one (1..p+q).
+struct TrialPlan {
+    const CaseMatrix& cases;
+    std::int32_t p = 0;
+    std::int32_t q = 0;
+    std::int32_t numTrials = 0;
+    std::uint64_t seed = 0;
+    TrialKernel kernel = TrialKernel::OneAtATime; // resolved, supported
+    unsigned threads = 1;
+    const RunControl& control;
+};
+
+// Runs trials 1..plan.numTrials; returns false when a stop request ended them early.
+bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error)
 {
+    const CaseMatrix& cases = plan.cases;
+    const RunControl& control = plan.control;
     const std::int32_t n = cases.NumComplete;
-    const std::int32_t chunk = trialsPerChunk(kernel);
-    const int sideBySide = trialsSideBySide(kernel);
+    const std::int32_t chunk = trialsPerChunk(plan.kernel);
+    const int sideBySide = trialsSideBySide(plan.kernel);
     std::atomic<std::int32_t> nextTrial{1};
     std::atomic<std::int32_t> finished{0};
     std::atomic<bool> stop{false};
@@ -89,18 +103,10 @@ bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
     };
 
     auto worker = [&](bool reports) {
-        // All the memory a worker needs, taken before its first trial: the
-        // rows of one sample, or the streams and sums of one group of lanes.
-        std::vector<std::int32_t> rows;
-        std::vector<RandomStream> streams;
-        std::vector<SampleSums> sums;
+        // All the memory a worker needs, taken before its first trial.
+        std::optional<TrialWorkspace> work;
         try {
-            if (sideBySide == 1) {
-                rows.resize(static_cast<std::size_t>(n));
-            } else {
-                streams.reserve(static_cast<std::size_t>(sideBySide));
-                sums.resize(static_cast<std::size_t>(sideBySide));
-            }
+            work.emplace(plan.kernel, n);
         } catch (const std::bad_alloc&) {
             record(0, {}, true);
             return;
@@ -113,46 +119,33 @@ bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
                 break;
             }
             const std::int32_t first = nextTrial.fetch_add(chunk, std::memory_order_relaxed);
-            if (first > numTrials) {
+            if (first > plan.numTrials) {
                 break;
             }
-            const std::int32_t last = std::min(numTrials, first + chunk - 1);
-            if (sideBySide == 1) {
-                for (std::int32_t t = first; t <= last; ++t) {
-                    try {
-                        RandomStream random(seed, static_cast<std::uint64_t>(t));
-                        for (std::int32_t i = 0; i < n; ++i) {
-                            rows[static_cast<std::size_t>(i)] = random.drawCase(n);
-                        }
-                        keep(t, NestedR2(cases, rows.data(), n, p, q));
-                    } catch (const RuntimeError& failure) {
-                        record(t, failure.what(), false);
-                        return;
-                    }
+            const std::int32_t last = std::min(plan.numTrials, first + chunk - 1);
+            // Groups of as many trials as the kernel computes side by side (one
+            // at a time: groups of one).
+            for (std::int32_t group = first; group <= last; group += sideBySide) {
+                const int count = std::min(sideBySide, last - group + 1);
+                work->streams.clear();
+                for (std::int32_t t = group; t < group + count; ++t) {
+                    work->streams.emplace_back(plan.seed, static_cast<std::uint64_t>(t));
                 }
-            } else {
-                for (std::int32_t group = first; group <= last; group += sideBySide) {
-                    const int count = std::min(sideBySide, last - group + 1);
-                    streams.clear();
-                    for (std::int32_t t = group; t < group + count; ++t) {
-                        streams.emplace_back(seed, static_cast<std::uint64_t>(t));
-                    }
-                    std::int32_t t = group;
-                    try {
-                        if (!AccumulateTrialSums(kernel, cases, streams.data(), count, sums.data(), control.stop)) {
-                            stopped.store(true, std::memory_order_relaxed);
-                            stop.store(true, std::memory_order_relaxed);
-                            return;
-                        }
-                        for (; t < group + count; ++t) {
-                            const SampleSums& trialSums = sums[static_cast<std::size_t>(t - group)];
-                            CheckSums(trialSums, cases.columns);
-                            keep(t, NestedR2FromSums(trialSums, n, p, q));
-                        }
-                    } catch (const RuntimeError& failure) {
-                        record(t, failure.what(), false);
+                std::int32_t t = group;
+                try {
+                    if (!AccumulateTrialSums(plan.kernel, cases, *work, control.stop)) {
+                        stopped.store(true, std::memory_order_relaxed);
+                        stop.store(true, std::memory_order_relaxed);
                         return;
                     }
+                    for (; t < group + count; ++t) {
+                        const SampleSums& trialSums = work->sums[static_cast<std::size_t>(t - group)];
+                        CheckSums(trialSums, cases.columns);
+                        keep(t, NestedR2FromSums(trialSums, n, plan.p, plan.q));
+                    }
+                } catch (const RuntimeError& failure) {
+                    record(t, failure.what(), false);
+                    return;
                 }
             }
             const std::int32_t done =
@@ -170,8 +163,8 @@ bool runTrials(const CaseMatrix& cases, std::int32_t p, std::int32_t q, std::int
     {
         std::vector<std::jthread> helpers;
         try {
-            helpers.reserve(threadCount > 0 ? threadCount - 1 : 0);
-            for (unsigned k = 1; k < threadCount; ++k) {
+            helpers.reserve(plan.threads > 0 ? plan.threads - 1 : 0);
+            for (unsigned k = 1; k < plan.threads; ++k) {
                 helpers.emplace_back(worker, false);
             }
         } catch (const std::exception&) {
@@ -227,6 +220,128 @@ Refusal undefinedObserved(const BootstrapRequest& request, const CaseMatrix& cas
     return analysisRefusal("The R^2 of the complete cases is undefined.");
 }
 
+// The observed sample, the complete cases themselves: R^2 of both models, the
+// change and F into result. Without their R^2 there is nothing to put an
+// interval around (a refusal naming why); an exact fit has no F test.
+std::optional<Refusal> observedSample(const CaseMatrix& cases, BootstrapResult& result)
+{
+    const BootstrapRequest& request = result.request;
+    const std::int32_t n = cases.NumComplete;
+    const std::int32_t p = request.NumPredictors();
+    const std::int32_t q = request.NumAdded();
+    try {
+        const NestedR2Result observed = NestedR2(cases, nullptr, n, p, q);
+        if (!observed.valid) {
+            return undefinedObserved(request, cases);
+        }
+        result.ReducedR2 = observed.reduced;
+        result.FullR2 = observed.full;
+        result.DeltaR2 = checked::step(*observed.full - *observed.reduced);
+        result.df1 = q;
+        result.df2 = checked::subtract(checked::subtract(checked::subtract(n, p), q), 1);
+        const double residual = checked::step(1.0 - *result.FullR2);
+        if (residual < DependenceTolerance) {
+            return fault("The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
+        }
+        result.FValue =
+            checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * *result.DeltaR2),
+                                              checked::step(residual * static_cast<double>(result.df1))));
+    } catch (const RuntimeError& error) {
+        return fault(std::string("A numerical fault stopped the bootstrap in the observed sample: ") + error.what());
+    }
+    return std::nullopt;
+}
+
+// The trials: every valid trial's change, in trial order (result.DrawTrials,
+// result.Draws), and the valid changes sorted at positions 1..NumValid of the
+// returned vector (0 beyond them, up to NumTrials).
+Outcome<std::vector<double>> allTrials(const TrialPlan& plan, BootstrapResult& result)
+{
+    const std::int32_t numTrials = plan.numTrials;
+    TrialOutcomes outcomes;
+    TrialError trialError;
+    try {
+        outcomes.delta.assign(static_cast<std::size_t>(numTrials) + 1, 0.0);
+        outcomes.valid.assign(static_cast<std::size_t>(numTrials) + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory("for " + formatInteger(numTrials) + " trials");
+    }
+    if (!runTrials(plan, outcomes, trialError)) {
+        return analysisRefusal("The bootstrap was stopped.", Refusal::Reason::Stopped);
+    }
+    if (trialError.outOfMemory) {
+        return outOfMemory("for the bootstrap samples of " + formatInteger(plan.cases.NumComplete) + " cases");
+    }
+    if (trialError.trial >= 0) {
+        return fault("A numerical fault stopped the bootstrap in trial " + formatInteger(trialError.trial) + ": "
+                     + trialError.what);
+    }
+
+    // Valid changes in trial order, then sorted; equal changes keep trial order.
+    std::vector<double> sorted;
+    sorted.reserve(static_cast<std::size_t>(numTrials) + 1);
+    sorted.push_back(0.0); // position 0
+    for (std::int32_t t = 1; t <= numTrials; ++t) {
+        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
+            sorted.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
+        }
+    }
+    result.NumValid = static_cast<std::int32_t>(sorted.size()) - 1;
+    std::stable_sort(sorted.begin() + 1, sorted.end());
+    sorted.resize(static_cast<std::size_t>(numTrials) + 1, 0.0); // positions past NumValid hold 0
+    result.DrawTrials.reserve(static_cast<std::size_t>(result.NumValid));
+    result.Draws.reserve(static_cast<std::size_t>(result.NumValid));
+    for (std::int32_t t = 1; t <= numTrials; ++t) {
+        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
+            result.DrawTrials.push_back(t);
+            result.Draws.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
+        }
+    }
+    return sorted;
+}
+
+// The F test of the added predictors on the observed sample, into result.
+std::optional<Refusal> fTest(BootstrapResult& result)
+{
+    if (!result.FValue) {
+        return std::nullopt;
+    }
+    if (result.df2 < 1) {
+        return tooFewCasesForF(result.df2);
+    }
+    try {
+        const FTestDecision decision = decideFTest(*result.FValue, result.df1, result.df2, result.request.Level);
+        result.PValue = decision.PValue;
+        result.ModifiedLowerIsZero = decision.ModifiedLowerIsZero;
+    } catch (const std::exception& error) {
+        return fault(pValueFailure(result, error.what()));
+    }
+    return std::nullopt;
+}
+
+// The percentile positions and the traditional and modified intervals, from
+// the sorted valid changes (after the F test, which the modified one follows).
+std::optional<Refusal> limits(const std::vector<double>& sorted, BootstrapResult& result)
+{
+    const PercentilePositions positions = percentilePositions(result.NumValid, result.request.Level);
+    result.Positions = positions;
+    // The traditional limits, rounded to single precision; none without a valid trial.
+    std::optional<float> lower;
+    std::optional<float> upper;
+    if (result.NumValid > 0) {
+        try {
+            lower = checked::toSingle(sorted[static_cast<std::size_t>(positions.lower)]);
+            upper = checked::toSingle(sorted[static_cast<std::size_t>(positions.upper)]);
+        } catch (const RuntimeError& error) {
+            return fault(std::string("A numerical fault stopped the bootstrap: ") + error.what());
+        }
+    }
+    result.setPercentileIntervals(lower, upper);
+    return std::nullopt;
+}
+
+// The steps of a run, in order: the complete cases, the observed sample, the
+// trials, the F test, the limits, and the details when asked for.
 Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
                                       const RunControl& control, unsigned threads, TrialKernel kernel)
 {
@@ -248,125 +363,42 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     if (request.NumTrials < 1) {
         return analysisRefusal("The number of bootstrap trials must be at least 1.");
     }
-
     const CaseMatrix& cases = collected->value();
-    const std::int32_t n = cases.NumComplete;
-    const std::int32_t p = request.NumPredictors();
-    const std::int32_t q = request.NumAdded();
-    const std::int32_t numTrials = request.NumTrials;
-    const ConfidenceLevel level = request.Level;
 
     BootstrapResult result;
     result.request = request;
     result.VariableNames = dataSet.VariableNames();
-
-    // The observed pass: the complete cases themselves. Without their R^2
-    // there is nothing to put an interval around.
-    try {
-        const NestedR2Result observed = NestedR2(cases, nullptr, n, p, q);
-        if (!observed.valid) {
-            return undefinedObserved(request, cases);
-        }
-        result.ReducedR2 = observed.reduced;
-        result.FullR2 = observed.full;
-        result.DeltaR2 = checked::step(*observed.full - *observed.reduced);
-        result.df1 = q;
-        result.df2 = checked::subtract(checked::subtract(checked::subtract(n, p), q), 1);
-        const double residual = checked::step(1.0 - *result.FullR2);
-        if (residual < DependenceTolerance) {
-            return fault("The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.");
-        }
-        result.FValue =
-            checked::toSingle(checked::divide(checked::step(static_cast<double>(result.df2) * *result.DeltaR2),
-                                              checked::step(residual * static_cast<double>(result.df1))));
-    } catch (const RuntimeError& error) {
-        return fault(std::string("A numerical fault stopped the bootstrap in the observed sample: ") + error.what());
-    }
-
-    // The trials.
-    TrialOutcomes outcomes;
-    TrialError trialError;
-    try {
-        outcomes.delta.assign(static_cast<std::size_t>(numTrials) + 1, 0.0);
-        outcomes.valid.assign(static_cast<std::size_t>(numTrials) + 1, 0);
-    } catch (const std::bad_alloc&) {
-        return outOfMemory("for " + formatInteger(numTrials) + " trials");
-    }
-    unsigned threadCount = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    threadCount =
-        std::min<unsigned>(threadCount, static_cast<unsigned>(std::max(1, numTrials / trialsPerChunk(kernel))));
-    if (!runTrials(cases, p, q, numTrials, seed, control, threadCount, kernel, outcomes, trialError)) {
-        return analysisRefusal("The bootstrap was stopped.", Refusal::Reason::Stopped);
-    }
-    if (trialError.outOfMemory) {
-        return outOfMemory("for the bootstrap samples of " + formatInteger(n) + " cases");
-    }
-    if (trialError.trial >= 0) {
-        return fault("A numerical fault stopped the bootstrap in trial " + formatInteger(trialError.trial) + ": "
-                     + trialError.what);
-    }
-
-    // Valid changes in trial order, then sorted; equal changes keep trial order.
-    std::vector<double> sorted;
-    sorted.reserve(static_cast<std::size_t>(numTrials) + 1);
-    sorted.push_back(0.0); // position 0
-    for (std::int32_t t = 1; t <= numTrials; ++t) {
-        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
-            sorted.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
-        }
-    }
-    result.NumValid = static_cast<std::int32_t>(sorted.size()) - 1;
-    std::stable_sort(sorted.begin() + 1, sorted.end());
-    sorted.resize(static_cast<std::size_t>(numTrials) + 1, 0.0); // positions past NumValid hold 0
-
-    const PercentilePositions positions = percentilePositions(result.NumValid, level);
-    result.Positions = positions;
     result.Seed = seed;
     result.CasesRead = dataSet.NumCases();
-    result.CompleteCases = n;
-    result.DrawTrials.reserve(static_cast<std::size_t>(result.NumValid));
-    result.Draws.reserve(static_cast<std::size_t>(result.NumValid));
-    for (std::int32_t t = 1; t <= numTrials; ++t) {
-        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
-            result.DrawTrials.push_back(t);
-            result.Draws.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
-        }
-    }
-    // The traditional limits, rounded to single precision; none without a valid trial.
-    std::optional<float> lower;
-    std::optional<float> upper;
-    if (result.NumValid > 0) {
-        try {
-            lower = checked::toSingle(sorted[static_cast<std::size_t>(positions.lower)]);
-            upper = checked::toSingle(sorted[static_cast<std::size_t>(positions.upper)]);
-        } catch (const RuntimeError& error) {
-            return fault(std::string("A numerical fault stopped the bootstrap: ") + error.what());
-        }
+    result.CompleteCases = cases.NumComplete;
+
+    if (const std::optional<Refusal> refused = observedSample(cases, result)) {
+        return *refused;
     }
 
-    // The F test of the added predictors on the observed sample.
-    if (result.FValue) {
-        if (result.df2 < 1) {
-            return tooFewCasesForF(result.df2);
-        }
-        try {
-            const FTestDecision decision = decideFTest(*result.FValue, result.df1, result.df2, level);
-            result.PValue = decision.PValue;
-            result.ModifiedLowerIsZero = decision.ModifiedLowerIsZero;
-        } catch (const std::exception& error) {
-            return fault(pValueFailure(result, error.what()));
-        }
+    unsigned threadCount = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    threadCount =
+        std::min<unsigned>(threadCount, static_cast<unsigned>(std::max(1, request.NumTrials / trialsPerChunk(kernel))));
+    const TrialPlan plan{
+        cases, request.NumPredictors(), request.NumAdded(), request.NumTrials, seed, kernel, threadCount, control};
+    Outcome<std::vector<double>> sorted = allTrials(plan, result);
+    if (!sorted.ok()) {
+        return sorted.refusal();
     }
 
-    result.setPercentileIntervals(lower, upper);
-
+    if (const std::optional<Refusal> refused = fTest(result)) {
+        return *refused;
+    }
+    if (const std::optional<Refusal> refused = limits(*sorted, result)) {
+        return *refused;
+    }
     if (request.Details) {
-        ComputedDetails computed = ComputeBootstrapDetails(result, cases, sorted);
+        ComputedDetails computed = ComputeBootstrapDetails(result, cases, *sorted);
         result.Details = computed.details;
         result.Intervals.push_back(computed.bca);
     }
     if (control.progress) {
-        control.progress(numTrials);
+        control.progress(request.NumTrials);
     }
     return result;
 }

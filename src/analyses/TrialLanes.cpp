@@ -274,21 +274,49 @@ int trialsSideBySide(TrialKernel kernel)
     }
 }
 
-bool AccumulateTrialSums([[maybe_unused]] TrialKernel kernel, [[maybe_unused]] const CaseMatrix& cases,
-                         [[maybe_unused]] RandomStream* streams, [[maybe_unused]] int count,
-                         [[maybe_unused]] SampleSums* sums, [[maybe_unused]] const std::stop_token& stop)
+TrialWorkspace::TrialWorkspace(TrialKernel kernel, std::int32_t cases)
 {
-#ifdef ORVALIS_X86_DISPATCH
-    switch (kernel) {
-    case TrialKernel::Avx512:
-        return avx512::trialSums(cases, streams, count, sums, stop);
-    case TrialKernel::Avx2:
-        return avx2::trialSums(cases, streams, count, sums, stop);
-    default:
-        break;
+    const auto lanes = static_cast<std::size_t>(trialsSideBySide(kernel));
+    streams.reserve(lanes);
+    sums.resize(lanes);
+    if (lanes == 1) {
+        rows.resize(static_cast<std::size_t>(cases));
     }
+}
+
+bool AccumulateTrialSums(TrialKernel kernel, const CaseMatrix& cases, TrialWorkspace& work,
+                         [[maybe_unused]] const std::stop_token& stop)
+{
+    const int count = static_cast<int>(work.streams.size());
+    if (count < 1 || count > static_cast<int>(work.sums.size())) {
+        throw InvalidOperationError("trial group");
+    }
+    switch (resolveKernel(kernel)) {
+#ifdef ORVALIS_X86_DISPATCH
+    case TrialKernel::Avx512:
+        return avx512::trialSums(cases, work.streams.data(), count, work.sums.data(), stop);
+    case TrialKernel::Avx2:
+        return avx2::trialSums(cases, work.streams.data(), count, work.sums.data(), stop);
 #endif
-    throw InvalidOperationError("trial kernel");
+    case TrialKernel::OneAtATime:
+        break;
+    default:
+        throw InvalidOperationError("trial kernel");
+    }
+    // One trial after another: draw the sample's rows, then its sums in one
+    // pass, vectorised across the sums.
+    const std::int32_t n = cases.NumComplete;
+    if (work.rows.size() < static_cast<std::size_t>(n)) {
+        throw InvalidOperationError("trial workspace");
+    }
+    for (int k = 0; k < count; ++k) {
+        RandomStream& stream = work.streams[static_cast<std::size_t>(k)];
+        for (std::int32_t i = 0; i < n; ++i) {
+            work.rows[static_cast<std::size_t>(i)] = stream.drawCase(n);
+        }
+        AccumulateSums(cases, work.rows.data(), n, work.sums[static_cast<std::size_t>(k)]);
+    }
+    return true;
 }
 
 } // namespace orvalis

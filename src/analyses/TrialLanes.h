@@ -2,13 +2,13 @@
 #pragma once
 
 #include "analyses/NestedR2.h"
+#include "analyses/RandomStream.h"
 
 #include <cstdint>
 #include <stop_token>
+#include <vector>
 
 namespace orvalis {
-
-class RandomStream;
 
 // Which kernel computes the trials' sums. Every kernel gives each trial the
 // same sums, bit for bit: each lane adds its rows in row order, and a product
@@ -33,13 +33,27 @@ TrialKernel resolveKernel(TrialKernel kernel);
 // How many trials the kernel computes side by side (1 for OneAtATime).
 int trialsSideBySide(TrialKernel kernel);
 
-// The sums of count trials (1..trialsSideBySide(kernel)) computed side by
-// side: trial k's sample is n = cases.NumComplete rows, each drawn as
-// streams[k].drawCase(n), in that order; its sums go to sums[k]. The streams
-// advance as those draws do. Returns false, with sums unset, when stop was
-// requested before the sums were complete. kernel must be supported and not
-// OneAtATime or Best. Does not check the sums for overflow (checkSums).
-bool AccumulateTrialSums(TrialKernel kernel, const CaseMatrix& cases, RandomStream* streams, int count,
-                         SampleSums* sums, const std::stop_token& stop);
+// What one worker computes its trials in, taken once before its first trial:
+// room for the streams of one group of trials side by side, their sums, and
+// (one at a time) the rows of one sample. Throws std::bad_alloc.
+struct TrialWorkspace {
+    TrialWorkspace(TrialKernel kernel, std::int32_t cases);
+
+    std::vector<RandomStream> streams; // the group's trials, filled by the caller (at most trialsSideBySide)
+    std::vector<SampleSums> sums;      // sums[k] for streams[k]
+    std::vector<std::int32_t> rows;    // one sample's rows, for OneAtATime
+};
+
+// The sums of the trials whose streams work.streams holds (1 to
+// trialsSideBySide(kernel) of them), every kernel through this one entry:
+// trial k's sample is n = cases.NumComplete rows, each drawn as
+// streams[k].drawCase(n), in that order; its sums of all the case matrix's
+// columns go to work.sums[k], so the R^2 of any model nested in them can be
+// read from one pass. The streams advance as those draws do. Returns false,
+// with the sums unset, when stop was requested before the side-by-side sums
+// were complete. kernel must be supported. May leave a sum that overflowed
+// unchecked (CheckSums).
+bool AccumulateTrialSums(TrialKernel kernel, const CaseMatrix& cases, TrialWorkspace& work,
+                         const std::stop_token& stop);
 
 } // namespace orvalis
