@@ -99,7 +99,8 @@ template <int Columns>
 // Built for AVX2 beside the baseline, picked at load time where the build
 // dispatches (common/Cpu.h).
 template <int Columns>
-ORVALIS_CLONES_FOR("avx2") void accumulateDispatch(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
+ORVALIS_CLONES_FOR("avx2")
+void accumulateDispatch(const float* cells, const std::int32_t* rows, std::int32_t n, SampleSums& out)
 {
     accumulateFixed<Columns>(cells, rows, n, out);
 }
@@ -108,47 +109,14 @@ ORVALIS_CLONES_FOR("avx2") void accumulateDispatch(const float* cells, const std
 
 void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int32_t n, SampleSums& sums)
 {
-    const float* cells = cases.cells.data();
-    switch (cases.columns) {
-    case 2:
-        accumulateDispatch<2>(cells, rows, n, sums);
-        break;
-    case 3:
-        accumulateDispatch<3>(cells, rows, n, sums);
-        break;
-    case 4:
-        accumulateDispatch<4>(cells, rows, n, sums);
-        break;
-    case 5:
-        accumulateDispatch<5>(cells, rows, n, sums);
-        break;
-    case 6:
-        accumulateDispatch<6>(cells, rows, n, sums);
-        break;
-    case 7:
-        accumulateDispatch<7>(cells, rows, n, sums);
-        break;
-    case 8:
-        accumulateDispatch<8>(cells, rows, n, sums);
-        break;
-    case 9:
-        accumulateDispatch<9>(cells, rows, n, sums);
-        break;
-    case 10:
-        accumulateDispatch<10>(cells, rows, n, sums);
-        break;
-    case 11:
-        accumulateDispatch<11>(cells, rows, n, sums);
-        break;
-    case 12:
-        accumulateDispatch<12>(cells, rows, n, sums);
-        break;
-    case 13:
-        accumulateDispatch<13>(cells, rows, n, sums);
-        break;
-    default:
-        checkSubscript(cases.columns, 2, MaxExplanatory + 1, "sample columns");
-    }
+    // One instance per column count, as the side-by-side kernels have.
+    using Sums = void (*)(const float*, const std::int32_t*, std::int32_t, SampleSums&);
+    constexpr Sums byColumns[] = {accumulateDispatch<2>,  accumulateDispatch<3>,  accumulateDispatch<4>,
+                                  accumulateDispatch<5>,  accumulateDispatch<6>,  accumulateDispatch<7>,
+                                  accumulateDispatch<8>,  accumulateDispatch<9>,  accumulateDispatch<10>,
+                                  accumulateDispatch<11>, accumulateDispatch<12>, accumulateDispatch<13>};
+    checkSubscript(cases.columns, 2, MaxExplanatory + 1, "sample columns");
+    byColumns[cases.columns - 2](cases.cells.data(), rows, n, sums);
     CheckSums(sums, cases.columns);
 }
 
