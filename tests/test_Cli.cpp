@@ -563,6 +563,8 @@ TEST(Cli, JsonDrawsAndDetails)
     ASSERT_EQ(json.status, ExitSuccess) << json.err;
     const nlohmann::json object = nlohmann::json::parse(json.out);
     EXPECT_EQ(object["seed"], 7);
+    // The one version of the project, as --version says it.
+    EXPECT_EQ("orvalis-cli " + object["version"].get<std::string>() + "\n", versionText());
     EXPECT_EQ(object["file"], study);
     EXPECT_EQ(object["request"]["dependent"]["number"], 1);
     EXPECT_EQ(object["request"]["added"][0]["number"], 4);
