@@ -253,7 +253,7 @@ TEST_F(DialogTest, ABlockOfAddedPredictors)
     EXPECT_EQ(dialog.request().AddedList, std::vector<std::int32_t>({2, 3, 5}));
     QTest::mouseClick(dialog.chkAddedBlock, Qt::LeftButton);
     EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({1}));
-    EXPECT_EQ(dialog.m_lngCheckedAdded, 2);
+    EXPECT_EQ(dialog.checkedAdded(), 2);
     check(dialog.lstAdded, 3);
     EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({3}));
 }
@@ -291,7 +291,7 @@ TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
     EXPECT_EQ(dialog.windowTitle(), "Effect Size Bootsrap");
     EXPECT_EQ(dialog.lstDV->count(), 4);
     EXPECT_EQ(dialog.lstAdded->item(3)->text(), "Var 4");
-    EXPECT_EQ(dialog.m_lngCheckedDV, 9999999);
+    EXPECT_EQ(dialog.checkedDV(), 9999999);
     EXPECT_TRUE(dialog.optTrials[0]->isChecked());
     EXPECT_EQ(dialog.optTrials[7]->text(), "2000");
     EXPECT_TRUE(dialog.opt95CI->isChecked());
@@ -300,15 +300,15 @@ TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
     check(dialog.lstDV, 0);
     check(dialog.lstDV, 1);
     EXPECT_EQ(checkedItems(dialog.lstDV), std::vector<int>({1}));
-    EXPECT_EQ(dialog.m_lngCheckedDV, 2);
+    EXPECT_EQ(dialog.checkedDV(), 2);
     check(dialog.lstDV, 1, false);
     EXPECT_TRUE(checkedItems(dialog.lstDV).empty());
-    EXPECT_EQ(dialog.m_lngCheckedDV, 9999999);
+    EXPECT_EQ(dialog.checkedDV(), 9999999);
 
     check(dialog.lstAdded, 3);
     check(dialog.lstAdded, 2);
     EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({2}));
-    EXPECT_EQ(dialog.m_lngCheckedAdded, 3);
+    EXPECT_EQ(dialog.checkedAdded(), 3);
 
     check(dialog.lstDV, 0);
     check(dialog.lstPredictors, 3);
@@ -394,7 +394,7 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
     EXPECT_TRUE(text.endsWith("Number of attempted bootstrap trials = 800\r\n"
                               "Number of valid robust D bootstrap trials = 800\r\n\r\n\r\n\r\n\r\n\r\n"));
     // Choices are kept for the next opening.
-    EXPECT_EQ(dialog.m_lngCheckedDV, 1);
+    EXPECT_EQ(dialog.checkedDV(), 1);
     EXPECT_TRUE(dialog.optTrials[1]->isChecked());
 }
 

@@ -831,7 +831,7 @@ TEST(Navigator, MovesStopAtTheEdges)
     EXPECT_EQ(navigator.lblCell->text(), "."); // unfilled by a short line: missing
     navigator.cmdDown->click();
     EXPECT_EQ(navigator.lblRow->text(), "Row: 3");
-    EXPECT_EQ(navigator.m_lngCurrentRow, 3);
+    EXPECT_EQ(navigator.currentRow(), 3);
 }
 
 TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)

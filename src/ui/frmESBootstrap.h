@@ -37,8 +37,8 @@ public:
     // the missing-value code.
     static constexpr std::int32_t NoneChecked = static_cast<std::int32_t>(MissingValue);
     // The checked item of lstDV and lstAdded (1-based), or NoneChecked.
-    std::int32_t m_lngCheckedDV = NoneChecked;
-    std::int32_t m_lngCheckedAdded = NoneChecked;
+    std::int32_t checkedDV() const { return m_lngCheckedDV; }
+    std::int32_t checkedAdded() const { return m_lngCheckedAdded; }
 
     QGroupBox* fraSelectDV = nullptr;
     QListWidget* lstDV = nullptr;
@@ -93,6 +93,9 @@ protected:
     void stopWork() override;
 
 private:
+    std::int32_t m_lngCheckedDV = NoneChecked;
+    std::int32_t m_lngCheckedAdded = NoneChecked;
+
     void Form_Load();
     void oneCheckedItem(QListWidget* list, std::int32_t& member, int item);
     void setControlsEnabled(bool enabled);

@@ -22,8 +22,9 @@ public:
     // the table has no row 1, and then the window must not be shown.
     frmNavigate(const DataSet& dataSet, QWidget* parent);
 
-    std::int32_t m_lngCurrentRow = 1;
-    std::int32_t m_lngCurrentColumn = 1;
+    // The current cell (1-based row and column).
+    std::int32_t currentRow() const { return m_lngCurrentRow; }
+    std::int32_t currentColumn() const { return m_lngCurrentColumn; }
 
     QLabel* lblRow = nullptr;
     // "Column: 3", or "Column: 3  Education" (shortened at its end, whole in
@@ -47,6 +48,9 @@ public:
     static QString cellText(float value);
 
 private:
+    std::int32_t m_lngCurrentRow = 1;
+    std::int32_t m_lngCurrentColumn = 1;
+
     void Form_Load();
     // Moves position by delta when it stays within 1..last, then refreshes.
     void step(std::int32_t& position, std::int32_t delta, std::int32_t last);
