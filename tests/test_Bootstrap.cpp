@@ -301,7 +301,7 @@ TEST(Bootstrap, RefusalsAndFailures)
     request.DependentVariable = 1;
     request.NumTrials = 10;
     EXPECT_EQ(RunBootstrap(request, data, 1).refusal().message,
-              "At least one variable must be added from the <Added Predictors> listbox.");
+              "There is no added predictor: the full model needs at least one.");
 
     // The dependent variable copied as the added predictor: R^2 = 1 exactly.
     request.AddedList = {2};

@@ -44,8 +44,8 @@ std::string refusal(const Outcome<T>& outcome)
 TEST(CompleteCases, RefusalsInTheirOrder)
 {
     const DataSet data = test::tableOf({{1, 2, 3}, {4, 5, 6}, {7, 8, 10}});
-    const std::string noAdded = "At least one variable must be added from the <Added Predictors> listbox.";
-    const std::string noDependent = "A dependent variable must be selected.";
+    const std::string noAdded = "There is no added predictor: the full model needs at least one.";
+    const std::string noDependent = "There is no dependent variable.";
     const std::string tooMany =
         "Too many explanatory variables are included in the full model. The maximum number is 12.";
     const std::string tooFew = "There is an insufficient number of observations with complete data.";

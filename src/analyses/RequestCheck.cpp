@@ -94,16 +94,16 @@ Status checkRoles(const BootstrapRequest& request)
 
 } // namespace
 
-Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet)
+Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet, const RequestWords& words)
 {
     if (const Status inData = checkVariablesInData(requestVariables(request), dataSet); !inData.ok()) {
         return inData.refusal();
     }
     if (request.NumAdded() < 1) {
-        return analysisRefusal("At least one variable must be added from the <Added Predictors> listbox.");
+        return analysisRefusal(words.noAddedPredictor);
     }
     if (!request.DependentVariable) {
-        return analysisRefusal("A dependent variable must be selected.");
+        return analysisRefusal(words.noDependentVariable);
     }
     if (request.NumPredictors() + request.NumAdded() > MaxExplanatory) {
         return analysisRefusal(

@@ -18,6 +18,14 @@ inline constexpr const char* AnalysisErrorTitle = "Analysis Error";
 // A refusal of an analysis request with the analyses' title.
 Refusal analysisRefusal(std::string message, Refusal::Reason reason = Refusal::Reason::Refused);
 
+// The words of the two refusals that would name a front end's own controls:
+// the core's name none; the window passes its own ("... from the <Added
+// Predictors> listbox.").
+struct RequestWords {
+    std::string noAddedPredictor = "There is no added predictor: the full model needs at least one.";
+    std::string noDependentVariable = "There is no dependent variable.";
+};
+
 // Every check a bootstrap request passes, before any work, in this order: a
 // variable outside the data (reason NotInData, as checkVariablesInData); no
 // added predictor; no dependent variable; more than 12 explanatory
@@ -25,7 +33,7 @@ Refusal analysisRefusal(std::string message, Refusal::Reason reason = Refusal::R
 // added predictor, predictor and added predictor) or listed twice. The
 // window calls it at OK, before a run starts; CollectCompleteCases calls it
 // too, so no unchecked request is ever collected.
-Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet);
+Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet, const RequestWords& words = {});
 
 // The request's variables in the case matrix's column order: the dependent
 // variable (when there is one), the predictors, the added predictors.

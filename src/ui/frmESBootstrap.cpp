@@ -249,7 +249,10 @@ void frmESBootstrap::cmdOK_Click()
             }
             const BootstrapRequest request = this->request();
             // A request the analysis refuses is refused here, before a run starts.
-            if (const Status checked = CheckBootstrapRequest(request, m_dataSet); !checked.ok()) {
+            // The dialog's own words for what its lists lack.
+            const RequestWords words{"At least one variable must be added from the <Added Predictors> listbox.",
+                                     "A dependent variable must be selected."};
+            if (const Status checked = CheckBootstrapRequest(request, m_dataSet, words); !checked.ok()) {
                 m_platform.warn(this, checked.refusal());
                 return;
             }
