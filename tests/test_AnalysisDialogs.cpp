@@ -393,9 +393,11 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
     EXPECT_TRUE(text.contains("\r\nF-value: 5.148(df1 = 1, df2 = 231)\r\n"));
     EXPECT_TRUE(text.endsWith("Number of attempted bootstrap trials = 800\r\n"
                               "Number of valid robust D bootstrap trials = 800\r\n\r\n\r\n\r\n\r\n\r\n"));
-    // Choices are kept for the next opening.
+    // Choices are kept for the next opening, and the run can be plotted.
     EXPECT_EQ(dialog.checkedDV(), 1);
     EXPECT_TRUE(dialog.optTrials[1]->isChecked());
+    dialog.show();
+    EXPECT_TRUE(dialog.cmdDistribution->isEnabled());
 }
 
 } // namespace

@@ -313,6 +313,8 @@ void frmESBootstrap::runEnded()
             }
             m_log.append(QString::fromStdString(text));
             m_lastResult = *outcome;
+            // The controls were enabled before there was a result to plot.
+            cmdDistribution->setEnabled(true);
             emit runSucceeded(*m_lastResult);
             hide();
         },
