@@ -1,4 +1,4 @@
-// writeFileSafely: lstat and stat checks, mkostemp beside the target, write, fsync, rename.
+// writeFileSafely: lstat and stat checks, an exclusive temporary file beside the target, write, fsync, rename.
 #include "common/SafeWrite.h"
 
 #include <cerrno>
