@@ -30,11 +30,8 @@ int main(int argc, char** argv)
         std::cerr << "make_manpage: cannot read " << argv[1] << "\n";
         return 1;
     }
-    std::string version = orvalis::cli::versionText(); // "orvalis-cli 1.0.0\n"
-    version = version.substr(version.find(' ') + 1);
-    version.pop_back();
     replace(text, "@OPTIONS@", orvalis::cli::manPageOptions());
-    replace(text, "@VERSION@", version);
+    replace(text, "@VERSION@", orvalis::cli::programVersion());
     std::ofstream out(argv[2], std::ios::binary);
     out << text;
     out.close();

@@ -15,9 +15,11 @@
 namespace orvalis {
 namespace {
 
-// Centred sums of squares and cross-products of a set of cases.
+// Centred sums of squares and cross-products of a set of cases, and the
+// means they are centred on.
 struct Centred {
     std::array<std::array<double, 16>, 16> m{};
+    std::array<double, 16> mean{};
 };
 
 // The correlation matrix of centred cross-products: 0 on the diagonal of a
@@ -45,7 +47,8 @@ Centred centredSums(const CaseMatrix& cases, std::int32_t K, std::int32_t withou
 {
     const std::int32_t n = cases.NumComplete;
     const double count = without == 0 ? n : n - 1;
-    std::array<double, 16> mean{};
+    Centred c;
+    std::array<double, 16>& mean = c.mean;
     for (std::int32_t i = 1; i <= n; ++i) {
         if (i != without) {
             for (std::int32_t a = 0; a <= K; ++a) {
@@ -56,7 +59,6 @@ Centred centredSums(const CaseMatrix& cases, std::int32_t K, std::int32_t withou
     for (double& m : mean) {
         m /= count;
     }
-    Centred c;
     std::array<double, 16> d{};
     for (std::int32_t i = 1; i <= n; ++i) {
         if (i == without) {
@@ -106,15 +108,7 @@ std::optional<double> jackknifeAcceleration(const BootstrapResult& result, const
         return std::nullopt;
     }
     const Centred all = centredSums(cases, K, 0);
-    std::array<double, 16> mean{};
-    for (std::int32_t i = 1; i <= n; ++i) {
-        for (std::int32_t a = 0; a <= K; ++a) {
-            mean[static_cast<std::size_t>(a)] += cases.at(i, a);
-        }
-    }
-    for (double& m : mean) {
-        m /= n;
-    }
+    const std::array<double, 16>& mean = all.mean;
     const double scale = static_cast<double>(n) / (n - 1);
     std::vector<double> leftOut(static_cast<std::size_t>(n));
     for (std::int32_t i = 1; i <= n; ++i) {

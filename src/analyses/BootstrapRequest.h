@@ -9,6 +9,9 @@
 
 namespace orvalis {
 
+// The most explanatory variables (predictors plus added predictors).
+constexpr std::int32_t MaxExplanatory = 12;
+
 struct BootstrapRequest {
     // 1-based variable number; none when no dependent variable is chosen.
     std::optional<std::int32_t> DependentVariable;

@@ -12,9 +12,6 @@ namespace orvalis {
 
 class DataSet;
 
-// The most explanatory variables (predictors plus added predictors).
-constexpr std::int32_t MaxExplanatory = 12;
-
 // Rows 1..NumComplete hold the complete cases in data-table order; row 0 holds
 // zeros. Column 0 is the dependent variable, columns 1..p the predictors and
 // p+1..p+q the added predictors. Rows are stored contiguously, `columns`

@@ -2,7 +2,6 @@
 #include "analyses/RequestCheck.h"
 
 #include "common/TextEscape.h"
-#include "analyses/CompleteCases.h"
 #include "data/DataSet.h"
 
 #include <algorithm>

@@ -1,11 +1,8 @@
 // bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
 #include "cli/CliJson.h"
 
+#include "cli/CliOptions.h"
 #include "common/TextEscape.h"
-
-#ifndef ORVALIS_VERSION
-#define ORVALIS_VERSION "unknown"
-#endif
 
 #include <nlohmann/json.hpp>
 
@@ -54,7 +51,7 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     json object;
     // A path is bytes; shown as the text report shows it, so the JSON is valid UTF-8.
     object["file"] = escapeControlCharacters(dataFile);
-    object["version"] = ORVALIS_VERSION;
+    object["version"] = programVersion();
     object["seed"] = result.Seed;
     object["request"] = {
         {"dependent", variable(request.DependentVariable.value_or(0), names)},

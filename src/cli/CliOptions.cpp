@@ -156,9 +156,14 @@ std::string manPageOptions()
     return text;
 }
 
+const char* programVersion()
+{
+    return ORVALIS_VERSION;
+}
+
 std::string versionText()
 {
-    return std::string("orvalis-cli ") + ORVALIS_VERSION + "\n";
+    return std::string("orvalis-cli ") + programVersion() + "\n";
 }
 
 } // namespace orvalis::cli

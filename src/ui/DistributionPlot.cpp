@@ -54,8 +54,10 @@ DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* paren
                              traditionalColour, Qt::DashLine});
         m_markers.push_back({*traditional->upper, QString(), traditionalColour, Qt::DashLine});
     }
+    // The modified lower limit gets its own line where it differs from the
+    // traditional one (it is then 0: the F test is not significant).
     const Interval* modified = result.interval(IntervalKind::Modified);
-    if (result.FValue && result.ModifiedLowerIsZero && modified != nullptr && modified->lower) {
+    if (modified != nullptr && modified->lower && traditional != nullptr && modified->lower != traditional->lower) {
         m_markers.push_back({*modified->lower, QStringLiteral("Modified lower limit: 0 (F test not significant)"),
                              QColor(0xc0, 0x20, 0x20), Qt::DashDotLine});
     }
