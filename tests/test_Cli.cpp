@@ -4,6 +4,7 @@
 #include "analyses/RandomStream.h"
 #include "cli/CliApp.h"
 #include "cli/CliOptions.h"
+#include "common/Version.h"
 #include "data/DataImport.h"
 #include "TempDir.h"
 

@@ -88,7 +88,7 @@ TEST(CompleteCases, RefusalsInTheirOrder)
 TEST(CompleteCases, VariablesOutsideTheDataAreRefusedFirst)
 {
     const DataSet data = test::tableOf({{1, 2}, {3, 4}, {5, 7}});
-    const std::string seven = "variable 7 is not in the data (it has 2 variables)";
+    const std::string seven = "Var 7 is not in the data (it has 2 variables)";
     for (const BootstrapRequest& r :
          {request(1, {}, {7}), request(7, {}, {2}), request(1, {7}, {2}), request(std::nullopt, {7}, {}),
           request(1, std::vector<std::int32_t>(12, 2), {7})}) {
@@ -99,13 +99,13 @@ TEST(CompleteCases, VariablesOutsideTheDataAreRefusedFirst)
         EXPECT_EQ(refusal(RunBootstrap(r, data, 1)), seven);
     }
     EXPECT_EQ(refusal(CollectCompleteCases(request(0, {}, {2}), data)),
-              "variable 0 is not in the data (it has 2 variables)");
+              "Var 0 is not in the data (it has 2 variables)");
     EXPECT_EQ(refusal(CollectCompleteCases(request(1, {}, {2}), DataSet())),
-              "variable 1 is not in the data (it has 0 variables)");
+              "Var 1 is not in the data (it has 0 variables)");
 
-    EXPECT_EQ(refusal(ComputeDescriptives(data, {2, 3, 1})), "variable 3 is not in the data (it has 2 variables)");
+    EXPECT_EQ(refusal(ComputeDescriptives(data, {2, 3, 1})), "Var 3 is not in the data (it has 2 variables)");
     EXPECT_EQ(ComputeDescriptives(data, {3}).refusal().reason, Refusal::Reason::NotInData);
-    EXPECT_EQ(refusal(ComputeDescriptives(DataSet(), {1})), "variable 1 is not in the data (it has 0 variables)");
+    EXPECT_EQ(refusal(ComputeDescriptives(DataSet(), {1})), "Var 1 is not in the data (it has 0 variables)");
     EXPECT_TRUE(ComputeDescriptives(data, {2, 1}).ok());
 }
 

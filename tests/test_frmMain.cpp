@@ -8,6 +8,7 @@
 #include "ui/frmESBootstrap.h"
 #include "platform/QtPlatform.h"
 #include "ui/frmMain.h"
+#include "common/Version.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -33,6 +35,7 @@
 namespace orvalis {
 namespace {
 
+using test::control;
 using test::ui;
 
 QStringList items(const QListWidget* list)
@@ -371,11 +374,24 @@ TEST_F(frmMainTest, MenuCaptions)
         {ui(*window).mnuNavigateDataFile, "Navigate Data File"},
         {ui(*window).mnuDescriptives, "Descriptives"},
         {ui(*window).mnuESBootstrap, "Effect Size Bootstrap"},
+        {control<QAction>(*window, "mnuAbout"), "About Orvalis"},
     };
     for (const auto& [action, caption] : captions) {
         EXPECT_EQ(action->text(), caption);
         EXPECT_TRUE(action->shortcut().isEmpty());
         EXPECT_TRUE(action->isEnabled());
+    }
+
+    // The About box names the build: its version, its terms and every library with its version.
+    control<QAction>(*window, "mnuAbout")->trigger();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].title, "About Orvalis");
+    const QString about = platform.messages[0].text;
+    EXPECT_TRUE(about.startsWith(QStringLiteral("Orvalis %1\n\n").arg(programVersion()))) << about.toStdString();
+    EXPECT_TRUE(about.contains(QString::fromUtf8(programLicence())));
+    EXPECT_NE(QString::fromUtf8(programLicence()), "");
+    for (const char* library : {"Qt 6", "Boost.Math 1", "fast_float [0-9]", "GNU libunistring [0-9]"}) {
+        EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("\n    %1").arg(library)))) << library;
     }
 }
 

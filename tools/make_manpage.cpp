@@ -1,5 +1,6 @@
 // Writes orvalis-cli's man page: the template with its option list made from the program's own option table.
 #include "cli/CliOptions.h"
+#include "common/Version.h"
 
 #include <fstream>
 #include <iostream>
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
         return 1;
     }
     replace(text, "@OPTIONS@", orvalis::cli::manPageOptions());
-    replace(text, "@VERSION@", orvalis::cli::programVersion());
+    replace(text, "@VERSION@", orvalis::programVersion());
     std::ofstream out(argv[2], std::ios::binary);
     out << text;
     out.close();

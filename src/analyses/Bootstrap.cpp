@@ -210,10 +210,10 @@ Refusal undefinedObserved(const BootstrapRequest& request, const CaseMatrix& cas
     if (sound < K) {
         const std::int32_t v = variables[static_cast<std::size_t>(sound) + 1];
         if (C[static_cast<std::size_t>(sound) + 1][static_cast<std::size_t>(sound) + 1] == 0.0) {
-            return analysisRefusal("Var " + formatInteger(v)
+            return analysisRefusal(variableNumber(v)
                                    + " is constant in the complete cases, so no R^2 that includes it is defined.");
         }
-        return analysisRefusal("Var " + formatInteger(v)
+        return analysisRefusal(variableNumber(v)
                                + " is a linear combination of the predictors before it in the complete cases"
                                  " (its tolerance is below 1e-8), so no R^2 that includes it is defined.");
     }

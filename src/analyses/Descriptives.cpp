@@ -33,7 +33,7 @@ std::string rule(std::size_t labelWidth)
 // "Var 1", or "Var 1 " and the name's first 24 characters, escaped.
 std::string label(const DescriptivesRow& row)
 {
-    const std::string number = "Var " + formatInteger(row.variable);
+    const std::string number = variableNumber(row.variable);
     return row.name.empty() ? number : number + " " + escapeControlCharacters(cutToCharacters(row.name, NameWidth));
 }
 

@@ -18,7 +18,7 @@ Status checkVariablesInData(const std::vector<std::int32_t>& variables, const Da
 {
     for (const std::int32_t v : variables) {
         if (v < 1 || v > dataSet.NumVariables()) {
-            return analysisRefusal("variable " + std::to_string(v) + " is not in the data (it has "
+            return analysisRefusal(variableNumber(v) + " is not in the data (it has "
                                        + std::to_string(dataSet.NumVariables()) + " variables)",
                                    Refusal::Reason::NotInData);
         }
@@ -54,7 +54,7 @@ bool contains(const std::vector<std::int32_t>& list, std::int32_t v)
 
 Refusal twoRoles(std::int32_t v, const char* first, const char* second)
 {
-    return analysisRefusal("Var " + std::to_string(v) + " is used in two roles: " + first + " and " + second + ".");
+    return analysisRefusal(variableNumber(v) + " is used in two roles: " + first + " and " + second + ".");
 }
 
 // The first variable listed twice in list, if any.
@@ -83,10 +83,10 @@ Status checkRoles(const BootstrapRequest& request)
         }
     }
     if (const auto v = listedTwice(request.PredictorList)) {
-        return analysisRefusal("Var " + std::to_string(*v) + " is listed twice among the predictors.");
+        return analysisRefusal(variableNumber(*v) + " is listed twice among the predictors.");
     }
     if (const auto v = listedTwice(request.AddedList)) {
-        return analysisRefusal("Var " + std::to_string(*v) + " is listed twice among the added predictors.");
+        return analysisRefusal(variableNumber(*v) + " is listed twice among the added predictors.");
     }
     return Done{};
 }

@@ -40,7 +40,7 @@ Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dat
 std::vector<std::int32_t> requestVariables(const BootstrapRequest& request);
 
 // Refuses (reason NotInData) the first variable, in the given order, that lies
-// outside 1..NumVariables of the data set: "variable 7 is not in the data (it
+// outside 1..NumVariables of the data set: "Var 7 is not in the data (it
 // has 2 variables)".
 Status checkVariablesInData(const std::vector<std::int32_t>& variables, const DataSet& dataSet);
 

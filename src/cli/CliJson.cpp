@@ -1,8 +1,8 @@
 // bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
 #include "cli/CliJson.h"
 
-#include "cli/CliOptions.h"
 #include "common/TextEscape.h"
+#include "common/Version.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,9 +1,7 @@
 // The option table and its two renderings: plain text for the terminal, roff for the man page.
 #include "cli/CliOptions.h"
 
-#ifndef ORVALIS_VERSION
-#define ORVALIS_VERSION "unknown"
-#endif
+#include "common/Version.h"
 
 namespace orvalis::cli {
 namespace {
@@ -154,11 +152,6 @@ std::string manPageOptions()
         text += roff(option.text) + "\n";
     }
     return text;
-}
-
-const char* programVersion()
-{
-    return ORVALIS_VERSION;
 }
 
 std::string versionText()

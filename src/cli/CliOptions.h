@@ -25,9 +25,6 @@ std::string usageText();
 // The man page's option list in roff (.TP entries), for packaging/orvalis-cli.1.in.
 std::string manPageOptions();
 
-// The program's version, the project declaration's ("1.0.0").
-const char* programVersion();
-
 // "orvalis-cli VERSION" and a line end, as --version prints it.
 std::string versionText();
 

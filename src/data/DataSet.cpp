@@ -35,6 +35,11 @@ float DataSet::DataTable(std::int32_t row, std::int32_t column) const
     return rowData(row)[column];
 }
 
+std::string variableNumber(std::int64_t v)
+{
+    return "Var " + std::to_string(v);
+}
+
 const std::string& DataSet::VariableName(std::int32_t v) const
 {
     static const std::string none;
@@ -44,7 +49,7 @@ const std::string& DataSet::VariableName(std::int32_t v) const
 std::string DataSet::variableCaption(std::int32_t v) const
 {
     const std::string& name = VariableName(v);
-    return "Var " + std::to_string(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name));
+    return variableNumber(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name));
 }
 
 std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const

@@ -13,6 +13,10 @@
 
 namespace orvalis {
 
+// How every message and list writes variable v: "Var 7". (The bootstrap
+// report's table heads write "Var7"; that layout is the report's own.)
+std::string variableNumber(std::int64_t v);
+
 // One imported data set. Rows 0..NumCases() are cases (row 0 unused), columns
 // 0..1000 are variables (column 0 unused). Only the columns a file uses are
 // stored; a column beyond them reads as missing, exactly as a cell that a

@@ -2,6 +2,7 @@
 #include "ui/frmMain.h"
 
 #include "common/TextEscape.h"
+#include "common/Version.h"
 #include "data/DataImport.h"
 #include "platform/Platform.h"
 #include "ui/DirectoryList.h"
@@ -243,6 +244,21 @@ void frmMain::buildMenus()
                                      "mnuBootstrapDistribution");
     // Until a run has finished there is nothing to show.
     mnuBootstrapDistribution->setEnabled(false);
+    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuAbout = named(mnuHelp->addAction(QStringLiteral("About Orvalis"), this, &frmMain::mnuAbout_Click), "mnuAbout");
+}
+
+void frmMain::mnuAbout_Click()
+{
+    QString text = QStringLiteral("Orvalis %1\n\n%2\n\nBuilt with:\n")
+                       .arg(QString::fromUtf8(programVersion()), QString::fromUtf8(programLicence()));
+    std::vector<LibraryVersion> libraries = coreLibraries();
+    libraries.insert(libraries.begin(), {"Qt", qVersion()});
+    for (const LibraryVersion& library : libraries) {
+        const std::string line = library.version.empty() ? library.name : library.name + " " + library.version;
+        text += QStringLiteral("    %1\n").arg(QString::fromStdString(line));
+    }
+    m_platform.messageBox(this, text.trimmed(), QStringLiteral("About Orvalis"), Platform::Buttons::Ok);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

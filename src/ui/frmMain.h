@@ -95,6 +95,8 @@ public:
     void mnuOpenOutput_Click();
     void mnuSaveOutput_Click();
     void mnuExit_Click();
+    // Help > About Orvalis: the version, the licence and the libraries.
+    void mnuAbout_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -151,6 +153,7 @@ private:
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
     QAction* mnuBootstrapDistribution = nullptr;
+    QAction* mnuAbout = nullptr;
 
     // The full path of the data file picked last, and of the one imported.
     QString m_strFileName;
