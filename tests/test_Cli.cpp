@@ -109,7 +109,7 @@ TEST(Cli, UsageErrorsGiveStatusTwo)
         {file},
         {file, "frobnicate"},
         {file, "summary", "extra"},
-        {"--delimiter", "semicolon", file, "summary"},
+        {"--delimiter", "colon", file, "summary"},
         {"--delimiter"},
         {"--colour", file, "summary"},
     };

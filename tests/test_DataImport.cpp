@@ -146,7 +146,7 @@ TEST(DataImport, FailuresAndTheirMessages)
          "Row 1 of Column 2 holds a number beyond the single-precision range (about 3.4E+38)."},
         {"1001 fields", "1\n" + thousandOne, ',', ImportFailure::Kind::TooManyFields,
          "Row 2 has more than 1000 fields; at most 1000 variables can be imported."},
-        {"an invalid field before field 1001 comes first", "1,x" + thousandOne, ',', ImportFailure::Kind::InvalidEntry,
+        {"an invalid field before field 1001 comes first", "1,?" + thousandOne, ',', ImportFailure::Kind::InvalidEntry,
          "Row 1 of Column 2 has an invalid entry for analysis."},
         {"1001 fields on an earlier line than the invalid field", thousandOne + "x\n", ',',
          ImportFailure::Kind::TooManyFields,
@@ -267,8 +267,8 @@ TEST(DataImport, InvalidEntriesAreExplained)
         {"NaN", "1,NaN,3\n", ',',
          "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"NaN\". \"NaN\" is not a missing-value "
          "marker here: write \".\", \"NA\" or nothing instead."},
-        {"a long entry is cut", "1 " + std::string(50, 'z') + "\n", ' ',
-         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"" + std::string(40, 'z') + "...\"."},
+        {"a long entry is cut", "1 " + std::string(50, '#') + "\n", ' ',
+         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"" + std::string(40, '#') + "...\"."},
     };
     auto asTheWindowSays = [](const DelimiterInfo& likely) {
         std::string word = likely.word;
@@ -533,7 +533,7 @@ ReferenceResult referenceImport(const std::string& content, char delimiter)
 std::string randomContent(std::mt19937& random, char delimiter, bool allowBad)
 {
     const char* good[] = {"1", "-2.5", "3e2", ".", "", " 4 ", "0.001", "+7.", "12345.678", "9999999", "1e-3"};
-    const char* bad[] = {"x", "1e", "  ", "nan", "1,5", "1e39"};
+    const char* bad[] = {"1.2.3", "1e", "  ", "nan", "1,5", "1e39"};
     const char* ends[] = {"\r\n", "\n", "\r", "\n\r"};
     std::string content;
     const int lines = std::uniform_int_distribution<int>(0, 60)(random);

@@ -8,6 +8,7 @@
 #include "common/TextEscape.h"
 #include "data/FieldParser.h"
 #include "data/FileContent.h"
+#include "data/ImportRules.h"
 
 #include <algorithm>
 #include <bit>
@@ -189,11 +190,20 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
                 }
                 float value = 0;
                 const char* q = readCommonNumber(p, end, delimiter, value);
+                if (q == nullptr && *p == '"') {
+                    // "1.5", as spreadsheets and R quote numbers: the common form inside the quotes.
+                    const char* close = readCommonNumber(p + 1, end, '"', value);
+                    if (close != nullptr && close < end && *close == '"'
+                        && (close + 1 == end || close[1] == delimiter || isLineEnd(close[1]))) {
+                        q = close + 1;
+                    }
+                }
                 if (q == nullptr) {
                     // Any other form: find the field's end (a quoted field
                     // whole), then the full rules.
                     q = fieldEnd(p, end, delimiter);
-                    switch (parseField(std::string_view(p, static_cast<std::size_t>(q - p)), value)) {
+                    switch (
+                        parseFieldLeniently(std::string_view(p, static_cast<std::size_t>(q - p)), delimiter, value)) {
                     case FieldKind::Number:
                     case FieldKind::Missing:
                         break;
@@ -298,7 +308,9 @@ const char* wideEncoding(std::string_view content)
 // Tables up to this size are not checked against the memory available.
 constexpr std::uint64_t AlwaysFits = std::uint64_t{16} << 20;
 
-ImportOutcome failed(ImportFailure failure)
+} // namespace
+
+ImportOutcome failedImport(ImportFailure failure)
 {
     failure.message = failureMessage(failure);
     failure.title = ImportErrorTitle;
@@ -310,7 +322,41 @@ ImportOutcome failed(ImportFailure failure)
     return failure;
 }
 
-} // namespace
+ImportOutcome allocateTable(std::int64_t lines, std::int32_t numVariables, const ImportOptions& options, bool unfilled)
+{
+    const std::uint64_t tableBytes =
+        (static_cast<std::uint64_t>(lines) + 1) * (static_cast<std::uint64_t>(numVariables) + 1) * sizeof(float);
+    if (tableBytes > AlwaysFits || options.availableMemory != 0) {
+        const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
+        if (tableBytes > room) {
+            ImportFailure failure;
+            failure.kind = ImportFailure::Kind::OutOfMemory;
+            failure.message = "The table of " + formatInteger(lines) + " cases and " + formatInteger(numVariables)
+                              + " variables needs " + formatByteSize(tableBytes) + " of memory, and "
+                              + formatByteSize(room) + " is available.";
+            return failedImport(std::move(failure));
+        }
+    }
+    try {
+        if (unfilled) {
+            // Not zero-filled: the reading threads write every cell of rows
+            // 1..n (first touching their own pages), and row 0 is cleared here.
+            return DataSet(static_cast<std::int32_t>(lines), numVariables + 1, DataSet::Unfilled{});
+        }
+        return DataSet(static_cast<std::int32_t>(lines), numVariables + 1);
+    } catch (const std::bad_alloc&) {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::OutOfMemory;
+        failure.message = "There is not enough memory for a table of " + formatInteger(lines) + " cases and "
+                          + formatInteger(numVariables) + " variables.";
+        return failedImport(std::move(failure));
+    }
+}
+
+std::string_view leadingLines(std::string_view content, std::size_t limit)
+{
+    return content.substr(0, content.size() <= limit ? content.size() : nextLineStart(content, limit));
+}
 
 std::string withDelimiterAdvice(const ImportFailure& failure,
                                 const std::function<std::string(const DelimiterInfo&)>& advise)
@@ -368,49 +414,35 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
         failure.kind = ImportFailure::Kind::TooManyLines;
         failure.message = "The file has more than " + formatInteger(options.maxLines)
                           + " lines, more cases than the program can hold.";
-        return failed(std::move(failure));
+        return failedImport(std::move(failure));
     }
 
     const std::int32_t numVariables = std::min(widest, DataSet::MaxColumn);
-    const std::uint64_t tableBytes =
-        (static_cast<std::uint64_t>(lineCount) + 1) * (static_cast<std::uint64_t>(numVariables) + 1) * sizeof(float);
-    if (tableBytes > AlwaysFits || options.availableMemory != 0) {
-        const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
-        if (tableBytes > room) {
-            ImportFailure failure;
-            failure.kind = ImportFailure::Kind::OutOfMemory;
-            failure.message = "The table of " + formatInteger(lineCount) + " cases and " + formatInteger(numVariables)
-                              + " variables needs " + formatByteSize(tableBytes) + " of memory, and "
-                              + formatByteSize(room) + " is available.";
-            return failed(std::move(failure));
-        }
-    }
-    std::optional<DataSet> dataSet;
-    try {
-        // Not zero-filled: the reading threads write every cell of rows 1..n
-        // (first touching their own pages), and row 0 is cleared here.
-        dataSet.emplace(static_cast<std::int32_t>(lineCount), numVariables + 1, DataSet::Unfilled{});
-    } catch (const std::bad_alloc&) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::OutOfMemory;
-        failure.message = "There is not enough memory for a table of " + formatInteger(lineCount) + " cases and "
-                          + formatInteger(numVariables) + " variables.";
-        return failed(std::move(failure));
+    ImportOutcome dataSet = allocateTable(lineCount, numVariables, options, true);
+    if (!dataSet.ok()) {
+        return dataSet;
     }
 
     runChunks(chunks, [&](Chunk& chunk) { readChunk(content, delimiter, chunk, *dataSet); });
 
     for (const Chunk& chunk : chunks) {
         if (chunk.failed) {
-            return failed(chunk.failure);
+            return failedImport(chunk.failure);
         }
     }
     dataSet->setNumVariables(numVariables);
-    return std::move(*dataSet);
+    return dataSet;
 }
 
-// A field with its surrounding blanks and double quotes taken away; a
-// doubled quote inside quotes is one quote.
+} // namespace
+
+bool isOtherProgramsMarker(std::string_view text)
+{
+    static constexpr std::string_view OtherMarkers[] = {"-",    "NaN",  "nan",  "NAN", "n/a", "N/A", "na",
+                                                        "#N/A", "NULL", "null", "?",   "*",   ".."};
+    return std::find(std::begin(OtherMarkers), std::end(OtherMarkers), text) != std::end(OtherMarkers);
+}
+
 std::string unquoted(std::string_view field)
 {
     while (!field.empty() && field.front() == ' ') {
@@ -432,6 +464,8 @@ std::string unquoted(std::string_view field)
     }
     return text;
 }
+
+namespace {
 
 // The first line of content (without its line end) and where the next starts.
 struct FirstLine {
@@ -488,18 +522,11 @@ FieldRole roleOf(std::string_view field)
     }
 }
 
-// The names of a names line (index 0 unused), or none when the line is data:
-// every field a name or empty, at least one a name, at most 1000 fields. The
-// line is decoded to UTF-8 first (decodeToUtf8), so a letter is a Unicode
-// letter and every name is valid UTF-8.
-std::optional<std::vector<std::string>> namesOf(std::string_view bytes, char delimiter)
+} // namespace
+
+std::optional<std::vector<std::string>> namesOfFields(const std::vector<std::string_view>& fields)
 {
-    if (bytes.empty()) {
-        return std::nullopt;
-    }
-    const std::string line = decodeToUtf8(bytes);
-    const std::vector<std::string_view> fields = splitFields(line, delimiter);
-    if (fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
+    if (fields.empty() || fields.size() > static_cast<std::size_t>(DataSet::MaxColumn)) {
         return std::nullopt;
     }
     std::vector<std::string> names(1);
@@ -516,6 +543,20 @@ std::optional<std::vector<std::string>> namesOf(std::string_view bytes, char del
         return std::nullopt;
     }
     return names;
+}
+
+namespace {
+
+// The names of a first line, or none when the line is data. The line is
+// decoded to UTF-8 first (decodeToUtf8), so a letter is a Unicode letter and
+// every name is valid UTF-8.
+std::optional<std::vector<std::string>> namesOf(std::string_view bytes, char delimiter)
+{
+    if (bytes.empty()) {
+        return std::nullopt;
+    }
+    const std::string line = decodeToUtf8(bytes);
+    return namesOfFields(splitFields(line, delimiter));
 }
 
 // The bytes of a file the delimiter hint looks at.
@@ -535,16 +576,20 @@ std::string explainEntry(std::string_view content, char delimiter, ImportFailure
 
     // Another delimiter that reads the file, into more than one variable:
     // judged on its first megabyte of whole lines, so that a large file is
-    // not read again in full for a hint.
-    const std::size_t sample = content.size() <= HintSample ? content.size() : nextLineStart(content, HintSample);
-    for (const DelimiterInfo& other : delimiterTable()) {
-        if (other.character == delimiter) {
-            continue;
-        }
-        const ImportOutcome again = importDataBuffer(content.substr(0, sample), other.character, options, false);
-        if (again.ok() && again->NumVariables() > 1) {
-            failure.likelyDelimiter = other.id;
-            return text;
+    // not read again in full for a hint. Numbers only first, as the fast
+    // reading takes them; then with text columns, when that gives a numeric
+    // variable too.
+    const std::string_view sample = leadingLines(content, HintSample);
+    for (const bool general : {false, true}) {
+        for (const DelimiterInfo& other : delimiterTable()) {
+            if (other.character == delimiter || other.id == Delimiter::Detect) {
+                continue;
+            }
+            const ImportOutcome again = importContent(sample, other.character, options, {false, general});
+            if (again.ok() && again->NumVariables() > 1) {
+                failure.likelyDelimiter = other.id;
+                return text;
+            }
         }
     }
     // A first line of names with a number among them.
@@ -568,19 +613,61 @@ std::string explainEntry(std::string_view content, char delimiter, ImportFailure
         }
     }
     // A missing-value marker of another program.
-    static constexpr std::string_view OtherMarkers[] = {"-",    "NaN",  "nan",  "NAN", "n/a", "N/A", "na",
-                                                        "#N/A", "NULL", "null", "?",   "*",   ".."};
     const std::string bare = unquoted(failure.entry);
-    for (const std::string_view marker : OtherMarkers) {
-        if (bare == marker) {
-            return text + " \"" + std::string(marker)
-                   + "\" is not a missing-value marker here: write \".\", \"NA\" or nothing instead.";
-        }
+    if (isOtherProgramsMarker(bare)) {
+        return text + " \"" + bare + "\" is not a missing-value marker here: write \".\", \"NA\" or nothing instead.";
     }
     return text;
 }
 
+// Whether a table read by the record reader has a variable an analysis can
+// use: a file that reads as text columns only is more likely read with the
+// wrong delimiter ("1,2,3" as one text entry) than meant that way.
+bool hasNumericVariable(const DataSet& dataSet)
+{
+    for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
+        if (!dataSet.isCategorical(v)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+ImportOutcome importContent(std::string_view content, char delimiter, const ImportOptions& options, ImportMode mode)
+{
+    // A first line of names: the data, case 1 included, start on the next line.
+    const FirstLine first = firstLine(content);
+    std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
+    ImportOutcome outcome = importTable(names ? content.substr(first.next) : content, delimiter, options);
+    if (outcome.ok()) {
+        if (names) {
+            outcome->setVariableNames(std::move(*names));
+        }
+        return outcome;
+    }
+    ImportFailure failure = outcome.refusal();
+    if (failure.kind != ImportFailure::Kind::InvalidEntry) {
+        return failure;
+    }
+    // Quoted line breaks, case labels and text columns: the record reader
+    // reads the file again, and its reading of a failure is the one that
+    // counts (a text column is no longer one).
+    if (mode.general) {
+        ImportOutcome records = importRecords(content, delimiter, options);
+        if (records.ok() && hasNumericVariable(*records)) {
+            return records;
+        }
+        if (!records.ok()) {
+            failure = records.refusal();
+        }
+    }
+    if (mode.explain && failure.kind == ImportFailure::Kind::InvalidEntry) {
+        failure.message += "\n" + explainEntry(content, delimiter, failure, names.has_value(), options);
+    }
+    return failure;
+}
 
 ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options, bool explain)
 {
@@ -592,21 +679,15 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
         failure.message = std::string("The file is in ") + encoding
                           + " encoding. Data files are read as plain text (ASCII or UTF-8): save the file in one of"
                             " those encodings and import it again.";
-        return failed(std::move(failure));
+        return failedImport(std::move(failure));
     }
-    // A first line of names: the data, case 1 included, start on the next line.
-    const FirstLine first = firstLine(content);
-    std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
-    ImportOutcome outcome = importTable(names ? content.substr(first.next) : content, delimiter, options);
-    if (!outcome.ok()) {
-        ImportFailure failure = outcome.refusal();
-        if (explain && failure.kind == ImportFailure::Kind::InvalidEntry) {
-            failure.message += "\n" + explainEntry(content, delimiter, failure, names.has_value(), options);
-        }
-        return failure;
+    if (delimiter != DetectDelimiter) {
+        return importContent(content, delimiter, options, {explain, true});
     }
-    if (names) {
-        outcome->setVariableNames(std::move(*names));
+    const Delimiter detected = detectDelimiter(content, options);
+    ImportOutcome outcome = importContent(content, delimiterChar(detected), options, {explain, true});
+    if (outcome.ok()) {
+        outcome->setDetectedDelimiter(detected);
     }
     return outcome;
 }
@@ -623,12 +704,12 @@ ImportOutcome ImportDataFile(const std::string& path, char delimiter, const Impo
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::FileError;
         failure.message = error.what();
-        return failed(std::move(failure));
+        return failedImport(std::move(failure));
     } catch (const std::bad_alloc&) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::OutOfMemory;
         failure.message = "There is not enough memory to read the file " + escapeControlCharacters(path) + ".";
-        return failed(std::move(failure));
+        return failedImport(std::move(failure));
     }
 }
 
@@ -647,6 +728,22 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
         for (std::size_t v = 1; v < names.size(); ++v) {
             text += v > 1 ? ", " : "";
             text += names[v].empty() ? std::string("(none)") : escapeControlCharacters(names[v]);
+        }
+    }
+    if (const std::optional<Delimiter> detected = dataSet.detectedDelimiter()) {
+        text += "\r\nDelimiter: ";
+        text += delimiterInfo(*detected).word;
+        text += " (detected)";
+    }
+    if (dataSet.hasCaseLabels()) {
+        text += "\r\nThe first column was read as case labels.";
+    }
+    for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
+        if (dataSet.isCategorical(v)) {
+            const std::string& name = dataSet.VariableName(v);
+            text += "\r\n" + variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")")
+                    + ": text, " + formatInteger(static_cast<std::int64_t>(dataSet.categories(v).size()))
+                    + (dataSet.categories(v).size() == 1 ? " category" : " categories");
         }
     }
     text += "\r\n\r\n\r\n";

@@ -52,6 +52,45 @@ std::string DataSet::variableCaption(std::int32_t v) const
     return variableNumber(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name));
 }
 
+const std::string& DataSet::caseLabel(std::int32_t row) const
+{
+    static const std::string none;
+    return row >= 1 && static_cast<std::size_t>(row) < m_caseLabels.size() ? m_caseLabels[static_cast<std::size_t>(row)]
+                                                                           : none;
+}
+
+const std::vector<std::string>& DataSet::categories(std::int32_t v) const
+{
+    static const std::vector<std::string> none;
+    return v >= 1 && static_cast<std::size_t>(v) < m_categories.size() ? m_categories[static_cast<std::size_t>(v)]
+                                                                       : none;
+}
+
+void DataSet::setCategories(std::int32_t v, std::vector<std::string> labels)
+{
+    if (v < 1 || v > MaxColumn) {
+        return;
+    }
+    if (m_categories.size() <= static_cast<std::size_t>(v)) {
+        m_categories.resize(static_cast<std::size_t>(v) + 1);
+    }
+    m_categories[static_cast<std::size_t>(v)] = std::move(labels);
+}
+
+const std::string& DataSet::categoryLabel(std::int32_t row, std::int32_t v) const
+{
+    static const std::string none;
+    const std::vector<std::string>& labels = categories(v);
+    if (labels.empty() || !m_hasStorage || row < 1 || row > m_numCases) {
+        return none;
+    }
+    const float code = DataTable(row, v);
+    if (!(code >= 1.0f && code <= static_cast<float>(labels.size()))) {
+        return none;
+    }
+    return labels[static_cast<std::size_t>(code) - 1];
+}
+
 std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const
 {
     std::vector<std::int32_t> found;

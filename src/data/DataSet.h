@@ -3,9 +3,11 @@
 
 #include "common/MissingValue.h"
 #include "common/SystemMemory.h"
+#include "data/Delimiter.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +65,30 @@ public:
     // The variables 1..NumVariables whose name is exactly name, in order.
     std::vector<std::int32_t> variablesNamed(std::string_view name) const;
 
+    // Case labels, from a first column of row names as R writes them:
+    // caseLabels()[row] labels case row (index 0 unused). Empty when the file
+    // had none.
+    const std::vector<std::string>& caseLabels() const { return m_caseLabels; }
+    bool hasCaseLabels() const { return !m_caseLabels.empty(); }
+    void setCaseLabels(std::vector<std::string> labels) { m_caseLabels = std::move(labels); }
+    // Case row's label, or the empty text.
+    const std::string& caseLabel(std::int32_t row) const;
+
+    // A categorical variable's cells hold the codes 1..k of its categories;
+    // categories(v)[k - 1] is the label of code k (UTF-8). Empty for a
+    // numeric variable.
+    const std::vector<std::string>& categories(std::int32_t v) const;
+    bool isCategorical(std::int32_t v) const { return !categories(v).empty(); }
+    bool hasCategoricalVariables() const { return !m_categories.empty(); }
+    void setCategories(std::int32_t v, std::vector<std::string> labels);
+    // How cell (row, v) reads: a category's label for a categorical variable
+    // with a code in its cell, otherwise the empty text.
+    const std::string& categoryLabel(std::int32_t row, std::int32_t v) const;
+
+    // The delimiter the import found in the file, when it was asked to detect it.
+    std::optional<Delimiter> detectedDelimiter() const { return m_detectedDelimiter; }
+    void setDetectedDelimiter(Delimiter delimiter) { m_detectedDelimiter = delimiter; }
+
     // Direct access for the import and fast readers: storedColumns() floats.
     float* rowData(std::int32_t row) { return cells() + static_cast<std::size_t>(row) * stride(); }
     const float* rowData(std::int32_t row) const { return cells() + static_cast<std::size_t>(row) * stride(); }
@@ -75,6 +101,9 @@ private:
     LargeBlock m_cells; // untouched until the import writes it
     std::size_t m_cellCount = 0;
     std::vector<std::string> m_names;
+    std::vector<std::string> m_caseLabels;
+    std::vector<std::vector<std::string>> m_categories; // by variable; empty when none is categorical
+    std::optional<Delimiter> m_detectedDelimiter;
     std::int32_t m_numCases = 0;
     std::int32_t m_numVariables = 0;
     std::int32_t m_storedColumns = 0;

@@ -9,8 +9,27 @@ const std::vector<DelimiterInfo>& delimiterTable()
         {Delimiter::Space, ' ', "space"},
         {Delimiter::Comma, ',', "comma"},
         {Delimiter::Tab, '\t', "tab"},
+        {Delimiter::Semicolon, ';', "semicolon"},
+        {Delimiter::Detect, DetectDelimiter, "auto"},
     };
     return table;
+}
+
+const std::vector<DelimiterInfo>& delimitersToTry()
+{
+    static const std::vector<DelimiterInfo> order = {delimiterInfo(Delimiter::Tab), delimiterInfo(Delimiter::Semicolon),
+                                                     delimiterInfo(Delimiter::Comma), delimiterInfo(Delimiter::Space)};
+    return order;
+}
+
+std::optional<Delimiter> delimiterOfChar(char character)
+{
+    for (const DelimiterInfo& info : delimiterTable()) {
+        if (info.character == character) {
+            return info.id;
+        }
+    }
+    return std::nullopt;
 }
 
 const DelimiterInfo& delimiterInfo(Delimiter delimiter)

@@ -7,10 +7,15 @@
 
 namespace orvalis {
 
-enum class Delimiter { Space, Comma, Tab };
+// Detect is no byte of its own: the import finds the delimiter from the file.
+enum class Delimiter { Space, Comma, Tab, Semicolon, Detect };
+
+// The character that stands for Detect where the import takes a byte.
+inline constexpr char DetectDelimiter = '\0';
 
 // One delimiter: its byte in the file and its word ("comma"), which the
 // command line takes (--delimiter comma) and messages use ("comma-delimited").
+// Detect's byte is DetectDelimiter and its word "auto".
 struct DelimiterInfo {
     Delimiter id;
     char character;
@@ -24,10 +29,18 @@ const std::vector<DelimiterInfo>& delimiterTable();
 // The table's row of a delimiter.
 const DelimiterInfo& delimiterInfo(Delimiter delimiter);
 
-// The byte that separates fields: ' ', ',' or '\t'.
+// The byte that separates fields: ' ', ',', '\t' or ';' (DetectDelimiter for Detect).
 char delimiterChar(Delimiter delimiter);
 
 // The delimiter whose word is word, or none.
 std::optional<Delimiter> delimiterNamed(std::string_view word);
+
+// The delimiters a file is tried with, in the order detection prefers them
+// (tab, semicolon, comma, space), and the order another delimiter is
+// suggested in when one is refused.
+const std::vector<DelimiterInfo>& delimitersToTry();
+
+// The table's row of a byte (Detect's for DetectDelimiter), or none.
+std::optional<Delimiter> delimiterOfChar(char character);
 
 } // namespace orvalis

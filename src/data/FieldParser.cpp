@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 namespace orvalis {
 namespace {
@@ -138,6 +139,39 @@ FieldKind parseField(std::string_view field, float& value)
     const float single = static_cast<float>(magnitude);
     value = negative ? -single : single;
     return FieldKind::Number;
+}
+
+FieldKind parseFieldLeniently(std::string_view field, char delimiter, float& value)
+{
+    const FieldKind kind = parseField(field, value);
+    if (kind != FieldKind::Invalid) {
+        return kind;
+    }
+    while (!field.empty() && field.front() == ' ') {
+        field.remove_prefix(1);
+    }
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+        field = field.substr(1, field.size() - 2);
+        if (field.find('"') != std::string_view::npos || field.find(delimiter) != std::string_view::npos) {
+            return FieldKind::Invalid;
+        }
+        const FieldKind inner = parseField(field, value);
+        if (inner != FieldKind::Invalid) {
+            return inner;
+        }
+    }
+    // One decimal comma and no point: "2,5", "-0,125", "1,5E-3".
+    const std::size_t comma = field.find(',');
+    if (delimiter != ';' || comma == std::string_view::npos || field.find(',', comma + 1) != std::string_view::npos
+        || field.find('.') != std::string_view::npos) {
+        return FieldKind::Invalid;
+    }
+    std::string pointed(field);
+    pointed[comma] = '.';
+    return parseField(pointed, value);
 }
 
 } // namespace orvalis

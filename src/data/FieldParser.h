@@ -22,6 +22,14 @@ enum class FieldKind {
 // precision become 0.
 FieldKind parseField(std::string_view field, float& value);
 
+// A field that parseField refuses, read once more by the rules of quoted and
+// European files: the text inside double quotes ("1.5", "NA", "" as
+// missing), and, with semicolons between fields, a number with a decimal
+// comma ("2,5" is 2.5, as R's write.csv2 and European spreadsheets write it).
+// A field that parseField takes is read exactly as parseField reads it. A
+// quoted field holding a quote or the delimiter stays Invalid.
+FieldKind parseFieldLeniently(std::string_view field, char delimiter, float& value);
+
 // Powers of ten that a double holds exactly: a mantissa of at most 2^53 times
 // or divided by one of them is one correctly rounded operation (Clinger's fast
 // path, used by parseField and by the import's one-scan reading).

@@ -1,0 +1,397 @@
+// The record reader: RFC 4180 quoting, a first column of case labels and text columns as categories, for what the fast
+// import refuses.
+#include "common/TextEscape.h"
+#include "data/FieldParser.h"
+#include "data/ImportRules.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace orvalis {
+namespace {
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// One field of a record: its bytes as the file has them and, for a quoted
+// field, the text inside the quotes (a doubled quote as one).
+struct Field {
+    std::string_view raw;
+    std::string inside;
+    bool quoted = false;
+
+    // The field's text: what is inside the quotes, or the bytes without
+    // surrounding blanks.
+    std::string_view text() const { return quoted ? std::string_view(inside) : trimmed(raw); }
+};
+
+// Splits content into records as RFC 4180 defines them, with the import's
+// line rules: a record ends at CR, CR LF or LF outside double quotes; every
+// line is a record, a blank one (no fields) included; each delimiter
+// separates two fields. A field whose first character (after blanks, when
+// the blank is not the delimiter) is a double quote runs to the next lone
+// quote, across delimiters and line ends; a quote that never closes, or
+// text after the closing quote, leaves the field as today's reading has it:
+// unquoted, up to the line's end or the next delimiter.
+class RecordScanner {
+public:
+    RecordScanner(std::string_view content, char delimiter) : m_content(content), m_delimiter(delimiter) {}
+
+    bool atEnd() const { return m_pos >= m_content.size(); }
+    std::size_t position() const { return m_pos; }
+
+    // Reads the next record into fields (at most limit of them are kept) and
+    // returns how many fields it has.
+    std::size_t next(std::vector<Field>& fields, std::size_t limit)
+    {
+        fields.clear();
+        std::size_t count = 0;
+        if (!isLineEnd(m_content[m_pos])) {
+            for (;;) {
+                Field field = readField();
+                if (++count <= limit) {
+                    fields.push_back(std::move(field));
+                }
+                if (m_pos < m_content.size() && m_content[m_pos] == m_delimiter) {
+                    ++m_pos;
+                    continue;
+                }
+                break;
+            }
+        }
+        if (m_pos < m_content.size()) {
+            m_pos += (m_content[m_pos] == '\r' && m_pos + 1 < m_content.size() && m_content[m_pos + 1] == '\n') ? 2 : 1;
+        }
+        return count;
+    }
+
+private:
+    std::size_t unquotedEnd(std::size_t from) const
+    {
+        while (from < m_content.size() && m_content[from] != m_delimiter && !isLineEnd(m_content[from])) {
+            ++from;
+        }
+        return from;
+    }
+
+    Field readField()
+    {
+        const std::size_t start = m_pos;
+        std::size_t q = start;
+        if (m_delimiter != ' ') {
+            while (q < m_content.size() && m_content[q] == ' ') {
+                ++q;
+            }
+        }
+        Field field;
+        if (q < m_content.size() && m_content[q] == '"') {
+            std::size_t i = q + 1;
+            for (;;) {
+                const std::size_t quote = m_content.find('"', i);
+                if (quote == std::string_view::npos) {
+                    // Never closed: the rest of the line, delimiters and all.
+                    std::size_t lineEnd = start;
+                    while (lineEnd < m_content.size() && !isLineEnd(m_content[lineEnd])) {
+                        ++lineEnd;
+                    }
+                    field.raw = m_content.substr(start, lineEnd - start);
+                    field.inside.clear();
+                    m_pos = lineEnd;
+                    return field;
+                }
+                field.inside.append(m_content.substr(i, quote - i));
+                if (quote + 1 < m_content.size() && m_content[quote + 1] == '"') {
+                    field.inside.push_back('"');
+                    i = quote + 2;
+                    continue;
+                }
+                std::size_t after = quote + 1;
+                if (m_delimiter != ' ') {
+                    while (after < m_content.size() && m_content[after] == ' ') {
+                        ++after;
+                    }
+                }
+                if (after == m_content.size() || m_content[after] == m_delimiter || isLineEnd(m_content[after])) {
+                    field.raw = m_content.substr(start, after - start);
+                    field.quoted = true;
+                    m_pos = after;
+                    return field;
+                }
+                // Text after the closing quote: not a quoted field after all.
+                const std::size_t end = unquotedEnd(after);
+                field.raw = m_content.substr(start, end - start);
+                field.inside.clear();
+                m_pos = end;
+                return field;
+            }
+        }
+        m_pos = unquotedEnd(start);
+        field.raw = m_content.substr(start, m_pos - start);
+        return field;
+    }
+
+    std::string_view m_content;
+    char m_delimiter;
+    std::size_t m_pos = 0;
+};
+
+enum class Entry { Number, Missing, OutOfRange, Text, Invalid };
+
+// What a data field is. Text is an entry with a letter in it that is neither
+// a number nor a missing-value marker: the stuff of categories. Anything else
+// ("-", "1.2.3", "12/03/2020") stays an invalid entry, as in a numeric file.
+Entry entryOf(const Field& field, char delimiter, float& value)
+{
+    const FieldKind kind = field.quoted ? parseFieldLeniently(field.inside, delimiter, value)
+                                        : parseFieldLeniently(field.raw, delimiter, value);
+    switch (kind) {
+    case FieldKind::Number:
+        return Entry::Number;
+    case FieldKind::Missing:
+        return Entry::Missing;
+    case FieldKind::OutOfRange:
+        return Entry::OutOfRange;
+    case FieldKind::Invalid:
+        break;
+    }
+    const std::string_view text = field.text();
+    return !isOtherProgramsMarker(text) && hasLetter(decodeToUtf8(text)) ? Entry::Text : Entry::Invalid;
+}
+
+// What the first reading learns of one column (a field position).
+struct ColumnFacts {
+    bool numbers = false;        // a number (in range or not)
+    bool invalid = false;        // an entry that is neither number, marker nor text
+    std::int64_t texts = 0;      // text entries
+    std::int64_t firstOther = 0; // the first row with text or an invalid entry
+    std::string firstOtherEntry; // its bytes
+    // The distinct texts in order of first appearance, while the column may
+    // still be categorical.
+    std::unordered_map<std::string, std::int32_t> codes;
+    std::vector<std::string> labels;
+
+    bool categorical() const { return texts > 0 && !numbers && !invalid; }
+};
+
+// A failure at (row, column), the first in file order wins.
+struct FirstFailure {
+    std::optional<ImportFailure> failure;
+
+    void offer(ImportFailure::Kind kind, std::int64_t row, std::int32_t column, std::string entry = {})
+    {
+        if (failure && (failure->row < row || (failure->row == row && failure->column <= column))) {
+            return;
+        }
+        ImportFailure candidate;
+        candidate.kind = kind;
+        candidate.row = row;
+        candidate.column = column;
+        candidate.entry = std::move(entry);
+        failure = std::move(candidate);
+    }
+};
+
+std::vector<std::string_view> rawFields(const std::vector<Field>& fields)
+{
+    std::vector<std::string_view> raw;
+    raw.reserve(fields.size());
+    for (const Field& field : fields) {
+        raw.push_back(field.raw);
+    }
+    return raw;
+}
+
+constexpr std::size_t Limit = static_cast<std::size_t>(DataSet::MaxColumn) + 1;
+
+} // namespace
+
+ImportOutcome importRecords(std::string_view content, char delimiter, const ImportOptions& options)
+{
+    std::vector<Field> fields;
+
+    // The first record: names, when every field is one (decoded to UTF-8
+    // first, as the fast reading decodes its first line).
+    std::optional<std::vector<std::string>> names;
+    std::size_t headerFields = 0;
+    std::size_t dataStart = 0;
+    if (!content.empty()) {
+        RecordScanner first(content, delimiter);
+        first.next(fields, Limit);
+        const std::string decoded = decodeToUtf8(content.substr(0, first.position()));
+        RecordScanner again(decoded, delimiter);
+        std::vector<Field> decodedFields;
+        headerFields = again.next(decodedFields, Limit);
+        names = namesOfFields(rawFields(decodedFields));
+        if (names) {
+            dataStart = first.position();
+        }
+    }
+    const std::string_view data = content.substr(dataStart);
+
+    // First reading: what each column holds, and the first failure in file order.
+    std::vector<ColumnFacts> columns(Limit + 1);
+    FirstFailure firstFailure;
+    std::int64_t rows = 0;
+    std::size_t widest = 0;
+    RecordScanner scanner(data, delimiter);
+    while (!scanner.atEnd()) {
+        const std::size_t count = scanner.next(fields, Limit);
+        ++rows;
+        if (rows > options.maxLines) {
+            ImportFailure failure;
+            failure.kind = ImportFailure::Kind::TooManyLines;
+            failure.message = "The file has more than " + std::to_string(options.maxLines)
+                              + " lines, more cases than the program can hold.";
+            return failedImport(std::move(failure));
+        }
+        if (count > static_cast<std::size_t>(DataSet::MaxColumn)) {
+            firstFailure.offer(ImportFailure::Kind::TooManyFields, rows, DataSet::MaxColumn + 1);
+        }
+        widest = std::max(widest, std::min(count, static_cast<std::size_t>(DataSet::MaxColumn)));
+        for (std::size_t k = 0; k < fields.size() && k < static_cast<std::size_t>(DataSet::MaxColumn); ++k) {
+            ColumnFacts& column = columns[k + 1];
+            float value = 0;
+            const Entry entry = entryOf(fields[k], delimiter, value);
+            if (entry == Entry::OutOfRange) {
+                firstFailure.offer(ImportFailure::Kind::OutOfRange, rows, static_cast<std::int32_t>(k) + 1);
+            }
+            if (entry == Entry::Number || entry == Entry::OutOfRange) {
+                column.numbers = true;
+            } else if (entry == Entry::Text || entry == Entry::Invalid) {
+                column.invalid = column.invalid || entry == Entry::Invalid;
+                column.texts += entry == Entry::Text ? 1 : 0;
+                if (column.firstOther == 0) {
+                    column.firstOther = rows;
+                    column.firstOtherEntry = std::string(fields[k].raw);
+                }
+            }
+            if (entry == Entry::Text && !column.numbers && !column.invalid) {
+                const std::string text(fields[k].text());
+                if (column.codes.emplace(text, static_cast<std::int32_t>(column.labels.size()) + 1).second) {
+                    column.labels.push_back(decodeToUtf8(text));
+                }
+            }
+        }
+    }
+
+    // A first column of text under an empty first name, or under a names line
+    // one field short of the data, is the case labels (R's row names).
+    const bool caseLabels =
+        names && widest >= 2 && columns[1].categorical() && ((*names)[1].empty() || headerFields + 1 == widest);
+    const std::size_t offset = caseLabels ? 1 : 0;
+
+    for (std::size_t k = 1 + offset; k <= widest; ++k) {
+        const ColumnFacts& column = columns[k];
+        if (column.firstOther != 0 && !column.categorical()) {
+            firstFailure.offer(ImportFailure::Kind::InvalidEntry, column.firstOther, static_cast<std::int32_t>(k),
+                               column.firstOtherEntry);
+        }
+    }
+    if (firstFailure.failure) {
+        return failedImport(std::move(*firstFailure.failure));
+    }
+
+    const auto numVariables = static_cast<std::int32_t>(widest - offset);
+    ImportOutcome outcome = allocateTable(rows, numVariables, options, false);
+    if (!outcome.ok()) {
+        return outcome;
+    }
+    DataSet& dataSet = *outcome;
+
+    // Second reading: the cells.
+    std::vector<std::string> labels;
+    if (caseLabels) {
+        labels.resize(static_cast<std::size_t>(rows) + 1);
+    }
+    RecordScanner cells(data, delimiter);
+    for (std::int32_t row = 1; row <= rows; ++row) {
+        cells.next(fields, Limit);
+        float* cell = dataSet.rowData(row);
+        std::fill(cell + 1, cell + numVariables + 1, MissingValue);
+        for (std::size_t k = 0; k < fields.size() && k < widest; ++k) {
+            const ColumnFacts& column = columns[k + 1];
+            if (caseLabels && k == 0) {
+                labels[static_cast<std::size_t>(row)] = decodeToUtf8(fields[k].text());
+                continue;
+            }
+            float value = 0;
+            const Entry entry = entryOf(fields[k], delimiter, value);
+            if (entry == Entry::Number || entry == Entry::Missing) {
+                cell[k + 1 - offset] = value;
+            } else if (entry == Entry::Text) {
+                cell[k + 1 - offset] = static_cast<float>(column.codes.at(std::string(fields[k].text())));
+            }
+        }
+    }
+
+    dataSet.setNumVariables(numVariables);
+    for (std::int32_t v = 1; v <= numVariables; ++v) {
+        const ColumnFacts& column = columns[static_cast<std::size_t>(v) + offset];
+        if (column.categorical()) {
+            dataSet.setCategories(v, column.labels);
+        }
+    }
+    if (names) {
+        std::vector<std::string> variableNames = std::move(*names);
+        if (caseLabels && variableNames[1].empty()) {
+            variableNames.erase(variableNames.begin() + 1);
+        }
+        dataSet.setVariableNames(std::move(variableNames));
+    }
+    if (caseLabels) {
+        dataSet.setCaseLabels(std::move(labels));
+    }
+    return outcome;
+}
+
+Delimiter detectDelimiter(std::string_view content, const ImportOptions& options)
+{
+    const std::string_view sample = leadingLines(content, std::size_t{1} << 20);
+    std::vector<Field> fields;
+    for (const DelimiterInfo& candidate : delimitersToTry()) {
+        // Every line of the sample (a names line may be one field short) the
+        // same count of fields, more than one.
+        RecordScanner scanner(sample, candidate.character);
+        std::size_t headerCount = 0;
+        std::size_t count = 0;
+        bool even = true;
+        for (std::int64_t record = 0; even && !scanner.atEnd(); ++record) {
+            const std::size_t n = scanner.next(fields, 0);
+            if (n == 0) {
+                continue;
+            }
+            if (record == 0) {
+                headerCount = n;
+            } else if (count == 0) {
+                count = n;
+            } else {
+                even = n == count;
+            }
+        }
+        if (count == 0) {
+            count = headerCount;
+        }
+        if (!even || count < 2 || (headerCount != count && headerCount + 1 != count)) {
+            continue;
+        }
+        if (importContent(sample, candidate.character, options, {false, true}).ok()) {
+            return candidate.id;
+        }
+    }
+    return Delimiter::Space;
+}
+
+} // namespace orvalis
