@@ -189,10 +189,17 @@ TEST_F(WindowTest, MainWindowControls)
     EXPECT_EQ(ui(*window).drvDrive->toolTip(), "Specify drive of file");
     EXPECT_EQ(ui(*window).cmdImportData->toolTip(), "Click to import selected file");
     EXPECT_EQ(ui(*window).cmbFileType->toolTip(), "Specify file extension (*.txt or *.dat)");
-    // 120, 720, 1575, 255 twips; wider only where the caption needs it.
-    EXPECT_EQ(ui(*window).optComma->pos(), QPoint(8, 48));
+    // Five delimiter choices, 285 twips apart in the frame of the design
+    // (the second at 120, 525 twips); wider only where the caption needs it,
+    // and every one within the frame's height.
+    EXPECT_EQ(ui(*window).optComma->pos(), QPoint(8, 35));
     EXPECT_EQ(ui(*window).optComma->height(), 17);
     EXPECT_GE(ui(*window).optComma->width(), 105);
+    for (const char* name : {"optSpace", "optComma", "optTab", "optSemicolon", "optDetect"}) {
+        const QRadioButton* option = test::control<QRadioButton>(*window, name);
+        EXPECT_GE(option->y(), 0) << name;
+        EXPECT_LE(option->geometry().bottom(), ui(*window).fraTypeOfDelimiter->height() - 1) << name;
+    }
     EXPECT_EQ(ui(*window).cmdImportData->geometry().topLeft(), QPoint(496, 104));
     EXPECT_EQ(ui(*window).lblCurrentFile->geometry(), QRect(496, 80, 137, 17));
     // The focus order of the design among the controls that take focus.

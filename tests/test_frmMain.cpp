@@ -56,6 +56,8 @@ protected:
         dir.write("C.TXT", "1\n");
         dir.write("bad.txt", "1 2\n3 x\n");
         dir.write("sub/inner.txt", "1\n");
+        // As R's write.csv writes it: quoted names, row names under an empty name.
+        dir.write("r.csv", "\"\",\"a\",\"b\"\n\"x\",1,2\n\"y\",3,4\n");
         window = std::make_unique<frmMain>(platform);
         test::startPastSplash(*window);
         ui(*window).dirDirectory->setPath(QString::fromStdString(dir.path().string()));
@@ -79,9 +81,10 @@ TEST_F(frmMainTest, StartsEmptyWithSpaceDelimiter)
     EXPECT_EQ(ui(*window).lblSelectedFile->text(), "");
     EXPECT_EQ(ui(*window).lblCurrentFile->text(), "");
     EXPECT_FALSE(window->dataSet().hasStorage());
-    EXPECT_EQ(ui(*window).cmbFileType->count(), 2);
+    EXPECT_EQ(ui(*window).cmbFileType->count(), 5);
     EXPECT_EQ(ui(*window).cmbFileType->itemText(0), "Text (*.txt)");
     EXPECT_EQ(ui(*window).cmbFileType->itemText(1), "Data (*.dat)");
+    EXPECT_EQ(ui(*window).cmbFileType->itemText(4), "All files (*)");
     EXPECT_EQ(ui(*window).cmdImportData->text(), "Import Selected Data File");
 }
 
@@ -90,6 +93,10 @@ TEST_F(frmMainTest, FileTypeFiltersTheFileListCaseSensitively)
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"a.txt", "bad.txt"}));
     test::chooseWithKeys(ui(*window).cmbFileType, 1);
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"b.dat"}));
+    test::chooseWithKeys(ui(*window).cmbFileType, 2);
+    EXPECT_EQ(items(ui(*window).filFile), QStringList({"r.csv"}));
+    test::chooseWithKeys(ui(*window).cmbFileType, 4);
+    EXPECT_EQ(items(ui(*window).filFile), QStringList({"C.TXT", "a.txt", "b.dat", "bad.txt", "r.csv"}));
     test::chooseWithKeys(ui(*window).cmbFileType, 0);
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"a.txt", "bad.txt"}));
 }

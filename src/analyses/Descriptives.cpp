@@ -37,6 +37,12 @@ std::string label(const DescriptivesRow& row)
     return row.name.empty() ? number : number + " " + escapeControlCharacters(cutToCharacters(row.name, NameWidth));
 }
 
+// A category's row label: two blanks and the label's first 24 characters, escaped.
+std::string categoryLabel(const DescriptivesRow::Category& category)
+{
+    return "  " + escapeControlCharacters(cutToCharacters(category.label, NameWidth));
+}
+
 } // namespace
 
 Outcome<std::vector<DescriptivesRow>> ComputeDescriptives(const DataSet& dataSet,
@@ -50,6 +56,21 @@ Outcome<std::vector<DescriptivesRow>> ComputeDescriptives(const DataSet& dataSet
         DescriptivesRow row;
         row.variable = v;
         row.name = dataSet.VariableName(v);
+        if (dataSet.isCategorical(v)) {
+            row.categorical = true;
+            for (const std::string& text : dataSet.categories(v)) {
+                row.categories.push_back({text, 0});
+            }
+            for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+                const float code = dataSet.DataTable(r, v);
+                if (!isMissing(code)) {
+                    ++row.N;
+                    ++row.categories[static_cast<std::size_t>(code) - 1].N;
+                }
+            }
+            rows.push_back(row);
+            continue;
+        }
         double sum = 0;
         bool first = true;
         for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
@@ -122,6 +143,9 @@ std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
         if (!row.name.empty()) {
             labelWidth = std::max(labelWidth, displayWidth(label(row)) + 1);
         }
+        for (const DescriptivesRow::Category& category : row.categories) {
+            labelWidth = std::max(labelWidth, displayWidth(categoryLabel(category)) + 1);
+        }
     }
     auto labelCell = [&](const std::string& text) {
         std::string cell = text;
@@ -137,6 +161,14 @@ std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
            + rightCell("N") + "\r\n";
     out += rule(labelWidth);
     for (const DescriptivesRow& row : rows) {
+        if (row.categorical) {
+            out += labelCell(label(row)) + std::string(4 * CellWidth, ' ') + rightCell(formatInteger(row.N)) + "\r\n";
+            for (const DescriptivesRow::Category& category : row.categories) {
+                out += labelCell(categoryLabel(category)) + std::string(4 * CellWidth, ' ')
+                       + rightCell(formatInteger(category.N)) + "\r\n";
+            }
+            continue;
+        }
         const bool any = row.N >= 1;
         const std::string mean = any ? descriptivesCellText(formatDouble(row.Mean), row.Mean) : ".";
         const std::string sd = row.N >= 2 ? descriptivesCellText(formatDouble(row.SD), row.SD) : ".";

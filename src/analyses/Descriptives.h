@@ -20,6 +20,14 @@ struct DescriptivesRow {
     double SD = 0;   // rounded to 3 decimals; meaningful when N >= 2
     float Min = 0;   // meaningful when N >= 1
     float Max = 0;
+    // A text (categorical) variable: each category's label and count, in
+    // code order; its mean and the rest have no meaning.
+    struct Category {
+        std::string label;
+        std::int32_t N = 0;
+    };
+    std::vector<Category> categories;
+    bool categorical = false;
 };
 
 // Statistics of each variable in the given order. The mean is the double sum
@@ -40,7 +48,9 @@ std::string descriptivesCellText(const std::string& generalForm, double value);
 // the header, one 60-character row per variable, a rule, three empty lines;
 // every line ends in CR LF. When a row's variable has a name, the label column
 // ("Var 1 Fertility", a name cut to 24 characters) widens to the longest
-// label plus one blank, and the rules with it.
+// label plus one blank, and the rules with it. A text variable's row shows
+// only N, and a row for each category follows it: the label indented by two
+// blanks, and its count.
 std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows);
 
 } // namespace orvalis

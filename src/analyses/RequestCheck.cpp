@@ -108,7 +108,19 @@ Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dat
         return analysisRefusal(
             "Too many explanatory variables are included in the full model. The maximum number is 12.");
     }
-    return checkRoles(request);
+    if (const Status roles = checkRoles(request); !roles.ok()) {
+        return roles;
+    }
+    // A text column's codes 1..k are labels, not amounts.
+    for (const std::int32_t v : requestVariables(request)) {
+        if (dataSet.isCategorical(v)) {
+            const std::string& name = dataSet.VariableName(v);
+            return analysisRefusal(variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")")
+                                   + " is a text variable with " + std::to_string(dataSet.categories(v).size())
+                                   + " categories; the bootstrap takes numeric variables only.");
+        }
+    }
+    return Done{};
 }
 
 std::vector<std::int32_t> requestVariables(const BootstrapRequest& request)

@@ -30,7 +30,8 @@ struct RequestWords {
 // variable outside the data (reason NotInData, as checkVariablesInData); no
 // added predictor; no dependent variable; more than 12 explanatory
 // variables; a variable in two roles (dependent variable and predictor or
-// added predictor, predictor and added predictor) or listed twice. The
+// added predictor, predictor and added predictor) or listed twice; a text
+// (categorical) variable in any role. The
 // window calls it at OK, before a run starts; CollectCompleteCases calls it
 // too, so no unchecked request is ever collected.
 Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet, const RequestWords& words = {});

@@ -109,6 +109,23 @@ std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
 {
     json array = json::array();
     for (const DescriptivesRow& row : rows) {
+        if (row.categorical) {
+            json categories = json::array();
+            for (const DescriptivesRow::Category& category : row.categories) {
+                categories.push_back({{"label", category.label}, {"n", category.N}});
+            }
+            array.push_back({
+                {"variable", row.variable},
+                {"name", row.name.empty() ? json(nullptr) : json(row.name)},
+                {"n", row.N},
+                {"mean", nullptr},
+                {"sd", nullptr},
+                {"min", nullptr},
+                {"max", nullptr},
+                {"categories", categories},
+            });
+            continue;
+        }
         const bool any = row.N >= 1;
         array.push_back({
             {"variable", row.variable},

@@ -41,6 +41,18 @@ namespace {
 
 const QString DataEditorTitle = QString::fromLatin1(ImportErrorTitle);
 const QString PickerDirectorySetting = QStringLiteral("picker/directory");
+// The delimiter option chosen at the last import, by its word ("comma").
+const QString DelimiterSetting = QStringLiteral("import/delimiter");
+
+// The file-type box's items and the pattern each shows.
+struct FileType {
+    const char* caption;
+    const char* pattern;
+};
+constexpr FileType FileTypes[] = {
+    {"Text (*.txt)", "*.txt"},          {"Data (*.dat)", "*.dat"}, {"CSV (*.csv)", "*.csv"},
+    {"Tab-separated (*.tsv)", "*.tsv"}, {"All files (*)", "*"},
+};
 
 QFont boldFont()
 {
@@ -70,6 +82,13 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     }
     filFile->setPath(dirDirectory->path());
     drvDrive->showDriveOf(dirDirectory->path());
+    // The delimiter chosen at the last import, or space.
+    const QString word = QSettings().value(DelimiterSetting).toString();
+    for (const auto& [option, delimiter] : delimiterOptions()) {
+        if (word == QString::fromUtf8(delimiterInfo(delimiter).word)) {
+            option->setChecked(true);
+        }
+    }
 
     resize(twips(11880), twips(8610));
 }
@@ -96,8 +115,9 @@ void frmMain::splashClosed()
             return;
         }
         m_loaded = true;
-        cmbFileType->addItem(QStringLiteral("Text (*.txt)"));
-        cmbFileType->addItem(QStringLiteral("Data (*.dat)"));
+        for (const FileType& type : FileTypes) {
+            cmbFileType->addItem(QString::fromUtf8(type.caption));
+        }
         cmbFileType->setCurrentIndex(0);
         cmbFileType_Click(0);
         if (!m_pendingFile.isEmpty()) {
@@ -160,6 +180,15 @@ QPlainTextEdit* frmMain::buildControls()
                                          QStringLiteral("Comma Delimited"));
     optTab = makeControl<QRadioButton>(fraTypeOfDelimiter, "optTab", twips(120, 1200, 1335, 255),
                                        QStringLiteral("Tab Delimited"));
+    optSemicolon = makeControl<QRadioButton>(fraTypeOfDelimiter, "optSemicolon", twips(120, 1200, 1335, 255),
+                                             QStringLiteral("Semicolon"));
+    optDetect = makeControl<QRadioButton>(fraTypeOfDelimiter, "optDetect", twips(120, 1200, 1335, 255),
+                                          QStringLiteral("Detect from File"));
+    // Five choices share the frame's height, 285 twips apart.
+    for (int k = 1; k < 5; ++k) {
+        QRadioButton* option = delimiterOptions()[static_cast<std::size_t>(k)].first;
+        option->move(option->x(), twips(240 + 285 * k));
+    }
 
     lblCurrentFileLabel = makeControl<QLabel>(fraSelectData, "lblCurrentFileLabel", twips(7440, 960, 2055, 255),
                                               QStringLiteral("File Currently in Processor:"));
@@ -187,13 +216,13 @@ QPlainTextEdit* frmMain::buildControls()
     txtOutput->setGeometry(twips(480, 720, 7095, 2295));
     txtOutput->installEventFilter(this);
 
-    for (QWidget* control : std::initializer_list<QWidget*>{optSpace, optComma, optTab, cmdImportData,
-                                                            lblSelectedFileLabel, lblCurrentFileLabel}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{optSpace, optComma, optTab, optSemicolon, optDetect,
+                                                            cmdImportData, lblSelectedFileLabel, lblCurrentFileLabel}) {
         fitCaption(control);
     }
     // The delimiter frame grows with its option buttons, up to the directory list.
     int optionsRight = 0;
-    for (QWidget* option : std::initializer_list<QWidget*>{optSpace, optComma, optTab}) {
+    for (QWidget* option : std::initializer_list<QWidget*>{optSpace, optComma, optTab, optSemicolon, optDetect}) {
         optionsRight = std::max(optionsRight, option->geometry().right() + 1);
     }
     const int roomRight = dirDirectory->x() - fraTypeOfDelimiter->x() - 4;
@@ -311,7 +340,8 @@ void frmMain::Form_Resize()
 void frmMain::setTabOrder()
 {
     // The focus order of the design; frames and labels take no focus.
-    setTabChain({dirDirectory, filFile, drvDrive, cmdImportData, txtOutput, optSpace, optComma, optTab, cmbFileType});
+    setTabChain({dirDirectory, filFile, drvDrive, cmdImportData, txtOutput, optSpace, optComma, optTab, optSemicolon,
+                 optDetect, cmbFileType});
     // Tab leaves the log instead of typing a tab character into it.
     txtOutput->setTabChangesFocus(true);
 }
@@ -330,9 +360,7 @@ void frmMain::cmdImportData_Click()
                 m_platform.warn(this, QStringLiteral("A data file has not been selected."), DataEditorTitle);
                 return;
             }
-            // Each delimiter of the table has its option button.
-            const std::pair<QRadioButton*, Delimiter> options[] = {
-                {optSpace, Delimiter::Space}, {optComma, Delimiter::Comma}, {optTab, Delimiter::Tab}};
+            const auto options = delimiterOptions();
             Delimiter chosen = Delimiter::Space;
             for (const auto& [option, delimiter] : options) {
                 if (option->isChecked()) {
@@ -359,6 +387,7 @@ void frmMain::cmdImportData_Click()
             }
             m_dataSet = std::move(*outcome);
             m_strImportedFile = m_strFileName;
+            QSettings().setValue(DelimiterSetting, QString::fromUtf8(delimiterInfo(chosen).word));
             // The last run belongs to the old data.
             m_lastRun.reset();
             mnuBootstrapDistribution->setEnabled(false);
@@ -369,13 +398,21 @@ void frmMain::cmdImportData_Click()
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), DataEditorTitle); });
 }
 
+std::array<std::pair<QRadioButton*, Delimiter>, 5> frmMain::delimiterOptions() const
+{
+    // Each delimiter of the table has its option button.
+    return {{{optSpace, Delimiter::Space},
+             {optComma, Delimiter::Comma},
+             {optTab, Delimiter::Tab},
+             {optSemicolon, Delimiter::Semicolon},
+             {optDetect, Delimiter::Detect}}};
+}
+
 void frmMain::cmbFileType_Click(int index)
 {
     trap([&] {
-        if (index == 0) {
-            filFile->setPattern(QStringLiteral("*.txt"));
-        } else if (index == 1) {
-            filFile->setPattern(QStringLiteral("*.dat"));
+        if (index >= 0 && static_cast<std::size_t>(index) < std::size(FileTypes)) {
+            filFile->setPattern(QString::fromUtf8(FileTypes[index].pattern));
         }
     });
 }

@@ -13,8 +13,10 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 class QAction;
 class QComboBox;
@@ -105,6 +107,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The delimiter option buttons and the delimiter each stands for, top to bottom.
+    std::array<std::pair<QRadioButton*, Delimiter>, 5> delimiterOptions() const;
     // Builds the controls and returns the log's text box.
     QPlainTextEdit* buildControls();
     void buildMenus();
@@ -136,6 +140,8 @@ private:
     QRadioButton* optSpace = nullptr;
     QRadioButton* optComma = nullptr;
     QRadioButton* optTab = nullptr;
+    QRadioButton* optSemicolon = nullptr;
+    QRadioButton* optDetect = nullptr;
     QLabel* lblCurrentFileLabel = nullptr;
     ElidedLabel* lblCurrentFile = nullptr;
     QComboBox* cmbFileType = nullptr;

@@ -18,12 +18,16 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
 {
     setUpDialog(this, "frmNavigate", QStringLiteral("Navigate Data File"), 4785, 3360);
 
-    lblRow = makeControl<QLabel>(this, "lblRow", twips(3360, 120, 1095, 255), QStringLiteral("Row:"));
+    // A case label or a category's label may be longer than the label: cut, and whole in the tooltip.
+    lblRow = makeControl<ElidedLabel>(this, "lblRow", twips(3360, 120, 1095, 255));
+    lblRow->setText(QStringLiteral("Row:"));
+    lblRow->setElideMode(Qt::ElideRight);
     lblColumn = makeControl<ElidedLabel>(this, "lblColumn", twips(3360, 360, 1095, 255));
     lblColumn->setText(QStringLiteral("Column:"));
     lblColumn->setElideMode(Qt::ElideRight);
     fraNavigate = makeControl<QGroupBox>(this, "fraNavigate", twips(240, 840, 4335, 2295), QStringLiteral("Navigate"));
-    lblCell = makeControl<QLabel>(fraNavigate, "lblCell", twips(1680, 1080, 975, 255));
+    lblCell = makeControl<ElidedLabel>(fraNavigate, "lblCell", twips(1680, 1080, 975, 255));
+    lblCell->setElideMode(Qt::ElideRight);
     lblCell->setAlignment(Qt::AlignCenter);
     styleBoxLabel(lblCell, QPalette::HighlightedText);
     cmdUp = makeButton(fraNavigate, "cmdUp", QStringLiteral("Up"), twips(1560, 360, 1215, 495));
@@ -62,9 +66,17 @@ void frmNavigate::Form_Load()
     m_lngCurrentColumn = 1;
     lblNumberOfRows->setText(QStringLiteral("Number of rows: %1").arg(m_dataSet.NumCases()));
     lblNumberOfColumns->setText(QStringLiteral("Number of columns: %1").arg(m_dataSet.NumVariables()));
-    lblRow->setText(QStringLiteral("Row: 1"));
+    showRow();
     showColumn();
     showCell();
+}
+
+void frmNavigate::showRow()
+{
+    const std::string& label = m_dataSet.caseLabel(m_lngCurrentRow);
+    lblRow->setText(
+        QStringLiteral("Row: %1").arg(m_lngCurrentRow)
+        + (label.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(escapeControlCharacters(label))));
 }
 
 void frmNavigate::showColumn()
@@ -77,12 +89,15 @@ void frmNavigate::showColumn()
 
 void frmNavigate::showCell()
 {
-    lblCell->setText(cellText(m_dataSet.DataTable(m_lngCurrentRow, m_lngCurrentColumn)));
+    // A text variable's cell shows its category's label.
+    const std::string& category = m_dataSet.categoryLabel(m_lngCurrentRow, m_lngCurrentColumn);
+    lblCell->setText(category.empty() ? cellText(m_dataSet.DataTable(m_lngCurrentRow, m_lngCurrentColumn))
+                                      : QString::fromStdString(escapeControlCharacters(category)));
 }
 
 void frmNavigate::refresh()
 {
-    lblRow->setText(QStringLiteral("Row: %1").arg(m_lngCurrentRow));
+    showRow();
     showColumn();
     showCell();
 }

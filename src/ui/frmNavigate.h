@@ -26,12 +26,12 @@ public:
     std::int32_t currentRow() const { return m_lngCurrentRow; }
     std::int32_t currentColumn() const { return m_lngCurrentColumn; }
 
-    QLabel* lblRow = nullptr;
+    ElidedLabel* lblRow = nullptr;
     // "Column: 3", or "Column: 3  Education" (shortened at its end, whole in
     // the tooltip) when the file named the variable.
     ElidedLabel* lblColumn = nullptr;
     QGroupBox* fraNavigate = nullptr;
-    QLabel* lblCell = nullptr;
+    ElidedLabel* lblCell = nullptr;
     QPushButton* cmdUp = nullptr;
     QPushButton* cmdDown = nullptr;
     QPushButton* cmdRight = nullptr;
@@ -56,6 +56,7 @@ private:
     void step(std::int32_t& position, std::int32_t delta, std::int32_t last);
     void refresh();
     void showCell();
+    void showRow();
     void showColumn();
 
     const DataSet& m_dataSet;
