@@ -430,6 +430,8 @@ TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
 {
     const DataSet dependent = dependentData();
     const DataSet longley = longleyData();
+    // A text column reads as category codes 1..k: no amounts to regress.
+    const DataSet species = test::dataOf("y,x,species\n1,2,a\n2,1,b\n3,5,a\n4,3,c\n5,4,b\n", ',');
     const std::string fitsExactly =
         "The full model fits the complete cases exactly (R^2 = 1), so the F test is undefined.";
     struct Case {
@@ -453,6 +455,10 @@ TEST(Bootstrap, ModelsWithoutMeaningAreCaught)
         {"added x1 + x2 on x1, x2", dependent, modelRequest(1, {2, 3}, {4}),
          "Var 4 is a linear combination of the predictors before it in the complete cases (its tolerance is below "
          "1e-8), so no R^2 that includes it is defined."},
+        {"text variable added", species, modelRequest(1, {2}, {3}),
+         "Var 3 (species) is a text variable with 3 categories; the bootstrap takes numeric variables only."},
+        {"text variable as dv", species, modelRequest(3, {}, {1}),
+         "Var 3 (species) is a text variable with 3 categories; the bootstrap takes numeric variables only."},
         {"longley", longley, modelRequest(1, {2, 3, 4, 5, 6}, {7}), ""},
     };
     for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 #include "data/FieldParser.h"
 #include "data/FileContent.h"
 #include "TempDir.h"
+#include "common/NumberText.h"
 
 #include <gtest/gtest.h>
 
@@ -767,6 +768,127 @@ TEST(DataImportFile, SampleFilesImport)
     EXPECT_TRUE(ImportDataFile(examples + "/survey.dat", ',').ok());
     EXPECT_TRUE(ImportDataFile(examples + "/reaction.txt", '\t').ok());
     EXPECT_TRUE(ImportDataFile(examples + "/growth.dat", ' ').ok());
+}
+
+// A table as one line a test can compare: "names a,b; labels r1,r2; 1 2|3 ." with
+// a text variable's cells as their labels in brackets ("[setosa]").
+std::string described(const DataSet& data)
+{
+    std::string text;
+    auto list = [&](const char* what, const std::vector<std::string>& items) {
+        text += what;
+        for (std::size_t k = 1; k < items.size(); ++k) {
+            text += (k > 1 ? "," : " ") + items[k];
+        }
+        text += "; ";
+    };
+    if (data.hasNamesLine()) {
+        list("names", data.VariableNames());
+    }
+    if (data.hasCaseLabels()) {
+        list("labels", data.caseLabels());
+    }
+    for (std::int32_t r = 1; r <= data.NumCases(); ++r) {
+        for (std::int32_t v = 1; v <= data.NumVariables(); ++v) {
+            const float x = data.DataTable(r, v);
+            text += v > 1 ? " " : (r > 1 ? "|" : "");
+            text += data.isCategorical(v) && !isMissing(x) ? "[" + data.categoryLabel(r, v) + "]"
+                    : isMissing(x)                         ? std::string(".")
+                                                           : formatFloat(x);
+        }
+    }
+    return text;
+}
+
+// Files as R and spreadsheets write them: quotes (line breaks and
+// delimiters inside), row names, text columns, decimal commas and a detected
+// delimiter; and the refusals that must stay as they were, so that a typo in
+// a numeric column or a wrong delimiter never turns into categories.
+TEST(DataImport, QuotesRowNamesTextColumnsAndDecimalCommas)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        char delimiter;
+        std::string expected; // described(), or the refusal's message
+    };
+    const std::string row1col2 = "Row 1 of Column 2 has an invalid entry for analysis.\n";
+    const Case cases[] = {
+        {"quoted numbers", "\"1.5\",\"-2\",\"\"\n3,\"NA\",4\n", ',', "1.5 -2 .|3 . 4"},
+        {"line break and delimiter in quotes", "id,note\n1,\"a,\nb\"\n2,c\n3,\n", ',',
+         "names id,note; 1 [a,\nb]|2 [c]|3 ."},
+        {"doubled quotes", "1,\"say \"\"hi\"\"\"\n2,\"say \"\"hi\"\"\"\n", ',', "1 [say \"hi\"]|2 [say \"hi\"]"},
+        {"write.csv row names", "\"\",\"x\",\"y\"\n\"r1\",1,2\n\"r2\",3,4\n", ',', "names x,y; labels r1,r2; 1 2|3 4"},
+        {"write.table row names", "\"x\" \"y\"\n\"r1\" 1 2\n\"r2\" 3 4\n", ' ', "names x,y; labels r1,r2; 1 2|3 4"},
+        {"a text first column with its own name is a variable", "g,y\na,1\nb,2\na,3\n", ',',
+         "names g,y; [a] 1|[b] 2|[a] 3"},
+        {"decimal commas with semicolons", "1;2,5\n\"3,25\";-0,5\n", ';', "1 2.5|3.25 -0.5"},
+        {"a decimal comma without semicolons stays an error", "1 2,5\n", ' ', row1col2 + "The entry is \"2,5\"."},
+        {"a typo in a numeric column", "1,2\n3,x\n5,6\n", ',',
+         "Row 2 of Column 2 has an invalid entry for analysis.\nThe entry is \"x\"."},
+        {"another program's marker in a text column", "1,a\n2,n/a\n", ',',
+         "Row 2 of Column 2 has an invalid entry for analysis.\nThe entry is \"n/a\". \"n/a\" is not a missing-value "
+         "marker here: write \".\", \"NA\" or nothing instead."},
+        // Its first line reads as one name, as it always has.
+        {"a comma file with text read as space-delimited", "5.1,3.5,setosa\n4.9,3,setosa\n", ' ',
+         "Row 1 of Column 1 has an invalid entry for analysis.\nThe entry is \"4.9,3,setosa\"."},
+        {"detected semicolons", "a;b\n1;2,5\n3;4\n", DetectDelimiter, "names a,b; 1 2.5|3 4"},
+        {"detected tabs before commas", "1\ta,b\n2\tc,d\n", DetectDelimiter, "1 [a,b]|2 [c,d]"},
+        {"one column: space", "1\n2\n", DetectDelimiter, "1|2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImportOutcome outcome = importDataBuffer(c.content, c.delimiter);
+        EXPECT_EQ(outcome.ok() ? described(*outcome) : outcome.refusal().message, c.expected);
+    }
+    EXPECT_EQ(importFails("5.1,3.5,setosa\n4.9,3,setosa\n").likelyDelimiter, Delimiter::Comma);
+    EXPECT_EQ(importDataBuffer("a;b\n1;2\n", DetectDelimiter)->detectedDelimiter(), Delimiter::Semicolon);
+    EXPECT_FALSE(importDataBuffer("a;b\n1;2\n", ';')->detectedDelimiter().has_value());
+}
+
+// The files R's writers made (tests/data/formats/make_delimited.R), read as
+// a researcher would: the summary, and the cells R wrote.
+TEST(DataImportFile, FilesAsRWritesThem)
+{
+    const std::string dir = std::string(ORVALIS_TEST_DATA_DIR) + "/formats/";
+    const std::string swissNames = "Fertility, Agriculture, Examination, Education, Catholic, Infant.Mortality";
+    const std::string swissSummary = "Number of Cases: 6\r\nNumber of Variables: 6\r\nThe first line was read as "
+                                     "variable names: "
+                                     + swissNames + "\r\nThe first column was read as case labels.\r\n";
+    struct Case {
+        const char* file;
+        char delimiter;
+        std::string summary; // after the file name's line
+        std::string firstRows;
+    };
+    const Case cases[] = {
+        {"swiss.csv", ',', swissSummary, "80.2 17 15 12 9.96 22.2|83.1 45.1 6 9 84.84 22.2"},
+        {"swiss_csv2.csv", ';', swissSummary, "80.2 17 15 12 9.96 22.2|83.1 45.1 6 9 84.84 22.2"},
+        {"swiss_tab.txt", '\t', swissSummary, "80.2 17 15 12 9.96 22.2|83.1 45.1 6 9 84.84 22.2"},
+        {"swiss.csv", DetectDelimiter,
+         "Number of Cases: 6\r\nNumber of Variables: 6\r\nThe first line was read as variable names: " + swissNames
+             + "\r\nDelimiter: comma (detected)\r\nThe first column was read as case labels.\r\n",
+         "80.2 17 15 12 9.96 22.2|83.1 45.1 6 9 84.84 22.2"},
+        {"iris.csv", ',',
+         "Number of Cases: 6\r\nNumber of Variables: 6\r\nThe first line was read as variable names: Sepal.Length, "
+         "Sepal.Width, Petal.Length, Petal.Width, Species, Note\r\nVar 5 (Species): text, 3 categories\r\nVar 6 "
+         "(Note): text, 5 categories\r\n",
+         "5.1 3.5 1.4 0.2 [setosa] [plain]|4.9 . 1.4 0.2 [setosa] [with, comma]|7 3.2 4.7 1.4 [versicolor] [say "
+         "\"hi\"]|6.4 3.2 4.5 1.5 [versicolor] [two\nlines]|6.3 3.3 6 2.5 [virginica] .|5.8 2.7 5.1 1.9 [virginica] "
+         "[caf\xc3\xa9]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const ImportOutcome outcome = ImportDataFile(dir + c.file, c.delimiter);
+        ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
+        const std::string summary = FormatImportSummary(c.file, *outcome);
+        EXPECT_EQ(summary, "Opened the text file: " + std::string(c.file) + "\r\n" + c.summary + "\r\n\r\n");
+        const std::string all = described(*outcome);
+        EXPECT_NE(all.find(c.firstRows), std::string::npos) << all;
+    }
+    const ImportOutcome swiss = ImportDataFile(dir + "swiss.csv", ',');
+    EXPECT_EQ(swiss->caseLabel(1), "Courtelary");
+    EXPECT_EQ(swiss->caseLabel(6), "Porrentruy");
 }
 
 } // namespace

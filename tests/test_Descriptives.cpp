@@ -44,6 +44,24 @@ TEST(Descriptives, BlockWithNames)
               "\r\n\r\n\r\n");
 }
 
+// A text variable shows its count and one row per category in the order
+// the file first shows them, never a mean of its codes.
+TEST(Descriptives, ATextVariableCountsItsCategories)
+{
+    const DataSet data = test::dataOf("y,group\n1,control\n2,treated\n3,control\n4,NA\n", ',');
+    EXPECT_EQ(FormatDescriptivesReport(*ComputeDescriptives(data, {1, 2})),
+              "DESCRIPTIVES\r\n"
+              "--------------------------------------------------------------\r\n"
+              "Name              Mean        SD       Min       Max         N\r\n"
+              "--------------------------------------------------------------\r\n"
+              "Var 1 y            2.5     1.291         1         4         4\r\n"
+              "Var 2 group                                                  3\r\n"
+              "  control                                                    2\r\n"
+              "  treated                                                    1\r\n"
+              "--------------------------------------------------------------\r\n"
+              "\r\n\r\n\r\n");
+}
+
 TEST(Descriptives, StableStandardDeviationAndLargeOffsets)
 {
     // Single-precision sums would give SD 24.642 here; the values differ by 0.25.

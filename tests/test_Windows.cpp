@@ -841,6 +841,27 @@ TEST(Navigator, MovesStopAtTheEdges)
     EXPECT_EQ(navigator.currentRow(), 3);
 }
 
+// R's row names and a text column: the row shows the case's label, the cell
+// its category's label (a long one cut, whole in the tooltip).
+TEST(Navigator, ShowsCaseAndCategoryLabels)
+{
+    ImportOutcome outcome = importDataBuffer(
+        "\"\",\"y\",\"g\"\n\"Courtelary\",1,\"a category with a long label\"\n\"Delemont\",2,\"b\"\n", ',');
+    ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
+    frmNavigate navigator(*outcome, nullptr);
+    navigator.resize(navigator.sizeHint());
+    EXPECT_EQ(navigator.lblRow->text(), "Row: 1  Courtelary");
+    EXPECT_EQ(navigator.lblCell->text(), "1");
+    navigator.cmdRight->click();
+    EXPECT_EQ(navigator.lblColumn->text(), "Column: 2  g");
+    EXPECT_EQ(navigator.lblCell->text(), "a category with a long label");
+    EXPECT_TRUE(navigator.lblCell->elided());
+    EXPECT_EQ(navigator.lblCell->toolTip(), "a category with a long label");
+    navigator.cmdDown->click();
+    EXPECT_EQ(navigator.lblRow->text(), "Row: 2  Delemont");
+    EXPECT_EQ(navigator.lblCell->text(), "b");
+}
+
 TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)
 {
     bool shown = false;

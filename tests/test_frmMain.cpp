@@ -178,6 +178,28 @@ TEST_F(frmMainTest, StartedWithAFileItIsSelectedAndTheDirectoryIsRemembered)
     EXPECT_EQ(ui(later).dirDirectory->path(), QDir(dirPath()).canonicalPath());
 }
 
+// A CSV as R writes it needs no step beyond Detect from File; the choice is
+// there again at the next start.
+TEST_F(frmMainTest, DetectFromFileReadsACsvAndIsRemembered)
+{
+    test::chooseWithKeys(ui(*window).cmbFileType, 2);
+    pick("r.csv");
+    QRadioButton* detect = test::control<QRadioButton>(*window, "optDetect");
+    QTest::mouseClick(detect, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->outputLog().readAll(), "Opened the text file: " + dirPath()
+                                                 + "/r.csv\r\nNumber of Cases: 2\r\nNumber of Variables: 2\r\n"
+                                                   "The first line was read as variable names: a, b\r\n"
+                                                   "Delimiter: comma (detected)\r\n"
+                                                   "The first column was read as case labels.\r\n\r\n\r\n");
+    EXPECT_EQ(window->dataSet().caseLabel(2), "y");
+
+    frmMain later(platform);
+    EXPECT_TRUE(test::control<QRadioButton>(later, "optDetect")->isChecked());
+    EXPECT_FALSE(ui(later).optSpace->isChecked());
+}
+
 TEST_F(frmMainTest, ImportWithoutAPickedFileWarnsAndChangesNothing)
 {
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);

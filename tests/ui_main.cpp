@@ -6,6 +6,16 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// Each test starts with no remembered choices (directory, delimiter, details),
+// however many of them one process runs.
+class FreshSettings : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { QSettings().clear(); }
+};
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -20,5 +30,6 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvalis tests"));
     QApplication::setApplicationName(QStringLiteral("Orvalis tests"));
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings);
     return RUN_ALL_TESTS();
 }

@@ -173,11 +173,13 @@ Entry entryOf(const Field& field, char delimiter, float& value)
 
 // What the first reading learns of one column (a field position).
 struct ColumnFacts {
-    bool numbers = false;        // a number (in range or not)
-    bool invalid = false;        // an entry that is neither number, marker nor text
-    std::int64_t texts = 0;      // text entries
-    std::int64_t firstOther = 0; // the first row with text or an invalid entry
-    std::string firstOtherEntry; // its bytes
+    bool numbers = false;          // a number (in range or not)
+    bool invalid = false;          // an entry that is neither number, marker nor text
+    std::int64_t texts = 0;        // text entries
+    std::int64_t firstOther = 0;   // the first row with text or an invalid entry
+    std::string firstOtherEntry;   // its bytes
+    std::int64_t firstInvalid = 0; // the first row with an invalid entry
+    std::string firstInvalidEntry;
     // The distinct texts in order of first appearance, while the column may
     // still be categorical.
     std::unordered_map<std::string, std::int32_t> codes;
@@ -277,6 +279,10 @@ ImportOutcome importRecords(std::string_view content, char delimiter, const Impo
                     column.firstOther = rows;
                     column.firstOtherEntry = std::string(fields[k].raw);
                 }
+                if (entry == Entry::Invalid && column.firstInvalid == 0) {
+                    column.firstInvalid = rows;
+                    column.firstInvalidEntry = std::string(fields[k].raw);
+                }
             }
             if (entry == Entry::Text && !column.numbers && !column.invalid) {
                 const std::string text(fields[k].text());
@@ -295,9 +301,13 @@ ImportOutcome importRecords(std::string_view content, char delimiter, const Impo
 
     for (std::size_t k = 1 + offset; k <= widest; ++k) {
         const ColumnFacts& column = columns[k];
+        // Among numbers, the first entry that is not one; among text, the
+        // first entry that is no text.
         if (column.firstOther != 0 && !column.categorical()) {
-            firstFailure.offer(ImportFailure::Kind::InvalidEntry, column.firstOther, static_cast<std::int32_t>(k),
-                               column.firstOtherEntry);
+            const bool amongNumbers = column.numbers;
+            firstFailure.offer(ImportFailure::Kind::InvalidEntry,
+                               amongNumbers ? column.firstOther : column.firstInvalid, static_cast<std::int32_t>(k),
+                               amongNumbers ? column.firstOtherEntry : column.firstInvalidEntry);
         }
     }
     if (firstFailure.failure) {
