@@ -3,7 +3,9 @@
 // Usage: bench_import [FILE] [RUNS] [ROWS]
 // Generates FILE (default /tmp/orvalis-bench-1m.txt) of ROWS lines (default
 // 1,000,000) when it does not exist: space delimited, 4-decimal values around
-// 50, 2% "." missing, CR LF line ends. Prints the median wall time and peak
+// 50, 2% "." missing, CR LF line ends; beside it FILE.quoted.csv, the same
+// values as a spreadsheet may export them: comma delimited, every field in
+// double quotes, a missing value as "". Prints the median wall time and peak
 // memory of RUNS (default 5) runs, next to `wc -l FILE` as a baseline and, when
 // R with data.table is installed, data.table::fread with 2 threads (the time of
 // the fread call inside R, R's start not counted), each measured in the same
@@ -28,7 +30,7 @@ extern char** environ;
 
 namespace {
 
-void generate(const std::string& path, long rows)
+void generate(const std::string& path, long rows, bool quoted)
 {
     std::mt19937_64 random(42);
     std::normal_distribution<double> value(50.0, 10.0);
@@ -40,12 +42,12 @@ void generate(const std::string& path, long rows)
         line.clear();
         for (int column = 0; column < 10; ++column) {
             if (column > 0) {
-                line.push_back(' ');
+                line.push_back(quoted ? ',' : ' ');
             }
             if (unit(random) < 0.02) {
-                line.push_back('.');
+                line += quoted ? "\"\"" : ".";
             } else {
-                std::snprintf(cell, sizeof cell, "%.4f", value(random));
+                std::snprintf(cell, sizeof cell, quoted ? "\"%.4f\"" : "%.4f", value(random));
                 line += cell;
             }
         }
@@ -103,7 +105,12 @@ int main(int argc, char** argv)
     const long rows = argc > 3 ? std::max(1L, std::atol(argv[3])) : 1000000L;
     if (!std::filesystem::exists(path)) {
         std::printf("generating %s ...\n", path.c_str());
-        generate(path, rows);
+        generate(path, rows, false);
+    }
+    const std::string quotedPath = path + ".quoted.csv";
+    if (!std::filesystem::exists(quotedPath)) {
+        std::printf("generating %s ...\n", quotedPath.c_str());
+        generate(quotedPath, rows, true);
     }
     const bool haveFread = std::system("Rscript -e 'library(data.table)' >/dev/null 2>&1") == 0;
     const std::string freadScript =
@@ -114,11 +121,13 @@ int main(int argc, char** argv)
           "stopifnot(ncol(d) == 10, is.numeric(d[[1]])); cat(t, file = '/tmp/orvalis-fread-time')";
     const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 
-    std::vector<double> cliTimes, wcTimes, freadTimes;
+    std::vector<double> cliTimes, wcTimes, freadTimes, quotedTimes;
     std::vector<long> cliPeaks;
     for (int run = 0; run < runs; ++run) {
         const Sample cli = runProcess({ORVALIS_CLI_PATH, path, "summary"});
         const Sample wc = runProcess({"/usr/bin/wc", "-l", path});
+        const Sample quoted = runProcess({ORVALIS_CLI_PATH, "--delimiter", "comma", quotedPath, "summary"});
+        quotedTimes.push_back(quoted.seconds);
         cliTimes.push_back(cli.seconds);
         cliPeaks.push_back(cli.peakKilobytes);
         wcTimes.push_back(wc.seconds);
@@ -161,6 +170,8 @@ int main(int argc, char** argv)
     std::printf("orvalis-cli FILE summary      %.3f s   peak %.1f MB (table %.1f MB)\n", median(cliTimes),
                 static_cast<double>(median(cliPeaks)) / 1024.0, tableMegabytes);
     std::printf("baseline wc -l FILE           %.3f s\n", median(wcTimes));
+    std::printf("the same, quoted CSV          %.3f s   quoted / plain = %.2f\n", median(quotedTimes),
+                median(quotedTimes) / median(cliTimes));
     if (haveFread) {
         std::printf("data.table::fread, 2 threads  %.3f s   orvalis-cli / fread = %.2f\n", median(freadTimes),
                     median(cliTimes) / median(freadTimes));

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const char delimiter = " ,\t"[data[0] % 3];
+    // Space, comma, tab, semicolon, or detected from the bytes.
+    const char delimiter = " ,\t;\0"[data[0] % 5];
     const std::string_view content(reinterpret_cast<const char*>(data + 1), size - 1);
 
     orvalis::ImportOptions options;
@@ -65,12 +66,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!one.ok() && one.refusal().message.empty()) {
         std::abort();
     }
+    auto validText = [](const std::string& text) {
+        const std::string shown = orvalis::escapeControlCharacters(text);
+        return orvalis::decodeToUtf8(text) == text && orvalis::decodeToUtf8(shown) == shown
+               && shown.find_first_of("\r\n\x1b") == std::string::npos;
+    };
     if (one.ok()) {
         for (const std::string& name : one->VariableNames()) {
-            const std::string shown = orvalis::escapeControlCharacters(name);
-            if (orvalis::decodeToUtf8(name) != name || orvalis::decodeToUtf8(shown) != shown
-                || shown.find_first_of("\r\n\x1b") != std::string::npos) {
+            if (!validText(name)) {
                 std::abort();
+            }
+        }
+        for (const std::string& label : one->caseLabels()) {
+            if (!validText(label)) {
+                std::abort();
+            }
+        }
+        // A text variable's cells are its codes 1..k or missing; its labels are UTF-8.
+        for (std::int32_t v = 1; v <= one->NumVariables(); ++v) {
+            const std::vector<std::string>& labels = one->categories(v);
+            for (const std::string& label : labels) {
+                if (!validText(label)) {
+                    std::abort();
+                }
+            }
+            for (std::int32_t r = 1; !labels.empty() && r <= one->NumCases(); ++r) {
+                const float code = one->DataTable(r, v);
+                if (!orvalis::isMissing(code) && one->categoryLabel(r, v).empty()) {
+                    std::abort();
+                }
             }
         }
     }
