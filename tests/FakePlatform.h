@@ -57,6 +57,12 @@ public:
         saveNames.pop_front();
         return name;
     }
+    // Answers with chosenItem (the empty text cancels), noting what was offered.
+    QString chooseItem(QWidget*, const QString&, const QString&, const QStringList& items) override
+    {
+        offeredItems = items;
+        return chosenItem;
+    }
     std::uint64_t randomSeed() override { return seed; }
 
     std::vector<Message> messages;
@@ -70,6 +76,8 @@ public:
     QImage clipboardImage;
     std::deque<QString> saveNames;
     QStringList saveFilters;
+    QStringList offeredItems;
+    QString chosenItem;
 };
 
 } // namespace orvalis::test

@@ -81,10 +81,11 @@ TEST_F(frmMainTest, StartsEmptyWithSpaceDelimiter)
     EXPECT_EQ(ui(*window).lblSelectedFile->text(), "");
     EXPECT_EQ(ui(*window).lblCurrentFile->text(), "");
     EXPECT_FALSE(window->dataSet().hasStorage());
-    EXPECT_EQ(ui(*window).cmbFileType->count(), 5);
+    EXPECT_EQ(ui(*window).cmbFileType->count(), 10);
     EXPECT_EQ(ui(*window).cmbFileType->itemText(0), "Text (*.txt)");
     EXPECT_EQ(ui(*window).cmbFileType->itemText(1), "Data (*.dat)");
-    EXPECT_EQ(ui(*window).cmbFileType->itemText(4), "All files (*)");
+    EXPECT_EQ(ui(*window).cmbFileType->itemText(4), "SPSS (*.sav *.zsav *.por)");
+    EXPECT_EQ(ui(*window).cmbFileType->itemText(9), "All files (*)");
     EXPECT_EQ(ui(*window).cmdImportData->text(), "Import Selected Data File");
 }
 
@@ -95,7 +96,7 @@ TEST_F(frmMainTest, FileTypeFiltersTheFileListCaseSensitively)
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"b.dat"}));
     test::chooseWithKeys(ui(*window).cmbFileType, 2);
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"r.csv"}));
-    test::chooseWithKeys(ui(*window).cmbFileType, 4);
+    test::chooseWithKeys(ui(*window).cmbFileType, 9);
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"C.TXT", "a.txt", "b.dat", "bad.txt", "r.csv"}));
     test::chooseWithKeys(ui(*window).cmbFileType, 0);
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"a.txt", "bad.txt"}));

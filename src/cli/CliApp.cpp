@@ -10,7 +10,9 @@
 #include "common/NumberText.h"
 #include "common/SafeWrite.h"
 #include "common/TextEscape.h"
+#include "formats/FileFormats.h"
 #include "data/DataImport.h"
+#include "formats/FileFormats.h"
 
 #include <algorithm>
 #include <cctype>
@@ -43,6 +45,7 @@ void once(std::set<std::string>& seen, const std::string& option)
 
 struct Invocation {
     char delimiter = ' ';
+    std::string sheet; // a workbook's sheet, by name; empty: the first
     std::string file;
     std::string command;
     std::vector<std::string> commandArgs;
@@ -384,6 +387,15 @@ Invocation parseArguments(const std::vector<std::string>& args)
         } else if (arg.rfind("--delimiter=", 0) == 0) {
             once(seen, "--delimiter");
             invocation.delimiter = parseDelimiter(arg.substr(12));
+        } else if (arg == "--sheet" || arg.rfind("--sheet=", 0) == 0) {
+            if (arg == "--sheet" && i + 1 >= args.size()) {
+                throw UsageError{"--sheet needs a value"};
+            }
+            once(seen, "--sheet");
+            invocation.sheet = arg == "--sheet" ? args[++i] : arg.substr(8);
+            if (invocation.sheet.empty()) {
+                throw UsageError{"--sheet needs a sheet's name"};
+            }
         } else if (arg == "--") {
             ++i;
             break;
@@ -447,7 +459,9 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     // Unlike the window, the command line reads pipes: `<(gunzip -c data.gz)`.
     ImportOptions options;
     options.acceptPipes = true;
-    ImportOutcome outcome = ImportDataFile(invocation.file, invocation.delimiter, options);
+    FormatOptions formatOptions;
+    formatOptions.sheet = invocation.sheet;
+    ImportOutcome outcome = importAnyFile(invocation.file, invocation.delimiter, options, formatOptions);
     if (!outcome.ok()) {
         err << withDelimiterAdvice(outcome.refusal(), [](const DelimiterInfo& likely) {
             return std::string("use --delimiter ") + likely.word;

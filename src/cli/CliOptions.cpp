@@ -60,6 +60,8 @@ const std::vector<OptionHelp>& optionTable()
         {"", "--delimiter", "space|comma|tab|semicolon|auto", "The field delimiter of FILE (default: space). With semicolon a decimal comma reads as a"
          " point (2,5 is 2.5); auto takes the first of tab, semicolon, comma and space that splits every"
          " line of the first megabyte into the same number of fields, and the summary says which."},
+        {"", "--sheet", "NAME",
+         "The sheet of an Excel (.xlsx) or OpenDocument (.ods) workbook to read (default: the first)."},
         {"", "--help", "", "Print this help and exit."},
         {"", "--version", "", "Print the version and exit."},
         {"bootstrap", "--dv", "VAR", "The dependent variable."},
@@ -92,7 +94,7 @@ const std::vector<OptionHelp>& optionTable()
 
 std::string usageText()
 {
-    std::string text = "usage: orvalis-cli [--delimiter space|comma|tab|semicolon|auto] FILE COMMAND [ARGUMENTS]\n"
+    std::string text = "usage: orvalis-cli [--delimiter space|comma|tab|semicolon|auto] [--sheet NAME] FILE COMMAND [ARGUMENTS]\n"
                        "       orvalis-cli --help | --version\n"
                        "\n"
                        "Imports FILE (one case per line, fields separated by the delimiter) and runs\n"

@@ -190,7 +190,7 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
                 }
                 float value = 0;
                 const char* q = readCommonNumber(p, end, delimiter, value);
-                if (q == nullptr && *p == '"') {
+                if (q == nullptr && p < end && *p == '"') {
                     // "1.5", as spreadsheets and R quote numbers: the common form inside the quotes.
                     const char* close = readCommonNumber(p + 1, end, '"', value);
                     if (close != nullptr && close < end && *close == '"'
@@ -716,14 +716,15 @@ ImportOutcome ImportDataFile(const std::string& path, char delimiter, const Impo
 std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSet)
 {
     std::string text;
-    text += "Opened the text file: ";
+    text += "Opened the " + (dataSet.fileKind().empty() ? std::string("text file") : dataSet.fileKind()) + ": ";
     text += escapeControlCharacters(fileName);
     text += "\r\nNumber of Cases: ";
     text += formatInteger(dataSet.NumCases());
     text += "\r\nNumber of Variables: ";
     text += formatInteger(dataSet.NumVariables());
     if (dataSet.hasNamesLine()) {
-        text += "\r\nThe first line was read as variable names: ";
+        // A binary file names its variables itself; a text file's first line may.
+        text += dataSet.fileKind().empty() ? "\r\nThe first line was read as variable names: " : "\r\nVariable names: ";
         const std::vector<std::string>& names = dataSet.VariableNames();
         for (std::size_t v = 1; v < names.size(); ++v) {
             text += v > 1 ? ", " : "";
@@ -739,12 +740,22 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
         text += "\r\nThe first column was read as case labels.";
     }
     for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
+        if (!dataSet.variableLabel(v).empty()) {
+            const std::string& name = dataSet.VariableName(v);
+            text += "\r\n" + variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")")
+                    + ": " + escapeControlCharacters(dataSet.variableLabel(v));
+        }
+    }
+    for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
         if (dataSet.isCategorical(v)) {
             const std::string& name = dataSet.VariableName(v);
             text += "\r\n" + variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")")
                     + ": text, " + formatInteger(static_cast<std::int64_t>(dataSet.categories(v).size()))
                     + (dataSet.categories(v).size() == 1 ? " category" : " categories");
         }
+    }
+    for (const std::string& note : dataSet.importNotes()) {
+        text += "\r\n" + escapeControlCharacters(note);
     }
     text += "\r\n\r\n\r\n";
     return text;

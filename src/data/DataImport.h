@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvalis {
 
@@ -28,6 +29,7 @@ struct ImportFailure : Refusal {
         FileError,     // the file could not be opened or read, or is not a regular file
         OutOfMemory,   // the table is larger than the memory available, or could not be allocated
         Encoding,      // the file is UTF-16 or UTF-32 text
+        Cancelled,     // the user cancelled a choice the import asked for (a workbook's sheet)
     };
     Kind kind = Kind::InvalidEntry;
     std::int64_t row = 0;    // 1-based line of the field, where there is one
@@ -90,6 +92,25 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
 // it is read or does not fit in memory is a FileError failure naming the path
 // (see FileContent).
 ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options = {});
+
+// One cell of a spreadsheet's sheet: its text (a number's as the file writes
+// it, "0.1", "1E-3") and whether the sheet holds it as text. An empty text is
+// an empty cell.
+struct GridCell {
+    std::string text;
+    bool isText = false;
+};
+// A sheet's rows, top to bottom, each cell left to right (a row may be
+// shorter than others).
+using CellGrid = std::vector<std::vector<GridCell>>;
+
+// Imports a sheet by the rules of a delimited file's fields: a first row of
+// text cells is the names (as a names line is), a number cell is a value, an
+// empty cell is missing, a text cell reads as a quoted field (so "1.5" typed
+// as text is a number), a text column is categorical, a column mixing numbers
+// and text is refused at its first text (row and column as in the sheet,
+// counting rows after the names).
+ImportOutcome importCellGrid(const CellGrid& grid, const ImportOptions& options = {});
 
 // The five-line summary the import appends to the output log, each line ending
 // in CR LF: "Opened the text file: <fileName>", the two counts, two empty lines.

@@ -52,6 +52,30 @@ std::string DataSet::variableCaption(std::int32_t v) const
     return variableNumber(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name));
 }
 
+namespace {
+
+// Element v of a per-variable list, or a default when the list is shorter.
+template <typename T>
+const T& byVariable(const std::vector<T>& list, std::int32_t v)
+{
+    static const T none{};
+    return v >= 1 && static_cast<std::size_t>(v) < list.size() ? list[static_cast<std::size_t>(v)] : none;
+}
+
+template <typename T>
+void setByVariable(std::vector<T>& list, std::int32_t v, T value)
+{
+    if (v < 1 || v > DataSet::MaxColumn) {
+        return;
+    }
+    if (list.size() <= static_cast<std::size_t>(v)) {
+        list.resize(static_cast<std::size_t>(v) + 1);
+    }
+    list[static_cast<std::size_t>(v)] = std::move(value);
+}
+
+} // namespace
+
 const std::string& DataSet::caseLabel(std::int32_t row) const
 {
     static const std::string none;
@@ -59,22 +83,15 @@ const std::string& DataSet::caseLabel(std::int32_t row) const
                                                                            : none;
 }
 
+
 const std::vector<std::string>& DataSet::categories(std::int32_t v) const
 {
-    static const std::vector<std::string> none;
-    return v >= 1 && static_cast<std::size_t>(v) < m_categories.size() ? m_categories[static_cast<std::size_t>(v)]
-                                                                       : none;
+    return byVariable(m_categories, v);
 }
 
 void DataSet::setCategories(std::int32_t v, std::vector<std::string> labels)
 {
-    if (v < 1 || v > MaxColumn) {
-        return;
-    }
-    if (m_categories.size() <= static_cast<std::size_t>(v)) {
-        m_categories.resize(static_cast<std::size_t>(v) + 1);
-    }
-    m_categories[static_cast<std::size_t>(v)] = std::move(labels);
+    setByVariable(m_categories, v, std::move(labels));
 }
 
 const std::string& DataSet::categoryLabel(std::int32_t row, std::int32_t v) const
@@ -89,6 +106,42 @@ const std::string& DataSet::categoryLabel(std::int32_t row, std::int32_t v) cons
         return none;
     }
     return labels[static_cast<std::size_t>(code) - 1];
+}
+
+const std::string& DataSet::variableLabel(std::int32_t v) const
+{
+    return byVariable(m_variableLabels, v);
+}
+
+void DataSet::setVariableLabel(std::int32_t v, std::string label)
+{
+    setByVariable(m_variableLabels, v, std::move(label));
+}
+
+const std::vector<std::pair<float, std::string>>& DataSet::valueLabels(std::int32_t v) const
+{
+    return byVariable(m_valueLabels, v);
+}
+
+void DataSet::setValueLabels(std::int32_t v, std::vector<std::pair<float, std::string>> labels)
+{
+    setByVariable(m_valueLabels, v, std::move(labels));
+}
+
+const std::string& DataSet::valueLabel(std::int32_t row, std::int32_t v) const
+{
+    static const std::string none;
+    const auto& labels = valueLabels(v);
+    if (labels.empty() || !m_hasStorage || row < 1 || row > m_numCases) {
+        return none;
+    }
+    const float value = DataTable(row, v);
+    for (const auto& [labelled, label] : labels) {
+        if (labelled == value) {
+            return label;
+        }
+    }
+    return none;
 }
 
 std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const

@@ -85,6 +85,26 @@ public:
     // with a code in its cell, otherwise the empty text.
     const std::string& categoryLabel(std::int32_t row, std::int32_t v) const;
 
+    // A variable's label, as statistical packages keep one beside the name
+    // ("Anxiety score"); empty when it has none.
+    const std::string& variableLabel(std::int32_t v) const;
+    void setVariableLabel(std::int32_t v, std::string label);
+    // A numeric variable's value labels (value, label), as SPSS and Stata keep
+    // them; the cells keep their values. Empty when it has none.
+    const std::vector<std::pair<float, std::string>>& valueLabels(std::int32_t v) const;
+    void setValueLabels(std::int32_t v, std::vector<std::pair<float, std::string>> labels);
+    // The label of cell (row, v)'s value, or the empty text.
+    const std::string& valueLabel(std::int32_t row, std::int32_t v) const;
+
+    // The kind of file the data came from, for the summary's first line
+    // ("SPSS file"); empty for a delimited text file.
+    const std::string& fileKind() const { return m_fileKind; }
+    void setFileKind(std::string kind) { m_fileKind = std::move(kind); }
+    // Lines the import summary adds about how the file was read ("Var 5
+    // (born): dates, read as their numbers ...").
+    const std::vector<std::string>& importNotes() const { return m_importNotes; }
+    void addImportNote(std::string note) { m_importNotes.push_back(std::move(note)); }
+
     // The delimiter the import found in the file, when it was asked to detect it.
     std::optional<Delimiter> detectedDelimiter() const { return m_detectedDelimiter; }
     void setDetectedDelimiter(Delimiter delimiter) { m_detectedDelimiter = delimiter; }
@@ -104,6 +124,10 @@ private:
     std::vector<std::string> m_caseLabels;
     std::vector<std::vector<std::string>> m_categories; // by variable; empty when none is categorical
     std::optional<Delimiter> m_detectedDelimiter;
+    std::vector<std::string> m_variableLabels;                           // by variable
+    std::vector<std::vector<std::pair<float, std::string>>> m_valueLabels; // by variable
+    std::string m_fileKind;
+    std::vector<std::string> m_importNotes;
     std::int32_t m_numCases = 0;
     std::int32_t m_numVariables = 0;
     std::int32_t m_storedColumns = 0;

@@ -218,6 +218,72 @@ std::vector<std::string_view> rawFields(const std::vector<Field>& fields)
 
 constexpr std::size_t Limit = static_cast<std::size_t>(DataSet::MaxColumn) + 1;
 
+// Where the data records come from: the text after a names line, or the
+// rows of a spreadsheet's sheet. Read twice, from the start each time.
+class RecordSource {
+public:
+    virtual ~RecordSource() = default;
+    virtual void restart() = 0;
+    virtual bool atEnd() const = 0;
+    // The next record's fields (at most limit kept), and how many it has.
+    virtual std::size_t next(std::vector<Field>& fields, std::size_t limit) = 0;
+};
+
+class TextRecords : public RecordSource {
+public:
+    TextRecords(std::string_view data, char delimiter) : m_data(data), m_delimiter(delimiter), m_scanner(data, delimiter)
+    {
+    }
+    void restart() override { m_scanner = RecordScanner(m_data, m_delimiter); }
+    bool atEnd() const override { return m_scanner.atEnd(); }
+    std::size_t next(std::vector<Field>& fields, std::size_t limit) override { return m_scanner.next(fields, limit); }
+
+private:
+    std::string_view m_data;
+    char m_delimiter;
+    RecordScanner m_scanner;
+};
+
+// A sheet's rows: a text cell reads as a quoted field does (its text, never
+// split), a number cell as an unquoted one; an empty cell is missing.
+class GridRecords : public RecordSource {
+public:
+    GridRecords(const CellGrid& grid, std::size_t firstRow) : m_grid(grid), m_first(firstRow), m_row(firstRow) {}
+    void restart() override { m_row = m_first; }
+    bool atEnd() const override { return m_row >= m_grid.size(); }
+    std::size_t next(std::vector<Field>& fields, std::size_t limit) override
+    {
+        fields.clear();
+        const std::vector<GridCell>& row = m_grid[m_row++];
+        for (std::size_t k = 0; k < row.size() && k < limit; ++k) {
+            fields.push_back(fieldOf(row[k]));
+        }
+        return row.size();
+    }
+
+    static Field fieldOf(const GridCell& cell)
+    {
+        Field field;
+        field.raw = cell.text;
+        if (cell.isText) {
+            field.inside = cell.text;
+            field.quoted = true;
+        }
+        return field;
+    }
+
+private:
+    const CellGrid& m_grid;
+    std::size_t m_first;
+    std::size_t m_row;
+};
+
+// The table of the records source gives (after any names line): what each
+// column holds, then the cells. names and headerFields describe the names
+// line, when there is one.
+ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std::string>> names,
+                             std::size_t headerFields, char delimiter, const ImportOptions& options);
+
 } // namespace
 
 ImportOutcome importRecords(std::string_view content, char delimiter, const ImportOptions& options)
@@ -241,16 +307,47 @@ ImportOutcome importRecords(std::string_view content, char delimiter, const Impo
             dataStart = first.position();
         }
     }
-    const std::string_view data = content.substr(dataStart);
+    TextRecords records(content.substr(dataStart), delimiter);
+    return tableOfRecords(records, std::move(names), headerFields, delimiter, options);
+}
+
+ImportOutcome importCellGrid(const CellGrid& grid, const ImportOptions& options)
+{
+    // A first row of names: every cell text (or empty), at least one a name.
+    std::optional<std::vector<std::string>> names;
+    std::size_t headerFields = 0;
+    if (!grid.empty()) {
+        std::vector<std::string_view> texts;
+        bool allText = true;
+        for (const GridCell& cell : grid.front()) {
+            allText = allText && (cell.isText || cell.text.empty());
+            texts.push_back(cell.text);
+        }
+        if (allText) {
+            names = namesOfFields(texts);
+            headerFields = texts.size();
+        }
+    }
+    GridRecords records(grid, names ? 1 : 0);
+    // No delimiter: a cell's text is never split, and a comma is no decimal point.
+    return tableOfRecords(records, std::move(names), headerFields, '\0', options);
+}
+
+namespace {
+
+ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std::string>> names,
+                             std::size_t headerFields, char delimiter, const ImportOptions& options)
+{
+    std::vector<Field> fields;
 
     // First reading: what each column holds, and the first failure in file order.
     std::vector<ColumnFacts> columns(Limit + 1);
     FirstFailure firstFailure;
     std::int64_t rows = 0;
     std::size_t widest = 0;
-    RecordScanner scanner(data, delimiter);
-    while (!scanner.atEnd()) {
-        const std::size_t count = scanner.next(fields, Limit);
+    source.restart();
+    while (!source.atEnd()) {
+        const std::size_t count = source.next(fields, Limit);
         ++rows;
         if (rows > options.maxLines) {
             ImportFailure failure;
@@ -326,9 +423,9 @@ ImportOutcome importRecords(std::string_view content, char delimiter, const Impo
     if (caseLabels) {
         labels.resize(static_cast<std::size_t>(rows) + 1);
     }
-    RecordScanner cells(data, delimiter);
+    source.restart();
     for (std::int32_t row = 1; row <= rows; ++row) {
-        cells.next(fields, Limit);
+        source.next(fields, Limit);
         float* cell = dataSet.rowData(row);
         std::fill(cell + 1, cell + numVariables + 1, MissingValue);
         for (std::size_t k = 0; k < fields.size() && k < widest; ++k) {
@@ -366,6 +463,8 @@ ImportOutcome importRecords(std::string_view content, char delimiter, const Impo
     }
     return outcome;
 }
+
+} // namespace
 
 Delimiter detectDelimiter(std::string_view content, const ImportOptions& options)
 {

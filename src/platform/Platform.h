@@ -42,6 +42,11 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                                  const QString& suggestedName) = 0;
 
+    // Asks the user to pick one of items (a workbook's sheets): the item, or
+    // the empty text when the user cancels.
+    virtual QString chooseItem(QWidget* parent, const QString& title, const QString& label,
+                               const QStringList& items) = 0;
+
     // A fresh seed for the random generator (taken from the clock).
     virtual std::uint64_t randomSeed() = 0;
 

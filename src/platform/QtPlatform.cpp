@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QImage>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace orvalis {
@@ -70,6 +71,13 @@ QString QtPlatform::saveFileName(QWidget* parent, const QString& caption, const 
     // Qt's own dialog, the same on every desktop; it asks before replacing a file.
     return QFileDialog::getSaveFileName(parent, caption, suggestedName, filter, nullptr,
                                         QFileDialog::DontUseNativeDialog);
+}
+
+QString QtPlatform::chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items)
+{
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
+    return ok ? item : QString();
 }
 
 std::uint64_t QtPlatform::randomSeed()

@@ -45,7 +45,7 @@ void FileList::refresh()
         return;
     }
     QDir dir(m_path);
-    dir.setNameFilters({m_pattern});
+    dir.setNameFilters(m_pattern.split(QLatin1Char(' '), Qt::SkipEmptyParts));
     dir.setFilter(QDir::Files | QDir::CaseSensitive);
     dir.setSorting(QDir::Name);
     addItems(dir.entryList());

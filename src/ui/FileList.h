@@ -5,7 +5,8 @@
 
 namespace orvalis {
 
-// Lists the regular files of path() whose names match pattern() (case as the
+// Lists the regular files of path() whose names match pattern() (one wildcard
+// or several separated by blanks, "*.sav *.por"; case as the
 // file system has it, so "*.txt" does not list "A.TXT"), sorted by name. A
 // key that moves the current item (arrows, Home/End, type-ahead) counts as a
 // click on the item it moves to: itemClicked is emitted for it.

@@ -3,6 +3,7 @@
 
 #include "common/TextEscape.h"
 #include "common/Version.h"
+#include "formats/FileFormats.h"
 #include "data/DataImport.h"
 #include "platform/Platform.h"
 #include "ui/DirectoryList.h"
@@ -51,7 +52,10 @@ struct FileType {
 };
 constexpr FileType FileTypes[] = {
     {"Text (*.txt)", "*.txt"},          {"Data (*.dat)", "*.dat"}, {"CSV (*.csv)", "*.csv"},
-    {"Tab-separated (*.tsv)", "*.tsv"}, {"All files (*)", "*"},
+    {"Tab-separated (*.tsv)", "*.tsv"}, {"SPSS (*.sav *.zsav *.por)", "*.sav *.zsav *.por"},
+    {"Stata (*.dta)", "*.dta"}, {"SAS (*.sas7bdat *.xpt)", "*.sas7bdat *.xpt"},
+    {"Excel (*.xlsx)", "*.xlsx"}, {"OpenDocument (*.ods)", "*.ods"},
+    {"All files (*)", "*"},
 };
 
 QFont boldFont()
@@ -367,10 +371,28 @@ void frmMain::cmdImportData_Click()
                     chosen = delimiter;
                 }
             }
+            // A workbook of several sheets asks which one.
+            FormatOptions formats;
+            formats.chooseSheet = [&](const std::vector<std::string>& sheets) -> std::optional<std::string> {
+                QStringList items;
+                for (const std::string& sheet : sheets) {
+                    items << QString::fromStdString(sheet);
+                }
+                // The ordinary cursor while the user chooses.
+                QApplication::setOverrideCursor(Qt::ArrowCursor);
+                const QString chosen = m_platform.chooseItem(this, QStringLiteral("Choose a Sheet"),
+                                                             QStringLiteral("Sheet to import:"), items);
+                QApplication::restoreOverrideCursor();
+                return chosen.isEmpty() ? std::nullopt : std::optional<std::string>(chosen.toStdString());
+            };
             ImportOutcome outcome = [&] {
                 const BusyCursor busy;
-                return ImportDataFile(QFile::encodeName(m_strFileName).toStdString(), delimiterChar(chosen));
+                return importAnyFile(QFile::encodeName(m_strFileName).toStdString(), delimiterChar(chosen), {},
+                                     formats);
             }();
+            if (!outcome.ok() && outcome.refusal().kind == ImportFailure::Kind::Cancelled) {
+                return; // the user said no: nothing changes, nothing to warn of
+            }
             if (!outcome.ok()) {
                 // Another delimiter that reads the file: choose its option button.
                 Refusal refusal = outcome.refusal();
@@ -447,9 +469,15 @@ void frmMain::selectPendingFile()
                         DataEditorTitle);
         return;
     }
-    if (file.fileName().endsWith(QStringLiteral(".dat"))) {
-        cmbFileType->setCurrentIndex(1);
-        cmbFileType_Click(1);
+    // The first file type that lists the file (all files at the last).
+    int type = 0;
+    while (type + 1 < static_cast<int>(std::size(FileTypes))
+           && !QDir::match(QString::fromUtf8(FileTypes[type].pattern).split(QLatin1Char(' ')), file.fileName())) {
+        ++type;
+    }
+    if (type != 0) {
+        cmbFileType->setCurrentIndex(type);
+        cmbFileType_Click(type);
     }
     dirDirectory->setPath(file.absolutePath());
     drvDrive->showDriveOf(dirDirectory->path());
