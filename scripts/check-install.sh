@@ -24,7 +24,16 @@ for file in \
         missing=1
     fi
 done
-# The installed command line runs on the installed examples.
+# The installed command line runs on the installed examples, and reads the
+# other formats through its libraries (ReadStat, libzip, pugixml).
 "$stage/usr/bin/orvalis-cli" "$stage/usr/share/orvalis/examples/study.txt" summary >/dev/null
+if ldd "$stage/usr/bin/orvalis-cli" | grep -q "not found"; then
+    echo "the installed orvalis-cli lacks a library:" >&2
+    ldd "$stage/usr/bin/orvalis-cli" | grep "not found" >&2
+    missing=1
+fi
+for sample in study.sav study.dta study.xlsx study.ods; do
+    "$stage/usr/bin/orvalis-cli" "$root/tests/data/formats/$sample" summary >/dev/null
+done
 [ "$missing" -eq 0 ] && echo "install check: every file in place"
 exit "$missing"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang and runs each (default 60 s): the data-file import on a
-# corpus seeded from examples/ and fuzz/seeds, the output-file reader on fuzz/seeds-output.
+# corpus seeded from examples/ and fuzz/seeds, the readers of the other formats on
+# tests/data/formats, the output-file reader on fuzz/seeds-output.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,11 +18,16 @@ mkdir -p "$work"
 # Seeds: each example file behind each delimiter byte, plus the edge cases kept in fuzz/seeds.
 for file in examples/*.txt examples/*.dat fuzz/seeds/*; do
     name="$(basename "$file")"
-    for d in 0 1 2; do
+    for d in 0 1 2 3 4; do
         { printf "\\$(printf '%03o' "$d")"; cat "$file"; } > "$work/$d-$name"
     done
 done
 "$root/build/fuzz/fuzz/fuzz_import" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$work"
+
+formats="$root/build/fuzz/corpus-formats"
+mkdir -p "$formats"
+cp tests/data/formats/study.* "$formats/"
+"$root/build/fuzz/fuzz/fuzz_formats" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$formats"
 
 output="$root/build/fuzz/corpus-output"
 mkdir -p "$output"
