@@ -1,4 +1,5 @@
-// libFuzzer target for the readers of SPSS, Stata, SAS, Excel and OpenDocument files: any bytes, told apart by their content.
+// libFuzzer target for the readers of SPSS, Stata, SAS, Excel and OpenDocument files: any bytes, told apart by their
+// content.
 //
 // Besides looking for crashes, hangs and sanitizer findings inside ReadStat,
 // libzip, pugixml and our own code, it checks that a failure always says why

@@ -57,7 +57,8 @@ std::string roff(const std::string& text)
 const std::vector<OptionHelp>& optionTable()
 {
     static const std::vector<OptionHelp> table = {
-        {"", "--delimiter", "space|comma|tab|semicolon|auto", "The field delimiter of FILE (default: space). With semicolon a decimal comma reads as a"
+        {"", "--delimiter", "space|comma|tab|semicolon|auto",
+         "The field delimiter of FILE (default: space). With semicolon a decimal comma reads as a"
          " point (2,5 is 2.5); auto takes the first of tab, semicolon, comma and space that splits every"
          " line of the first megabyte into the same number of fields, and the summary says which."},
         {"", "--sheet", "NAME",
@@ -94,25 +95,26 @@ const std::vector<OptionHelp>& optionTable()
 
 std::string usageText()
 {
-    std::string text = "usage: orvalis-cli [--delimiter space|comma|tab|semicolon|auto] [--sheet NAME] FILE COMMAND [ARGUMENTS]\n"
-                       "       orvalis-cli --help | --version\n"
-                       "\n"
-                       "Imports FILE (one case per line, fields separated by the delimiter) and runs\n"
-                       "COMMAND on it:\n"
-                       "  summary   print the import summary\n"
-                       "  dump      print the table: one line per case, cells separated by a tab,\n"
-                       "            \".\" for a missing value\n"
-                       "  bootstrap --dv VAR [--predictors LIST] --added LIST [options]\n"
-                       "            the effect-size bootstrap of the R^2 change when the added\n"
-                       "            predictors join the reduced model\n"
-                       "  descriptives VAR... [--format text|json]\n"
-                       "            mean, standard deviation, minimum, maximum and count of\n"
-                       "            each variable, in the order given\n"
-                       "\n"
-                       "A VAR is a variable number (1-based) or a name from the file's names line\n"
-                       "(anything that starts like a number is a number); a LIST is comma-separated\n"
-                       "VARs; for descriptives a VAR may also be a range such as 1-4. An option that\n"
-                       "takes a value may be given once.\n";
+    std::string text =
+        "usage: orvalis-cli [--delimiter space|comma|tab|semicolon|auto] [--sheet NAME] FILE COMMAND [ARGUMENTS]\n"
+        "       orvalis-cli --help | --version\n"
+        "\n"
+        "Imports FILE (one case per line, fields separated by the delimiter) and runs\n"
+        "COMMAND on it:\n"
+        "  summary   print the import summary\n"
+        "  dump      print the table: one line per case, cells separated by a tab,\n"
+        "            \".\" for a missing value\n"
+        "  bootstrap --dv VAR [--predictors LIST] --added LIST [options]\n"
+        "            the effect-size bootstrap of the R^2 change when the added\n"
+        "            predictors join the reduced model\n"
+        "  descriptives VAR... [--format text|json]\n"
+        "            mean, standard deviation, minimum, maximum and count of\n"
+        "            each variable, in the order given\n"
+        "\n"
+        "A VAR is a variable number (1-based) or a name from the file's names line\n"
+        "(anything that starts like a number is a number); a LIST is comma-separated\n"
+        "VARs; for descriptives a VAR may also be a range such as 1-4. An option that\n"
+        "takes a value may be given once.\n";
     const char* command = nullptr;
     for (const OptionHelp& option : optionTable()) {
         if (command == nullptr || std::string(command) != option.command) {

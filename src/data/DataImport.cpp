@@ -742,8 +742,8 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
     for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
         if (!dataSet.variableLabel(v).empty()) {
             const std::string& name = dataSet.VariableName(v);
-            text += "\r\n" + variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")")
-                    + ": " + escapeControlCharacters(dataSet.variableLabel(v));
+            text += "\r\n" + variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")") + ": "
+                    + escapeControlCharacters(dataSet.variableLabel(v));
         }
     }
     for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {

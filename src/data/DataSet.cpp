@@ -83,7 +83,6 @@ const std::string& DataSet::caseLabel(std::int32_t row) const
                                                                            : none;
 }
 
-
 const std::vector<std::string>& DataSet::categories(std::int32_t v) const
 {
     return byVariable(m_categories, v);

@@ -124,7 +124,7 @@ private:
     std::vector<std::string> m_caseLabels;
     std::vector<std::vector<std::string>> m_categories; // by variable; empty when none is categorical
     std::optional<Delimiter> m_detectedDelimiter;
-    std::vector<std::string> m_variableLabels;                           // by variable
+    std::vector<std::string> m_variableLabels;                             // by variable
     std::vector<std::vector<std::pair<float, std::string>>> m_valueLabels; // by variable
     std::string m_fileKind;
     std::vector<std::string> m_importNotes;

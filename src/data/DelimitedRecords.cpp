@@ -231,7 +231,8 @@ public:
 
 class TextRecords : public RecordSource {
 public:
-    TextRecords(std::string_view data, char delimiter) : m_data(data), m_delimiter(delimiter), m_scanner(data, delimiter)
+    TextRecords(std::string_view data, char delimiter)
+        : m_data(data), m_delimiter(delimiter), m_scanner(data, delimiter)
     {
     }
     void restart() override { m_scanner = RecordScanner(m_data, m_delimiter); }

@@ -51,8 +51,9 @@ FileFormat detectFileFormat(std::string_view bytes, std::string_view fileName)
         && (bytes[1] == 1 || bytes[1] == 2) && bytes[2] == 1 && bytes[3] == 0) {
         return FileFormat::Stata;
     }
-    if (bytes.size() >= sizeof SasMagic && std::equal(std::begin(SasMagic), std::end(SasMagic), bytes.begin(),
-                                                      [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); })) {
+    if (bytes.size() >= sizeof SasMagic
+        && std::equal(std::begin(SasMagic), std::end(SasMagic), bytes.begin(),
+                      [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); })) {
         return FileFormat::Sas;
     }
     if (startsWith(bytes, "HEADER RECORD*******LIBRARY HEADER RECORD!!!!!!!")
@@ -61,16 +62,16 @@ FileFormat detectFileFormat(std::string_view bytes, std::string_view fileName)
     }
     if (startsWith(bytes, "PK\x03\x04")) {
         // An OpenDocument file stores its type first and uncompressed.
-        if (bytes.substr(30, 8) == "mimetype"
+        if (bytes.size() >= 84 && bytes.substr(30, 8) == "mimetype"
             && bytes.substr(38, 46) == "application/vnd.oasis.opendocument.spreadsheet") {
             return FileFormat::Ods;
         }
-        if (bytes.find("xl/workbook.xml") != std::string_view::npos) {
-            return FileFormat::Xlsx;
-        }
-        if (bytes.find("content.xml") != std::string_view::npos && extensionOf(fileName) == "ods") {
+        if (extensionOf(fileName) == "ods" && bytes.find("xl/") == std::string_view::npos) {
             return FileFormat::Ods;
         }
+        // Any other archive is read as a workbook, so that a damaged or
+        // foreign one is refused as such, not read as text.
+        return FileFormat::Xlsx;
     }
     // A portable file's signature follows 464 bytes of splash text and
     // character table, with line breaks every 80 characters.

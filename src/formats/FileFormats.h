@@ -1,4 +1,5 @@
-// Data files other than delimited text (SPSS, Stata, SAS, Excel, OpenDocument), told apart by their content, and the one import entry point for any file.
+// Data files other than delimited text (SPSS, Stata, SAS, Excel, OpenDocument), told apart by their content, and the
+// one import entry point for any file.
 #pragma once
 
 #include "data/DataImport.h"
@@ -22,10 +23,10 @@ enum class FileFormat {
     Ods,          // OpenDocument spreadsheet
 };
 
-// The format the file's first bytes show (magic numbers; a ZIP archive by the
-// members it holds). The file name's extension decides only between formats
-// whose first bytes say nothing (an SPSS portable file, a SAS transport file
-// of an unknown version); everything else is delimited text.
+// The format the file's first bytes show (magic numbers; a ZIP archive is an
+// OpenDocument spreadsheet by its stored type, any other one an Excel workbook). The file name's extension decides only
+// between formats whose first bytes say nothing (an SPSS portable file, a SAS transport file of an unknown version);
+// everything else is delimited text.
 FileFormat detectFileFormat(std::string_view bytes, std::string_view fileName);
 
 // The kind of file, as the import summary's first line names it ("SPSS

@@ -1,4 +1,5 @@
-// The readers behind importAnyBytes, one per library: ReadStat for the statistical packages' files, libzip and pugixml for workbooks.
+// The readers behind importAnyBytes, one per library: ReadStat for the statistical packages' files, libzip and pugixml
+// for workbooks.
 #pragma once
 
 #include "formats/FileFormats.h"
@@ -16,8 +17,7 @@ struct SheetCells {
     CellGrid grid;
     std::vector<std::string> notes;
 };
-Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format,
-                                             const FormatOptions& options);
+Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options);
 
 // A FileError failure with this message, its title and reason filled in.
 ImportFailure fileFailure(std::string message);

@@ -1,4 +1,5 @@
-// One sheet of an Excel (.xlsx) or OpenDocument (.ods) workbook as a grid of cells: the archive through libzip, the XML through pugixml.
+// One sheet of an Excel (.xlsx) or OpenDocument (.ods) workbook as a grid of cells: the archive through libzip, the XML
+// through pugixml.
 #include "common/NumberText.h"
 #include "common/SystemMemory.h"
 #include "common/TextEscape.h"
@@ -61,14 +62,13 @@ public:
         if (zip_stat(m_archive.get(), name.c_str(), 0, &stat) != 0) {
             return std::nullopt;
         }
-        if ((stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > MaxMemberBytes
-            || stat.size > availableMemory() / 2) {
+        if ((stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > MaxMemberBytes || stat.size > availableMemory() / 2) {
             throw std::runtime_error("its part " + name + " unpacks to more than the memory available");
         }
         zip_file_t* file = zip_fopen(m_archive.get(), name.c_str(), 0);
         if (file == nullptr) {
-            throw std::runtime_error("its part " + name + " cannot be unpacked: "
-                                     + zip_error_strerror(zip_get_error(m_archive.get())));
+            throw std::runtime_error("its part " + name
+                                     + " cannot be unpacked: " + zip_error_strerror(zip_get_error(m_archive.get())));
         }
         std::string text(static_cast<std::size_t>(stat.size), '\0');
         const zip_int64_t read = zip_fread(file, text.data(), stat.size);
@@ -285,7 +285,8 @@ SheetCells readXlsx(const Archive& archive, const FormatOptions& options)
         const pugi::xml_node root = child(styles, "styleSheet");
         std::map<long, bool> customDates;
         for (pugi::xml_node format : child(root, "numFmts").children()) {
-            customDates[format.attribute("numFmtId").as_int()] = isDateFormatCode(format.attribute("formatCode").value());
+            customDates[format.attribute("numFmtId").as_int()] =
+                isDateFormatCode(format.attribute("formatCode").value());
         }
         for (pugi::xml_node xf : child(root, "cellXfs").children()) {
             const long id = xf.attribute("numFmtId").as_int();
@@ -525,8 +526,8 @@ Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat 
     const char* what = format == FileFormat::Xlsx ? "an Excel workbook" : "an OpenDocument spreadsheet";
     const Archive archive(bytes);
     if (archive.failed()) {
-        return fileFailure(std::string("The file could not be read as ") + what
-                           + ": it is not a sound ZIP archive (" + archive.error() + ").");
+        return fileFailure(std::string("The file could not be read as ") + what + ": it is not a sound ZIP archive ("
+                           + archive.error() + ").");
     }
     try {
         return format == FileFormat::Xlsx ? readXlsx(archive, options) : readOds(archive, options);

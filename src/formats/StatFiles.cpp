@@ -1,4 +1,5 @@
-// SPSS, Stata and SAS files through ReadStat, from the bytes already read: values, labels, missing values, string variables as categories.
+// SPSS, Stata and SAS files through ReadStat, from the bytes already read: values, labels, missing values, string
+// variables as categories.
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 #include "data/ImportRules.h"
@@ -99,9 +100,9 @@ bool isDateFormat(const char* format)
     if (upper.rfind("%T", 0) == 0 || upper.rfind("%-T", 0) == 0) {
         return true;
     }
-    static constexpr const char* Dates[] = {"DATE", "ADATE", "EDATE", "SDATE", "JDATE", "QYR",  "MOYR",
-                                            "WKYR", "TIME", "DTIME", "MMDDYY", "DDMMYY", "YYMMDD", "YEAR",
-                                            "MONYY", "WEEKDATE", "E8601", "B8601", "IS8601", "WDAY", "MONTH"};
+    static constexpr const char* Dates[] = {"DATE",  "ADATE",    "EDATE", "SDATE",  "JDATE",  "QYR",    "MOYR",
+                                            "WKYR",  "TIME",     "DTIME", "MMDDYY", "DDMMYY", "YYMMDD", "YEAR",
+                                            "MONYY", "WEEKDATE", "E8601", "B8601",  "IS8601", "WDAY",   "MONTH"};
     return std::any_of(std::begin(Dates), std::end(Dates),
                        [&](const char* prefix) { return upper.rfind(prefix, 0) == 0; });
 }
@@ -122,8 +123,8 @@ int onMetadata(readstat_metadata_t* metadata, void* context)
     if (rows > reading->maxLines) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::TooManyLines;
-        failure.message = "The file has more than " + formatInteger(reading->maxLines)
-                          + " cases, more than the program can hold.";
+        failure.message =
+            "The file has more than " + formatInteger(reading->maxLines) + " cases, more than the program can hold.";
         reading->failure = std::move(failure);
         return READSTAT_HANDLER_ABORT;
     }
@@ -136,8 +137,8 @@ int onVariable(int index, readstat_variable_t* variable, const char* valueLabels
     if (index >= DataSet::MaxColumn) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::TooManyFields;
-        failure.message = "The file has more than " + formatInteger(DataSet::MaxColumn)
-                          + " variables; at most " + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
+        failure.message = "The file has more than " + formatInteger(DataSet::MaxColumn) + " variables; at most "
+                          + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
         reading->failure = std::move(failure);
         return READSTAT_HANDLER_ABORT;
     }
@@ -166,8 +167,8 @@ int onValue(int row, readstat_variable_t* variable, readstat_value_t value, void
     if (row >= reading->maxLines) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::TooManyLines;
-        failure.message = "The file has more than " + formatInteger(reading->maxLines)
-                          + " cases, more than the program can hold.";
+        failure.message =
+            "The file has more than " + formatInteger(reading->maxLines) + " cases, more than the program can hold.";
         reading->failure = std::move(failure);
         return READSTAT_HANDLER_ABORT;
     }
@@ -192,7 +193,8 @@ int onValue(int row, readstat_variable_t* variable, readstat_value_t value, void
             cell = MissingValue;
             return READSTAT_HANDLER_OK;
         }
-        const auto [found, added] = column.codes.emplace(bytes, static_cast<std::int32_t>(column.categories.size()) + 1);
+        const auto [found, added] =
+            column.codes.emplace(bytes, static_cast<std::int32_t>(column.categories.size()) + 1);
         if (added) {
             column.categories.push_back(decodeToUtf8(bytes));
         }
@@ -308,8 +310,8 @@ ImportOutcome importStatFile(std::string_view bytes, FileFormat format, const Im
         if (!reading.error.empty()) {
             reason += " (" + reading.error + ")";
         }
-        return fileFailure(std::string("The file could not be read as ") + formatWord(format)
-                           + ": " + escapeControlCharacters(reason) + ".");
+        return fileFailure(std::string("The file could not be read as ") + formatWord(format) + ": "
+                           + escapeControlCharacters(reason) + ".");
     }
 
     const auto numVariables = static_cast<std::int32_t>(reading.columns.size());

@@ -18,8 +18,7 @@ public:
     void setClipboardImage(const QImage& image) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                          const QString& suggestedName) override;
-    QString chooseItem(QWidget* parent, const QString& title, const QString& label,
-                       const QStringList& items) override;
+    QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override;
     std::uint64_t randomSeed() override;
 
 private:

@@ -51,10 +51,15 @@ struct FileType {
     const char* pattern;
 };
 constexpr FileType FileTypes[] = {
-    {"Text (*.txt)", "*.txt"},          {"Data (*.dat)", "*.dat"}, {"CSV (*.csv)", "*.csv"},
-    {"Tab-separated (*.tsv)", "*.tsv"}, {"SPSS (*.sav *.zsav *.por)", "*.sav *.zsav *.por"},
-    {"Stata (*.dta)", "*.dta"}, {"SAS (*.sas7bdat *.xpt)", "*.sas7bdat *.xpt"},
-    {"Excel (*.xlsx)", "*.xlsx"}, {"OpenDocument (*.ods)", "*.ods"},
+    {"Text (*.txt)", "*.txt"},
+    {"Data (*.dat)", "*.dat"},
+    {"CSV (*.csv)", "*.csv"},
+    {"Tab-separated (*.tsv)", "*.tsv"},
+    {"SPSS (*.sav *.zsav *.por)", "*.sav *.zsav *.por"},
+    {"Stata (*.dta)", "*.dta"},
+    {"SAS (*.sas7bdat *.xpt)", "*.sas7bdat *.xpt"},
+    {"Excel (*.xlsx)", "*.xlsx"},
+    {"OpenDocument (*.ods)", "*.ods"},
     {"All files (*)", "*"},
 };
 
