@@ -30,6 +30,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace orvalis {
@@ -199,6 +201,28 @@ TEST_F(frmMainTest, DetectFromFileReadsACsvAndIsRemembered)
     frmMain later(platform);
     EXPECT_TRUE(test::control<QRadioButton>(later, "optDetect")->isChecked());
     EXPECT_FALSE(ui(later).optSpace->isChecked());
+}
+
+// A workbook of several sheets asks which one; cancelling changes nothing.
+TEST_F(frmMainTest, AWorkbookAsksForItsSheet)
+{
+    std::ifstream in(std::string(ORVALIS_TEST_DATA_DIR) + "/formats/study.xlsx", std::ios::binary);
+    dir.write("book.xlsx", std::string(std::istreambuf_iterator<char>(in), {}));
+    test::chooseWithKeys(ui(*window).cmbFileType, 7);
+    pick("book.xlsx");
+    QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    EXPECT_EQ(platform.offeredItems, QStringList({"Scores", "Other"}));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_FALSE(window->dataSet().hasStorage());
+    EXPECT_EQ(window->outputLog().readAll(), "");
+
+    platform.chosenItem = "Other";
+    QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->dataSet().DataTable(2, 2), 4.0f);
+    EXPECT_EQ(window->outputLog().readAll(), "Opened the Excel workbook: " + dirPath()
+                                                 + "/book.xlsx\r\nNumber of Cases: 2\r\nNumber of Variables: 2"
+                                                   "\r\n\r\n\r\n");
 }
 
 TEST_F(frmMainTest, ImportWithoutAPickedFileWarnsAndChangesNothing)

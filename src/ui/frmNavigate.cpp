@@ -91,8 +91,14 @@ void frmNavigate::showCell()
 {
     // A text variable's cell shows its category's label.
     const std::string& category = m_dataSet.categoryLabel(m_lngCurrentRow, m_lngCurrentColumn);
-    lblCell->setText(category.empty() ? cellText(m_dataSet.DataTable(m_lngCurrentRow, m_lngCurrentColumn))
-                                      : QString::fromStdString(escapeControlCharacters(category)));
+    // A labelled value (SPSS, Stata) shows its label after it: "1 (male)".
+    const std::string& valueLabel = m_dataSet.valueLabel(m_lngCurrentRow, m_lngCurrentColumn);
+    QString text = category.empty() ? cellText(m_dataSet.DataTable(m_lngCurrentRow, m_lngCurrentColumn))
+                                    : QString::fromStdString(escapeControlCharacters(category));
+    if (!valueLabel.empty()) {
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(escapeControlCharacters(valueLabel)));
+    }
+    lblCell->setText(text);
 }
 
 void frmNavigate::refresh()
