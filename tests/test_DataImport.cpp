@@ -5,6 +5,7 @@
 #include "data/FileContent.h"
 #include "TempDir.h"
 #include "common/NumberText.h"
+#include "common/TextEscape.h"
 
 #include <gtest/gtest.h>
 
@@ -739,6 +740,70 @@ TEST(DataImportFile, AFileThatChangesWhileItIsReadIsAnErrorNotACrash)
                   "The file " + path + " is too large to read: it needs 300.0 KB of memory, and 1.0 KB is available.");
     }
     EXPECT_FALSE(read);
+}
+
+// A large file is read in blocks, twice, instead of whole: the outcome is the
+// whole reading's for any block size (lines and CR LF pairs cut at block
+// ends, names lines, byte-order marks, detection, failures explained), and a
+// file that changes between the passes is an error, never a torn table.
+TEST(DataImportFile, StreamedFilesGiveTheWholeReadingsOutcome)
+{
+    test::TempDir dir;
+    std::mt19937 random(11);
+    std::vector<std::pair<std::string, char>> contents = {
+        {"a b\r\n1 2\r\n3 4\r\n", ' '},
+        {"\xEF\xBB\xBFx,y\n1,2\n\n3,\n", ','},
+        {"1\r\r\n2\r3\n\n", ' '},
+        {"1;2,5\n3;4\n", DetectDelimiter},
+        {"1 2\n3 x\n", ' '},                              // refused, and explained
+        {"\"\",\"y\"\n\"r1\",1\n\"r2\",2\n", ','},        // row names: the record reader
+        {std::string(100, '7') + " 1\n2 3\n", ' '}, // a first line longer than a block
+    };
+    for (int round = 0; round < 60; ++round) {
+        const char delimiter = " ,\t"[round % 3];
+        contents.emplace_back(randomContent(random, delimiter, round % 4 == 3), delimiter);
+    }
+    for (const auto& [content, delimiter] : contents) {
+        const std::string path = dir.write("streamed.txt", content);
+        ImportOptions whole;
+        whole.threads = 1;
+        const ImportOutcome expected = importDataBuffer(content, delimiter, whole);
+        for (const std::size_t block : {16u, 37u, 4096u}) {
+            for (const unsigned threads : {1u, 3u}) {
+                SCOPED_TRACE(testing::Message() << "block " << block << " threads " << threads << " content "
+                                                << escapeControlCharacters(content.substr(0, 60)));
+                ImportOptions options;
+                options.threads = threads;
+                options.streamAbove = 0;
+                options.streamBlock = block;
+                const ImportOutcome outcome = ImportDataFile(path, delimiter, options);
+                ASSERT_EQ(outcome.ok(), expected.ok());
+                if (!expected.ok()) {
+                    EXPECT_EQ(outcome.refusal().message, expected.refusal().message);
+                    continue;
+                }
+                EXPECT_EQ(cells(*outcome), cells(*expected));
+                EXPECT_EQ(outcome->VariableNames(), expected->VariableNames());
+                EXPECT_EQ(outcome->caseLabels(), expected->caseLabels());
+                EXPECT_EQ(outcome->detectedDelimiter(), expected->detectedDelimiter());
+            }
+        }
+    }
+
+    const std::string path = dir.write("changing.txt", "1 2\n3 4\n5 6\n7 8\n");
+    const std::string changes[] = {"1 2\n", "1 2\n3 4\n5 6\n7 8\n9 9\n", "1 2 3 4 5\n3 4\n5 6\n7 8\n"};
+    for (const std::string& changed : changes) {
+        SCOPED_TRACE(changed);
+        dir.write("changing.txt", "1 2\n3 4\n5 6\n7 8\n");
+        ImportOptions options;
+        options.streamAbove = 0;
+        options.streamBlock = 8;
+        options.betweenPasses = [&] { dir.write("changing.txt", changed); };
+        const ImportOutcome outcome = ImportDataFile(path, ' ', options);
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.refusal().message,
+                  "The file " + path + " changed while it was read. Import it again once nothing writes to it.");
+    }
 }
 
 TEST(DataImportFile, FilesWithoutSizeAreReadToTheirEnd)

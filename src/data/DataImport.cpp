@@ -18,6 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #ifdef ORVALIS_SSE2
 #include <emmintrin.h>
 #endif
@@ -37,6 +42,9 @@ struct Chunk {
     // Reading pass
     std::int64_t firstRow = 1;
     bool failed = false;
+    // The bytes read now do not match the ones counted (a file that changed
+    // between the two readings of a streamed import).
+    bool changed = false;
     ImportFailure failure;
 };
 
@@ -176,16 +184,26 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
     const char* p = data + chunk.begin;
     const char* const end = data + chunk.end;
     std::int64_t row = chunk.firstRow;
+    const std::int64_t endRow = chunk.firstRow + chunk.lines;
     const std::int32_t storedColumns = dataSet.storedColumns();
     while (p < end) {
+        if (row >= endRow) {
+            chunk.failed = chunk.changed = true; // more lines than were counted
+            return;
+        }
         float* cells = dataSet.rowData(static_cast<std::int32_t>(row));
         cells[0] = 0.0f; // the table is not zero-filled: every cell of the row is written here
         std::int32_t column = 0;
         if (!isLineEnd(*p)) {
             for (;;) {
                 ++column;
-                if (column > DataSet::MaxColumn) {
-                    fail(chunk, ImportFailure::Kind::TooManyFields, row, column);
+                if (column >= storedColumns) {
+                    // Only a field beyond 1000, unless the bytes changed since they were counted.
+                    if (column > DataSet::MaxColumn) {
+                        fail(chunk, ImportFailure::Kind::TooManyFields, row, column);
+                    } else {
+                        chunk.failed = chunk.changed = true;
+                    }
                     return;
                 }
                 float value = 0;
@@ -232,6 +250,9 @@ void readChunk(std::string_view text, char delimiter, Chunk& chunk, DataSet& dat
             p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
         }
         ++row;
+    }
+    if (row != endRow) {
+        chunk.failed = chunk.changed = true; // fewer lines than were counted
     }
 }
 
@@ -375,16 +396,15 @@ std::string invalidEntryMessage(std::int64_t row, std::int32_t column)
 
 namespace {
 
-// The table of content's lines, one case per line.
-ImportOutcome importTable(std::string_view content, char delimiter, const ImportOptions& options)
+// The text's split into one chunk per reading thread. Chunk boundaries are
+// line starts, so each chunk holds whole lines.
+std::vector<Chunk> splitChunks(std::string_view content, const ImportOptions& options)
 {
     unsigned threadCount = options.threads;
     if (threadCount == 0) {
         const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
         threadCount = static_cast<unsigned>(std::clamp<std::size_t>(content.size() / MinBytesPerThread, 1, cores));
     }
-
-    // Chunk boundaries are line starts, so each chunk holds whole lines.
     std::vector<Chunk> chunks;
     std::size_t begin = 0;
     for (unsigned k = 0; k < threadCount; ++k) {
@@ -399,7 +419,22 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
         chunks.push_back(chunk);
         begin = end;
     }
+    return chunks;
+}
 
+ImportOutcome tooManyLines(const ImportOptions& options)
+{
+    ImportFailure failure;
+    failure.kind = ImportFailure::Kind::TooManyLines;
+    failure.message =
+        "The file has more than " + formatInteger(options.maxLines) + " lines, more cases than the program can hold.";
+    return failedImport(std::move(failure));
+}
+
+// The table of content's lines, one case per line.
+ImportOutcome importTable(std::string_view content, char delimiter, const ImportOptions& options)
+{
+    std::vector<Chunk> chunks = splitChunks(content, options);
     runChunks(chunks, [&](Chunk& chunk) { countChunk(content, delimiter, chunk); });
 
     std::int64_t lineCount = 0;
@@ -410,11 +445,7 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
         widest = std::max(widest, chunk.maxFields);
     }
     if (lineCount > options.maxLines) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::TooManyLines;
-        failure.message = "The file has more than " + formatInteger(options.maxLines)
-                          + " lines, more cases than the program can hold.";
-        return failedImport(std::move(failure));
+        return tooManyLines(options);
     }
 
     const std::int32_t numVariables = std::min(widest, DataSet::MaxColumn);
@@ -426,6 +457,9 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
     runChunks(chunks, [&](Chunk& chunk) { readChunk(content, delimiter, chunk, *dataSet); });
 
     for (const Chunk& chunk : chunks) {
+        if (chunk.changed) {
+            throw InvalidOperationError("the import's bytes changed between its two passes");
+        }
         if (chunk.failed) {
             return failedImport(chunk.failure);
         }
@@ -692,8 +726,204 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
     return outcome;
 }
 
+namespace {
+
+// An open file, closed when it goes.
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY))
+    {
+    }
+    ~OpenFile()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd() const { return m_fd; }
+
+    // Reads up to count bytes at offset into buffer; the bytes read.
+    std::size_t readAt(std::uint64_t offset, std::size_t count, char* buffer) const
+    {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::pread(m_fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+private:
+    int m_fd;
+};
+
+// A stretch of the file read as one block: whole lines, and its chunks as
+// the first reading found them.
+struct Region {
+    std::uint64_t offset = 0;
+    std::size_t length = 0;
+    std::vector<Chunk> chunks;
+};
+
+// The last line start in block[0, size) that is certainly one (never
+// between a CR and the LF that may follow it in the next block), or 0.
+std::size_t lastLineStart(const char* block, std::size_t size)
+{
+    for (std::size_t p = size; p > 0; --p) {
+        const char previous = block[p - 1];
+        if (previous == '\n' || (previous == '\r' && p < size && block[p] != '\n')) {
+            return p;
+        }
+    }
+    return 0;
+}
+
+// The import of a large regular file without holding it in memory: the
+// counting and the reading pass each read it block by block (the chunks of a
+// block shared among the threads), so memory holds the table and one block.
+// The result is the in-memory import's, byte for byte; anything that import
+// would refuse or explain (an invalid entry, a text column, quotes over line
+// breaks, too many lines or fields), and a first line longer than a block,
+// gives nothing: the caller reads the file whole instead. A file that changes
+// between or during the passes is an error.
+std::optional<ImportOutcome> importStreamed(const std::string& path, char delimiter, const ImportOptions& options)
+{
+    const OpenFile file(path);
+    struct stat before {};
+    if (file.fd() < 0 || ::fstat(file.fd(), &before) != 0 || !S_ISREG(before.st_mode)
+        || static_cast<std::uint64_t>(before.st_size) < options.streamAbove) {
+        return std::nullopt;
+    }
+    const auto size = static_cast<std::uint64_t>(before.st_size);
+    const std::size_t blockSize = std::max<std::size_t>(options.streamBlock, 16);
+    // Huge pages where the kernel offers them, as for a whole file. The block
+    // need never be larger than the file.
+    const LargeBlock block(static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, size)) + 1);
+    auto changed = [&]() -> ImportOutcome {
+        ImportFailure failure;
+        failure.kind = ImportFailure::Kind::FileError;
+        failure.message = "The file " + escapeControlCharacters(path)
+                          + " changed while it was read. Import it again once nothing writes to it.";
+        return failedImport(std::move(failure));
+    };
+
+    // The start: a byte-order mark, a wide encoding (left to the whole
+    // reading's refusal), the delimiter to detect, a names line.
+    const std::size_t head = file.readAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, blockSize)), block.data());
+    std::string_view start(block.data(), head);
+    std::uint64_t offset = 0;
+    if (start.substr(0, 3) == "\xEF\xBB\xBF") {
+        offset = 3;
+        start.remove_prefix(3);
+    } else if (wideEncoding(start) != nullptr) {
+        return std::nullopt;
+    }
+    std::optional<Delimiter> detected;
+    if (delimiter == DetectDelimiter) {
+        // The first megabyte of whole lines, as detection reads it from the whole file.
+        std::string sample(static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, HintSample * 2)), '\0');
+        sample.resize(file.readAt(offset, sample.size(), sample.data()));
+        const std::string_view lines = leadingLines(sample, HintSample);
+        if (lines.size() == sample.size() && offset + sample.size() < size) {
+            return std::nullopt;
+        }
+        detected = detectDelimiter(lines, options);
+        delimiter = delimiterChar(*detected);
+    }
+    const FirstLine first = firstLine(start);
+    if (first.next == start.size() && offset + start.size() < size) {
+        return std::nullopt; // a first line longer than a block
+    }
+    std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
+    if (names) {
+        offset += first.next;
+    }
+
+    // First pass: the blocks, their chunks, the lines and the widest line.
+    std::vector<Region> regions;
+    std::int64_t lineCount = 0;
+    std::int32_t widest = 0;
+    while (offset < size) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, size - offset));
+        if (file.readAt(offset, want, block.data()) != want) {
+            return changed();
+        }
+        const bool last = offset + want == size;
+        const std::size_t length = last ? want : lastLineStart(block.data(), want);
+        if (length == 0) {
+            return std::nullopt; // a line longer than a block
+        }
+        const std::string_view text(block.data(), length);
+        Region region;
+        region.offset = offset;
+        region.length = length;
+        region.chunks = splitChunks(text, options);
+        runChunks(region.chunks, [&](Chunk& chunk) { countChunk(text, delimiter, chunk); });
+        for (Chunk& chunk : region.chunks) {
+            chunk.firstRow = lineCount + 1;
+            lineCount += chunk.lines;
+            widest = std::max(widest, chunk.maxFields);
+        }
+        regions.push_back(std::move(region));
+        offset += length;
+    }
+    if (lineCount > options.maxLines || widest > DataSet::MaxColumn) {
+        return std::nullopt;
+    }
+    ImportOutcome dataSet = allocateTable(lineCount, widest, options, true);
+    if (!dataSet.ok()) {
+        return dataSet;
+    }
+    if (options.betweenPasses) {
+        options.betweenPasses();
+    }
+
+    // Second pass: the same blocks again, each chunk read into its rows.
+    for (Region& region : regions) {
+        if (file.readAt(region.offset, region.length, block.data()) != region.length) {
+            return changed();
+        }
+        const std::string_view text(block.data(), region.length);
+        runChunks(region.chunks, [&](Chunk& chunk) { readChunk(text, delimiter, chunk, *dataSet); });
+        for (const Chunk& chunk : region.chunks) {
+            if (chunk.changed) {
+                return changed();
+            }
+            if (chunk.failed) {
+                return std::nullopt;
+            }
+        }
+    }
+    struct stat after {};
+    if (::fstat(file.fd(), &after) != 0 || after.st_size != before.st_size
+        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+        return changed();
+    }
+    dataSet->setNumVariables(widest);
+    if (names) {
+        dataSet->setVariableNames(std::move(*names));
+    }
+    if (detected) {
+        dataSet->setDetectedDelimiter(*detected);
+    }
+    return dataSet;
+}
+
+} // namespace
+
 ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options)
 {
+    if (std::optional<ImportOutcome> streamed = importStreamed(path, delimiter, options)) {
+        return std::move(*streamed);
+    }
     try {
         FileContent::Options fileOptions;
         fileOptions.acceptPipes = options.acceptPipes;

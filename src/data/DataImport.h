@@ -63,6 +63,13 @@ struct ImportOptions {
     // ImportDataFile: whether a pipe may be read (the command line); the
     // window refuses everything but regular files.
     bool acceptPipes = false;
+    // ImportDataFile reads a regular file of at least streamAbove bytes in
+    // blocks of streamBlock bytes, twice, instead of holding it whole beside
+    // the table (the same outcome; smaller only in tests).
+    std::uint64_t streamAbove = std::uint64_t{256} << 20;
+    std::size_t streamBlock = std::size_t{64} << 20;
+    // Runs between the two passes of a streamed import: tests change the file there.
+    std::function<void()> betweenPasses;
 };
 
 // Imports the bytes of a data file. Lines end at CR, CR LF or a lone LF; every

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 #include <new>
+#include <sys/stat.h>
 
 namespace orvalis {
 namespace {
@@ -148,6 +150,20 @@ ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, 
 ImportOutcome importAnyFile(const std::string& path, char delimiter, const ImportOptions& options,
                             const FormatOptions& formatOptions)
 {
+    // A regular file's first bytes tell its format; delimited text is then
+    // read by the text import, which streams a large file instead of holding it.
+    // (A pipe or a device is never opened here: FileContent opens it once.)
+    if (struct stat info {}; ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        std::ifstream head(path, std::ios::binary);
+        if (head) {
+            std::string bytes(4096, '\0');
+            head.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            bytes.resize(static_cast<std::size_t>(head.gcount()));
+            if (detectFileFormat(bytes, path) == FileFormat::DelimitedText) {
+                return ImportDataFile(path, delimiter, options);
+            }
+        }
+    }
     try {
         FileContent::Options fileOptions;
         fileOptions.acceptPipes = options.acceptPipes;
