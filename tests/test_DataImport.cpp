@@ -755,8 +755,8 @@ TEST(DataImportFile, StreamedFilesGiveTheWholeReadingsOutcome)
         {"\xEF\xBB\xBFx,y\n1,2\n\n3,\n", ','},
         {"1\r\r\n2\r3\n\n", ' '},
         {"1;2,5\n3;4\n", DetectDelimiter},
-        {"1 2\n3 x\n", ' '},                              // refused, and explained
-        {"\"\",\"y\"\n\"r1\",1\n\"r2\",2\n", ','},        // row names: the record reader
+        {"1 2\n3 x\n", ' '},                        // refused, and explained
+        {"\"\",\"y\"\n\"r1\",1\n\"r2\",2\n", ','},  // row names: the record reader
         {std::string(100, '7') + " 1\n2 3\n", ' '}, // a first line longer than a block
     };
     for (int round = 0; round < 60; ++round) {

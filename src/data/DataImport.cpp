@@ -731,7 +731,8 @@ namespace {
 // An open file, closed when it goes.
 class OpenFile {
 public:
-    explicit OpenFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY))
+    explicit OpenFile(const std::string& path)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY))
     {
     }
     ~OpenFile()
@@ -817,7 +818,8 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
 
     // The start: a byte-order mark, a wide encoding (left to the whole
     // reading's refusal), the delimiter to detect, a names line.
-    const std::size_t head = file.readAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, blockSize)), block.data());
+    const std::size_t head =
+        file.readAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, blockSize)), block.data());
     std::string_view start(block.data(), head);
     std::uint64_t offset = 0;
     if (start.substr(0, 3) == "\xEF\xBB\xBF") {

@@ -153,7 +153,7 @@ ImportOutcome importAnyFile(const std::string& path, char delimiter, const Impor
     // A regular file's first bytes tell its format; delimited text is then
     // read by the text import, which streams a large file instead of holding it.
     // (A pipe or a device is never opened here: FileContent opens it once.)
-    if (struct stat info {}; ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (struct stat info{}; ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         std::ifstream head(path, std::ios::binary);
         if (head) {
             std::string bytes(4096, '\0');

@@ -107,26 +107,38 @@ bool isDateFormat(const char* format)
                        [&](const char* prefix) { return upper.rfind(prefix, 0) == 0; });
 }
 
+// Stops the reading with a failure of kind: the file holds what the table cannot.
+int refuse(Reading* reading, ImportFailure::Kind kind, std::string message)
+{
+    ImportFailure failure;
+    failure.kind = kind;
+    failure.message = std::move(message);
+    reading->failure = std::move(failure);
+    return READSTAT_HANDLER_ABORT;
+}
+
+int tooManyCases(Reading* reading)
+{
+    return refuse(reading, ImportFailure::Kind::TooManyLines,
+                  "The file has more than " + formatInteger(reading->maxLines)
+                      + " cases, more than the program can hold.");
+}
+
+int tooManyVariables(Reading* reading)
+{
+    return refuse(reading, ImportFailure::Kind::TooManyFields,
+                  "The file has more than " + formatInteger(DataSet::MaxColumn) + " variables; at most "
+                      + formatInteger(DataSet::MaxColumn) + " variables can be imported.");
+}
+
 int onMetadata(readstat_metadata_t* metadata, void* context)
 {
     auto* reading = static_cast<Reading*>(context);
-    const int variables = readstat_get_var_count(metadata);
-    if (variables > DataSet::MaxColumn) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::TooManyFields;
-        failure.message = "The file has " + formatInteger(variables) + " variables; at most "
-                          + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
-        reading->failure = std::move(failure);
-        return READSTAT_HANDLER_ABORT;
+    if (readstat_get_var_count(metadata) > DataSet::MaxColumn) {
+        return tooManyVariables(reading);
     }
-    const int rows = readstat_get_row_count(metadata);
-    if (rows > reading->maxLines) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::TooManyLines;
-        failure.message =
-            "The file has more than " + formatInteger(reading->maxLines) + " cases, more than the program can hold.";
-        reading->failure = std::move(failure);
-        return READSTAT_HANDLER_ABORT;
+    if (readstat_get_row_count(metadata) > reading->maxLines) {
+        return tooManyCases(reading);
     }
     return READSTAT_HANDLER_OK;
 }
@@ -135,12 +147,7 @@ int onVariable(int index, readstat_variable_t* variable, const char* valueLabels
 {
     auto* reading = static_cast<Reading*>(context);
     if (index >= DataSet::MaxColumn) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::TooManyFields;
-        failure.message = "The file has more than " + formatInteger(DataSet::MaxColumn) + " variables; at most "
-                          + formatInteger(DataSet::MaxColumn) + " variables can be imported.";
-        reading->failure = std::move(failure);
-        return READSTAT_HANDLER_ABORT;
+        return tooManyVariables(reading);
     }
     Column column;
     const char* name = readstat_variable_get_name(variable);
@@ -165,12 +172,7 @@ int onValue(int row, readstat_variable_t* variable, readstat_value_t value, void
         return READSTAT_HANDLER_ABORT;
     }
     if (row >= reading->maxLines) {
-        ImportFailure failure;
-        failure.kind = ImportFailure::Kind::TooManyLines;
-        failure.message =
-            "The file has more than " + formatInteger(reading->maxLines) + " cases, more than the program can hold.";
-        reading->failure = std::move(failure);
-        return READSTAT_HANDLER_ABORT;
+        return tooManyCases(reading);
     }
     Column& column = reading->columns[static_cast<std::size_t>(index)];
     reading->rows = std::max<std::int64_t>(reading->rows, row + 1);
