@@ -431,8 +431,12 @@ ImportOutcome tooManyLines(const ImportOptions& options)
     return failedImport(std::move(failure));
 }
 
-// The table of content's lines, one case per line.
-ImportOutcome importTable(std::string_view content, char delimiter, const ImportOptions& options)
+// The table of content's lines, one case per line. On an invalid entry,
+// numberAbove (when given) says whether its column holds a number on an
+// earlier line: the column mixes numbers and text, so no other reading of it
+// could take it.
+ImportOutcome importTable(std::string_view content, char delimiter, const ImportOptions& options,
+                          bool* numberAbove = nullptr)
 {
     std::vector<Chunk> chunks = splitChunks(content, options);
     runChunks(chunks, [&](Chunk& chunk) { countChunk(content, delimiter, chunk); });
@@ -461,6 +465,13 @@ ImportOutcome importTable(std::string_view content, char delimiter, const Import
             throw InvalidOperationError("the import's bytes changed between its two passes");
         }
         if (chunk.failed) {
+            // Every line before the first failure has been read into the table.
+            if (numberAbove != nullptr && chunk.failure.kind == ImportFailure::Kind::InvalidEntry) {
+                *numberAbove = false;
+                for (std::int64_t row = 1; row < chunk.failure.row && !*numberAbove; ++row) {
+                    *numberAbove = !isMissing(dataSet->rowData(static_cast<std::int32_t>(row))[chunk.failure.column]);
+                }
+            }
             return failedImport(chunk.failure);
         }
     }
@@ -674,7 +685,9 @@ ImportOutcome importContent(std::string_view content, char delimiter, const Impo
     // A first line of names: the data, case 1 included, start on the next line.
     const FirstLine first = firstLine(content);
     std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
-    ImportOutcome outcome = importTable(names ? content.substr(first.next) : content, delimiter, options);
+    bool numberAbove = false;
+    ImportOutcome outcome =
+        importTable(names ? content.substr(first.next) : content, delimiter, options, &numberAbove);
     if (outcome.ok()) {
         if (names) {
             outcome->setVariableNames(std::move(*names));
@@ -688,7 +701,12 @@ ImportOutcome importContent(std::string_view content, char delimiter, const Impo
     // Quoted line breaks, case labels and text columns: the record reader
     // reads the file again, and its reading of a failure is the one that
     // counts (a text column is no longer one).
-    if (mode.general) {
+    // An entry without a letter or a quote is no text and no quoting, and a
+    // column with a number above its first text mixes the two: the record
+    // reader would refuse either just so, and need not read the file again.
+    const bool couldBeText =
+        !numberAbove && (hasLetter(decodeToUtf8(failure.entry)) || failure.entry.find('"') != std::string::npos);
+    if (mode.general && couldBeText) {
         ImportOutcome records = importRecords(content, delimiter, options);
         if (records.ok() && hasNumericVariable(*records)) {
             return records;
