@@ -84,6 +84,24 @@ TEST(FileFormats, FilesFromTheirOwnWritersImport)
                 << summary;
         }
     }
+    // PSPP's own writer: anx's user-missing 5, a blank string missing.
+    const ImportOutcome pspp = importAnyFile(formatsDir() + "pspp.sav", ' ');
+    ASSERT_TRUE(pspp.ok()) << pspp.refusal().message;
+    EXPECT_EQ(pspp->DataTable(4, 1), 9.25f);
+    EXPECT_EQ(pspp->DataTable(4, 2), MissingValue);
+    EXPECT_EQ(pspp->DataTable(4, 3), MissingValue);
+    EXPECT_EQ(categoriesOf(*pspp, 3), "control,treated,caf\xc3\xa9");
+    EXPECT_EQ(pspp->variableLabel(2), "Anxiety score");
+    EXPECT_EQ(pspp->variableCaption(2), "Var 2  anx: Anxiety score"); // as the dialogs list it
+    // ReadStat 1.1.8 reads no portable file PSPP writes (it says "unsupported
+    // features" of PSPP's .por, with its own file reading too): refused, with that reason.
+    const ImportOutcome por = importAnyFile(formatsDir() + "pspp.por", ' ');
+    ASSERT_FALSE(por.ok());
+    EXPECT_EQ(por.refusal().message.rfind("The file could not be read as an SPSS portable file: Invalid file, or file "
+                                          "has unsupported features",
+                                          0),
+              0u)
+        << por.refusal().message;
     // The summary of one in full.
     EXPECT_EQ(FormatImportSummary("study.xpt", *importAnyFile(formatsDir() + "study.xpt", ' ')),
               "Opened the SAS file: study.xpt\r\nNumber of Cases: 5\r\nNumber of Variables: 3\r\nVariable names: "

@@ -49,7 +49,9 @@ const std::string& DataSet::VariableName(std::int32_t v) const
 std::string DataSet::variableCaption(std::int32_t v) const
 {
     const std::string& name = VariableName(v);
-    return variableNumber(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name));
+    const std::string& label = variableLabel(v);
+    return variableNumber(v) + (name.empty() ? std::string() : "  " + escapeControlCharacters(name))
+           + (label.empty() ? std::string() : ": " + escapeControlCharacters(label));
 }
 
 namespace {

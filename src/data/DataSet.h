@@ -60,7 +60,8 @@ public:
     // Variable v's name, or the empty text when it has none.
     const std::string& VariableName(std::int32_t v) const;
     // How the windows list variable v: "Var 1", or "Var 1  Fertility" when it
-    // has a name (control characters escaped, as everywhere a name is shown).
+    // has a name, "Var 2  anx: Anxiety score" when it has a label too
+    // (control characters escaped, as everywhere a name is shown).
     std::string variableCaption(std::int32_t v) const;
     // The variables 1..NumVariables whose name is exactly name, in order.
     std::vector<std::int32_t> variablesNamed(std::string_view name) const;
