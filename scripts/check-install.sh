@@ -17,6 +17,7 @@ for file in \
     usr/share/icons/hicolor/48x48/apps/org.orvalis.Orvalis.png \
     usr/share/icons/hicolor/256x256/apps/org.orvalis.Orvalis.png \
     usr/share/man/man1/orvalis-cli.1 \
+    usr/share/doc/orvalis/guide.html \
     usr/share/orvalis/examples/study.txt \
     usr/share/orvalis/examples/wellbeing.txt; do
     if [ ! -f "$stage/$file" ]; then

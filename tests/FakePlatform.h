@@ -63,6 +63,12 @@ public:
         offeredItems = items;
         return chosenItem;
     }
+    // Notes the file and answers with openResult.
+    bool openFile(const QString& path) override
+    {
+        openedFiles << path;
+        return openResult;
+    }
     std::uint64_t randomSeed() override { return seed; }
 
     std::vector<Message> messages;
@@ -78,6 +84,8 @@ public:
     QStringList saveFilters;
     QStringList offeredItems;
     QString chosenItem;
+    QStringList openedFiles;
+    bool openResult = true;
 };
 
 } // namespace orvalis::test

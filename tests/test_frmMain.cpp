@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -415,28 +417,41 @@ TEST(QtClipboard, CopyWithTheFocusElsewhereLeavesAnEmptyTextThatPastesSafely)
     }
 }
 
-TEST_F(frmMainTest, MenuCaptions)
+// The menus keep the design's captions, with a mnemonic each (Alt+F, then
+// O) and the usual shortcuts; the keys work as a user presses them.
+TEST_F(frmMainTest, MenusCaptionsMnemonicsAndShortcuts)
 {
-    const std::pair<QAction*, const char*> captions[] = {
-        {ui(*window).mnuOpenOutput, "Open Output"},
-        {ui(*window).mnuSaveOutput, "Save Output"},
-        {ui(*window).mnuExit, "Exit"},
-        {ui(*window).mnuCut, "Cut"},
-        {ui(*window).mnuCopy, "Copy"},
-        {ui(*window).mnuPaste, "Paste"},
-        {ui(*window).mnuClearOutput, "Clear Output"},
-        {ui(*window).mnuNavigateDataFile, "Navigate Data File"},
-        {ui(*window).mnuDescriptives, "Descriptives"},
-        {ui(*window).mnuESBootstrap, "Effect Size Bootstrap"},
-        {control<QAction>(*window, "mnuAbout"), "About Orvalis"},
+    struct Row {
+        QAction* action;
+        const char* caption; // with its mnemonic
+        QKeySequence shortcut;
     };
-    for (const auto& [action, caption] : captions) {
-        EXPECT_EQ(action->text(), caption);
-        EXPECT_TRUE(action->shortcut().isEmpty());
-        EXPECT_TRUE(action->isEnabled());
+    const Row rows[] = {
+        {ui(*window).mnuOpenOutput, "&Open Output", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {ui(*window).mnuSaveOutput, "&Save Output", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {ui(*window).mnuExit, "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {ui(*window).mnuCut, "Cu&t", {}},
+        {ui(*window).mnuCopy, "&Copy", {}},
+        {ui(*window).mnuPaste, "&Paste", {}},
+        {ui(*window).mnuClearOutput, "C&lear Output", {}},
+        {ui(*window).mnuNavigateDataFile, "&Navigate Data File", {}},
+        {ui(*window).mnuDescriptives, "&Descriptives", {}},
+        {ui(*window).mnuESBootstrap, "&Effect Size Bootstrap", {}},
+        {control<QAction>(*window, "mnuUserGuide"), "&User Guide", QKeySequence(Qt::Key_F1)},
+        {control<QAction>(*window, "mnuAbout"), "&About Orvalis", {}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.action->text(), row.caption);
+        EXPECT_EQ(row.action->shortcut(), row.shortcut) << row.caption;
+        EXPECT_TRUE(row.action->isEnabled());
     }
+    QStringList menus;
+    for (QAction* menu : window->menuBar()->actions()) {
+        menus << menu->text();
+    }
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Data", "&Analyses", "&Help"}));
 
-    // The About box names the build: its version, its terms and every library with its version.
+    // The About box names the build: its version, its terms, every library with its version, the guide.
     control<QAction>(*window, "mnuAbout")->trigger();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].title, "About Orvalis");
@@ -446,6 +461,29 @@ TEST_F(frmMainTest, MenuCaptions)
     EXPECT_NE(QString::fromUtf8(programLicence()), "");
     for (const char* library : {"Qt 6", "Boost.Math 1", "fast_float [0-9]", "GNU libunistring [0-9]"}) {
         EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("\n    %1").arg(library)))) << library;
+    }
+    EXPECT_TRUE(about.contains(QRegularExpression("\nUser guide: /.*/guide.html$"))) << about.toStdString();
+
+    // Keys as the user presses them: F1 opens the guide, Ctrl+Q asks before
+    // ending, F10 and Alt+F open the first menu.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ui(*window).txtOutput->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    ASSERT_EQ(platform.openedFiles.size(), 1);
+    EXPECT_TRUE(platform.openedFiles[0].endsWith("/guide.html"));
+    platform.answers = {Platform::Answer::No};
+    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text, "Do you want to exit Orvalis?");
+    EXPECT_TRUE(window->isVisible());
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_F10, Qt::NoModifier}, std::pair{Qt::Key_F, Qt::AltModifier}}) {
+        QTest::keyClick(window.get(), key, modifiers);
+        auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(open, nullptr) << key;
+        EXPECT_EQ(open->title(), "&File");
+        open->close();
     }
 }
 

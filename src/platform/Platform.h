@@ -47,6 +47,10 @@ public:
     virtual QString chooseItem(QWidget* parent, const QString& title, const QString& label,
                                const QStringList& items) = 0;
 
+    // Opens a local file (the user guide) in the desktop's viewer; false when
+    // none could.
+    virtual bool openFile(const QString& path) = 0;
+
     // A fresh seed for the random generator (taken from the clock).
     virtual std::uint64_t randomSeed() = 0;
 

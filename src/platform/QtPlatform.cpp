@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
@@ -78,6 +80,11 @@ QString QtPlatform::chooseItem(QWidget* parent, const QString& title, const QStr
     bool ok = false;
     const QString item = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
     return ok ? item : QString();
+}
+
+bool QtPlatform::openFile(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 std::uint64_t QtPlatform::randomSeed()

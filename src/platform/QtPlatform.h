@@ -19,6 +19,7 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                          const QString& suggestedName) override;
     QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override;
+    bool openFile(const QString& path) override;
     std::uint64_t randomSeed() override;
 
 private:

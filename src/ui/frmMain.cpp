@@ -29,6 +29,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -243,47 +244,97 @@ QPlainTextEdit* frmMain::buildControls()
     connect(drvDrive, qOverload<int>(&QComboBox::activated), this, &frmMain::drvDrive_Change);
     connect(dirDirectory, &DirectoryList::pathChanged, this, &frmMain::dirDirectory_Change);
     connect(filFile, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
-    connect(filFile, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { filFile_Click(item->text()); });
+    // Enter on a highlighted file (or a double click) imports it.
+    connect(filFile, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        filFile_Click(item->text());
+        cmdImportData_Click();
+    });
     return txtOutput;
 }
 
 void frmMain::buildMenus()
 {
-    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("File"));
-    // Each command carries its design name, as the controls do.
-    auto named = [](QAction* action, const char* name) {
+    // Each command carries its design name, as the controls do; the captions
+    // carry their mnemonics (Alt+F, then O), the usual ones their shortcuts.
+    // Cut, Copy and Paste keep the pane's own Ctrl+X, Ctrl+C and Ctrl+V.
+    auto named = [](QAction* action, const char* name, QKeySequence shortcut = {}) {
         action->setObjectName(name);
+        action->setShortcut(shortcut);
         return action;
     };
-    mnuOpenOutput =
-        named(mnuFile->addAction(QStringLiteral("Open Output"), this, &frmMain::mnuOpenOutput_Click), "mnuOpenOutput");
-    mnuSaveOutput =
-        named(mnuFile->addAction(QStringLiteral("Save Output"), this, &frmMain::mnuSaveOutput_Click), "mnuSaveOutput");
-    mnuExit = named(mnuFile->addAction(QStringLiteral("Exit"), this, &frmMain::mnuExit_Click), "mnuExit");
-    QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("Edit"));
-    mnuCut = named(mnuEdit->addAction(QStringLiteral("Cut"), this, &frmMain::mnuCut_Click), "mnuCut");
-    mnuCopy = named(mnuEdit->addAction(QStringLiteral("Copy"), this, &frmMain::mnuCopy_Click), "mnuCopy");
-    mnuPaste = named(mnuEdit->addAction(QStringLiteral("Paste"), this, &frmMain::mnuPaste_Click), "mnuPaste");
-    mnuClearOutput = named(mnuEdit->addAction(QStringLiteral("Clear Output"), this, &frmMain::mnuClearOutput_Click),
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuOpenOutput = named(mnuFile->addAction(QStringLiteral("&Open Output"), this, &frmMain::mnuOpenOutput_Click),
+                          "mnuOpenOutput", QKeySequence::Open);
+    mnuSaveOutput = named(mnuFile->addAction(QStringLiteral("&Save Output"), this, &frmMain::mnuSaveOutput_Click),
+                          "mnuSaveOutput", QKeySequence::Save);
+    mnuExit = named(mnuFile->addAction(QStringLiteral("E&xit"), this, &frmMain::mnuExit_Click), "mnuExit",
+                    QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuCut = named(mnuEdit->addAction(QStringLiteral("Cu&t"), this, &frmMain::mnuCut_Click), "mnuCut");
+    mnuCopy = named(mnuEdit->addAction(QStringLiteral("&Copy"), this, &frmMain::mnuCopy_Click), "mnuCopy");
+    mnuPaste = named(mnuEdit->addAction(QStringLiteral("&Paste"), this, &frmMain::mnuPaste_Click), "mnuPaste");
+    mnuClearOutput = named(mnuEdit->addAction(QStringLiteral("C&lear Output"), this, &frmMain::mnuClearOutput_Click),
                            "mnuClearOutput");
-    QMenu* mnuData = menuBar()->addMenu(QStringLiteral("Data"));
+    QMenu* mnuData = menuBar()->addMenu(QStringLiteral("&Data"));
     mnuNavigateDataFile =
-        named(mnuData->addAction(QStringLiteral("Navigate Data File"), this, &frmMain::mnuNavigateDataFile_Click),
+        named(mnuData->addAction(QStringLiteral("&Navigate Data File"), this, &frmMain::mnuNavigateDataFile_Click),
               "mnuNavigateDataFile");
-    QMenu* mnuAnalyses = menuBar()->addMenu(QStringLiteral("Analyses"));
+    QMenu* mnuAnalyses = menuBar()->addMenu(QStringLiteral("&Analyses"));
     mnuDescriptives =
-        named(mnuAnalyses->addAction(QStringLiteral("Descriptives"), this, &frmMain::mnuDescriptives_Click),
+        named(mnuAnalyses->addAction(QStringLiteral("&Descriptives"), this, &frmMain::mnuDescriptives_Click),
               "mnuDescriptives");
     mnuESBootstrap =
-        named(mnuAnalyses->addAction(QStringLiteral("Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click),
+        named(mnuAnalyses->addAction(QStringLiteral("&Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click),
               "mnuESBootstrap");
-    mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("Bootstrap Distribution"), this,
+    mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("&Bootstrap Distribution"), this,
                                                             &frmMain::mnuBootstrapDistribution_Click),
                                      "mnuBootstrapDistribution");
     // Until a run has finished there is nothing to show.
     mnuBootstrapDistribution->setEnabled(false);
-    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
-    mnuAbout = named(mnuHelp->addAction(QStringLiteral("About Orvalis"), this, &frmMain::mnuAbout_Click), "mnuAbout");
+    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuUserGuide = named(mnuHelp->addAction(QStringLiteral("&User Guide"), this, &frmMain::mnuUserGuide_Click),
+                         "mnuUserGuide", QKeySequence::HelpContents);
+    mnuAbout = named(mnuHelp->addAction(QStringLiteral("&About Orvalis"), this, &frmMain::mnuAbout_Click), "mnuAbout");
+
+    // F10 opens the first menu, as on other desktops.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        menuBar()->setFocus(Qt::ShortcutFocusReason);
+        menuBar()->setActiveAction(menuBar()->actions().value(0));
+    });
+}
+
+QString frmMain::userGuidePath()
+{
+    // Installed beside the program (any prefix), where the build installs it,
+    // or in the build tree.
+    const QStringList places = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/orvalis/guide.html"),
+        QStringLiteral(ORVALIS_GUIDE_INSTALLED),
+        QStringLiteral(ORVALIS_GUIDE_BUILT),
+    };
+    for (const QString& place : places) {
+        if (QFileInfo(place).isFile()) {
+            return QFileInfo(place).canonicalFilePath();
+        }
+    }
+    return {};
+}
+
+void frmMain::mnuUserGuide_Click()
+{
+    trap([&] {
+        const QString guide = userGuidePath();
+        if (guide.isEmpty()) {
+            m_platform.warn(this,
+                            QStringLiteral("The user guide is not installed (looked for %1).")
+                                .arg(QStringLiteral(ORVALIS_GUIDE_INSTALLED)),
+                            QStringLiteral("User Guide"));
+        } else if (!m_platform.openFile(guide)) {
+            m_platform.warn(this, QStringLiteral("No program could show the user guide. It is the file %1.").arg(guide),
+                            QStringLiteral("User Guide"));
+        }
+    });
 }
 
 void frmMain::mnuAbout_Click()
@@ -296,6 +347,8 @@ void frmMain::mnuAbout_Click()
         const std::string line = library.version.empty() ? library.name : library.name + " " + library.version;
         text += QStringLiteral("    %1\n").arg(QString::fromStdString(line));
     }
+    const QString guide = userGuidePath();
+    text += QStringLiteral("\nUser guide: %1").arg(guide.isEmpty() ? QStringLiteral("not installed") : guide);
     m_platform.messageBox(this, text.trimmed(), QStringLiteral("About Orvalis"), Platform::Buttons::Ok);
 }
 

@@ -99,6 +99,10 @@ public:
     void mnuExit_Click();
     // Help > About Orvalis: the version, the licence and the libraries.
     void mnuAbout_Click();
+    // Help > User Guide (F1): the guide installed with the program, in the browser.
+    void mnuUserGuide_Click();
+    // The user guide's HTML file, or the empty text when it is not installed.
+    static QString userGuidePath();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -160,6 +164,7 @@ private:
     QAction* mnuESBootstrap = nullptr;
     QAction* mnuBootstrapDistribution = nullptr;
     QAction* mnuAbout = nullptr;
+    QAction* mnuUserGuide = nullptr;
 
     // The full path of the data file picked last, and of the one imported.
     QString m_strFileName;
