@@ -9,6 +9,7 @@
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -195,6 +196,47 @@ TEST_F(DialogTest, ARunStopsOnCancelEscapeOrTheCloseBox)
         EXPECT_EQ(checkedItems(dialog.lstAdded), std::vector<int>({2}));
         EXPECT_TRUE(dialog.cmdOK->isEnabled());
     }
+}
+
+// The dialog by keyboard alone: Tab follows the layout (the trial counter
+// takes no stop), Enter in the seed box is OK, Escape on the idle dialog is
+// Cancel; the longest seed shows whole.
+TEST_F(DialogTest, TheBootstrapDialogByKeyboard)
+{
+    const DataSet data = studyData();
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    const QList<QWidget*> order = {dialog.lstDV,        dialog.lstPredictors, dialog.lstAdded, dialog.chkAddedBlock,
+                                   dialog.optTrials[0], dialog.opt90CI,       dialog.txtSeed,  dialog.cmdOK,
+                                   dialog.cmdCancel,    dialog.chkDetails};
+    dialog.lstDV->setFocus();
+    for (int i = 0; i + 1 < order.size(); ++i) {
+        ASSERT_EQ(dialog.focusWidget(), order[i]) << i;
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(dialog.focusWidget(), order[i + 1])
+            << order[i + 1]->objectName().toStdString() << " expected, focus on "
+            << dialog.focusWidget()->objectName().toStdString();
+    }
+    EXPECT_EQ(dialog.txtTrial->focusPolicy(), Qt::ClickFocus);
+
+    dialog.txtSeed->setText(QStringLiteral("9223372036854775807"));
+    const int shown = dialog.txtSeed->fontMetrics().horizontalAdvance(dialog.txtSeed->text());
+    EXPECT_LE(shown, dialog.txtSeed->contentsRect().width() - 4)
+        << "the longest seed is cut: " << shown << " in " << dialog.txtSeed->contentsRect().width();
+
+    checkStudyModel(dialog);
+    dialog.txtSeed->setText(QStringLiteral("12345"));
+    QSignalSpy finished(&dialog, &frmESBootstrap::runFinished);
+    QTest::keyClick(dialog.txtSeed, Qt::Key_Return);
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+    EXPECT_TRUE(log.readAll().startsWith("Results of Bootstrap Trials"));
+    EXPECT_FALSE(dialog.isVisible());
+
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.discarded());
 }
 
 // The seed box: the seed a run used is shown, OK repeats the run, and the

@@ -27,6 +27,8 @@ void ModalDialog::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Escape) {
         if (busy()) {
             stopWork();
+        } else {
+            escapeWhenIdle();
         }
         event->accept();
         return;

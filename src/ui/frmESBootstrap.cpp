@@ -95,11 +95,31 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     txtSeed->setToolTip(QStringLiteral("Empty: a new seed from the clock. After a run: the seed it used, "
                                        "so that OK repeats the run exactly."));
     lblSeed->setBuddy(txtSeed);
+    // Enter in the seed box is OK; the trial counter is read, and selected by
+    // the mouse, but takes no tab stop.
+    connect(txtSeed, &QLineEdit::returnPressed, this, [this] {
+        if (cmdOK->isEnabled()) {
+            cmdOK->click();
+        }
+    });
+    txtTrial->setFocusPolicy(Qt::ClickFocus);
+    // The longest seed (19 digits, as the clock gives them) shows whole: the
+    // box grows into the room before OK where the font needs it.
+    const int seedNeeds = txtSeed->fontMetrics().horizontalAdvance(QStringLiteral("9223372036854775807"))
+                          + (txtSeed->width() - txtSeed->contentsRect().width()) + 6;
+    if (seedNeeds > txtSeed->width()) {
+        txtSeed->resize(std::min(seedNeeds, cmdOK->x() - 4 - txtSeed->x()), txtSeed->height());
+    }
     chkDetails = makeControl<QCheckBox>(this, "chkDetails", twips(5655, 5010, 2280, 255),
                                         QStringLiteral("Add details to the report"));
     for (QWidget* control : std::initializer_list<QWidget*>{chkAddedBlock, chkDetails}) {
         fitCaption(control);
     }
+    // The tab order follows the layout: the three lists, the trials, the
+    // levels, then the bottom row from the seed on the left.
+    setTabChain({lstDV,        lstPredictors, lstAdded,     chkAddedBlock, optTrials[0], optTrials[1],    optTrials[2],
+                 optTrials[3], optTrials[4],  optTrials[5], optTrials[6],  optTrials[7], cmdDistribution, opt90CI,
+                 opt95CI,      opt99CI,       txtSeed,      cmdOK,         cmdCancel,    chkDetails});
 
     Form_Load();
     connect(lstDV, &QListWidget::itemChanged, this,

@@ -91,6 +91,8 @@ signals:
 protected:
     bool busy() const override { return running(); }
     void stopWork() override;
+    // Escape on the idle dialog is Cancel.
+    void escapeWhenIdle() override { cmdCancel_Click(); }
 
 private:
     std::int32_t m_lngCheckedDV = NoneChecked;
