@@ -384,6 +384,11 @@ TEST_F(WindowTest, SaveNameRules)
     EXPECT_EQ(frmSaveOutput::savePath(d, "ab"), d + "/ab.txt");
     EXPECT_EQ(frmSaveOutput::savePath(d, "   "), d + "/   .txt");
     EXPECT_EQ(frmSaveOutput::savePath("/", "r"), "//r.txt");
+    // A typed path is used as typed, "~" as the home folder.
+    EXPECT_EQ(frmSaveOutput::savePath(d, "/tmp/x.txt"), "/tmp/x.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "/tmp/x"), "/tmp/x.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "~/r"), QDir::homePath() + "/r.txt");
+    EXPECT_EQ(frmSaveOutput::savePath(d, "~r"), d + "/~r.txt");
 }
 
 TEST_F(WindowTest, SaveWritesTheLogExactlyAndAsksBeforeReplacingAFile)

@@ -32,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -104,6 +105,19 @@ TEST_F(frmMainTest, FileTypeFiltersTheFileListCaseSensitively)
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"C.TXT", "a.txt", "b.dat", "bad.txt", "r.csv"}));
     test::chooseWithKeys(ui(*window).cmbFileType, 0);
     EXPECT_EQ(items(ui(*window).filFile), QStringList({"a.txt", "bad.txt"}));
+}
+
+// A file created while its folder is shown appears in the list, and the
+// highlighted file stays highlighted.
+TEST_F(frmMainTest, TheFileListFollowsTheFolder)
+{
+    pick("bad.txt");
+    dir.write("new.txt", "1\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return items(ui(*window).filFile).contains("new.txt"); }, 5000));
+    ASSERT_NE(ui(*window).filFile->currentItem(), nullptr);
+    EXPECT_EQ(ui(*window).filFile->currentItem()->text(), "bad.txt");
+    std::filesystem::remove(dir.path() / "new.txt");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !items(ui(*window).filFile).contains("new.txt"); }, 5000));
 }
 
 TEST_F(frmMainTest, PickingAFileSetsThePathAndLabel)

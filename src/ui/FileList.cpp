@@ -8,6 +8,7 @@ namespace orvalis {
 
 FileList::FileList(QWidget* parent) : QListWidget(parent)
 {
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { refresh(); });
 }
 
 void FileList::keyPressEvent(QKeyEvent* event)
@@ -27,7 +28,11 @@ bool FileList::setPath(const QString& directory)
     if (!QFileInfo(directory).isDir() || !dir.isReadable()) {
         return false;
     }
+    if (!m_watcher.directories().isEmpty()) {
+        m_watcher.removePaths(m_watcher.directories());
+    }
     m_path = dir.absolutePath();
+    m_watcher.addPath(m_path);
     refresh();
     return true;
 }
@@ -40,6 +45,9 @@ void FileList::setPattern(const QString& pattern)
 
 void FileList::refresh()
 {
+    const QString highlighted = currentItem() != nullptr ? currentItem()->text() : QString();
+    // Quietly: putting the highlight back is no click of the user's.
+    const QSignalBlocker quiet(this);
     clear();
     if (m_path.isEmpty()) {
         return;
@@ -49,6 +57,12 @@ void FileList::refresh()
     dir.setFilter(QDir::Files | QDir::CaseSensitive);
     dir.setSorting(QDir::Name);
     addItems(dir.entryList());
+    if (!highlighted.isEmpty()) {
+        const QList<QListWidgetItem*> same = findItems(highlighted, Qt::MatchExactly);
+        if (!same.isEmpty()) {
+            setCurrentItem(same.front());
+        }
+    }
 }
 
 } // namespace orvalis

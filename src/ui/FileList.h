@@ -1,6 +1,7 @@
 // A file list: the files of one directory that match a wildcard pattern.
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QListWidget>
 
 namespace orvalis {
@@ -20,7 +21,8 @@ public:
     // Returns false, changing nothing, when directory cannot be read.
     bool setPath(const QString& directory);
     void setPattern(const QString& pattern);
-    // Lists the directory again.
+    // Lists the directory again, keeping the highlighted file where it still is.
+    // A file created or removed while the directory is shown does this by itself.
     void refresh();
 
 protected:
@@ -29,6 +31,7 @@ protected:
 private:
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
+    QFileSystemWatcher m_watcher;
 };
 
 } // namespace orvalis

@@ -10,6 +10,7 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +43,13 @@ void frmSaveOutput::filFile_Click(const QString& name)
 
 QString frmSaveOutput::savePath(const QString& directory, const QString& name)
 {
+    // A name typed as a path is that path: absolute as it stands, "~" the home folder.
     QString path = directory + QLatin1Char('/') + name;
+    if (name.startsWith(QLatin1Char('/'))) {
+        path = name;
+    } else if (name == QStringLiteral("~") || name.startsWith(QStringLiteral("~/"))) {
+        path = QDir::homePath() + name.mid(1);
+    }
     if (!name.endsWith(QStringLiteral(".txt"), Qt::CaseSensitive)) {
         path += QStringLiteral(".txt");
     }

@@ -25,7 +25,8 @@ public:
     void cmdSave_Click();
 
     // The path a name is saved under: the directory, "/", the name, and ".txt"
-    // unless the name's last four characters are exactly ".txt".
+    // unless the name's last four characters are exactly ".txt". A name that
+    // starts with "/" is that path, one that starts with "~/" is in the home folder.
     static QString savePath(const QString& directory, const QString& name);
 
     // Whether the present showing wrote a file; reset when it is shown.
