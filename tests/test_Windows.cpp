@@ -20,6 +20,7 @@
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -273,6 +274,43 @@ TEST(Splash, Texts)
     EXPECT_FALSE(splash.lblCopyright->text().isEmpty());
     EXPECT_FALSE(splash.lblCompany->text().isEmpty());
     EXPECT_TRUE(splash.windowTitle().isEmpty());
+}
+
+// A screen reader can announce every control a user can tab to: each has an
+// accessible name (its caption, or the label beside it), and each frame
+// describes what it holds.
+TEST_F(WindowTest, EveryControlHasAnAccessibleName)
+{
+    const DataSet data = *importDataBuffer("a b\n1 2\n3 4\n", ' ');
+    std::vector<std::unique_ptr<QWidget>> windows;
+    windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
+    windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+    std::vector<QWidget*> all = {window.get()};
+    for (const auto& w : windows) {
+        all.push_back(w.get());
+    }
+    for (QWidget* w : all) {
+        w->show();
+        for (QWidget* control : w->findChildren<QWidget*>()) {
+            if (!control->isVisible() || (control->focusPolicy() & Qt::TabFocus) == 0
+                || control->objectName().startsWith("qt_")) {
+                continue;
+            }
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+                << w->objectName().toStdString() << "." << control->objectName().toStdString() << " ("
+                << control->metaObject()->className() << ")";
+        }
+        for (QGroupBox* frame : w->findChildren<QGroupBox*>()) {
+            EXPECT_FALSE(frame->accessibleDescription().isEmpty())
+                << w->objectName().toStdString() << "." << frame->objectName().toStdString();
+        }
+        w->hide();
+    }
 }
 
 // Enter presses the focused button in every window, as Space does.

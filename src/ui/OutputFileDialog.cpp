@@ -22,6 +22,10 @@ void OutputFileDialog::buildLists()
     dirDirectory = makeControl<DirectoryList>(this, "dirDirectory", twips(240, 600, 2415, 1665));
     filFile = makeControl<FileList>(this, "filFile", twips(2880, 240, 2415, 2040));
 
+    dirDirectory->setAccessibleName(QStringLiteral("Directory"));
+    filFile->setAccessibleName(QStringLiteral("Files"));
+    drvDrive->setAccessibleName(QStringLiteral("Drive"));
+
     // Form_Load: "*.txt" files of the current directory.
     filFile->setPattern(QStringLiteral("*.txt"));
     dirDirectory->setPath(QDir::currentPath());

@@ -25,6 +25,10 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
     fraSelectItems =
         makeControl<QGroupBox>(this, "fraSelectItems", twips(240, 120, 3015, 4215), QStringLiteral("Select Items"));
     lstItems = makeControl<QListWidget>(fraSelectItems, "lstItems", twips(360, 360, 1935, 2760));
+    // What a screen reader announces.
+    lstItems->setAccessibleName(QStringLiteral("Variables"));
+    fraSelectItems->setAccessibleDescription(
+        QStringLiteral("The variables to describe, and how a click checks them: one by one or as a range"));
     optRanges = makeControl<QRadioButton>(fraSelectItems, "optRanges", twips(240, 3480, 1815, 255),
                                           QStringLiteral("Range of Items"));
     // The caption's spelling is the program's own, kept on purpose.

@@ -36,6 +36,8 @@ QListWidget* makeList(QGroupBox* frame, const char* name)
     list->setObjectName(name);
     const QRect inside = frame->geometry();
     list->setGeometry(twips(120), twips(300), inside.width() - twips(240), inside.height() - twips(420));
+    // A screen reader announces the list by its frame's caption.
+    list->setAccessibleName(frame->title());
     return list;
 }
 
@@ -88,6 +90,14 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     opt99CI =
         makeControl<QRadioButton>(fraConfidence, "opt99CI", twips(240, 1140, 1455, 255), QStringLiteral("99% CI"));
 
+    fraSelectDV->setAccessibleDescription(QStringLiteral("The dependent variable: check one"));
+    fraSelectGroups->setAccessibleDescription(QStringLiteral("The predictors of the reduced model: check any"));
+    FraAdded->setAccessibleDescription(
+        QStringLiteral("The predictor added in the full model: check one, or several at once"));
+    fraTrials->setAccessibleDescription(
+        QStringLiteral("The number of bootstrap trials, the trial under way, and the plot of the last run"));
+    fraConfidence->setAccessibleDescription(QStringLiteral("The confidence level of the limits"));
+    txtTrial->setAccessibleName(QStringLiteral("Trial Number"));
     cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(2760, 4920, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(4320, 4920, 1215, 495));
     lblSeed = makeControl<QLabel>(this, "lblSeed", twips(120, 5010, 495, 255), QStringLiteral("Seed:"));

@@ -28,6 +28,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QPlainTextEdit>
@@ -218,6 +219,16 @@ QPlainTextEdit* frmMain::buildControls()
     cmbFileType->setGeometry(twips(4920, 480, 2295, 315));
     cmbFileType->setToolTip(QStringLiteral("Specify file extension (*.txt or *.dat)"));
     cmbFileType->setEditText(QStringLiteral("File type"));
+    // What a screen reader announces for the controls without a caption, and
+    // what each frame holds.
+    cmbFileType->setAccessibleName(QStringLiteral("File type"));
+    cmbFileType->lineEdit()->setAccessibleName(QStringLiteral("File type"));
+    dirDirectory->setAccessibleName(QStringLiteral("Directory"));
+    filFile->setAccessibleName(QStringLiteral("Files"));
+    drvDrive->setAccessibleName(QStringLiteral("Drive"));
+    fraSelectData->setAccessibleDescription(
+        QStringLiteral("The data file to import: its drive, folder, type and delimiter, and the import button"));
+    fraTypeOfDelimiter->setAccessibleDescription(QStringLiteral("How the fields of the data file are separated"));
 
     fraOutput = makeControl<QGroupBox>(central, "fraOutput", twips(120, 4320, 9375, 3735), QStringLiteral("Output"));
     fraOutput->setFont(boldFont());
@@ -225,6 +236,8 @@ QPlainTextEdit* frmMain::buildControls()
     txtOutput = OutputLog::createTextBox(fraOutput);
     txtOutput->setGeometry(twips(480, 720, 7095, 2295));
     txtOutput->installEventFilter(this);
+    txtOutput->setAccessibleName(QStringLiteral("Output"));
+    fraOutput->setAccessibleDescription(QStringLiteral("Every result, as plain text that can be edited and saved"));
 
     for (QWidget* control : std::initializer_list<QWidget*>{optSpace, optComma, optTab, optSemicolon, optDetect,
                                                             cmdImportData, lblSelectedFileLabel, lblCurrentFileLabel}) {

@@ -26,6 +26,8 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
     lblColumn->setText(QStringLiteral("Column:"));
     lblColumn->setElideMode(Qt::ElideRight);
     fraNavigate = makeControl<QGroupBox>(this, "fraNavigate", twips(240, 840, 4335, 2295), QStringLiteral("Navigate"));
+    fraNavigate->setAccessibleDescription(
+        QStringLiteral("Four buttons that move one cell, around the current cell's value"));
     lblCell = makeControl<ElidedLabel>(fraNavigate, "lblCell", twips(1680, 1080, 975, 255));
     lblCell->setElideMode(Qt::ElideRight);
     lblCell->setAlignment(Qt::AlignCenter);

@@ -26,6 +26,7 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
 
     txtSavedFileName = makeControl<QLineEdit>(this, "txtSavedFileName", twips(2880, 2400, 2415, 285));
     lblFileName = makeFileNameLabel("lblFileName");
+    txtSavedFileName->setAccessibleName(QStringLiteral("File name"));
     cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save"), twips(1320, 3120, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(3000, 3120, 1215, 495));
 
