@@ -78,6 +78,27 @@ protected:
     std::unique_ptr<frmMain> window;
 };
 
+// The window starts at its design size, centred, or smaller where the screen
+// has less room (a 1600 x 1000 screen at twice the scale is 800 x 500).
+TEST(frmMainStart, TheWindowFitsTheScreen)
+{
+    const QSize design(792, 574);
+    struct Case {
+        QRect available;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {QRect(0, 0, 1600, 1000), QRect(404, 213, 792, 574)},
+        {QRect(0, 0, 800, 500), QRect(8, 16, 784, 468)},
+        {QRect(0, 32, 1024, 736), QRect(116, 113, 792, 574)},
+    };
+    for (const Case& c : cases) {
+        const QRect placed = frmMain::startGeometry(design, c.available);
+        EXPECT_EQ(placed, c.expected) << c.available.width() << "x" << c.available.height();
+        EXPECT_TRUE(c.available.contains(placed));
+    }
+}
+
 TEST_F(frmMainTest, StartsEmptyWithSpaceDelimiter)
 {
     EXPECT_EQ(window->windowTitle(), "Orvalis");

@@ -104,6 +104,21 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     resize(twips(11880), twips(8610));
 }
 
+QRect frmMain::startGeometry(QSize design, QRect available)
+{
+    // Room for the title bar and frame a window manager adds; never below the
+    // least height the window keeps (7000 twips, frame and menu bar included).
+    constexpr int FrameWidth = 16;
+    constexpr int FrameHeight = 32;
+    const int least = (7000 + TwipsPerPixel - 1) / TwipsPerPixel;
+    const QSize fitted(std::max(1, std::min(design.width(), available.width() - FrameWidth)),
+                       std::clamp(available.height() - FrameHeight, least, std::max(least, design.height())));
+    QRect placed(QPoint(), fitted);
+    placed.moveCenter(available.center());
+    placed.moveTop(std::max(placed.top(), available.top()));
+    return placed;
+}
+
 void frmMain::Form_Load()
 {
     filFile->setPattern(QStringLiteral("*.txt"));
@@ -133,6 +148,10 @@ void frmMain::splashClosed()
         cmbFileType_Click(0);
         if (!m_pendingFile.isEmpty()) {
             selectPendingFile();
+        }
+        // The design's size, or less where the screen has less room.
+        if (const QScreen* shown = screen()) {
+            setGeometry(startGeometry(size(), shown->availableGeometry()));
         }
         show();
     });

@@ -103,6 +103,10 @@ public:
     void mnuUserGuide_Click();
     // The user guide's HTML file, or the empty text when it is not installed.
     static QString userGuidePath();
+    // Where the window starts: the design's size, smaller where the screen's
+    // available area (less a frame) has less room (never below the least
+    // height), centred in that area.
+    static QRect startGeometry(QSize design, QRect available);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
