@@ -37,10 +37,10 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
         buttons->addWidget(b);
         return b;
     };
-    cmdSavePNG = button("cmdSavePNG", QStringLiteral("Save as PNG..."));
-    cmdSaveSVG = button("cmdSaveSVG", QStringLiteral("Save as SVG..."));
-    cmdSaveCSV = button("cmdSaveCSV", QStringLiteral("Save trial values (CSV)..."));
-    cmdCopy = button("cmdCopy", QStringLiteral("Copy picture"));
+    cmdSavePNG = button("cmdSavePNG", QStringLiteral("Save as &PNG..."));
+    cmdSaveSVG = button("cmdSaveSVG", QStringLiteral("Save as &SVG..."));
+    cmdSaveCSV = button("cmdSaveCSV", QStringLiteral("Save trial values (&CSV)..."));
+    cmdCopy = button("cmdCopy", QStringLiteral("C&opy picture"));
     buttons->addStretch();
     cmdClose = button("cmdClose", QStringLiteral("Close"));
     auto* layout = new QVBoxLayout(this);
