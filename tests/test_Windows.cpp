@@ -313,6 +313,64 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleName)
     }
 }
 
+// Made larger, each dialog gives the room to its lists (and the navigator to
+// its labels); at the design size nothing moves, and it cannot be smaller.
+TEST_F(WindowTest, DialogsGiveRoomToTheirLists)
+{
+    const DataSet data = *importDataBuffer("a b\n1 2\n", ' ');
+    std::vector<std::unique_ptr<QWidget>> windows;
+    windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
+    windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
+    windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+    const QSize extra(300, 200);
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->show();
+        const QSize design = w->size();
+        EXPECT_EQ(w->minimumSize(), design);
+        std::vector<std::pair<QWidget*, QRect>> before;
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            before.emplace_back(c, c->geometry());
+        }
+        // The widgets that take the room: the lists, or the navigator's labels.
+        QList<QWidget*> takers;
+        for (QListWidget* list : w->findChildren<QListWidget*>()) {
+            takers << list;
+        }
+        if (auto* navigator = qobject_cast<frmNavigate*>(w.get())) {
+            takers = {navigator->lblRow, navigator->lblColumn};
+        }
+        ASSERT_FALSE(takers.isEmpty());
+        std::vector<QSize> sizes;
+        for (QWidget* taker : takers) {
+            sizes.push_back(taker->size());
+        }
+
+        w->resize(design + extra);
+        QApplication::processEvents();
+        for (int k = 0; k < takers.size(); ++k) {
+            // Every list or label gets a third of the width at least.
+            EXPECT_GE(takers[k]->width(), sizes[static_cast<std::size_t>(k)].width() + extra.width() / 3 - 1)
+                << takers[k]->objectName().toStdString();
+        }
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (c->isVisible() && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_")) {
+                EXPECT_TRUE(c->parentWidget()->rect().contains(c->geometry()))
+                    << c->objectName().toStdString() << " leaves its parent";
+            }
+        }
+
+        w->resize(design);
+        QApplication::processEvents();
+        for (const auto& [c, r] : before) {
+            EXPECT_EQ(c->geometry(), r) << c->objectName().toStdString() << " moved at the design size";
+        }
+        w->hide();
+    }
+}
+
 // Enter presses the focused button in every window, as Space does.
 TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
 {

@@ -31,6 +31,8 @@ constexpr int toTwips(int pixels)
 #include <QFont>
 #include <QWidget>
 
+#include <vector>
+
 class QLabel;
 class QPushButton;
 
@@ -115,6 +117,23 @@ inline void setUpDialog(QWidget* window, const char* name, const QString& captio
     window->setFont(designFont());
     window->setFixedSize(twips(widthTwips), twips(heightTwips));
 }
+
+// What a control takes of the room a dialog gains beyond its design size:
+// shares (0 to 1) of the extra width and height by which it moves (x, y) and
+// grows (width, height).
+struct GrowthShare {
+    QWidget* control;
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// Lets window be made larger than its design size, which stays its least
+// size and at which every control stays exactly where the design puts it;
+// beyond it each control listed moves and grows by its shares. Call once
+// every control is placed.
+void allowGrowth(QWidget* window, std::vector<GrowthShare> shares);
 
 // A button at its design rectangle (twips). No button of the program is a
 // default button: Enter does not press it unless it has the focus.

@@ -37,6 +37,13 @@ frmDescriptives::frmDescriptives(Platform& platform, const DataSet& dataSet, Out
     cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(360, 4560, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(1920, 4560, 1215, 495));
     setTabChain({lstItems, optRanges, optIndividual, cmdOK, cmdCancel});
+    // Made larger, the list takes the room, so long names can be read.
+    allowGrowth(this, {{fraSelectItems, 0, 0, 1, 1},
+                       {lstItems, 0, 0, 1, 1},
+                       {optRanges, 0, 1, 0, 0},
+                       {optIndividual, 0, 1, 0, 0},
+                       {cmdOK, 0, 1, 0, 0},
+                       {cmdCancel, 0, 1, 0, 0}});
 
     Form_Load();
     connect(lstItems, &QListWidget::itemChanged, this,

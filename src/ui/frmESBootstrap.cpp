@@ -125,6 +125,22 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     for (QWidget* control : std::initializer_list<QWidget*>{chkAddedBlock, chkDetails}) {
         fitCaption(control);
     }
+    // Made larger, the three lists share the width and take the height, so
+    // long names can be read; the rest moves down with the bottom edge.
+    allowGrowth(this, {{fraSelectDV, 0, 0, 1.0 / 3, 1},
+                       {lstDV, 0, 0, 1.0 / 3, 1},
+                       {fraSelectGroups, 1.0 / 3, 0, 1.0 / 3, 1},
+                       {lstPredictors, 0, 0, 1.0 / 3, 1},
+                       {FraAdded, 2.0 / 3, 0, 1.0 / 3, 1},
+                       {lstAdded, 0, 0, 1.0 / 3, 1},
+                       {chkAddedBlock, 0, 1, 0, 0},
+                       {fraTrials, 0, 1, 0, 0},
+                       {fraConfidence, 0, 1, 0, 0},
+                       {lblSeed, 0, 1, 0, 0},
+                       {txtSeed, 0, 1, 0, 0},
+                       {cmdOK, 0, 1, 0, 0},
+                       {cmdCancel, 0, 1, 0, 0},
+                       {chkDetails, 0, 1, 0, 0}});
     // The tab order follows the layout: the three lists, the trials, the
     // levels, then the bottom row from the seed on the left.
     setTabChain({lstDV,        lstPredictors, lstAdded,     chkAddedBlock, optTrials[0], optTrials[1],    optTrials[2],

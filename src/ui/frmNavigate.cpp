@@ -49,6 +49,9 @@ frmNavigate::frmNavigate(const DataSet& dataSet, QWidget* parent) : QDialog(pare
     fitWorstText(lblNumberOfColumns, QStringLiteral("Number of columns: 1000"));
 
     setTabChain({cmdUp, cmdDown, cmdRight, cmdLeft});
+    // Made wider, the row and column labels show more of a label or name; the
+    // buttons keep their cross in the middle.
+    allowGrowth(this, {{lblRow, 0, 0, 1, 0}, {lblColumn, 0, 0, 1, 0}, {fraNavigate, 0.5, 0.5, 0, 0}});
 
     connect(cmdUp, &QPushButton::clicked, this, &frmNavigate::cmdUp_Click);
     connect(cmdDown, &QPushButton::clicked, this, &frmNavigate::cmdDown_Click);
