@@ -124,6 +124,18 @@ protected:
 
     QString dirPath() const { return QString::fromStdString(dir.path().string()); }
 
+    // One of each dialog, on data: the navigator, the two analyses, the two output files.
+    std::vector<std::unique_ptr<QWidget>> everyDialog(const DataSet& data)
+    {
+        std::vector<std::unique_ptr<QWidget>> windows;
+        windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
+        windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
+        windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
+        windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
+        windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+        return windows;
+    }
+
     // Opens "Save Output", types name in the directory given, presses Save.
     void saveAs(const QString& directory, const QString& name) { saveInDialog(*window, directory, name); }
 
@@ -282,12 +294,7 @@ TEST(Splash, Texts)
 TEST_F(WindowTest, EveryControlHasAnAccessibleName)
 {
     const DataSet data = *importDataBuffer("a b\n1 2\n3 4\n", ' ');
-    std::vector<std::unique_ptr<QWidget>> windows;
-    windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
-    windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+    const std::vector<std::unique_ptr<QWidget>> windows = everyDialog(data);
     std::vector<QWidget*> all = {window.get()};
     for (const auto& w : windows) {
         all.push_back(w.get());
@@ -318,12 +325,7 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleName)
 TEST_F(WindowTest, DialogsGiveRoomToTheirLists)
 {
     const DataSet data = *importDataBuffer("a b\n1 2\n", ' ');
-    std::vector<std::unique_ptr<QWidget>> windows;
-    windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
-    windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+    const std::vector<std::unique_ptr<QWidget>> windows = everyDialog(data);
     const QSize extra(300, 200);
     for (const auto& w : windows) {
         SCOPED_TRACE(w->objectName().toStdString());
@@ -375,12 +377,7 @@ TEST_F(WindowTest, DialogsGiveRoomToTheirLists)
 TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
 {
     const DataSet data = *importDataBuffer("1 2\n3 4\n", ' ');
-    std::vector<std::unique_ptr<QWidget>> windows;
-    windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
-    windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
-    windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
+    const std::vector<std::unique_ptr<QWidget>> windows = everyDialog(data);
     int buttons = 0;
     auto pressEach = [&](QWidget& w) {
         for (QPushButton* button : w.findChildren<QPushButton*>()) {

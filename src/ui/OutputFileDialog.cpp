@@ -51,6 +51,18 @@ QLabel* OutputFileDialog::makeFileNameLabel(const char* name)
     return label;
 }
 
+void OutputFileDialog::allowListsToGrow(QWidget* nameLabel, QWidget* nameBox, QWidget* firstButton,
+                                        QWidget* secondButton)
+{
+    allowGrowth(this, {{drvDrive, 0, 0, 0.5, 0},
+                       {dirDirectory, 0, 0, 0.5, 1},
+                       {filFile, 0.5, 0, 0.5, 1},
+                       {nameBox, 0.5, 1, 0.5, 0},
+                       {nameLabel, 0.5, 1, 0, 0},
+                       {firstButton, 0.5, 1, 0, 0},
+                       {secondButton, 0.5, 1, 0, 0}});
+}
+
 void OutputFileDialog::dirDirectory_Change(const QString& path)
 {
     trap([&] { filFile->setPath(path); });

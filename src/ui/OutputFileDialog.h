@@ -34,6 +34,9 @@ protected:
     // The "File name:" caption at its design position, right-aligned and
     // grown to the left to fit its text.
     QLabel* makeFileNameLabel(const char* name);
+    // Lets the dialog grow: the two lists share the room, the file name's
+    // label and box and the two buttons move down with the bottom edge.
+    void allowListsToGrow(QWidget* nameLabel, QWidget* nameBox, QWidget* firstButton, QWidget* secondButton);
 
     Platform& m_platform;
 };

@@ -35,14 +35,7 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
     styleBoxLabel(lblSelectedFile, QPalette::HighlightedText);
 
     setTabChain({cmdCancel, cmdOpen, filFile, dirDirectory, drvDrive});
-    // Made larger, the two lists share the room.
-    allowGrowth(this, {{drvDrive, 0, 0, 0.5, 0},
-                       {dirDirectory, 0, 0, 0.5, 1},
-                       {filFile, 0.5, 0, 0.5, 1},
-                       {lblSelectedFile, 0.5, 1, 0.5, 0},
-                       {lblFileNameLabel, 0.5, 1, 0, 0},
-                       {cmdOpen, 0.5, 1, 0, 0},
-                       {cmdCancel, 0.5, 1, 0, 0}});
+    allowListsToGrow(lblFileNameLabel, lblSelectedFile, cmdOpen, cmdCancel);
     cmdCancel->setFocus();
 
     connect(cmdOpen, &QPushButton::clicked, this, &frmOpenOutput::cmdOpen_Click);

@@ -31,14 +31,7 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(3000, 3120, 1215, 495));
 
     setTabChain({drvDrive, dirDirectory, filFile, txtSavedFileName, cmdSave, cmdCancel});
-    // Made larger, the two lists share the room.
-    allowGrowth(this, {{drvDrive, 0, 0, 0.5, 0},
-                       {dirDirectory, 0, 0, 0.5, 1},
-                       {filFile, 0.5, 0, 0.5, 1},
-                       {txtSavedFileName, 0.5, 1, 0.5, 0},
-                       {lblFileName, 0.5, 1, 0, 0},
-                       {cmdSave, 0.5, 1, 0, 0},
-                       {cmdCancel, 0.5, 1, 0, 0}});
+    allowListsToGrow(lblFileName, txtSavedFileName, cmdSave, cmdCancel);
     drvDrive->setFocus();
 
     connect(cmdSave, &QPushButton::clicked, this, &frmSaveOutput::cmdSave_Click);
