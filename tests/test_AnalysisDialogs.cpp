@@ -377,6 +377,7 @@ TEST_F(DialogTest, ListsAndNavigatorShowNames)
         EXPECT_EQ(list->item(0)->text(), "Var 1  age");
         EXPECT_EQ(list->item(1)->text(), "Var 2");
         EXPECT_EQ(list->item(2)->text(), "Var 3  sleep");
+        EXPECT_EQ(list->item(2)->toolTip(), "Var 3  sleep"); // whole, where the list cuts it
     }
     frmNavigate navigator(data, nullptr);
     EXPECT_EQ(navigator.lblColumn->text(), "Column: 1  age");

@@ -175,6 +175,8 @@ inline void styleBoxLabel(QLabel* label, QPalette::ColorRole background)
 inline void addCheckItem(QListWidget* list, const QString& text)
 {
     auto* item = new QListWidgetItem(text);
+    // A long name the list cuts shows whole in the tooltip.
+    item->setToolTip(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
     item->setCheckState(Qt::Unchecked);
     list->addItem(item);
