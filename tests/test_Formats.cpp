@@ -195,6 +195,13 @@ TEST(FileFormats, DamagedFilesAreRefusedWithAReason)
         EXPECT_EQ(outcome.refusal().message.substr(0, c.messageStart.size()), c.messageStart)
             << outcome.refusal().message;
     }
+    // A few bytes that claim a billion cells are refused before they are unpacked.
+    ImportOptions small;
+    small.availableMemory = std::uint64_t{64} << 20;
+    const ImportOutcome bomb = importAnyFile(formatsDir() + "bomb.ods", ' ', small);
+    ASSERT_FALSE(bomb.ok());
+    EXPECT_EQ(bomb.refusal().message, "The file could not be read as an OpenDocument spreadsheet: it holds more cells "
+                                      "than the memory available can take.");
     EXPECT_EQ(detectFileFormat("$FL2 x", "data.txt"), FileFormat::SpssSystem);
     EXPECT_EQ(detectFileFormat("1 2 3\n", "data.sav"), FileFormat::DelimitedText);
     EXPECT_EQ(detectFileFormat("PK\x03\x04 not a workbook", "a.zip"), FileFormat::Xlsx);

@@ -17,7 +17,9 @@ struct SheetCells {
     CellGrid grid;
     std::vector<std::string> notes;
 };
-Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options);
+// availableMemory bounds the cells (0: ask the system).
+Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options,
+                                             std::uint64_t availableMemory = 0);
 
 // A FileError failure with this message, its title and reason filled in.
 ImportFailure fileFailure(std::string message);

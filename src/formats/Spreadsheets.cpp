@@ -151,12 +151,28 @@ std::string columnLetters(std::size_t index)
     return letters;
 }
 
-// Puts cell into grid at (row, column), growing the grid.
-void place(CellGrid& grid, std::size_t row, std::size_t column, GridCell cell)
+// The cells a sheet may hold: an OpenDocument row repeated a million times
+// with thousands of repeated cells is a few bytes that would unpack to more
+// cells than the memory holds.
+// A cell takes about 40 bytes and its row's share; a sheet may take about a
+// twentieth of the memory available.
+std::size_t cellBudget(std::uint64_t memory)
+{
+    const std::uint64_t room = memory != 0 ? memory : availableMemory();
+    return static_cast<std::size_t>(std::max<std::uint64_t>(std::uint64_t{1} << 16, room / 1024));
+}
+
+// Puts cell into grid at (row, column), growing the grid; budget counts down
+// the cells the sheet may still have.
+void place(CellGrid& grid, std::size_t row, std::size_t column, GridCell cell, std::size_t& budget)
 {
     if (row >= MaxRows || column >= MaxColumns) {
         throw std::runtime_error("a cell lies beyond the last row or column a sheet can have");
     }
+    if (budget == 0) {
+        throw std::runtime_error("it holds more cells than the memory available can take");
+    }
+    --budget;
     if (grid.size() <= row) {
         grid.resize(row + 1);
     }
@@ -230,7 +246,7 @@ std::string memberPath(const std::string& target)
     return "xl/" + target;
 }
 
-SheetCells readXlsx(const Archive& archive, const FormatOptions& options)
+SheetCells readXlsx(const Archive& archive, const FormatOptions& options, std::uint64_t memory)
 {
     const std::optional<std::string> workbookText = archive.member("xl/workbook.xml");
     const std::optional<std::string> relationsText = archive.member("xl/_rels/workbook.xml.rels");
@@ -297,6 +313,7 @@ SheetCells readXlsx(const Archive& archive, const FormatOptions& options)
     }
 
     SheetCells result;
+    std::size_t budget = cellBudget(memory);
     std::set<std::size_t> dateColumns;
     const pugi::xml_document sheet = parsed(*sheetText, memberPath(target));
     std::size_t nextRow = 0;
@@ -343,7 +360,7 @@ SheetCells readXlsx(const Archive& archive, const FormatOptions& options)
                 }
             }
             if (!out.text.empty()) {
-                place(result.grid, r, c, std::move(out));
+                place(result.grid, r, c, std::move(out), budget);
             }
         }
     }
@@ -439,7 +456,7 @@ void collectRows(const pugi::xml_node& parent, std::vector<pugi::xml_node>& rows
     }
 }
 
-SheetCells readOds(const Archive& archive, const FormatOptions& options)
+SheetCells readOds(const Archive& archive, const FormatOptions& options, std::uint64_t memory)
 {
     const std::optional<std::string> contentText = archive.member("content.xml");
     if (!contentText) {
@@ -458,6 +475,7 @@ SheetCells readOds(const Archive& archive, const FormatOptions& options)
     const pugi::xml_node table = tables[chosenSheet(names, options)];
 
     SheetCells result;
+    std::size_t budget = cellBudget(memory);
     std::set<std::size_t> dateColumns;
     std::vector<pugi::xml_node> rows;
     collectRows(table, rows);
@@ -506,7 +524,7 @@ SheetCells readOds(const Archive& archive, const FormatOptions& options)
             }
             for (std::size_t k = 0; k < rowRepeat; ++k) {
                 for (const auto& [column, cell] : cells) {
-                    place(result.grid, r + k, column, cell);
+                    place(result.grid, r + k, column, cell, budget);
                 }
             }
         }
@@ -521,7 +539,8 @@ SheetCells readOds(const Archive& archive, const FormatOptions& options)
 
 } // namespace
 
-Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options)
+Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options,
+                                             std::uint64_t availableMemory)
 {
     const char* what = format == FileFormat::Xlsx ? "an Excel workbook" : "an OpenDocument spreadsheet";
     const Archive archive(bytes);
@@ -530,7 +549,8 @@ Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat 
                            + archive.error() + ").");
     }
     try {
-        return format == FileFormat::Xlsx ? readXlsx(archive, options) : readOds(archive, options);
+        return format == FileFormat::Xlsx ? readXlsx(archive, options, availableMemory)
+                                          : readOds(archive, options, availableMemory);
     } catch (const SheetChoiceCancelled&) {
         ImportFailure failure = fileFailure("The import was cancelled.");
         failure.kind = ImportFailure::Kind::Cancelled;

@@ -51,3 +51,13 @@ for name, rows in [
         table.addElement(row)
     doc.spreadsheet.addElement(table)
 doc.save("study.ods")
+
+# A few bytes that claim a billion cells: one row of 1000 repeated cells,
+# repeated a million times. The import must refuse it, not unpack it.
+bomb = OpenDocumentSpreadsheet()
+table = Table(name="Bomb")
+row = TableRow(numberrowsrepeated=1000000)
+row.addElement(cell(1, "float", value=1, numbercolumnsrepeated=1000))
+table.addElement(row)
+bomb.spreadsheet.addElement(table)
+bomb.save("bomb.ods")
