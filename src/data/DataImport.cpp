@@ -815,6 +815,13 @@ std::size_t lastLineStart(const char* block, std::size_t size)
 // between or during the passes is an error.
 std::optional<ImportOutcome> importStreamed(const std::string& path, char delimiter, const ImportOptions& options)
 {
+    // Looked at before it is opened: opening a named pipe (and closing it
+    // again) would disturb its writer.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)
+        || static_cast<std::uint64_t>(named.st_size) < options.streamAbove) {
+        return std::nullopt;
+    }
     const OpenFile file(path);
     struct stat before {};
     if (file.fd() < 0 || ::fstat(file.fd(), &before) != 0 || !S_ISREG(before.st_mode)
