@@ -80,7 +80,6 @@ public:
     // numeric variable.
     const std::vector<std::string>& categories(std::int32_t v) const;
     bool isCategorical(std::int32_t v) const { return !categories(v).empty(); }
-    bool hasCategoricalVariables() const { return !m_categories.empty(); }
     void setCategories(std::int32_t v, std::vector<std::string> labels);
     // How cell (row, v) reads: a category's label for a categorical variable
     // with a code in its cell, otherwise the empty text.

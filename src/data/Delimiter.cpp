@@ -22,16 +22,6 @@ const std::vector<DelimiterInfo>& delimitersToTry()
     return order;
 }
 
-std::optional<Delimiter> delimiterOfChar(char character)
-{
-    for (const DelimiterInfo& info : delimiterTable()) {
-        if (info.character == character) {
-            return info.id;
-        }
-    }
-    return std::nullopt;
-}
-
 const DelimiterInfo& delimiterInfo(Delimiter delimiter)
 {
     for (const DelimiterInfo& info : delimiterTable()) {

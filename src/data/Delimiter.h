@@ -40,7 +40,4 @@ std::optional<Delimiter> delimiterNamed(std::string_view word);
 // suggested in when one is refused.
 const std::vector<DelimiterInfo>& delimitersToTry();
 
-// The table's row of a byte (Detect's for DetectDelimiter), or none.
-std::optional<Delimiter> delimiterOfChar(char character);
-
 } // namespace orvalis

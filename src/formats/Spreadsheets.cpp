@@ -411,11 +411,6 @@ double daysOfDuration(const std::string& text)
     return (hours * 3600 + minutes * 60 + seconds) / 86400;
 }
 
-std::string shortest(double value)
-{
-    return formatDouble(value);
-}
-
 // A cell's text: its paragraphs, joined by line breaks (spaces and tabs as
 // the format marks them).
 std::string paragraphText(const pugi::xml_node& cell)
@@ -500,7 +495,7 @@ SheetCells readOds(const Archive& archive, const FormatOptions& options, std::ui
             } else if (type == "date" || type == "time") {
                 const double days = type == "date" ? serialOfDate(attribute(cell, "date-value").value())
                                                    : daysOfDuration(attribute(cell, "time-value").value());
-                out = {std::isnan(days) ? paragraphText(cell) : shortest(days), std::isnan(days)};
+                out = {std::isnan(days) ? paragraphText(cell) : formatDouble(days), std::isnan(days)};
                 if (!std::isnan(days)) {
                     dateColumns.insert(c);
                 }
