@@ -667,7 +667,7 @@ TEST(BootstrapReport, DetailsBlocks)
     normal.CasesRead = 240;
     normal.CompleteCases = 235;
     normal.Positions = {16, 583};
-    normal.Details = BootstrapDetails{0.000612, 0.1276, 0.05234, 0.05123, -0.00417};
+    normal.Details = BootstrapDetails{0.000612, 0.1276, 0.05234, 0.05123, -0.00417, std::nullopt, std::nullopt};
     normal.Intervals.push_back({IntervalKind::BCa, ConfidenceLevel::P95, 0.01102, 0.24911});
     BootstrapResult zero = normal;
     zero.request.Level = ConfidenceLevel::P90;

@@ -661,6 +661,72 @@ TEST(Cli, JsonDrawsAndDetails)
 // Every target --save-draws must not destroy: refused with exit 1, a message
 // naming FILE and why, and the target exactly as it was; or, for targets it
 // may write, the draws written without replacing a link or changing modes.
+// The APA forms, the record in text and JSON, and their usage errors; the
+// forms scripts already use print as before.
+TEST(Cli, ApaAndRecord)
+{
+    const std::string swiss = ORVALIS_TEST_DATA_DIR "/apa/swiss.csv";
+    const std::vector<std::string> request = {"--delimiter",  "comma",
+                                              swiss,          "bootstrap",
+                                              "--dv",         "Fertility",
+                                              "--predictors", "Agriculture,Examination",
+                                              "--added",      "Education,Catholic,Infant.Mortality",
+                                              "--seed",       "12345"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun apa = with({"--format", "apa", "--trials", "2000"});
+    ASSERT_EQ(apa.status, ExitSuccess) << apa.err;
+    // R: F = 12.774967 on 3 and 41, p = 4.9e-06 (tests/data/apa/make_swiss.R).
+    EXPECT_EQ(apa.out.rfind("Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, "
+                            "\u0394R\u00b2 = .27, 95% CI [",
+                            0),
+              0u)
+        << apa.out;
+    EXPECT_NE(apa.out.find("], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples; Orvalis "),
+              std::string::npos);
+    EXPECT_NE(apa.out.find("\n\nTable 1\nHierarchical Regression of Fertility\n"), std::string::npos);
+    const CliRun markdown = with({"--format", "apa-markdown", "--apa-interval", "modified"});
+    ASSERT_EQ(markdown.status, ExitSuccess) << markdown.err;
+    EXPECT_NE(markdown.out.find("(modified percentile bootstrap, 600 resamples; Orvalis "), std::string::npos);
+    EXPECT_NE(markdown.out.find("|:---|---:|"), std::string::npos);
+
+    const CliRun text = with({"--details", "--record"});
+    ASSERT_EQ(text.status, ExitSuccess) << text.err;
+    const std::size_t record = text.out.find("Record of the Run\n");
+    ASSERT_NE(record, std::string::npos);
+    EXPECT_EQ(text.out.substr(0, record), with({"--details"}).out.substr(0, record)); // the blocks before it stay
+    EXPECT_NE(text.out.find("Data file size: 1,757 bytes; SHA-256: "
+                            "6a79dd1d2cdb9135860ea128ded61cea5c78cf480522d69c0df11d079c858b0a\n"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("Command line: orvalis-cli --delimiter comma " + swiss
+                            + " bootstrap --dv 1 --predictors 2,3 --added 4,5,6 --trials 600 --confidence 95 --seed "
+                              "12345 --details --record\n"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("Note: with 600 trials the 95% limits vary by about"), std::string::npos);
+    EXPECT_EQ(with({"--details"}).out.find("Record of the Run"), std::string::npos);
+
+    const CliRun json = with({"--format", "json", "--record"});
+    ASSERT_EQ(json.status, ExitSuccess) << json.err;
+    const nlohmann::json object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object["record"]["file"]["size"], 1757);
+    EXPECT_EQ(object["record"]["file"]["sha256"], "6a79dd1d2cdb9135860ea128ded61cea5c78cf480522d69c0df11d079c858b0a");
+    EXPECT_EQ(object["monte_carlo_error"]["large"], true);
+    EXPECT_EQ(object["monte_carlo_error"]["advisable_trials"], 2000);
+    EXPECT_EQ(object["sample_size"]["needed"], 150);
+    EXPECT_GT(object["monte_carlo_error"]["traditional_lower"].get<double>(), 0.0);
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out).contains("record"));
+
+    for (const auto& bad :
+         std::vector<std::vector<std::string>>{{"--format", "apa-html"}, {"--apa-interval", "wide"}}) {
+        const CliRun refused = with(bad);
+        EXPECT_EQ(refused.status, ExitUsage) << bad[1];
+        EXPECT_NE(refused.err.find(bad[0] + " must be"), std::string::npos) << refused.err;
+    }
+}
+
 TEST(Cli, SaveDrawsNeverDestroysWhatItShouldNotTouch)
 {
     namespace fs = std::filesystem;

@@ -171,6 +171,20 @@ double valueAtRank(const std::vector<double>& sorted, std::int32_t count, double
     return low + (rank - below) * (high - low);
 }
 
+// The Monte Carlo standard error of the limit at rank k of count sorted
+// changes: half the distance between the changes one binomial standard
+// deviation of the rank below and above it. None for fewer than two changes.
+std::optional<double> limitError(const std::vector<double>& sorted, std::int32_t count, std::int32_t k)
+{
+    if (count < 2 || k < 1 || k > count) {
+        return std::nullopt;
+    }
+    const double share = static_cast<double>(k) / count;
+    const double spread = std::sqrt(count * share * (1.0 - share));
+    const double d = std::max(spread, 1.0); // at the ends the next rank in is the nearest other value
+    return (valueAtRank(sorted, count, k + d) - valueAtRank(sorted, count, k - d)) / 2.0;
+}
+
 } // namespace
 
 double normalCdf(double z)
@@ -215,6 +229,8 @@ ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const Cas
             squares += d * d;
         }
         details.StandardError = std::sqrt(squares / (valid - 1));
+        details.LowerLimitError = limitError(sorted, valid, result.Positions.lower);
+        details.UpperLimitError = limitError(sorted, valid, result.Positions.upper);
     }
 
     if (!result.DeltaR2 || valid < 2) {

@@ -31,6 +31,13 @@ struct BootstrapDetails {
     // acceleration from the jackknife over the complete cases.
     std::optional<double> BiasCorrection; // z0
     std::optional<double> Acceleration;   // a
+    // The Monte Carlo standard errors of the traditional limits: how much each
+    // limit varies from one seed to another with this many valid trials. From
+    // the binomial distribution of a limit's rank: the rank k of n varies with
+    // standard deviation d = sqrt(n p (1 - p)), p = k / n, and the error is
+    // half the distance between the changes at ranks k - d and k + d.
+    std::optional<double> LowerLimitError;
+    std::optional<double> UpperLimitError;
 };
 
 // The kinds of confidence interval a run computes for the R^2 change.

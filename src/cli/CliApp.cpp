@@ -10,7 +10,8 @@
 #include "common/NumberText.h"
 #include "common/SafeWrite.h"
 #include "common/TextEscape.h"
-#include "formats/FileFormats.h"
+#include "analyses/ApaReport.h"
+#include "analyses/RunRecord.h"
 #include "data/DataImport.h"
 #include "formats/FileFormats.h"
 
@@ -45,7 +46,8 @@ void once(std::set<std::string>& seen, const std::string& option)
 
 struct Invocation {
     char delimiter = ' ';
-    std::string sheet; // a workbook's sheet, by name; empty: the first
+    std::optional<std::string> delimiterWord; // as given; none: the default
+    std::string sheet;                        // a workbook's sheet, by name; empty: the first
     std::string file;
     std::string command;
     std::vector<std::string> commandArgs;
@@ -163,20 +165,36 @@ Runner summaryCommand(const Invocation& invocation)
     };
 }
 
+// The forms of --format: the text block (the default), JSON, and the APA
+// sentence with its table as plain text or Markdown.
+enum class Format { Text, Json, Apa, ApaMarkdown };
+
 // What a command prints besides (or instead of) its text block.
 struct OutputForm {
     bool details = false;
-    bool json = false;
+    bool record = false;
+    Format format = Format::Text;
+    ApaInterval apaInterval = ApaInterval::Percentile;
     std::string drawsFile;
 };
 
-// --format: text (the default) or json.
-bool parseFormat(const std::string& value)
+// --format: text (the default) or json; the bootstrap also takes apa and apa-markdown.
+Format parseFormat(const std::string& value, bool apa)
 {
-    if (value != "text" && value != "json") {
-        throw UsageError{"--format must be text or json: " + value};
+    if (value == "text") {
+        return Format::Text;
     }
-    return value == "json";
+    if (value == "json") {
+        return Format::Json;
+    }
+    if (apa && value == "apa") {
+        return Format::Apa;
+    }
+    if (apa && value == "apa-markdown") {
+        return Format::ApaMarkdown;
+    }
+    throw UsageError{apa ? "--format must be text, json, apa or apa-markdown: " + value
+                         : "--format must be text or json: " + value};
 }
 
 Runner bootstrapCommand(const Invocation& invocation)
@@ -199,6 +217,10 @@ Runner bootstrapCommand(const Invocation& invocation)
         const std::string& option = args[i];
         if (option == "--details") {
             form.details = true;
+            continue;
+        }
+        if (option == "--record") {
+            form.record = true;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -230,7 +252,13 @@ Runner bootstrapCommand(const Invocation& invocation)
         } else if (option == "--threads") {
             threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
         } else if (option == "--format") {
-            form.json = parseFormat(value);
+            form.format = parseFormat(value, true);
+        } else if (option == "--apa-interval") {
+            const std::optional<ApaInterval> interval = apaIntervalNamed(value);
+            if (!interval) {
+                throw UsageError{"--apa-interval must be percentile, modified or bca: " + value};
+            }
+            form.apaInterval = *interval;
         } else if (option == "--save-draws") {
             if (value.empty()) {
                 throw UsageError{"--save-draws needs a file name"};
@@ -246,8 +274,11 @@ Runner bootstrapCommand(const Invocation& invocation)
     if (!haveAdded) {
         throw UsageError{"bootstrap needs --added"};
     }
-    request.Details = form.details || form.json;
-    return [request, dependent, predictors, added, seed, threads, form,
+    // The JSON, the record (its Monte Carlo errors) and the BCa interval of
+    // the APA forms need the details.
+    request.Details = form.details || form.record || form.format != Format::Text;
+    const DataSource source{invocation.file, invocation.delimiterWord, invocation.sheet};
+    return [request, dependent, predictors, added, seed, threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
@@ -265,13 +296,30 @@ Runner bootstrapCommand(const Invocation& invocation)
                 return ExitFailure;
             }
         }
-        if (form.json) {
-            out << bootstrapJson(*outcome, file);
+        if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
+            out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
+                << (form.format == Format::Apa ? FormatApaTableText(*outcome, form.apaInterval)
+                                               : FormatApaTableMarkdown(*outcome, form.apaInterval));
+            return ExitSuccess;
+        }
+        std::optional<RunRecord> record;
+        if (form.record) {
+            // The options that print the same blocks again.
+            const std::string options = form.format == Format::Json ? " --format json --record"
+                                        : form.details              ? " --details --record"
+                                                                    : " --record";
+            record = makeRunRecord(*outcome, source, fingerprintFile(file), std::chrono::system_clock::now(), options);
+        }
+        if (form.format == Format::Json) {
+            out << bootstrapJson(*outcome, file, record ? &*record : nullptr);
             return ExitSuccess;
         }
         out << toUnixLineEnds(FormatBootstrapReport(*outcome));
         if (form.details) {
             out << toUnixLineEnds(FormatBootstrapDetails(*outcome, file));
+        }
+        if (record) {
+            out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
         }
         return ExitSuccess;
     };
@@ -290,7 +338,7 @@ Runner descriptivesCommand(const Invocation& invocation)
                 throw UsageError{"--format needs a value"};
             }
             once(seen, arg);
-            json = parseFormat(args[++i]);
+            json = parseFormat(args[++i], false) == Format::Json;
             continue;
         }
         const std::size_t dash = arg.find('-', 1);
@@ -383,10 +431,12 @@ Invocation parseArguments(const std::vector<std::string>& args)
                 throw UsageError{"--delimiter needs a value"};
             }
             once(seen, "--delimiter");
-            invocation.delimiter = parseDelimiter(args[++i]);
+            invocation.delimiterWord = args[++i];
+            invocation.delimiter = parseDelimiter(*invocation.delimiterWord);
         } else if (arg.rfind("--delimiter=", 0) == 0) {
             once(seen, "--delimiter");
-            invocation.delimiter = parseDelimiter(arg.substr(12));
+            invocation.delimiterWord = arg.substr(12);
+            invocation.delimiter = parseDelimiter(*invocation.delimiterWord);
         } else if (arg == "--sheet" || arg.rfind("--sheet=", 0) == 0) {
             if (arg == "--sheet" && i + 1 >= args.size()) {
                 throw UsageError{"--sheet needs a value"};

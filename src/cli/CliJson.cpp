@@ -42,7 +42,7 @@ std::string dumped(const json& object)
 
 } // namespace
 
-std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile)
+std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
@@ -102,6 +102,34 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
           {"bias_correction", orNull(details.BiasCorrection)},
           {"acceleration", orNull(details.Acceleration)}}},
     };
+    if (record != nullptr) {
+        object["record"] = {
+            {"program", record->program},
+            {"file",
+             {{"name", escapeControlCharacters(record->dataFile)},
+              {"size", record->fingerprint ? json(record->fingerprint->size) : json(nullptr)},
+              {"sha256", record->fingerprint ? json(record->fingerprint->sha256) : json(nullptr)},
+              {"problem", record->fingerprint ? json(nullptr) : json(record->fingerprintProblem)}}},
+            {"same_result_on_any_threads", true},
+            {"date", record->date},
+            {"command_line", record->commandLine},
+        };
+        object["monte_carlo_error"] = {
+            {"method", "binomial spread of the limits' ranks"},
+            {"traditional_lower", orNull(details.LowerLimitError)},
+            {"traditional_upper", orNull(details.UpperLimitError)},
+            {"large", record->precision.large},
+            {"advisable_trials", record->precision.large ? json(record->precision.advisableTrials) : json(nullptr)},
+        };
+        const bool guided = record->sampleSize.has_value();
+        object["sample_size"] = {
+            {"source", "Algina, Keselman and Penfield (2008)"},
+            {"complete_cases", result.CompleteCases},
+            {"needed", guided ? json(record->sampleSize->needed) : json(nullptr)},
+            {"better", guided ? json(record->sampleSize->better) : json(nullptr)},
+            {"below", guided ? json(record->sampleSize->below) : json(nullptr)},
+        };
+    }
     return dumped(object);
 }
 

@@ -3,6 +3,7 @@
 
 #include "analyses/BootstrapResult.h"
 #include "analyses/Descriptives.h"
+#include "analyses/RunRecord.h"
 
 #include <string>
 #include <string_view>
@@ -12,8 +13,10 @@ namespace orvalis::cli {
 
 // One JSON object with the request, the seed, the counts, the observed values,
 // the limits, the F test and the details (null for an undefined value),
-// followed by a line end. Numbers keep their full precision.
-std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile);
+// followed by a line end. Numbers keep their full precision. With a record
+// (--record): the record of the run, the limits' Monte Carlo errors and the
+// sample-size guidance.
+std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record = nullptr);
 
 // One JSON object: {"variables": [{"variable", "name", "n", "mean", "sd",
 // "min", "max"}, ...]} with null where the report writes ".", then a line end.

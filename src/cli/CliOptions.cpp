@@ -79,9 +79,19 @@ const std::vector<OptionHelp>& optionTable()
         {"bootstrap", "--details", "",
          "Append the details block: seed, data file, cases used, the F test with its exact p-value and the"
          " decision, bootstrap mean and standard error, percentile positions and BCa limits."},
-        {"bootstrap", "--format", "text|json",
+        {"bootstrap", "--record", "",
+         "Append the record of the run: the program's version, the data file's size and SHA-256, cases, seed,"
+         " trials and level, the date, the orvalis-cli command line that repeats the run, the Monte Carlo"
+         " standard errors of the traditional limits (with a note when they are large against the interval) and"
+         " a note when the complete cases are fewer than the modified interval needs. With --format json: the"
+         " same as the objects record, monte_carlo_error and sample_size."},
+        {"bootstrap", "--format", "text|json|apa|apa-markdown",
          "json prints one JSON object with every value of the report and of the details (null where undefined)"
-         " instead of the text."},
+         " instead of the text. apa prints the results sentence in APA style and its table as plain text;"
+         " apa-markdown the sentence and the table in Markdown."},
+        {"bootstrap", "--apa-interval", "percentile|modified|bca",
+         "The interval the APA sentence and table report (default percentile); modified says why its lower"
+         " limit is 0 when it is."},
         {"bootstrap", "--save-draws", "CSV",
          "Write \"trial,change\" for every valid trial, in trial order. CSV is never the data file, a directory,"
          " a pipe, a device or a read-only file; a link is written through; a failed write leaves an existing"

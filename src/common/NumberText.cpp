@@ -167,4 +167,31 @@ std::string formatInteger(std::int64_t value)
     return std::string(buffer, written.ptr);
 }
 
+std::string formatGrouped(std::int64_t value)
+{
+    const std::string digits = formatInteger(value);
+    const std::size_t sign = digits.front() == '-' ? 1 : 0;
+    std::string grouped = digits.substr(0, sign);
+    for (std::size_t k = sign; k < digits.size(); ++k) {
+        if (k > sign && (digits.size() - k) % 3 == 0) {
+            grouped.push_back(',');
+        }
+        grouped.push_back(digits[k]);
+    }
+    return grouped;
+}
+
+std::string formatFixed(double value, int decimals)
+{
+    double rounded = roundHalfEven(value, decimals);
+    if (rounded == 0.0) {
+        rounded = 0.0; // no "-0.00"
+    }
+    // The rounded value is the double nearest a decimal of `decimals` places,
+    // so the fixed form of the exact binary value gives back those digits.
+    char buffer[400];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, decimals);
+    return std::string(buffer, written.ptr);
+}
+
 } // namespace orvalis

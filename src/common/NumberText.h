@@ -43,4 +43,12 @@ std::string formatExponent(double value, int digits);
 // Plain decimal digits with a leading "-" for negatives.
 std::string formatInteger(std::int64_t value);
 
+// The digits in groups of three, separated by commas, as counts are written
+// in prose: "1,234", "-12,000", "600".
+std::string formatGrouped(std::int64_t value);
+
+// value rounded half to even to `decimals` places (0..15) and written with
+// exactly that many: formatFixed(0.1, 2) is "0.10". Negative zero is "0.00".
+std::string formatFixed(double value, int decimals);
+
 } // namespace orvalis

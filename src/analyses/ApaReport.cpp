@@ -1,0 +1,347 @@
+// The APA sentence and table: one model of the table, written as plain text, Markdown and HTML.
+#include "analyses/ApaReport.h"
+
+#include "common/NumberText.h"
+#include "common/TextEscape.h"
+#include "common/Version.h"
+#include "data/DataSet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace orvalis {
+namespace {
+
+const char* const R2 = "R\u00b2";
+const char* const DeltaR2 = "\u0394R\u00b2";
+
+// A variable as the results name it: its name from the file, or "Var 4".
+std::string nameOf(std::int32_t v, const std::vector<std::string>& names)
+{
+    const auto index = static_cast<std::size_t>(v);
+    if (v >= 1 && index < names.size() && !names[index].empty()) {
+        return escapeControlCharacters(names[index]);
+    }
+    return variableNumber(v);
+}
+
+// "A", "A and B", "A, B and C" (prose) or "A, B, C" (a table's cell).
+std::string nameList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names, bool prose)
+{
+    std::string text;
+    for (std::size_t k = 0; k < variables.size(); ++k) {
+        if (k > 0) {
+            text += prose && k + 1 == variables.size() ? " and " : ", ";
+        }
+        text += nameOf(variables[k], names);
+    }
+    return text;
+}
+
+std::string proportion(const std::optional<double>& value)
+{
+    return value ? apaNumber(ApaValue::Proportion, *value) : std::string("undefined");
+}
+
+const Interval* chosenInterval(const BootstrapResult& result, ApaInterval interval)
+{
+    switch (interval) {
+    case ApaInterval::Percentile:
+        return result.interval(IntervalKind::Traditional);
+    case ApaInterval::Modified:
+        return result.interval(IntervalKind::Modified);
+    case ApaInterval::BCa:
+        return result.interval(IntervalKind::BCa);
+    }
+    return nullptr;
+}
+
+// "[.11, .49]"; "undefined" where the run has no such limits.
+std::string limitsText(const BootstrapResult& result, ApaInterval interval)
+{
+    const Interval* chosen = chosenInterval(result, interval);
+    if (chosen == nullptr || !chosen->lower || !chosen->upper) {
+        return "undefined";
+    }
+    std::string text = "[";
+    text += apaNumber(ApaValue::Proportion, *chosen->lower);
+    text += ", ";
+    text += apaNumber(ApaValue::Proportion, *chosen->upper);
+    return text + "]";
+}
+
+// The test's alpha as APA writes it: ".05".
+std::string alphaText(const BootstrapResult& result)
+{
+    return apaNumber(ApaValue::Proportion, 1.0 - percentOf(result.request.Level) / 100.0);
+}
+
+bool lowerSetToZero(const BootstrapResult& result, ApaInterval interval)
+{
+    return interval == ApaInterval::Modified && result.FValue && result.ModifiedLowerIsZero;
+}
+
+// "p < .001", "p = .069".
+std::string pClause(double p)
+{
+    const std::string text = apaNumber(ApaValue::PValue, p);
+    return text.front() == '<' ? "p " + text : "p = " + text;
+}
+
+// "percentile bootstrap", with why a modified lower limit is 0.
+std::string methodText(const BootstrapResult& result, ApaInterval interval)
+{
+    switch (interval) {
+    case ApaInterval::Percentile:
+        return "percentile bootstrap";
+    case ApaInterval::Modified:
+        return lowerSetToZero(result, interval)
+                   ? "modified percentile bootstrap, lower limit set to 0 because the F test was not significant at "
+                     "\u03b1 = "
+                         + alphaText(result)
+                   : "modified percentile bootstrap";
+    case ApaInterval::BCa:
+        return "bias-corrected and accelerated bootstrap";
+    }
+    return {};
+}
+
+// "2,000 resamples", "2,000 resamples, 1,998 valid".
+std::string resamplesText(const BootstrapResult& result)
+{
+    std::string text = apaNumber(ApaValue::Count, result.request.NumTrials) + " resamples";
+    if (result.NumValid != result.request.NumTrials) {
+        text += ", " + apaNumber(ApaValue::Count, result.NumValid) + " valid";
+    }
+    return text;
+}
+
+// The table, before it is written in one of its forms.
+struct TableModel {
+    std::string number = "Table 1";
+    std::string title;
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+    std::string note;
+};
+
+TableModel tableOf(const BootstrapResult& result, ApaInterval interval)
+{
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    TableModel table;
+    table.title = "Hierarchical Regression of " + nameOf(request.DependentVariable.value_or(0), names);
+    const std::string percent = formatInteger(percentOf(request.Level));
+    table.header = {"Model", R2, DeltaR2, percent + "% CI", "F change", "df1", "df2", "p"};
+    const std::string reduced =
+        request.PredictorList.empty() ? std::string("no predictors") : nameList(request.PredictorList, names, false);
+    table.rows.push_back({"Step 1: " + reduced, proportion(result.ReducedR2), "", "", "", "", "", ""});
+    std::vector<std::string> full = {"Step 2: + " + nameList(request.AddedList, names, false),
+                                     proportion(result.FullR2), proportion(result.DeltaR2),
+                                     limitsText(result, interval)};
+    if (result.FValue) {
+        full.insert(full.end(), {apaNumber(ApaValue::Statistic, *result.FValue), formatInteger(result.df1),
+                                 formatInteger(result.df2), apaNumber(ApaValue::PValue, result.PValue)});
+    } else {
+        full.insert(full.end(), {"", "", "", ""});
+    }
+    table.rows.push_back(full);
+    table.note = "Note. CI = confidence interval of " + std::string(DeltaR2) + " by " + methodText(result, interval)
+                 + " (" + resamplesText(result) + ", seed " + std::to_string(result.Seed) + "). F change, df1, df2 and"
+                 + " p: the F test of the predictors added in Step 2.";
+    return table;
+}
+
+std::string htmlEscaped(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string markdownEscaped(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '|' || c == '\\' || c == '*' || c == '_') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string apaNumber(ApaValue kind, double value)
+{
+    switch (kind) {
+    case ApaValue::Proportion:
+    case ApaValue::PValue: {
+        if (kind == ApaValue::PValue && value < 0.001) {
+            return "< .001";
+        }
+        std::string text = formatFixed(value, kind == ApaValue::PValue ? 3 : 2);
+        // No leading zero for values that cannot exceed 1.
+        const std::size_t zero = text.front() == '-' ? 1 : 0;
+        if (text.compare(zero, 2, "0.") == 0) {
+            text.erase(zero, 1);
+        }
+        return text;
+    }
+    case ApaValue::Statistic:
+        return formatFixed(value, 2);
+    case ApaValue::Count:
+        return formatGrouped(static_cast<std::int64_t>(std::llround(value)));
+    }
+    return {};
+}
+
+const char* apaIntervalWord(ApaInterval interval)
+{
+    switch (interval) {
+    case ApaInterval::Percentile:
+        return "percentile";
+    case ApaInterval::Modified:
+        return "modified";
+    case ApaInterval::BCa:
+        return "bca";
+    }
+    return "";
+}
+
+std::optional<ApaInterval> apaIntervalNamed(std::string_view word)
+{
+    for (const ApaInterval interval : {ApaInterval::Percentile, ApaInterval::Modified, ApaInterval::BCa}) {
+        if (word == apaIntervalWord(interval)) {
+            return interval;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval)
+{
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    std::string text = "Adding " + nameList(request.AddedList, names, true);
+    if (request.PredictorList.empty()) {
+        text += " to a model without predictors";
+    }
+    text += " increased " + std::string(R2) + " from " + proportion(result.ReducedR2) + " to "
+            + proportion(result.FullR2) + ", " + DeltaR2 + " = " + proportion(result.DeltaR2) + ", "
+            + formatInteger(percentOf(request.Level)) + "% CI " + limitsText(result, interval);
+    if (result.FValue) {
+        text += ", F(" + formatInteger(result.df1) + ", " + formatInteger(result.df2)
+                + ") = " + apaNumber(ApaValue::Statistic, *result.FValue) + ", " + pClause(result.PValue);
+    }
+    text += " (" + methodText(result, interval) + ", " + resamplesText(result) + "; Orvalis " + programVersion() + ").";
+    return text;
+}
+
+std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval)
+{
+    const TableModel table = tableOf(result, interval);
+    std::vector<std::size_t> widths(table.header.size(), 0);
+    auto measure = [&](const std::vector<std::string>& row) {
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            widths[k] = std::max(widths[k], displayWidth(row[k]));
+        }
+    };
+    measure(table.header);
+    for (const auto& row : table.rows) {
+        measure(row);
+    }
+    auto rowText = [&](const std::vector<std::string>& row) {
+        std::string line;
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            line += row[k];
+            if (k + 1 < row.size()) {
+                line += std::string(widths[k] - displayWidth(row[k]) + 2, ' ');
+            }
+        }
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
+        return line + "\n";
+    };
+    std::size_t total = 0;
+    for (const std::size_t width : widths) {
+        total += width + 2;
+    }
+    const std::string rule(total - 2, '-');
+    std::string out = table.number + "\n" + table.title + "\n" + rule + "\n" + rowText(table.header) + rule + "\n";
+    for (const auto& row : table.rows) {
+        out += rowText(row);
+    }
+    return out + rule + "\n" + table.note + "\n";
+}
+
+std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval)
+{
+    const TableModel table = tableOf(result, interval);
+    auto rowText = [](const std::vector<std::string>& row) {
+        std::string line = "|";
+        for (const std::string& cell : row) {
+            line += ' ';
+            line += markdownEscaped(cell);
+            line += " |";
+        }
+        return line + "\n";
+    };
+    std::string out = "**" + table.number + "**\n\n*" + markdownEscaped(table.title) + "*\n\n" + rowText(table.header);
+    out += "|:---|";
+    for (std::size_t k = 1; k < table.header.size(); ++k) {
+        out += "---:|";
+    }
+    out += "\n";
+    for (const auto& row : table.rows) {
+        out += rowText(row);
+    }
+    return out + "\n*Note.*" + markdownEscaped(table.note.substr(5)) + "\n";
+}
+
+std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval)
+{
+    const TableModel table = tableOf(result, interval);
+    const std::string rule = "border-top:1px solid black;";
+    const std::string cell = "padding:2px 8px;";
+    std::string out = "<p><b>" + htmlEscaped(table.number) + "</b></p>\n<p><i>" + htmlEscaped(table.title)
+                      + "</i></p>\n<table style=\"border-collapse:collapse;\">\n<tr>";
+    for (std::size_t k = 0; k < table.header.size(); ++k) {
+        out += "<th style=\"" + rule + "border-bottom:1px solid black;" + cell
+               + (k == 0 ? "text-align:left;" : "text-align:right;") + "\">" + htmlEscaped(table.header[k]) + "</th>";
+    }
+    out += "</tr>\n";
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        out += "<tr>";
+        const bool last = r + 1 == table.rows.size();
+        for (std::size_t k = 0; k < table.rows[r].size(); ++k) {
+            out += "<td style=\"" + cell + (last ? std::string("border-bottom:1px solid black;") : std::string())
+                   + (k == 0 ? "text-align:left;" : "text-align:right;") + "\">" + htmlEscaped(table.rows[r][k])
+                   + "</td>";
+        }
+        out += "</tr>\n";
+    }
+    return out + "</table>\n<p><i>Note.</i>" + htmlEscaped(table.note.substr(5)) + "</p>\n";
+}
+
+} // namespace orvalis

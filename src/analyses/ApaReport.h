@@ -1,0 +1,47 @@
+// Results in the style of the APA Publication Manual: a sentence and a table of the R^2 change with its interval.
+#pragma once
+
+#include "analyses/BootstrapResult.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvalis {
+
+// How a number is written in APA style. Each value is rounded once, from the
+// exact value, halves to even.
+enum class ApaValue {
+    Proportion, // R^2, its change and their limits: two decimals, no leading zero (".27", "1.00")
+    PValue,     // three decimals, no leading zero; "< .001" below .001
+    Statistic,  // F: two decimals ("12.77")
+    Count,      // a whole number with thousands separators ("2,000")
+};
+std::string apaNumber(ApaValue kind, double value);
+
+// The interval the sentence and the table report.
+enum class ApaInterval {
+    Percentile, // the traditional percentile limits
+    Modified,   // the modified limits: a lower limit of 0 when the F test is not significant
+    BCa,        // bias-corrected and accelerated (a run with details)
+};
+
+// "percentile", "modified", "bca": the words the command line and the settings use.
+const char* apaIntervalWord(ApaInterval interval);
+std::optional<ApaInterval> apaIntervalNamed(std::string_view word);
+
+// The results sentence, for example "Adding Education, Catholic and
+// Infant.Mortality increased R² from .43 to .71, ΔR² = .27, 95% CI [.11,
+// .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples;
+// Orvalis 1.0.0)." Variables by their names, "Var 4" where the file gave none.
+std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval);
+
+// The table (model, R², ΔR² with its CI, F change, df1, df2, p) with its
+// number, title and note: as plain text in aligned columns, as a Markdown
+// table, and as an HTML table a word processor pastes as a table. Lines of
+// the text forms end in LF.
+std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval);
+std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval);
+std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval);
+
+} // namespace orvalis

@@ -1,0 +1,220 @@
+// makeRunRecord and FormatRunRecord: the record of a run, its limits' Monte Carlo error and the sample-size guidance.
+#include "analyses/RunRecord.h"
+
+#include "common/NumberText.h"
+#include "common/TextEscape.h"
+#include "common/Version.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <ctime>
+
+namespace orvalis {
+namespace {
+
+const char* const Rule = "-------------------------------------";
+
+// The larger error may be at most this share of the interval's width.
+constexpr double ErrorShareOfWidth = 1.0 / 40.0;
+
+// A word a POSIX shell reads back as itself: quoted unless it holds only
+// characters that need no quoting.
+std::string shellWord(const std::string& word)
+{
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0
+               || std::string_view("_./-+=:,@%").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return word;
+    }
+    std::string quoted = "'";
+    for (const char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string numberList(const std::vector<std::int32_t>& variables)
+{
+    std::string text;
+    for (const std::int32_t v : variables) {
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += formatInteger(v);
+    }
+    return text;
+}
+
+// An error in two significant digits, at least three decimals: "0.012", "0.0043".
+std::string errorText(double error)
+{
+    const int decimals = error > 0.0 ? std::clamp(1 - static_cast<int>(std::floor(std::log10(error))), 3, 15) : 3;
+    return formatFixed(error, decimals);
+}
+
+} // namespace
+
+PrecisionAdvice assessPrecision(const BootstrapResult& result)
+{
+    PrecisionAdvice advice;
+    const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
+    const Interval* traditional = result.interval(IntervalKind::Traditional);
+    if (!details.LowerLimitError || !details.UpperLimitError || traditional == nullptr || !traditional->lower
+        || !traditional->upper) {
+        return advice;
+    }
+    advice.error = std::max(*details.LowerLimitError, *details.UpperLimitError);
+    const double allowed = (*traditional->upper - *traditional->lower) * ErrorShareOfWidth;
+    advice.large = advice.error > allowed;
+    if (!advice.large) {
+        return advice;
+    }
+    const double needed = allowed > 0.0 ? result.NumValid * std::pow(advice.error / allowed, 2.0) : 1e300;
+    advice.advisableTrials = 100000;
+    for (const std::int32_t trials : {2000, 5000, 10000, 20000, 50000}) {
+        if (needed <= trials) {
+            advice.advisableTrials = trials;
+            break;
+        }
+    }
+    return advice;
+}
+
+std::optional<SampleSizeGuidance> sampleSizeGuidance(const BootstrapResult& result)
+{
+    const std::int32_t predictors = result.request.NumPredictors() + result.request.NumAdded();
+    SampleSizeGuidance guidance;
+    if (predictors <= 4) {
+        guidance.needed = 50;
+        guidance.better = 50;
+    } else if (predictors <= 6) {
+        guidance.needed = 150;
+        guidance.better = 150;
+    } else if (predictors <= 9) {
+        guidance.needed = 200;
+        guidance.better = 250;
+    } else {
+        return std::nullopt;
+    }
+    guidance.below = result.CompleteCases < guidance.better;
+    return guidance;
+}
+
+std::string utcTimestamp(std::chrono::system_clock::time_point when)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char buffer[64];
+    const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
+    return std::string(buffer, length);
+}
+
+std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t seed, const DataSource& source,
+                                  const std::string& options)
+{
+    std::string line = "orvalis-cli";
+    if (source.delimiter) {
+        line += " --delimiter " + *source.delimiter;
+    }
+    if (!source.sheet.empty()) {
+        line += " --sheet " + shellWord(source.sheet);
+    }
+    // A path that starts like an option is set apart by "--".
+    const std::string path = escapeControlCharacters(source.path);
+    line += (!path.empty() && path.front() == '-' ? " -- " : " ") + shellWord(path) + " bootstrap";
+    line += " --dv " + formatInteger(request.DependentVariable.value_or(0));
+    if (!request.PredictorList.empty()) {
+        line += " --predictors " + numberList(request.PredictorList);
+    }
+    line += " --added " + numberList(request.AddedList);
+    line += " --trials " + formatInteger(request.NumTrials);
+    line += " --confidence " + formatInteger(percentOf(request.Level));
+    line += " --seed " + std::to_string(seed);
+    return line + options;
+}
+
+RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
+                        const Outcome<FileFingerprint>& fingerprint, std::chrono::system_clock::time_point when,
+                        const std::string& options)
+{
+    RunRecord record;
+    record.program = std::string("Orvalis ") + programVersion();
+    record.dataFile = source.path;
+    if (fingerprint.ok()) {
+        record.fingerprint = *fingerprint;
+    } else {
+        record.fingerprintProblem = fingerprint.refusal().message;
+    }
+    record.date = utcTimestamp(when);
+    record.commandLine = equivalentCommandLine(result.request, result.Seed, source, options);
+    record.precision = assessPrecision(result);
+    record.sampleSize = sampleSizeGuidance(result);
+    return record;
+}
+
+std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& record)
+{
+    std::string out;
+    auto line = [&out](const std::string& text) {
+        out += text;
+        out += "\r\n";
+    };
+    const std::int32_t percent = percentOf(result.request.Level);
+    line("Record of the Run");
+    line(Rule);
+    line("Program: " + record.program);
+    line("Data file: " + escapeControlCharacters(record.dataFile));
+    if (record.fingerprint) {
+        line("Data file size: " + formatGrouped(static_cast<std::int64_t>(record.fingerprint->size))
+             + " bytes; SHA-256: " + record.fingerprint->sha256);
+    } else {
+        line("Data file size and SHA-256: undefined (" + record.fingerprintProblem + ")");
+    }
+    line("Cases read: " + formatInteger(result.CasesRead)
+         + "; complete cases used: " + formatInteger(result.CompleteCases));
+    line("Seed: " + std::to_string(result.Seed) + "; trials: " + formatInteger(result.request.NumTrials)
+         + "; level: " + formatInteger(percent) + "%");
+    line("The same seed gives the same result digit for digit on any number of threads and any processor.");
+    line("Date: " + record.date);
+    line("Command line: " + record.commandLine);
+    const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
+    if (details.LowerLimitError && details.UpperLimitError) {
+        line("Monte Carlo standard error of the traditional limits: " + errorText(*details.LowerLimitError) + " and "
+             + errorText(*details.UpperLimitError) + " (binomial spread of the limits' ranks)");
+    } else {
+        line("Monte Carlo standard error of the traditional limits: undefined");
+    }
+    if (record.precision.large) {
+        line("Note: with " + formatGrouped(result.request.NumTrials) + " trials the " + formatInteger(percent)
+             + "% limits vary by about \u00b1" + errorText(record.precision.error) + " between seeds; "
+             + formatGrouped(record.precision.advisableTrials) + " or more trials are advisable.");
+    }
+    if (record.sampleSize && record.sampleSize->below) {
+        const SampleSizeGuidance& guidance = *record.sampleSize;
+        const std::int32_t predictors = result.request.NumPredictors() + result.request.NumAdded();
+        const std::string size = predictors <= 4 ? "at most 4" : predictors <= 6 ? "5 or 6" : "7 to 9";
+        const std::string study = " that Algina, Keselman and Penfield (2008) found the modified interval needs with "
+                                  + size
+                                  + " predictors in the full model to keep its coverage within [.925, .975] "
+                                    "for changes in the population R^2 from .01 to .04";
+        if (result.CompleteCases < guidance.needed) {
+            line("Note: " + formatGrouped(result.CompleteCases) + " complete cases are fewer than the "
+                 + formatInteger(guidance.needed) + study
+                 + (guidance.better > guidance.needed ? " (better " + formatInteger(guidance.better) + ")." : "."));
+        } else {
+            line("Note: " + formatGrouped(result.CompleteCases) + " complete cases reach the "
+                 + formatInteger(guidance.needed) + study + ", but " + formatInteger(guidance.better) + " are better.");
+        }
+    }
+    line(Rule);
+    line("");
+    line("");
+    line("");
+    return out;
+}
+
+} // namespace orvalis

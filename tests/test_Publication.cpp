@@ -1,0 +1,316 @@
+// The APA sentence and table, the record of a run, and the Monte Carlo error of the limits.
+#include "analyses/ApaReport.h"
+#include "analyses/Bootstrap.h"
+#include "analyses/RunRecord.h"
+#include "common/FileHash.h"
+#include "common/Version.h"
+#include "data/DataImport.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace orvalis {
+namespace {
+
+// Each value rounded once from the exact value, in the APA forms.
+TEST(Apa, NumbersFollowTheManual)
+{
+    struct Case {
+        ApaValue kind;
+        double value;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {ApaValue::Proportion, 0.03106557, ".03"},
+        {ApaValue::PValue, 0.069366807, ".069"},
+        {ApaValue::PValue, 0.0008589, "< .001"},
+        {ApaValue::Statistic, 12.77497, "12.77"},
+        // The shown F of 12.775 would round to 12.78; the float F of R's swiss model is 12.774967...
+        {ApaValue::Statistic, static_cast<double>(12.774967329f), "12.77"},
+        {ApaValue::Count, 1234, "1,234"},
+        {ApaValue::Count, 600, "600"},
+        {ApaValue::Count, 1234567, "1,234,567"},
+        {ApaValue::Proportion, 0.999, "1.00"},
+        {ApaValue::Proportion, 0.0049, ".00"},
+        {ApaValue::Proportion, -0.0123, "-.01"},
+        {ApaValue::Proportion, -0.001, ".00"}, // no "-.00"
+        {ApaValue::Proportion, 0.125, ".12"},  // halves to even
+        {ApaValue::PValue, 0.00096, "< .001"}, // below .001, though it would round to it
+        {ApaValue::PValue, 0.0014, ".001"},
+        {ApaValue::PValue, 0.0004999, "< .001"},
+        {ApaValue::PValue, 1.0, "1.000"},
+        {ApaValue::Statistic, 0.5, "0.50"}, // F may exceed 1: its zero stays
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(apaNumber(c.kind, c.value), c.expected) << c.value;
+    }
+}
+
+// R's swiss data: Fertility on Agriculture and Examination, adding Education,
+// Catholic and Infant.Mortality. R 4.2 (tests/data/apa/make_swiss.R):
+// R^2 .4326044572 and .7067350016, F = 12.774967329 on 3 and 41, p = 4.929423e-06.
+BootstrapResult swissResult()
+{
+    BootstrapResult r;
+    r.request.DependentVariable = 1;
+    r.request.PredictorList = {2, 3};
+    r.request.AddedList = {4, 5, 6};
+    r.request.NumTrials = 2000;
+    r.NumValid = 2000;
+    r.VariableNames = {"", "Fertility", "Agriculture", "Examination", "Education", "Catholic", "Infant.Mortality"};
+    r.ReducedR2 = 0.4326044572;
+    r.FullR2 = 0.7067350016;
+    r.DeltaR2 = 0.2741305444;
+    r.FValue = 12.774967329f;
+    r.df1 = 3;
+    r.df2 = 41;
+    r.PValue = 4.929423e-06;
+    r.Seed = 12345;
+    r.CasesRead = 47;
+    r.CompleteCases = 47;
+    r.setPercentileIntervals(0.106f, 0.489f);
+    r.Intervals.push_back({IntervalKind::BCa, ConfidenceLevel::P95, 0.092, 0.470});
+    return r;
+}
+
+TEST(Apa, SentenceForEachInterval)
+{
+    const std::string version = std::string("; Orvalis ") + programVersion() + ").";
+    const BootstrapResult swiss = swissResult();
+    EXPECT_EQ(FormatApaSentence(swiss, ApaInterval::Percentile),
+              "Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, "
+              "95% CI [.11, .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples"
+                  + version);
+    EXPECT_EQ(FormatApaSentence(swiss, ApaInterval::BCa),
+              "Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, "
+              "95% CI [.09, .47], F(3, 41) = 12.77, p < .001 (bias-corrected and accelerated bootstrap, 2,000 "
+              "resamples"
+                  + version);
+
+    // Not significant at the 90% level's alpha: the modified interval says why its lower limit is 0.
+    BootstrapResult weak = swiss;
+    weak.request.Level = ConfidenceLevel::P90;
+    weak.request.PredictorList.clear();
+    weak.request.AddedList = {4};
+    weak.VariableNames = {"", "Fertility", "", "", ""};
+    weak.ReducedR2 = 0.0;
+    weak.FullR2 = 0.031;
+    weak.DeltaR2 = 0.031;
+    weak.FValue = 1.44f;
+    weak.df1 = 1;
+    weak.df2 = 45;
+    weak.PValue = 0.2364;
+    weak.ModifiedLowerIsZero = true;
+    weak.NumValid = 1998;
+    weak.setPercentileIntervals(0.0004f, 0.1456f);
+    EXPECT_EQ(FormatApaSentence(weak, ApaInterval::Modified),
+              "Adding Var 4 to a model without predictors increased R\u00b2 from .00 to .03, \u0394R\u00b2 = .03, "
+              "90% CI [.00, .15], F(1, 45) = 1.44, p = .236 (modified percentile bootstrap, lower limit set to 0 "
+              "because the F test was not significant at \u03b1 = .10, 2,000 resamples, 1,998 valid"
+                  + version);
+    // A run without details has no BCa interval to report.
+    weak.Intervals.pop_back();
+    EXPECT_NE(FormatApaSentence(weak, ApaInterval::BCa).find("90% CI undefined"), std::string::npos);
+}
+
+TEST(Apa, TableAsTextMarkdownAndHtml)
+{
+    BootstrapResult swiss = swissResult();
+    swiss.VariableNames[5] = "Catholic <%>"; // a name that HTML and Markdown must escape
+    swiss.VariableNames[6] = "Infant|Mortality";
+    const std::string note = "CI = confidence interval of \u0394R\u00b2 by percentile bootstrap (2,000 resamples, "
+                             "seed 12345). F change, df1, df2 and p: the F test of the predictors added in Step 2.";
+    EXPECT_EQ(FormatApaTableText(swiss, ApaInterval::Percentile),
+              "Table 1\n"
+              "Hierarchical Regression of Fertility\n"
+              "-----------------------------------------------------------------------------------------------------\n"
+              "Model                                                R\u00b2   \u0394R\u00b2  95% CI      F change  "
+              "df1  df2  p\n"
+              "-----------------------------------------------------------------------------------------------------\n"
+              "Step 1: Agriculture, Examination                     .43\n"
+              "Step 2: + Education, Catholic <%>, Infant|Mortality  .71  .27  [.11, .49]  12.77     3    41   < .001\n"
+              "-----------------------------------------------------------------------------------------------------\n"
+              "Note. "
+                  + note + "\n");
+    EXPECT_EQ(FormatApaTableMarkdown(swiss, ApaInterval::Percentile),
+              "**Table 1**\n\n*Hierarchical Regression of Fertility*\n\n"
+              "| Model | R\u00b2 | \u0394R\u00b2 | 95% CI | F change | df1 | df2 | p |\n"
+              "|:---|---:|---:|---:|---:|---:|---:|---:|\n"
+              "| Step 1: Agriculture, Examination | .43 |  |  |  |  |  |  |\n"
+              "| Step 2: + Education, Catholic <%>, Infant\\|Mortality | .71 | .27 | [.11, .49] | 12.77 | 3 | 41 | "
+              "< .001 |\n\n"
+              "*Note.* "
+                  + note + "\n");
+    const std::string html = FormatApaTableHtml(swiss, ApaInterval::Percentile);
+    EXPECT_NE(html.find("<table"), std::string::npos);
+    EXPECT_NE(html.find(">Step 2: + Education, Catholic &lt;%&gt;, Infant|Mortality</td>"), std::string::npos);
+    EXPECT_NE(html.find(">&lt; .001</td>"), std::string::npos);
+    EXPECT_EQ(html.find("<%>"), std::string::npos);
+}
+
+// SHA-256 test vectors of FIPS 180-2; files by their bytes; anything but a
+// regular file refused without being opened.
+TEST(RunRecord, FingerprintsOfFiles)
+{
+    EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const test::TempDir dir;
+    // Longer than a block of the reader: 2 MB and 3 bytes of 'a'.
+    const std::string big((std::size_t{2} << 20) + 3, 'a');
+    const Outcome<FileFingerprint> file = fingerprintFile(dir.write("big.txt", big));
+    ASSERT_TRUE(file.ok());
+    EXPECT_EQ(file->size, big.size());
+    EXPECT_EQ(file->sha256, sha256Hex(big));
+    // sha256sum tests/data/apa/swiss.csv
+    const Outcome<FileFingerprint> swiss = fingerprintFile(ORVALIS_TEST_DATA_DIR "/apa/swiss.csv");
+    ASSERT_TRUE(swiss.ok());
+    EXPECT_EQ(swiss->sha256, "6a79dd1d2cdb9135860ea128ded61cea5c78cf480522d69c0df11d079c858b0a");
+
+    const std::string pipe = (dir.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, dir.path().string(), (dir.path() / "missing").string()}) {
+        const Outcome<FileFingerprint> refused = fingerprintFile(path);
+        ASSERT_FALSE(refused.ok()) << path;
+        EXPECT_EQ(refused.refusal().message.rfind("The SHA-256 of " + path + " could not be computed: ", 0), 0u)
+            << refused.refusal().message;
+    }
+}
+
+TEST(RunRecord, CommandLineAndBlock)
+{
+    BootstrapRequest request;
+    request.DependentVariable = 1;
+    request.PredictorList = {2, 3};
+    request.AddedList = {4, 5};
+    request.NumTrials = 2000;
+    request.Level = ConfidenceLevel::P99;
+    struct Case {
+        DataSource source;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{"swiss.csv", "comma", ""},
+         "orvalis-cli --delimiter comma swiss.csv bootstrap --dv 1 --predictors 2,3 --added 4,5 --trials 2000 "
+         "--confidence 99 --seed 7 --details --record"},
+        {{"/data/my study's.xlsx", std::nullopt, "Wave 2"},
+         "orvalis-cli --sheet 'Wave 2' '/data/my study'\\''s.xlsx' bootstrap --dv 1 --predictors 2,3 --added 4,5 "
+         "--trials 2000 --confidence 99 --seed 7 --details --record"},
+        {{"-x.txt", "tab", ""},
+         "orvalis-cli --delimiter tab -- -x.txt bootstrap --dv 1 --predictors 2,3 --added 4,5 --trials 2000 "
+         "--confidence 99 --seed 7 --details --record"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(equivalentCommandLine(request, 7, c.source, " --details --record"), c.expected);
+    }
+
+    // The whole block, for a run of 600 trials on 47 cases with 4 predictors:
+    // a large Monte Carlo error and a sample below the 50 cases the study asks for.
+    BootstrapResult result;
+    result.request = request;
+    result.request.NumTrials = 600;
+    result.request.Level = ConfidenceLevel::P95;
+    result.NumValid = 600;
+    result.Seed = 7;
+    result.CasesRead = 50;
+    result.CompleteCases = 47;
+    result.FValue = 10.0f;
+    result.setPercentileIntervals(0.10f, 0.50f);
+    result.Details = BootstrapDetails{};
+    result.Details->LowerLimitError = 0.0085;
+    result.Details->UpperLimitError = 0.0126;
+    // 0.0126 is above a fortieth of the width (0.01); 600 x (0.0126 / 0.01)^2 = 953 trials: 2,000 advised.
+    const RunRecord record =
+        makeRunRecord(result, {"swiss.csv", "comma", ""}, FileFingerprint{1757, "6a79"},
+                      std::chrono::system_clock::time_point(std::chrono::seconds(1796774400)), " --details --record");
+    EXPECT_EQ(FormatRunRecord(result, record),
+              "Record of the Run\r\n"
+              "-------------------------------------\r\n"
+              "Program: Orvalis "
+                  + std::string(programVersion())
+                  + "\r\n"
+                    "Data file: swiss.csv\r\n"
+                    "Data file size: 1,757 bytes; SHA-256: 6a79\r\n"
+                    "Cases read: 50; complete cases used: 47\r\n"
+                    "Seed: 7; trials: 600; level: 95%\r\n"
+                    "The same seed gives the same result digit for digit on any number of threads and any "
+                    "processor.\r\n"
+                    "Date: 2026-12-09 00:00:00 UTC\r\n"
+                    "Command line: orvalis-cli --delimiter comma swiss.csv bootstrap --dv 1 --predictors 2,3 "
+                    "--added 4,5 --trials 600 --confidence 95 --seed 7 --details --record\r\n"
+                    "Monte Carlo standard error of the traditional limits: 0.0085 and 0.013 (binomial spread of "
+                    "the limits' ranks)\r\n"
+                    "Note: with 600 trials the 95% limits vary by about \u00b10.013 between seeds; 2,000 or more "
+                    "trials are advisable.\r\n"
+                    "Note: 47 complete cases are fewer than the 50 that Algina, Keselman and Penfield (2008) found "
+                    "the modified interval needs with at most 4 predictors in the full model to keep its coverage "
+                    "within [.925, .975] for changes in the population R^2 from .01 to .04.\r\n"
+                    "-------------------------------------\r\n\r\n\r\n\r\n");
+}
+
+// The study's sizes by the full model's predictors; none beyond 9, which it did not cover.
+TEST(RunRecord, SampleSizeGuidance)
+{
+    struct Case {
+        std::int32_t predictors;
+        std::int32_t cases;
+        std::optional<std::int32_t> needed;
+        bool below;
+    };
+    const Case cases[] = {
+        {1, 49, 50, true},   {4, 50, 50, false},  {5, 149, 150, true},  {6, 150, 150, false},
+        {7, 199, 200, true}, {9, 249, 200, true}, {9, 250, 200, false}, {10, 20, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        BootstrapResult result;
+        for (std::int32_t v = 2; v <= c.predictors + 1; ++v) {
+            result.request.AddedList.push_back(v);
+        }
+        result.CompleteCases = c.cases;
+        const std::optional<SampleSizeGuidance> guidance = sampleSizeGuidance(result);
+        ASSERT_EQ(guidance.has_value(), c.needed.has_value()) << c.predictors;
+        if (guidance) {
+            EXPECT_EQ(guidance->needed, *c.needed) << c.predictors;
+            EXPECT_EQ(guidance->below, c.below) << c.predictors << " " << c.cases;
+        }
+    }
+}
+
+// The Monte Carlo standard error a single run estimates for each limit agrees
+// with the spread of that limit over 50 seeds within 25%.
+TEST(RunRecord, LimitErrorsMatchTheSpreadOverSeeds)
+{
+    const ImportOutcome swiss = ImportDataFile(ORVALIS_TEST_DATA_DIR "/apa/swiss.csv", ',');
+    ASSERT_TRUE(swiss.ok());
+    BootstrapRequest request;
+    request.DependentVariable = 1;
+    request.PredictorList = {2, 3};
+    request.AddedList = {4, 5, 6};
+    request.NumTrials = 600;
+    request.Details = true;
+    for (const bool upper : {false, true}) {
+        double sum = 0.0;
+        double squares = 0.0;
+        double estimates = 0.0;
+        constexpr int Seeds = 50;
+        for (int seed = 1; seed <= Seeds; ++seed) {
+            const Outcome<BootstrapResult> run = RunBootstrap(request, *swiss, static_cast<std::uint64_t>(seed));
+            ASSERT_TRUE(run.ok());
+            const Interval* limits = run->interval(IntervalKind::Traditional);
+            const double limit = upper ? *limits->upper : *limits->lower;
+            sum += limit;
+            squares += limit * limit;
+            estimates += upper ? *run->Details->UpperLimitError : *run->Details->LowerLimitError;
+        }
+        const double spread = std::sqrt((squares - sum * sum / Seeds) / (Seeds - 1));
+        const double estimate = estimates / Seeds;
+        EXPECT_NEAR(estimate / spread, 1.0, 0.25)
+            << (upper ? "upper" : "lower") << ": estimate " << estimate << ", spread " << spread;
+    }
+}
+
+} // namespace
+} // namespace orvalis
