@@ -46,6 +46,11 @@ public:
     QString clipboardText() override { return clipboard.value_or(QString()); }
 
     void setClipboardImage(const QImage& image) override { clipboardImage = image; }
+    void setClipboardHtml(const QString& html, const QString& text) override
+    {
+        clipboardHtml = html;
+        clipboard = text;
+    }
     // Answers from saveNames (the empty text, a cancel, once it is empty).
     QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
     {
@@ -80,6 +85,7 @@ public:
     std::function<void(const Message&)> onMessage;
     std::uint64_t seed = 12345;
     QImage clipboardImage;
+    QString clipboardHtml;
     std::deque<QString> saveNames;
     QStringList saveFilters;
     QStringList offeredItems;

@@ -6,6 +6,7 @@
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
+#include "ui/ApaCopy.h"
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
 
@@ -313,7 +314,7 @@ TEST_F(DialogTest, DetailsFollowTheReportAndTheChoiceIsKept)
         QTest::mouseClick(dialog.chkDetails, Qt::LeftButton);
         check(dialog.lstDV, 0);
         check(dialog.lstAdded, 1);
-        dialog.setDataFileName("/data/study.txt");
+        dialog.setDataFileName("/data/study.txt", "space");
         runOk(dialog);
     }
     const QString text = log.readAll();
@@ -321,9 +322,52 @@ TEST_F(DialogTest, DetailsFollowTheReportAndTheChoiceIsKept)
     EXPECT_TRUE(text.contains("Number of valid robust D bootstrap trials = 600\r\n\r\n\r\n\r\n\r\n\r\n"
                               "Details of Bootstrap Trials\r\n-------------------------------------\r\nSeed: "));
     EXPECT_TRUE(text.contains("\r\nData file: /data/study.txt\r\nComplete cases used: 238 of 240\r\n"));
+    // The record follows the details; a file that cannot be read has no SHA-256.
+    EXPECT_TRUE(text.contains("Record of the Run\r\n-------------------------------------\r\nProgram: Orvalis "));
+    EXPECT_TRUE(text.contains("\r\nData file size and SHA-256: undefined (The SHA-256 of /data/study.txt could not "
+                              "be computed: No such file or directory.)\r\n"));
+    EXPECT_TRUE(text.contains("\r\nCommand line: orvalis-cli --delimiter space /data/study.txt bootstrap --dv 1 "
+                              "--added 2 --trials 600 --confidence 95 --seed "));
     frmESBootstrap again(platform, data, log, nullptr);
     EXPECT_TRUE(again.chkDetails->isChecked());
     QSettings().remove("bootstrap/details");
+}
+
+// Copy APA Results: disabled until a run; then the sentence and table as
+// text and HTML; the BCa interval of a run without details is refused.
+TEST_F(DialogTest, CopyApaResults)
+{
+    QSettings().remove("bootstrap/details");
+    QSettings().remove("apa/interval");
+    const DataSet data = studyData();
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    EXPECT_FALSE(dialog.cmdCopyAPA->isEnabled());
+    check(dialog.lstDV, 0);
+    check(dialog.lstAdded, 1);
+    runOk(dialog);
+    ASSERT_TRUE(dialog.cmdCopyAPA->isEnabled());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    // By its mnemonic; the button presses a moment later.
+    QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !platform.clipboardHtml.isEmpty(); }, 5000));
+    const QString text = platform.clipboard.value_or(QString());
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("Adding Var 2 to a model without predictors increased R\u00b2 "
+                                                  "from .00 to ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("(percentile bootstrap, 600 resamples; Orvalis "));
+    EXPECT_TRUE(text.contains("\n\nTable 1\n"));
+    EXPECT_TRUE(platform.clipboardHtml.contains("<table"));
+    EXPECT_TRUE(platform.messages.empty());
+
+    setApaIntervalSetting(ApaInterval::BCa);
+    platform.clipboardHtml.clear();
+    dialog.cmdCopyAPA->click();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.startsWith("The BCa interval is computed with the details"));
+    EXPECT_TRUE(platform.clipboardHtml.isEmpty());
+    QSettings().remove("apa/interval");
 }
 
 TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)

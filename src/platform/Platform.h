@@ -37,6 +37,10 @@ public:
     // Puts a picture on the clipboard.
     virtual void setClipboardImage(const QImage& image) = 0;
 
+    // Puts formatted text on the clipboard: html for the programs that take
+    // it (a word processor pastes a table as a table), text for the others.
+    virtual void setClipboardHtml(const QString& html, const QString& text) = 0;
+
     // Asks where to save a file: a path, or the empty text when the user
     // cancels. filter is a file-dialog filter such as "PNG image (*.png)".
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QUrl>
@@ -65,6 +66,14 @@ QString QtPlatform::clipboardText()
 void QtPlatform::setClipboardImage(const QImage& image)
 {
     QGuiApplication::clipboard()->setImage(image);
+}
+
+void QtPlatform::setClipboardHtml(const QString& html, const QString& text)
+{
+    auto* data = new QMimeData;
+    data->setHtml(html);
+    data->setText(text);
+    QGuiApplication::clipboard()->setMimeData(data); // the clipboard owns it
 }
 
 QString QtPlatform::saveFileName(QWidget* parent, const QString& caption, const QString& filter,

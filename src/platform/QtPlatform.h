@@ -16,6 +16,7 @@ public:
     void setClipboardText(const QString& text) override;
     QString clipboardText() override;
     void setClipboardImage(const QImage& image) override;
+    void setClipboardHtml(const QString& html, const QString& text) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                          const QString& suggestedName) override;
     QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override;

@@ -9,6 +9,9 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
+#include "ui/ApaCopy.h"
+
+#include <QFile>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -90,13 +93,21 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     opt99CI =
         makeControl<QRadioButton>(fraConfidence, "opt99CI", twips(240, 1140, 1455, 255), QStringLiteral("99% CI"));
 
+    // The APA results sit beside the levels, on the row of the trials' Plot button.
+    cmdCopyAPA =
+        makeButton(fraConfidence, "cmdCopyAPA", QStringLiteral("Copy AP&A Results"), twips(1800, 1110, 1575, 375));
+    cmdCopyAPA->setToolTip(QStringLiteral("The last run's results sentence and table in APA style "
+                                          "(Analyses > APA Interval chooses the interval)"));
+    cmdCopyAPA->setEnabled(false);
+
     fraSelectDV->setAccessibleDescription(QStringLiteral("The dependent variable: check one"));
     fraSelectGroups->setAccessibleDescription(QStringLiteral("The predictors of the reduced model: check any"));
     FraAdded->setAccessibleDescription(
         QStringLiteral("The predictor added in the full model: check one, or several at once"));
     fraTrials->setAccessibleDescription(
         QStringLiteral("The number of bootstrap trials, the trial under way, and the plot of the last run"));
-    fraConfidence->setAccessibleDescription(QStringLiteral("The confidence level of the limits"));
+    fraConfidence->setAccessibleDescription(
+        QStringLiteral("The confidence level of the limits, and the last run's results in APA style"));
     txtTrial->setAccessibleName(QStringLiteral("Trial Number"));
     cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), twips(2760, 4920, 1215, 495));
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twips(4320, 4920, 1215, 495));
@@ -145,7 +156,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     // levels, then the bottom row from the seed on the left.
     setTabChain({lstDV,        lstPredictors, lstAdded,     chkAddedBlock, optTrials[0], optTrials[1],    optTrials[2],
                  optTrials[3], optTrials[4],  optTrials[5], optTrials[6],  optTrials[7], cmdDistribution, opt90CI,
-                 opt95CI,      opt99CI,       txtSeed,      cmdOK,         cmdCancel,    chkDetails});
+                 opt95CI,      opt99CI,       cmdCopyAPA,   txtSeed,       cmdOK,        cmdCancel,       chkDetails});
 
     Form_Load();
     connect(lstDV, &QListWidget::itemChanged, this,
@@ -160,10 +171,11 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     connect(chkDetails, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(DetailsSetting, on); });
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
     connect(cmdDistribution, &QPushButton::clicked, this, &frmESBootstrap::cmdDistribution_Click);
+    connect(cmdCopyAPA, &QPushButton::clicked, this, &frmESBootstrap::cmdCopyAPA_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
-    connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::progressValueChanged, this,
+    connect(&m_watcher, &QFutureWatcher<RunOutcome>::progressValueChanged, this,
             [this](int trial) { txtTrial->setText(QString::number(trial)); });
-    connect(&m_watcher, &QFutureWatcher<Outcome<BootstrapResult>>::finished, this, &frmESBootstrap::runEnded);
+    connect(&m_watcher, &QFutureWatcher<RunOutcome>::finished, this, &frmESBootstrap::runEnded);
 }
 
 frmESBootstrap::~frmESBootstrap()
@@ -284,6 +296,7 @@ void frmESBootstrap::setControlsEnabled(bool enabled)
         option->setEnabled(enabled);
     }
     cmdDistribution->setEnabled(enabled && m_lastResult.has_value());
+    cmdCopyAPA->setEnabled(enabled && m_lastResult.has_value());
 }
 
 void frmESBootstrap::cmdOK_Click()
@@ -316,12 +329,19 @@ void frmESBootstrap::cmdOK_Click()
             txtSeed->setText(QString::number(seed));
             m_stop = std::stop_source();
             const DataSet& dataSet = m_dataSet;
+            // The details' record names the data file by its SHA-256, read here too.
+            const std::string hashed =
+                request.Details ? QFile::encodeName(m_dataFileName).toStdString() : std::string();
             // Started first: should starting fail, the dialog is left as it was.
-            QFuture<Outcome<BootstrapResult>> run = QtConcurrent::run(
-                [request, &dataSet, seed, stop = m_stop.get_token()](QPromise<Outcome<BootstrapResult>>& promise) {
+            QFuture<RunOutcome> run = QtConcurrent::run(
+                [request, &dataSet, seed, hashed, stop = m_stop.get_token()](QPromise<RunOutcome>& promise) {
                     promise.setProgressRange(0, request.NumTrials);
                     const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
-                    promise.addResult(RunBootstrap(request, dataSet, seed, control));
+                    RunOutcome ran{RunBootstrap(request, dataSet, seed, control), std::nullopt};
+                    if (ran.outcome.ok() && request.Details) {
+                        ran.fingerprint = fingerprintFile(hashed);
+                    }
+                    promise.addResult(std::move(ran));
                 });
             setCursor(Qt::WaitCursor);
             setControlsEnabled(false);
@@ -343,7 +363,8 @@ void frmESBootstrap::runEnded()
                                 AnalysisErrorTitle);
                 return;
             }
-            const Outcome<BootstrapResult> outcome = m_watcher.result();
+            const RunOutcome ran = m_watcher.result();
+            const Outcome<BootstrapResult>& outcome = ran.outcome;
             if (!outcome.ok()) {
                 if (outcome.refusal().reason == Refusal::Reason::Stopped) {
                     txtTrial->clear(); // the dialog stays as it was, ready for another run
@@ -356,11 +377,17 @@ void frmESBootstrap::runEnded()
             std::string text = FormatBootstrapReport(*outcome);
             if (outcome->Details) {
                 text += FormatBootstrapDetails(*outcome, m_dataFileName.toStdString());
+                const RunRecord record = makeRunRecord(
+                    *outcome, m_source,
+                    ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),
+                    std::chrono::system_clock::now(), " --details --record");
+                text += FormatRunRecord(*outcome, record);
             }
             m_log.append(QString::fromStdString(text));
             m_lastResult = *outcome;
             // The controls were enabled before there was a result to plot.
             cmdDistribution->setEnabled(true);
+            cmdCopyAPA->setEnabled(true);
             emit runSucceeded(*m_lastResult);
             hide();
         },
@@ -380,6 +407,11 @@ void frmESBootstrap::cmdCancel_Click()
 void frmESBootstrap::cmdDistribution_Click()
 {
     trap([&] { frmDistribution::showFor(m_platform, m_lastResult, this, m_dataFileName); });
+}
+
+void frmESBootstrap::cmdCopyAPA_Click()
+{
+    trap([&] { copyApaResults(m_platform, this, m_lastResult, false); });
 }
 
 void frmESBootstrap::stopWork()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/Bootstrap.h"
+#include "analyses/RunRecord.h"
 #include "common/MissingValue.h"
 #include "ui/ModalDialog.h"
 
@@ -62,6 +63,7 @@ public:
     QLineEdit* txtSeed = nullptr; // empty: a seed from the clock; after a run, the seed it used
     QCheckBox* chkDetails = nullptr;
     QPushButton* cmdDistribution = nullptr; // enabled once a run has finished
+    QPushButton* cmdCopyAPA = nullptr;      // the last run's APA sentence and table; enabled with cmdDistribution
 
     void lstDV_ItemCheck(int item);
     void lstPredictors_ItemCheck(int item);
@@ -71,11 +73,19 @@ public:
     void cmdCancel_Click();
     // Shows the last run's distribution window.
     void cmdDistribution_Click();
+    // Copies the last run's APA results (Analyses > APA Interval says which interval).
+    void cmdCopyAPA_Click();
 
     // The request the controls describe.
     BootstrapRequest request() const;
-    // The path of the data file, for the details block.
-    void setDataFileName(const QString& path) { m_dataFileName = path; }
+    // The path of the data file, for the details block, and how it was read
+    // (the delimiter's word, a workbook's sheet), for the record's command line.
+    void setDataFileName(const QString& path, std::optional<std::string> delimiter = std::nullopt,
+                         std::string sheet = {})
+    {
+        m_dataFileName = path;
+        m_source = {path.toStdString(), std::move(delimiter), std::move(sheet)};
+    }
     // The seed the next run uses: the Seed box's whole number (0 to
     // 2^63 - 1), a fresh one when the box is empty, none when its text is
     // not such a number.
@@ -106,10 +116,17 @@ private:
     Platform& m_platform;
     const DataSet& m_dataSet;
     OutputLog& m_log;
-    QFutureWatcher<Outcome<BootstrapResult>> m_watcher;
+    // A run's outcome and, with the details, the data file's fingerprint,
+    // both taken off the user-interface thread.
+    struct RunOutcome {
+        Outcome<BootstrapResult> outcome;
+        std::optional<Outcome<FileFingerprint>> fingerprint;
+    };
+    QFutureWatcher<RunOutcome> m_watcher;
     // Asks the run under way to stop; a new one for every run.
     std::stop_source m_stop;
     QString m_dataFileName;
+    DataSource m_source;
     std::optional<BootstrapResult> m_lastResult;
     // While chkAddedBlock_Click unchecks all but the lowest item.
     bool m_keepingLowest = false;

@@ -13,11 +13,13 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
+#include "ui/ApaCopy.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -321,8 +323,30 @@ void frmMain::buildMenus()
     mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("&Bootstrap Distribution"), this,
                                                             &frmMain::mnuBootstrapDistribution_Click),
                                      "mnuBootstrapDistribution");
-    // Until a run has finished there is nothing to show.
+    mnuCopyAPA =
+        named(mnuAnalyses->addAction(QStringLiteral("Copy &APA Results"), this, [this] { mnuCopyAPA_Click(false); }),
+              "mnuCopyAPA");
+    mnuCopyAPAMarkdown = named(mnuAnalyses->addAction(QStringLiteral("Copy APA Results as &Markdown"), this,
+                                                      [this] { mnuCopyAPA_Click(true); }),
+                               "mnuCopyAPAMarkdown");
+    QMenu* mnuInterval = mnuAnalyses->addMenu(QStringLiteral("APA &Interval"));
+    auto* intervals = new QActionGroup(this);
+    const std::array<std::pair<ApaInterval, const char*>, 3> intervalCaptions = {
+        {{ApaInterval::Percentile, "&Percentile"}, {ApaInterval::Modified, "&Modified"}, {ApaInterval::BCa, "&BCa"}}};
+    for (std::size_t k = 0; k < intervalCaptions.size(); ++k) {
+        const ApaInterval interval = intervalCaptions[k].first;
+        QAction* action = mnuInterval->addAction(QString::fromLatin1(intervalCaptions[k].second));
+        action->setObjectName(QStringLiteral("mnuAPAInterval_") + QString::fromLatin1(apaIntervalWord(interval)));
+        action->setCheckable(true);
+        action->setChecked(apaIntervalSetting() == interval);
+        intervals->addAction(action);
+        connect(action, &QAction::triggered, this, [interval] { setApaIntervalSetting(interval); });
+        mnuAPAInterval[k] = action;
+    }
+    // Until a run has finished there is nothing to show or copy.
     mnuBootstrapDistribution->setEnabled(false);
+    mnuCopyAPA->setEnabled(false);
+    mnuCopyAPAMarkdown->setEnabled(false);
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuUserGuide = named(mnuHelp->addAction(QStringLiteral("&User Guide"), this, &frmMain::mnuUserGuide_Click),
                          "mnuUserGuide", QKeySequence::HelpContents);
@@ -463,6 +487,7 @@ void frmMain::cmdImportData_Click()
             }
             // A workbook of several sheets asks which one.
             FormatOptions formats;
+            std::string chosenSheet;
             formats.chooseSheet = [&](const std::vector<std::string>& sheets) -> std::optional<std::string> {
                 QStringList items;
                 for (const std::string& sheet : sheets) {
@@ -473,7 +498,8 @@ void frmMain::cmdImportData_Click()
                 const QString chosen = m_platform.chooseItem(this, QStringLiteral("Choose a Sheet"),
                                                              QStringLiteral("Sheet to import:"), items);
                 QApplication::restoreOverrideCursor();
-                return chosen.isEmpty() ? std::nullopt : std::optional<std::string>(chosen.toStdString());
+                chosenSheet = chosen.toStdString();
+                return chosen.isEmpty() ? std::nullopt : std::optional<std::string>(chosenSheet);
             };
             ImportOutcome outcome = [&] {
                 const BusyCursor busy;
@@ -499,10 +525,15 @@ void frmMain::cmdImportData_Click()
             }
             m_dataSet = std::move(*outcome);
             m_strImportedFile = m_strFileName;
+            m_importedDelimiter =
+                m_dataSet.fileKind().empty() ? std::optional<std::string>(delimiterInfo(chosen).word) : std::nullopt;
+            m_importedSheet = chosenSheet;
             QSettings().setValue(DelimiterSetting, QString::fromUtf8(delimiterInfo(chosen).word));
             // The last run belongs to the old data.
             m_lastRun.reset();
             mnuBootstrapDistribution->setEnabled(false);
+            mnuCopyAPA->setEnabled(false);
+            mnuCopyAPAMarkdown->setEnabled(false);
             lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
             m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
             discardAnalysisDialogs();
@@ -665,10 +696,12 @@ void frmMain::mnuESBootstrap_Click()
         m_frmESBootstrap,
         [&] {
             auto* dialog = new frmESBootstrap(m_platform, m_dataSet, m_outputLog, this);
-            dialog->setDataFileName(m_strImportedFile);
+            dialog->setDataFileName(m_strImportedFile, m_importedDelimiter, m_importedSheet);
             connect(dialog, &frmESBootstrap::runSucceeded, this, [this](const BootstrapResult& result) {
                 m_lastRun = result;
                 mnuBootstrapDistribution->setEnabled(true);
+                mnuCopyAPA->setEnabled(true);
+                mnuCopyAPAMarkdown->setEnabled(true);
             });
             return dialog;
         },
@@ -678,6 +711,11 @@ void frmMain::mnuESBootstrap_Click()
 void frmMain::mnuBootstrapDistribution_Click()
 {
     trap([&] { frmDistribution::showFor(m_platform, m_lastRun, this, m_strImportedFile); });
+}
+
+void frmMain::mnuCopyAPA_Click(bool markdown)
+{
+    trap([&] { copyApaResults(m_platform, this, m_lastRun, markdown); });
 }
 
 void frmMain::mnuOpenOutput_Click()

@@ -94,6 +94,8 @@ public:
     void mnuDescriptives_Click();
     void mnuESBootstrap_Click();
     void mnuBootstrapDistribution_Click();
+    // Analyses > Copy APA Results (as Markdown): the last run's sentence and table.
+    void mnuCopyAPA_Click(bool markdown);
     void mnuOpenOutput_Click();
     void mnuSaveOutput_Click();
     void mnuExit_Click();
@@ -167,12 +169,21 @@ private:
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
     QAction* mnuBootstrapDistribution = nullptr;
+    QAction* mnuCopyAPA = nullptr;
+    QAction* mnuCopyAPAMarkdown = nullptr;
+    // Analyses > APA Interval: percentile, modified, BCa (one checked).
+    std::array<QAction*, 3> mnuAPAInterval{};
     QAction* mnuAbout = nullptr;
     QAction* mnuUserGuide = nullptr;
 
     // The full path of the data file picked last, and of the one imported.
     QString m_strFileName;
     QString m_strImportedFile;
+    // How it was read: the delimiter's word (none for a file that is not
+    // delimited text) and the sheet chosen from a workbook, for the command
+    // line in a run's record.
+    std::optional<std::string> m_importedDelimiter;
+    std::string m_importedSheet;
     // The file to select once the start-up is done.
     QString m_pendingFile;
     // 1 once the decision to leave the program is taken.

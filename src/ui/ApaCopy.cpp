@@ -1,0 +1,54 @@
+// copyApaResults: the core's APA formatters, one clipboard entry with HTML and text.
+#include "ui/ApaCopy.h"
+
+#include "platform/Platform.h"
+
+#include <QSettings>
+
+namespace orvalis {
+namespace {
+
+const QString IntervalSetting = QStringLiteral("apa/interval");
+const QString Title = QStringLiteral("Copy APA Results");
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+ApaInterval apaIntervalSetting()
+{
+    const QString word = QSettings().value(IntervalSetting).toString();
+    return apaIntervalNamed(word.toStdString()).value_or(ApaInterval::Percentile);
+}
+
+void setApaIntervalSetting(ApaInterval interval)
+{
+    QSettings().setValue(IntervalSetting, QString::fromLatin1(apaIntervalWord(interval)));
+}
+
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown)
+{
+    if (!run) {
+        platform.warn(parent, QStringLiteral("There are no results to copy yet: run the Effect Size Bootstrap first."),
+                      Title);
+        return;
+    }
+    const ApaInterval interval = apaIntervalSetting();
+    if (interval == ApaInterval::BCa && run->interval(IntervalKind::BCa) == nullptr) {
+        platform.warn(parent,
+                      QStringLiteral("The BCa interval is computed with the details: check \"Add details to the "
+                                     "report\" and run the bootstrap again, or choose another APA interval."),
+                      Title);
+        return;
+    }
+    const std::string sentence = FormatApaSentence(*run, interval);
+    const std::string table = markdown ? FormatApaTableMarkdown(*run, interval) : FormatApaTableText(*run, interval);
+    const QString html = QStringLiteral("<p>") + fromUtf8(sentence).toHtmlEscaped() + QStringLiteral("</p>\n")
+                         + fromUtf8(FormatApaTableHtml(*run, interval));
+    platform.setClipboardHtml(html, fromUtf8(sentence + "\n\n" + table));
+}
+
+} // namespace orvalis

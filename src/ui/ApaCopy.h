@@ -1,0 +1,26 @@
+// Copy APA Results: the last run's APA sentence and table on the clipboard, in the interval the user chose.
+#pragma once
+
+#include "analyses/ApaReport.h"
+#include "analyses/BootstrapResult.h"
+
+#include <optional>
+
+class QWidget;
+
+namespace orvalis {
+
+class Platform;
+
+// The interval the APA results report (Analyses > APA Interval), kept from
+// one run of the program to the next; percentile at first.
+ApaInterval apaIntervalSetting();
+void setApaIntervalSetting(ApaInterval interval);
+
+// Puts the run's APA sentence and table on the clipboard: as HTML (the table
+// a table) and as plain text with the table in columns, or in Markdown when
+// markdown is set. Warns, and copies nothing, when there is no run yet or the
+// chosen interval is BCa and the run did not compute it (a run without details).
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown);
+
+} // namespace orvalis
