@@ -23,6 +23,11 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QSettings>
+#include <QRegularExpression>
+#include <QProcess>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -1008,10 +1013,12 @@ BootstrapResult evenRun()
     return r;
 }
 
-// The picture has its bars and lines where the values put them, and the SVG
-// one element per bar; the exports write their files or warn.
+// The figure has its bars and lines where the values put them, its legend
+// gives their values, and the SVG one element per bar; the exports write
+// their files or warn.
 TEST_F(WindowTest, TheDistributionWindowDrawsAndExports)
 {
+    QSettings().remove("figure");
     const BootstrapResult run = evenRun();
     frmDistribution window(platform, run, nullptr);
     window.show();
@@ -1019,52 +1026,91 @@ TEST_F(WindowTest, TheDistributionWindowDrawsAndExports)
     ASSERT_EQ(plot.histogram().counts.size(), 10u);
     EXPECT_DOUBLE_EQ(plot.xMin(), -0.03); // the values' range padded by 3% on each side
     EXPECT_DOUBLE_EQ(plot.xMax(), 1.03);
-    EXPECT_TRUE(plot.title().contains("Var1 on no predictors, adding Var2"));
-    EXPECT_TRUE(plot.title().contains("95% level, 1000 attempted and 1000 valid trials"));
+    EXPECT_EQ(plot.caption(), "Var 1 on no predictors; adding Var 2");
+    QStringList labels;
+    for (const DistributionPlot::Marker& marker : plot.markers()) {
+        labels << marker.label;
+    }
+    EXPECT_EQ(labels, QStringList({QString::fromUtf8("Observed \u0394R\u00b2 = .500"), "95% percentile CI [.025, .975]",
+                                   "", "Modified lower limit 0 (F test not significant)"}));
 
-    const QSize size(800, 500);
-    const QImage image = plot.toImage(size, 1.0);
-    const QRectF area = plot.plotRect(QRectF(QPointF(0, 0), QSizeF(size)));
-    auto xOf = [&](double v) { return area.left() + (v + 0.03) / 1.06 * area.width(); };
-    const int middle = static_cast<int>(area.center().y());
+    // At 144 dpi a point is two pixels.
+    const QImage image = plot.toImage(144);
+    EXPECT_EQ(image.size(), QSize(482, 363)); // 85 x 64 mm
+    const QRectF area = plot.plotRect();
+    auto xOf = [&](double v) { return 2 * (area.left() + (v + 0.03) / 1.06 * area.width()); };
+    const int middle = static_cast<int>(2 * area.center().y());
     // Within a pixel of x, somewhere on 20 rows (a dashed line has gaps).
-    auto nearX = [&](double v, QColor color) {
-        const int x = static_cast<int>(std::lround(xOf(v)));
+    auto nearX = [&](double x, QColor color) {
+        const int column = static_cast<int>(std::lround(x));
         for (int dx = -1; dx <= 1; ++dx) {
             for (int y = middle - 10; y <= middle + 10; ++y) {
-                if (image.pixelColor(x + dx, y) == color) {
+                if (image.pixelColor(column + dx, y) == color) {
                     return true;
                 }
             }
         }
         return false;
     };
-    EXPECT_TRUE(nearX(0.5, Qt::black)) << "observed change";
-    EXPECT_TRUE(nearX(0.025, QColor(0x1f, 0x4e, 0xb4))) << "traditional lower limit";
-    EXPECT_TRUE(nearX(0.975, QColor(0x1f, 0x4e, 0xb4))) << "traditional upper limit";
-    EXPECT_TRUE(nearX(0.0, QColor(0xc0, 0x20, 0x20))) << "modified lower limit 0";
+    const QColor blue(0x00, 0x72, 0xb2);
+    EXPECT_TRUE(nearX(xOf(0.5), Qt::black)) << "observed change";
+    EXPECT_TRUE(nearX(xOf(0.025), blue)) << "traditional lower limit";
+    EXPECT_TRUE(nearX(xOf(0.975), blue)) << "traditional upper limit";
+    EXPECT_TRUE(nearX(xOf(0.0), QColor(0xd5, 0x5e, 0x00))) << "modified lower limit 0";
     for (int k = 0; k < 10; ++k) {
-        const int x = static_cast<int>(xOf(0.1 * k + 0.03));
-        EXPECT_EQ(image.pixelColor(x, static_cast<int>(area.bottom()) - 3), DistributionPlot::barColor()) << k;
+        const int x = static_cast<int>(xOf(0.1 * k + 0.05));
+        EXPECT_EQ(image.pixelColor(x, static_cast<int>(2 * area.bottom()) - 6), DistributionPlot::barColor()) << k;
     }
-    const QString svg = QString::fromUtf8(plot.toSvg(size));
+    const QString svg = QString::fromUtf8(plot.toSvg());
     EXPECT_EQ(svg.count("<rect"), 1 + 10) << "the background and one per bar";
+    // The axis title is text, in runs of its scripts.
+    EXPECT_TRUE(svg.contains(QString::fromUtf8(">\u0394</text>"))
+                && svg.contains(QString::fromUtf8(">R\u00b2</text>")));
+    EXPECT_TRUE(svg.contains("width=\"85.00mm\" height=\"64.00mm\""));
+
+    // Two lines that would fall within a line's width both show.
+    BootstrapResult close = run;
+    close.DeltaR2 = 0.025;
+    close.ModifiedLowerIsZero = false;
+    close.setPercentileIntervals(0.025f, 0.975f);
+    const DistributionPlot both(close);
+    const std::vector<double> placed = both.markerPositions();
+    ASSERT_EQ(placed.size(), 3u);
+    EXPECT_GE(placed[1] - placed[0], 1.2) << "the observed change and the lower limit, a line's width apart";
+    const QImage pair = both.toImage(600);
+    auto showing = [&](QColor color) {
+        const double scale = 600.0 / 72.0;
+        const int y = static_cast<int>(both.plotRect().center().y() * scale);
+        for (int x = static_cast<int>((placed[0] - 3) * scale); x <= static_cast<int>((placed[1] + 3) * scale); ++x) {
+            for (int dy = 0; dy < 40; ++dy) {
+                if (pair.pixelColor(x, y + dy) == color) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(showing(Qt::black));
+    EXPECT_TRUE(showing(blue));
 
     const QString png = dirPath() + "/plot";
-    platform.saveNames = {png, dirPath() + "/plot.svg", dirPath() + "/trials.csv", dirPath() + "/none/plot.png"};
-    // By their mnemonics, as a keyboard user exports: Alt+P, Alt+S, Alt+C.
+    platform.saveNames = {png, dirPath() + "/plot.svg", dirPath() + "/plot.pdf", dirPath() + "/trials.csv",
+                          dirPath() + "/none/plot.png"};
+    // By their mnemonics, as a keyboard user exports: Alt+P, Alt+S, Alt+D, Alt+C.
     window.show();
     QApplication::setActiveWindow(&window);
     // (A mnemonic presses its button as a click that shows: a moment later.)
-    for (const Qt::Key key : {Qt::Key_P, Qt::Key_S, Qt::Key_C}) {
+    for (const Qt::Key key : {Qt::Key_P, Qt::Key_S, Qt::Key_D, Qt::Key_C}) {
         const std::size_t left = platform.saveNames.size();
         QTest::keyClick(&window, key, Qt::AltModifier);
         EXPECT_TRUE(QTest::qWaitFor([&] { return platform.saveNames.size() < left; }, 5000)) << key;
     }
     EXPECT_TRUE(platform.messages.empty());
     QImage saved(png + ".png");
-    EXPECT_EQ(saved.size(), window.pictureSize() * 2);
+    EXPECT_EQ(saved.size(), QSize(1004, 756)); // 85 x 64 mm at 300 dpi
+    EXPECT_EQ(saved.dotsPerMeterX(), 11811);
     EXPECT_TRUE(fileBytes(dirPath() + "/plot.svg").startsWith("<?xml"));
+    EXPECT_TRUE(fileBytes(dirPath() + "/plot.pdf").startsWith("%PDF-"));
     EXPECT_EQ(fileBytes(dirPath() + "/trials.csv").toStdString(), FormatDraws(run));
     QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
@@ -1073,7 +1119,93 @@ TEST_F(WindowTest, TheDistributionWindowDrawsAndExports)
     QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton); // cancelled: nothing happens
     EXPECT_EQ(platform.messages.size(), 1u);
     QTest::mouseClick(window.cmdCopy, Qt::LeftButton);
-    EXPECT_FALSE(platform.clipboardImage.isNull());
+    EXPECT_EQ(platform.clipboardImage.size(), QSize(1004, 756));
+    QTest::mouseClick(window.cmdCopyNote, Qt::LeftButton);
+    EXPECT_EQ(
+        platform.clipboard.value_or(QString()),
+        QString::fromUtf8("Note. Histogram of the 1,000 valid of 1,000 bootstrap resamples of \u0394R\u00b2 (Var 1 "
+                          "on no predictors; adding Var 2; 0 complete cases, seed 0). Solid line: observed "
+                          "\u0394R\u00b2 = .500. Dashed lines: 95% percentile bootstrap confidence limits "
+                          "[.025, .975]. Dash-dotted line: the modified lower limit, 0, since the F test of the "
+                          "added predictors was not significant at \u03b1 = .05."));
+    QSettings().remove("figure");
+}
+
+// The sizes and the resolution: the presets, a custom size kept for the next
+// window, text at its printed size, and the files as other programs read them
+// (poppler's pdfinfo and pdftotext, librsvg's rsvg-convert, ImageMagick's identify).
+TEST_F(WindowTest, TheFigureHasItsPrintedSizeInEveryReader)
+{
+    QSettings().remove("figure");
+    BootstrapResult run = evenRun();
+    run.Intervals.push_back({IntervalKind::BCa, ConfidenceLevel::P95, 0.03, 0.96});
+    {
+        frmDistribution window(platform, run, nullptr);
+        EXPECT_EQ(window.cmbSize->currentText(), "One column (85 mm)");
+        EXPECT_FALSE(window.spnWidth->isEnabled());
+        window.cmbSize->setCurrentIndex(1);
+        EXPECT_EQ(window.spnWidth->value(), 175.0);
+        EXPECT_EQ(window.plotDistribution->figure().heightMm, 105.0);
+        window.cmbSize->setCurrentIndex(2);
+        ASSERT_TRUE(window.spnWidth->isEnabled());
+        window.spnWidth->setValue(120);
+        window.spnHeight->setValue(80);
+        window.cmbResolution->setCurrentIndex(1);
+        window.chkCaption->setChecked(true);
+    }
+    frmDistribution window(platform, run, nullptr);
+    EXPECT_EQ(window.cmbSize->currentText(), "Custom");
+    EXPECT_EQ(window.resolution(), 600);
+    const FigureSpec figure = window.plotDistribution->figure();
+    EXPECT_EQ(figure.widthMm, 120.0);
+    EXPECT_EQ(figure.heightMm, 80.0);
+    EXPECT_TRUE(figure.caption);
+
+    const QString pdf = dirPath() + "/figure.pdf";
+    const QString svg = dirPath() + "/figure.svg";
+    const QString png = dirPath() + "/figure.png";
+    platform.saveNames = {png, svg, pdf};
+    window.cmdSavePNG_Click();
+    window.cmdSaveSVG_Click();
+    window.cmdSavePDF_Click();
+    ASSERT_TRUE(platform.messages.empty());
+    auto output = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+        EXPECT_EQ(process.exitCode(), 0) << program.toStdString() << ": "
+                                         << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    // 120 x 80 mm are 340.16 x 226.77 points; the PDF's page box is in whole points.
+    EXPECT_TRUE(output("pdfinfo", {pdf}).contains(QRegularExpression("Page size: +340 x 227 pts")));
+    const QString text = output("pdftotext", {pdf, "-"});
+    EXPECT_TRUE(text.contains(QString::fromUtf8("\u0394R\u00b2"))) << text.toStdString();
+    EXPECT_TRUE(text.contains("Frequency"));
+    EXPECT_TRUE(text.contains("BCa [.030, .960]"));
+    output("pdftoppm", {"-r", "72", "-png", "-singlefile", pdf, dirPath() + "/page"});
+    EXPECT_EQ(QImage(dirPath() + "/page.png").size(), QSize(340, 227));
+    // librsvg sizes millimetres at 96 dpi: 120 mm are 453.5 pixels.
+    output("rsvg-convert", {"-o", dirPath() + "/svg.png", svg});
+    const QSize drawn = QImage(dirPath() + "/svg.png").size();
+    EXPECT_NEAR(drawn.width(), 453.5, 1.0);
+    EXPECT_NEAR(drawn.height(), 302.4, 1.0);
+    EXPECT_EQ(output("identify", {"-units", "PixelsPerInch", "-format", "%w %h %x", png}).left(14), "2835 1890 600");
+
+    // Text and lines keep their printed size: at twice the resolution the
+    // figure inks four times the pixels (a text of fixed pixels would not).
+    auto inked = [](const QImage& image) {
+        qint64 count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                count += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+            }
+        }
+        return static_cast<double>(count);
+    };
+    const double ratio = inked(window.plotDistribution->toImage(600)) / inked(window.plotDistribution->toImage(300));
+    EXPECT_NEAR(ratio, 4.0, 0.4);
+    QSettings().remove("figure");
 }
 
 // The Analyses menu's "Bootstrap Distribution" waits for a run, and a new

@@ -191,6 +191,17 @@ std::string markdownEscaped(const std::string& text)
 
 } // namespace
 
+std::string apaProportion(double value, int decimals)
+{
+    std::string text = formatFixed(value, decimals);
+    // No leading zero for values that cannot exceed 1.
+    const std::size_t zero = text.front() == '-' ? 1 : 0;
+    if (text.compare(zero, 2, "0.") == 0) {
+        text.erase(zero, 1);
+    }
+    return text;
+}
+
 std::string apaNumber(ApaValue kind, double value)
 {
     switch (kind) {
@@ -199,13 +210,7 @@ std::string apaNumber(ApaValue kind, double value)
         if (kind == ApaValue::PValue && value < 0.001) {
             return "< .001";
         }
-        std::string text = formatFixed(value, kind == ApaValue::PValue ? 3 : 2);
-        // No leading zero for values that cannot exceed 1.
-        const std::size_t zero = text.front() == '-' ? 1 : 0;
-        if (text.compare(zero, 2, "0.") == 0) {
-            text.erase(zero, 1);
-        }
-        return text;
+        return apaProportion(value, kind == ApaValue::PValue ? 3 : 2);
     }
     case ApaValue::Statistic:
         return formatFixed(value, 2);
@@ -342,6 +347,75 @@ std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interv
         out += "</tr>\n";
     }
     return out + "</table>\n<p><i>Note.</i>" + htmlEscaped(table.note.substr(5)) + "</p>\n";
+}
+
+std::string modelCaption(const BootstrapResult& result)
+{
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    return nameOf(request.DependentVariable.value_or(0), names) + " on "
+           + (request.PredictorList.empty() ? std::string("no predictors")
+                                            : nameList(request.PredictorList, names, false))
+           + "; adding " + nameList(request.AddedList, names, false);
+}
+
+namespace {
+
+// "[.106, .489]" with three decimals; none where a limit is undefined.
+std::optional<std::string> legendLimits(const Interval* interval)
+{
+    if (interval == nullptr || !interval->lower || !interval->upper) {
+        return std::nullopt;
+    }
+    return "[" + apaProportion(*interval->lower, 3) + ", " + apaProportion(*interval->upper, 3) + "]";
+}
+
+} // namespace
+
+LegendLines legendLines(const BootstrapResult& result)
+{
+    LegendLines lines;
+    if (result.DeltaR2) {
+        lines.observed = "Observed " + std::string(DeltaR2) + " = " + apaProportion(*result.DeltaR2, 3);
+    }
+    const std::string percent = formatInteger(percentOf(result.request.Level));
+    if (const auto limits = legendLimits(result.interval(IntervalKind::Traditional))) {
+        lines.percentile = percent + "% percentile CI " + *limits;
+    }
+    const Interval* traditional = result.interval(IntervalKind::Traditional);
+    const Interval* modified = result.interval(IntervalKind::Modified);
+    if (traditional != nullptr && modified != nullptr && modified->lower && modified->lower != traditional->lower) {
+        lines.modified = "Modified lower limit 0 (F test not significant)";
+    }
+    if (const auto limits = legendLimits(result.interval(IntervalKind::BCa))) {
+        lines.bca = "BCa " + *limits;
+    }
+    return lines;
+}
+
+std::string FormatFigureNote(const BootstrapResult& result)
+{
+    const LegendLines lines = legendLines(result);
+    const std::string percent = formatInteger(percentOf(result.request.Level));
+    std::string note = "Note. Histogram of the " + apaNumber(ApaValue::Count, result.NumValid) + " valid of "
+                       + apaNumber(ApaValue::Count, result.request.NumTrials) + " bootstrap resamples of " + DeltaR2
+                       + " (" + modelCaption(result) + "; " + apaNumber(ApaValue::Count, result.CompleteCases)
+                       + " complete cases, seed " + std::to_string(result.Seed) + ").";
+    if (!lines.observed.empty()) {
+        note += " Solid line: observed " + std::string(DeltaR2) + " = " + apaProportion(*result.DeltaR2, 3) + ".";
+    }
+    if (const auto limits = legendLimits(result.interval(IntervalKind::Traditional))) {
+        note += " Dashed lines: " + percent + "% percentile bootstrap confidence limits " + *limits + ".";
+    }
+    if (!lines.modified.empty()) {
+        note += " Dash-dotted line: the modified lower limit, 0, since the F test of the added predictors was not "
+                "significant at \u03b1 = "
+                + alphaText(result) + ".";
+    }
+    if (const auto limits = legendLimits(result.interval(IntervalKind::BCa))) {
+        note += " Dotted lines: bias-corrected and accelerated (BCa) limits " + *limits + ".";
+    }
+    return note;
 }
 
 } // namespace orvalis

@@ -19,6 +19,10 @@ enum class ApaValue {
 };
 std::string apaNumber(ApaValue kind, double value);
 
+// A proportion with `decimals` places and no leading zero (".274"), as the
+// figure's legend gives its values.
+std::string apaProportion(double value, int decimals);
+
 // The interval the sentence and the table report.
 enum class ApaInterval {
     Percentile, // the traditional percentile limits
@@ -43,5 +47,26 @@ std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interva
 std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval);
 std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval);
 std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval);
+
+// The model in names, for a figure's caption: "Fertility on Agriculture,
+// Examination; adding Education, Catholic, Infant.Mortality" ("on no
+// predictors" for an empty reduced model).
+std::string modelCaption(const BootstrapResult& result);
+
+// The lines of a figure's legend, each naming a line of the distribution plot
+// with its value: "Observed ΔR² = .274", "95% percentile CI [.106, .489]",
+// "Modified lower limit 0 (F test not significant)" (only when the modified
+// lower limit is 0), "BCa [.092, .470]" (only with BCa limits).
+struct LegendLines {
+    std::string observed;
+    std::string percentile;
+    std::string modified;
+    std::string bca;
+};
+LegendLines legendLines(const BootstrapResult& result);
+
+// The note a figure of the distribution needs: what the bars and each line
+// are, how many valid trials of how many, on how many cases, and the seed.
+std::string FormatFigureNote(const BootstrapResult& result);
 
 } // namespace orvalis

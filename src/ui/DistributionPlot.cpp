@@ -1,12 +1,16 @@
-// DistributionPlot: axes with tick labels in the program's number text, bars, marker lines and a legend.
+// DistributionPlot: the figure laid out in points, so that its text keeps its printed size on every device.
 #include "ui/DistributionPlot.h"
 
-#include "analyses/BootstrapReport.h"
+#include "analyses/ApaReport.h"
 #include "common/NumberText.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <QPageSize>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSvgGenerator>
 
 #include <algorithm>
@@ -15,62 +19,111 @@
 namespace orvalis {
 namespace {
 
-// A round step (1, 2 or 5 times a power of ten) giving about `count` ticks over range.
-double niceStep(double range, int count)
+constexpr double PointsPerMm = 72.0 / 25.4;
+constexpr double Margin = 4.0;        // points round the figure
+constexpr double LineWidth = 1.2;     // a marker's line, in points
+constexpr double AxisWidth = 0.6;     // the axes and ticks
+constexpr double SampleLength = 16.0; // a legend entry's line
+
+// The figure's typeface at a size in points, for a device: Qt sizes a font by
+// the device's dots per inch, and the painter's scale does the rest, so the
+// size is given in the painter's units (points).
+QFont figureFont(double points, const QPaintDevice* device)
 {
-    const double raw = range / count;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * power >= raw) {
-            return factor * power;
-        }
-    }
-    return 10.0 * power;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const int dpi = device != nullptr ? device->logicalDpiY() : 72;
+    font.setPointSizeF(points * 72.0 / dpi);
+    return font;
 }
 
-// A tick value as the program writes numbers, with as many decimals as the step needs.
-QString tickText(double value, double step)
+// Metrics in points, from a device of 72 dots per inch.
+QFontMetricsF pointMetrics(double points)
 {
-    const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 12);
-    const double rounded = roundHalfEven(value, decimals);
-    return QString::fromStdString(formatDouble(rounded == 0.0 ? 0.0 : rounded));
+    static const QImage reference = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        image.setDotsPerMeterX(static_cast<int>(std::lround(72.0 / 0.0254)));
+        image.setDotsPerMeterY(static_cast<int>(std::lround(72.0 / 0.0254)));
+        return image;
+    }();
+    return QFontMetricsF(figureFont(points, &reference), &reference);
 }
+
+// A round step (1, 2 or 5 times a power of ten) that gives at least `count`
+// ticks over [low, high].
+double tickStep(double low, double high, int count)
+{
+    const double range = high - low;
+    double step = std::pow(10.0, std::ceil(std::log10(range)));
+    for (int k = 0; k < 60; ++k) {
+        const double first = std::ceil(low / step - 1e-9);
+        const double last = std::floor(high / step + 1e-9);
+        if (last - first + 1 >= count) {
+            return step;
+        }
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        step *= mantissa > 4.5 ? 0.4 : 0.5; // 10 -> 5 -> 2 -> 1
+    }
+    return step;
+}
+
+// A tick of the change's axis, as APA writes proportions: ".10".
+QString xTickText(double value, double step)
+{
+    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 1, 12);
+    return QString::fromStdString(apaProportion(value, decimals));
+}
+
+const QString DeltaR2 = QString::fromUtf8("\u0394R\u00b2");
 
 } // namespace
+
+// Every part's place in points.
+struct DistributionPlot::Layout {
+    QRectF caption;
+    QRectF area;       // the data
+    double xTickTop;   // the x tick labels' top
+    double xTitleTop;  // "ΔR²"
+    double yTitleLeft; // the rotated "Frequency"
+    double yLabelRight;
+    QRectF legend;
+    int legendColumns = 1;
+    double legendColumnWidth = 0.0;
+    std::vector<double> legendRowTops;
+    double yStep = 1.0;
+    double yTop = 1.0;
+};
 
 DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* parent)
     : QWidget(parent), m_histogram(MakeHistogram(result.Draws))
 {
     setObjectName("plotDistribution");
     setMinimumSize(360, 240);
-    const QString percent = QString::number(percentOf(result.request.Level));
+    const LegendLines lines = legendLines(result);
     if (result.DeltaR2) {
-        m_markers.push_back({*result.DeltaR2, QStringLiteral("Observed change"), Qt::black, Qt::SolidLine});
+        m_markers.push_back({*result.DeltaR2, QString::fromStdString(lines.observed), Qt::black, Qt::SolidLine});
     }
-    const QColor traditionalColour(0x1f, 0x4e, 0xb4);
+    const QColor blue(0x00, 0x72, 0xb2);
     const Interval* traditional = result.interval(IntervalKind::Traditional);
     if (traditional != nullptr && traditional->lower && traditional->upper) {
-        m_markers.push_back({*traditional->lower, QStringLiteral("Traditional limits (%1%)").arg(percent),
-                             traditionalColour, Qt::DashLine});
-        m_markers.push_back({*traditional->upper, QString(), traditionalColour, Qt::DashLine});
+        m_markers.push_back({*traditional->lower, QString::fromStdString(lines.percentile), blue, Qt::DashLine});
+        m_markers.push_back({*traditional->upper, QString(), blue, Qt::DashLine});
     }
     // The modified lower limit gets its own line where it differs from the
     // traditional one (it is then 0: the F test is not significant).
     const Interval* modified = result.interval(IntervalKind::Modified);
-    if (modified != nullptr && modified->lower && traditional != nullptr && modified->lower != traditional->lower) {
-        m_markers.push_back({*modified->lower, QStringLiteral("Modified lower limit: 0 (F test not significant)"),
-                             QColor(0xc0, 0x20, 0x20), Qt::DashDotLine});
+    if (!lines.modified.empty()) {
+        m_markers.push_back(
+            {*modified->lower, QString::fromStdString(lines.modified), QColor(0xd5, 0x5e, 0x00), Qt::DashDotLine});
     }
     const Interval* bca = result.interval(IntervalKind::BCa);
-    if (bca != nullptr && bca->lower && bca->upper) {
-        const QColor bcaColour(0x1a, 0x8a, 0x3a);
-        m_markers.push_back({*bca->lower, QStringLiteral("BCa limits"), bcaColour, Qt::DotLine});
-        m_markers.push_back({*bca->upper, QString(), bcaColour, Qt::DotLine});
+    if (!lines.bca.empty()) {
+        const QColor green(0x00, 0x9e, 0x73);
+        m_markers.push_back({*bca->lower, QString::fromStdString(lines.bca), green, Qt::DotLine});
+        m_markers.push_back({*bca->upper, QString(), green, Qt::DotLine});
     }
-    m_title = QStringLiteral("Change in R^2: %1\n%2% level, %3 attempted and %4 valid trials")
-                  .arg(QString::fromStdString(DescribeModel(result)), percent)
-                  .arg(result.request.NumTrials)
-                  .arg(result.NumValid);
+    m_caption = QString::fromStdString(modelCaption(result));
 
     double low = m_histogram.counts.empty() ? 0.0 : m_histogram.lower;
     double high = m_histogram.counts.empty() ? 1.0 : m_histogram.upper();
@@ -83,87 +136,228 @@ DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* paren
     m_xMax = high + pad;
 }
 
-QRectF DistributionPlot::plotRect(const QRectF& bounds) const
+void DistributionPlot::setFigure(const FigureSpec& figure)
 {
-    const QFontMetricsF metrics(font());
-    const qreal line = metrics.height();
-    const qreal left = metrics.horizontalAdvance(QStringLiteral("00000")) + line;
-    return bounds.adjusted(left, 2.6 * line, -line, -2.8 * line);
+    m_figure = figure;
+    update();
 }
 
-void DistributionPlot::paint(QPainter& painter, const QRectF& bounds) const
+QSizeF DistributionPlot::figurePoints() const
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setFont(font());
-    painter.fillRect(bounds, Qt::white);
-    const QRectF area = plotRect(bounds);
-    const QFontMetricsF metrics(font());
-    const qreal line = metrics.height();
-    auto xOf = [&](double v) { return area.left() + (v - m_xMin) / (m_xMax - m_xMin) * area.width(); };
+    return {m_figure.widthMm * PointsPerMm, m_figure.heightMm * PointsPerMm};
+}
 
-    painter.setPen(Qt::black);
-    painter.drawText(QRectF(bounds.left(), bounds.top() + 0.2 * line, bounds.width(), 2.2 * line),
-                     Qt::AlignHCenter | Qt::AlignTop, m_title);
+DistributionPlot::Layout DistributionPlot::layout() const
+{
+    const QSizeF size = figurePoints();
+    const QFontMetricsF text = pointMetrics(TextPoints);
+    const QFontMetricsF title = pointMetrics(TitlePoints);
+    Layout at;
+    double top = Margin;
+    if (m_figure.caption) {
+        // Wrapped at word breaks to the figure's width, never cut.
+        const QRectF needed = title.boundingRect(QRectF(Margin, top, size.width() - 2 * Margin, 1e6),
+                                                 Qt::AlignHCenter | Qt::TextWordWrap, m_caption);
+        at.caption = QRectF(Margin, top, size.width() - 2 * Margin, needed.height());
+        top += needed.height() + 0.5 * title.height();
+    } else {
+        top += 0.5 * text.height(); // room for the top tick label
+    }
 
-    // Bars, drawn first so that the lines lie on them.
+    // The legend below the axis title: as many columns as the widest entry allows.
+    double widest = 0.0;
+    int entries = 0;
+    for (const Marker& marker : m_markers) {
+        if (!marker.label.isEmpty()) {
+            widest = std::max(widest, text.horizontalAdvance(marker.label));
+            ++entries;
+        }
+    }
+    const double inner = size.width() - 2 * Margin;
+    at.legendColumnWidth = SampleLength + 4.0 + widest + 10.0;
+    at.legendColumns = std::clamp(static_cast<int>(inner / at.legendColumnWidth), 1, std::max(entries, 1));
+    if (at.legendColumns == 1) {
+        at.legendColumnWidth = inner;
+    }
+    const int rows = (entries + at.legendColumns - 1) / at.legendColumns;
+    // An entry wider than the figure wraps onto more lines.
+    const double textWidth = at.legendColumnWidth - SampleLength - 4.0;
+    double legendHeight = 0.0;
+    std::vector<double> rowHeights(static_cast<std::size_t>(rows), text.height());
+    int k = 0;
+    for (const Marker& marker : m_markers) {
+        if (marker.label.isEmpty()) {
+            continue;
+        }
+        const double height =
+            text.boundingRect(QRectF(0, 0, textWidth, 1e6), Qt::AlignLeft | Qt::TextWordWrap, marker.label).height();
+        double& row = rowHeights[static_cast<std::size_t>(k / at.legendColumns)];
+        row = std::max(row, height);
+        ++k;
+    }
+    for (const double height : rowHeights) {
+        legendHeight += height + 0.25 * text.height();
+    }
+    const double legendTop = size.height() - Margin - legendHeight;
+    at.legend = QRectF(Margin, legendTop, inner, legendHeight);
+    double rowTop = legendTop;
+    for (const double height : rowHeights) {
+        at.legendRowTops.push_back(rowTop);
+        rowTop += height + 0.25 * text.height();
+    }
+
+    const double bottom = legendTop - 0.4 * text.height();
+    at.xTitleTop = bottom - title.height();
+    at.xTickTop = at.xTitleTop - 0.2 * title.height() - text.height();
+    const double areaBottom = at.xTickTop - 3.0; // the ticks' length and a gap
+
+    // The y axis: counts with at least four labelled ticks.
     const std::int32_t highest =
         m_histogram.counts.empty()
             ? 1
             : std::max(1, *std::max_element(m_histogram.counts.begin(), m_histogram.counts.end()));
-    const double yStep = std::max(1.0, std::round(niceStep(highest, 4)));
-    const double yTop = std::ceil(highest / yStep) * yStep;
-    auto yOf = [&](double count) { return area.bottom() - count / yTop * area.height(); };
-    painter.setPen(QPen(barColor().darker(140), 0));
+    at.yStep = std::max(1.0, tickStep(0.0, highest, 4));
+    at.yTop = std::max(std::ceil(highest / at.yStep), 3.0) * at.yStep;
+    const double labelWidth = text.horizontalAdvance(QString::number(static_cast<long long>(at.yTop)));
+    at.yTitleLeft = Margin;
+    at.yLabelRight = Margin + title.height() + 0.3 * title.height() + labelWidth;
+    const double areaLeft = at.yLabelRight + 3.0;
+    // Room on the right for half of the last x tick label.
+    const double areaRight = size.width() - Margin - text.horizontalAdvance(QStringLiteral(".000")) / 2;
+    at.area = QRectF(QPointF(areaLeft, top), QPointF(areaRight, areaBottom));
+    return at;
+}
+
+QRectF DistributionPlot::plotRect() const
+{
+    return layout().area;
+}
+
+std::vector<double> DistributionPlot::markerPositions() const
+{
+    const QRectF area = plotRect();
+    std::vector<double> x;
+    for (const Marker& marker : m_markers) {
+        x.push_back(area.left() + (marker.value - m_xMin) / (m_xMax - m_xMin) * area.width());
+    }
+    // Lines closer than a line's width would hide one another: each such
+    // cluster is spread about its middle, a line's width apart, so every line
+    // shows (a limit equal to the observed change, a modified limit of 0 beside
+    // a traditional limit near 0).
+    std::vector<std::size_t> order(x.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        order[k] = k;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
+    std::vector<double> placed = x;
+    std::size_t start = 0;
+    while (start < order.size()) {
+        std::size_t end = start + 1;
+        while (end < order.size() && x[order[end]] - x[order[end - 1]] < LineWidth * 1.5) {
+            ++end;
+        }
+        if (end - start > 1) {
+            double middle = 0.0;
+            for (std::size_t k = start; k < end; ++k) {
+                middle += x[order[k]];
+            }
+            middle /= static_cast<double>(end - start);
+            const double first = middle - LineWidth * 1.5 * static_cast<double>(end - start - 1) / 2.0;
+            for (std::size_t k = start; k < end; ++k) {
+                placed[order[k]] = first + LineWidth * 1.5 * static_cast<double>(k - start);
+            }
+        }
+        start = end;
+    }
+    return placed;
+}
+
+void DistributionPlot::paintFigure(QPainter& painter) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    const QSizeF size = figurePoints();
+    const Layout at = layout();
+    const QRectF& area = at.area;
+    const QFont text = figureFont(TextPoints, painter.device());
+    const QFont title = figureFont(TitlePoints, painter.device());
+    const QFontMetricsF textMetrics = pointMetrics(TextPoints);
+    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
+    auto xOf = [&](double v) { return area.left() + (v - m_xMin) / (m_xMax - m_xMin) * area.width(); };
+    auto yOf = [&](double count) { return area.bottom() - count / at.yTop * area.height(); };
+
+    painter.setPen(Qt::black);
+    if (m_figure.caption) {
+        painter.setFont(title);
+        painter.drawText(at.caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
+    }
+
+    // Bars, drawn first so that the lines lie on them.
+    painter.setPen(QPen(barColor().darker(160), 0.4));
     painter.setBrush(barColor());
     for (std::size_t k = 0; k < m_histogram.counts.size(); ++k) {
         if (m_histogram.counts[k] == 0) {
             continue;
         }
         const double from = m_histogram.lower + m_histogram.width * static_cast<double>(k);
-        const QPointF topLeft(xOf(from), yOf(m_histogram.counts[k]));
-        const QPointF bottomRight(xOf(from + m_histogram.width), area.bottom());
-        painter.drawRect(QRectF(topLeft, bottomRight));
+        painter.drawRect(QRectF(QPointF(xOf(from), yOf(m_histogram.counts[k])),
+                                QPointF(xOf(from + m_histogram.width), area.bottom())));
     }
     painter.setBrush(Qt::NoBrush);
 
-    // Axes and ticks.
-    painter.setPen(QPen(Qt::black, 0));
+    // Axes, ticks and their labels.
+    painter.setPen(QPen(Qt::black, AxisWidth, Qt::SolidLine, Qt::FlatCap));
     painter.drawLine(area.bottomLeft(), area.bottomRight());
     painter.drawLine(area.bottomLeft(), area.topLeft());
-    const double xStep = niceStep(m_xMax - m_xMin, 5);
-    for (double t = std::ceil(m_xMin / xStep) * xStep; t <= m_xMax + xStep * 1e-9; t += xStep) {
-        const qreal x = xOf(t);
-        painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.3 * line));
-        painter.drawText(QRectF(x - 3 * line, area.bottom() + 0.35 * line, 6 * line, line), Qt::AlignHCenter,
-                         tickText(t, xStep));
+    painter.setFont(text);
+    // A change of R^2 below 0 cannot be: no tick there when every value is at least 0.
+    const double tickFrom = m_xMin < 0.0 && m_histogram.lower >= 0.0 ? 0.0 : m_xMin;
+    const double xStep = tickStep(tickFrom, m_xMax, 4);
+    for (double t = std::ceil(tickFrom / xStep - 1e-9) * xStep; t <= m_xMax + xStep * 1e-9; t += xStep) {
+        const double x = xOf(t);
+        painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 2.5));
+        painter.drawText(QRectF(x - 30, at.xTickTop, 60, textMetrics.height()), Qt::AlignHCenter | Qt::AlignTop,
+                         xTickText(std::abs(t) < xStep * 1e-9 ? 0.0 : t, xStep));
     }
-    for (double c = 0; c <= yTop + 0.5; c += yStep) {
-        const qreal y = yOf(c);
-        painter.drawLine(QPointF(area.left() - 0.3 * line, y), QPointF(area.left(), y));
-        painter.drawText(QRectF(bounds.left(), y - line / 2, area.left() - bounds.left() - 0.4 * line, line),
+    for (double c = 0; c <= at.yTop + 0.5; c += at.yStep) {
+        const double y = yOf(c);
+        painter.drawLine(QPointF(area.left() - 2.5, y), QPointF(area.left(), y));
+        painter.drawText(QRectF(at.yLabelRight - 60, y - textMetrics.height() / 2, 60, textMetrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, QString::number(static_cast<long long>(c)));
     }
-    painter.drawText(QRectF(area.left(), area.bottom() + 1.4 * line, area.width(), line), Qt::AlignHCenter,
-                     QStringLiteral("Change in R^2 (valid trials; y: count)"));
+    painter.setFont(title);
+    const QFontMetricsF titleMetrics = pointMetrics(TitlePoints);
+    painter.drawText(QRectF(area.left(), at.xTitleTop, area.width(), titleMetrics.height()), Qt::AlignHCenter, DeltaR2);
+    painter.save();
+    painter.translate(at.yTitleLeft, area.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRectF(-area.height() / 2, 0, area.height(), titleMetrics.height()), Qt::AlignHCenter,
+                     QStringLiteral("Frequency"));
+    painter.restore();
 
-    // Marker lines and the legend.
-    qreal legendY = area.top() + 0.3 * line;
+    // Marker lines, then the legend.
+    const std::vector<double> placed = markerPositions();
+    for (std::size_t k = 0; k < m_markers.size(); ++k) {
+        painter.setPen(QPen(m_markers[k].color, LineWidth, m_markers[k].style, Qt::FlatCap));
+        painter.drawLine(QPointF(placed[k], area.top()), QPointF(placed[k], area.bottom()));
+    }
+    painter.setFont(text);
+    const double textWidth = at.legendColumnWidth - SampleLength - 4.0;
+    int entry = 0;
     for (const Marker& marker : m_markers) {
-        painter.setPen(QPen(marker.color, 2, marker.style, Qt::FlatCap));
-        const qreal x = xOf(marker.value);
-        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         if (marker.label.isEmpty()) {
             continue;
         }
-        const qreal textWidth = metrics.horizontalAdvance(marker.label);
-        const qreal right = area.right() - 0.3 * line;
-        painter.drawLine(QPointF(right - textWidth - 2.6 * line, legendY + line / 2),
-                         QPointF(right - textWidth - 0.6 * line, legendY + line / 2));
+        const double left = at.legend.left() + at.legendColumnWidth * (entry % at.legendColumns);
+        const double top = at.legendRowTops[static_cast<std::size_t>(entry / at.legendColumns)];
+        const double middle = top + textMetrics.height() / 2;
+        painter.setPen(QPen(marker.color, LineWidth, marker.style, Qt::FlatCap));
+        painter.drawLine(QPointF(left, middle), QPointF(left + SampleLength, middle));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(right - textWidth, legendY, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
+        painter.drawText(QRectF(left + SampleLength + 4.0, top, textWidth, 1e4), Qt::AlignLeft | Qt::TextWordWrap,
                          marker.label);
-        legendY += 1.2 * line;
+        ++entry;
     }
     painter.restore();
 }
@@ -171,30 +365,86 @@ void DistributionPlot::paint(QPainter& painter, const QRectF& bounds) const
 void DistributionPlot::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    paint(painter, rect());
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    const QSizeF figure = figurePoints();
+    const double room = 8.0;
+    const double scale = std::min((width() - 2 * room) / figure.width(), (height() - 2 * room) / figure.height());
+    if (scale <= 0.0) {
+        return;
+    }
+    painter.translate((width() - figure.width() * scale) / 2, (height() - figure.height() * scale) / 2);
+    painter.scale(scale, scale);
+    // A thin frame shows the page's edge against the window.
+    painter.setPen(QPen(palette().color(QPalette::Mid), 0));
+    painter.drawRect(QRectF(QPointF(-0.5 / scale, -0.5 / scale), figure + QSizeF(1 / scale, 1 / scale)));
+    paintFigure(painter);
 }
 
-QImage DistributionPlot::toImage(QSize size, qreal scale) const
+QImage DistributionPlot::toImage(int dpi) const
 {
-    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
+    const QSizeF points = figurePoints();
+    const QSize pixels(static_cast<int>(std::lround(points.width() / 72.0 * dpi)),
+                       static_cast<int>(std::lround(points.height() / 72.0 * dpi)));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
     QPainter painter(&image);
-    paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.scale(dpi / 72.0, dpi / 72.0);
+    paintFigure(painter);
+    painter.end();
     return image;
 }
 
-QByteArray DistributionPlot::toSvg(QSize size) const
+QByteArray DistributionPlot::toSvg() const
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     QSvgGenerator generator;
     generator.setOutputDevice(&buffer);
-    generator.setSize(size);
-    generator.setViewBox(QRect(QPoint(0, 0), size));
+    // A unit of the drawing is a point; at 72 units to the inch the file
+    // states the figure's width and height in millimetres.
+    const QSizeF points = figurePoints();
+    generator.setResolution(72);
+    generator.setSize(QSize(static_cast<int>(std::ceil(points.width())), static_cast<int>(std::ceil(points.height()))));
+    generator.setViewBox(QRectF(QPointF(0, 0), points));
     generator.setTitle(QStringLiteral("Bootstrap Distribution"));
+    generator.setDescription(m_caption);
     QPainter painter(&generator);
-    paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    paintFigure(painter);
+    painter.end();
+    // The generator states the whole points of its size in millimetres; the
+    // figure's own width and height replace them.
+    const QByteArray exact = QStringLiteral("width=\"%1mm\" height=\"%2mm\"")
+                                 .arg(m_figure.widthMm, 0, 'f', 2)
+                                 .arg(m_figure.heightMm, 0, 'f', 2)
+                                 .toLatin1();
+    static const QRegularExpression stated(QStringLiteral("width=\"[0-9.]+mm\" height=\"[0-9.]+mm\""));
+    const QString text = QString::fromUtf8(bytes);
+    const QRegularExpressionMatch match = stated.match(text);
+    if (match.hasMatch()) {
+        return QString(text)
+            .replace(match.capturedStart(), match.capturedLength(), QString::fromLatin1(exact))
+            .toUtf8();
+    }
+    return bytes;
+}
+
+QByteArray DistributionPlot::toPdf() const
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setTitle(QStringLiteral("Bootstrap Distribution"));
+    writer.setCreator(QStringLiteral("Orvalis"));
+    writer.setPageSize(QPageSize(QSizeF(m_figure.widthMm, m_figure.heightMm), QPageSize::Millimeter));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setResolution(720);
+    QPainter painter(&writer);
+    painter.scale(720 / 72.0, 720 / 72.0);
+    paintFigure(painter);
     painter.end();
     return bytes;
 }

@@ -1,5 +1,5 @@
-// DistributionPlot: the histogram of a run's valid R^2 changes with its limits, drawn by one routine for screen, PNG
-// and SVG.
+// DistributionPlot: the histogram of a run's valid R^2 changes with its limits, drawn by one routine at a figure's
+// printed size for the screen, PNG, SVG and PDF.
 #pragma once
 
 #include "analyses/BootstrapResult.h"
@@ -15,10 +15,21 @@ class QPainter;
 
 namespace orvalis {
 
+// The printed size of a figure and whether it carries a caption (the model in
+// names, above the plot). Journals take one column at 85 mm and two at 175 mm.
+struct FigureSpec {
+    double widthMm = 85.0;
+    double heightMm = 64.0;
+    bool caption = false;
+};
+
 class DistributionPlot : public QWidget {
     Q_OBJECT
 public:
-    // A vertical line at a value, named in the legend.
+    // A vertical line at a value, named in the legend (the second line of a
+    // pair has no label). Colours from Okabe and Ito's palette, which readers
+    // with any colour vision tell apart; the dash patterns keep the lines
+    // apart in greyscale.
     struct Marker {
         double value;
         QString label;
@@ -26,33 +37,52 @@ public:
         Qt::PenStyle style;
     };
 
-    DistributionPlot(const BootstrapResult& result, QWidget* parent = nullptr);
+    explicit DistributionPlot(const BootstrapResult& result, QWidget* parent = nullptr);
 
     const Histogram& histogram() const { return m_histogram; }
     const std::vector<Marker>& markers() const { return m_markers; }
-    QString title() const { return m_title; }
-    // The bars' colour.
-    static QColor barColor() { return QColor(0x9c, 0xb4, 0xd8); }
+    // The optional caption: the model in names.
+    QString caption() const { return m_caption; }
+    // The bars' colour, and the text's sizes in points.
+    static QColor barColor() { return QColor(0xc8, 0xc8, 0xc8); }
+    static constexpr double TextPoints = 8.0;
+    static constexpr double TitlePoints = 9.0;
 
-    // Draws the whole picture into bounds (logical pixels).
-    void paint(QPainter& painter, const QRectF& bounds) const;
-    // Where paint puts the data area in bounds, and the x range it shows.
-    QRectF plotRect(const QRectF& bounds) const;
+    void setFigure(const FigureSpec& figure);
+    const FigureSpec& figure() const { return m_figure; }
+    // The figure's size in points (1/72 inch).
+    QSizeF figurePoints() const;
+
+    // Draws the whole figure with the painter's units as points, from (0, 0)
+    // to figurePoints(); the caller scales the painter to its device.
+    void paintFigure(QPainter& painter) const;
+    // Where paintFigure puts the data area (in points), the x range it shows,
+    // and the x (in points) at which it draws each marker: its value's place,
+    // moved apart by a line's width from lines that would cover it.
+    QRectF plotRect() const;
     double xMin() const { return m_xMin; }
     double xMax() const { return m_xMax; }
+    std::vector<double> markerPositions() const;
 
-    // The picture at size (logical pixels) and scale (device pixels per
-    // logical pixel), and as SVG.
-    QImage toImage(QSize size, qreal scale) const;
-    QByteArray toSvg(QSize size) const;
+    // The figure as a PNG image at dpi (the density stored in the image), as
+    // SVG of the figure's physical size, and as a one-page PDF of that size.
+    QImage toImage(int dpi) const;
+    QByteArray toSvg() const;
+    QByteArray toPdf() const;
 
 protected:
+    // The figure as it will print, scaled to fit the widget.
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The layout of the figure for a painter's device: where each part goes.
+    struct Layout;
+    Layout layout() const;
+
     Histogram m_histogram;
     std::vector<Marker> m_markers;
-    QString m_title;
+    QString m_caption;
+    FigureSpec m_figure;
     double m_xMin = 0.0;
     double m_xMax = 1.0;
 };
