@@ -11,7 +11,7 @@
 namespace orvalis {
 namespace {
 
-const char* const Rule = "-------------------------------------";
+const char* const Rule = BlockRule;
 
 // "Var3", or "Var3 (Education)" when the file named it.
 std::string variableText(std::int32_t v, const std::vector<std::string>& names)
@@ -178,11 +178,14 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     } else {
         line("BCa limits (" + formatInteger(percent) + "%): undefined");
     }
-    line(Rule);
-    line("");
-    line("");
-    line("");
+    appendBlockEnd(out);
     return out;
+}
+
+void appendBlockEnd(std::string& out)
+{
+    out += Rule;
+    out += "\r\n\r\n\r\n\r\n";
 }
 
 } // namespace orvalis

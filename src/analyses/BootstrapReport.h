@@ -8,6 +8,12 @@
 
 namespace orvalis {
 
+// The rule under a block's heading and at the end of its body.
+inline constexpr const char* BlockRule = "-------------------------------------";
+
+// Ends a block: the rule, then three empty lines, each line ending in CR LF.
+void appendBlockEnd(std::string& out);
+
 // The 27-line report of a run, every line ending in CR LF.
 std::string FormatBootstrapReport(const BootstrapResult& result);
 

@@ -1,6 +1,7 @@
 // makeRunRecord and FormatRunRecord: the record of a run, its limits' Monte Carlo error and the sample-size guidance.
 #include "analyses/RunRecord.h"
 
+#include "analyses/BootstrapReport.h"
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 #include "common/Version.h"
@@ -12,8 +13,6 @@
 
 namespace orvalis {
 namespace {
-
-const char* const Rule = "-------------------------------------";
 
 // The larger error may be at most this share of the interval's width.
 constexpr double ErrorShareOfWidth = 1.0 / 40.0;
@@ -165,7 +164,7 @@ std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& reco
     };
     const std::int32_t percent = percentOf(result.request.Level);
     line("Record of the Run");
-    line(Rule);
+    line(BlockRule);
     line("Program: " + record.program);
     line("Data file: " + escapeControlCharacters(record.dataFile));
     if (record.fingerprint) {
@@ -210,10 +209,7 @@ std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& reco
                  + formatInteger(guidance.needed) + study + ", but " + formatInteger(guidance.better) + " are better.");
         }
     }
-    line(Rule);
-    line("");
-    line("");
-    line("");
+    appendBlockEnd(out);
     return out;
 }
 
