@@ -67,17 +67,18 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
         cmbSize->addItem(QString::fromLatin1(preset.caption));
     }
     lblSize = label("lblSize", QStringLiteral("Si&ze:"), cmbSize);
-    auto millimetres = [&](const char* name) {
+    // Below 60 mm wide or 50 mm high the legend's 8-point text crowds the plot out.
+    auto millimetres = [&](const char* name, double least) {
         auto* box = new QDoubleSpinBox(this);
         box->setObjectName(QString::fromLatin1(name));
-        box->setRange(30.0, 300.0);
+        box->setRange(least, 300.0);
         box->setDecimals(0);
         box->setSuffix(QStringLiteral(" mm"));
         return box;
     };
-    spnWidth = millimetres("spnWidth");
+    spnWidth = millimetres("spnWidth", 60.0);
     lblWidth = label("lblWidth", QStringLiteral("&Width:"), spnWidth);
-    spnHeight = millimetres("spnHeight");
+    spnHeight = millimetres("spnHeight", 50.0);
     lblHeight = label("lblHeight", QStringLiteral("&Height:"), spnHeight);
     cmbResolution = new QComboBox(this);
     cmbResolution->setObjectName("cmbResolution");
