@@ -18,8 +18,8 @@ namespace {
 // Centred sums of squares and cross-products of a set of cases, and the
 // means they are centred on.
 struct Centred {
-    std::array<std::array<double, 16>, 16> m{};
-    std::array<double, 16> mean{};
+    std::array<std::array<double, MaxColumns>, MaxColumns> m{};
+    std::array<double, MaxColumns> mean{};
 };
 
 // The correlation matrix of centred cross-products: 0 on the diagonal of a
@@ -48,7 +48,7 @@ Centred centredSums(const CaseMatrix& cases, std::int32_t K, std::int32_t withou
     const std::int32_t n = cases.NumComplete;
     const double count = without == 0 ? n : n - 1;
     Centred c;
-    std::array<double, 16>& mean = c.mean;
+    std::array<double, MaxColumns>& mean = c.mean;
     for (std::int32_t i = 1; i <= n; ++i) {
         if (i != without) {
             for (std::int32_t a = 0; a <= K; ++a) {
@@ -59,7 +59,7 @@ Centred centredSums(const CaseMatrix& cases, std::int32_t K, std::int32_t withou
     for (double& m : mean) {
         m /= count;
     }
-    std::array<double, 16> d{};
+    std::array<double, MaxColumns> d{};
     for (std::int32_t i = 1; i <= n; ++i) {
         if (i == without) {
             continue;
@@ -108,12 +108,12 @@ std::optional<double> jackknifeAcceleration(const BootstrapResult& result, const
         return std::nullopt;
     }
     const Centred all = centredSums(cases, K, 0);
-    const std::array<double, 16>& mean = all.mean;
+    const std::array<double, MaxColumns>& mean = all.mean;
     const double scale = static_cast<double>(n) / (n - 1);
     std::vector<double> leftOut(static_cast<std::size_t>(n));
     for (std::int32_t i = 1; i <= n; ++i) {
         Centred without = all;
-        std::array<double, 16> d{};
+        std::array<double, MaxColumns> d{};
         for (std::int32_t a = 0; a <= K; ++a) {
             d[static_cast<std::size_t>(a)] = cases.at(i, a) - mean[static_cast<std::size_t>(a)];
         }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapRequest.h"
+#include "analyses/NestedR2.h"
 #include "common/Outcome.h"
 
 #include <array>
@@ -27,7 +28,7 @@ struct CaseMatrix {
     std::int32_t NumComplete = 0;
     std::int32_t columns = 0; // K + 1
     std::vector<float> cells;
-    std::array<float, 16> shift{};
+    std::array<float, MaxColumns> shift{};
 
     const float* row(std::int32_t r) const
     {

@@ -111,11 +111,15 @@ void AccumulateSums(const CaseMatrix& cases, const std::int32_t* rows, std::int3
 {
     // One instance per column count, as the side-by-side kernels have.
     using Sums = void (*)(const float*, const std::int32_t*, std::int32_t, SampleSums&);
-    constexpr Sums byColumns[] = {accumulateDispatch<2>,  accumulateDispatch<3>,  accumulateDispatch<4>,
-                                  accumulateDispatch<5>,  accumulateDispatch<6>,  accumulateDispatch<7>,
-                                  accumulateDispatch<8>,  accumulateDispatch<9>,  accumulateDispatch<10>,
-                                  accumulateDispatch<11>, accumulateDispatch<12>, accumulateDispatch<13>};
-    checkSubscript(cases.columns, 2, MaxExplanatory + 1, "sample columns");
+    constexpr Sums byColumns[] = {
+        accumulateDispatch<2>,  accumulateDispatch<3>,  accumulateDispatch<4>,  accumulateDispatch<5>,
+        accumulateDispatch<6>,  accumulateDispatch<7>,  accumulateDispatch<8>,  accumulateDispatch<9>,
+        accumulateDispatch<10>, accumulateDispatch<11>, accumulateDispatch<12>, accumulateDispatch<13>,
+        accumulateDispatch<14>, accumulateDispatch<15>, accumulateDispatch<16>, accumulateDispatch<17>,
+        accumulateDispatch<18>, accumulateDispatch<19>, accumulateDispatch<20>, accumulateDispatch<21>,
+        accumulateDispatch<22>, accumulateDispatch<23>, accumulateDispatch<24>, accumulateDispatch<25>};
+    static_assert(std::size(byColumns) == MaxColumns - 1);
+    checkSubscript(cases.columns, 2, MaxColumns, "sample columns");
     byColumns[cases.columns - 2](cases.cells.data(), rows, n, sums);
     CheckSums(sums, cases.columns);
 }
@@ -133,7 +137,7 @@ void CheckSums(const SampleSums& sums, std::int32_t columns)
 void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K, CorrMatrix& C)
 {
     const double count = n;
-    double squares[16] = {};
+    double squares[MaxColumns] = {};
     for (std::int32_t a = 0; a <= K; ++a) {
         const double s = sums.sum[static_cast<std::size_t>(a)];
         squares[a] = checked::step(sums.cross[static_cast<std::size_t>(a)][static_cast<std::size_t>(a)]

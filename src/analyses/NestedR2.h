@@ -9,9 +9,13 @@ namespace orvalis {
 
 struct CaseMatrix;
 
-// A 16 x 16 double matrix; the block 0..K holds the correlations of a sample's
-// columns 0..K.
-using CorrMatrix = std::array<std::array<double, 16>, 16>;
+// The most columns a sample has: the dependent variable and 24 predictor
+// columns (a model sequence's; a pair of models takes at most 12 of them).
+constexpr std::int32_t MaxColumns = 25;
+
+// A MaxColumns x MaxColumns double matrix; the block 0..K holds the
+// correlations of a sample's columns 0..K.
+using CorrMatrix = std::array<std::array<double, MaxColumns>, MaxColumns>;
 
 // The least tolerance (1 - R^2 of a predictor on the predictors before it) a
 // predictor may have; below it the predictor counts as a linear combination of
@@ -39,8 +43,8 @@ double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi);
 // order starting from 0: sum[a] = sum of x_a, cross[a][b] = sum of x_a * x_b
 // for a <= b (single-precision values widened to double before multiplying).
 struct SampleSums {
-    std::array<double, 16> sum{};
-    std::array<std::array<double, 16>, 16> cross{};
+    std::array<double, MaxColumns> sum{};
+    std::array<std::array<double, MaxColumns>, MaxColumns> cross{};
 };
 
 // Accumulates the sums over rows rows[0..n-1] of cases (all of cases' rows

@@ -57,7 +57,7 @@ constexpr std::int32_t StopCheckRows = BlockRows * 4096;
 
 [[noreturn, gnu::noinline]] void badColumns(std::int32_t columns)
 {
-    checkSubscript(columns, 2, MaxExplanatory + 1, "sample columns");
+    checkSubscript(columns, 2, MaxColumns, "sample columns");
     throw InvalidOperationError("sample columns");
 }
 
@@ -185,28 +185,21 @@ typedef std::int64_t VS __attribute__((vector_size(64)));
 template <int Columns>
 [[gnu::always_inline]] inline void loadRow(const float* cells, VS offsets, VD (&x)[Columns])
 {
-    constexpr int Low = Columns < 8 ? Columns : 8;
     __m512d r[8];
     __m512d c[8];
-#pragma GCC unroll 8
-    for (int k = 0; k < Lanes; ++k) {
-        r[k] = _mm512_cvtps_pd(_mm256_maskz_loadu_ps(static_cast<__mmask8>((1u << Low) - 1), cells + offsets[k]));
-    }
-    transpose8(r, c);
-#pragma GCC unroll 8
-    for (int a = 0; a < Low; ++a) {
-        x[a] = (VD)c[a];
-    }
-    if constexpr (Columns > 8) {
+    // Eight columns at a time.
+#pragma GCC unroll 4
+    for (int first = 0; first < Columns; first += 8) {
+        const int width = Columns - first < 8 ? Columns - first : 8;
 #pragma GCC unroll 8
         for (int k = 0; k < Lanes; ++k) {
             r[k] = _mm512_cvtps_pd(
-                _mm256_maskz_loadu_ps(static_cast<__mmask8>((1u << (Columns - 8)) - 1), cells + offsets[k] + 8));
+                _mm256_maskz_loadu_ps(static_cast<__mmask8>((1u << width) - 1), cells + offsets[k] + first));
         }
         transpose8(r, c);
 #pragma GCC unroll 8
-        for (int a = 8; a < Columns; ++a) {
-            x[a] = (VD)c[a - 8];
+        for (int a = 0; a < width; ++a) {
+            x[first + a] = (VD)c[a];
         }
     }
 }
