@@ -898,7 +898,8 @@ TEST(Bootstrap, TheJackknifeKeepsEveryDigit)
     // acceleration is in question.
     const std::vector<double> draws = {0.0, 0.3, 0.5, 0.8, 0.9, 1.0};
     same.NumValid = 5;
-    const ComputedDetails computed = ComputeBootstrapDetails(same, *CollectCompleteCases(equal, square), draws);
+    const ComputedDetails computed = ComputeBootstrapDetails(same, *CollectCompleteCases(equal, square), draws,
+                                                             equal.NumPredictors(), equal.NumAdded());
     ASSERT_NEAR(*same.DeltaR2, 0.64, 1e-12);
     EXPECT_FALSE(computed.details.Acceleration.has_value());
     EXPECT_FALSE(computed.bca.lower.has_value() || computed.bca.upper.has_value());

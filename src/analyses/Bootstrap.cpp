@@ -4,6 +4,7 @@
 #include "analyses/BootstrapDetails.h"
 #include "analyses/CompleteCases.h"
 #include "analyses/NestedR2.h"
+#include "analyses/NestedRuns.h"
 #include "analyses/RandomStream.h"
 #include "analyses/RequestCheck.h"
 #include "analyses/TrialLanes.h"
@@ -37,9 +38,10 @@ struct TrialError {
     bool outOfMemory = false;
 };
 
+// Per nested model, per trial: the change and whether the trial is valid for it.
 struct TrialOutcomes {
-    std::vector<double> delta;
-    std::vector<unsigned char> valid;
+    std::vector<std::vector<double>> delta;
+    std::vector<std::vector<unsigned char>> valid;
 };
 
 Refusal fault(std::string message)
@@ -59,11 +61,11 @@ std::int32_t trialsPerChunk(TrialKernel kernel)
 
 // What the trials compute: each trial's sums of all the case matrix's columns
 // (one pass over its sample), from which the R^2 of every nested model is
-// read; here the reduced model (predictors 1..p) and the full one (1..p+q).
+// read: for each pair of models, the reduced one (predictors 1..p) and the
+// full one (1..p+q).
 struct TrialPlan {
     const CaseMatrix& cases;
-    std::int32_t p = 0;
-    std::int32_t q = 0;
+    const std::vector<NestedModel>& models;
     std::int32_t numTrials = 0;
     std::uint64_t seed = 0;
     TrialKernel kernel = TrialKernel::OneAtATime; // resolved, supported
@@ -95,10 +97,21 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
         stop.store(true, std::memory_order_relaxed);
     };
 
-    auto keep = [&](std::int32_t t, const NestedR2Result& r) {
-        if (r.valid) {
-            outcomes.delta[static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
-            outcomes.valid[static_cast<std::size_t>(t)] = 1;
+    // Every model's R^2 from the correlations of the largest one's columns
+    // (each correlation is the same whichever model reads it).
+    std::int32_t widest = 0;
+    for (const NestedModel& model : plan.models) {
+        widest = std::max(widest, model.p + model.q);
+    }
+    auto keep = [&](std::int32_t t, const SampleSums& sums) {
+        CorrMatrix C{};
+        CorrelationsFromSums(sums, n, widest, C);
+        for (std::size_t m = 0; m < plan.models.size(); ++m) {
+            const NestedR2Result r = NestedR2FromCorrelations(C, plan.models[m].p, plan.models[m].q);
+            if (r.valid) {
+                outcomes.delta[m][static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
+                outcomes.valid[m][static_cast<std::size_t>(t)] = 1;
+            }
         }
     };
 
@@ -141,7 +154,7 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
                     for (; t < group + count; ++t) {
                         const SampleSums& trialSums = work->sums[static_cast<std::size_t>(t - group)];
                         CheckSums(trialSums, cases.columns);
-                        keep(t, NestedR2FromSums(trialSums, n, plan.p, plan.q));
+                        keep(t, trialSums);
                     }
                 } catch (const RuntimeError& failure) {
                     record(t, failure.what(), false);
@@ -187,14 +200,14 @@ Refusal tooFewCasesForF(std::int32_t df2)
                  + ".");
 }
 
-// Why the complete cases give no R^2, in the order a user would look: the
-// dependent variable, the number of cases, then the first predictor that is
-// constant or a linear combination of the ones before it.
-Refusal undefinedObserved(const BootstrapRequest& request, const CaseMatrix& cases)
+// Why the complete cases give no R^2 for a model of K predictor columns, in the
+// order a user would look: the dependent variable, the number of cases, then
+// the first predictor column that is constant or a linear combination of the
+// ones before it (named by columnNames).
+Refusal undefinedObserved(std::int32_t K, const std::vector<std::string>& columnNames, const CaseMatrix& cases)
 {
     SampleSums sums;
     AccumulateSums(cases, nullptr, cases.NumComplete, sums);
-    const std::int32_t K = request.NumPredictors() + request.NumAdded();
     CorrMatrix C{};
     CorrelationsFromSums(sums, cases.NumComplete, K, C);
     if (C[0][0] == 0.0) {
@@ -206,14 +219,12 @@ Refusal undefinedObserved(const BootstrapRequest& request, const CaseMatrix& cas
                                + formatInteger(K + 2) + " are needed.");
     }
     const std::int32_t sound = SoundPredictors(C, K);
-    const std::vector<std::int32_t> variables = requestVariables(request);
     if (sound < K) {
-        const std::int32_t v = variables[static_cast<std::size_t>(sound) + 1];
+        const std::string& name = columnNames[static_cast<std::size_t>(sound) + 1];
         if (C[static_cast<std::size_t>(sound) + 1][static_cast<std::size_t>(sound) + 1] == 0.0) {
-            return analysisRefusal(variableNumber(v)
-                                   + " is constant in the complete cases, so no R^2 that includes it is defined.");
+            return analysisRefusal(name + " is constant in the complete cases, so no R^2 that includes it is defined.");
         }
-        return analysisRefusal(variableNumber(v)
+        return analysisRefusal(name
                                + " is a linear combination of the predictors before it in the complete cases"
                                  " (its tolerance is below 1e-8), so no R^2 that includes it is defined.");
     }
@@ -223,16 +234,16 @@ Refusal undefinedObserved(const BootstrapRequest& request, const CaseMatrix& cas
 // The observed sample, the complete cases themselves: R^2 of both models, the
 // change and F into result. Without their R^2 there is nothing to put an
 // interval around (a refusal naming why); an exact fit has no F test.
-std::optional<Refusal> observedSample(const CaseMatrix& cases, BootstrapResult& result)
+std::optional<Refusal> observedSample(const CaseMatrix& cases, const NestedModel& model,
+                                      const std::vector<std::string>& columnNames, BootstrapResult& result)
 {
-    const BootstrapRequest& request = result.request;
     const std::int32_t n = cases.NumComplete;
-    const std::int32_t p = request.NumPredictors();
-    const std::int32_t q = request.NumAdded();
+    const std::int32_t p = model.p;
+    const std::int32_t q = model.q;
     try {
         const NestedR2Result observed = NestedR2(cases, nullptr, n, p, q);
         if (!observed.valid) {
-            return undefinedObserved(request, cases);
+            return undefinedObserved(p + q, columnNames, cases);
         }
         result.ReducedR2 = observed.reduced;
         result.FullR2 = observed.full;
@@ -252,17 +263,18 @@ std::optional<Refusal> observedSample(const CaseMatrix& cases, BootstrapResult& 
     return std::nullopt;
 }
 
-// The trials: every valid trial's change, in trial order (result.DrawTrials,
-// result.Draws), and the valid changes sorted at positions 1..NumValid of the
-// returned vector (0 beyond them, up to NumTrials).
-Outcome<std::vector<double>> allTrials(const TrialPlan& plan, BootstrapResult& result)
+// The trials: for each model, every valid trial's change in trial order
+// (results[m].DrawTrials, .Draws), and the valid changes sorted at positions
+// 1..NumValid of the model's returned vector (0 beyond them, up to NumTrials).
+Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::vector<BootstrapResult>& results)
 {
     const std::int32_t numTrials = plan.numTrials;
+    const std::size_t models = plan.models.size();
     TrialOutcomes outcomes;
     TrialError trialError;
     try {
-        outcomes.delta.assign(static_cast<std::size_t>(numTrials) + 1, 0.0);
-        outcomes.valid.assign(static_cast<std::size_t>(numTrials) + 1, 0);
+        outcomes.delta.assign(models, std::vector<double>(static_cast<std::size_t>(numTrials) + 1, 0.0));
+        outcomes.valid.assign(models, std::vector<unsigned char>(static_cast<std::size_t>(numTrials) + 1, 0));
     } catch (const std::bad_alloc&) {
         return outOfMemory("for " + formatInteger(numTrials) + " trials");
     }
@@ -277,27 +289,33 @@ Outcome<std::vector<double>> allTrials(const TrialPlan& plan, BootstrapResult& r
                      + trialError.what);
     }
 
-    // Valid changes in trial order, then sorted; equal changes keep trial order.
-    std::vector<double> sorted;
-    sorted.reserve(static_cast<std::size_t>(numTrials) + 1);
-    sorted.push_back(0.0); // position 0
-    for (std::int32_t t = 1; t <= numTrials; ++t) {
-        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
-            sorted.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
+    std::vector<std::vector<double>> allSorted(models);
+    for (std::size_t m = 0; m < models; ++m) {
+        const std::vector<double>& delta = outcomes.delta[m];
+        const std::vector<unsigned char>& valid = outcomes.valid[m];
+        BootstrapResult& result = results[m];
+        // Valid changes in trial order, then sorted; equal changes keep trial order.
+        std::vector<double>& sorted = allSorted[m];
+        sorted.reserve(static_cast<std::size_t>(numTrials) + 1);
+        sorted.push_back(0.0); // position 0
+        for (std::int32_t t = 1; t <= numTrials; ++t) {
+            if (valid[static_cast<std::size_t>(t)] != 0) {
+                sorted.push_back(delta[static_cast<std::size_t>(t)]);
+            }
+        }
+        result.NumValid = static_cast<std::int32_t>(sorted.size()) - 1;
+        std::stable_sort(sorted.begin() + 1, sorted.end());
+        sorted.resize(static_cast<std::size_t>(numTrials) + 1, 0.0); // positions past NumValid hold 0
+        result.DrawTrials.reserve(static_cast<std::size_t>(result.NumValid));
+        result.Draws.reserve(static_cast<std::size_t>(result.NumValid));
+        for (std::int32_t t = 1; t <= numTrials; ++t) {
+            if (valid[static_cast<std::size_t>(t)] != 0) {
+                result.DrawTrials.push_back(t);
+                result.Draws.push_back(delta[static_cast<std::size_t>(t)]);
+            }
         }
     }
-    result.NumValid = static_cast<std::int32_t>(sorted.size()) - 1;
-    std::stable_sort(sorted.begin() + 1, sorted.end());
-    sorted.resize(static_cast<std::size_t>(numTrials) + 1, 0.0); // positions past NumValid hold 0
-    result.DrawTrials.reserve(static_cast<std::size_t>(result.NumValid));
-    result.Draws.reserve(static_cast<std::size_t>(result.NumValid));
-    for (std::int32_t t = 1; t <= numTrials; ++t) {
-        if (outcomes.valid[static_cast<std::size_t>(t)] != 0) {
-            result.DrawTrials.push_back(t);
-            result.Draws.push_back(outcomes.delta[static_cast<std::size_t>(t)]);
-        }
-    }
-    return sorted;
+    return allSorted;
 }
 
 // The F test of the added predictors on the observed sample, into result.
@@ -345,10 +363,6 @@ std::optional<Refusal> limits(const std::vector<double>& sorted, BootstrapResult
 Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const DataSet& dataSet, std::uint64_t seed,
                                       const RunControl& control, unsigned threads, TrialKernel kernel)
 {
-    if (!kernelSupported(kernel)) {
-        return fault(std::string("This processor cannot run the ") + kernelName(kernel) + " trial kernel.");
-    }
-    kernel = resolveKernel(kernel);
     std::optional<Outcome<CaseMatrix>> collected;
     try {
         collected.emplace(CollectCompleteCases(request, dataSet));
@@ -360,9 +374,6 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     if (!collected->ok()) {
         return collected->refusal();
     }
-    if (request.NumTrials < 1) {
-        return analysisRefusal("The number of bootstrap trials must be at least 1.");
-    }
     const CaseMatrix& cases = collected->value();
 
     BootstrapResult result;
@@ -371,39 +382,66 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     result.Seed = seed;
     result.CasesRead = dataSet.NumCases();
     result.CompleteCases = cases.NumComplete;
-
-    if (const std::optional<Refusal> refused = observedSample(cases, result)) {
+    std::vector<std::string> columnNames;
+    for (const std::int32_t v : requestVariables(request)) {
+        columnNames.push_back(variableNumber(v));
+    }
+    std::vector<BootstrapResult> results{std::move(result)};
+    const std::vector<NestedModel> models{{request.NumPredictors(), request.NumAdded()}};
+    const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
+    if (const std::optional<Refusal> refused = RunNestedModels(cases, models, columnNames, settings, results)) {
         return *refused;
     }
+    return std::move(results.front());
+}
 
-    unsigned threadCount = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    threadCount =
-        std::min<unsigned>(threadCount, static_cast<unsigned>(std::max(1, request.NumTrials / trialsPerChunk(kernel))));
-    const TrialPlan plan{
-        cases, request.NumPredictors(), request.NumAdded(), request.NumTrials, seed, kernel, threadCount, control};
-    Outcome<std::vector<double>> sorted = allTrials(plan, result);
+} // namespace
+
+std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vector<NestedModel>& models,
+                                       const std::vector<std::string>& columnNames, const RunSettings& settings,
+                                       std::vector<BootstrapResult>& results)
+{
+    if (!kernelSupported(settings.kernel)) {
+        return fault(std::string("This processor cannot run the ") + kernelName(settings.kernel) + " trial kernel.");
+    }
+    const TrialKernel kernel = resolveKernel(settings.kernel);
+    if (settings.numTrials < 1) {
+        return analysisRefusal("The number of bootstrap trials must be at least 1.");
+    }
+    for (std::size_t m = 0; m < models.size(); ++m) {
+        if (const std::optional<Refusal> refused = observedSample(cases, models[m], columnNames, results[m])) {
+            return refused;
+        }
+    }
+
+    unsigned threadCount = settings.threads != 0 ? settings.threads : std::max(1u, std::thread::hardware_concurrency());
+    threadCount = std::min<unsigned>(threadCount,
+                                     static_cast<unsigned>(std::max(1, settings.numTrials / trialsPerChunk(kernel))));
+    const TrialPlan plan{cases, models, settings.numTrials, settings.seed, kernel, threadCount, settings.control};
+    Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results);
     if (!sorted.ok()) {
         return sorted.refusal();
     }
 
-    if (const std::optional<Refusal> refused = fTest(result)) {
-        return *refused;
+    for (std::size_t m = 0; m < models.size(); ++m) {
+        BootstrapResult& result = results[m];
+        if (const std::optional<Refusal> refused = fTest(result)) {
+            return refused;
+        }
+        if (const std::optional<Refusal> refused = limits((*sorted)[m], result)) {
+            return refused;
+        }
+        if (settings.details) {
+            ComputedDetails computed = ComputeBootstrapDetails(result, cases, (*sorted)[m], models[m].p, models[m].q);
+            result.Details = computed.details;
+            result.Intervals.push_back(computed.bca);
+        }
     }
-    if (const std::optional<Refusal> refused = limits(*sorted, result)) {
-        return *refused;
+    if (settings.control.progress) {
+        settings.control.progress(settings.numTrials);
     }
-    if (request.Details) {
-        ComputedDetails computed = ComputeBootstrapDetails(result, cases, *sorted);
-        result.Details = computed.details;
-        result.Intervals.push_back(computed.bca);
-    }
-    if (control.progress) {
-        control.progress(request.NumTrials);
-    }
-    return result;
+    return std::nullopt;
 }
-
-} // namespace
 
 FTestDecision decideFTest(float FValue, std::int32_t df1, std::int32_t df2, ConfidenceLevel level)
 {

@@ -98,11 +98,9 @@ constexpr double EqualChanges = 1e-12;
 // Since the removed terms add up to M's own diagonal, that happens for at
 // most about one case per column. None when a leave-one-out sample is not
 // valid, or when every leave-one-out change is the same.
-std::optional<double> jackknifeAcceleration(const BootstrapResult& result, const CaseMatrix& cases)
+std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_t p, std::int32_t q)
 {
     const std::int32_t n = cases.NumComplete;
-    const std::int32_t p = result.request.NumPredictors();
-    const std::int32_t q = result.request.NumAdded();
     const std::int32_t K = p + q;
     if (n < 3) {
         return std::nullopt;
@@ -204,7 +202,7 @@ double fUpperTail(double F, std::int32_t df1, std::int32_t df2)
 }
 
 ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
-                                        const std::vector<double>& sorted)
+                                        const std::vector<double>& sorted, std::int32_t p, std::int32_t q)
 {
     ComputedDetails computed;
     computed.bca.kind = IntervalKind::BCa;
@@ -245,7 +243,7 @@ ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const Cas
     }
     std::optional<double> a;
     try {
-        a = jackknifeAcceleration(result, cases);
+        a = jackknifeAcceleration(cases, p, q);
     } catch (const RuntimeError&) {
         a.reset();
     }

@@ -22,8 +22,9 @@ struct ComputedDetails {
 // leave-one-out changes) stay absent. The BCa limits: ranks
 // Phi(z0 + (z0 + z) / (1 - a (z0 + z))) x (NumValid + 1), interpolated.
 // Throws nothing but std::bad_alloc.
+// p and q: the reduced model's predictor columns 1..p, the full model's 1..p+q.
 ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
-                                        const std::vector<double>& sorted);
+                                        const std::vector<double>& sorted, std::int32_t p, std::int32_t q);
 
 // The standard normal distribution function and its inverse (Boost.Math).
 double normalCdf(double z);
