@@ -13,8 +13,8 @@
 
 namespace orvalis::reference {
 
-// SampleMatrix: rows 1..n, 16 columns, single precision.
-using SampleMatrix = std::vector<std::array<float, 16>>;
+// SampleMatrix: rows 1..n, MaxColumns columns, single precision.
+using SampleMatrix = std::vector<std::array<float, MaxColumns>>;
 
 inline NestedR2Result nestedR2(const SampleMatrix& sample, std::int32_t n, std::int32_t p, std::int32_t q)
 {
@@ -78,7 +78,7 @@ inline NestedR2Result nestedR2(const SampleMatrix& sample, std::int32_t n, std::
     return result;
 }
 
-inline void copyRow(const CaseMatrix& cases, std::int32_t r, std::array<float, 16>& row)
+inline void copyRow(const CaseMatrix& cases, std::int32_t r, std::array<float, MaxColumns>& row)
 {
     for (std::int32_t c = 0; c < cases.columns; ++c) {
         row[c] = cases.at(r, c);

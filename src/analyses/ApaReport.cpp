@@ -262,9 +262,10 @@ std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interva
     return text;
 }
 
-std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval)
+namespace {
+
+std::string tableAsText(const TableModel& table)
 {
-    const TableModel table = tableOf(result, interval);
     std::vector<std::size_t> widths(table.header.size(), 0);
     auto measure = [&](const std::vector<std::string>& row) {
         for (std::size_t k = 0; k < row.size(); ++k) {
@@ -300,9 +301,17 @@ std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interv
     return out + rule + "\n" + table.note + "\n";
 }
 
-std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval)
+} // namespace
+
+std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval)
 {
-    const TableModel table = tableOf(result, interval);
+    return tableAsText(tableOf(result, interval));
+}
+
+namespace {
+
+std::string tableAsMarkdown(const TableModel& table)
+{
     auto rowText = [](const std::vector<std::string>& row) {
         std::string line = "|";
         for (const std::string& cell : row) {
@@ -324,9 +333,17 @@ std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval in
     return out + "\n*Note.*" + markdownEscaped(table.note.substr(5)) + "\n";
 }
 
-std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval)
+} // namespace
+
+std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval)
 {
-    const TableModel table = tableOf(result, interval);
+    return tableAsMarkdown(tableOf(result, interval));
+}
+
+namespace {
+
+std::string tableAsHtml(const TableModel& table)
+{
     const std::string rule = "border-top:1px solid black;";
     const std::string cell = "padding:2px 8px;";
     std::string out = "<p><b>" + htmlEscaped(table.number) + "</b></p>\n<p><i>" + htmlEscaped(table.title)
@@ -347,6 +364,13 @@ std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interv
         out += "</tr>\n";
     }
     return out + "</table>\n<p><i>Note.</i>" + htmlEscaped(table.note.substr(5)) + "</p>\n";
+}
+
+} // namespace
+
+std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval)
+{
+    return tableAsHtml(tableOf(result, interval));
 }
 
 std::string modelCaption(const BootstrapResult& result)
@@ -416,6 +440,93 @@ std::string FormatFigureNote(const BootstrapResult& result)
         note += " Dotted lines: bias-corrected and accelerated (BCa) limits " + *limits + ".";
     }
     return note;
+}
+
+namespace {
+
+// A step's variables by their names: "am and qsec" (prose) or "am, qsec".
+std::string stepNames(const HierarchicalResult& result, std::size_t step, bool prose)
+{
+    return nameList(result.request.Steps[step], result.VariableNames, prose);
+}
+
+TableModel tableOf(const HierarchicalResult& result, ApaInterval interval)
+{
+    const HierarchicalRequest& request = result.request;
+    TableModel table;
+    table.title = "Hierarchical Regression of " + nameOf(request.DependentVariable.value_or(0), result.VariableNames);
+    const std::string percent = formatInteger(percentOf(request.Level));
+    table.header = {"Model", R2, DeltaR2, percent + "% CI", "F change", "df1", "df2", "p"};
+    for (std::size_t s = 0; s < result.steps.size(); ++s) {
+        const BootstrapResult& step = result.steps[s];
+        std::vector<std::string> row = {"Step " + std::to_string(s + 1) + ": " + (s == 0 ? "" : "+ ")
+                                            + stepNames(result, s, false),
+                                        proportion(step.FullR2), proportion(step.DeltaR2), limitsText(step, interval)};
+        if (step.FValue) {
+            row.insert(row.end(), {apaNumber(ApaValue::Statistic, *step.FValue), formatInteger(step.df1),
+                                   formatInteger(step.df2), apaNumber(ApaValue::PValue, step.PValue)});
+        } else {
+            row.insert(row.end(), {"", "", "", ""});
+        }
+        table.rows.push_back(row);
+    }
+    const BootstrapResult& last = result.steps.back();
+    table.note = "Note. CI = confidence interval of " + std::string(DeltaR2) + " by " + methodText(last, interval)
+                 + " (" + resamplesText(last) + ", seed " + std::to_string(result.Seed)
+                 + "). F change: each step against the step before it, with the step's own error term.";
+    if (interval == ApaInterval::Modified) {
+        table.note += " A modified lower limit is 0 where the step's F change is not significant at \u03b1 = "
+                      + alphaText(last) + ".";
+    }
+    return table;
+}
+
+} // namespace
+
+std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval)
+{
+    const std::string percent = formatInteger(percentOf(result.request.Level));
+    std::string text;
+    for (std::size_t s = 0; s < result.steps.size(); ++s) {
+        const BootstrapResult& step = result.steps[s];
+        const std::string number = std::to_string(s + 1);
+        if (s == 0) {
+            text +=
+                "In Step 1, " + stepNames(result, s, true) + " accounted for " + R2 + " = " + proportion(step.FullR2);
+        } else {
+            text += " Adding " + stepNames(result, s, true) + " in Step " + number + " changed " + R2 + " to "
+                    + proportion(step.FullR2) + ", " + DeltaR2 + " = " + proportion(step.DeltaR2);
+        }
+        text += ", " + percent + "% CI " + limitsText(step, interval);
+        if (step.FValue) {
+            text += ", F(" + formatInteger(step.df1) + ", " + formatInteger(step.df2)
+                    + ") = " + apaNumber(ApaValue::Statistic, *step.FValue) + ", " + pClause(step.PValue);
+        }
+        text += s + 1 == result.steps.size() ? std::string() : std::string(".");
+    }
+    // The method once, for every step; the modified interval's rule in general words.
+    const BootstrapResult& last = result.steps.back();
+    std::string method = interval == ApaInterval::Modified
+                             ? "modified percentile bootstrap, lower limit set to 0 where the step's F test was not "
+                               "significant at \u03b1 = "
+                                   + alphaText(last)
+                             : methodText(last, interval);
+    return text + " (" + method + ", " + resamplesText(last) + "; Orvalis " + programVersion() + ").";
+}
+
+std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval)
+{
+    return tableAsText(tableOf(result, interval));
+}
+
+std::string FormatApaTableMarkdown(const HierarchicalResult& result, ApaInterval interval)
+{
+    return tableAsMarkdown(tableOf(result, interval));
+}
+
+std::string FormatApaTableHtml(const HierarchicalResult& result, ApaInterval interval)
+{
+    return tableAsHtml(tableOf(result, interval));
 }
 
 } // namespace orvalis

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapResult.h"
+#include "analyses/Hierarchical.h"
 
 #include <optional>
 #include <string>
@@ -47,6 +48,15 @@ std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interva
 std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval);
 std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval);
 std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval);
+
+// The same for a hierarchical run: a sentence per step ("In Step 1, wt
+// accounted for R² = .75, 95% CI [...], F(1, 30) = 91.38, p < .001. Adding
+// hp in Step 2 changed R² to .83, ΔR² = .07, ...") with the method once at the
+// end, and a table with a row per step.
+std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval);
+std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval);
+std::string FormatApaTableMarkdown(const HierarchicalResult& result, ApaInterval interval);
+std::string FormatApaTableHtml(const HierarchicalResult& result, ApaInterval interval);
 
 // The model in names, for a figure's caption: "Fertility on Agriculture,
 // Examination; adding Education, Catholic, Infant.Mortality" ("on no

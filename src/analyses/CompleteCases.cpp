@@ -26,8 +26,8 @@ std::optional<float> exactDifference(float x, float c)
     return static_cast<float>(s);
 }
 
-// Shifts each column of matrix by its first value where every difference is
-// exact (see CaseMatrix).
+} // namespace
+
 void shiftColumns(CaseMatrix& matrix)
 {
     const auto width = static_cast<std::size_t>(matrix.columns);
@@ -47,8 +47,6 @@ void shiftColumns(CaseMatrix& matrix)
         matrix.shift[c] = first;
     }
 }
-
-} // namespace
 
 Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet)
 {

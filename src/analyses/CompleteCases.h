@@ -43,4 +43,8 @@ struct CaseMatrix {
 // matrix does not fit in memory.
 Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet);
 
+// Shifts each column of a filled matrix by its first complete value where
+// every difference from it is exact in single precision (see CaseMatrix).
+void shiftColumns(CaseMatrix& matrix);
+
 } // namespace orvalis

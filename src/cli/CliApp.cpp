@@ -11,6 +11,7 @@
 #include "common/SafeWrite.h"
 #include "common/TextEscape.h"
 #include "analyses/ApaReport.h"
+#include "analyses/HierarchicalReport.h"
 #include "analyses/RunRecord.h"
 #include "data/DataImport.h"
 #include "formats/FileFormats.h"
@@ -325,6 +326,150 @@ Runner bootstrapCommand(const Invocation& invocation)
     };
 }
 
+// A categorical predictor's reference category: VAR=CATEGORY, the category by
+// its label (or, failing that, its 1-based number).
+struct ReferenceRef {
+    VariableRef variable;
+    std::string category;
+};
+
+Runner hierarchicalCommand(const Invocation& invocation)
+{
+    HierarchicalRequest request;
+    VariableRef dependent;
+    std::vector<std::vector<VariableRef>> steps;
+    std::vector<ReferenceRef> references;
+    std::uint64_t seed = (std::random_device{}()
+                          ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()))
+                         & static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    unsigned threads = 0;
+    bool haveDependent = false;
+    OutputForm form;
+    const std::vector<std::string>& args = invocation.commandArgs;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--details") {
+            form.details = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            throw UsageError{option.rfind("--", 0) == 0 ? option + " needs a value" : "unexpected argument: " + option};
+        }
+        const std::string& value = args[++i];
+        // --step and --reference are given once per step and per variable.
+        if (option.rfind("--", 0) == 0 && option != "--step" && option != "--reference") {
+            once(seen, option);
+        }
+        if (option == "--dv") {
+            dependent = parseVariable(value, "--dv");
+            haveDependent = true;
+        } else if (option == "--step") {
+            steps.push_back(parseVariableList(value, "--step"));
+        } else if (option == "--reference") {
+            const std::size_t equals = value.find('=');
+            if (equals == std::string::npos || equals == 0 || equals + 1 == value.size()) {
+                throw UsageError{"--reference must be VAR=CATEGORY: " + value};
+            }
+            references.push_back({parseVariable(value.substr(0, equals), "--reference"), value.substr(equals + 1)});
+        } else if (option == "--trials") {
+            request.NumTrials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
+        } else if (option == "--confidence") {
+            const std::optional<ConfidenceLevel> level = levelFromPercent(parseNumber(value, 90, 99, "--confidence"));
+            if (!level) {
+                throw UsageError{"--confidence must be 90, 95 or 99: " + value};
+            }
+            request.Level = *level;
+        } else if (option == "--seed") {
+            seed =
+                static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
+        } else if (option == "--threads") {
+            threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
+        } else if (option == "--format") {
+            form.format = parseFormat(value, true);
+        } else if (option == "--apa-interval") {
+            const std::optional<ApaInterval> interval = apaIntervalNamed(value);
+            if (!interval) {
+                throw UsageError{"--apa-interval must be percentile, modified or bca: " + value};
+            }
+            form.apaInterval = *interval;
+        } else if (option == "--save-draws") {
+            if (value.empty()) {
+                throw UsageError{"--save-draws needs a file name"};
+            }
+            form.drawsFile = value;
+        } else {
+            throw UsageError{"unknown hierarchical option: " + option};
+        }
+    }
+    if (!haveDependent) {
+        throw UsageError{"hierarchical needs --dv"};
+    }
+    if (steps.empty()) {
+        throw UsageError{"hierarchical needs at least one --step"};
+    }
+    request.Details = form.details || form.format != Format::Text;
+    return [request, dependent, steps, references, seed, threads, form,
+            file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
+        request.DependentVariable = resolve(dependent, dataSet);
+        for (const std::vector<VariableRef>& step : steps) {
+            request.Steps.push_back(resolveSorted(step, dataSet));
+        }
+        for (const ReferenceRef& reference : references) {
+            const std::int32_t v = resolve(reference.variable, dataSet);
+            if (v < 1 || v > dataSet.NumVariables()) {
+                throw UsageError{variableNumber(v) + " is not in the data"};
+            }
+            const std::vector<std::string>& labels = dataSet.categories(v);
+            const auto found = std::find(labels.begin(), labels.end(), decodeToUtf8(reference.category));
+            std::int32_t code = 0;
+            if (found != labels.end()) {
+                code = static_cast<std::int32_t>(found - labels.begin()) + 1;
+            } else if (looksNumeric(reference.category)) {
+                code = static_cast<std::int32_t>(parseNumber(reference.category, 1, 1000000, "--reference"));
+            } else {
+                throw UsageError{"--reference: " + variableNumber(v) + " has no category "
+                                 + escapeControlCharacters(reference.category)};
+            }
+            if (!request.ReferenceCategory.emplace(v, code).second) {
+                throw UsageError{"--reference is given twice for " + variableNumber(v)};
+            }
+        }
+        const Outcome<HierarchicalResult> outcome = RunHierarchical(request, dataSet, seed, {}, threads);
+        if (!outcome.ok()) {
+            return refused(outcome.refusal(), err);
+        }
+        if (!form.drawsFile.empty()) {
+            SafeWriteOptions keep;
+            keep.protectedFiles.push_back(file);
+            if (const Status saved = writeFileSafely(form.drawsFile, FormatHierarchicalDraws(*outcome), keep);
+                !saved.ok()) {
+                err << "orvalis-cli: cannot write " << escapeControlCharacters(form.drawsFile) << ": "
+                    << saved.refusal().message << "\n";
+                return ExitFailure;
+            }
+        }
+        switch (form.format) {
+        case Format::Apa:
+        case Format::ApaMarkdown:
+            out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
+                << (form.format == Format::Apa ? FormatApaTableText(*outcome, form.apaInterval)
+                                               : FormatApaTableMarkdown(*outcome, form.apaInterval));
+            return ExitSuccess;
+        case Format::Json:
+            out << hierarchicalJson(*outcome, file);
+            return ExitSuccess;
+        case Format::Text:
+            break;
+        }
+        out << toUnixLineEnds(FormatHierarchicalReport(*outcome));
+        if (form.details) {
+            out << toUnixLineEnds(FormatHierarchicalDetails(*outcome, file));
+        }
+        return ExitSuccess;
+    };
+}
+
 Runner descriptivesCommand(const Invocation& invocation)
 {
     std::vector<VariableRef> variables;
@@ -398,9 +543,8 @@ Runner dumpCommand(const Invocation& invocation)
 const std::map<std::string, Command>& commands()
 {
     static const std::map<std::string, Command> table = {
-        {"summary", summaryCommand},
-        {"dump", dumpCommand},
-        {"bootstrap", bootstrapCommand},
+        {"summary", summaryCommand},           {"dump", dumpCommand},
+        {"bootstrap", bootstrapCommand},       {"hierarchical", hierarchicalCommand},
         {"descriptives", descriptivesCommand},
     };
     return table;

@@ -133,6 +133,64 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     return dumped(object);
 }
 
+std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile)
+{
+    const HierarchicalRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    json object;
+    object["file"] = escapeControlCharacters(dataFile);
+    object["version"] = programVersion();
+    object["seed"] = result.Seed;
+    object["dependent"] = variable(request.DependentVariable.value_or(0), names);
+    object["trials"] = request.NumTrials;
+    object["confidence"] = percentOf(request.Level);
+    object["cases"] = {{"read", result.CasesRead}, {"complete", result.CompleteCases}};
+    object["f_change"] = "each step against the one before it, with the step's own error term";
+    auto limits = [](const BootstrapResult& step, IntervalKind kind) {
+        const Interval* interval = step.interval(kind);
+        return interval != nullptr ? json{{"lower", orNull(interval->lower)}, {"upper", orNull(interval->upper)}}
+                                   : json{{"lower", nullptr}, {"upper", nullptr}};
+    };
+    json steps = json::array();
+    std::size_t column = 0;
+    for (std::size_t s = 0; s < result.steps.size(); ++s) {
+        const BootstrapResult& step = result.steps[s];
+        json columns = json::array();
+        for (std::int32_t k = 0; k < result.stepColumns[s]; ++k, ++column) {
+            const PredictorColumn& c = result.columns[column];
+            const auto labels = result.Categories.find(c.variable);
+            columns.push_back({{"variable", c.variable},
+                               {"category", c.category == 0 || labels == result.Categories.end()
+                                                ? json(nullptr)
+                                                : json(labels->second[static_cast<std::size_t>(c.category) - 1])}});
+        }
+        const BootstrapDetails details = step.Details.value_or(BootstrapDetails{});
+        const bool fTest = step.FValue.has_value();
+        steps.push_back({
+            {"step", s + 1},
+            {"variables", variables(request.Steps[s], names)},
+            {"columns", columns},
+            {"r2", orNull(step.FullR2)},
+            {"change_r2", orNull(step.DeltaR2)},
+            {"valid_trials", step.NumValid},
+            {"traditional", limits(step, IntervalKind::Traditional)},
+            {"modified", limits(step, IntervalKind::Modified)},
+            {"bca", limits(step, IntervalKind::BCa)},
+            {"f", orNull(step.FValue)},
+            {"df1", step.df1},
+            {"df2", step.df2},
+            {"p", fTest ? json(step.PValue) : json(nullptr)},
+            {"modified_lower_is_zero", fTest ? json(step.ModifiedLowerIsZero) : json(nullptr)},
+            {"mean", orNull(details.Mean)},
+            {"standard_error", orNull(details.StandardError)},
+            {"bias_correction", orNull(details.BiasCorrection)},
+            {"acceleration", orNull(details.Acceleration)},
+        });
+    }
+    object["steps"] = steps;
+    return dumped(object);
+}
+
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
 {
     json array = json::array();

@@ -4,6 +4,7 @@
 #include "analyses/BootstrapResult.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RunRecord.h"
+#include "analyses/Hierarchical.h"
 
 #include <string>
 #include <string_view>
@@ -20,6 +21,13 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
 
 // One JSON object: {"variables": [{"variable", "name", "n", "mean", "sd",
 // "min", "max"}, ...]} with null where the report writes ".", then a line end.
+// One JSON object for a hierarchical run: the request, the seed, the cases,
+// and a "steps" array whose entries hold each step's variables (with a
+// categorical one's indicators), R^2, change, valid trials, traditional,
+// modified and BCa limits, F change with df1, df2 and the exact p, and the
+// details; null where undefined.
+std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile);
+
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
 
 } // namespace orvalis::cli
