@@ -727,6 +727,69 @@ TEST(Cli, ApaAndRecord)
     }
 }
 
+// hierarchical: the steps by name, a categorical block, the report, the
+// draws with their step, JSON and APA, and the usage errors.
+TEST(Cli, Hierarchical)
+{
+    test::TempDir dir;
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter", "comma", mtcars,   "hierarchical", "--dv",   "mpg",
+                                              "--step",      "wt",    "--step", "hp",           "--step", "am,qsec",
+                                              "--seed",      "1"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const std::string draws = (dir.path() / "draws.csv").string();
+    const CliRun text = with({"--save-draws", draws, "--trials", "300"});
+    ASSERT_EQ(text.status, ExitSuccess) << text.err;
+    // R: R^2 .752833, .826785, .857851; F change 91.375, 12.381, 2.9503 (tests/data/hierarchical/make_r_data.R).
+    EXPECT_NE(text.out.find("Step 3 adds: Var7 (qsec); Var9 (am)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\n1     0.75283  0.75283  300"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  91.375    1    30   1.29E-10\n"), std::string::npos);
+    EXPECT_NE(text.out.find("\n3     0.85785  0.03107  300"), std::string::npos);
+    EXPECT_NE(text.out.find("  2.95      2    27   0.06937\n"), std::string::npos);
+    std::ifstream in(draws, std::ios::binary);
+    const std::string csv(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(csv.rfind("step,trial,change\n1,1,", 0), 0u);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 3 * 300);
+
+    const CliRun apa = with({"--format", "apa"});
+    ASSERT_EQ(apa.status, ExitSuccess) << apa.err;
+    EXPECT_EQ(apa.out.rfind("In Step 1, wt accounted for R\u00b2 = .75, 95% CI [", 0), 0u) << apa.out;
+    EXPECT_NE(apa.out.find("], F(2, 27) = 2.95, p = .069 (percentile bootstrap, 600 resamples; Orvalis "),
+              std::string::npos);
+    EXPECT_NE(apa.out.find("Step 3: + qsec, am  .86  .03"), std::string::npos);
+
+    const CliRun iris = run({"--delimiter", "comma", ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv", "hierarchical",
+                             "--dv", "Sepal.Length", "--step", "Sepal.Width", "--step", "Species", "--reference",
+                             "Species=versicolor", "--format", "json", "--trials", "100"});
+    ASSERT_EQ(iris.status, ExitSuccess) << iris.err;
+    const nlohmann::json object = nlohmann::json::parse(iris.out);
+    ASSERT_EQ(object["steps"].size(), 2u);
+    EXPECT_EQ(object["steps"][1]["df1"], 2);
+    EXPECT_EQ(object["steps"][1]["columns"][0]["category"], "setosa");
+    EXPECT_EQ(object["steps"][1]["columns"][1]["category"], "virginica");
+    EXPECT_NEAR(object["steps"][1]["r2"].get<double>(), 0.725906609143, 2e-7);
+
+    const std::vector<std::vector<std::string>> usage = {
+        {"--step", "wt"},                                    // no --dv
+        {"--dv", "mpg"},                                     // no --step
+        {"--dv", "mpg", "--step", "wt", "--reference", "x"}, // not VAR=CATEGORY
+        {"--dv", "mpg", "--step", "wt", "--colour", "red"},
+        {"--dv", "mpg", "--step", "nothing"},
+    };
+    for (const auto& args : usage) {
+        std::vector<std::string> all = {"--delimiter", "comma", mtcars, "hierarchical"};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(run(all).status, ExitUsage) << args.back();
+    }
+    const CliRun refused = run({"--delimiter", "comma", mtcars, "hierarchical", "--dv", "mpg", "--step", "wt,mpg"});
+    EXPECT_EQ(refused.status, ExitFailure);
+    EXPECT_EQ(refused.err, "Var 1 is used in two roles: dependent variable and predictor.\n");
+}
+
 TEST(Cli, SaveDrawsNeverDestroysWhatItShouldNotTouch)
 {
     namespace fs = std::filesystem;

@@ -96,6 +96,26 @@ const std::vector<OptionHelp>& optionTable()
          "Write \"trial,change\" for every valid trial, in trial order. CSV is never the data file, a directory,"
          " a pipe, a device or a read-only file; a link is written through; a failed write leaves an existing"
          " file as it was."},
+        {"hierarchical", "--dv", "VAR", "The dependent variable (numeric)."},
+        {"hierarchical", "--step", "LIST",
+         "The predictors a step adds, once per step in order (1 to 6 steps); step 1 is set against the model without"
+         " predictors. A text (categorical) variable enters as the indicators of its categories but the reference"
+         " one. At most 24 predictor columns in all."},
+        {"hierarchical", "--reference", "VAR=CATEGORY",
+         "A categorical predictor's reference category, by its label or its number (default: the first)."},
+        {"hierarchical", "--trials", "N", "1 to 100000 bootstrap trials (default 600)."},
+        {"hierarchical", "--confidence", "90|95|99", "The confidence level (default 95)."},
+        {"hierarchical", "--seed", "S", "As for bootstrap; every step's changes come from the same resamples."},
+        {"hierarchical", "--threads", "N", "Threads for the trials, 1 to 256 (default: one per core)."},
+        {"hierarchical", "--details", "",
+         "Append each step's bootstrap mean and standard error, BCa limits and the Monte Carlo errors of its"
+         " limits."},
+        {"hierarchical", "--format", "text|json|apa|apa-markdown",
+         "json prints one object with a \"steps\" array; apa and apa-markdown the results sentences and a table"
+         " with a row per step."},
+        {"hierarchical", "--apa-interval", "percentile|modified|bca", "As for bootstrap."},
+        {"hierarchical", "--save-draws", "CSV",
+         "Write \"step,trial,change\" for every step's valid trials, by the same rules as bootstrap's."},
         {"descriptives", "--format", "text|json",
          "json prints {\"variables\": [{\"variable\", \"name\", \"n\", \"mean\", \"sd\", \"min\", \"max\"}, ...]}"
          " instead of the text."},
@@ -117,6 +137,9 @@ std::string usageText()
         "  bootstrap --dv VAR [--predictors LIST] --added LIST [options]\n"
         "            the effect-size bootstrap of the R^2 change when the added\n"
         "            predictors join the reduced model\n"
+        "  hierarchical --dv VAR --step LIST [--step LIST ...] [options]\n"
+        "            the bootstrap of every step's R^2 change, each step adding a\n"
+        "            block of predictors to the steps before it\n"
         "  descriptives VAR... [--format text|json]\n"
         "            mean, standard deviation, minimum, maximum and count of\n"
         "            each variable, in the order given\n"
