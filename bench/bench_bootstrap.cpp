@@ -1,15 +1,18 @@
 // Bootstrap speed: RunBootstrap against the straightforward implementation, in the same run.
 //
-// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS]
+// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical]
 // Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
 // straightforward per-pair, rank-placement, one-thread implementation of
 // tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
 // n = 1,000,000, p = 2, q = 1, 600 trials; and how long a run at n = 10,000
-// (p = 11) and at n = 1,000,000 takes to return once asked to stop. Prints
-// medians.
+// (p = 11) and at n = 1,000,000 takes to return once asked to stop; and a
+// hierarchical run of 3 steps against the pair with the same largest model
+// (12 and 24 predictor columns, n = 10,000, 2000 trials), timed in turns.
+// Prints medians; with "hierarchical" only the last.
 #include "ReferenceBootstrap.h"
 
 #include "analyses/Bootstrap.h"
+#include "analyses/Hierarchical.h"
 #include "data/DataSet.h"
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <random>
 #include <stop_token>
+#include <string>
 
 namespace {
 
@@ -122,6 +126,51 @@ double timeStop(const orvalis::DataSet& data, const orvalis::BootstrapRequest& r
     return median(times);
 }
 
+// A sequence of 3 steps of K / 3 columns against the pair of the same largest
+// model (the first 2K / 3 columns reduced, the rest added; beyond the pair's
+// 12 predictors, the sequence of one step of all K, whose pair has the model
+// without predictors as its reduced one), in turns.
+void timeSequence(std::int32_t K, int runs)
+{
+    const orvalis::DataSet data = makeData(10000, K);
+    const orvalis::BootstrapRequest pair = makeRequest(2 * K / 3, K / 3, 2000);
+    orvalis::HierarchicalRequest sequence;
+    sequence.DependentVariable = 1;
+    sequence.NumTrials = 2000;
+    for (std::int32_t s = 0; s < 3; ++s) {
+        std::vector<std::int32_t> step;
+        for (std::int32_t v = 2 + s * K / 3; v < 2 + (s + 1) * K / 3; ++v) {
+            step.push_back(v);
+        }
+        sequence.Steps.push_back(step);
+    }
+    orvalis::HierarchicalRequest whole = sequence;
+    whole.Steps = {{}};
+    for (const auto& step : sequence.Steps) {
+        whole.Steps[0].insert(whole.Steps[0].end(), step.begin(), step.end());
+    }
+    std::vector<double> pairTimes;
+    std::vector<double> sequenceTimes;
+    for (int run = 0; run < runs; ++run) {
+        auto start = Clock::now();
+        const bool ran =
+            K <= 12 ? orvalis::RunBootstrap(pair, data, 1234).ok() : orvalis::RunHierarchical(whole, data, 1234).ok();
+        if (!ran) {
+            std::exit(1);
+        }
+        pairTimes.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        start = Clock::now();
+        if (!orvalis::RunHierarchical(sequence, data, 1234).ok()) {
+            std::exit(1);
+        }
+        sequenceTimes.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    const double one = median(pairTimes);
+    const double three = median(sequenceTimes);
+    std::printf("n = 10000, %d predictor columns, 2000 trials: pair %.3f s, 3 steps %.3f s (medians of %d), %.2fx\n", K,
+                one, three, runs, three / one);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -129,13 +178,17 @@ int main(int argc, char** argv)
     using orvalis::TrialKernel;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int referenceRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    if (argc > 3 && std::string(argv[3]) == "hierarchical") {
+        timeSequence(12, runs);
+        timeSequence(24, runs);
+        return 0;
+    }
 
     {
         const orvalis::DataSet data = makeData(10000, 12);
         const orvalis::BootstrapRequest request = makeRequest(11, 1, 2000);
         std::vector<TrialKernel> kernels;
-        for (const TrialKernel kernel :
-             {TrialKernel::Avx512, TrialKernel::Avx2, TrialKernel::OneAtATime}) {
+        for (const TrialKernel kernel : {TrialKernel::Avx512, TrialKernel::Avx2, TrialKernel::OneAtATime}) {
             if (orvalis::kernelSupported(kernel)) {
                 kernels.push_back(kernel);
             }
@@ -184,5 +237,7 @@ int main(int argc, char** argv)
         std::printf("stop at n = 1000000, p = 2, q = 1: returns %.1f ms after the request (median of %d)\n",
                     1000 * timeStop(data, makeRequest(2, 1, 100000), std::min(runs, 3)), std::min(runs, 3));
     }
+    timeSequence(12, runs);
+    timeSequence(24, runs);
     return 0;
 }
