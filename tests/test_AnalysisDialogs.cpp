@@ -7,11 +7,14 @@
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/ApaCopy.h"
+#include "ui/frmHierarchical.h"
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -485,6 +488,93 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
     EXPECT_TRUE(dialog.optTrials[1]->isChecked());
     dialog.show();
     EXPECT_TRUE(dialog.cmdDistribution->isEnabled());
+}
+
+} // namespace
+} // namespace orvalis
+
+namespace orvalis {
+namespace {
+
+// The hierarchical dialog by keyboard: the dependent variable, step 1 and a
+// categorical step 2 with another reference category, a run whose report
+// agrees with R (iris: R^2 .013823 and .725907, F change 189.651 on 2 and 146),
+// a refused request, and Escape stopping a long run.
+TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
+{
+    const DataSet iris = *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", ',');
+    frmHierarchical dialog(platform, iris, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "There is no dependent variable.");
+
+    dialog.cmbDependent->setFocus();
+    QTest::keyClick(dialog.cmbDependent, Qt::Key_Down); // Var 1 (Sepal.Length)
+    EXPECT_EQ(dialog.cmbDependent->currentIndex(), 0);
+    EXPECT_EQ(dialog.lstVariables->item(0)->flags(), Qt::NoItemFlags) << "the dependent variable is not offered";
+    dialog.lstVariables->setFocus();
+    dialog.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect); // Sepal.Width
+    EXPECT_EQ(dialog.cmdAdd->text(), "&Add to Step 1");
+    QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lstStepVariables->count() == 1; }, 5000));
+    ASSERT_TRUE(dialog.cmdNext->isEnabled());
+    QTest::mouseClick(dialog.cmdNext, Qt::LeftButton);
+    EXPECT_EQ(dialog.currentStep(), 1);
+    EXPECT_EQ(dialog.cmdAdd->text(), "&Add to Step 2");
+    EXPECT_FALSE(dialog.cmdNext->isEnabled()) << "no step 3 before step 2 has variables";
+    dialog.lstVariables->setCurrentRow(4, QItemSelectionModel::ClearAndSelect); // Species
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    dialog.lstStepVariables->setCurrentRow(0);
+    ASSERT_TRUE(dialog.cmbReference->isEnabled());
+    EXPECT_EQ(dialog.cmbReference->count(), 3);
+    dialog.cmbReference->setFocus();
+    QTest::keyClick(dialog.cmbReference, Qt::Key_End); // virginica
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 5 (Species): 3 categories");
+    dialog.spnTrials->setValue(200);
+    const HierarchicalRequest request = dialog.request();
+    EXPECT_EQ(request.Steps, (std::vector<std::vector<std::int32_t>>{{2}, {5}}));
+    EXPECT_EQ(request.ReferenceCategory.at(5), 3);
+
+    QSignalSpy finished(&dialog, &frmHierarchical::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+    EXPECT_EQ(platform.messages.size(), 1u);
+    const QString text = log.readAll();
+    EXPECT_TRUE(text.startsWith("Results of Hierarchical Bootstrap Trials\r\n"));
+    EXPECT_TRUE(text.contains("Step 2 adds: Var5 (Species): setosa, versicolor vs virginica\r\n"));
+    EXPECT_TRUE(text.contains("\r\n1     0.01382  0.01382  200"));
+    EXPECT_TRUE(text.contains("\r\n2     0.72591  0.71208  200"));
+    EXPECT_TRUE(text.contains("  189.651   2    146  2.56E-41\r\n"));
+    ASSERT_TRUE(dialog.lastResult().has_value());
+    EXPECT_TRUE(dialog.cmdPlot->isEnabled());
+    EXPECT_EQ(dialog.txtSeed->text().toULongLong(), dialog.lastResult()->Seed);
+
+    // A long run stops on Escape, and nothing more is appended.
+    std::vector<std::vector<float>> rows(300000, std::vector<float>(3));
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(0.0f, 1.0f);
+    for (auto& row : rows) {
+        for (float& cell : row) {
+            cell = value(random);
+        }
+    }
+    const DataSet big = test::tableOf(rows);
+    frmHierarchical longRun(platform, big, log, nullptr);
+    longRun.show();
+    longRun.cmbDependent->setCurrentIndex(0);
+    longRun.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    longRun.cmdAdd_Click();
+    longRun.spnTrials->setValue(100000);
+    QSignalSpy stopped(&longRun, &frmHierarchical::runFinished);
+    QTest::mouseClick(longRun.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(longRun.running());
+    QTest::keyClick(&longRun, Qt::Key_Escape);
+    ASSERT_TRUE(stopped.wait(60000) || stopped.count() == 1);
+    EXPECT_TRUE(longRun.isVisible());
+    EXPECT_EQ(log.readAll(), text);
+    EXPECT_EQ(platform.messages.size(), 1u);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "analyses/BootstrapReport.h"
 #include "ui/DistributionPlot.h"
 #include "ui/frmDistribution.h"
+#include "ui/frmHierarchical.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/frmNavigate.h"
@@ -136,6 +137,7 @@ protected:
         windows.push_back(std::make_unique<frmNavigate>(data, nullptr));
         windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
+        windows.push_back(std::make_unique<frmHierarchical>(platform, data, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
         return windows;
@@ -406,7 +408,8 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
     for (const auto& w : windows) {
         pressEach(*w);
     }
-    EXPECT_EQ(buttons, 1 + 4 + 2 + 2 + 2 + 2);
+    // The hierarchical dialog's Add, Remove, OK and Cancel (Previous, Next and Plot wait for steps and runs).
+    EXPECT_EQ(buttons, 1 + 4 + 2 + 2 + 4 + 2 + 2);
 }
 
 // No value is cut into another: every fixed label holds the longest text it

@@ -13,6 +13,7 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
+#include "ui/frmHierarchical.h"
 #include "ui/ApaCopy.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
@@ -320,6 +321,9 @@ void frmMain::buildMenus()
     mnuESBootstrap =
         named(mnuAnalyses->addAction(QStringLiteral("&Effect Size Bootstrap"), this, &frmMain::mnuESBootstrap_Click),
               "mnuESBootstrap");
+    mnuHierarchical = named(mnuAnalyses->addAction(QStringLiteral("&Hierarchical Regression Bootstrap..."), this,
+                                                   &frmMain::mnuHierarchical_Click),
+                            "mnuHierarchical");
     mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("&Bootstrap Distribution"), this,
                                                             &frmMain::mnuBootstrapDistribution_Click),
                                      "mnuBootstrapDistribution");
@@ -655,6 +659,7 @@ void frmMain::discardAnalysisDialogs()
 {
     delete m_frmDescriptives.data();
     delete m_frmESBootstrap.data();
+    delete m_frmHierarchical.data();
 }
 
 template <typename Dialog, typename Make, typename AfterExec>
@@ -706,6 +711,18 @@ void frmMain::mnuESBootstrap_Click()
             return dialog;
         },
         [](frmESBootstrap&) {});
+}
+
+void frmMain::mnuHierarchical_Click()
+{
+    showDialog(
+        m_frmHierarchical,
+        [&] {
+            auto* dialog = new frmHierarchical(m_platform, m_dataSet, m_outputLog, this);
+            dialog->setDataFileName(m_strImportedFile);
+            return dialog;
+        },
+        [](frmHierarchical&) {});
 }
 
 void frmMain::mnuBootstrapDistribution_Click()

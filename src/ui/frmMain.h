@@ -5,6 +5,7 @@
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
+#include "ui/frmHierarchical.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
@@ -61,6 +62,7 @@ public:
     // The analysis dialogs, created on first use and discarded by an import.
     frmDescriptives* descriptivesDialog() const { return m_frmDescriptives; }
     frmESBootstrap* esBootstrapDialog() const { return m_frmESBootstrap; }
+    frmHierarchical* hierarchicalDialog() const { return m_frmHierarchical; }
     frmSaveOutput* saveOutputDialog() const { return m_frmSaveOutput; }
     frmOpenOutput* openOutputDialog() const { return m_frmOpenOutput; }
     // The splash while it is shown (null before and after).
@@ -93,6 +95,7 @@ public:
     void mnuNavigateDataFile_Click();
     void mnuDescriptives_Click();
     void mnuESBootstrap_Click();
+    void mnuHierarchical_Click();
     void mnuBootstrapDistribution_Click();
     // Analyses > Copy APA Results (as Markdown): the last run's sentence and table.
     void mnuCopyAPA_Click(bool markdown);
@@ -168,6 +171,7 @@ private:
     QAction* mnuNavigateDataFile = nullptr;
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
+    QAction* mnuHierarchical = nullptr;
     QAction* mnuBootstrapDistribution = nullptr;
     QAction* mnuCopyAPA = nullptr;
     QAction* mnuCopyAPAMarkdown = nullptr;
@@ -194,6 +198,7 @@ private:
     OutputLog m_outputLog;
     QPointer<frmDescriptives> m_frmDescriptives;
     QPointer<frmESBootstrap> m_frmESBootstrap;
+    QPointer<frmHierarchical> m_frmHierarchical;
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;

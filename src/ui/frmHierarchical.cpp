@@ -1,0 +1,433 @@
+// frmHierarchical: the block builder in a grid, the run with a progress bar, the report to the log.
+#include "ui/frmHierarchical.h"
+
+#include "analyses/HierarchicalReport.h"
+#include "analyses/RequestCheck.h"
+#include "data/DataSet.h"
+#include "platform/Platform.h"
+#include "ui/Design.h"
+#include "ui/OutputLog.h"
+#include "ui/Trap.h"
+#include "ui/frmDistribution.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace orvalis {
+namespace {
+
+const char* const WindowTitle = "Hierarchical Regression Bootstrap";
+// The largest seed: the command line's --seed takes 0 to 2^63 - 1.
+constexpr std::uint64_t MaxSeed = 0x7FFFFFFFFFFFFFFFull;
+constexpr ConfidenceLevel Levels[3] = {ConfidenceLevel::P90, ConfidenceLevel::P95, ConfidenceLevel::P99};
+
+QLabel* labelFor(QWidget* parent, const char* name, const QString& caption, QWidget* buddy)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setBuddy(buddy);
+    return label;
+}
+
+template <typename T>
+T* named(T* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent)
+    : ModalDialog(parent), m_platform(platform), m_dataSet(dataSet), m_log(log)
+{
+    setObjectName("frmHierarchical");
+    setWindowTitle(QString::fromLatin1(WindowTitle));
+    setFont(designFont());
+    setSizeGripEnabled(true);
+
+    cmbDependent = named(new QComboBox(this), "cmbDependent");
+    lstVariables = named(new QListWidget(this), "lstVariables");
+    lstVariables->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
+        cmbDependent->addItem(variableCaption(v));
+        lstVariables->addItem(variableCaption(v));
+    }
+    cmbDependent->setCurrentIndex(-1);
+    cmbDependent->setPlaceholderText(QStringLiteral("Choose a variable"));
+    cmdAdd = named(new QPushButton(this), "cmdAdd");
+    cmdPrevious = named(new QPushButton(QStringLiteral("&Previous Step"), this), "cmdPrevious");
+    cmdNext = named(new QPushButton(QStringLiteral("&Next Step"), this), "cmdNext");
+    lstSteps = named(new QListWidget(this), "lstSteps");
+    lstStepVariables = named(new QListWidget(this), "lstStepVariables");
+    lstStepVariables->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    cmdRemove = named(new QPushButton(QStringLiteral("Re&move from Step"), this), "cmdRemove");
+    cmbReference = named(new QComboBox(this), "cmbReference");
+    spnTrials = named(new QSpinBox(this), "spnTrials");
+    spnTrials->setRange(100, 100000);
+    spnTrials->setSingleStep(100);
+    spnTrials->setValue(2000);
+    cmbLevel = named(new QComboBox(this), "cmbLevel");
+    for (const ConfidenceLevel level : Levels) {
+        cmbLevel->addItem(QStringLiteral("%1%").arg(percentOf(level)));
+    }
+    cmbLevel->setCurrentIndex(1);
+    txtSeed = named(new QLineEdit(this), "txtSeed");
+    txtSeed->setToolTip(QStringLiteral("Empty: a new seed from the clock. After a run: the seed it used."));
+    chkDetails = named(new QCheckBox(QStringLiteral("Add de&tails to the report"), this), "chkDetails");
+    prgTrials = named(new QProgressBar(this), "prgTrials");
+    prgTrials->setAccessibleName(QStringLiteral("Trials done"));
+    cmdPlot = named(new QPushButton(QStringLiteral("P&lot Step..."), this), "cmdPlot");
+    cmdPlot->setToolTip(QStringLiteral("The distribution of the selected step's changes in the last run"));
+    cmdPlot->setEnabled(false);
+    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
+    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(labelFor(this, "lblDependent", QStringLiteral("&Dependent variable:"), cmbDependent), 0, 0);
+    grid->addWidget(cmbDependent, 0, 1, 1, 3);
+    grid->addWidget(labelFor(this, "lblVariables", QStringLiteral("&Variables:"), lstVariables), 1, 0);
+    grid->addWidget(labelFor(this, "lblSteps", QStringLiteral("&Steps:"), lstSteps), 1, 2);
+    grid->addWidget(lstVariables, 2, 0, 4, 1);
+    grid->addWidget(cmdAdd, 2, 1);
+    grid->addWidget(cmdPrevious, 3, 1);
+    grid->addWidget(cmdNext, 4, 1);
+    grid->addWidget(lstSteps, 2, 2, 2, 2);
+    grid->addWidget(labelFor(this, "lblStepVariables", QStringLiteral("Variables of the step (&i):"), lstStepVariables),
+                    4, 2);
+    grid->addWidget(lstStepVariables, 5, 2, 1, 2);
+    grid->addWidget(cmdRemove, 6, 2);
+    auto* reference = new QHBoxLayout;
+    reference->addWidget(labelFor(this, "lblReference", QStringLiteral("&Reference category:"), cmbReference));
+    reference->addWidget(cmbReference, 1);
+    grid->addLayout(reference, 6, 3);
+    auto* settings = new QHBoxLayout;
+    settings->addWidget(labelFor(this, "lblTrials", QStringLiteral("T&rials:"), spnTrials));
+    settings->addWidget(spnTrials);
+    settings->addWidget(labelFor(this, "lblLevel", QStringLiteral("&Confidence:"), cmbLevel));
+    settings->addWidget(cmbLevel);
+    settings->addWidget(labelFor(this, "lblSeed", QStringLiteral("S&eed:"), txtSeed));
+    settings->addWidget(txtSeed, 1);
+    settings->addWidget(chkDetails);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdPlot);
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid, 1);
+    layout->addLayout(settings);
+    layout->addWidget(prgTrials);
+    layout->addLayout(buttons);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(3, 1);
+    // The tab order follows the layout: top to bottom, left to right.
+    lstVariables->setAccessibleName(QStringLiteral("Variables"));
+    lstSteps->setAccessibleName(QStringLiteral("Steps"));
+    lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
+    setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, cmdRemove,
+                 cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdPlot, cmdOK, cmdCancel});
+    resize(760, 520);
+    // Larger, the lists take the room; smaller, nothing would fit.
+    setMinimumSize(size());
+
+    connect(cmdAdd, &QPushButton::clicked, this, &frmHierarchical::cmdAdd_Click);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmHierarchical::cmdRemove_Click);
+    connect(cmdPrevious, &QPushButton::clicked, this, &frmHierarchical::cmdPrevious_Click);
+    connect(cmdNext, &QPushButton::clicked, this, &frmHierarchical::cmdNext_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmHierarchical::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmHierarchical::cmdCancel_Click);
+    connect(cmdPlot, &QPushButton::clicked, this, &frmHierarchical::cmdPlot_Click);
+    connect(cmbDependent, &QComboBox::currentIndexChanged, this, [this] { trap([&] { showSteps(); }); });
+    connect(lstSteps, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < static_cast<int>(m_steps.size()) && row != m_current) {
+            m_current = row;
+            trap([&] { showSteps(); });
+        }
+    });
+    connect(lstStepVariables, &QListWidget::currentRowChanged, this, [this] { trap([&] { showReference(); }); });
+    connect(cmbReference, &QComboBox::activated, this, [this](int index) {
+        const int row = lstStepVariables->currentRow();
+        const auto& step = m_steps[static_cast<std::size_t>(m_current)];
+        if (row >= 0 && row < static_cast<int>(step.size()) && index >= 0) {
+            m_reference[step[static_cast<std::size_t>(row)]] = index + 1;
+        }
+    });
+    connect(&m_watcher, &QFutureWatcher<Outcome<HierarchicalResult>>::progressValueChanged, prgTrials,
+            &QProgressBar::setValue);
+    connect(&m_watcher, &QFutureWatcher<Outcome<HierarchicalResult>>::finished, this, &frmHierarchical::runEnded);
+    showSteps();
+}
+
+frmHierarchical::~frmHierarchical()
+{
+    // A run still going is asked to stop and waited for: it reads the data set.
+    m_stop.request_stop();
+    m_watcher.waitForFinished();
+}
+
+QString frmHierarchical::variableCaption(std::int32_t v) const
+{
+    const std::string& name = m_dataSet.VariableName(v);
+    QString caption = QString::fromStdString(variableNumber(v));
+    if (!name.empty()) {
+        caption += QStringLiteral(" (") + QString::fromStdString(name) + QStringLiteral(")");
+    }
+    if (m_dataSet.isCategorical(v)) {
+        caption += QStringLiteral(": %1 categories").arg(m_dataSet.categories(v).size());
+    }
+    return caption;
+}
+
+void frmHierarchical::showSteps()
+{
+    const int dependent = cmbDependent->currentIndex() + 1;
+    // A variable already in a step, or the dependent variable, cannot be added again.
+    for (int k = 0; k < lstVariables->count(); ++k) {
+        bool used = k + 1 == dependent;
+        for (const auto& step : m_steps) {
+            used = used || std::find(step.begin(), step.end(), k + 1) != step.end();
+        }
+        QListWidgetItem* item = lstVariables->item(k);
+        item->setFlags(used ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    const QSignalBlocker blockSteps(lstSteps);
+    lstSteps->clear();
+    for (std::size_t s = 0; s < m_steps.size(); ++s) {
+        QStringList names;
+        for (const std::int32_t v : m_steps[s]) {
+            names << variableCaption(v);
+        }
+        lstSteps->addItem(QStringLiteral("Step %1: %2")
+                              .arg(s + 1)
+                              .arg(names.isEmpty() ? QStringLiteral("(empty)") : names.join(QStringLiteral("; "))));
+    }
+    lstSteps->setCurrentRow(m_current);
+    const QSignalBlocker blockVariables(lstStepVariables);
+    lstStepVariables->clear();
+    for (const std::int32_t v : m_steps[static_cast<std::size_t>(m_current)]) {
+        lstStepVariables->addItem(variableCaption(v));
+    }
+    cmdAdd->setText(QStringLiteral("&Add to Step %1").arg(m_current + 1));
+    cmdPrevious->setEnabled(m_current > 0);
+    // A next step once this one has variables, up to the most steps.
+    cmdNext->setEnabled(m_current + 1 < static_cast<int>(m_steps.size())
+                        || (!m_steps.back().empty() && static_cast<std::int32_t>(m_steps.size()) < MaxSteps));
+    showReference();
+}
+
+void frmHierarchical::showReference()
+{
+    cmbReference->clear();
+    const auto& step = m_steps[static_cast<std::size_t>(m_current)];
+    const int row = lstStepVariables->currentRow();
+    const bool categorical =
+        row >= 0 && row < static_cast<int>(step.size()) && m_dataSet.isCategorical(step[static_cast<std::size_t>(row)]);
+    cmbReference->setEnabled(categorical);
+    if (!categorical) {
+        return;
+    }
+    const std::int32_t v = step[static_cast<std::size_t>(row)];
+    for (const std::string& label : m_dataSet.categories(v)) {
+        cmbReference->addItem(QString::fromStdString(label));
+    }
+    const auto found = m_reference.find(v);
+    cmbReference->setCurrentIndex(found != m_reference.end() ? found->second - 1 : 0);
+}
+
+void frmHierarchical::cmdAdd_Click()
+{
+    trap([&] {
+        auto& step = m_steps[static_cast<std::size_t>(m_current)];
+        for (const QListWidgetItem* item : lstVariables->selectedItems()) {
+            const std::int32_t v = lstVariables->row(item) + 1;
+            if (std::find(step.begin(), step.end(), v) == step.end()) {
+                step.push_back(v);
+            }
+        }
+        std::sort(step.begin(), step.end());
+        lstVariables->clearSelection();
+        showSteps();
+    });
+}
+
+void frmHierarchical::cmdRemove_Click()
+{
+    trap([&] {
+        auto& step = m_steps[static_cast<std::size_t>(m_current)];
+        std::vector<std::int32_t> removed;
+        for (const QListWidgetItem* item : lstStepVariables->selectedItems()) {
+            removed.push_back(step[static_cast<std::size_t>(lstStepVariables->row(item))]);
+        }
+        std::erase_if(step,
+                      [&](std::int32_t v) { return std::find(removed.begin(), removed.end(), v) != removed.end(); });
+        for (const std::int32_t v : removed) {
+            m_reference.erase(v);
+        }
+        showSteps();
+    });
+}
+
+void frmHierarchical::cmdPrevious_Click()
+{
+    trap([&] {
+        if (m_current > 0) {
+            --m_current;
+            showSteps();
+        }
+    });
+}
+
+void frmHierarchical::cmdNext_Click()
+{
+    trap([&] {
+        if (m_current + 1 == static_cast<int>(m_steps.size())) {
+            if (m_steps.back().empty() || static_cast<std::int32_t>(m_steps.size()) >= MaxSteps) {
+                return;
+            }
+            m_steps.emplace_back();
+        }
+        ++m_current;
+        showSteps();
+    });
+}
+
+HierarchicalRequest frmHierarchical::request() const
+{
+    HierarchicalRequest request;
+    if (cmbDependent->currentIndex() >= 0) {
+        request.DependentVariable = cmbDependent->currentIndex() + 1;
+    }
+    // Empty steps (the one Next just opened) are left out.
+    for (const auto& step : m_steps) {
+        if (!step.empty()) {
+            request.Steps.push_back(step);
+        }
+    }
+    request.ReferenceCategory = m_reference;
+    request.NumTrials = spnTrials->value();
+    request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
+    request.Details = chkDetails->isChecked();
+    return request;
+}
+
+void frmHierarchical::setControlsEnabled(bool enabled)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext,
+                                                            lstSteps, lstStepVariables, cmdRemove, cmbReference,
+                                                            spnTrials, cmbLevel, txtSeed, chkDetails, cmdOK}) {
+        control->setEnabled(enabled);
+    }
+    cmdPlot->setEnabled(enabled && m_lastResult.has_value());
+    if (enabled) {
+        showSteps(); // the buttons' own rules
+    }
+}
+
+void frmHierarchical::cmdOK_Click()
+{
+    trap(
+        [&] {
+            if (running()) {
+                return;
+            }
+            const HierarchicalRequest request = this->request();
+            if (const Status checked = CheckHierarchicalRequest(request, m_dataSet); !checked.ok()) {
+                m_platform.warn(this, checked.refusal());
+                return;
+            }
+            const QString text = txtSeed->text().trimmed();
+            std::uint64_t seed = m_platform.randomSeed() & MaxSeed;
+            if (!text.isEmpty()) {
+                bool ok = false;
+                seed = text.toULongLong(&ok);
+                if (!ok || seed > MaxSeed || !text.front().isDigit()) {
+                    m_platform.warn(this,
+                                    QStringLiteral("The seed must be a whole number from 0 to %1, or empty for a "
+                                                   "new seed.")
+                                        .arg(MaxSeed),
+                                    AnalysisErrorTitle);
+                    return;
+                }
+            }
+            txtSeed->setText(QString::number(seed));
+            m_stop = std::stop_source();
+            prgTrials->setRange(0, request.NumTrials);
+            prgTrials->setValue(0);
+            const DataSet& dataSet = m_dataSet;
+            QFuture<Outcome<HierarchicalResult>> run = QtConcurrent::run(
+                [request, &dataSet, seed, stop = m_stop.get_token()](QPromise<Outcome<HierarchicalResult>>& promise) {
+                    promise.setProgressRange(0, request.NumTrials);
+                    const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
+                    promise.addResult(RunHierarchical(request, dataSet, seed, control));
+                });
+            setCursor(Qt::WaitCursor);
+            setControlsEnabled(false);
+            m_watcher.setFuture(run);
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
+}
+
+void frmHierarchical::runEnded()
+{
+    unsetCursor();
+    setControlsEnabled(true);
+    trap(
+        [&] {
+            if (m_watcher.future().resultCount() == 0) {
+                m_platform.warn(this, QStringLiteral("There is not enough memory to finish the bootstrap."),
+                                AnalysisErrorTitle);
+                return;
+            }
+            const Outcome<HierarchicalResult> outcome = m_watcher.result();
+            if (!outcome.ok()) {
+                prgTrials->setValue(0);
+                if (outcome.refusal().reason != Refusal::Reason::Stopped) {
+                    m_platform.warn(this, outcome.refusal());
+                }
+                return;
+            }
+            std::string text = FormatHierarchicalReport(*outcome);
+            if (outcome->request.Details) {
+                text += FormatHierarchicalDetails(*outcome, m_dataFileName.toStdString());
+            }
+            m_log.append(QString::fromStdString(text));
+            m_lastResult = *outcome;
+            cmdPlot->setEnabled(true);
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
+    emit runFinished();
+}
+
+void frmHierarchical::cmdCancel_Click()
+{
+    if (running()) {
+        stopWork();
+        return;
+    }
+    hide();
+}
+
+void frmHierarchical::cmdPlot_Click()
+{
+    trap([&] {
+        if (!m_lastResult) {
+            return;
+        }
+        const auto& steps = m_lastResult->steps;
+        const auto step = static_cast<std::size_t>(std::clamp(m_current, 0, static_cast<int>(steps.size()) - 1));
+        frmDistribution::showFor(m_platform, steps[step], this, m_dataFileName);
+    });
+}
+
+} // namespace orvalis

@@ -1,0 +1,102 @@
+// frmHierarchical: "Hierarchical Regression Bootstrap", steps built from blocks of variables, run off the
+// user-interface thread.
+#pragma once
+
+#include "analyses/Hierarchical.h"
+#include "ui/ModalDialog.h"
+
+#include <QFutureWatcher>
+
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+
+namespace orvalis {
+
+class DataSet;
+class OutputLog;
+class Platform;
+
+// The dependent variable, a block builder (the variables, "Add to Step N",
+// Previous and Next Step, the steps with their variables, the current step's
+// variables with Remove and a categorical one's reference category), trials,
+// level, seed and details; OK runs, Cancel or Escape stop a run (and close the
+// idle window), Plot shows the selected step's distribution. The report goes
+// to the log.
+class frmHierarchical : public ModalDialog {
+    Q_OBJECT
+public:
+    frmHierarchical(Platform& platform, const DataSet& dataSet, OutputLog& log, QWidget* parent);
+    ~frmHierarchical() override;
+
+    QComboBox* cmbDependent = nullptr;
+    QListWidget* lstVariables = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdPrevious = nullptr;
+    QPushButton* cmdNext = nullptr;
+    QListWidget* lstSteps = nullptr;         // a row per step: "Step 1: Var6 (wt)"
+    QListWidget* lstStepVariables = nullptr; // the current step's variables
+    QPushButton* cmdRemove = nullptr;
+    QComboBox* cmbReference = nullptr; // the selected categorical variable's reference category
+    QSpinBox* spnTrials = nullptr;
+    QComboBox* cmbLevel = nullptr;
+    QLineEdit* txtSeed = nullptr;
+    QCheckBox* chkDetails = nullptr;
+    QProgressBar* prgTrials = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdPlot = nullptr;
+
+    void cmdAdd_Click();
+    void cmdRemove_Click();
+    void cmdPrevious_Click();
+    void cmdNext_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdPlot_Click();
+
+    // The request the controls describe, and the step being built (0-based).
+    HierarchicalRequest request() const;
+    int currentStep() const { return m_current; }
+    void setDataFileName(const QString& path) { m_dataFileName = path; }
+    bool running() const { return m_watcher.isRunning(); }
+    const std::optional<HierarchicalResult>& lastResult() const { return m_lastResult; }
+
+signals:
+    void runFinished();
+
+protected:
+    bool busy() const override { return running(); }
+    void stopWork() override { m_stop.request_stop(); }
+    void escapeWhenIdle() override { cmdCancel_Click(); }
+
+private:
+    // The lists and buttons as the steps and the current step say.
+    void showSteps();
+    void showReference();
+    void runEnded();
+    void setControlsEnabled(bool enabled);
+    QString variableCaption(std::int32_t v) const;
+
+    Platform& m_platform;
+    const DataSet& m_dataSet;
+    OutputLog& m_log;
+    std::vector<std::vector<std::int32_t>> m_steps{{}};
+    std::map<std::int32_t, std::int32_t> m_reference;
+    int m_current = 0;
+    QFutureWatcher<Outcome<HierarchicalResult>> m_watcher;
+    std::stop_source m_stop;
+    QString m_dataFileName;
+    std::optional<HierarchicalResult> m_lastResult;
+};
+
+} // namespace orvalis
