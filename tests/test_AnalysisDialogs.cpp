@@ -11,7 +11,9 @@
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSpinBox>
@@ -28,6 +30,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include <functional>
 #include <memory>
@@ -506,6 +510,17 @@ TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
     frmHierarchical dialog(platform, iris, log, nullptr);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
+    // Every mnemonic reaches one control.
+    std::set<QChar> mnemonics;
+    for (const QWidget* w : dialog.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        const QString text = label != nullptr ? label->text() : button != nullptr ? button->text() : QString();
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (at >= 0 && at + 1 < text.size()) {
+            EXPECT_TRUE(mnemonics.insert(text[at + 1].toLower()).second) << text.toStdString();
+        }
+    }
     QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "There is no dependent variable.");

@@ -4,13 +4,14 @@
 // Run it under a real X server (scripts/screenshots.sh starts Xvfb) so the
 // pictures show the desktop's own fonts and style. It imports
 // examples/study.txt, runs a bootstrap and a descriptives report, and saves
-// main-window.png, splash.png, navigator.png, save-output.png, distribution.png,
+// main-window.png, splash.png, navigator.png, save-output.png, distribution.png, hierarchical.png,
 // open-output.png, es-bootstrap.png and descriptives.png.
 #include "platform/QtPlatform.h"
 #include "ui/DirectoryList.h"
 #include "ui/FileList.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmDistribution.h"
+#include "ui/frmHierarchical.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/frmMain.h"
 #include "ui/frmNavigate.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QListWidget>
@@ -128,6 +130,30 @@ int main(int argc, char** argv)
         } else {
             failed = true;
         }
+    }
+    {
+        // Three steps of the study's variables, after a run.
+        orvalis::frmHierarchical dialog(platform, window.dataSet(), window.outputLog(), &window);
+        dialog.cmbDependent->setCurrentIndex(0);
+        for (const int variable : {1, 2}) {
+            dialog.lstVariables->item(variable)->setSelected(true);
+        }
+        dialog.cmdAdd_Click();
+        dialog.cmdNext_Click();
+        dialog.lstVariables->item(3)->setSelected(true);
+        dialog.cmdAdd_Click();
+        dialog.cmdNext_Click();
+        dialog.lstVariables->item(4)->setSelected(true);
+        dialog.cmdAdd_Click();
+        dialog.show();
+        QEventLoop loop;
+        QObject::connect(&dialog, &orvalis::frmHierarchical::runFinished, &loop, &QEventLoop::quit);
+        dialog.cmdOK->click();
+        if (dialog.running()) {
+            loop.exec();
+        }
+        save(dialog, "hierarchical.png");
+        dialog.hide();
     }
     {
         orvalis::frmDescriptives dialog(platform, window.dataSet(), window.outputLog(), &window);

@@ -102,8 +102,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     grid->addWidget(cmdPrevious, 3, 1);
     grid->addWidget(cmdNext, 4, 1);
     grid->addWidget(lstSteps, 2, 2, 2, 2);
-    grid->addWidget(labelFor(this, "lblStepVariables", QStringLiteral("Variables of the step (&i):"), lstStepVariables),
-                    4, 2);
+    grid->addWidget(labelFor(this, "lblStepVariables", QStringLiteral("Variables o&f the step:"), lstStepVariables), 4,
+                    2);
     grid->addWidget(lstStepVariables, 5, 2, 1, 2);
     grid->addWidget(cmdRemove, 6, 2);
     auto* reference = new QHBoxLayout;
@@ -111,7 +111,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     reference->addWidget(cmbReference, 1);
     grid->addLayout(reference, 6, 3);
     auto* settings = new QHBoxLayout;
-    settings->addWidget(labelFor(this, "lblTrials", QStringLiteral("T&rials:"), spnTrials));
+    settings->addWidget(labelFor(this, "lblTrials", QStringLiteral("Tr&ials:"), spnTrials));
     settings->addWidget(spnTrials);
     settings->addWidget(labelFor(this, "lblLevel", QStringLiteral("&Confidence:"), cmbLevel));
     settings->addWidget(cmbLevel);
