@@ -198,20 +198,79 @@ Format parseFormat(const std::string& value, bool apa)
                          : "--format must be text or json: " + value};
 }
 
+// What the bootstrap commands share: trials, level, seed, threads and the
+// output forms.
+struct RunOptions {
+    std::int32_t trials = 600;
+    ConfidenceLevel level = ConfidenceLevel::P95;
+    // Within --seed's range, so that the seed the details show can be given back.
+    std::uint64_t seed = (std::random_device{}()
+                          ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()))
+                         & static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    unsigned threads = 0;
+    OutputForm form;
+};
+
+// Takes option and its value into run when it is one of the shared options;
+// false when it is not.
+bool sharedRunOption(const std::string& option, const std::string& value, RunOptions& run)
+{
+    if (option == "--trials") {
+        run.trials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
+    } else if (option == "--confidence") {
+        const std::optional<ConfidenceLevel> level = levelFromPercent(parseNumber(value, 90, 99, "--confidence"));
+        if (!level) {
+            throw UsageError{"--confidence must be 90, 95 or 99: " + value};
+        }
+        run.level = *level;
+    } else if (option == "--seed") {
+        run.seed =
+            static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
+    } else if (option == "--threads") {
+        run.threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
+    } else if (option == "--format") {
+        run.form.format = parseFormat(value, true);
+    } else if (option == "--apa-interval") {
+        const std::optional<ApaInterval> interval = apaIntervalNamed(value);
+        if (!interval) {
+            throw UsageError{"--apa-interval must be percentile, modified or bca: " + value};
+        }
+        run.form.apaInterval = *interval;
+    } else if (option == "--save-draws") {
+        if (value.empty()) {
+            throw UsageError{"--save-draws needs a file name"};
+        }
+        run.form.drawsFile = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Writes the draws by the save rules, never over the data file; false (with
+// the reason on err) when the write failed.
+bool saveDraws(const std::string& dataFile, const std::string& drawsFile, const std::string& csv, std::ostream& err)
+{
+    SafeWriteOptions keep;
+    keep.protectedFiles.push_back(dataFile);
+    if (const Status saved = writeFileSafely(drawsFile, csv, keep); !saved.ok()) {
+        err << "orvalis-cli: cannot write " << escapeControlCharacters(drawsFile) << ": " << saved.refusal().message
+            << "\n";
+        return false;
+    }
+    return true;
+}
+
 Runner bootstrapCommand(const Invocation& invocation)
 {
     BootstrapRequest request;
     VariableRef dependent;
     std::vector<VariableRef> predictors;
     std::vector<VariableRef> added;
-    // Within --seed's range, so that the seed the details show can be given back.
-    std::uint64_t seed = (std::random_device{}()
-                          ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()))
-                         & static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    unsigned threads = 0;
+    RunOptions run;
+    OutputForm& form = run.form;
     bool haveDependent = false;
     bool haveAdded = false;
-    OutputForm form;
     const std::vector<std::string>& args = invocation.commandArgs;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -239,33 +298,7 @@ Runner bootstrapCommand(const Invocation& invocation)
         } else if (option == "--added") {
             added = parseVariableList(value, "--added");
             haveAdded = true;
-        } else if (option == "--trials") {
-            request.NumTrials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
-        } else if (option == "--confidence") {
-            const std::optional<ConfidenceLevel> level = levelFromPercent(parseNumber(value, 90, 99, "--confidence"));
-            if (!level) {
-                throw UsageError{"--confidence must be 90, 95 or 99: " + value};
-            }
-            request.Level = *level;
-        } else if (option == "--seed") {
-            seed =
-                static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
-        } else if (option == "--threads") {
-            threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
-        } else if (option == "--format") {
-            form.format = parseFormat(value, true);
-        } else if (option == "--apa-interval") {
-            const std::optional<ApaInterval> interval = apaIntervalNamed(value);
-            if (!interval) {
-                throw UsageError{"--apa-interval must be percentile, modified or bca: " + value};
-            }
-            form.apaInterval = *interval;
-        } else if (option == "--save-draws") {
-            if (value.empty()) {
-                throw UsageError{"--save-draws needs a file name"};
-            }
-            form.drawsFile = value;
-        } else {
+        } else if (!sharedRunOption(option, value, run)) {
             throw UsageError{"unknown bootstrap option: " + option};
         }
     }
@@ -277,9 +310,11 @@ Runner bootstrapCommand(const Invocation& invocation)
     }
     // The JSON, the record (its Monte Carlo errors) and the BCa interval of
     // the APA forms need the details.
+    request.NumTrials = run.trials;
+    request.Level = run.level;
     request.Details = form.details || form.record || form.format != Format::Text;
     const DataSource source{invocation.file, invocation.delimiterWord, invocation.sheet};
-    return [request, dependent, predictors, added, seed, threads, form, source,
+    return [request, dependent, predictors, added, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
@@ -288,14 +323,8 @@ Runner bootstrapCommand(const Invocation& invocation)
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
-        if (!form.drawsFile.empty()) {
-            SafeWriteOptions keep;
-            keep.protectedFiles.push_back(file);
-            if (const Status saved = writeFileSafely(form.drawsFile, FormatDraws(*outcome), keep); !saved.ok()) {
-                err << "orvalis-cli: cannot write " << escapeControlCharacters(form.drawsFile) << ": "
-                    << saved.refusal().message << "\n";
-                return ExitFailure;
-            }
+        if (!form.drawsFile.empty() && !saveDraws(file, form.drawsFile, FormatDraws(*outcome), err)) {
+            return ExitFailure;
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
             out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
@@ -339,12 +368,9 @@ Runner hierarchicalCommand(const Invocation& invocation)
     VariableRef dependent;
     std::vector<std::vector<VariableRef>> steps;
     std::vector<ReferenceRef> references;
-    std::uint64_t seed = (std::random_device{}()
-                          ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()))
-                         & static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    unsigned threads = 0;
+    RunOptions run;
+    OutputForm& form = run.form;
     bool haveDependent = false;
-    OutputForm form;
     const std::vector<std::string>& args = invocation.commandArgs;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -372,33 +398,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
                 throw UsageError{"--reference must be VAR=CATEGORY: " + value};
             }
             references.push_back({parseVariable(value.substr(0, equals), "--reference"), value.substr(equals + 1)});
-        } else if (option == "--trials") {
-            request.NumTrials = static_cast<std::int32_t>(parseNumber(value, 1, 100000, "--trials"));
-        } else if (option == "--confidence") {
-            const std::optional<ConfidenceLevel> level = levelFromPercent(parseNumber(value, 90, 99, "--confidence"));
-            if (!level) {
-                throw UsageError{"--confidence must be 90, 95 or 99: " + value};
-            }
-            request.Level = *level;
-        } else if (option == "--seed") {
-            seed =
-                static_cast<std::uint64_t>(parseNumber(value, 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
-        } else if (option == "--threads") {
-            threads = static_cast<unsigned>(parseNumber(value, 1, 256, "--threads"));
-        } else if (option == "--format") {
-            form.format = parseFormat(value, true);
-        } else if (option == "--apa-interval") {
-            const std::optional<ApaInterval> interval = apaIntervalNamed(value);
-            if (!interval) {
-                throw UsageError{"--apa-interval must be percentile, modified or bca: " + value};
-            }
-            form.apaInterval = *interval;
-        } else if (option == "--save-draws") {
-            if (value.empty()) {
-                throw UsageError{"--save-draws needs a file name"};
-            }
-            form.drawsFile = value;
-        } else {
+        } else if (!sharedRunOption(option, value, run)) {
             throw UsageError{"unknown hierarchical option: " + option};
         }
     }
@@ -408,8 +408,10 @@ Runner hierarchicalCommand(const Invocation& invocation)
     if (steps.empty()) {
         throw UsageError{"hierarchical needs at least one --step"};
     }
+    request.NumTrials = run.trials;
+    request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
-    return [request, dependent, steps, references, seed, threads, form,
+    return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
@@ -439,15 +441,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
-        if (!form.drawsFile.empty()) {
-            SafeWriteOptions keep;
-            keep.protectedFiles.push_back(file);
-            if (const Status saved = writeFileSafely(form.drawsFile, FormatHierarchicalDraws(*outcome), keep);
-                !saved.ok()) {
-                err << "orvalis-cli: cannot write " << escapeControlCharacters(form.drawsFile) << ": "
-                    << saved.refusal().message << "\n";
-                return ExitFailure;
-            }
+        if (!form.drawsFile.empty() && !saveDraws(file, form.drawsFile, FormatHierarchicalDraws(*outcome), err)) {
+            return ExitFailure;
         }
         switch (form.format) {
         case Format::Apa:

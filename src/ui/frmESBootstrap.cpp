@@ -10,6 +10,7 @@
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
 #include "ui/ApaCopy.h"
+#include "ui/SeedText.h"
 
 #include <QFile>
 
@@ -27,9 +28,6 @@ namespace orvalis {
 namespace {
 
 const QString DetailsSetting = QStringLiteral("bootstrap/details");
-
-// The largest seed: the command line's --seed takes 0 to 2^63 - 1.
-constexpr std::uint64_t MaxSeed = 0x7FFFFFFFFFFFFFFFull;
 
 constexpr std::int32_t TrialCounts[8] = {600, 800, 1000, 1200, 1400, 1600, 1800, 2000};
 
@@ -317,11 +315,7 @@ void frmESBootstrap::cmdOK_Click()
             }
             const std::optional<std::uint64_t> chosen = nextSeed();
             if (!chosen) {
-                m_platform.warn(this,
-                                QStringLiteral("The seed must be a whole number from 0 to %1, or empty for a "
-                                               "new seed.")
-                                    .arg(MaxSeed),
-                                AnalysisErrorTitle);
+                warnOfSeed(m_platform, this);
                 return;
             }
             const std::uint64_t seed = *chosen;
@@ -421,17 +415,7 @@ void frmESBootstrap::stopWork()
 
 std::optional<std::uint64_t> frmESBootstrap::nextSeed() const
 {
-    const QString text = txtSeed->text().trimmed();
-    if (text.isEmpty()) {
-        // Within the command line's range, so that the seed shown can be given to --seed.
-        return m_platform.randomSeed() & MaxSeed;
-    }
-    bool ok = false;
-    const qulonglong seed = text.toULongLong(&ok);
-    if (!ok || seed > MaxSeed || !text.front().isDigit()) {
-        return std::nullopt;
-    }
-    return seed;
+    return seedFromText(txtSeed->text(), m_platform);
 }
 
 } // namespace orvalis

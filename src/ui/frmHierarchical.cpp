@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "ui/Design.h"
 #include "ui/OutputLog.h"
+#include "ui/SeedText.h"
 #include "ui/Trap.h"
 #include "ui/frmDistribution.h"
 
@@ -26,8 +27,6 @@ namespace orvalis {
 namespace {
 
 const char* const WindowTitle = "Hierarchical Regression Bootstrap";
-// The largest seed: the command line's --seed takes 0 to 2^63 - 1.
-constexpr std::uint64_t MaxSeed = 0x7FFFFFFFFFFFFFFFull;
 constexpr ConfidenceLevel Levels[3] = {ConfidenceLevel::P90, ConfidenceLevel::P95, ConfidenceLevel::P99};
 
 QLabel* labelFor(QWidget* parent, const char* name, const QString& caption, QWidget* buddy)
@@ -346,20 +345,12 @@ void frmHierarchical::cmdOK_Click()
                 m_platform.warn(this, checked.refusal());
                 return;
             }
-            const QString text = txtSeed->text().trimmed();
-            std::uint64_t seed = m_platform.randomSeed() & MaxSeed;
-            if (!text.isEmpty()) {
-                bool ok = false;
-                seed = text.toULongLong(&ok);
-                if (!ok || seed > MaxSeed || !text.front().isDigit()) {
-                    m_platform.warn(this,
-                                    QStringLiteral("The seed must be a whole number from 0 to %1, or empty for a "
-                                                   "new seed.")
-                                        .arg(MaxSeed),
-                                    AnalysisErrorTitle);
-                    return;
-                }
+            const std::optional<std::uint64_t> chosen = seedFromText(txtSeed->text(), m_platform);
+            if (!chosen) {
+                warnOfSeed(m_platform, this);
+                return;
             }
+            const std::uint64_t seed = *chosen;
             txtSeed->setText(QString::number(seed));
             m_stop = std::stop_source();
             prgTrials->setRange(0, request.NumTrials);
