@@ -565,6 +565,16 @@ TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
     ASSERT_TRUE(dialog.lastResult().has_value());
     EXPECT_TRUE(dialog.cmdPlot->isEnabled());
     EXPECT_EQ(dialog.txtSeed->text().toULongLong(), dialog.lastResult()->Seed);
+    // Its APA results: a sentence per step, R's R^2 and F, and the table.
+    QSettings().remove("apa/interval");
+    QTest::mouseClick(dialog.cmdCopyAPA, Qt::LeftButton);
+    const QString apa = platform.clipboard.value_or(QString());
+    EXPECT_TRUE(apa.startsWith(QString::fromUtf8("In Step 1, Sepal.Width accounted for R\u00b2 = .01, 95% CI [")))
+        << apa.toStdString();
+    EXPECT_TRUE(
+        apa.contains(QString::fromUtf8("Adding Species in Step 2 changed R\u00b2 to .73, \u0394R\u00b2 = .71")));
+    EXPECT_TRUE(apa.contains("F(2, 146) = 189.65, p < .001 (percentile bootstrap, 200 resamples; Orvalis "));
+    EXPECT_TRUE(platform.clipboardHtml.contains("<table"));
 
     // A long run stops on Escape, and nothing more is appended.
     std::vector<std::vector<float>> rows(300000, std::vector<float>(3));

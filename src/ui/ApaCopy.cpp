@@ -29,15 +29,28 @@ void setApaIntervalSetting(ApaInterval interval)
     QSettings().setValue(IntervalSetting, QString::fromLatin1(apaIntervalWord(interval)));
 }
 
-void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown)
+namespace {
+
+// A pair's run, or a hierarchical one's last step, as the BCa check reads it.
+const BootstrapResult& lastModel(const BootstrapResult& run)
+{
+    return run;
+}
+
+const BootstrapResult& lastModel(const HierarchicalResult& run)
+{
+    return run.steps.back();
+}
+
+template <typename Result>
+void copyResults(Platform& platform, QWidget* parent, const std::optional<Result>& run, bool markdown)
 {
     if (!run) {
-        platform.warn(parent, QStringLiteral("There are no results to copy yet: run the Effect Size Bootstrap first."),
-                      Title);
+        platform.warn(parent, QStringLiteral("There are no results to copy yet: run the bootstrap first."), Title);
         return;
     }
     const ApaInterval interval = apaIntervalSetting();
-    if (interval == ApaInterval::BCa && run->interval(IntervalKind::BCa) == nullptr) {
+    if (interval == ApaInterval::BCa && lastModel(*run).interval(IntervalKind::BCa) == nullptr) {
         platform.warn(parent,
                       QStringLiteral("The BCa interval is computed with the details: check \"Add details to the "
                                      "report\" and run the bootstrap again, or choose another APA interval."),
@@ -49,6 +62,18 @@ void copyApaResults(Platform& platform, QWidget* parent, const std::optional<Boo
     const QString html = QStringLiteral("<p>") + fromUtf8(sentence).toHtmlEscaped() + QStringLiteral("</p>\n")
                          + fromUtf8(FormatApaTableHtml(*run, interval));
     platform.setClipboardHtml(html, fromUtf8(sentence + "\n\n" + table));
+}
+
+} // namespace
+
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown)
+{
+    copyResults(platform, parent, run, markdown);
+}
+
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<HierarchicalResult>& run, bool markdown)
+{
+    copyResults(platform, parent, run, markdown);
 }
 
 } // namespace orvalis

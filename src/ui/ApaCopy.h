@@ -22,5 +22,7 @@ void setApaIntervalSetting(ApaInterval interval);
 // markdown is set. Warns, and copies nothing, when there is no run yet or the
 // chosen interval is BCa and the run did not compute it (a run without details).
 void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown);
+// The same for a hierarchical run: a sentence per step and a row per step.
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<HierarchicalResult>& run, bool markdown);
 
 } // namespace orvalis

@@ -8,6 +8,7 @@
 #include "ui/Design.h"
 #include "ui/OutputLog.h"
 #include "ui/SeedText.h"
+#include "ui/ApaCopy.h"
 #include "ui/Trap.h"
 #include "ui/frmDistribution.h"
 
@@ -88,6 +89,10 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     cmdPlot = named(new QPushButton(QStringLiteral("P&lot Step..."), this), "cmdPlot");
     cmdPlot->setToolTip(QStringLiteral("The distribution of the selected step's changes in the last run"));
     cmdPlot->setEnabled(false);
+    cmdCopyAPA = named(new QPushButton(QStringLiteral("Cop&y APA Results"), this), "cmdCopyAPA");
+    cmdCopyAPA->setToolTip(QStringLiteral("The last run's results sentences and table in APA style "
+                                          "(Analyses > APA Interval chooses the interval)"));
+    cmdCopyAPA->setEnabled(false);
     cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
 
@@ -119,6 +124,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     settings->addWidget(chkDetails);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdPlot);
+    buttons->addWidget(cmdCopyAPA);
     buttons->addStretch();
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -135,7 +141,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
     setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, cmdRemove,
-                 cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdPlot, cmdOK, cmdCancel});
+                 cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdPlot, cmdCopyAPA, cmdOK, cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -147,6 +153,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     connect(cmdOK, &QPushButton::clicked, this, &frmHierarchical::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmHierarchical::cmdCancel_Click);
     connect(cmdPlot, &QPushButton::clicked, this, &frmHierarchical::cmdPlot_Click);
+    connect(cmdCopyAPA, &QPushButton::clicked, this, &frmHierarchical::cmdCopyAPA_Click);
     connect(cmbDependent, &QComboBox::currentIndexChanged, this, [this] { trap([&] { showSteps(); }); });
     connect(lstSteps, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < static_cast<int>(m_steps.size()) && row != m_current) {
@@ -328,6 +335,7 @@ void frmHierarchical::setControlsEnabled(bool enabled)
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
+    cmdCopyAPA->setEnabled(enabled && m_lastResult.has_value());
     if (enabled) {
         showSteps(); // the buttons' own rules
     }
@@ -395,6 +403,7 @@ void frmHierarchical::runEnded()
             m_log.append(QString::fromStdString(text));
             m_lastResult = *outcome;
             cmdPlot->setEnabled(true);
+            cmdCopyAPA->setEnabled(true);
         },
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
     emit runFinished();
@@ -419,6 +428,11 @@ void frmHierarchical::cmdPlot_Click()
         const auto step = static_cast<std::size_t>(std::clamp(m_current, 0, static_cast<int>(steps.size()) - 1));
         frmDistribution::showFor(m_platform, steps[step], this, m_dataFileName);
     });
+}
+
+void frmHierarchical::cmdCopyAPA_Click()
+{
+    trap([&] { copyApaResults(m_platform, this, m_lastResult, false); });
 }
 
 } // namespace orvalis

@@ -55,6 +55,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdPlot = nullptr;
+    QPushButton* cmdCopyAPA = nullptr; // the last run's APA sentences and table
 
     void cmdAdd_Click();
     void cmdRemove_Click();
@@ -63,6 +64,7 @@ public:
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdPlot_Click();
+    void cmdCopyAPA_Click();
 
     // The request the controls describe, and the step being built (0-based).
     HierarchicalRequest request() const;
