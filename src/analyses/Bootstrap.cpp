@@ -2,6 +2,7 @@
 #include "analyses/Bootstrap.h"
 
 #include "analyses/BootstrapDetails.h"
+#include "analyses/Companions.h"
 #include "analyses/CompleteCases.h"
 #include "analyses/NestedR2.h"
 #include "analyses/NestedRuns.h"
@@ -38,9 +39,10 @@ struct TrialError {
     bool outOfMemory = false;
 };
 
-// Per nested model, per trial: the change and whether the trial is valid for it.
+// Per nested model, per trial: the change, the full model's R^2 and whether the trial is valid for it.
 struct TrialOutcomes {
     std::vector<std::vector<double>> delta;
+    std::vector<std::vector<double>> full;
     std::vector<std::vector<unsigned char>> valid;
 };
 
@@ -110,6 +112,7 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
             const NestedR2Result r = NestedR2FromCorrelations(C, plan.models[m].p, plan.models[m].q);
             if (r.valid) {
                 outcomes.delta[m][static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
+                outcomes.full[m][static_cast<std::size_t>(t)] = *r.full;
                 outcomes.valid[m][static_cast<std::size_t>(t)] = 1;
             }
         }
@@ -274,6 +277,7 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
     TrialError trialError;
     try {
         outcomes.delta.assign(models, std::vector<double>(static_cast<std::size_t>(numTrials) + 1, 0.0));
+        outcomes.full.assign(models, std::vector<double>(static_cast<std::size_t>(numTrials) + 1, 0.0));
         outcomes.valid.assign(models, std::vector<unsigned char>(static_cast<std::size_t>(numTrials) + 1, 0));
     } catch (const std::bad_alloc&) {
         return outOfMemory("for " + formatInteger(numTrials) + " trials");
@@ -308,10 +312,12 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
         sorted.resize(static_cast<std::size_t>(numTrials) + 1, 0.0); // positions past NumValid hold 0
         result.DrawTrials.reserve(static_cast<std::size_t>(result.NumValid));
         result.Draws.reserve(static_cast<std::size_t>(result.NumValid));
+        result.DrawFullR2.reserve(static_cast<std::size_t>(result.NumValid));
         for (std::int32_t t = 1; t <= numTrials; ++t) {
             if (valid[static_cast<std::size_t>(t)] != 0) {
                 result.DrawTrials.push_back(t);
                 result.Draws.push_back(delta[static_cast<std::size_t>(t)]);
+                result.DrawFullR2.push_back(outcomes.full[m][static_cast<std::size_t>(t)]);
             }
         }
     }
@@ -435,6 +441,13 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
             ComputedDetails computed = ComputeBootstrapDetails(result, cases, (*sorted)[m], models[m].p, models[m].q);
             result.Details = computed.details;
             result.Intervals.push_back(computed.bca);
+        }
+        if (result.request.Companions) {
+            try {
+                ComputeCompanions(result, cases, models[m].p, models[m].q);
+            } catch (const std::bad_alloc&) {
+                return outOfMemory("for the robust F test of " + formatInteger(cases.NumComplete) + " cases");
+            }
         }
     }
     if (settings.control.progress) {

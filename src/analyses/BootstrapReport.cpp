@@ -105,17 +105,15 @@ std::string fiveDecimals(const std::optional<double>& value)
     return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("undefined");
 }
 
-// "p = 0.04997", "p = 1.23E-07"; a p-value below the smallest the F
-// distribution gives in double precision is "p < 1E-300", never 0.
-std::string pText(double p)
+} // namespace
+
+std::string formatPValue(double p)
 {
     if (p < 1e-300) {
         return "p < 1E-300";
     }
     return "p = " + (p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3));
 }
-
-} // namespace
 
 std::string DescribeModel(const BootstrapResult& result)
 {
@@ -156,7 +154,7 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     if (result.FValue) {
         const std::string level = formatInteger(100 - percent) + "% level";
         line("F test of the added predictors: F = " + formatFloat(roundHalfEven(*result.FValue, 3)) + ", df1 = "
-             + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ", " + pText(result.PValue)
+             + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ", " + formatPValue(result.PValue)
              + (result.ModifiedLowerIsZero ? ": not significant at the " : ": significant at the ") + level);
         line(result.ModifiedLowerIsZero
                  ? "Modified lower limit: 0, since the F test is not significant"

@@ -24,6 +24,10 @@ std::string FormatBootstrapReport(const BootstrapResult& result);
 // lines. "undefined" stands for a value that could not be computed.
 std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_view dataFile);
 
+// "p = 0.04997", "p = 1.23E-07"; a p-value below the smallest the F
+// distribution gives in double precision is "p < 1E-300", never 0.
+std::string formatPValue(double p);
+
 // The model in one line, for a title: "Var1 (score) on Var2 Var3, adding
 // Var4" ("on no predictors" for an empty reduced model).
 std::string DescribeModel(const BootstrapResult& result);

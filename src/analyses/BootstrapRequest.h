@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/ConfidenceLevel.h"
+#include "analyses/RobustTest.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +12,14 @@ namespace orvalis {
 
 // The most explanatory variables (predictors plus added predictors).
 constexpr std::int32_t MaxExplanatory = 12;
+
+// What the effect sizes and analytic intervals beside the bootstrap use: the
+// robust covariance of the robust F test, and whether the modified lower
+// limit follows that test instead of the classical F test.
+struct CompanionRequest {
+    RobustCovariance covariance = RobustCovariance::HC3;
+    bool modifiedFollowsRobust = false;
+};
 
 struct BootstrapRequest {
     // 1-based variable number; none when no dependent variable is chosen.
@@ -24,6 +33,8 @@ struct BootstrapRequest {
     // Also compute the details: exact p-value, bootstrap mean and standard
     // error, BCa limits (a jackknife over the complete cases).
     bool Details = false;
+    // Also compute the effect sizes and analytic intervals (CompanionStatistics).
+    std::optional<CompanionRequest> Companions;
 
     std::int32_t NumPredictors() const { return static_cast<std::int32_t>(PredictorList.size()); }
     std::int32_t NumAdded() const { return static_cast<std::int32_t>(AddedList.size()); }

@@ -40,11 +40,21 @@ struct BootstrapDetails {
     std::optional<double> UpperLimitError;
 };
 
-// The kinds of confidence interval a run computes for the R^2 change.
+// The kinds of confidence interval a run computes.
 enum class IntervalKind {
-    Traditional, // the percentile limits of the valid changes
+    Traditional, // the percentile limits of the valid trials' values
     Modified,    // the traditional limits, with a lower limit of 0 when the F test is not significant
     BCa,         // bias-corrected and accelerated (only with the details)
+    AlfGraf,     // Alf and Graf's large-sample interval, change +- z SE (with the companions)
+    NoncentralF, // exact for fixed predictors, by inverting the noncentral F (with the companions)
+};
+
+// What an interval is for.
+enum class Estimand {
+    ChangeR2,  // the R^2 change, the bootstrap's own
+    ReducedR2, // the reduced model's R^2
+    FullR2,    // the full model's R^2
+    CohenF2,   // Cohen's f^2 of the added block
 };
 
 // One interval at the run's level. A limit is absent where it is undefined
@@ -55,6 +65,35 @@ struct Interval {
     ConfidenceLevel level = ConfidenceLevel::P95;
     std::optional<double> lower;
     std::optional<double> upper;
+    Estimand estimand = Estimand::ChangeR2;
+};
+
+// The test the modified lower limit followed.
+enum class ModifiedTest {
+    Classical, // the F test of the added predictors
+    Robust,    // the robust Wald F test (CompanionStatistics::robust)
+};
+
+// The effect sizes and analytic results beside the bootstrap, computed when
+// the request asks for them; each value absent where undefined. Their
+// intervals are in the result's interval list: AlfGraf for the change,
+// NoncentralF for each model's R^2, Traditional for Cohen's f^2.
+struct CompanionStatistics {
+    std::int32_t ReducedColumns = 0; // the reduced model's predictor columns, p
+    std::int32_t AddedColumns = 0;   // the added ones, q
+    std::optional<double> AlfGrafStandardError;
+    // Bias-adjusted R^2 of each model (Ezekiel; Olkin and Pratt).
+    std::optional<double> ReducedEzekiel;
+    std::optional<double> FullEzekiel;
+    std::optional<double> ReducedOlkinPratt;
+    std::optional<double> FullOlkinPratt;
+    std::optional<double> CohenF2;
+    RobustCovariance covariance = RobustCovariance::HC3;
+    std::optional<double> RobustF;
+    std::int32_t RobustDf1 = 0;
+    std::int32_t RobustDf2 = 0;
+    std::optional<double> RobustP;
+    std::string RobustProblem; // why there is no robust F
 };
 
 struct BootstrapResult {
@@ -74,6 +113,9 @@ struct BootstrapResult {
     // the F test is significant when it is below the level's alpha.
     double PValue = 0.0;
     bool ModifiedLowerIsZero = false;
+    // Which test decided ModifiedLowerIsZero; Robust only when the request
+    // asked for it and the robust test is defined.
+    ModifiedTest ModifiedFollowed = ModifiedTest::Classical;
     // The data set's variable names (DataSet::VariableNames), for the report.
     std::vector<std::string> VariableNames;
     std::uint64_t Seed = 0;
@@ -83,16 +125,18 @@ struct BootstrapResult {
     // Every valid trial's number and R^2 change, in trial order.
     std::vector<std::int32_t> DrawTrials;
     std::vector<double> Draws;
-    std::optional<BootstrapDetails> Details; // when the request asked for them
+    std::vector<double> DrawFullR2;                // each valid trial's full-model R^2, beside Draws
+    std::optional<BootstrapDetails> Details;       // when the request asked for them
+    std::optional<CompanionStatistics> Companions; // when the request asked for them
     // Every interval of the run, each kind once, computed where the run
     // computes its parts: traditional, modified, then BCa with the details.
     std::vector<Interval> Intervals;
 
-    // The interval of a kind, or null when the run did not compute it.
-    const Interval* interval(IntervalKind kind) const
+    // The interval of a kind for an estimand, or null when the run did not compute it.
+    const Interval* interval(IntervalKind kind, Estimand estimand = Estimand::ChangeR2) const
     {
         for (const Interval& i : Intervals) {
-            if (i.kind == kind) {
+            if (i.kind == kind && i.estimand == estimand) {
                 return &i;
             }
         }
@@ -107,7 +151,8 @@ struct BootstrapResult {
     void setPercentileIntervals(std::optional<float> lower, std::optional<float> upper)
     {
         std::erase_if(Intervals, [](const Interval& i) {
-            return i.kind == IntervalKind::Traditional || i.kind == IntervalKind::Modified;
+            return i.estimand == Estimand::ChangeR2
+                   && (i.kind == IntervalKind::Traditional || i.kind == IntervalKind::Modified);
         });
         Interval traditional{IntervalKind::Traditional, request.Level, std::nullopt, std::nullopt};
         if (lower && upper) {

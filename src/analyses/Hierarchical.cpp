@@ -248,6 +248,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
         step.request.NumTrials = request.NumTrials;
         step.request.Level = request.Level;
         step.request.Details = request.Details;
+        step.request.Companions = request.Companions;
         step.VariableNames = result.VariableNames;
         step.Seed = seed;
         step.CasesRead = result.CasesRead;

@@ -32,6 +32,8 @@ struct HierarchicalRequest {
     std::int32_t NumTrials = 600;
     ConfidenceLevel Level = ConfidenceLevel::P95;
     bool Details = false;
+    // Also compute each step's effect sizes and analytic intervals.
+    std::optional<CompanionRequest> Companions;
 };
 
 // A predictor column of the largest model: a numeric variable, or the

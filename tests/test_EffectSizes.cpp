@@ -1,0 +1,436 @@
+// The effect sizes and analytic intervals beside the bootstrap: each formula against published examples and values
+// computed another way, the robust F test against R, where they show, and the coverage of every interval.
+#include "analyses/Bootstrap.h"
+#include "analyses/BootstrapReport.h"
+#include "analyses/Companions.h"
+#include "analyses/EffectSizes.h"
+#include "analyses/Hierarchical.h"
+#include "analyses/HierarchicalReport.h"
+#include "TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <random>
+
+namespace orvalis {
+namespace {
+
+// Alf and Graf: their published example (1999, p. 77: R_full = .45, R_reduced
+// = .433, n = 1415), an empty reduced model (then the variance is the delta
+// method's 4 R^2 (1 - R^2)^2 / n, worked by hand below), and undefined inputs.
+TEST(EffectSizes, AlfGrafInterval)
+{
+    struct Case {
+        double full, reduced;
+        std::int32_t n;
+        double level, lower, upper, tolerance;
+    };
+    // The empty reduced model, R^2 = .36, n = 100: SE = sqrt(4 .36 .64^2 / 100)
+    // = .0768, so .36 +- 1.959964 .0768.
+    const double se = std::sqrt(4.0 * 0.36 * 0.64 * 0.64 / 100.0);
+    const Case cases[] = {
+        {0.45 * 0.45, 0.433 * 0.433, 1415, 0.95, 0.0037, 0.0263, 5e-5},
+        {0.45 * 0.45, 0.433 * 0.433, 1415, 0.90, 0.0055, 0.0245, 5e-5},
+        {0.36, 0.0, 100, 0.95, 0.36 - 1.959964 * se, 0.36 + 1.959964 * se, 1e-6},
+    };
+    for (const Case& c : cases) {
+        const auto interval = alfGrafInterval(c.full, c.reduced, c.n, c.level);
+        ASSERT_TRUE(interval.has_value());
+        EXPECT_NEAR(interval->lower, c.lower, c.tolerance) << c.n << " " << c.level;
+        EXPECT_NEAR(interval->upper, c.upper, c.tolerance) << c.n << " " << c.level;
+    }
+    // Equal models: no change and no spread (to rounding), not a negative variance's NaN.
+    EXPECT_NEAR(alfGrafStandardError(0.3, 0.3, 50).value_or(-1.0), 0.0, 1e-8);
+    EXPECT_FALSE(alfGrafStandardError(0.0, 0.0, 50)); // no full R
+    EXPECT_FALSE(alfGrafStandardError(0.2, 0.3, 50)); // reduced above full
+    EXPECT_FALSE(alfGrafStandardError(1.2, 0.3, 50)); // not a proportion
+    EXPECT_FALSE(alfGrafStandardError(NAN, 0.3, 50));
+}
+
+// The exact interval of R^2 for fixed predictors: the example, and
+// values from R's noncentral F with uniroot (lambda / (lambda + N)):
+//   ci <- function(r2, df1, df2, level) { N <- df1 + df2 + 1; F <- (r2/df1)/((1-r2)/df2); a <- (1-level)/2
+//     f <- function(l, t) pf(F, df1, df2, ncp = l) - t
+//     lo <- if (f(0, 1-a) <= 0) 0 else uniroot(f, c(0, 1e4), t = 1-a, tol = 1e-12)$root
+//     up <- if (f(0, a) <= 0) 0 else uniroot(f, c(0, 1e4), t = a, tol = 1e-12)$root
+//     c(lo/(lo+N), up/(up+N)) }
+TEST(EffectSizes, ExactR2IntervalInvertsTheNoncentralF)
+{
+    struct Case {
+        double r2;
+        std::int32_t df1, df2;
+        double level, lower, upper;
+    };
+    const Case cases[] = {
+        {0.25, 3, 96, 0.95, 0.09760860372, 0.36684343370},
+        {0.25, 3, 96, 0.90, 0.1170272961, 0.3455499800},
+        {0.60, 2, 27, 0.99, 0.2094770077, 0.7580661584},
+        {0.02, 5, 40, 0.95, 0.0, 0.0008842631451}, // no lower root: 0
+    };
+    for (const Case& c : cases) {
+        const auto interval = exactR2Interval(c.r2, c.df1, c.df2, c.level);
+        ASSERT_TRUE(interval.has_value()) << c.r2;
+        EXPECT_NEAR(interval->lower, c.lower, 1e-8) << c.r2 << " " << c.level;
+        EXPECT_NEAR(interval->upper, c.upper, 1e-8) << c.r2 << " " << c.level;
+    }
+    // R^2 = 0 puts F at 0: both limits 0.
+    const auto zero = exactR2Interval(0.0, 2, 30, 0.95);
+    ASSERT_TRUE(zero.has_value());
+    EXPECT_EQ(zero->lower, 0.0);
+    EXPECT_EQ(zero->upper, 0.0);
+    EXPECT_FALSE(exactR2Interval(1.0, 2, 30, 0.95));
+    EXPECT_FALSE(exactR2Interval(0.3, 0, 30, 0.95));
+    EXPECT_FALSE(exactR2Interval(0.3, 2, 0, 0.95));
+}
+
+// Ezekiel and Olkin-Pratt: the published example (R^2 = .5032, N = 62, p = 4:
+// .4683 and .4768), and values from R summing the series in logarithms,
+//   op <- function(r2, n, p) { z <- 1-r2; c <- (n-p+1)/2; k <- 0:5000
+//     1 - (n-3)/(n-p-1)*z*sum(exp(lgamma(k+1) + k*log(z) - lgamma(c+k) + lgamma(c))) }
+// including negative estimates, which are not cut at 0. At R^2 = 0 the series
+// has the closed form 2F1(1, 1; c; 1) = (c - 1) / (c - 2), worked by hand below.
+TEST(EffectSizes, AdjustedR2)
+{
+    struct Case {
+        double r2;
+        std::int32_t n, p;
+        double ezekiel, olkinPratt;
+    };
+    const Case cases[] = {
+        {0.5032, 62, 4, 0.468336842105, 0.4768120644297},
+        {0.10, 30, 5, -0.0875, -0.0937367366608},
+        {0.90, 200, 10, 1.0 - 0.1 * 199.0 / 189.0, 0.8956578245649},
+        {0.05, 20, 3, 1.0 - 0.95 * 19.0 / 16.0, -0.1441438170912},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(ezekielAdjusted(c.r2, c.n, c.p).value_or(NAN), c.ezekiel, 1e-12) << c.r2;
+        EXPECT_NEAR(olkinPrattAdjusted(c.r2, c.n, c.p).value_or(NAN), c.olkinPratt, 1e-12) << c.r2;
+    }
+    // R^2 = 0, N = 30, p = 3: c = 14, so 1 - 27/26 x 13/12 = 1 - 351/312.
+    EXPECT_NEAR(olkinPrattAdjusted(0.0, 30, 3).value_or(NAN), 1.0 - 351.0 / 312.0, 1e-15);
+    EXPECT_EQ(olkinPrattAdjusted(0.0, 30, 0).value_or(NAN), 0.0); // the empty model
+    EXPECT_EQ(ezekielAdjusted(0.0, 30, 0).value_or(NAN), 0.0);
+    EXPECT_FALSE(ezekielAdjusted(0.5, 5, 4)); // no error df
+    EXPECT_FALSE(olkinPrattAdjusted(0.5, 5, 4));
+    EXPECT_NEAR(cohenF2(0.1, 0.3).value_or(NAN), 0.1 / 0.7, 1e-15);
+    EXPECT_FALSE(cohenF2(0.1, 1.0));
+}
+
+std::int32_t variableNamed(const DataSet& data, const std::string& name)
+{
+    const std::vector<std::string>& names = data.VariableNames();
+    for (std::size_t v = 1; v < names.size(); ++v) {
+        if (names[v] == name) {
+            return static_cast<std::int32_t>(v);
+        }
+    }
+    ADD_FAILURE() << name;
+    return 0;
+}
+
+DataSet fileData(const std::string& path)
+{
+    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + path, ',');
+    EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
+    return outcome.ok() ? std::move(*outcome) : DataSet();
+}
+
+// The robust F change against R (sandwich 3.0-2, lmtest 0.9-40), on the data
+// files in tests/data:
+//   w <- function(r, f, t) waldtest(r, f, vcov = sandwich::vcovHC(f, type = t), test = "F")
+//   s <- read.csv("apa/swiss.csv")
+//   w(lm(Fertility ~ Agriculture + Examination, s),
+//     lm(Fertility ~ Agriculture + Examination + Education + Catholic + Infant.Mortality, s), "HC3")
+//     Res.Df 44, 41; Df 3; F 8.6830195356; Pr(>F) 0.0001402784668   (HC4: 9.6179529609, 6.223541666e-05)
+//   m <- read.csv("hierarchical/mtcars.csv")
+//   w(lm(mpg ~ wt, m), lm(mpg ~ wt + hp + qsec, m), "HC3")
+//     Res.Df 30, 28; Df 2; F 8.4904520131; Pr(>F) 0.00131164988     (HC4: 4.9469379008, 0.01446258937)
+//   w(lm(mpg ~ 1, m), lm(mpg ~ wt, m), "HC3"): F 52.4289966187, Pr(>F) 4.636263483e-08
+// The data are held in single precision, so F agrees to about 6 digits.
+// mtcars at 99% with HC4 is the case where the tests part: the classical F
+// (5.98 on 2 and 28, p = .007) is significant, the robust one (p = .0145) is
+// not, so a modified limit that follows it is 0.
+TEST(EffectSizes, RobustFChangeMatchesRAndCanDecideTheModifiedLimit)
+{
+    const DataSet swiss = fileData("/apa/swiss.csv");
+    const DataSet mtcars = fileData("/hierarchical/mtcars.csv");
+    struct Case {
+        const DataSet& data;
+        std::string dv;
+        std::vector<std::string> predictors, added;
+        RobustCovariance covariance;
+        double F, p;
+        std::int32_t df1, df2;
+    };
+    const Case cases[] = {
+        {swiss,
+         "Fertility",
+         {"Agriculture", "Examination"},
+         {"Education", "Catholic", "Infant.Mortality"},
+         RobustCovariance::HC3,
+         8.6830195356,
+         0.0001402784668,
+         3,
+         41},
+        {swiss,
+         "Fertility",
+         {"Agriculture", "Examination"},
+         {"Education", "Catholic", "Infant.Mortality"},
+         RobustCovariance::HC4,
+         9.6179529609,
+         6.223541666e-05,
+         3,
+         41},
+        {mtcars, "mpg", {"wt"}, {"hp", "qsec"}, RobustCovariance::HC3, 8.4904520131, 0.00131164988, 2, 28},
+        {mtcars, "mpg", {"wt"}, {"hp", "qsec"}, RobustCovariance::HC4, 4.9469379008, 0.01446258937, 2, 28},
+        {mtcars, "mpg", {}, {"wt"}, RobustCovariance::HC3, 52.4289966187, 4.636263483e-08, 1, 30},
+    };
+    for (const Case& c : cases) {
+        for (const bool follows : {false, true}) {
+            BootstrapRequest request;
+            request.DependentVariable = variableNamed(c.data, c.dv);
+            for (const std::string& name : c.predictors) {
+                request.PredictorList.push_back(variableNamed(c.data, name));
+            }
+            for (const std::string& name : c.added) {
+                request.AddedList.push_back(variableNamed(c.data, name));
+            }
+            std::ranges::sort(request.PredictorList);
+            std::ranges::sort(request.AddedList);
+            request.Level = ConfidenceLevel::P99;
+            request.Companions = CompanionRequest{c.covariance, follows};
+            const Outcome<BootstrapResult> run = RunBootstrap(request, c.data, 7);
+            ASSERT_TRUE(run.ok()) << run.refusal().message;
+            const CompanionStatistics& companions = run->Companions.value();
+            ASSERT_TRUE(companions.RobustF.has_value()) << companions.RobustProblem;
+            EXPECT_NEAR(*companions.RobustF / c.F, 1.0, 2e-6) << c.dv << " " << robustCovarianceName(c.covariance);
+            EXPECT_NEAR(*companions.RobustP / c.p, 1.0, 2e-5);
+            EXPECT_EQ(companions.RobustDf1, c.df1);
+            EXPECT_EQ(companions.RobustDf2, c.df2);
+            const bool robustZero = !(*companions.RobustP < 0.01);
+            const bool classicalZero = !(run->PValue < 0.01);
+            EXPECT_EQ(run->ModifiedLowerIsZero, follows ? robustZero : classicalZero);
+            EXPECT_EQ(run->ModifiedFollowed, follows ? ModifiedTest::Robust : ModifiedTest::Classical);
+            const Interval& modified = *run->interval(IntervalKind::Modified);
+            EXPECT_EQ(*modified.lower,
+                      run->ModifiedLowerIsZero ? 0.0 : *run->interval(IntervalKind::Traditional)->lower);
+            const std::string block = FormatCompanions(*run);
+            EXPECT_NE(block.find(follows ? "Modified lower limit: follows the robust F test ("
+                                         : "Modified lower limit: follows the F test,"),
+                      std::string::npos)
+                << block;
+        }
+    }
+    // The case where they part, as the user sees it.
+    BootstrapRequest request;
+    request.DependentVariable = variableNamed(mtcars, "mpg");
+    request.PredictorList = {variableNamed(mtcars, "wt")};
+    request.AddedList = {variableNamed(mtcars, "hp"), variableNamed(mtcars, "qsec")};
+    std::ranges::sort(request.AddedList);
+    request.Level = ConfidenceLevel::P99;
+    request.Companions = CompanionRequest{RobustCovariance::HC4, true};
+    const Outcome<BootstrapResult> parted = RunBootstrap(request, mtcars, 7);
+    ASSERT_TRUE(parted.ok());
+    EXPECT_LT(parted->PValue, 0.01);
+    EXPECT_TRUE(parted->ModifiedLowerIsZero);
+    EXPECT_EQ(*parted->interval(IntervalKind::Modified)->lower, 0.0);
+    EXPECT_GT(*parted->interval(IntervalKind::Traditional)->lower, 0.0);
+    EXPECT_NE(
+        FormatCompanions(*parted).find("Modified lower limit: follows the robust F test (HC4), not significant: 0"),
+        std::string::npos);
+}
+
+// What the companions add and what they leave: the report and details of a
+// run with them are those of the run without them (unless the modified limit
+// follows the robust test), the interval list holds each new interval once
+// with its kind, estimand and level, and a hierarchical step's companions are
+// those of the same pair run alone.
+TEST(EffectSizes, CompanionsLeaveTheReportAndMatchInEveryStep)
+{
+    const DataSet mtcars = fileData("/hierarchical/mtcars.csv");
+    const std::int32_t mpg = variableNamed(mtcars, "mpg");
+    const std::int32_t wt = variableNamed(mtcars, "wt");
+    std::vector<std::int32_t> added = {variableNamed(mtcars, "hp"), variableNamed(mtcars, "qsec")};
+    std::ranges::sort(added);
+    BootstrapRequest request;
+    request.DependentVariable = mpg;
+    request.PredictorList = {wt};
+    request.AddedList = added;
+    request.Details = true;
+    const Outcome<BootstrapResult> plain = RunBootstrap(request, mtcars, 99);
+    request.Companions = CompanionRequest{};
+    const Outcome<BootstrapResult> with = RunBootstrap(request, mtcars, 99);
+    ASSERT_TRUE(plain.ok() && with.ok());
+    EXPECT_EQ(FormatBootstrapReport(*with), FormatBootstrapReport(*plain));
+    EXPECT_EQ(FormatBootstrapDetails(*with, "mtcars.csv"), FormatBootstrapDetails(*plain, "mtcars.csv"));
+    const std::pair<IntervalKind, Estimand> added_[] = {{IntervalKind::AlfGraf, Estimand::ChangeR2},
+                                                        {IntervalKind::NoncentralF, Estimand::ReducedR2},
+                                                        {IntervalKind::NoncentralF, Estimand::FullR2},
+                                                        {IntervalKind::Traditional, Estimand::CohenF2}};
+    EXPECT_EQ(with->Intervals.size(), plain->Intervals.size() + std::size(added_));
+    for (const auto& [kind, estimand] : added_) {
+        const Interval* interval = with->interval(kind, estimand);
+        ASSERT_NE(interval, nullptr);
+        EXPECT_EQ(interval->level, ConfidenceLevel::P95);
+        ASSERT_TRUE(interval->lower && interval->upper);
+        EXPECT_LT(*interval->lower, *interval->upper);
+    }
+    // f^2's percentile limits are f^2 of the trials at the traditional
+    // positions: f^2 rises with the change at a fixed full R^2, so the f^2
+    // interval brackets the observed f^2 as the change interval brackets the change.
+    const Interval& f2 = *with->interval(IntervalKind::Traditional, Estimand::CohenF2);
+    EXPECT_LT(*f2.lower, *with->Companions->CohenF2);
+    EXPECT_GT(*f2.upper, *with->Companions->CohenF2);
+
+    HierarchicalRequest steps;
+    steps.DependentVariable = mpg;
+    steps.Steps = {{wt}, added};
+    steps.Details = true;
+    steps.Companions = CompanionRequest{};
+    const Outcome<HierarchicalResult> sequence = RunHierarchical(steps, mtcars, 99);
+    ASSERT_TRUE(sequence.ok()) << sequence.refusal().message;
+    const BootstrapResult& last = sequence->steps[1];
+    for (const auto& [kind, estimand] : added_) {
+        EXPECT_EQ(last.interval(kind, estimand)->lower, with->interval(kind, estimand)->lower);
+        EXPECT_EQ(last.interval(kind, estimand)->upper, with->interval(kind, estimand)->upper);
+    }
+    EXPECT_EQ(last.Companions->RobustF, with->Companions->RobustF);
+    EXPECT_EQ(last.Companions->FullOlkinPratt, with->Companions->FullOlkinPratt);
+    const std::string block = FormatHierarchicalCompanions(*sequence);
+    EXPECT_NE(block.find("Step 2 against step 1:\r\nFull model R^2: "), std::string::npos) << block;
+    steps.Companions.reset();
+    const Outcome<HierarchicalResult> without = RunHierarchical(steps, mtcars, 99);
+    ASSERT_TRUE(without.ok());
+    EXPECT_EQ(FormatHierarchicalReport(*sequence), FormatHierarchicalReport(*without));
+    EXPECT_EQ(FormatHierarchicalDetails(*sequence, "m"), FormatHierarchicalDetails(*without, "m"));
+}
+
+// A standard normal deviate per call (Box-Muller from a fixed 64-bit engine),
+// the same on every platform.
+class Normal {
+public:
+    explicit Normal(std::uint64_t seed) : engine_(seed) {}
+    double operator()()
+    {
+        const double u1 = (static_cast<double>(engine_() >> 11) + 0.5) * 0x1.0p-53;
+        const double u2 = (static_cast<double>(engine_() >> 11) + 0.5) * 0x1.0p-53;
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+    }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+// Coverage at 95% over 1,000 normal samples in two populations: two
+// reduced-model predictors with rho^2 = .20 and two added ones raising it by
+// .10 (n = 200) or by .02 (n = 100); independent predictors, y = b1 (x1 + x2)
+// + b2 (x3 + x4) + e with var y = 1; 1,000 trials each. A sound interval is
+// within .95 +- 3.5 binomial standard errors, [.926, .974]. Known shortfalls
+// widen the range: the percentile intervals and Alf and Graf's run short when
+// the change is small (Algina, Keselman and Penfield 2008; Algina and Moulder
+// 2001), the modified one then runs long, and the exact interval holds the
+// predictors fixed while these are random. README quotes the coverages printed.
+TEST(EffectSizes, EveryIntervalCoversTheTrueValue)
+{
+    constexpr int Samples = 1000;
+    struct Target {
+        const char* name;
+        IntervalKind kind;
+        Estimand estimand;
+        double low, high;
+    };
+    struct Population {
+        double reduced, change;
+        std::int32_t cases;
+        std::vector<Target> targets;
+    };
+    const Population populations[] = {
+        {0.20,
+         0.10,
+         200,
+         {{"traditional", IntervalKind::Traditional, Estimand::ChangeR2, 0.91, 0.974},
+          {"modified", IntervalKind::Modified, Estimand::ChangeR2, 0.91, 0.974},
+          {"BCa", IntervalKind::BCa, Estimand::ChangeR2, 0.926, 0.974},
+          {"Alf and Graf", IntervalKind::AlfGraf, Estimand::ChangeR2, 0.91, 0.974},
+          {"exact reduced R^2", IntervalKind::NoncentralF, Estimand::ReducedR2, 0.90, 0.974},
+          {"exact full R^2", IntervalKind::NoncentralF, Estimand::FullR2, 0.90, 0.974},
+          {"f^2 percentile", IntervalKind::Traditional, Estimand::CohenF2, 0.91, 0.974}}},
+        {0.20,
+         0.02,
+         100,
+         {{"traditional", IntervalKind::Traditional, Estimand::ChangeR2, 0.85, 0.974},
+          {"modified", IntervalKind::Modified, Estimand::ChangeR2, 0.926, 0.99},
+          {"BCa", IntervalKind::BCa, Estimand::ChangeR2, 0.82, 0.974},
+          {"Alf and Graf", IntervalKind::AlfGraf, Estimand::ChangeR2, 0.80, 0.974},
+          {"exact full R^2", IntervalKind::NoncentralF, Estimand::FullR2, 0.88, 0.974},
+          {"f^2 percentile", IntervalKind::Traditional, Estimand::CohenF2, 0.85, 0.974}}},
+    };
+    Normal normal(2026);
+    for (const Population& population : populations) {
+        const double b1 = std::sqrt(population.reduced / 2.0);
+        const double b2 = std::sqrt(population.change / 2.0);
+        const double sigma = std::sqrt(1.0 - population.reduced - population.change);
+        const double full = population.reduced + population.change;
+        auto truth = [&](Estimand estimand) {
+            switch (estimand) {
+            case Estimand::ChangeR2:
+                return population.change;
+            case Estimand::ReducedR2:
+                return population.reduced;
+            case Estimand::FullR2:
+                return full;
+            case Estimand::CohenF2:
+                return population.change / (1.0 - full);
+            }
+            return 0.0;
+        };
+        BootstrapRequest request;
+        request.DependentVariable = 1;
+        request.PredictorList = {2, 3};
+        request.AddedList = {4, 5};
+        request.NumTrials = 1000;
+        request.Details = true;
+        request.Companions = CompanionRequest{};
+        std::vector<int> covered(population.targets.size(), 0);
+        std::vector<std::vector<float>> rows(static_cast<std::size_t>(population.cases), std::vector<float>(5));
+        for (int s = 0; s < Samples; ++s) {
+            for (auto& row : rows) {
+                double x[4];
+                for (double& v : x) {
+                    v = normal();
+                }
+                row[0] = static_cast<float>(b1 * (x[0] + x[1]) + b2 * (x[2] + x[3]) + sigma * normal());
+                for (std::size_t v = 0; v < 4; ++v) {
+                    row[v + 1] = static_cast<float>(x[v]);
+                }
+            }
+            const Outcome<BootstrapResult> run =
+                RunBootstrap(request, test::tableOf(rows), static_cast<std::uint64_t>(s));
+            ASSERT_TRUE(run.ok()) << run.refusal().message;
+            for (std::size_t k = 0; k < population.targets.size(); ++k) {
+                const Target& target = population.targets[k];
+                const Interval* interval = run->interval(target.kind, target.estimand);
+                ASSERT_NE(interval, nullptr) << target.name;
+                const double value = truth(target.estimand);
+                if (interval->lower && interval->upper && *interval->lower <= value && value <= *interval->upper) {
+                    ++covered[k];
+                }
+            }
+        }
+        for (std::size_t k = 0; k < population.targets.size(); ++k) {
+            const Target& target = population.targets[k];
+            const double coverage = static_cast<double>(covered[k]) / Samples;
+            std::printf("change %.2f, n = %d: coverage %-18s %.3f\n", population.change, population.cases, target.name,
+                        coverage);
+            EXPECT_GE(coverage, target.low) << target.name << " " << population.change;
+            EXPECT_LE(coverage, target.high) << target.name << " " << population.change;
+        }
+    }
+}
+
+} // namespace
+} // namespace orvalis
