@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <set>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -721,6 +723,73 @@ TEST(Cli, ApaAndRecord)
 
     for (const auto& bad :
          std::vector<std::vector<std::string>>{{"--format", "apa-html"}, {"--apa-interval", "wide"}}) {
+        const CliRun refused = with(bad);
+        EXPECT_EQ(refused.status, ExitUsage) << bad[1];
+        EXPECT_NE(refused.err.find(bad[0] + " must be"), std::string::npos) << refused.err;
+    }
+}
+
+// --effect-sizes, --robust and --modified-test: the block after the blocks
+// that were there before, unchanged; the JSON object with every interval; the
+// modified limit that follows the robust test where the two tests part
+// (mtcars at 99%, HC4: see test_EffectSizes.cpp), said in the details and the
+// record's command line; Alf and Graf's interval in the APA forms; usage errors.
+TEST(Cli, EffectSizes)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter",  "comma", mtcars,    "bootstrap", "--dv",   "mpg",
+                                              "--predictors", "wt",    "--added", "hp,qsec",   "--seed", "4",
+                                              "--confidence", "99"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun before = with({"--details"});
+    const CliRun after = with({"--details", "--effect-sizes"});
+    ASSERT_EQ(after.status, ExitSuccess) << after.err;
+    EXPECT_EQ(after.out.substr(0, before.out.size()), before.out);
+    const std::string block = after.out.substr(before.out.size());
+    EXPECT_EQ(block.rfind("Effect Sizes and Analytic Intervals\n", 0), 0u) << block;
+    // R: waldtest(lm(mpg ~ wt), lm(mpg ~ wt + hp + qsec), vcov = vcovHC(., type = "HC3"), test = "F"): F = 8.4905.
+    EXPECT_NE(block.find("Robust F test of the added predictors (HC3): F = 8.49, df1 = 2, df2 = 28, p = 0.00131\n"),
+              std::string::npos)
+        << block;
+    EXPECT_NE(block.find("Modified lower limit: follows the F test, significant: the traditional limit\n"),
+              std::string::npos);
+
+    const CliRun robust = with({"--details", "--robust", "hc4", "--modified-test", "robust", "--record"});
+    ASSERT_EQ(robust.status, ExitSuccess) << robust.err;
+    EXPECT_NE(robust.out.find("Modified Bootstrap Lower Limit: 0\n"), std::string::npos) << robust.out;
+    EXPECT_NE(robust.out.find("p = 0.00356: significant at the 1% level\n"
+                              "Modified lower limit: 0, since the robust F test (HC4) is not significant\n"),
+              std::string::npos);
+    EXPECT_NE(robust.out.find("--seed 4 --details --effect-sizes --robust hc4 --modified-test robust --record\n"),
+              std::string::npos);
+
+    const nlohmann::json object =
+        nlohmann::json::parse(with({"--format", "json", "--modified-test", "robust", "--robust", "hc4"}).out);
+    EXPECT_EQ(object["f_test"]["p_value_source"], "robust HC4 Wald");
+    EXPECT_EQ(object["f_test"]["modified_lower_is_zero"], true);
+    const nlohmann::json& effect = object["effect_sizes"];
+    EXPECT_EQ(effect["modified_limit_follows"], "the robust F test (HC4)");
+    EXPECT_NEAR(effect["robust_f_test"]["f"].get<double>(), 4.9469379, 1e-4);
+    std::set<std::string> kinds;
+    for (const nlohmann::json& interval : effect["intervals"]) {
+        kinds.insert(interval["kind"].get<std::string>() + " " + interval["of"].get<std::string>());
+        EXPECT_EQ(interval["confidence"], 99);
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"percentile change_r2", "modified change_r2", "bca change_r2",
+                                            "alf_graf change_r2", "noncentral_f reduced_r2", "noncentral_f full_r2",
+                                            "percentile cohen_f2"}));
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out).contains("effect_sizes"));
+
+    const CliRun apa = with({"--format", "apa", "--apa-interval", "alf-graf"});
+    ASSERT_EQ(apa.status, ExitSuccess) << apa.err;
+    EXPECT_NE(apa.out.find("99% CI [-.04, .20], F(2, 28) = 6.94, p = .004 (Alf and Graf's large-sample method"),
+              std::string::npos)
+        << apa.out;
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--robust", "hc1"}, {"--modified-test", "wald"}}) {
         const CliRun refused = with(bad);
         EXPECT_EQ(refused.status, ExitUsage) << bad[1];
         EXPECT_NE(refused.err.find(bad[0] + " must be"), std::string::npos) << refused.err;

@@ -1,6 +1,8 @@
 // The APA sentence and table: one model of the table, written as plain text, Markdown and HTML.
 #include "analyses/ApaReport.h"
 
+#include "analyses/Companions.h"
+
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 #include "common/Version.h"
@@ -53,6 +55,8 @@ const Interval* chosenInterval(const BootstrapResult& result, ApaInterval interv
         return result.interval(IntervalKind::Modified);
     case ApaInterval::BCa:
         return result.interval(IntervalKind::BCa);
+    case ApaInterval::AlfGraf:
+        return result.interval(IntervalKind::AlfGraf);
     }
     return nullptr;
 }
@@ -97,12 +101,13 @@ std::string methodText(const BootstrapResult& result, ApaInterval interval)
         return "percentile bootstrap";
     case ApaInterval::Modified:
         return lowerSetToZero(result, interval)
-                   ? "modified percentile bootstrap, lower limit set to 0 because the F test was not significant at "
-                     "\u03b1 = "
-                         + alphaText(result)
+                   ? "modified percentile bootstrap, lower limit set to 0 because " + modifiedTestName(result)
+                         + " was not significant at \u03b1 = " + alphaText(result)
                    : "modified percentile bootstrap";
     case ApaInterval::BCa:
         return "bias-corrected and accelerated bootstrap";
+    case ApaInterval::AlfGraf:
+        return "Alf and Graf's large-sample method";
     }
     return {};
 }
@@ -194,6 +199,10 @@ std::string markdownEscaped(const std::string& text)
 std::string apaProportion(double value, int decimals)
 {
     std::string text = formatFixed(value, decimals);
+    // A negative value that rounds to zero is written as zero, not "-.00".
+    if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) {
+        text.erase(0, 1);
+    }
     // No leading zero for values that cannot exceed 1.
     const std::size_t zero = text.front() == '-' ? 1 : 0;
     if (text.compare(zero, 2, "0.") == 0) {
@@ -229,13 +238,16 @@ const char* apaIntervalWord(ApaInterval interval)
         return "modified";
     case ApaInterval::BCa:
         return "bca";
+    case ApaInterval::AlfGraf:
+        return "alf-graf";
     }
     return "";
 }
 
 std::optional<ApaInterval> apaIntervalNamed(std::string_view word)
 {
-    for (const ApaInterval interval : {ApaInterval::Percentile, ApaInterval::Modified, ApaInterval::BCa}) {
+    for (const ApaInterval interval :
+         {ApaInterval::Percentile, ApaInterval::Modified, ApaInterval::BCa, ApaInterval::AlfGraf}) {
         if (word == apaIntervalWord(interval)) {
             return interval;
         }
@@ -409,15 +421,20 @@ LegendLines legendLines(const BootstrapResult& result)
     const Interval* traditional = result.interval(IntervalKind::Traditional);
     const Interval* modified = result.interval(IntervalKind::Modified);
     if (traditional != nullptr && modified != nullptr && modified->lower && modified->lower != traditional->lower) {
-        lines.modified = "Modified lower limit 0 (F test not significant)";
+        lines.modified = result.ModifiedFollowed == ModifiedTest::Robust
+                             ? "Modified lower limit 0 (robust F test not significant)"
+                             : "Modified lower limit 0 (F test not significant)";
     }
     if (const auto limits = legendLimits(result.interval(IntervalKind::BCa))) {
         lines.bca = "BCa " + *limits;
     }
+    if (const auto limits = legendLimits(result.interval(IntervalKind::AlfGraf))) {
+        lines.alfGraf = "Alf\u2013Graf " + *limits;
+    }
     return lines;
 }
 
-std::string FormatFigureNote(const BootstrapResult& result)
+std::string FormatFigureNote(const BootstrapResult& result, bool alfGraf)
 {
     const LegendLines lines = legendLines(result);
     const std::string percent = formatInteger(percentOf(result.request.Level));
@@ -432,12 +449,15 @@ std::string FormatFigureNote(const BootstrapResult& result)
         note += " Dashed lines: " + percent + "% percentile bootstrap confidence limits " + *limits + ".";
     }
     if (!lines.modified.empty()) {
-        note += " Dash-dotted line: the modified lower limit, 0, since the F test of the added predictors was not "
-                "significant at \u03b1 = "
-                + alphaText(result) + ".";
+        note += " Dash-dotted line: the modified lower limit, 0, since " + modifiedTestName(result)
+                + " of the added predictors was not significant at \u03b1 = " + alphaText(result) + ".";
     }
     if (const auto limits = legendLimits(result.interval(IntervalKind::BCa))) {
         note += " Dotted lines: bias-corrected and accelerated (BCa) limits " + *limits + ".";
+    }
+    if (const auto limits = legendLimits(result.interval(IntervalKind::AlfGraf)); alfGraf && limits) {
+        note +=
+            " Dash-dot-dotted lines: Alf and Graf's large-sample " + percent + "% confidence limits " + *limits + ".";
     }
     return note;
 }
@@ -475,8 +495,10 @@ TableModel tableOf(const HierarchicalResult& result, ApaInterval interval)
                  + " (" + resamplesText(last) + ", seed " + std::to_string(result.Seed)
                  + "). F change: each step against the step before it, with the step's own error term.";
     if (interval == ApaInterval::Modified) {
-        table.note += " A modified lower limit is 0 where the step's F change is not significant at \u03b1 = "
-                      + alphaText(last) + ".";
+        table.note += " A modified lower limit is 0 where the step's "
+                      + (last.ModifiedFollowed == ModifiedTest::Robust ? modifiedTestName(last).substr(4)
+                                                                       : std::string("F change"))
+                      + " is not significant at \u03b1 = " + alphaText(last) + ".";
     }
     return table;
 }
@@ -507,9 +529,9 @@ std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval inte
     // The method once, for every step; the modified interval's rule in general words.
     const BootstrapResult& last = result.steps.back();
     std::string method = interval == ApaInterval::Modified
-                             ? "modified percentile bootstrap, lower limit set to 0 where the step's F test was not "
-                               "significant at \u03b1 = "
-                                   + alphaText(last)
+                             ? "modified percentile bootstrap, lower limit set to 0 where the step's "
+                                   + modifiedTestName(last).substr(4)
+                                   + " was not significant at \u03b1 = " + alphaText(last)
                              : methodText(last, interval);
     return text + " (" + method + ", " + resamplesText(last) + "; Orvalis " + programVersion() + ").";
 }

@@ -29,9 +29,10 @@ enum class ApaInterval {
     Percentile, // the traditional percentile limits
     Modified,   // the modified limits: a lower limit of 0 when the F test is not significant
     BCa,        // bias-corrected and accelerated (a run with details)
+    AlfGraf,    // Alf and Graf's large-sample interval (a run with the effect sizes)
 };
 
-// "percentile", "modified", "bca": the words the command line and the settings use.
+// "percentile", "modified", "bca", "alf-graf": the words the command line and the settings use.
 const char* apaIntervalWord(ApaInterval interval);
 std::optional<ApaInterval> apaIntervalNamed(std::string_view word);
 
@@ -72,11 +73,13 @@ struct LegendLines {
     std::string percentile;
     std::string modified;
     std::string bca;
+    std::string alfGraf;
 };
 LegendLines legendLines(const BootstrapResult& result);
 
 // The note a figure of the distribution needs: what the bars and each line
 // are, how many valid trials of how many, on how many cases, and the seed.
-std::string FormatFigureNote(const BootstrapResult& result);
+// alfGraf: the figure also draws Alf and Graf's limits.
+std::string FormatFigureNote(const BootstrapResult& result, bool alfGraf = false);
 
 } // namespace orvalis

@@ -1,6 +1,7 @@
 // FormatBootstrapReport: fixed wording, fixed number formats.
 #include "analyses/BootstrapReport.h"
 
+#include "analyses/Companions.h"
 #include "common/MissingValue.h"
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
@@ -153,12 +154,16 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     line("Complete cases used: " + formatInteger(result.CompleteCases) + " of " + formatInteger(result.CasesRead));
     if (result.FValue) {
         const std::string level = formatInteger(100 - percent) + "% level";
+        const bool notSignificant = !(result.PValue < alphaOf(result.request.Level));
         line("F test of the added predictors: F = " + formatFloat(roundHalfEven(*result.FValue, 3)) + ", df1 = "
              + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ", " + formatPValue(result.PValue)
-             + (result.ModifiedLowerIsZero ? ": not significant at the " : ": significant at the ") + level);
+             + (notSignificant ? ": not significant at the " : ": significant at the ") + level);
+        // The test the modified limit followed: the F test above, or the robust one when asked for.
+        const std::string test =
+            result.ModifiedFollowed == ModifiedTest::Robust ? modifiedTestName(result) : "the F test";
         line(result.ModifiedLowerIsZero
-                 ? "Modified lower limit: 0, since the F test is not significant"
-                 : "Modified lower limit: the traditional limit, since the F test is significant");
+                 ? "Modified lower limit: 0, since " + test + " is not significant"
+                 : "Modified lower limit: the traditional limit, since " + test + " is significant");
     } else {
         line("F test of the added predictors: undefined (the observed sample is not valid)");
         line("Modified lower limit: the traditional limit (no F test)");

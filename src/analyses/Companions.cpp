@@ -195,6 +195,18 @@ void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::in
     }
 }
 
+std::string companionCommandOptions(const CompanionRequest& request)
+{
+    std::string options = " --effect-sizes";
+    if (request.covariance == RobustCovariance::HC4) {
+        options += " --robust hc4";
+    }
+    if (request.modifiedFollowsRobust) {
+        options += " --modified-test robust";
+    }
+    return options;
+}
+
 std::string modifiedTestName(const BootstrapResult& result)
 {
     if (result.ModifiedFollowed == ModifiedTest::Robust && result.Companions) {

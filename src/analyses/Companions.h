@@ -21,6 +21,10 @@ struct HierarchicalResult;
 // modified lower limit then follows that test. Throws std::bad_alloc.
 void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::int32_t p, std::int32_t q);
 
+// The orvalis-cli options that ask for the same companions:
+// " --effect-sizes", then " --robust hc4" and " --modified-test robust" where they differ from the defaults.
+std::string companionCommandOptions(const CompanionRequest& request);
+
 // "the F test", "the robust F test (HC3)": the test the modified limit followed.
 std::string modifiedTestName(const BootstrapResult& result);
 

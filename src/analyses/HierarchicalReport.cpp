@@ -137,7 +137,13 @@ std::string FormatHierarchicalReport(const HierarchicalResult& result)
     line(BlockRule);
     line("F change: each step's model against the model before it, with the step's own error term (as SPSS "
          "reports it; R's anova(m1, m2, m3) uses the largest model's).");
-    line("Modified limits: the lower limit is 0 where the step's F change is not significant at the "
+    // The robust test, when the modified limits follow it (an option; each step then says so).
+    const BootstrapResult& last = result.steps.back();
+    const std::string test = last.request.Companions && last.request.Companions->modifiedFollowsRobust
+                                 ? std::string("robust F test (")
+                                       + robustCovarianceName(last.request.Companions->covariance) + ", where defined)"
+                                 : std::string("F change");
+    line("Modified limits: the lower limit is 0 where the step's " + test + " is not significant at the "
          + formatInteger(100 - percentOf(request.Level)) + "% level.");
     appendBlockEnd(out);
     return out;

@@ -3,6 +3,7 @@
 
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
+#include "analyses/Companions.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RequestCheck.h"
 #include "cli/CliJson.h"
@@ -174,6 +175,9 @@ enum class Format { Text, Json, Apa, ApaMarkdown };
 struct OutputForm {
     bool details = false;
     bool record = false;
+    // The effect sizes and analytic intervals (--effect-sizes, --robust, --modified-test).
+    bool effectSizes = false;
+    CompanionRequest companions;
     Format format = Format::Text;
     ApaInterval apaInterval = ApaInterval::Percentile;
     std::string drawsFile;
@@ -233,9 +237,21 @@ bool sharedRunOption(const std::string& option, const std::string& value, RunOpt
     } else if (option == "--apa-interval") {
         const std::optional<ApaInterval> interval = apaIntervalNamed(value);
         if (!interval) {
-            throw UsageError{"--apa-interval must be percentile, modified or bca: " + value};
+            throw UsageError{"--apa-interval must be percentile, modified, bca or alf-graf: " + value};
         }
         run.form.apaInterval = *interval;
+    } else if (option == "--robust") {
+        if (value != "hc3" && value != "hc4") {
+            throw UsageError{"--robust must be hc3 or hc4: " + value};
+        }
+        run.form.companions.covariance = value == "hc4" ? RobustCovariance::HC4 : RobustCovariance::HC3;
+        run.form.effectSizes = true;
+    } else if (option == "--modified-test") {
+        if (value != "classical" && value != "robust") {
+            throw UsageError{"--modified-test must be classical or robust: " + value};
+        }
+        run.form.companions.modifiedFollowsRobust = value == "robust";
+        run.form.effectSizes = true;
     } else if (option == "--save-draws") {
         if (value.empty()) {
             throw UsageError{"--save-draws needs a file name"};
@@ -279,6 +295,10 @@ Runner bootstrapCommand(const Invocation& invocation)
             form.details = true;
             continue;
         }
+        if (option == "--effect-sizes") {
+            form.effectSizes = true;
+            continue;
+        }
         if (option == "--record") {
             form.record = true;
             continue;
@@ -313,6 +333,9 @@ Runner bootstrapCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.record || form.format != Format::Text;
+    if (form.effectSizes || form.apaInterval == ApaInterval::AlfGraf) {
+        request.Companions = form.companions;
+    }
     const DataSource source{invocation.file, invocation.delimiterWord, invocation.sheet};
     return [request, dependent, predictors, added, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -335,18 +358,22 @@ Runner bootstrapCommand(const Invocation& invocation)
         std::optional<RunRecord> record;
         if (form.record) {
             // The options that print the same blocks again.
-            const std::string options = form.format == Format::Json ? " --format json --record"
-                                        : form.details              ? " --details --record"
-                                                                    : " --record";
+            const std::string effectSizes = form.effectSizes ? companionCommandOptions(form.companions) : "";
+            const std::string options = form.format == Format::Json ? " --format json" + effectSizes + " --record"
+                                        : form.details              ? " --details" + effectSizes + " --record"
+                                                                    : effectSizes + " --record";
             record = makeRunRecord(*outcome, source, fingerprintFile(file), std::chrono::system_clock::now(), options);
         }
         if (form.format == Format::Json) {
-            out << bootstrapJson(*outcome, file, record ? &*record : nullptr);
+            out << bootstrapJson(*outcome, file, record ? &*record : nullptr, form.effectSizes);
             return ExitSuccess;
         }
         out << toUnixLineEnds(FormatBootstrapReport(*outcome));
         if (form.details) {
             out << toUnixLineEnds(FormatBootstrapDetails(*outcome, file));
+        }
+        if (form.effectSizes) {
+            out << toUnixLineEnds(FormatCompanions(*outcome));
         }
         if (record) {
             out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
@@ -377,6 +404,10 @@ Runner hierarchicalCommand(const Invocation& invocation)
         const std::string& option = args[i];
         if (option == "--details") {
             form.details = true;
+            continue;
+        }
+        if (option == "--effect-sizes") {
+            form.effectSizes = true;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -411,6 +442,9 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
+    if (form.effectSizes || form.apaInterval == ApaInterval::AlfGraf) {
+        request.Companions = form.companions;
+    }
     return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
@@ -452,7 +486,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
                                                : FormatApaTableMarkdown(*outcome, form.apaInterval));
             return ExitSuccess;
         case Format::Json:
-            out << hierarchicalJson(*outcome, file);
+            out << hierarchicalJson(*outcome, file, form.effectSizes);
             return ExitSuccess;
         case Format::Text:
             break;
@@ -460,6 +494,9 @@ Runner hierarchicalCommand(const Invocation& invocation)
         out << toUnixLineEnds(FormatHierarchicalReport(*outcome));
         if (form.details) {
             out << toUnixLineEnds(FormatHierarchicalDetails(*outcome, file));
+        }
+        if (form.effectSizes) {
+            out << toUnixLineEnds(FormatHierarchicalCompanions(*outcome));
         }
         return ExitSuccess;
     };

@@ -1,6 +1,7 @@
 // bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
 #include "cli/CliJson.h"
 
+#include "analyses/Companions.h"
 #include "common/TextEscape.h"
 #include "common/Version.h"
 
@@ -40,9 +41,102 @@ std::string dumped(const json& object)
     return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+const char* kindWord(IntervalKind kind)
+{
+    switch (kind) {
+    case IntervalKind::Traditional:
+        return "percentile";
+    case IntervalKind::Modified:
+        return "modified";
+    case IntervalKind::BCa:
+        return "bca";
+    case IntervalKind::AlfGraf:
+        return "alf_graf";
+    case IntervalKind::NoncentralF:
+        return "noncentral_f";
+    }
+    return "";
+}
+
+const char* estimandWord(Estimand estimand)
+{
+    switch (estimand) {
+    case Estimand::ChangeR2:
+        return "change_r2";
+    case Estimand::ReducedR2:
+        return "reduced_r2";
+    case Estimand::FullR2:
+        return "full_r2";
+    case Estimand::CohenF2:
+        return "cohen_f2";
+    }
+    return "";
+}
+
+json difference(const std::optional<double>& full, const std::optional<double>& reduced)
+{
+    return full && reduced ? json(*full - *reduced) : json(nullptr);
+}
+
+// The effect sizes and analytic intervals of a run, with every interval of its list.
+json effectSizesJson(const BootstrapResult& result)
+{
+    const CompanionStatistics c = result.Companions.value_or(CompanionStatistics{});
+    json intervals = json::array();
+    for (const Interval& interval : result.Intervals) {
+        intervals.push_back({{"kind", kindWord(interval.kind)},
+                             {"of", estimandWord(interval.estimand)},
+                             {"confidence", percentOf(interval.level)},
+                             {"lower", orNull(interval.lower)},
+                             {"upper", orNull(interval.upper)}});
+    }
+    const bool robust = c.RobustF.has_value();
+    return {
+        {"intervals", intervals},
+        {"exact_r2_convention", "fixed predictors; R2 = lambda / (lambda + N)"},
+        {"alf_graf_standard_error", orNull(c.AlfGrafStandardError)},
+        {"adjusted_r2",
+         {{"ezekiel",
+           {{"reduced", orNull(c.ReducedEzekiel)},
+            {"full", orNull(c.FullEzekiel)},
+            {"change", difference(c.FullEzekiel, c.ReducedEzekiel)}}},
+          {"olkin_pratt",
+           {{"reduced", orNull(c.ReducedOlkinPratt)},
+            {"full", orNull(c.FullOlkinPratt)},
+            {"change", difference(c.FullOlkinPratt, c.ReducedOlkinPratt)}}}}},
+        {"cohen_f2", orNull(c.CohenF2)},
+        {"robust_f_test",
+         {{"covariance", robustCovarianceName(c.covariance)},
+          {"f", orNull(c.RobustF)},
+          {"df1", robust ? json(c.RobustDf1) : json(nullptr)},
+          {"df2", robust ? json(c.RobustDf2) : json(nullptr)},
+          {"p", orNull(c.RobustP)},
+          {"problem", robust ? json(nullptr) : json(c.RobustProblem)}}},
+        {"modified_limit_follows", modifiedTestName(result)},
+    };
+}
+
+// The p-value the modified limit's decision used, and where it came from.
+json pValueUsed(const BootstrapResult& result)
+{
+    if (result.ModifiedFollowed == ModifiedTest::Robust && result.Companions && result.Companions->RobustP) {
+        return *result.Companions->RobustP;
+    }
+    return result.PValue;
+}
+
+json pValueSource(const BootstrapResult& result)
+{
+    if (result.ModifiedFollowed == ModifiedTest::Robust && result.Companions) {
+        return std::string("robust ") + robustCovarianceName(result.Companions->covariance) + " Wald";
+    }
+    return "exact";
+}
+
 } // namespace
 
-std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record)
+std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record,
+                          bool effectSizes)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
@@ -88,8 +182,8 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
         {"df1", result.df1},
         {"df2", result.df2},
         // The decision is made on the exact p-value.
-        {"p_value_used", fTest ? json(result.PValue) : json(nullptr)},
-        {"p_value_source", fTest ? json("exact") : json(nullptr)},
+        {"p_value_used", fTest ? pValueUsed(result) : json(nullptr)},
+        {"p_value_source", fTest ? pValueSource(result) : json(nullptr)},
         {"modified_lower_is_zero", fTest ? json(result.ModifiedLowerIsZero) : json(nullptr)},
         {"exact_p", orNull(details.ExactP)},
     };
@@ -102,6 +196,9 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
           {"bias_correction", orNull(details.BiasCorrection)},
           {"acceleration", orNull(details.Acceleration)}}},
     };
+    if (effectSizes) {
+        object["effect_sizes"] = effectSizesJson(result);
+    }
     if (record != nullptr) {
         object["record"] = {
             {"program", record->program},
@@ -133,7 +230,7 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     return dumped(object);
 }
 
-std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile)
+std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes)
 {
     const HierarchicalRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
@@ -186,6 +283,9 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
             {"bias_correction", orNull(details.BiasCorrection)},
             {"acceleration", orNull(details.Acceleration)},
         });
+        if (effectSizes) {
+            steps.back()["effect_sizes"] = effectSizesJson(step);
+        }
     }
     object["steps"] = steps;
     return dumped(object);

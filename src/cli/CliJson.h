@@ -17,7 +17,9 @@ namespace orvalis::cli {
 // followed by a line end. Numbers keep their full precision. With a record
 // (--record): the record of the run, the limits' Monte Carlo errors and the
 // sample-size guidance.
-std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record = nullptr);
+// effectSizes: also the object "effect_sizes" (the run computed its companions).
+std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record = nullptr,
+                          bool effectSizes = false);
 
 // One JSON object: {"variables": [{"variable", "name", "n", "mean", "sd",
 // "min", "max"}, ...]} with null where the report writes ".", then a line end.
@@ -26,7 +28,8 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
 // categorical one's indicators), R^2, change, valid trials, traditional,
 // modified and BCa limits, F change with df1, df2 and the exact p, and the
 // details; null where undefined.
-std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile);
+// effectSizes: each step also has "effect_sizes".
+std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes = false);
 
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
 

@@ -89,9 +89,20 @@ const std::vector<OptionHelp>& optionTable()
          "json prints one JSON object with every value of the report and of the details (null where undefined)"
          " instead of the text. apa prints the results sentence in APA style and its table as plain text;"
          " apa-markdown the sentence and the table in Markdown."},
-        {"bootstrap", "--apa-interval", "percentile|modified|bca",
+        {"bootstrap", "--apa-interval", "percentile|modified|bca|alf-graf",
          "The interval the APA sentence and table report (default percentile); modified says why its lower"
-         " limit is 0 when it is."},
+         " limit is 0 when it is; alf-graf is Alf and Graf's large-sample interval."},
+        {"bootstrap", "--effect-sizes", "",
+         "Append the block of effect sizes and analytic intervals: each model's R^2 with its exact interval"
+         " (noncentral F, fixed predictors, lambda / (lambda + N)), the change with Alf and Graf's interval,"
+         " Ezekiel's and Olkin and Pratt's adjusted R^2, Cohen's f^2 with its bootstrap percentile interval and the"
+         " robust F test of the added predictors. With --format json: the object effect_sizes, with every interval"
+         " of the run."},
+        {"bootstrap", "--robust", "hc3|hc4",
+         "The covariance of the robust F test (default hc3); implies --effect-sizes."},
+        {"bootstrap", "--modified-test", "classical|robust",
+         "The test the modified lower limit follows (default classical, the F test); robust follows the robust F"
+         " test, and the effect sizes block says so. Implies --effect-sizes."},
         {"bootstrap", "--save-draws", "CSV",
          "Write \"trial,change\" for every valid trial, in trial order. CSV is never the data file, a directory,"
          " a pipe, a device or a read-only file; a link is written through; a failed write leaves an existing"
@@ -113,7 +124,10 @@ const std::vector<OptionHelp>& optionTable()
         {"hierarchical", "--format", "text|json|apa|apa-markdown",
          "json prints one object with a \"steps\" array; apa and apa-markdown the results sentences and a table"
          " with a row per step."},
-        {"hierarchical", "--apa-interval", "percentile|modified|bca", "As for bootstrap."},
+        {"hierarchical", "--apa-interval", "percentile|modified|bca|alf-graf", "As for bootstrap."},
+        {"hierarchical", "--effect-sizes", "", "As for bootstrap, for every step against the step before it."},
+        {"hierarchical", "--robust", "hc3|hc4", "As for bootstrap."},
+        {"hierarchical", "--modified-test", "classical|robust", "As for bootstrap, for every step."},
         {"hierarchical", "--save-draws", "CSV",
          "Write \"step,trial,change\" for every step's valid trials, by the same rules as bootstrap's."},
         {"descriptives", "--format", "text|json",
