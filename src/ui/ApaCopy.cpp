@@ -57,6 +57,14 @@ void copyResults(Platform& platform, QWidget* parent, const std::optional<Result
                       Title);
         return;
     }
+    if (interval == ApaInterval::AlfGraf && lastModel(*run).interval(IntervalKind::AlfGraf) == nullptr) {
+        platform.warn(parent,
+                      QStringLiteral("Alf and Graf's interval is computed with the effect sizes, which this run did "
+                                     "not compute: run the bootstrap again (the APA interval is kept), or choose "
+                                     "another APA interval."),
+                      Title);
+        return;
+    }
     const std::string sentence = FormatApaSentence(*run, interval);
     const std::string table = markdown ? FormatApaTableMarkdown(*run, interval) : FormatApaTableText(*run, interval);
     const QString html = QStringLiteral("<p>") + fromUtf8(sentence).toHtmlEscaped() + QStringLiteral("</p>\n")

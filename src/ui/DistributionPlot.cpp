@@ -123,8 +123,19 @@ DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* paren
         m_markers.push_back({*bca->lower, QString::fromStdString(lines.bca), green, Qt::DotLine});
         m_markers.push_back({*bca->upper, QString(), green, Qt::DotLine});
     }
+    const Interval* alfGraf = result.interval(IntervalKind::AlfGraf);
+    if (!lines.alfGraf.empty()) {
+        const QColor purple(0xcc, 0x79, 0xa7);
+        m_alfGrafMarkers.push_back(
+            {*alfGraf->lower, QString::fromStdString(lines.alfGraf), purple, Qt::DashDotDotLine});
+        m_alfGrafMarkers.push_back({*alfGraf->upper, QString(), purple, Qt::DashDotDotLine});
+    }
     m_caption = QString::fromStdString(modelCaption(result));
+    fitRange();
+}
 
+void DistributionPlot::fitRange()
+{
     double low = m_histogram.counts.empty() ? 0.0 : m_histogram.lower;
     double high = m_histogram.counts.empty() ? 1.0 : m_histogram.upper();
     for (const Marker& marker : m_markers) {
@@ -138,7 +149,16 @@ DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* paren
 
 void DistributionPlot::setFigure(const FigureSpec& figure)
 {
+    // Alf and Graf's lines are the last two markers when drawn.
+    if (figure.alfGraf != m_figure.alfGraf && !m_alfGrafMarkers.empty()) {
+        if (figure.alfGraf) {
+            m_markers.insert(m_markers.end(), m_alfGrafMarkers.begin(), m_alfGrafMarkers.end());
+        } else {
+            m_markers.resize(m_markers.size() - m_alfGrafMarkers.size());
+        }
+    }
     m_figure = figure;
+    fitRange();
     update();
 }
 

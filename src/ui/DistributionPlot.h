@@ -21,6 +21,7 @@ struct FigureSpec {
     double widthMm = 85.0;
     double heightMm = 64.0;
     bool caption = false;
+    bool alfGraf = false; // also Alf and Graf's limits, where the run has them
 };
 
 class DistributionPlot : public QWidget {
@@ -80,7 +81,11 @@ private:
     Layout layout() const;
 
     Histogram m_histogram;
+    // The x range that shows every bar and drawn line.
+    void fitRange();
+
     std::vector<Marker> m_markers;
+    std::vector<Marker> m_alfGrafMarkers; // drawn with FigureSpec::alfGraf
     QString m_caption;
     FigureSpec m_figure;
     double m_xMin = 0.0;

@@ -29,6 +29,7 @@ const QString WidthSetting = QStringLiteral("figure/width");
 const QString HeightSetting = QStringLiteral("figure/height");
 const QString ResolutionSetting = QStringLiteral("figure/dpi");
 const QString CaptionSetting = QStringLiteral("figure/caption");
+const QString AlfGrafSetting = QStringLiteral("figure/alfGraf");
 constexpr int Resolutions[2] = {300, 600};
 
 } // namespace
@@ -89,6 +90,12 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     chkCaption = new QCheckBox(QStringLiteral("Capt&ion with the model"), this);
     chkCaption->setObjectName("chkCaption");
     figure->addWidget(chkCaption);
+    chkAlfGraf = new QCheckBox(QStringLiteral("&Alf and Graf limits"), this);
+    chkAlfGraf->setObjectName("chkAlfGraf");
+    chkAlfGraf->setToolTip(QStringLiteral("Alf and Graf's large-sample interval of the change, as lines"));
+    chkAlfGraf->setVisible(m_result.interval(IntervalKind::AlfGraf) != nullptr
+                           && m_result.interval(IntervalKind::AlfGraf)->lower.has_value());
+    figure->addWidget(chkAlfGraf);
     figure->addStretch();
 
     auto* buttons = new QHBoxLayout;
@@ -110,8 +117,8 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     layout->addWidget(plotDistribution, 1);
     layout->addLayout(figure);
     layout->addLayout(buttons);
-    setTabChain({cmbSize, spnWidth, spnHeight, cmbResolution, chkCaption, cmdSavePNG, cmdSaveSVG, cmdSavePDF,
-                 cmdSaveCSV, cmdCopy, cmdCopyNote, cmdClose});
+    setTabChain({cmbSize, spnWidth, spnHeight, cmbResolution, chkCaption, chkAlfGraf, cmdSavePNG, cmdSaveSVG,
+                 cmdSavePDF, cmdSaveCSV, cmdCopy, cmdCopyNote, cmdClose});
 
     // The last figure's choices; one column at first.
     const QSettings settings;
@@ -121,6 +128,7 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     spnHeight->setValue(settings.value(HeightSetting, SizePresets[0].heightMm).toDouble());
     cmbResolution->setCurrentIndex(settings.value(ResolutionSetting, 300).toInt() == 600 ? 1 : 0);
     chkCaption->setChecked(settings.value(CaptionSetting, false).toBool());
+    chkAlfGraf->setChecked(settings.value(AlfGrafSetting, false).toBool());
     figureChanged();
 
     connect(cmbSize, &QComboBox::currentIndexChanged, this, &frmDistribution::figureChanged);
@@ -128,6 +136,7 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     connect(spnHeight, &QDoubleSpinBox::valueChanged, this, &frmDistribution::figureChanged);
     connect(cmbResolution, &QComboBox::currentIndexChanged, this, &frmDistribution::figureChanged);
     connect(chkCaption, &QCheckBox::toggled, this, &frmDistribution::figureChanged);
+    connect(chkAlfGraf, &QCheckBox::toggled, this, &frmDistribution::figureChanged);
     connect(cmdSavePNG, &QPushButton::clicked, this, &frmDistribution::cmdSavePNG_Click);
     connect(cmdSaveSVG, &QPushButton::clicked, this, &frmDistribution::cmdSaveSVG_Click);
     connect(cmdSavePDF, &QPushButton::clicked, this, &frmDistribution::cmdSavePDF_Click);
@@ -144,6 +153,11 @@ void frmDistribution::showFor(Platform& platform, const std::optional<BootstrapR
         frmDistribution window(platform, *run, parent, dataFile);
         window.exec();
     }
+}
+
+bool frmDistribution::alfGrafDrawn() const
+{
+    return chkAlfGraf->isVisibleTo(this) && chkAlfGraf->isChecked();
 }
 
 int frmDistribution::resolution() const
@@ -165,7 +179,7 @@ void frmDistribution::figureChanged()
         }
         spnWidth->setEnabled(custom);
         spnHeight->setEnabled(custom);
-        plotDistribution->setFigure({spnWidth->value(), spnHeight->value(), chkCaption->isChecked()});
+        plotDistribution->setFigure({spnWidth->value(), spnHeight->value(), chkCaption->isChecked(), alfGrafDrawn()});
         QSettings settings;
         settings.setValue(SizeSetting, size);
         if (custom) {
@@ -174,6 +188,9 @@ void frmDistribution::figureChanged()
         }
         settings.setValue(ResolutionSetting, resolution());
         settings.setValue(CaptionSetting, chkCaption->isChecked());
+        if (chkAlfGraf->isVisibleTo(this)) {
+            settings.setValue(AlfGrafSetting, chkAlfGraf->isChecked());
+        }
     });
 }
 
@@ -238,7 +255,7 @@ void frmDistribution::cmdCopy_Click()
 
 void frmDistribution::cmdCopyNote_Click()
 {
-    trap([&] { m_platform.setClipboardText(QString::fromStdString(FormatFigureNote(m_result))); });
+    trap([&] { m_platform.setClipboardText(QString::fromStdString(FormatFigureNote(m_result, alfGrafDrawn()))); });
 }
 
 } // namespace orvalis

@@ -53,6 +53,8 @@ public:
     QLabel* lblResolution = nullptr;
     QComboBox* cmbResolution = nullptr; // the PNG's dots per inch
     QCheckBox* chkCaption = nullptr;
+    // Alf and Graf's limits as lines; shown only for a run that has them.
+    QCheckBox* chkAlfGraf = nullptr;
     QPushButton* cmdSavePNG = nullptr;
     QPushButton* cmdSaveSVG = nullptr;
     QPushButton* cmdSavePDF = nullptr;
@@ -68,6 +70,8 @@ public:
     void cmdCopy_Click();
     void cmdCopyNote_Click();
 
+    // Whether the figure draws Alf and Graf's limits (the run has them and the box is checked).
+    bool alfGrafDrawn() const;
     // The PNG's dots per inch, as cmbResolution says.
     int resolution() const;
 

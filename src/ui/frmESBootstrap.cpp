@@ -9,7 +9,9 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
+#include "analyses/Companions.h"
 #include "ui/ApaCopy.h"
+#include "ui/EffectSizeSettings.h"
 #include "ui/SeedText.h"
 
 #include <QFile>
@@ -269,6 +271,7 @@ BootstrapRequest frmESBootstrap::request() const
         request.DependentVariable = m_lngCheckedDV;
     }
     request.Details = chkDetails->isChecked();
+    request.Companions = windowCompanions(request.Details);
     for (int k = 0; k < lstPredictors->count(); ++k) {
         if (lstPredictors->item(k)->checkState() == Qt::Checked) {
             request.PredictorList.push_back(k + 1);
@@ -369,12 +372,22 @@ void frmESBootstrap::runEnded()
             }
             txtTrial->setText(QString::number(outcome->request.NumTrials));
             std::string text = FormatBootstrapReport(*outcome);
+            const bool companions = showsCompanionBlock(outcome->request);
             if (outcome->Details) {
                 text += FormatBootstrapDetails(*outcome, m_dataFileName.toStdString());
+            }
+            if (companions) {
+                text += FormatCompanions(*outcome);
+            }
+            if (outcome->Details) {
+                // The options that print the same blocks again.
+                const std::string options =
+                    " --details" + (companions ? companionCommandOptions(*outcome->request.Companions) : std::string())
+                    + " --record";
                 const RunRecord record = makeRunRecord(
                     *outcome, m_source,
                     ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),
-                    std::chrono::system_clock::now(), " --details --record");
+                    std::chrono::system_clock::now(), options);
                 text += FormatRunRecord(*outcome, record);
             }
             m_log.append(QString::fromStdString(text));

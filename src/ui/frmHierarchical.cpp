@@ -8,7 +8,9 @@
 #include "ui/Design.h"
 #include "ui/OutputLog.h"
 #include "ui/SeedText.h"
+#include "analyses/Companions.h"
 #include "ui/ApaCopy.h"
+#include "ui/EffectSizeSettings.h"
 #include "ui/Trap.h"
 #include "ui/frmDistribution.h"
 
@@ -324,6 +326,7 @@ HierarchicalRequest frmHierarchical::request() const
     request.NumTrials = spnTrials->value();
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
     request.Details = chkDetails->isChecked();
+    request.Companions = windowCompanions(request.Details);
     return request;
 }
 
@@ -399,6 +402,9 @@ void frmHierarchical::runEnded()
             std::string text = FormatHierarchicalReport(*outcome);
             if (outcome->request.Details) {
                 text += FormatHierarchicalDetails(*outcome, m_dataFileName.toStdString());
+            }
+            if (showsCompanionBlock(outcome->steps.back().request)) {
+                text += FormatHierarchicalCompanions(*outcome);
             }
             m_log.append(QString::fromStdString(text));
             m_lastResult = *outcome;

@@ -15,6 +15,7 @@
 #include "ui/frmDistribution.h"
 #include "ui/frmHierarchical.h"
 #include "ui/ApaCopy.h"
+#include "ui/EffectSizeSettings.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
@@ -335,8 +336,11 @@ void frmMain::buildMenus()
                                "mnuCopyAPAMarkdown");
     QMenu* mnuInterval = mnuAnalyses->addMenu(QStringLiteral("APA &Interval"));
     auto* intervals = new QActionGroup(this);
-    const std::array<std::pair<ApaInterval, const char*>, 3> intervalCaptions = {
-        {{ApaInterval::Percentile, "&Percentile"}, {ApaInterval::Modified, "&Modified"}, {ApaInterval::BCa, "&BCa"}}};
+    const std::array<std::pair<ApaInterval, const char*>, 4> intervalCaptions = {
+        {{ApaInterval::Percentile, "&Percentile"},
+         {ApaInterval::Modified, "&Modified"},
+         {ApaInterval::BCa, "&BCa"},
+         {ApaInterval::AlfGraf, "&Alf and Graf"}}};
     for (std::size_t k = 0; k < intervalCaptions.size(); ++k) {
         const ApaInterval interval = intervalCaptions[k].first;
         QAction* action = mnuInterval->addAction(QString::fromLatin1(intervalCaptions[k].second));
@@ -347,6 +351,36 @@ void frmMain::buildMenus()
         connect(action, &QAction::triggered, this, [interval] { setApaIntervalSetting(interval); });
         mnuAPAInterval[k] = action;
     }
+    // The robust F test beside the bootstrap, and whether the modified limit follows it.
+    QMenu* mnuRobustTest = mnuAnalyses->addMenu(QStringLiteral("&Robust F Test"));
+    auto* covariances = new QActionGroup(this);
+    const std::array<std::pair<RobustCovariance, const char*>, 2> covarianceCaptions = {
+        {{RobustCovariance::HC3, "HC&3"}, {RobustCovariance::HC4, "HC&4"}}};
+    for (std::size_t k = 0; k < covarianceCaptions.size(); ++k) {
+        const RobustCovariance covariance = covarianceCaptions[k].first;
+        QAction* action = mnuRobustTest->addAction(QString::fromLatin1(covarianceCaptions[k].second));
+        action->setObjectName(QStringLiteral("mnuRobust_") + QString::fromLatin1(robustCovarianceName(covariance)));
+        action->setCheckable(true);
+        action->setChecked(companionSetting().covariance == covariance);
+        covariances->addAction(action);
+        connect(action, &QAction::triggered, this, [covariance] {
+            CompanionRequest setting = companionSetting();
+            setting.covariance = covariance;
+            setCompanionSetting(setting);
+        });
+        mnuRobust[k] = action;
+    }
+    mnuRobustTest->addSeparator();
+    mnuModifiedFollowsRobust =
+        named(mnuRobustTest->addAction(QStringLiteral("&Modified Limit Follows the Robust Test")),
+              "mnuModifiedFollowsRobust");
+    mnuModifiedFollowsRobust->setCheckable(true);
+    mnuModifiedFollowsRobust->setChecked(companionSetting().modifiedFollowsRobust);
+    connect(mnuModifiedFollowsRobust, &QAction::toggled, this, [](bool on) {
+        CompanionRequest setting = companionSetting();
+        setting.modifiedFollowsRobust = on;
+        setCompanionSetting(setting);
+    });
     // Until a run has finished there is nothing to show or copy.
     mnuBootstrapDistribution->setEnabled(false);
     mnuCopyAPA->setEnabled(false);

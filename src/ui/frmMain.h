@@ -176,7 +176,10 @@ private:
     QAction* mnuCopyAPA = nullptr;
     QAction* mnuCopyAPAMarkdown = nullptr;
     // Analyses > APA Interval: percentile, modified, BCa (one checked).
-    std::array<QAction*, 3> mnuAPAInterval{};
+    std::array<QAction*, 4> mnuAPAInterval{};
+    // Analyses > Robust F Test: HC3, HC4, and whether the modified limit follows it.
+    std::array<QAction*, 2> mnuRobust{};
+    QAction* mnuModifiedFollowsRobust = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* mnuUserGuide = nullptr;
 

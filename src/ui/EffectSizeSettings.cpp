@@ -1,0 +1,47 @@
+// The effect-size settings in QSettings.
+#include "ui/EffectSizeSettings.h"
+
+#include "ui/ApaCopy.h"
+
+#include <QSettings>
+
+namespace orvalis {
+namespace {
+
+const QString CovarianceSetting = QStringLiteral("effectSizes/robust");
+const QString FollowsSetting = QStringLiteral("effectSizes/modifiedFollowsRobust");
+
+} // namespace
+
+CompanionRequest companionSetting()
+{
+    const QSettings settings;
+    CompanionRequest request;
+    request.covariance =
+        settings.value(CovarianceSetting).toString() == "HC4" ? RobustCovariance::HC4 : RobustCovariance::HC3;
+    request.modifiedFollowsRobust = settings.value(FollowsSetting, false).toBool();
+    return request;
+}
+
+void setCompanionSetting(const CompanionRequest& request)
+{
+    QSettings settings;
+    settings.setValue(CovarianceSetting, QString::fromLatin1(robustCovarianceName(request.covariance)));
+    settings.setValue(FollowsSetting, request.modifiedFollowsRobust);
+}
+
+std::optional<CompanionRequest> windowCompanions(bool details)
+{
+    const CompanionRequest request = companionSetting();
+    if (details || request.modifiedFollowsRobust || apaIntervalSetting() == ApaInterval::AlfGraf) {
+        return request;
+    }
+    return std::nullopt;
+}
+
+bool showsCompanionBlock(const BootstrapRequest& request)
+{
+    return request.Companions && (request.Details || request.Companions->modifiedFollowsRobust);
+}
+
+} // namespace orvalis
