@@ -7,6 +7,9 @@
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/ApaCopy.h"
+#include "ui/DistributionPlot.h"
+#include "ui/EffectSizeSettings.h"
+#include "ui/frmDistribution.h"
 #include "ui/frmHierarchical.h"
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
@@ -375,6 +378,78 @@ TEST_F(DialogTest, CopyApaResults)
     EXPECT_TRUE(platform.messages[0].text.startsWith("The BCa interval is computed with the details"));
     EXPECT_TRUE(platform.clipboardHtml.isEmpty());
     QSettings().remove("apa/interval");
+}
+
+// The effect sizes in the window, as the Analyses menu's settings ask: none
+// by default (the log and the distribution window as before); the block
+// without details when the modified limit follows the robust test, which the
+// block names; Alf and Graf's interval for Copy APA Results and as lines in
+// the distribution window when it is the APA interval.
+TEST_F(DialogTest, EffectSizesFollowTheSettings)
+{
+    QSettings().remove("bootstrap/details");
+    QSettings().remove("apa/interval");
+    const DataSet data = studyData();
+    struct Case {
+        CompanionRequest setting;
+        ApaInterval apa;
+        bool block;
+        const char* follows;
+        bool alfGraf;
+    };
+    const Case cases[] = {
+        {{}, ApaInterval::Percentile, false, "", false},
+        {{RobustCovariance::HC4, true},
+         ApaInterval::Percentile,
+         true,
+         "Modified lower limit: follows the robust F test (HC4), ",
+         true},
+        {{}, ApaInterval::AlfGraf, false, "", true},
+    };
+    for (const Case& c : cases) {
+        setCompanionSetting(c.setting);
+        setApaIntervalSetting(c.apa);
+        log.clear();
+        std::optional<BootstrapResult> result;
+        frmESBootstrap dialog(platform, data, log, nullptr);
+        QObject::connect(&dialog, &frmESBootstrap::runSucceeded, [&](const BootstrapResult& r) { result = r; });
+        dialog.show();
+        check(dialog.lstDV, 0);
+        check(dialog.lstPredictors, 1);
+        check(dialog.lstAdded, 2);
+        runOk(dialog);
+        ASSERT_TRUE(result.has_value());
+        const QString text = log.readAll();
+        EXPECT_EQ(text.contains("Effect Sizes and Analytic Intervals\r\n"), c.block) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromLatin1(c.follows)));
+        frmDistribution window(platform, *result, nullptr);
+        EXPECT_EQ(window.chkAlfGraf->isVisibleTo(&window), c.alfGraf);
+        const std::size_t lines = window.plotDistribution->markers().size();
+        window.chkAlfGraf->setChecked(true);
+        EXPECT_EQ(window.plotDistribution->markers().size(), lines + (c.alfGraf ? 2 : 0));
+        window.chkAlfGraf->setChecked(false);
+        if (c.apa == ApaInterval::AlfGraf) {
+            platform.clipboard.reset();
+            dialog.cmdCopyAPA->click();
+            EXPECT_TRUE(platform.clipboard.value_or(QString()).contains("(Alf and Graf's large-sample method"));
+        }
+    }
+    // A run without the effect sizes has no Alf and Graf interval to copy.
+    setCompanionSetting({});
+    setApaIntervalSetting(ApaInterval::Percentile);
+    frmESBootstrap dialog(platform, data, log, nullptr);
+    dialog.show();
+    check(dialog.lstDV, 0);
+    check(dialog.lstAdded, 2);
+    runOk(dialog);
+    setApaIntervalSetting(ApaInterval::AlfGraf);
+    platform.messages.clear();
+    dialog.cmdCopyAPA->click();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.startsWith("Alf and Graf's interval is computed with the effect sizes"));
+    QSettings().remove("apa/interval");
+    QSettings().remove("effectSizes/robust");
+    QSettings().remove("effectSizes/modifiedFollowsRobust");
 }
 
 TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
