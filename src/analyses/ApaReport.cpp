@@ -429,7 +429,7 @@ LegendLines legendLines(const BootstrapResult& result)
         lines.bca = "BCa " + *limits;
     }
     if (const auto limits = legendLimits(result.interval(IntervalKind::AlfGraf))) {
-        lines.alfGraf = "Alf\u2013Graf " + *limits;
+        lines.alfGraf = "Alf\u2013Graf CI " + *limits;
     }
     return lines;
 }
