@@ -4,12 +4,12 @@
 #include "analyses/BootstrapReport.h"
 #include "analyses/EffectSizes.h"
 #include "analyses/Hierarchical.h"
-#include "analyses/HierarchicalReport.h"
 #include "analyses/RobustTest.h"
 #include "common/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace orvalis {
 namespace {
