@@ -13,6 +13,8 @@
 #include "common/TextEscape.h"
 #include "analyses/ApaReport.h"
 #include "analyses/HierarchicalReport.h"
+#include "analyses/Planning.h"
+#include "analyses/PlanningReport.h"
 #include "analyses/RunRecord.h"
 #include "data/DataImport.h"
 #include "formats/FileFormats.h"
@@ -22,6 +24,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <charconv>
 #include <chrono>
 #include <functional>
@@ -582,6 +586,219 @@ const std::map<std::string, Command>& commands()
     return table;
 }
 
+// A decimal number in [low, high].
+double parseDecimal(const std::string& text, double low, double high, const std::string& what)
+{
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= low && value <= high)) {
+        throw UsageError{what + " must be a number from " + formatDouble(low) + " to " + formatDouble(high) + ": "
+                         + text};
+    }
+    return value;
+}
+
+// The sample sizes of --n: "50,100,200" or "FROM:TO:STEP" ("50:500:50").
+std::vector<std::int32_t> parseSampleSizes(const std::string& text)
+{
+    std::vector<std::int32_t> sizes;
+    if (std::count(text.begin(), text.end(), ':') == 2) {
+        const std::size_t first = text.find(':');
+        const std::size_t second = text.find(':', first + 1);
+        const auto from = parseNumber(text.substr(0, first), 1, 1000000, "--n");
+        const auto to = parseNumber(text.substr(first + 1, second - first - 1), from, 1000000, "--n");
+        const auto step = parseNumber(text.substr(second + 1), 1, 1000000, "--n");
+        for (std::int64_t n = from; n <= to; n += step) {
+            sizes.push_back(static_cast<std::int32_t>(n));
+        }
+    } else {
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = text.find(',', start);
+            sizes.push_back(static_cast<std::int32_t>(
+                parseNumber(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), 1,
+                            1000000, "--n")));
+            if (comma == std::string::npos) {
+                break;
+            }
+            start = comma + 1;
+        }
+        std::sort(sizes.begin(), sizes.end());
+        sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    }
+    if (sizes.size() > 1000) {
+        throw UsageError{"--n gives more than 1,000 sample sizes: " + text};
+    }
+    return sizes;
+}
+
+// orvalis-cli plan power|width ...: no data file; the plan's block, or its JSON.
+int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    const bool power = args[0] == "power";
+    std::map<std::string, std::string> values;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option.rfind("--", 0) != 0) {
+            throw UsageError{"unexpected argument: " + option};
+        }
+        if (i + 1 >= args.size()) {
+            throw UsageError{option + " needs a value"};
+        }
+        if (!values.emplace(option, args[++i]).second) {
+            throw UsageError{option + " is given twice"};
+        }
+    }
+    const std::set<std::string> known =
+        power ? std::set<std::string>{"--predictors", "--added", "--delta-r2", "--r2-full",       "--f2",
+                                      "--alpha",      "--n",     "--power",    "--noncentrality", "--format"}
+              : std::set<std::string>{
+                  "--predictors",   "--added",      "--r2-reduced",   "--delta-r2",  "--intercorrelation",
+                  "--correlations", "--n",          "--target-width", "--assurance", "--datasets",
+                  "--trials",       "--confidence", "--seed",         "--threads",   "--format"};
+    for (const auto& [option, value] : values) {
+        if (known.count(option) == 0) {
+            throw UsageError{std::string("unknown plan ") + (power ? "power" : "width") + " option: " + option};
+        }
+    }
+    auto has = [&](const char* option) { return values.count(option) != 0; };
+    auto need = [&](const char* option) -> const std::string& {
+        const auto found = values.find(option);
+        if (found == values.end()) {
+            throw UsageError{std::string("plan ") + (power ? "power" : "width") + " needs " + option};
+        }
+        return found->second;
+    };
+    const auto p = static_cast<std::int32_t>(
+        parseNumber(values.count("--predictors") ? values["--predictors"] : "0", 0, MaxColumns - 1, "--predictors"));
+    const auto q = static_cast<std::int32_t>(parseNumber(need("--added"), 1, MaxColumns - 1, "--added"));
+    bool json = false;
+    if (has("--format")) {
+        if (values["--format"] != "text" && values["--format"] != "json") {
+            throw UsageError{"--format must be text or json: " + values["--format"]};
+        }
+        json = values["--format"] == "json";
+    }
+
+    if (power) {
+        PowerQuestion question;
+        question.p = p;
+        question.q = q;
+        if (has("--f2") == (has("--delta-r2") || has("--r2-full"))) {
+            throw UsageError{"plan power needs either --f2 or --delta-r2 with --r2-full"};
+        }
+        if (has("--f2")) {
+            question.f2 = parseDecimal(values["--f2"], 0.0, 1e6, "--f2");
+        } else {
+            const double change = parseDecimal(need("--delta-r2"), 0.0, 1.0, "--delta-r2");
+            const double full = parseDecimal(need("--r2-full"), 0.0, 1.0, "--r2-full");
+            if (!(change <= full) || full >= 1.0) {
+                throw UsageError{"--delta-r2 must be at most --r2-full, and --r2-full below 1"};
+            }
+            question.f2 = change / (1.0 - full);
+        }
+        question.alpha = has("--alpha") ? parseDecimal(values["--alpha"], 0.0, 1.0, "--alpha") : 0.05;
+        if (has("--noncentrality")) {
+            const std::string& word = values["--noncentrality"];
+            if (word != "gpower" && word != "pwr") {
+                throw UsageError{"--noncentrality must be gpower or pwr: " + word};
+            }
+            question.convention = word == "pwr" ? Noncentrality::Pwr : Noncentrality::GPower;
+        }
+        if (has("--n") == has("--power")) {
+            throw UsageError{"plan power needs either --n or --power"};
+        }
+        if (const Status checked = CheckPowerQuestion(question); !checked.ok()) {
+            return refused(checked.refusal(), err);
+        }
+        std::optional<double> target;
+        std::optional<PowerAnswer> answer;
+        if (has("--n")) {
+            const auto n =
+                static_cast<std::int32_t>(parseNumber(values["--n"], smallestSample(question), 10'000'000, "--n"));
+            answer = powerAt(question, n);
+        } else {
+            target = parseDecimal(values["--power"], 0.0, 1.0, "--power");
+            if (!(*target > 0.0 && *target < 1.0)) {
+                throw UsageError{"--power must lie between 0 and 1: " + values["--power"]};
+            }
+            answer = sampleForPower(question, *target);
+            if (!answer) {
+                err << "No sample of up to 10,000,000 cases reaches this power.\n";
+                return ExitFailure;
+            }
+        }
+        if (!answer) {
+            err << "The power could not be computed.\n";
+            return ExitFailure;
+        }
+        out << (json ? powerJson(question, *answer, target)
+                     : toUnixLineEnds(FormatPowerReport(question, *answer, target)));
+        return ExitSuccess;
+    }
+
+    WidthQuestion question;
+    Outcome<Population> population = Refusal{};
+    if (has("--correlations")) {
+        if (has("--r2-reduced") || has("--delta-r2") || has("--intercorrelation")) {
+            throw UsageError{"--correlations gives the whole population: leave out --r2-reduced, --delta-r2 and "
+                             "--intercorrelation"};
+        }
+        const std::string& path = values["--correlations"];
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            err << "orvalis-cli: cannot read " << escapeControlCharacters(path) << "\n";
+            return ExitFailure;
+        }
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        Outcome<std::vector<std::vector<double>>> matrix = parseCorrelationMatrix(text);
+        if (!matrix.ok()) {
+            return refused(matrix.refusal(), err);
+        }
+        population = populationFromMatrix(p, q, std::move(*matrix));
+    } else {
+        const double reduced =
+            p == 0 && !has("--r2-reduced") ? 0.0 : parseDecimal(need("--r2-reduced"), 0.0, 1.0, "--r2-reduced");
+        const double change = parseDecimal(need("--delta-r2"), 0.0, 1.0, "--delta-r2");
+        const double r = has("--intercorrelation")
+                             ? parseDecimal(values["--intercorrelation"], -1.0, 1.0, "--intercorrelation")
+                             : 0.0;
+        population = populationFromStructure(p, q, r, reduced, change);
+    }
+    if (!population.ok()) {
+        return refused(population.refusal(), err);
+    }
+    question.population = *population;
+    question.sampleSizes = parseSampleSizes(need("--n"));
+    question.targetWidth = parseDecimal(need("--target-width"), 0.0, 1.0, "--target-width");
+    question.assurance = has("--assurance") ? parseDecimal(values["--assurance"], 0.0, 1.0, "--assurance") : 0.8;
+    question.dataSets =
+        static_cast<std::int32_t>(has("--datasets") ? parseNumber(values["--datasets"], 1, 10000, "--datasets") : 200);
+    question.trials =
+        static_cast<std::int32_t>(has("--trials") ? parseNumber(values["--trials"], 1, 100000, "--trials") : 1000);
+    if (has("--confidence")) {
+        const std::optional<ConfidenceLevel> level =
+            levelFromPercent(parseNumber(values["--confidence"], 90, 99, "--confidence"));
+        if (!level) {
+            throw UsageError{"--confidence must be 90, 95 or 99: " + values["--confidence"]};
+        }
+        question.level = *level;
+    }
+    question.seed =
+        static_cast<std::uint64_t>(parseNumber(need("--seed"), 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
+    const unsigned threads =
+        has("--threads") ? static_cast<unsigned>(parseNumber(values["--threads"], 1, 256, "--threads")) : 0;
+    if (const Status checked = CheckWidthQuestion(question); !checked.ok()) {
+        return refused(checked.refusal(), err);
+    }
+    const Outcome<WidthPlan> plan = RunWidthPlan(question, {}, threads);
+    if (!plan.ok()) {
+        return refused(plan.refusal(), err);
+    }
+    out << (json ? widthPlanJson(*plan) : toUnixLineEnds(FormatWidthPlan(*plan)));
+    return ExitSuccess;
+}
+
 char parseDelimiter(const std::string& name)
 {
     if (const std::optional<Delimiter> delimiter = delimiterNamed(name)) {
@@ -667,6 +884,16 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (args.size() == 1 && args[0] == "--version") {
         out << versionText();
         return ExitSuccess;
+    }
+    // "plan power" and "plan width" read no file ("plan" followed by another
+    // word is a file named plan, as it always was).
+    if (args.size() >= 2 && args[0] == "plan" && (args[1] == "power" || args[1] == "width")) {
+        try {
+            return runPlan({args.begin() + 1, args.end()}, out, err);
+        } catch (const UsageError& error) {
+            err << "orvalis-cli: " << error.message << "\n" << usageText();
+            return ExitUsage;
+        }
     }
     Invocation invocation;
     Runner runner;

@@ -291,6 +291,62 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
     return dumped(object);
 }
 
+std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target)
+{
+    return dumped({
+        {"plan", "power"},
+        {"version", programVersion()},
+        {"predictors", question.p},
+        {"added", question.q},
+        {"f2", question.f2},
+        {"alpha", question.alpha},
+        {"noncentrality", noncentralityName(question.convention)},
+        {"target_power", orNull(target)},
+        {"n", answer.n},
+        {"df1", answer.df1},
+        {"df2", answer.df2},
+        {"lambda", answer.lambda},
+        {"critical_f", answer.criticalF},
+        {"power", answer.power},
+    });
+}
+
+std::string widthPlanJson(const WidthPlan& plan)
+{
+    const WidthQuestion& question = plan.question;
+    json rows = json::array();
+    for (const WidthRow& row : plan.rows) {
+        rows.push_back({{"n", row.n},
+                        {"data_sets", row.dataSets},
+                        {"median_width", row.medianWidth},
+                        {"assurance_width", row.assuranceWidth},
+                        {"median_modified_width", row.medianModifiedWidth},
+                        {"assurance_modified_width", row.assuranceModifiedWidth},
+                        {"coverage", row.coverage},
+                        {"modified_coverage", row.modifiedCoverage},
+                        {"modified_lower_zero", row.lowerZero}});
+    }
+    return dumped({
+        {"plan", "width"},
+        {"version", programVersion()},
+        {"population",
+         {{"predictors", question.population.p},
+          {"added", question.population.q},
+          {"reduced_r2", question.population.reducedR2},
+          {"full_r2", question.population.fullR2},
+          {"correlations", question.population.correlations}}},
+        {"data_sets", question.dataSets},
+        {"trials", question.trials},
+        {"confidence", percentOf(question.level)},
+        {"seed", question.seed},
+        {"target_width", question.targetWidth},
+        {"assurance", question.assurance},
+        {"rows", rows},
+        {"smallest_n",
+         {{"traditional", orNull(plan.smallestTraditional)}, {"modified", orNull(plan.smallestModified)}}},
+    });
+}
+
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)
 {
     json array = json::array();

@@ -1,6 +1,7 @@
 // The command line's machine-readable forms: a bootstrap result and descriptives as JSON.
 #pragma once
 
+#include "analyses/Planning.h"
 #include "analyses/BootstrapResult.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RunRecord.h"
@@ -30,6 +31,10 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
 // details; null where undefined.
 // effectSizes: each step also has "effect_sizes".
 std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes = false);
+
+// The plans: the power (with the target power it was asked to reach, if any) and the width plan's rows.
+std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target);
+std::string widthPlanJson(const WidthPlan& plan);
 
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
 

@@ -1,0 +1,26 @@
+// The text blocks of the two plans, and the power curve as CSV.
+#pragma once
+
+#include "analyses/Planning.h"
+
+#include <optional>
+#include <string>
+
+namespace orvalis {
+
+// The block "Power of the F Test of the Added Predictors": the model, the
+// effect, alpha and the noncentrality's convention, then the power at a
+// sample size, or (with target) the smallest sample that reaches target
+// power. Lines end in CR LF, then three empty lines.
+std::string FormatPowerReport(const PowerQuestion& question, const PowerAnswer& answer,
+                              std::optional<double> target = std::nullopt);
+
+// The block "Sample Size for the Width of the Bootstrap Interval": the
+// population, the simulation, a row per sample size, and the smallest sample
+// size whose widths reach the target with the assurance asked for.
+std::string FormatWidthPlan(const WidthPlan& plan);
+
+// "n,power" then a line per point, LF line ends.
+std::string FormatPowerCurveCsv(const std::vector<PowerAnswer>& points);
+
+} // namespace orvalis

@@ -1,0 +1,164 @@
+// Planning: the power of the F test against Cohen's example and R, the sample size for a power, the populations,
+// and the width plan's determinism, stop and coverage.
+#include "analyses/Planning.h"
+#include "analyses/PlanningReport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace orvalis {
+namespace {
+
+// Cohen (1988, example 9.1): u = 5, v = 89, f^2 = .1/.9 has power .6736 with
+// pwr's lambda = f^2 (u + v + 1). The others from R's noncentral F,
+//   f <- function(N, p, q, f2, a = .05, l = f2 * N) { v <- N - p - q - 1
+//     1 - pf(qf(1 - a, q, v), q, v, ncp = l) }
+// and pwr::pwr.f2.test(u = 2, v = 144, f2 = .05/.75)$power for pwr's convention.
+TEST(Planning, PowerOfTheFTest)
+{
+    struct Case {
+        std::int32_t p, q;
+        double f2, alpha;
+        Noncentrality convention;
+        std::int32_t n;
+        double power;
+    };
+    const Case cases[] = {
+        {0, 5, 0.1 / 0.9, 0.05, Noncentrality::Pwr, 95, 0.6735857709},
+        {0, 5, 0.1 / 0.9, 0.05, Noncentrality::GPower, 95, 0.6735857709}, // p = 0: the conventions agree
+        {3, 2, 0.05 / 0.75, 0.05, Noncentrality::GPower, 150, 0.8068245565},
+        {3, 2, 0.05 / 0.75, 0.05, Noncentrality::Pwr, 150, 0.798371973},
+        {2, 3, 0.15, 0.01, Noncentrality::GPower, 60, 0.4233233290},
+        {4, 1, 0.02, 0.05, Noncentrality::GPower, 400, 0.8055366966},
+    };
+    for (const Case& c : cases) {
+        const PowerQuestion question{c.p, c.q, c.f2, c.alpha, c.convention};
+        const std::optional<PowerAnswer> answer = powerAt(question, c.n);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_NEAR(answer->power, c.power, 1e-9) << c.n;
+        EXPECT_EQ(answer->df2, c.n - c.p - c.q - 1);
+    }
+    // The smallest N, from R by counting up: g <- function(t, p, q, f2) { N <- p + q + 2
+    //   while (f(N, p, q, f2) < t) N <- N + 1; N }
+    struct Target {
+        std::int32_t p, q;
+        double f2, target;
+        std::int32_t n;
+        double power;
+    };
+    const Target targets[] = {{3, 2, 0.05 / 0.75, 0.8, 148, 0.8010990743}, {2, 1, 0.02, 0.9, 528, 0.9003748476}};
+    for (const Target& t : targets) {
+        const std::optional<PowerAnswer> answer =
+            sampleForPower({t.p, t.q, t.f2, 0.05, Noncentrality::GPower}, t.target);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->n, t.n);
+        EXPECT_NEAR(answer->power, t.power, 1e-9);
+    }
+    // A huge effect reaches the power at the smallest sample; a tiny one at none below 10,000,000.
+    EXPECT_EQ(sampleForPower({1, 1, 50.0, 0.05, Noncentrality::GPower}, 0.5)->n, 4);
+    EXPECT_FALSE(sampleForPower({1, 1, 1e-9, 0.05, Noncentrality::GPower}, 0.99));
+    EXPECT_FALSE(powerAt({3, 2, 0.1, 0.05, Noncentrality::GPower}, 6)); // no error df
+    EXPECT_FALSE(CheckPowerQuestion({0, 0, 0.1, 0.05, Noncentrality::GPower}).ok());
+    EXPECT_FALSE(CheckPowerQuestion({1, 1, 0.0, 0.05, Noncentrality::GPower}).ok());
+    EXPECT_FALSE(CheckPowerQuestion({1, 1, 0.1, 1.0, Noncentrality::GPower}).ok());
+    const std::vector<PowerAnswer> curve = powerCurve({3, 2, 0.05 / 0.75, 0.05, Noncentrality::GPower}, 0, 200, 50);
+    ASSERT_EQ(curve.size(), 4u); // 50, 100, 150, 200 (0 is below the smallest sample)
+    EXPECT_EQ(FormatPowerCurveCsv(curve).substr(0, 11), "n,power\n50,");
+}
+
+// A population by its structure has the R^2 it was asked for; a matrix that
+// is not a correlation matrix, or has the wrong size, is refused by name.
+TEST(Planning, Populations)
+{
+    struct Case {
+        std::int32_t p, q;
+        double r, reduced, change;
+    };
+    for (const Case& c : {Case{3, 2, 0.3, 0.2, 0.05}, Case{0, 4, 0.5, 0.0, 0.13}, Case{2, 2, 0.0, 0.3, 0.02},
+                          Case{5, 1, -0.1, 0.1, 0.1}}) {
+        const Outcome<Population> population = populationFromStructure(c.p, c.q, c.r, c.reduced, c.change);
+        ASSERT_TRUE(population.ok()) << population.refusal().message;
+        EXPECT_NEAR(population->reducedR2, c.reduced, 1e-12);
+        EXPECT_NEAR(population->fullR2, c.reduced + c.change, 1e-12);
+    }
+    EXPECT_FALSE(populationFromStructure(2, 2, -0.5, 0.2, 0.05).ok()); // below -1/(k - 1)
+    EXPECT_FALSE(populationFromStructure(0, 2, 0.3, 0.2, 0.05).ok());  // no reduced model, yet an R^2
+    EXPECT_FALSE(populationFromStructure(2, 1, 0.3, 0.6, 0.45).ok());  // a sum of 1.05
+
+    // By hand: y correlates .5 with x1 and .3 with x2, which correlate .2:
+    // rho^2 full = (.25 + .09 - 2 .5 .3 .2) / (1 - .04) = .28 / .96.
+    const Outcome<std::vector<std::vector<double>>> parsed =
+        parseCorrelationMatrix("# y, x1, x2\n1, .5, .3\n.5 1 .2\n\n0.3;0.2;1\n");
+    ASSERT_TRUE(parsed.ok()) << parsed.refusal().message;
+    const Outcome<Population> matrix = populationFromMatrix(1, 1, *parsed);
+    ASSERT_TRUE(matrix.ok());
+    EXPECT_NEAR(matrix->reducedR2, 0.25, 1e-12);
+    EXPECT_NEAR(matrix->fullR2, 0.28 / 0.96, 1e-12);
+    struct Bad {
+        std::string text;
+        std::string says;
+    };
+    for (const Bad& bad : {Bad{"1 .5\n.5 1\n", "has 2 rows"}, Bad{"1 .5 .3\n.5 1 .2\n.3 .2\n", "Row 3"},
+                           Bad{"1 .9 .9\n.9 1 -.9\n.9 -.9 1\n", "not positive definite"},
+                           Bad{"1 .5 .3\n.4 1 .2\n.3 .2 1\n", "symmetric"}, Bad{"1 x 0\n", "\"x\", which is not"}}) {
+        Outcome<std::vector<std::vector<double>>> rows = parseCorrelationMatrix(bad.text);
+        const std::string message =
+            rows.ok() ? populationFromMatrix(1, 1, *rows).refusal().message : rows.refusal().message;
+        EXPECT_NE(message.find(bad.says), std::string::npos) << message;
+    }
+}
+
+// The width plan: the same rows on 1 and 2 threads; a stop request stops it;
+// the modified interval's coverage within Algina, Keselman and Penfield's
+// range, [.925, .975], at n >= 50 with 4 predictors (3 and 1 added) and a
+// change of .04. (With 2 added predictors and n = 50 this simulation finds
+// .90 to .92, below the range; by n = 100 it is within. README says so.)
+TEST(Planning, WidthPlan)
+{
+    WidthQuestion question;
+    question.population = *populationFromStructure(3, 1, 0.3, 0.3, 0.04);
+    question.sampleSizes = {50, 150};
+    question.dataSets = 600;
+    question.trials = 500;
+    question.targetWidth = 0.2;
+    question.seed = 11;
+    const Outcome<WidthPlan> one = RunWidthPlan(question, {}, 1);
+    const Outcome<WidthPlan> two = RunWidthPlan(question, {}, 2);
+    ASSERT_TRUE(one.ok() && two.ok());
+    ASSERT_EQ(one->rows.size(), 2u);
+    EXPECT_EQ(FormatWidthPlan(*one), FormatWidthPlan(*two));
+    for (const WidthRow& row : one->rows) {
+        EXPECT_EQ(row.dataSets, 600);
+        EXPECT_GE(row.modifiedCoverage, 0.925) << row.n;
+        EXPECT_LE(row.modifiedCoverage, 0.975) << row.n;
+        EXPECT_GE(row.modifiedCoverage, row.coverage); // a lower limit of 0 only adds coverage
+        EXPECT_LT(row.medianWidth, row.assuranceWidth);
+    }
+    EXPECT_GT(one->rows[0].lowerZero, one->rows[1].lowerZero); // the test gains power with n
+    EXPECT_GT(one->rows[0].medianWidth, one->rows[1].medianWidth);
+    const std::string text = FormatWidthPlan(*one);
+    EXPECT_NE(text.find("Smallest N whose modified intervals are at most 0.2 wide in 80% of the data sets: "),
+              std::string::npos)
+        << text;
+
+    std::stop_source stop;
+    std::int32_t reported = 0;
+    const RunControl control{[&](std::int32_t done) {
+                                 reported = done;
+                                 stop.request_stop();
+                             },
+                             stop.get_token()};
+    question.dataSets = 5000;
+    const Outcome<WidthPlan> stopped = RunWidthPlan(question, control, 2);
+    ASSERT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.refusal().reason, Refusal::Reason::Stopped);
+    EXPECT_GT(reported, 0);
+
+    question.sampleSizes = {5};
+    EXPECT_NE(CheckWidthQuestion(question).refusal().message.find("at least 7 cases"), std::string::npos);
+    EXPECT_DOUBLE_EQ(quantileOf({1.0, 2.0, 3.0, 4.0, 5.0}, 0.8), 4.2); // R: quantile(1:5, .8)
+}
+
+} // namespace
+} // namespace orvalis
