@@ -1,6 +1,6 @@
 // Bootstrap speed: RunBootstrap against the straightforward implementation, in the same run.
 //
-// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical]
+// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes]
 // Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
 // straightforward per-pair, rank-placement, one-thread implementation of
 // tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
@@ -8,11 +8,15 @@
 // (p = 11) and at n = 1,000,000 takes to return once asked to stop; and a
 // hierarchical run of 3 steps against the pair with the same largest model
 // (12 and 24 predictor columns, n = 10,000, 2000 trials), timed in turns.
-// Prints medians; with "hierarchical" only the last.
+// Prints medians; with "hierarchical" only the last. "plan": the width plan
+// of p = 3, q = 2, N = 50 to 500 by 50, 200 data sets of 1,000 trials, on
+// every core and on one. "effect-sizes": a run of n = 10,000 and 1,000,000
+// with and without the effect sizes (the robust test's pass over the cases).
 #include "ReferenceBootstrap.h"
 
 #include "analyses/Bootstrap.h"
 #include "analyses/Hierarchical.h"
+#include "analyses/Planning.h"
 #include "data/DataSet.h"
 
 #include <algorithm>
@@ -171,6 +175,58 @@ void timeSequence(std::int32_t K, int runs)
                 one, three, runs, three / one);
 }
 
+void timePlan(int runs)
+{
+    orvalis::WidthQuestion question;
+    question.population = *orvalis::populationFromStructure(3, 2, 0.3, 0.2, 0.05);
+    for (std::int32_t n = 50; n <= 500; n += 50) {
+        question.sampleSizes.push_back(n);
+    }
+    question.dataSets = 200;
+    question.trials = 1000;
+    question.targetWidth = 0.1;
+    question.seed = 1;
+    for (const unsigned threads : {0u, 1u}) {
+        std::vector<double> times;
+        for (int run = 0; run < runs; ++run) {
+            const auto start = Clock::now();
+            const auto plan = orvalis::RunWidthPlan(question, {}, threads);
+            times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+            if (!plan.ok()) {
+                std::exit(1);
+            }
+        }
+        std::printf("width plan, p = 3, q = 2, N = 50..500 by 50, 200 data sets x 1000 trials, %s: %.1f s (median "
+                    "of %d)\n",
+                    threads == 0 ? "every core" : "one thread", median(times), runs);
+    }
+}
+
+void timeEffectSizes(int runs)
+{
+    for (const std::int32_t n : {10000, 1000000}) {
+        const orvalis::DataSet data = makeData(n, 6);
+        orvalis::BootstrapRequest request = makeRequest(3, 2, n > 10000 ? 600 : 2000);
+        std::vector<double> without;
+        std::vector<double> with;
+        for (int run = 0; run < runs; ++run) {
+            for (const bool companions : {false, true}) {
+                request.Companions = companions ? std::optional<orvalis::CompanionRequest>(orvalis::CompanionRequest{})
+                                                : std::nullopt;
+                const auto start = Clock::now();
+                const auto result = orvalis::RunBootstrap(request, data, 5);
+                (companions ? with : without)
+                    .push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                if (!result.ok()) {
+                    std::exit(1);
+                }
+            }
+        }
+        std::printf("n = %d, p = 3, q = 2, %d trials: without effect sizes %.3f s, with %.3f s (medians of %d)\n", n,
+                    request.NumTrials, median(without), median(with), runs);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,6 +234,14 @@ int main(int argc, char** argv)
     using orvalis::TrialKernel;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int referenceRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    if (argc > 3 && std::string(argv[3]) == "plan") {
+        timePlan(runs);
+        return 0;
+    }
+    if (argc > 3 && std::string(argv[3]) == "effect-sizes") {
+        timeEffectSizes(runs);
+        return 0;
+    }
     if (argc > 3 && std::string(argv[3]) == "hierarchical") {
         timeSequence(12, runs);
         timeSequence(24, runs);

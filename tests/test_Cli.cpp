@@ -796,6 +796,56 @@ TEST(Cli, EffectSizes)
     }
 }
 
+// plan power and plan width: no data file; Cohen's example and R's smallest
+// N; JSON; a correlation matrix from a file; refusals and usage errors; and
+// "plan" before any other word is still a file's name.
+TEST(Cli, Plan)
+{
+    const CliRun cohen = run({"plan", "power", "--added", "5", "--f2", "0.11111111111111", "--n", "95",
+                              "--noncentrality", "pwr"});
+    ASSERT_EQ(cohen.status, ExitSuccess) << cohen.err;
+    EXPECT_NE(cohen.out.find("\ndf1 = 5, df2 = 89, lambda = 10.5556, critical F = 2.3169\nPower: 0.6736\n"),
+              std::string::npos)
+        << cohen.out;
+    const CliRun target = run({"plan", "power", "--predictors", "3", "--added", "2", "--delta-r2", ".05", "--r2-full",
+                               ".25", "--power", ".8", "--format", "json"});
+    ASSERT_EQ(target.status, ExitSuccess) << target.err;
+    const nlohmann::json power = nlohmann::json::parse(target.out);
+    EXPECT_EQ(power["n"], 148); // R: the first N whose power reaches .8 (test_Planning.cpp)
+    EXPECT_NEAR(power["power"].get<double>(), 0.8010990743, 1e-9);
+    EXPECT_EQ(power["noncentrality"], "G*Power: lambda = f^2 N");
+
+    test::TempDir dir;
+    const std::string matrix = (dir.path() / "r.csv").string();
+    std::ofstream(matrix) << "1,.5,.3\n.5,1,.2\n.3,.2,1\n";
+    const CliRun width = run({"plan", "width", "--predictors", "1", "--added", "1", "--correlations", matrix, "--n",
+                              "40:80:40", "--target-width", ".3", "--datasets", "20", "--trials", "200", "--seed", "2",
+                              "--format", "json"});
+    ASSERT_EQ(width.status, ExitSuccess) << width.err;
+    const nlohmann::json plan = nlohmann::json::parse(width.out);
+    EXPECT_NEAR(plan["population"]["full_r2"].get<double>(), 0.28 / 0.96, 1e-12);
+    ASSERT_EQ(plan["rows"].size(), 2u);
+    EXPECT_EQ(plan["rows"][1]["n"], 80);
+    EXPECT_EQ(plan["rows"][1]["data_sets"], 20);
+
+    const CliRun impossible = run({"plan", "width", "--predictors", "2", "--added", "1", "--r2-reduced", ".6",
+                                   "--delta-r2", ".45", "--n", "50", "--target-width", ".1", "--seed", "1"});
+    EXPECT_EQ(impossible.status, ExitFailure);
+    EXPECT_NE(impossible.err.find("with their sum below 1"), std::string::npos) << impossible.err;
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"plan", "power", "--added", "2", "--f2", ".1"},                                  // neither --n nor --power
+             {"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--power", ".8"},     // both
+             {"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--noncentrality", "x"},
+             {"plan", "power", "--f2", ".1", "--n", "50"},                                     // no --added
+             {"plan", "width", "--added", "1", "--delta-r2", ".1", "--n", "50"}, // no --target-width
+         }) {
+        const CliRun refused = run(bad);
+        EXPECT_EQ(refused.status, ExitUsage) << bad.back();
+    }
+    // A file named plan, as before.
+    EXPECT_EQ(run({"plan", "summary"}).status, ExitFailure);
+}
+
 // hierarchical: the steps by name, a categorical block, the report, the
 // draws with their step, JSON and APA, and the usage errors.
 TEST(Cli, Hierarchical)

@@ -784,8 +784,10 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         question.level = *level;
     }
-    question.seed =
-        static_cast<std::uint64_t>(parseNumber(need("--seed"), 0, std::numeric_limits<std::int64_t>::max(), "--seed"));
+    // Without --seed, one from the clock, as the bootstrap takes; the block shows it.
+    question.seed = has("--seed") ? static_cast<std::uint64_t>(parseNumber(
+                                        values["--seed"], 0, std::numeric_limits<std::int64_t>::max(), "--seed"))
+                                  : RunOptions{}.seed;
     const unsigned threads =
         has("--threads") ? static_cast<unsigned>(parseNumber(values["--threads"], 1, 256, "--threads")) : 0;
     if (const Status checked = CheckWidthQuestion(question); !checked.ok()) {

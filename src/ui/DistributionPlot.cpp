@@ -4,14 +4,9 @@
 #include "analyses/ApaReport.h"
 #include "common/NumberText.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPdfWriter>
-#include <QRegularExpression>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -19,54 +14,16 @@
 namespace orvalis {
 namespace {
 
-constexpr double PointsPerMm = 72.0 / 25.4;
 constexpr double Margin = 4.0;        // points round the figure
 constexpr double LineWidth = 1.2;     // a marker's line, in points
 constexpr double AxisWidth = 0.6;     // the axes and ticks
 constexpr double SampleLength = 16.0; // a legend entry's line
 
-// The figure's typeface at a size in points, for a device: Qt sizes a font by
-// the device's dots per inch, and the painter's scale does the rest, so the
-// size is given in the painter's units (points).
-QFont figureFont(double points, const QPaintDevice* device)
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setHintingPreference(QFont::PreferNoHinting);
-    const int dpi = device != nullptr ? device->logicalDpiY() : 72;
-    font.setPointSizeF(points * 72.0 / dpi);
-    return font;
-}
-
-// Metrics in points, from a device of 72 dots per inch.
-QFontMetricsF pointMetrics(double points)
-{
-    static const QImage reference = [] {
-        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
-        image.setDotsPerMeterX(static_cast<int>(std::lround(72.0 / 0.0254)));
-        image.setDotsPerMeterY(static_cast<int>(std::lround(72.0 / 0.0254)));
-        return image;
-    }();
-    return QFontMetricsF(figureFont(points, &reference), &reference);
-}
-
-// A round step (1, 2 or 5 times a power of ten) that gives at least `count`
-// ticks over [low, high].
-double tickStep(double low, double high, int count)
-{
-    const double range = high - low;
-    double step = std::pow(10.0, std::ceil(std::log10(range)));
-    for (int k = 0; k < 60; ++k) {
-        const double first = std::ceil(low / step - 1e-9);
-        const double last = std::floor(high / step + 1e-9);
-        if (last - first + 1 >= count) {
-            return step;
-        }
-        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
-        step *= mantissa > 4.5 ? 0.4 : 0.5; // 10 -> 5 -> 2 -> 1
-    }
-    return step;
-}
+using Figure = FigureWidget;
+const auto figureFont = &Figure::figureFont;
+const auto pointMetrics = &Figure::pointMetrics;
+const auto tickStep = &Figure::tickStep;
+constexpr double PointsPerMm = Figure::PointsPerMm;
 
 // A tick of the change's axis, as APA writes proportions: ".10".
 QString xTickText(double value, double step)
@@ -96,7 +53,7 @@ struct DistributionPlot::Layout {
 };
 
 DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* parent)
-    : QWidget(parent), m_histogram(MakeHistogram(result.Draws))
+    : FigureWidget(QStringLiteral("Bootstrap Distribution"), parent), m_histogram(MakeHistogram(result.Draws))
 {
     setObjectName("plotDistribution");
     setMinimumSize(360, 240);
@@ -147,24 +104,22 @@ void DistributionPlot::fitRange()
     m_xMax = high + pad;
 }
 
-void DistributionPlot::setFigure(const FigureSpec& figure)
+void DistributionPlot::figureChanged(const FigureSpec& before)
 {
     // Alf and Graf's lines are the last two markers when drawn.
-    if (figure.alfGraf != m_figure.alfGraf && !m_alfGrafMarkers.empty()) {
-        if (figure.alfGraf) {
+    if (m_figure.alfGraf != before.alfGraf && !m_alfGrafMarkers.empty()) {
+        if (m_figure.alfGraf) {
             m_markers.insert(m_markers.end(), m_alfGrafMarkers.begin(), m_alfGrafMarkers.end());
         } else {
             m_markers.resize(m_markers.size() - m_alfGrafMarkers.size());
         }
     }
-    m_figure = figure;
     fitRange();
-    update();
 }
 
-QSizeF DistributionPlot::figurePoints() const
+QString DistributionPlot::description() const
 {
-    return {m_figure.widthMm * PointsPerMm, m_figure.heightMm * PointsPerMm};
+    return m_caption;
 }
 
 DistributionPlot::Layout DistributionPlot::layout() const
@@ -380,93 +335,6 @@ void DistributionPlot::paintFigure(QPainter& painter) const
         ++entry;
     }
     painter.restore();
-}
-
-void DistributionPlot::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Window));
-    const QSizeF figure = figurePoints();
-    const double room = 8.0;
-    const double scale = std::min((width() - 2 * room) / figure.width(), (height() - 2 * room) / figure.height());
-    if (scale <= 0.0) {
-        return;
-    }
-    painter.translate((width() - figure.width() * scale) / 2, (height() - figure.height() * scale) / 2);
-    painter.scale(scale, scale);
-    // A thin frame shows the page's edge against the window.
-    painter.setPen(QPen(palette().color(QPalette::Mid), 0));
-    painter.drawRect(QRectF(QPointF(-0.5 / scale, -0.5 / scale), figure + QSizeF(1 / scale, 1 / scale)));
-    paintFigure(painter);
-}
-
-QImage DistributionPlot::toImage(int dpi) const
-{
-    const QSizeF points = figurePoints();
-    const QSize pixels(static_cast<int>(std::lround(points.width() / 72.0 * dpi)),
-                       static_cast<int>(std::lround(points.height() / 72.0 * dpi)));
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(dpi / 72.0, dpi / 72.0);
-    paintFigure(painter);
-    painter.end();
-    return image;
-}
-
-QByteArray DistributionPlot::toSvg() const
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    // A unit of the drawing is a point; at 72 units to the inch the file
-    // states the figure's width and height in millimetres.
-    const QSizeF points = figurePoints();
-    generator.setResolution(72);
-    generator.setSize(QSize(static_cast<int>(std::ceil(points.width())), static_cast<int>(std::ceil(points.height()))));
-    generator.setViewBox(QRectF(QPointF(0, 0), points));
-    generator.setTitle(QStringLiteral("Bootstrap Distribution"));
-    generator.setDescription(m_caption);
-    QPainter painter(&generator);
-    paintFigure(painter);
-    painter.end();
-    // The generator states the whole points of its size in millimetres; the
-    // figure's own width and height replace them.
-    const QByteArray exact = QStringLiteral("width=\"%1mm\" height=\"%2mm\"")
-                                 .arg(m_figure.widthMm, 0, 'f', 2)
-                                 .arg(m_figure.heightMm, 0, 'f', 2)
-                                 .toLatin1();
-    static const QRegularExpression stated(QStringLiteral("width=\"[0-9.]+mm\" height=\"[0-9.]+mm\""));
-    const QString text = QString::fromUtf8(bytes);
-    const QRegularExpressionMatch match = stated.match(text);
-    if (match.hasMatch()) {
-        return QString(text)
-            .replace(match.capturedStart(), match.capturedLength(), QString::fromLatin1(exact))
-            .toUtf8();
-    }
-    return bytes;
-}
-
-QByteArray DistributionPlot::toPdf() const
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setTitle(QStringLiteral("Bootstrap Distribution"));
-    writer.setCreator(QStringLiteral("Orvalis"));
-    writer.setPageSize(QPageSize(QSizeF(m_figure.widthMm, m_figure.heightMm), QPageSize::Millimeter));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setResolution(720);
-    QPainter painter(&writer);
-    painter.scale(720 / 72.0, 720 / 72.0);
-    paintFigure(painter);
-    painter.end();
-    return bytes;
 }
 
 } // namespace orvalis

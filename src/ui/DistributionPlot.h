@@ -7,7 +7,7 @@
 
 #include <QColor>
 #include <QString>
-#include <QWidget>
+#include "ui/FigureWidget.h"
 
 #include <vector>
 
@@ -15,16 +15,7 @@ class QPainter;
 
 namespace orvalis {
 
-// The printed size of a figure and whether it carries a caption (the model in
-// names, above the plot). Journals take one column at 85 mm and two at 175 mm.
-struct FigureSpec {
-    double widthMm = 85.0;
-    double heightMm = 64.0;
-    bool caption = false;
-    bool alfGraf = false; // also Alf and Graf's limits, where the run has them
-};
-
-class DistributionPlot : public QWidget {
+class DistributionPlot : public FigureWidget {
     Q_OBJECT
 public:
     // A vertical line at a value, named in the legend (the second line of a
@@ -49,14 +40,10 @@ public:
     static constexpr double TextPoints = 8.0;
     static constexpr double TitlePoints = 9.0;
 
-    void setFigure(const FigureSpec& figure);
-    const FigureSpec& figure() const { return m_figure; }
-    // The figure's size in points (1/72 inch).
-    QSizeF figurePoints() const;
 
     // Draws the whole figure with the painter's units as points, from (0, 0)
     // to figurePoints(); the caller scales the painter to its device.
-    void paintFigure(QPainter& painter) const;
+    void paintFigure(QPainter& painter) const override;
     // Where paintFigure puts the data area (in points), the x range it shows,
     // and the x (in points) at which it draws each marker: its value's place,
     // moved apart by a line's width from lines that would cover it.
@@ -65,15 +52,10 @@ public:
     double xMax() const { return m_xMax; }
     std::vector<double> markerPositions() const;
 
-    // The figure as a PNG image at dpi (the density stored in the image), as
-    // SVG of the figure's physical size, and as a one-page PDF of that size.
-    QImage toImage(int dpi) const;
-    QByteArray toSvg() const;
-    QByteArray toPdf() const;
 
 protected:
-    // The figure as it will print, scaled to fit the widget.
-    void paintEvent(QPaintEvent* event) override;
+    void figureChanged(const FigureSpec& before) override;
+    QString description() const override;
 
 private:
     // The layout of the figure for a painter's device: where each part goes.
@@ -87,7 +69,6 @@ private:
     std::vector<Marker> m_markers;
     std::vector<Marker> m_alfGrafMarkers; // drawn with FigureSpec::alfGraf
     QString m_caption;
-    FigureSpec m_figure;
     double m_xMin = 0.0;
     double m_xMax = 1.0;
 };

@@ -1,0 +1,67 @@
+// FigureWidget: a figure drawn by one routine at its printed size, for the screen, PNG, SVG and PDF; the base of the
+// program's plots.
+#pragma once
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QString>
+#include <QWidget>
+
+class QPainter;
+
+namespace orvalis {
+
+// The printed size of a figure and whether it carries a caption (the model in
+// names, above the plot). Journals take one column at 85 mm and two at 175 mm.
+struct FigureSpec {
+    double widthMm = 85.0;
+    double heightMm = 64.0;
+    bool caption = false;
+    bool alfGraf = false; // the distribution also draws Alf and Graf's limits, where the run has them
+};
+
+class FigureWidget : public QWidget {
+    Q_OBJECT
+public:
+    void setFigure(const FigureSpec& figure);
+    const FigureSpec& figure() const { return m_figure; }
+    // The figure's size in points (1/72 inch).
+    QSizeF figurePoints() const;
+
+    // Draws the whole figure with the painter's units as points, from (0, 0)
+    // to figurePoints(); the caller scales the painter to its device.
+    virtual void paintFigure(QPainter& painter) const = 0;
+
+    // The figure as a PNG image at dpi (the density stored in the image), as
+    // SVG of the figure's physical size, and as a one-page PDF of that size.
+    QImage toImage(int dpi) const;
+    QByteArray toSvg() const;
+    QByteArray toPdf() const;
+
+    // The figures' typeface at a size in points, for a device: Qt sizes a font
+    // by the device's dots per inch, and the painter's scale does the rest.
+    static QFont figureFont(double points, const QPaintDevice* device);
+    // Metrics in points, from a device of 72 dots per inch.
+    static QFontMetricsF pointMetrics(double points);
+    // A round step (1, 2 or 5 times a power of ten) that gives at least
+    // `count` ticks over [low, high].
+    static double tickStep(double low, double high, int count);
+    static constexpr double PointsPerMm = 72.0 / 25.4;
+
+protected:
+    // title: the SVG and PDF files' title.
+    FigureWidget(QString title, QWidget* parent);
+    // The figure as it will print, scaled to fit the widget.
+    void paintEvent(QPaintEvent* event) override;
+    // Called by setFigure with the figure before the change, m_figure already the new one.
+    virtual void figureChanged(const FigureSpec& before) { (void)before; }
+    // What the SVG file says the figure shows.
+    virtual QString description() const { return {}; }
+
+    FigureSpec m_figure;
+
+private:
+    QString m_title;
+};
+
+} // namespace orvalis
