@@ -211,12 +211,11 @@ void timeEffectSizes(int runs)
         std::vector<double> with;
         for (int run = 0; run < runs; ++run) {
             for (const bool companions : {false, true}) {
-                request.Companions = companions ? std::optional<orvalis::CompanionRequest>(orvalis::CompanionRequest{})
-                                                : std::nullopt;
+                request.Companions =
+                    companions ? std::optional<orvalis::CompanionRequest>(orvalis::CompanionRequest{}) : std::nullopt;
                 const auto start = Clock::now();
                 const auto result = orvalis::RunBootstrap(request, data, 5);
-                (companions ? with : without)
-                    .push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                (companions ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());
                 if (!result.ok()) {
                     std::exit(1);
                 }

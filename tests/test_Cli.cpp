@@ -801,8 +801,8 @@ TEST(Cli, EffectSizes)
 // "plan" before any other word is still a file's name.
 TEST(Cli, Plan)
 {
-    const CliRun cohen = run({"plan", "power", "--added", "5", "--f2", "0.11111111111111", "--n", "95",
-                              "--noncentrality", "pwr"});
+    const CliRun cohen =
+        run({"plan", "power", "--added", "5", "--f2", "0.11111111111111", "--n", "95", "--noncentrality", "pwr"});
     ASSERT_EQ(cohen.status, ExitSuccess) << cohen.err;
     EXPECT_NE(cohen.out.find("\ndf1 = 5, df2 = 89, lambda = 10.5556, critical F = 2.3169\nPower: 0.6736\n"),
               std::string::npos)
@@ -818,9 +818,10 @@ TEST(Cli, Plan)
     test::TempDir dir;
     const std::string matrix = (dir.path() / "r.csv").string();
     std::ofstream(matrix) << "1,.5,.3\n.5,1,.2\n.3,.2,1\n";
-    const CliRun width = run({"plan", "width", "--predictors", "1", "--added", "1", "--correlations", matrix, "--n",
-                              "40:80:40", "--target-width", ".3", "--datasets", "20", "--trials", "200", "--seed", "2",
-                              "--format", "json"});
+    const CliRun width =
+        run({"plan",   "width",    "--predictors",   "1",   "--added",    "1",  "--correlations", matrix,
+             "--n",    "40:80:40", "--target-width", ".3",  "--datasets", "20", "--trials",       "200",
+             "--seed", "2",        "--format",       "json"});
     ASSERT_EQ(width.status, ExitSuccess) << width.err;
     const nlohmann::json plan = nlohmann::json::parse(width.out);
     EXPECT_NEAR(plan["population"]["full_r2"].get<double>(), 0.28 / 0.96, 1e-12);
@@ -833,10 +834,10 @@ TEST(Cli, Plan)
     EXPECT_EQ(impossible.status, ExitFailure);
     EXPECT_NE(impossible.err.find("with their sum below 1"), std::string::npos) << impossible.err;
     for (const auto& bad : std::vector<std::vector<std::string>>{
-             {"plan", "power", "--added", "2", "--f2", ".1"},                                  // neither --n nor --power
-             {"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--power", ".8"},     // both
+             {"plan", "power", "--added", "2", "--f2", ".1"},                               // neither --n nor --power
+             {"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--power", ".8"}, // both
              {"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--noncentrality", "x"},
-             {"plan", "power", "--f2", ".1", "--n", "50"},                                     // no --added
+             {"plan", "power", "--f2", ".1", "--n", "50"},                       // no --added
              {"plan", "width", "--added", "1", "--delta-r2", ".1", "--n", "50"}, // no --target-width
          }) {
         const CliRun refused = run(bad);

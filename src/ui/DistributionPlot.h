@@ -40,7 +40,6 @@ public:
     static constexpr double TextPoints = 8.0;
     static constexpr double TitlePoints = 9.0;
 
-
     // Draws the whole figure with the painter's units as points, from (0, 0)
     // to figurePoints(); the caller scales the painter to its device.
     void paintFigure(QPainter& painter) const override;
@@ -51,7 +50,6 @@ public:
     double xMin() const { return m_xMin; }
     double xMax() const { return m_xMax; }
     std::vector<double> markerPositions() const;
-
 
 protected:
     void figureChanged(const FigureSpec& before) override;

@@ -13,7 +13,9 @@
 
 namespace orvalis {
 
-FigureWidget::FigureWidget(QString title, QWidget* parent) : QWidget(parent), m_title(std::move(title)) {}
+FigureWidget::FigureWidget(QString title, QWidget* parent) : QWidget(parent), m_title(std::move(title))
+{
+}
 
 QFont FigureWidget::figureFont(double points, const QPaintDevice* device)
 {
