@@ -10,6 +10,8 @@
 #include "ui/DistributionPlot.h"
 #include "ui/EffectSizeSettings.h"
 #include "ui/frmDistribution.h"
+#include "ui/frmPlan.h"
+#include "ui/frmPowerCurve.h"
 #include "ui/frmHierarchical.h"
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
@@ -25,6 +27,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -450,6 +455,74 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
     QSettings().remove("apa/interval");
     QSettings().remove("effectSizes/robust");
     QSettings().remove("effectSizes/modifiedFollowsRobust");
+}
+
+// Plan Sample Size: the power block by the keyboard (Cohen's example in
+// pwr's convention), a refusal named in a message, the power curve's window
+// with its points, and the width plan run to its block and stopped by Close.
+TEST_F(DialogTest, PlanSampleSize)
+{
+    frmPlan dialog(platform, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.spnPredictors->setValue(0);
+    dialog.spnAdded->setValue(5);
+    dialog.optF2->setChecked(true);
+    dialog.spnF2->setValue(0.1111);
+    dialog.cmbNoncentrality->setCurrentIndex(1);
+    dialog.optPowerAtN->setChecked(true);
+    dialog.spnN->setValue(95);
+    QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier); // Compute Power
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.readAll().contains("Power: "); }, 5000));
+    // R: pwr.f2.test(u = 5, v = 89, f2 = .1111)$power = 0.6735 (.6736 at f2 = .1/.9).
+    EXPECT_TRUE(log.readAll().contains("Sample size: 95\r\ndf1 = 5, df2 = 89, lambda = 10.5545"))
+        << log.readAll().toStdString();
+
+    dialog.spnN->setValue(6); // below p + q + 2
+    platform.messages.clear();
+    dialog.cmdPower->click();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_TRUE(platform.messages[0].text.contains("needs at least 7 cases"));
+
+    dialog.optNForPower->setChecked(true);
+    std::size_t points = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto* curve = qobject_cast<frmPowerCurve*>(QApplication::activeModalWidget())) {
+            points = curve->plotPowerCurve->points().size();
+            EXPECT_TRUE(curve->plotPowerCurve->toSvg().contains("Power"));
+            curve->cmdClose->click();
+        }
+    });
+    dialog.cmdCurve->click();
+    EXPECT_GT(points, 50u);
+
+    log.clear();
+    dialog.tabPlans->setCurrentIndex(1);
+    dialog.spnPredictors->setValue(1);
+    dialog.spnAdded->setValue(1);
+    dialog.spnFrom->setValue(30);
+    dialog.spnTo->setValue(60);
+    dialog.spnStep->setValue(30);
+    dialog.spnDataSets->setValue(10);
+    dialog.spnTrials->setValue(100);
+    dialog.txtSeed->setText("3");
+    QSignalSpy finished(&dialog, &frmPlan::planFinished);
+    dialog.cmdRunPlan->click();
+    ASSERT_TRUE(finished.wait(30000));
+    const QString text = log.readAll();
+    EXPECT_TRUE(text.startsWith("Sample Size for the Width of the Bootstrap Interval\r\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\n30  10  "));
+    EXPECT_EQ(dialog.prgPlan->value(), 20);
+
+    dialog.spnTo->setValue(3000);
+    dialog.spnDataSets->setValue(2000);
+    dialog.cmdRunPlan->click();
+    EXPECT_TRUE(dialog.running());
+    dialog.cmdClose->click(); // stops the plan, the dialog stays
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_FALSE(dialog.running());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(log.readAll(), text); // nothing appended
 }
 
 TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)

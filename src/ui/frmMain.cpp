@@ -325,6 +325,8 @@ void frmMain::buildMenus()
     mnuHierarchical = named(mnuAnalyses->addAction(QStringLiteral("&Hierarchical Regression Bootstrap..."), this,
                                                    &frmMain::mnuHierarchical_Click),
                             "mnuHierarchical");
+    mnuPlan =
+        named(mnuAnalyses->addAction(QStringLiteral("&Plan Sample Size..."), this, &frmMain::mnuPlan_Click), "mnuPlan");
     mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("&Bootstrap Distribution"), this,
                                                             &frmMain::mnuBootstrapDistribution_Click),
                                      "mnuBootstrapDistribution");
@@ -757,6 +759,13 @@ void frmMain::mnuHierarchical_Click()
             return dialog;
         },
         [](frmHierarchical&) {});
+}
+
+void frmMain::mnuPlan_Click()
+{
+    // Planning needs no data; the dialog keeps its inputs from one opening to the next.
+    showDialog(
+        m_frmPlan, [&] { return new frmPlan(m_platform, m_outputLog, this); }, [](frmPlan&) {});
 }
 
 void frmMain::mnuBootstrapDistribution_Click()

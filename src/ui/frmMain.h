@@ -7,6 +7,7 @@
 #include "ui/frmESBootstrap.h"
 #include "ui/frmHierarchical.h"
 #include "ui/frmOpenOutput.h"
+#include "ui/frmPlan.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
 
@@ -63,6 +64,7 @@ public:
     frmDescriptives* descriptivesDialog() const { return m_frmDescriptives; }
     frmESBootstrap* esBootstrapDialog() const { return m_frmESBootstrap; }
     frmHierarchical* hierarchicalDialog() const { return m_frmHierarchical; }
+    frmPlan* planDialog() const { return m_frmPlan; }
     frmSaveOutput* saveOutputDialog() const { return m_frmSaveOutput; }
     frmOpenOutput* openOutputDialog() const { return m_frmOpenOutput; }
     // The splash while it is shown (null before and after).
@@ -96,6 +98,7 @@ public:
     void mnuDescriptives_Click();
     void mnuESBootstrap_Click();
     void mnuHierarchical_Click();
+    void mnuPlan_Click();
     void mnuBootstrapDistribution_Click();
     // Analyses > Copy APA Results (as Markdown): the last run's sentence and table.
     void mnuCopyAPA_Click(bool markdown);
@@ -172,6 +175,7 @@ private:
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
     QAction* mnuHierarchical = nullptr;
+    QAction* mnuPlan = nullptr;
     QAction* mnuBootstrapDistribution = nullptr;
     QAction* mnuCopyAPA = nullptr;
     QAction* mnuCopyAPAMarkdown = nullptr;
@@ -202,6 +206,7 @@ private:
     QPointer<frmDescriptives> m_frmDescriptives;
     QPointer<frmESBootstrap> m_frmESBootstrap;
     QPointer<frmHierarchical> m_frmHierarchical;
+    QPointer<frmPlan> m_frmPlan;
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;
