@@ -130,6 +130,39 @@ const std::vector<OptionHelp>& optionTable()
         {"hierarchical", "--modified-test", "classical|robust", "As for bootstrap, for every step."},
         {"hierarchical", "--save-draws", "CSV",
          "Write \"step,trial,change\" for every step's valid trials, by the same rules as bootstrap's."},
+        {"plan power", "--predictors", "P", "Predictors in the reduced model (default 0)."},
+        {"plan power", "--added", "Q", "Predictors added (1 or more; at most 24 in all)."},
+        {"plan power", "--delta-r2", "D", "The population's change in R^2, with --r2-full."},
+        {"plan power", "--r2-full", "R", "The full model's population R^2; f^2 = D / (1 - R)."},
+        {"plan power", "--f2", "F", "Cohen's f^2 directly, instead of --delta-r2 and --r2-full."},
+        {"plan power", "--alpha", "A", "The test's alpha (default 0.05)."},
+        {"plan power", "--n", "N", "The power at N cases."},
+        {"plan power", "--power", "W", "Instead of --n: the smallest N whose power reaches W."},
+        {"plan power", "--noncentrality", "gpower|pwr",
+         "lambda = f^2 N as G*Power has it (default), or f^2 (u + v + 1) as R's pwr has it."},
+        {"plan power", "--format", "text|json", "json prints one object with the inputs, df, lambda and power."},
+        {"plan width", "--predictors", "P", "Predictors in the reduced model (default 0)."},
+        {"plan width", "--added", "Q", "Predictors added (1 or more)."},
+        {"plan width", "--r2-reduced", "R",
+         "The reduced model's population R^2 (with --delta-r2; 0 without reduced-model predictors)."},
+        {"plan width", "--delta-r2", "D", "The population's change in R^2."},
+        {"plan width", "--intercorrelation", "r", "The common correlation of every pair of predictors (default 0)."},
+        {"plan width", "--correlations", "FILE",
+         "Instead of the three above: the population's correlation matrix, the dependent variable first, one row"
+         " per line (blanks, commas or semicolons between values; lines starting with # skipped)."},
+        {"plan width", "--n", "LIST|FROM:TO:STEP", "The sample sizes: 50,100,200 or 50:500:50."},
+        {"plan width", "--target-width", "W", "The width the interval should not exceed."},
+        {"plan width", "--assurance", "A",
+         "The share of data sets whose interval must be at most W wide (default 0.8)."},
+        {"plan width", "--datasets", "S", "Data sets per sample size, 1 to 10000 (default 200)."},
+        {"plan width", "--trials", "T", "Bootstrap trials per data set, 1 to 100000 (default 1000)."},
+        {"plan width", "--confidence", "90|95|99", "The intervals' level (default 95)."},
+        {"plan width", "--seed", "S",
+         "As for bootstrap (default: from the clock); data set d draws its cases from the stream (S, 2d) and"
+         " bootstraps with a seed from the stream (S, 2d + 1), so the plan is the same on any number of threads."},
+        {"plan width", "--threads", "N", "Threads, 1 to 256 (default: one per core); each runs whole data sets."},
+        {"plan width", "--format", "text|json", "json prints one object with the population, a row per N and the"
+         " smallest N."},
         {"descriptives", "--format", "text|json",
          "json prints {\"variables\": [{\"variable\", \"name\", \"n\", \"mean\", \"sd\", \"min\", \"max\"}, ...]}"
          " instead of the text."},
@@ -141,6 +174,7 @@ std::string usageText()
 {
     std::string text =
         "usage: orvalis-cli [--delimiter space|comma|tab|semicolon|auto] [--sheet NAME] FILE COMMAND [ARGUMENTS]\n"
+        "       orvalis-cli plan power|width [options]\n"
         "       orvalis-cli --help | --version\n"
         "\n"
         "Imports FILE (one case per line, fields separated by the delimiter) and runs\n"
@@ -157,6 +191,11 @@ std::string usageText()
         "  descriptives VAR... [--format text|json]\n"
         "            mean, standard deviation, minimum, maximum and count of\n"
         "            each variable, in the order given\n"
+        "\n"
+        "plan power|width reads no FILE: it plans a study. power gives the power of\n"
+        "the F test of the added predictors (or the N that reaches a power); width\n"
+        "the N whose bootstrap interval of the R^2 change is narrow enough, by\n"
+        "simulating normal data.\n"
         "\n"
         "A VAR is a variable number (1-based) or a name from the file's names line\n"
         "(anything that starts like a number is a number); a LIST is comma-separated\n"
