@@ -452,7 +452,8 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
             }
             if (refused) {
                 if (refused->reason == Refusal::Reason::Refused) {
-                    continue; // this data set's R^2 is undefined: it is left out
+                    finished.fetch_add(1); // this data set's R^2 is undefined: it is left out
+                    continue;
                 }
                 const std::lock_guard lock(reportMutex);
                 if (!failure) {
