@@ -32,6 +32,12 @@ Refusal planRefusal(std::string message)
     return analysisRefusal(std::move(message));
 }
 
+Refusal modelSizeRefusal()
+{
+    return planRefusal("The model needs 0 or more reduced-model predictors, 1 or more added ones, and at most "
+                       + formatInteger(MaxColumns - 1) + " in all.");
+}
+
 // Standard normal deviates from a stream, two per pair of uniforms (Box and Muller).
 class NormalDraws {
 public:
@@ -105,8 +111,7 @@ std::int32_t smallestSample(const PowerQuestion& question)
 Status CheckPowerQuestion(const PowerQuestion& question)
 {
     if (question.p < 0 || question.q < 1 || question.p + question.q > MaxColumns - 1) {
-        return planRefusal("The model needs 0 or more reduced-model predictors, 1 or more added ones, and at most "
-                           + formatInteger(MaxColumns - 1) + " in all.");
+        return modelSizeRefusal();
     }
     if (!(question.f2 > 0.0) || !std::isfinite(question.f2)) {
         return planRefusal("The effect must be above 0: a change in R^2 above 0 with a full-model R^2 below 1, or an "
@@ -202,8 +207,7 @@ Outcome<Population> populationFromMatrix(std::int32_t p, std::int32_t q, std::ve
 {
     const std::size_t k = static_cast<std::size_t>(p) + static_cast<std::size_t>(q) + 1;
     if (p < 0 || q < 1 || p + q > MaxColumns - 1) {
-        return planRefusal("The model needs 0 or more reduced-model predictors, 1 or more added ones, and at most "
-                           + formatInteger(MaxColumns - 1) + " in all.");
+        return modelSizeRefusal();
     }
     if (matrix.size() != k) {
         return planRefusal("The correlation matrix has " + formatInteger(static_cast<std::int64_t>(matrix.size()))
@@ -247,8 +251,7 @@ Outcome<Population> populationFromStructure(std::int32_t p, std::int32_t q, doub
 {
     const std::int32_t k = p + q;
     if (p < 0 || q < 1 || k > MaxColumns - 1) {
-        return planRefusal("The model needs 0 or more reduced-model predictors, 1 or more added ones, and at most "
-                           + formatInteger(MaxColumns - 1) + " in all.");
+        return modelSizeRefusal();
     }
     if (!(r < 1.0 && r > -1.0 / static_cast<double>(std::max(1, k - 1)))) {
         return planRefusal("A common intercorrelation of " + formatDouble(r) + " is impossible for " + formatInteger(k)
