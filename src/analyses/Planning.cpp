@@ -392,7 +392,12 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
     const Eigen::MatrixXd L = matrixOf(population.correlations).llt().matrixL();
     const std::size_t sizes = question.sampleSizes.size();
     const std::size_t total = sizes * static_cast<std::size_t>(question.dataSets);
-    std::vector<DataSetOutcome> outcomes(total);
+    std::vector<DataSetOutcome> outcomes;
+    try {
+        outcomes.resize(total);
+    } catch (const std::bad_alloc&) {
+        return analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
+    }
     std::vector<std::string> columnNames;
     for (std::int32_t c = 0; c < columns; ++c) {
         columnNames.push_back("Var " + formatInteger(c + 1));
@@ -405,7 +410,7 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
     std::optional<Refusal> failure;
     auto lastReport = std::chrono::steady_clock::now();
 
-    auto worker = [&] {
+    auto dataSets = [&] {
         CaseMatrix cases;
         cases.columns = columns;
         Eigen::VectorXd z(columns);
@@ -485,6 +490,18 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
                     control.progress(done);
                 }
             }
+        }
+    };
+    // A worker that runs out of memory (for a data set's cases) ends the plan with that refusal.
+    auto worker = [&] {
+        try {
+            dataSets();
+        } catch (const std::bad_alloc&) {
+            const std::lock_guard lock(reportMutex);
+            if (!failure) {
+                failure = analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
+            }
+            stop.store(true);
         }
     };
     unsigned count = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());

@@ -133,7 +133,7 @@ Status CheckWidthQuestion(const WidthQuestion& question);
 // cases from the stream (seed, 2d) and bootstraps with the seed drawn first
 // from the stream (seed, 2d + 1), so the plan is the same on any number of
 // threads. progress receives the data sets finished; a stop request ends the
-// plan with the refusal Stopped.
+// plan with the refusal Stopped; too little memory with OutOfMemory. Throws nothing.
 Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl& control = {}, unsigned threads = 0);
 
 // The p-th quantile of sorted values (R's type 7); 0 for none.
