@@ -786,8 +786,9 @@ TEST(Cli, EffectSizes)
 
     const CliRun apa = with({"--format", "apa", "--apa-interval", "alf-graf"});
     ASSERT_EQ(apa.status, ExitSuccess) << apa.err;
-    EXPECT_NE(apa.out.find("99% CI [-.04, .20], F(2, 28) = 6.94, p = .004 (Alf and Graf's large-sample method"),
-              std::string::npos)
+    EXPECT_NE(
+        apa.out.find("99% CI [-.04, .20], F(2, 28) = 6.94, p = .004 (Alf and Graf's large-sample method; Orvalis "),
+        std::string::npos)
         << apa.out;
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--robust", "hc1"}, {"--modified-test", "wald"}}) {
         const CliRun refused = with(bad);

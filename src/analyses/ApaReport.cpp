@@ -122,6 +122,13 @@ std::string resamplesText(const BootstrapResult& result)
     return text;
 }
 
+// ", 2,000 resamples" after the method of a bootstrap interval; nothing after
+// Alf and Graf's, which the resamples do not enter.
+std::string resamplesClause(const BootstrapResult& result, ApaInterval interval)
+{
+    return interval == ApaInterval::AlfGraf ? std::string() : ", " + resamplesText(result);
+}
+
 // The table, before it is written in one of its forms.
 struct TableModel {
     std::string number = "Table 1";
@@ -270,7 +277,8 @@ std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interva
         text += ", F(" + formatInteger(result.df1) + ", " + formatInteger(result.df2)
                 + ") = " + apaNumber(ApaValue::Statistic, *result.FValue) + ", " + pClause(result.PValue);
     }
-    text += " (" + methodText(result, interval) + ", " + resamplesText(result) + "; Orvalis " + programVersion() + ").";
+    text += " (" + methodText(result, interval) + resamplesClause(result, interval) + "; Orvalis " + programVersion()
+            + ").";
     return text;
 }
 
@@ -533,7 +541,7 @@ std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval inte
                                    + modifiedTestName(last).substr(4)
                                    + " was not significant at \u03b1 = " + alphaText(last)
                              : methodText(last, interval);
-    return text + " (" + method + ", " + resamplesText(last) + "; Orvalis " + programVersion() + ").";
+    return text + " (" + method + resamplesClause(last, interval) + "; Orvalis " + programVersion() + ").";
 }
 
 std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval)

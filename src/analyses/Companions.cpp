@@ -84,7 +84,7 @@ Interval f2Interval(const BootstrapResult& result)
     return interval;
 }
 
-// The lines of one pair (or step), each after prefix.
+// The lines of one pair of models (a step: against the step before it); the reduced model's R^2 with withReduced.
 void companionLines(std::string& out, const BootstrapResult& result, bool withReduced)
 {
     const CompanionStatistics& c = *result.Companions;
