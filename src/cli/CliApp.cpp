@@ -267,6 +267,30 @@ bool sharedRunOption(const std::string& option, const std::string& value, RunOpt
     return true;
 }
 
+// Takes a switch both bootstrap commands have (--details, --effect-sizes)
+// into form; false when option is not one.
+bool sharedRunFlag(const std::string& option, OutputForm& form)
+{
+    if (option == "--details") {
+        form.details = true;
+    } else if (option == "--effect-sizes") {
+        form.effectSizes = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The effect sizes a run computes: when asked for, or for Alf and Graf's
+// interval in the APA forms.
+std::optional<CompanionRequest> companionsOf(const OutputForm& form)
+{
+    if (form.effectSizes || form.apaInterval == ApaInterval::AlfGraf) {
+        return form.companions;
+    }
+    return std::nullopt;
+}
+
 // Writes the draws by the save rules, never over the data file; false (with
 // the reason on err) when the write failed.
 bool saveDraws(const std::string& dataFile, const std::string& drawsFile, const std::string& csv, std::ostream& err)
@@ -295,12 +319,7 @@ Runner bootstrapCommand(const Invocation& invocation)
     std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
-        if (option == "--details") {
-            form.details = true;
-            continue;
-        }
-        if (option == "--effect-sizes") {
-            form.effectSizes = true;
+        if (sharedRunFlag(option, form)) {
             continue;
         }
         if (option == "--record") {
@@ -337,9 +356,7 @@ Runner bootstrapCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.record || form.format != Format::Text;
-    if (form.effectSizes || form.apaInterval == ApaInterval::AlfGraf) {
-        request.Companions = form.companions;
-    }
+    request.Companions = companionsOf(form);
     const DataSource source{invocation.file, invocation.delimiterWord, invocation.sheet};
     return [request, dependent, predictors, added, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -406,12 +423,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
     std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
-        if (option == "--details") {
-            form.details = true;
-            continue;
-        }
-        if (option == "--effect-sizes") {
-            form.effectSizes = true;
+        if (sharedRunFlag(option, form)) {
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -446,9 +458,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
-    if (form.effectSizes || form.apaInterval == ApaInterval::AlfGraf) {
-        request.Companions = form.companions;
-    }
+    request.Companions = companionsOf(form);
     return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
@@ -785,8 +795,8 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         question.level = *level;
     }
     // Without --seed, one from the clock, as the bootstrap takes; the block shows it.
-    question.seed = has("--seed") ? static_cast<std::uint64_t>(parseNumber(
-                                        values["--seed"], 0, std::numeric_limits<std::int64_t>::max(), "--seed"))
+    question.seed = has("--seed") ? static_cast<std::uint64_t>(
+                        parseNumber(values["--seed"], 0, std::numeric_limits<std::int64_t>::max(), "--seed"))
                                   : RunOptions{}.seed;
     const unsigned threads =
         has("--threads") ? static_cast<unsigned>(parseNumber(values["--threads"], 1, 256, "--threads")) : 0;

@@ -19,12 +19,6 @@ constexpr double LineWidth = 1.2;     // a marker's line, in points
 constexpr double AxisWidth = 0.6;     // the axes and ticks
 constexpr double SampleLength = 16.0; // a legend entry's line
 
-using Figure = FigureWidget;
-const auto figureFont = &Figure::figureFont;
-const auto pointMetrics = &Figure::pointMetrics;
-const auto tickStep = &Figure::tickStep;
-constexpr double PointsPerMm = Figure::PointsPerMm;
-
 // A tick of the change's axis, as APA writes proportions: ".10".
 QString xTickText(double value, double step)
 {

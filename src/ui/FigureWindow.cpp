@@ -160,11 +160,11 @@ void FigureWindow::figureChanged()
         }
         spnWidth->setEnabled(custom);
         spnHeight->setEnabled(custom);
-        FigureSpec spec;
-        spec.widthMm = spnWidth->value();
-        spec.heightMm = spnHeight->value();
-        adjustFigure(spec);
-        m_plot->setFigure(spec);
+        FigureSpec chosen;
+        chosen.widthMm = spnWidth->value();
+        chosen.heightMm = spnHeight->value();
+        adjustFigure(chosen);
+        m_plot->setFigure(chosen);
         QSettings settings;
         settings.setValue(SizeSetting, size);
         if (custom) {
