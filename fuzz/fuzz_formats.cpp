@@ -2,7 +2,7 @@
 // content.
 //
 // Besides looking for crashes, hangs and sanitizer findings inside ReadStat,
-// libzip, pugixml and our own code, it checks that a failure always says why
+// libzip, expat and our own code, it checks that a failure always says why
 // and that every name and label read is valid UTF-8 that shows on one line.
 #include "common/TextEscape.h"
 #include "formats/FileFormats.h"

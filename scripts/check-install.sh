@@ -26,7 +26,7 @@ for file in \
     fi
 done
 # The installed command line runs on the installed examples, and reads the
-# other formats through its libraries (ReadStat, libzip, pugixml).
+# other formats through its libraries (ReadStat, libzip, expat).
 "$stage/usr/bin/orvalis-cli" "$stage/usr/share/orvalis/examples/study.txt" summary >/dev/null
 if ldd "$stage/usr/bin/orvalis-cli" | grep -q "not found"; then
     echo "the installed orvalis-cli lacks a library:" >&2

@@ -26,7 +26,7 @@ done
 
 formats="$root/build/fuzz/corpus-formats"
 mkdir -p "$formats"
-cp tests/data/formats/study.* tests/data/formats/pspp.* tests/data/formats/bomb.ods "$formats/"
+cp tests/data/formats/study.* tests/data/formats/pspp.* tests/data/formats/bomb.ods tests/data/formats/hostile/* "$formats/"
 "$root/build/fuzz/fuzz/fuzz_formats" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$formats"
 
 output="$root/build/fuzz/corpus-output"

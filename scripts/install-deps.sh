@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev \
 libboost-math-dev libfast-float-dev libunistring-dev nlohmann-json3-dev qt6-svg-dev fonts-dejavu-core \
-libreadstat-dev libzip-dev libpugixml-dev cmark nettle-dev libeigen3-dev \
+libreadstat-dev libzip-dev libexpat1-dev cmark nettle-dev libeigen3-dev \
 poppler-utils librsvg2-bin imagemagick"
 # poppler-utils, librsvg2-bin and imagemagick: the tests open the exported figures in other programs' readers.
 # Extra packages a caller may ask for (for example the screenshot script's xvfb).

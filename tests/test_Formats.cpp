@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace orvalis {
 namespace {
@@ -200,11 +205,123 @@ TEST(FileFormats, DamagedFilesAreRefusedWithAReason)
     small.availableMemory = std::uint64_t{64} << 20;
     const ImportOutcome bomb = importAnyFile(formatsDir() + "bomb.ods", ' ', small);
     ASSERT_FALSE(bomb.ok());
-    EXPECT_EQ(bomb.refusal().message, "The file could not be read as an OpenDocument spreadsheet: it holds more cells "
-                                      "than the memory available can take.");
+    EXPECT_EQ(bomb.refusal().message, "The file could not be read as an OpenDocument spreadsheet: the workbook would "
+                                      "need at least 25.0 GB to read, more than the 16.8 MB a sheet may take.");
+    EXPECT_EQ(bomb.refusal().kind, ImportFailure::Kind::OutOfMemory);
     EXPECT_EQ(detectFileFormat("$FL2 x", "data.txt"), FileFormat::SpssSystem);
     EXPECT_EQ(detectFileFormat("1 2 3\n", "data.sav"), FileFormat::DelimitedText);
     EXPECT_EQ(detectFileFormat("PK\x03\x04 not a workbook", "a.zip"), FileFormat::Xlsx);
+}
+
+
+// The hostile workbooks (tests/data/formats/make_hostile.py): each is read in
+// one bounded pass, imported or refused with its reason, and never takes more
+// memory than the sheet's budget (256 MB) plus the part's XML, checked in a
+// child process under an address-space limit of that size (not under the
+// sanitizers, which reserve far more address space for themselves). The
+// budget follows the memory available, which the limit lowers: the child
+// checks the refusal's kind, the parent its words with 16 GB available.
+TEST(FileFormats, HostileWorkbooksAreReadWithinABudget)
+{
+    struct Case {
+        const char* file;
+        std::uint64_t xmlBytes; // the largest part, unpacked
+        const char* message;    // the refusal's message with 16 GB available, or "" for an import
+    };
+    const Case cases[] = {
+        {"spaces.ods", 1000, "the workbook would need at least 2.1 GB to read, more than the 268.4 MB a sheet may take."},
+        {"spaces5.ods", 1000, "the workbook would need at least 2.1 GB to read, more than the 268.4 MB a sheet may "
+                              "take."},
+        {"repeated_columns.ods", 101000, "the workbook would need at least 1.6 GB to read, more than the 268.4 MB a "
+                                         "sheet may take."},
+        {"repeated_rows.ods", 101000, "the workbook would need at least 10.0 GB to read, more than the 268.4 MB a "
+                                      "sheet may take."},
+        {"columns_overflow.ods", 1000, "a cell lies beyond the last column a sheet can have."},
+        {"shared_string.xlsx", 1000000, "the workbook would need at least 269.0 MB to read, more than the 268.4 MB a "
+                                        "sheet may take."},
+        {"nested_groups.ods", 5000000, ""},
+        {"nested_runs.xlsx", 1000000, ""},
+        {"empty_elements.xlsx", 50000000, ""},
+    };
+    ImportOptions plenty;
+    plenty.availableMemory = std::uint64_t{16} << 30;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = formatsDir() + "hostile/" + c.file;
+        const bool refused = *c.message != '\0';
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // A hang fails the test instead of stopping it.
+            alarm(60);
+#if !defined(__SANITIZE_ADDRESS__)
+            std::ifstream statm("/proc/self/statm");
+            std::uint64_t pages = 0;
+            statm >> pages;
+            const std::uint64_t inUse = pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            limit.rlim_cur = inUse + (std::uint64_t{256} << 20) + c.xmlBytes + (std::uint64_t{64} << 20);
+            setrlimit(RLIMIT_AS, &limit);
+#endif
+            const ImportOutcome outcome = importAnyFile(path, ' ');
+            // Refused for the reason the file gives (the budget, or the column), never for memory that ran out.
+            const bool sound = refused ? !outcome.ok() && outcome.refusal().message.find("not enough memory")
+                                                              == std::string::npos
+                                       : outcome.ok();
+            if (!sound) {
+                std::fprintf(stderr, "%s\n", outcome.ok() ? "imported" : outcome.refusal().message.c_str());
+            }
+            std::_Exit(sound ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+        if (refused) {
+            const std::string what = std::string(c.file).ends_with(".ods") ? "an OpenDocument spreadsheet"
+                                                                           : "an Excel workbook";
+            const ImportOutcome outcome = importAnyFile(path, ' ', plenty);
+            ASSERT_FALSE(outcome.ok());
+            EXPECT_EQ(outcome.refusal().message, "The file could not be read as " + what + ": " + c.message);
+        }
+    }
+    // What the readable ones hold: the row deep inside the groups, the text of
+    // every nested run, and the one number among the empty cells.
+    const ImportOutcome nested = importAnyFile(formatsDir() + "hostile/nested_groups.ods", ' ');
+    ASSERT_TRUE(nested.ok()) << nested.refusal().message;
+    EXPECT_EQ(nested->NumCases(), 1);
+    EXPECT_EQ(nested->DataTable(1, 1), 7.0f);
+    const ImportOutcome runs = importAnyFile(formatsDir() + "hostile/nested_runs.xlsx", ' ');
+    ASSERT_TRUE(runs.ok()) << runs.refusal().message;
+    EXPECT_EQ(runs->VariableName(1), std::string(100000, 'a'));
+    const ImportOutcome empty = importAnyFile(formatsDir() + "hostile/empty_elements.xlsx", ' ');
+    ASSERT_TRUE(empty.ok()) << empty.refusal().message;
+    EXPECT_EQ(empty->NumVariables(), 1);
+    EXPECT_EQ(empty->DataTable(1, 1), 1.0f);
+}
+
+// A date that does not exist is an invalid entry, never a number made of it;
+// the dates that exist keep their serial numbers.
+TEST(FileFormats, DatesThatDoNotExistAreInvalidEntries)
+{
+    // Each beside its serial number as LibreOffice shows it.
+    const ImportOutcome dates = importAnyFile(formatsDir() + "hostile/dates.ods", ' ');
+    ASSERT_TRUE(dates.ok()) << dates.refusal().message;
+    ASSERT_EQ(dates->NumCases(), 6);
+    for (std::int32_t row = 1; row <= dates->NumCases(); ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(dates->DataTable(row, 1), dates->DataTable(row, 2));
+    }
+    for (int n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        const ImportOutcome bad = importAnyFile(formatsDir() + "hostile/bad_date" + std::to_string(n) + ".ods", ' ');
+        ASSERT_FALSE(bad.ok());
+        EXPECT_EQ(bad.refusal().kind, ImportFailure::Kind::InvalidEntry);
+        EXPECT_EQ(bad.refusal().message.rfind("Row 2 of Column 1 has an invalid entry", 0), 0u)
+            << bad.refusal().message;
+    }
 }
 
 } // namespace

@@ -102,9 +102,10 @@ ImportOutcome ImportDataFile(const std::string& path, char delimiter, const Impo
 
 // One cell of a spreadsheet's sheet: its text (a number's as the file writes
 // it, "0.1", "1E-3") and whether the sheet holds it as text. An empty text is
-// an empty cell.
+// an empty cell. The text is a view: whoever builds the grid keeps the bytes
+// (a workbook's reader keeps one copy of a text that many cells repeat).
 struct GridCell {
-    std::string text;
+    std::string_view text;
     bool isText = false;
 };
 // A sheet's rows, top to bottom, each cell left to right (a row may be
