@@ -120,6 +120,44 @@ TEST(EffectSizes, AdjustedR2)
     EXPECT_FALSE(cohenF2(0.1, 1.0));
 }
 
+// Olkin and Pratt where the series converges slowest: few error degrees of
+// freedom (c = (N - p + 1) / 2 from 1.5 to 6, whole and half) and R^2 near 0,
+// where 2F1(1, 1; c; 1 - R^2) would need up to 10^16 terms. The values are
+// mpmath's at 40 digits,
+//   from mpmath import mp, hyp2f1; mp.dps = 40
+//   op = lambda r2, n, p: 1 - mp.mpf(n-3)/(n-p-1)*(1-r2)*hyp2f1(1, 1, mp.mpf(n-p+1)/2, 1-r2)
+// which R's gsl::hyperg_2F1 matches to 8 digits or fewer this close to 1
+// (-22.0258508472 for -22.0258509299, -3141624 for -3141589.65).
+TEST(EffectSizes, OlkinPrattNearZeroWithFewErrorDegreesOfFreedom)
+{
+    struct Case {
+        double r2;
+        std::int32_t n, p;
+        double exact;
+    };
+    const Case cases[] = {
+        {1e-12, 5, 3, -3141589.6535882224744}, // c = 1.5
+        {1e-9, 5, 3, -99342.882608288734576},
+        {0.5, 5, 3, -0.57079632679489661923},
+        {1e-10, 5, 2, -22.025850929940456804}, // c = 2
+        {1e-8, 6, 3, -26.631021115928548177},
+        {1e-6, 6, 2, -1.9952906086654190545}, // c = 2.5
+        {0.001, 7, 3, -2.8052114830316926618},
+        {0.95, 6, 3, 0.92306005841867412974},
+        {0.05, 8, 3, -1.1058247008481590641}, // c = 3
+        {0.02, 9, 3, -0.90254634295377374796}, // c = 3.5
+        {0.01, 12, 3, -0.4777105064873436468}, // c = 5
+        {1e-9, 14, 3, -0.37499999816666666758}, // c = 6: the series
+        {0.3, 30, 3, 0.23280141216942053306},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.r2 << ", N = " << c.n << ", p = " << c.p);
+        const std::optional<double> got = olkinPrattAdjusted(c.r2, c.n, c.p);
+        ASSERT_TRUE(got);
+        EXPECT_NEAR(*got, c.exact, 1e-13 * std::max(1.0, std::fabs(c.exact)));
+    }
+}
+
 std::int32_t variableNamed(const DataSet& data, const std::string& name)
 {
     const std::vector<std::string>& names = data.VariableNames();

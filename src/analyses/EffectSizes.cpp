@@ -42,6 +42,66 @@ std::optional<double> noncentralityAt(double F, double df1, double df2, double t
     return (root.first + root.second) / 2.0;
 }
 
+// The series of 2F1(1, 1; c; z) for 0 <= z < 1: terms k! z^k / (c)_k, each
+// the last times (k + 1) z / (c + k), all positive, summed until a term no
+// longer changes the sum. Used where it converges fast: z <= 0.9, or c >= 6,
+// where the terms fall at least as k^(1 - c) (at most about 40,000 of them).
+double hypergeometricSeries(double c, double z)
+{
+    double term = 1.0;
+    double sum = 1.0;
+    for (std::int64_t k = 0;; ++k) {
+        term *= static_cast<double>(k + 1) * z / (c + static_cast<double>(k));
+        const double next = sum + term;
+        if (next == sum) {
+            return sum;
+        }
+        sum = next;
+    }
+}
+
+// 2F1(1, 1; c; z) at z = 1 - x, for 1 < c and 0 <= x <= 1 (x is R^2 as it is,
+// not 1 - z again, which would lose its digits near 0), where c is a whole or half
+// number (N - p + 1) / 2, to about full double precision for every case:
+// the series where it converges fast; near z = 1 with c < 6, where the
+// series would need up to 10^16 terms, a closed form in x = 1 - z:
+// - c whole (m = c): from (c - 1) times the integral of (1 - t)^(c - 2) /
+//   (1 - z t), substituting s = 1 - z t and expanding (s - x)^(m - 2):
+//   (m - 1) z^(1 - m) [(-x)^n (-ln x) + sum_j C(n, j) (-x)^(n - j) (1 - x^j) / j],
+//   n = m - 2, j = 1..n;
+// - c half a whole number: the connection formula between z and 1 - z
+//   (Abramowitz and Stegun 15.3.6; 2F1(c - 1, c - 1; c - 1; x) = (1 - x)^(1 - c)):
+//   (c - 1) / (c - 2) 2F1(1, 1; 3 - c; x) + Gamma(c) Gamma(2 - c) x^(c - 2) z^(1 - c).
+// At z = 1 the series' sum is (c - 1) / (c - 2), finite for c > 2 only.
+std::optional<double> hypergeometric11(double c, double x)
+{
+    const double z = 1.0 - x;
+    if (x == 0.0) {
+        if (c <= 2.0) {
+            return std::nullopt;
+        }
+        return (c - 1.0) / (c - 2.0);
+    }
+    if (z <= 0.9 || c >= 6.0) {
+        return hypergeometricSeries(c, z);
+    }
+    if (c == std::floor(c)) {
+        const auto m = static_cast<int>(c);
+        const int n = m - 2;
+        double bracket = std::pow(-x, n) * -std::log(x);
+        double binomial = 1.0; // C(n, j)
+        for (int j = 1; j <= n; ++j) {
+            binomial = binomial * static_cast<double>(n - j + 1) / static_cast<double>(j);
+            bracket += binomial * std::pow(-x, n - j) * (1.0 - std::pow(x, j)) / static_cast<double>(j);
+        }
+        return (c - 1.0) * std::pow(z, 1.0 - c) * bracket;
+    }
+    // x < 0.1 here, so the series in x converges at once, even where 3 - c < 0.
+    const double regular = (c - 1.0) / (c - 2.0) * hypergeometricSeries(3.0 - c, x);
+    const double singular = std::tgamma(c) * std::tgamma(2.0 - c) * std::pow(x, c - 2.0) * std::pow(z, 1.0 - c);
+    return regular + singular;
+}
+
 } // namespace
 
 std::optional<double> alfGrafStandardError(double fullR2, double reducedR2, std::int32_t n)
@@ -113,27 +173,11 @@ std::optional<double> olkinPrattAdjusted(double r2, std::int32_t n, std::int32_t
     }
     const double z = 1.0 - r2;
     const double c = static_cast<double>(n - p + 1) / 2.0;
-    double series = 0.0;
-    if (z == 1.0) {
-        // 2F1(1, 1; c; 1) = (c - 1) / (c - 2), for c > 2.
-        if (c <= 2.0) {
-            return std::nullopt;
-        }
-        series = (c - 1.0) / (c - 2.0);
-    } else {
-        // Terms k! z^k / (c)_k: each the last times (k + 1) z / (c + k), all positive.
-        double term = 1.0;
-        series = 1.0;
-        for (std::int64_t k = 0; k < 100'000'000; ++k) {
-            term *= static_cast<double>(k + 1) * z / (c + static_cast<double>(k));
-            const double next = series + term;
-            if (next == series) {
-                break;
-            }
-            series = next;
-        }
+    const std::optional<double> series = hypergeometric11(c, r2);
+    if (!series) {
+        return std::nullopt;
     }
-    return 1.0 - static_cast<double>(n - 3) / static_cast<double>(n - p - 1) * z * series;
+    return 1.0 - static_cast<double>(n - 3) / static_cast<double>(n - p - 1) * z * *series;
 }
 
 std::optional<double> cohenF2(double deltaR2, double fullR2)
