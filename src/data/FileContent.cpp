@@ -91,9 +91,15 @@ FileContent::FileContent(const std::string& path, const Options& options)
         }
     }
 
-    const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
+    const std::uint64_t memory = options.availableMemory != 0 ? options.availableMemory : availableMemory();
+    const bool limited = options.sizeLimit != 0 && options.sizeLimit < memory;
+    const std::uint64_t room = limited ? options.sizeLimit : memory;
     const auto expected = static_cast<std::size_t>(regular ? info.st_size : 0);
     auto refuseSize = [&](std::uint64_t needed) {
+        if (limited) {
+            throw FileError(fileNamed(path) + " is larger than the " + formatByteSize(room)
+                            + " such a file may have.");
+        }
         throw FileError(fileNamed(path) + " is too large to read: it needs " + formatByteSize(needed)
                         + " of memory, and " + formatByteSize(room) + " is available.");
     };
@@ -136,6 +142,21 @@ FileContent::FileContent(const std::string& path, const Options& options)
     if (regular && expected != 0 && m_size != expected) {
         throw FileError(fileNamed(path) + " changed while it was read (it became "
                         + (m_size < expected ? "shorter" : "longer") + "). Import it again once nothing writes to it.");
+    }
+    if (regular) {
+        // The same bytes throughout: the open file kept its size and
+        // modification time, and the path still names it (a file replaced by
+        // a rename leaves this descriptor reading the old one).
+        struct stat after {};
+        if (::fstat(fd.get(), &after) != 0) {
+            fail(path, errno);
+        }
+        const FileIdentity before = identityOf(info);
+        if (identityOf(after) != before || identityOfPath(path) != before) {
+            throw FileError(fileNamed(path)
+                            + " changed while it was read. Import it again once nothing writes to it.");
+        }
+        m_identity = before;
     }
 }
 
