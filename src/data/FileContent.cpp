@@ -119,8 +119,10 @@ FileContent::FileContent(const std::string& path, const Options& options)
             if (regular && expected != 0) {
                 break; // more than the size we were told: it grew
             }
-            const std::size_t larger = m_buffer.capacity() * 2;
-            if (larger > room) {
+            std::size_t larger = m_buffer.capacity() * 2;
+            if (limited && m_buffer.capacity() <= room && larger > room + 1) {
+                larger = room + 1; // up to the limit, and one byte to see a file beyond it
+            } else if (larger > room) {
                 refuseSize(larger);
             }
             LargeBlock moved(larger);
@@ -138,6 +140,9 @@ FileContent::FileContent(const std::string& path, const Options& options)
             break;
         }
         m_size += static_cast<std::size_t>(got);
+    }
+    if (limited && m_size > room) {
+        refuseSize(m_size);
     }
     if (regular && expected != 0 && m_size != expected) {
         throw FileError(fileNamed(path) + " changed while it was read (it became "
