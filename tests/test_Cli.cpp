@@ -810,9 +810,9 @@ TEST(Cli, TheRecordNeverHashesAFileThatChangedSinceTheImport)
 TEST(Cli, HierarchicalRunsAndPlansHaveARecord)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
-    const std::vector<std::string> request = {"--delimiter", "comma", mtcars,   "hierarchical", "--dv", "mpg",
-                                              "--step",      "wt",    "--step", "am,qsec",      "--seed", "5",
-                                              "--trials",    "200",   "--details"};
+    const std::vector<std::string> request = {"--delimiter", "comma",  mtcars,     "hierarchical", "--dv",
+                                              "mpg",         "--step", "wt",       "--step",       "am,qsec",
+                                              "--seed",      "5",      "--trials", "200",          "--details"};
     auto with = [&](std::vector<std::string> extra) {
         std::vector<std::string> args = request;
         args.insert(args.end(), extra.begin(), extra.end());
@@ -856,8 +856,8 @@ TEST(Cli, HierarchicalRunsAndPlansHaveARecord)
     const CliRun width = run({"plan", "width", "--added", "1", "--correlations", matrix, "--n", "40", "--target-width",
                               ".3", "--datasets", "4", "--trials", "50", "--seed", "8", "--record"});
     ASSERT_EQ(width.status, ExitSuccess) << width.err;
-    EXPECT_NE(width.out.find("\nCorrelation file: " + matrix + "\nCorrelation file size: 10 bytes; SHA-256: "
-                             + matrixPrint->sha256
+    EXPECT_NE(width.out.find("\nCorrelation file: " + matrix
+                             + "\nCorrelation file size: 10 bytes; SHA-256: " + matrixPrint->sha256
                              + "\nSeed: 8; trials: 50; level: 95%; data sets per sample size: 4\n"),
               std::string::npos)
         << width.out;
@@ -865,8 +865,8 @@ TEST(Cli, HierarchicalRunsAndPlansHaveARecord)
                              + " --datasets 4 --n 40 --target-width .3 --trials 50 --seed 8 --record\n"),
               std::string::npos)
         << width.out;
-    const CliRun power = run({"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--record", "--format",
-                              "json"});
+    const CliRun power =
+        run({"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--record", "--format", "json"});
     ASSERT_EQ(power.status, ExitSuccess) << power.err;
     const nlohmann::json powerRecord = nlohmann::json::parse(power.out)["record"];
     EXPECT_TRUE(powerRecord["file"].is_null());

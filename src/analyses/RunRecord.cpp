@@ -195,8 +195,8 @@ RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
                         const Outcome<FileFingerprint>& fingerprint, std::chrono::system_clock::time_point when,
                         const std::string& options)
 {
-    RunRecord record = makeRunRecord(source, fingerprint, when,
-                                     equivalentCommandLine(result.request, result.Seed, source, options));
+    RunRecord record =
+        makeRunRecord(source, fingerprint, when, equivalentCommandLine(result.request, result.Seed, source, options));
     record.precision = assessPrecision(result);
     record.sampleSize = sampleSizeGuidance(result);
     return record;
@@ -284,10 +284,9 @@ std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& reco
                  + formatInteger(guidance.needed) + study + ", but " + formatInteger(guidance.better) + " are better.");
         }
     }
-    return FormatRunRecord(record,
-                           {result.CasesRead, result.CompleteCases, result.Seed, result.request.NumTrials, percent,
-                            std::nullopt},
-                           lines);
+    return FormatRunRecord(
+        record, {result.CasesRead, result.CompleteCases, result.Seed, result.request.NumTrials, percent, std::nullopt},
+        lines);
 }
 
 } // namespace orvalis

@@ -51,7 +51,7 @@ std::optional<SampleSizeGuidance> sampleSizeGuidance(const BootstrapResult& resu
 struct RunRecord {
     std::string program;  // "Orvalis 1.0.0"
     std::string fileRole = "Data file"; // what the file was to the run ("Correlation file" for a plan's matrix)
-    std::string dataFile; // the path, as the user gave it; empty: the run read no file
+    std::string dataFile;               // the path, as the user gave it; empty: the run read no file
     std::optional<FileFingerprint> fingerprint;
     std::string fingerprintProblem; // why there is no fingerprint
     std::string date;               // "2026-12-08 23:59:07 UTC"

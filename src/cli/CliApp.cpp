@@ -396,8 +396,8 @@ Runner bootstrapCommand(const Invocation& invocation)
         }
         std::optional<RunRecord> record;
         if (form.record) {
-            record = makeRunRecord(*outcome, source, importedFingerprint(file, dataSet), std::chrono::system_clock::now(),
-                                   recordOptions(form));
+            record = makeRunRecord(*outcome, source, importedFingerprint(file, dataSet),
+                                   std::chrono::system_clock::now(), recordOptions(form));
         }
         if (form.format == Format::Json) {
             out << bootstrapJson(*outcome, file, record ? &*record : nullptr, form.effectSizes);

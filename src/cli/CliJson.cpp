@@ -58,10 +58,8 @@ json recordJson(const RunRecord& record)
                    {"problem", hashed ? json(nullptr)
                                       : json(print ? std::string("changed since import") : record.fingerprintProblem)}};
     return {
-        {"program", record.program},
-        {"file", file},
-        {"same_result_on_any_threads", true},
-        {"date", record.date},
+        {"program", record.program},          {"file", file},
+        {"same_result_on_any_threads", true}, {"date", record.date},
         {"command_line", record.commandLine},
     };
 }

@@ -168,7 +168,8 @@ const std::vector<OptionHelp>& optionTable()
          "As for bootstrap (default: from the clock); data set d draws its cases from the stream (S, 2d) and"
          " bootstraps with a seed from the stream (S, 2d + 1), so the plan is the same on any number of threads."},
         {"plan width", "--threads", "N", "Threads, 1 to 256 (default: one per core); each runs whole data sets."},
-        {"plan width", "--format", "text|json", "json prints one object with the population, a row per N and the"
+        {"plan width", "--format", "text|json",
+         "json prints one object with the population, a row per N and the"
          " smallest N."},
         {"plan width", "--record", "",
          "Append the record of the plan: the program's version, the --correlations file's size and SHA-256 (of"

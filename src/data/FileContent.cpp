@@ -97,8 +97,7 @@ FileContent::FileContent(const std::string& path, const Options& options)
     const auto expected = static_cast<std::size_t>(regular ? info.st_size : 0);
     auto refuseSize = [&](std::uint64_t needed) {
         if (limited) {
-            throw FileError(fileNamed(path) + " is larger than the " + formatByteSize(room)
-                            + " such a file may have.");
+            throw FileError(fileNamed(path) + " is larger than the " + formatByteSize(room) + " such a file may have.");
         }
         throw FileError(fileNamed(path) + " is too large to read: it needs " + formatByteSize(needed)
                         + " of memory, and " + formatByteSize(room) + " is available.");
@@ -158,8 +157,7 @@ FileContent::FileContent(const std::string& path, const Options& options)
         }
         const FileIdentity before = identityOf(info);
         if (identityOf(after) != before || identityOfPath(path) != before) {
-            throw FileError(fileNamed(path)
-                            + " changed while it was read. Import it again once nothing writes to it.");
+            throw FileError(fileNamed(path) + " changed while it was read. Import it again once nothing writes to it.");
         }
         m_identity = before;
     }
