@@ -4,6 +4,7 @@
 #include "analyses/RandomStream.h"
 #include "cli/CliApp.h"
 #include "cli/CliOptions.h"
+#include "common/FileHash.h"
 #include "common/Version.h"
 #include "data/DataImport.h"
 #include "TempDir.h"
@@ -15,7 +16,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -727,6 +730,185 @@ TEST(Cli, ApaAndRecord)
         EXPECT_EQ(refused.status, ExitUsage) << bad[1];
         EXPECT_NE(refused.err.find(bad[0] + " must be"), std::string::npos) << refused.err;
     }
+}
+
+// The record names the bytes the run read: a data file replaced (other bytes,
+// renamed over it) or rewritten between the import and the record has its
+// size as imported and "changed since import", never the new file's SHA-256;
+// a file left alone keeps its line byte for byte.
+TEST(Cli, TheRecordNeverHashesAFileThatChangedSinceTheImport)
+{
+    test::TempDir dir;
+    std::ifstream in(ORVALIS_TEST_DATA_DIR "/apa/swiss.csv", std::ios::binary);
+    const std::string swiss(std::istreambuf_iterator<char>(in), {});
+    ASSERT_EQ(swiss.size(), 1757u);
+    std::string other = swiss;
+    other.back() = other.back() == '\n' ? ' ' : '\n';
+    const std::string path = dir.write("swiss.csv", swiss);
+    // No SHA-256 at all: neither the new bytes' nor (unproven) the old ones'.
+    const std::string otherHash = "\nData file size: 1,757 bytes; SHA-256: ";
+    auto runWith = [&](const std::vector<std::string>& args, const std::function<void()>& change) {
+        dir.write("swiss.csv", swiss);
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = runCli(args, out, err, change);
+        return CliRun{status, out.str(), err.str()};
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"--delimiter", "comma", path, "bootstrap", "--dv", "1", "--added", "2", "--trials", "50", "--seed", "1",
+         "--record"},
+        {"--delimiter", "comma", path, "hierarchical", "--dv", "1", "--step", "2", "--trials", "50", "--seed", "1",
+         "--record"},
+    };
+    const std::function<void()> changes[] = {
+        [&] {
+            const std::string next = dir.write("next.csv", other);
+            ASSERT_EQ(std::rename(next.c_str(), path.c_str()), 0);
+        },
+        [&] {
+            // The same size rewritten in place, at another modification time.
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.write(other.data(), static_cast<std::streamsize>(other.size()));
+            file.close();
+            const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        },
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[3]);
+        const CliRun kept = runWith(args, {});
+        ASSERT_EQ(kept.status, ExitSuccess) << kept.err;
+        EXPECT_NE(kept.out.find("\nData file size: 1,757 bytes; SHA-256: "
+                                "6a79dd1d2cdb9135860ea128ded61cea5c78cf480522d69c0df11d079c858b0a\n"),
+                  std::string::npos)
+            << kept.out;
+        for (const auto& change : changes) {
+            const CliRun changed = runWith(args, change);
+            ASSERT_EQ(changed.status, ExitSuccess) << changed.err;
+            EXPECT_NE(changed.out.find("\nData file size: 1,757 bytes as imported; SHA-256: changed since import\n"),
+                      std::string::npos)
+                << changed.out;
+            EXPECT_EQ(changed.out.find(otherHash), std::string::npos) << changed.out;
+            // The blocks before the record are the ones of the bytes imported.
+            EXPECT_EQ(changed.out.substr(0, changed.out.find("Record of the Run")),
+                      kept.out.substr(0, kept.out.find("Record of the Run")));
+
+            std::vector<std::string> json = args;
+            json.insert(json.end(), {"--format", "json"});
+            const CliRun object = runWith(json, change);
+            ASSERT_EQ(object.status, ExitSuccess) << object.err;
+            const nlohmann::json file = nlohmann::json::parse(object.out)["record"]["file"];
+            EXPECT_EQ(file["size"], 1757);
+            EXPECT_TRUE(file["sha256"].is_null());
+            EXPECT_EQ(file["problem"], "changed since import");
+        }
+    }
+}
+
+// hierarchical and the plans take --record: the blocks before it as they
+// were, then the record, whose command line repeats the run digit for digit.
+TEST(Cli, HierarchicalRunsAndPlansHaveARecord)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter", "comma",  mtcars,     "hierarchical", "--dv",
+                                              "mpg",         "--step", "wt",       "--step",       "am,qsec",
+                                              "--seed",      "5",      "--trials", "200",          "--details"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun plain = with({});
+    const CliRun recorded = with({"--record"});
+    ASSERT_EQ(recorded.status, ExitSuccess) << recorded.err;
+    const std::size_t block = recorded.out.find("Record of the Run\n");
+    ASSERT_NE(block, std::string::npos) << recorded.out;
+    EXPECT_EQ(recorded.out.substr(0, block), plain.out);
+    const Outcome<FileFingerprint> print = fingerprintFile(mtcars);
+    ASSERT_TRUE(print.ok());
+    EXPECT_NE(recorded.out.find("\nData file: " + mtcars + "\nData file size: 1,783 bytes; SHA-256: " + print->sha256
+                                + "\nCases read: 32; complete cases used: 32\nSeed: 5; trials: 200; level: 95%\n"),
+              std::string::npos)
+        << recorded.out;
+    const std::string commandLine = "orvalis-cli --delimiter comma " + mtcars
+                                    + " hierarchical --dv 1 --step 6 --step 7,9 --trials 200 --confidence 95 --seed 5"
+                                      " --details --record";
+    EXPECT_NE(recorded.out.find("\nCommand line: " + commandLine + "\n"), std::string::npos) << recorded.out;
+    // Run again from the record's command line: the same blocks.
+    std::vector<std::string> again;
+    std::istringstream words(commandLine.substr(std::string("orvalis-cli ").size()));
+    for (std::string word; words >> word;) {
+        again.push_back(word);
+    }
+    const CliRun repeated = run(again);
+    ASSERT_EQ(repeated.status, ExitSuccess) << repeated.err;
+    EXPECT_EQ(repeated.out.substr(0, repeated.out.find("Date: ")), recorded.out.substr(0, recorded.out.find("Date: ")));
+
+    const nlohmann::json object = nlohmann::json::parse(with({"--record", "--format", "json"}).out);
+    EXPECT_EQ(object["record"]["file"]["sha256"], print->sha256);
+    EXPECT_EQ(object["steps"].size(), 2u);
+
+    // The plans: the matrix file by the bytes read, the seed the plan used.
+    test::TempDir dir;
+    const std::string matrix = dir.write("r.csv", "1,.5\n.5,1\n");
+    const Outcome<FileFingerprint> matrixPrint = fingerprintFile(matrix);
+    ASSERT_TRUE(matrixPrint.ok());
+    const CliRun width = run({"plan", "width", "--added", "1", "--correlations", matrix, "--n", "40", "--target-width",
+                              ".3", "--datasets", "4", "--trials", "50", "--seed", "8", "--record"});
+    ASSERT_EQ(width.status, ExitSuccess) << width.err;
+    EXPECT_NE(width.out.find("\nCorrelation file: " + matrix
+                             + "\nCorrelation file size: 10 bytes; SHA-256: " + matrixPrint->sha256
+                             + "\nSeed: 8; trials: 50; level: 95%; data sets per sample size: 4\n"),
+              std::string::npos)
+        << width.out;
+    EXPECT_NE(width.out.find("\nCommand line: orvalis-cli plan width --added 1 --correlations " + matrix
+                             + " --datasets 4 --n 40 --target-width .3 --trials 50 --seed 8 --record\n"),
+              std::string::npos)
+        << width.out;
+    const CliRun power =
+        run({"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--record", "--format", "json"});
+    ASSERT_EQ(power.status, ExitSuccess) << power.err;
+    const nlohmann::json powerRecord = nlohmann::json::parse(power.out)["record"];
+    EXPECT_TRUE(powerRecord["file"].is_null());
+    EXPECT_EQ(powerRecord["command_line"], "orvalis-cli plan power --added 2 --f2 .1 --format json --n 50 --record");
+    EXPECT_EQ(run({"plan", "power", "--added", "2", "--f2", ".1", "--n", "50", "--record", "--record"}).status,
+              ExitUsage);
+}
+
+// --correlations FILE is read as a data file is: a directory, a device or a
+// file beyond 16 MB is a file error (status 1) naming it, never read without
+// end; an entry quoted from it is escaped.
+TEST(Cli, TheCorrelationFileIsReadAsADataFileIs)
+{
+    test::TempDir dir;
+    auto plan = [](const std::string& file) {
+        return run({"plan", "width", "--added", "1", "--correlations", file, "--n", "40", "--target-width", ".3",
+                    "--datasets", "2", "--trials", "20", "--seed", "1"});
+    };
+    const std::string large = dir.write("large.csv", std::string(16'000'001, ' '));
+    const std::string bad = dir.write("bad.csv", "1,.5\n.5,1\x1b[2J\x07\n");
+    const struct {
+        std::string file;
+        std::string error;
+    } cases[] = {
+        {dir.path().string(), "The file " + dir.path().string() + " could not be read: Is a directory.\n"},
+        {"/dev/zero", "The file /dev/zero is a device, not a regular file; only regular files can be imported.\n"},
+        {large, "The file " + large + " is larger than the 16.0 MB such a file may have.\n"},
+        {bad, "Line 2 of the correlation matrix has \"1\\x1B[2J\\x07\", which is not a number.\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = plan(c.file);
+        EXPECT_EQ(r.status, ExitFailure) << c.file;
+        EXPECT_EQ(r.err, c.error);
+    }
+    // A pipe is read once, as data pipes are.
+    test::TempDir pipes;
+    const std::string cli = ORVALIS_CLI_PATH;
+    const CliRun piped = shell(pipes, "printf '1,.5\\n.5,1\\n' | timeout 20 " + cli
+                                          + " plan width --added 1 --correlations /dev/stdin --n 40"
+                                            " --target-width .3 --datasets 2 --trials 20 --seed 1 --format json");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_NE(piped.out.find("\"full_r2\": 0.25"), std::string::npos) << piped.out;
 }
 
 // --effect-sizes, --robust and --modified-test: the block after the blocks

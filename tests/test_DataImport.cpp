@@ -18,6 +18,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <thread>
 #include <sys/stat.h>
@@ -740,6 +741,91 @@ TEST(DataImportFile, AFileThatChangesWhileItIsReadIsAnErrorNotACrash)
                   "The file " + path + " is too large to read: it needs 300.0 KB of memory, and 1.0 KB is available.");
     }
     EXPECT_FALSE(read);
+}
+
+// Writers that leave a file's size as it was: the same number of bytes
+// rewritten in place with another modification time, a file cut short and
+// filled again by a writer that kept its offset (the gap reads as zero
+// bytes), and another file renamed over the path (the open descriptor still
+// reads the old one). Every reading path must refuse each as a change.
+struct SameSizeWriter {
+    const char* name;
+    std::function<void(const std::string& path, const std::string& other)> write;
+};
+
+std::vector<SameSizeWriter> sameSizeWriters()
+{
+    return {
+        {"rewritten in place",
+         [](const std::string& path, const std::string& other) {
+             const int fd = ::open(path.c_str(), O_WRONLY);
+             ASSERT_GE(fd, 0);
+             ASSERT_EQ(::pwrite(fd, other.data(), other.size(), 0), static_cast<ssize_t>(other.size()));
+             // Another second than the file had, whatever the clock's granularity.
+             const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123456789}};
+             ASSERT_EQ(::futimens(fd, times), 0);
+             ::close(fd);
+         }},
+        {"cut short and filled with zeros",
+         [](const std::string& path, const std::string& other) {
+             ASSERT_EQ(::truncate(path.c_str(), 2), 0);
+             ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(other.size())), 0);
+         }},
+        {"replaced by a rename",
+         [](const std::string& path, const std::string& other) {
+             const std::string next = path + ".new";
+             std::ofstream(next, std::ios::binary) << other;
+             ASSERT_EQ(std::rename(next.c_str(), path.c_str()), 0);
+         }},
+    };
+}
+
+TEST(DataImportFile, AFileChangedWithoutChangingItsSizeIsRefused)
+{
+    test::TempDir dir;
+    const std::string original = "1 2\n3 4\n5 6\n7 8\n";
+    const std::string other = "9 9\n9 9\n9 9\n9 9\n";
+    const std::string path = (dir.path() / "changing.txt").string();
+    const std::string changedText =
+        "The file " + path + " changed while it was read. Import it again once nothing writes to it.";
+    for (const SameSizeWriter& writer : sameSizeWriters()) {
+        SCOPED_TRACE(writer.name);
+        // The whole reading: the file changes after its size is taken.
+        dir.write("changing.txt", original);
+        FileContent::Options whole;
+        whole.beforeReading = [&] { writer.write(path, other); };
+        try {
+            const FileContent content(path, whole);
+            ADD_FAILURE() << "read as " << escapeControlCharacters(content.bytes());
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), changedText);
+        }
+        // The reading in blocks: the file changes between the passes.
+        dir.write("changing.txt", original);
+        ImportOptions blocks;
+        blocks.streamAbove = 0;
+        blocks.streamBlock = 8;
+        blocks.betweenPasses = [&] { writer.write(path, other); };
+        const ImportOutcome streamed = ImportDataFile(path, ' ', blocks);
+        ASSERT_FALSE(streamed.ok()) << "imported " << streamed->NumCases() << " cases";
+        EXPECT_EQ(streamed.refusal().message, changedText);
+        EXPECT_EQ(static_cast<const ImportFailure&>(streamed.refusal()).kind, ImportFailure::Kind::FileError);
+    }
+    // A file that stays as it was is read, and its identity kept with the table.
+    dir.write("changing.txt", original);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    for (const std::uint64_t streamAbove : {std::uint64_t{0}, std::uint64_t{1} << 20}) {
+        ImportOptions options;
+        options.streamAbove = streamAbove;
+        options.streamBlock = 8;
+        const ImportOutcome outcome = ImportDataFile(path, ' ', options);
+        ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
+        ASSERT_TRUE(outcome->sourceIdentity().has_value());
+        EXPECT_EQ(outcome->sourceIdentity()->inode, static_cast<std::uint64_t>(info.st_ino));
+        EXPECT_EQ(outcome->sourceIdentity()->size, original.size());
+        EXPECT_EQ(outcome->sourceIdentity()->modifiedNanoseconds, info.st_mtim.tv_nsec);
+    }
 }
 
 // A large file is read in blocks, twice, instead of whole: the outcome is the

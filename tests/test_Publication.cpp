@@ -178,6 +178,37 @@ TEST(RunRecord, FingerprintsOfFiles)
         EXPECT_EQ(refused.refusal().message.rfind("The SHA-256 of " + path + " could not be computed: ", 0), 0u)
             << refused.refusal().message;
     }
+
+    // Against the identity at import: the same file is hashed; another one
+    // renamed over it (here of the same size) is "changed since import".
+    const std::string data = dir.write("data.txt", "1 2\n");
+    const std::optional<FileIdentity> imported = identityOfPath(data);
+    ASSERT_TRUE(imported.has_value());
+    const Outcome<FileFingerprint> same = fingerprintFile(data, imported);
+    ASSERT_TRUE(same.ok());
+    EXPECT_FALSE(same->changedSinceImport);
+    EXPECT_EQ(same->sha256, sha256Hex("1 2\n"));
+    const std::string next = dir.write("next.txt", "3 4\n");
+    ASSERT_EQ(std::rename(next.c_str(), data.c_str()), 0);
+    const Outcome<FileFingerprint> replaced = fingerprintFile(data, imported);
+    ASSERT_TRUE(replaced.ok());
+    EXPECT_TRUE(replaced->changedSinceImport);
+    EXPECT_EQ(replaced->size, 4u);
+    EXPECT_EQ(replaced->sha256, "");
+    RunRecord record = makeRunRecord({"data.txt", std::nullopt, ""}, *replaced,
+                                     std::chrono::system_clock::time_point(std::chrono::seconds(1796774400)),
+                                     "orvalis-cli data.txt summary");
+    EXPECT_EQ(FormatRunRecord(record, RunFacts{}),
+              "Record of the Run\r\n"
+              "-------------------------------------\r\n"
+              "Program: Orvalis "
+                  + std::string(programVersion())
+                  + "\r\n"
+                    "Data file: data.txt\r\n"
+                    "Data file size: 4 bytes as imported; SHA-256: changed since import\r\n"
+                    "Date: 2026-12-09 00:00:00 UTC\r\n"
+                    "Command line: orvalis-cli data.txt summary\r\n"
+                    "-------------------------------------\r\n\r\n\r\n\r\n");
 }
 
 TEST(RunRecord, CommandLineAndBlock)

@@ -17,10 +17,11 @@ namespace {
 // The larger error may be at most this share of the interval's width.
 constexpr double ErrorShareOfWidth = 1.0 / 40.0;
 
-// A word a POSIX shell reads back as itself: quoted unless it holds only
-// characters that need no quoting.
-std::string shellWord(const std::string& word)
+} // namespace
+
+std::string shellWord(const std::string& rawWord)
 {
+    const std::string word = escapeControlCharacters(rawWord);
     const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) != 0
                || std::string_view("_./-+=:,@%").find(c) != std::string_view::npos;
@@ -34,6 +35,8 @@ std::string shellWord(const std::string& word)
     }
     return quoted + "'";
 }
+
+namespace {
 
 std::string numberList(const std::vector<std::int32_t>& variables)
 {
@@ -112,8 +115,10 @@ std::string utcTimestamp(std::chrono::system_clock::time_point when)
     return std::string(buffer, length);
 }
 
-std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t seed, const DataSource& source,
-                                  const std::string& options)
+namespace {
+
+// "orvalis-cli", the options that read the data as it was read, the path and the command.
+std::string commandStart(const DataSource& source, const char* command)
 {
     std::string line = "orvalis-cli";
     if (source.delimiter) {
@@ -124,7 +129,16 @@ std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t
     }
     // A path that starts like an option is set apart by "--".
     const std::string path = escapeControlCharacters(source.path);
-    line += (!path.empty() && path.front() == '-' ? " -- " : " ") + shellWord(path) + " bootstrap";
+    line += (!path.empty() && path.front() == '-' ? " -- " : " ") + shellWord(path) + " " + command;
+    return line;
+}
+
+} // namespace
+
+std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t seed, const DataSource& source,
+                                  const std::string& options)
+{
+    std::string line = commandStart(source, "bootstrap");
     line += " --dv " + formatInteger(request.DependentVariable.value_or(0));
     if (!request.PredictorList.empty()) {
         line += " --predictors " + numberList(request.PredictorList);
@@ -136,9 +150,33 @@ std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t
     return line + options;
 }
 
-RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
-                        const Outcome<FileFingerprint>& fingerprint, std::chrono::system_clock::time_point when,
-                        const std::string& options)
+std::string equivalentCommandLine(const HierarchicalResult& result, const DataSource& source,
+                                  const std::string& options)
+{
+    const HierarchicalRequest& request = result.request;
+    std::string line = commandStart(source, "hierarchical");
+    line += " --dv " + formatInteger(request.DependentVariable.value_or(0));
+    for (const std::vector<std::int32_t>& step : request.Steps) {
+        line += " --step " + numberList(step);
+    }
+    for (const auto& [variable, code] : request.ReferenceCategory) {
+        // By its label, which the command line looks up before it reads a number.
+        const auto labels = result.Categories.find(variable);
+        const bool labelled = labels != result.Categories.end() && code >= 1
+                              && static_cast<std::size_t>(code) <= labels->second.size()
+                              && !labels->second[static_cast<std::size_t>(code) - 1].empty();
+        line += " --reference "
+                + shellWord(formatInteger(variable) + "="
+                            + (labelled ? labels->second[static_cast<std::size_t>(code) - 1] : formatInteger(code)));
+    }
+    line += " --trials " + formatInteger(request.NumTrials);
+    line += " --confidence " + formatInteger(percentOf(request.Level));
+    line += " --seed " + std::to_string(result.Seed);
+    return line + options;
+}
+
+RunRecord makeRunRecord(const DataSource& source, const Outcome<FileFingerprint>& fingerprint,
+                        std::chrono::system_clock::time_point when, const std::string& commandLine)
 {
     RunRecord record;
     record.program = std::string("Orvalis ") + programVersion();
@@ -149,37 +187,74 @@ RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
         record.fingerprintProblem = fingerprint.refusal().message;
     }
     record.date = utcTimestamp(when);
-    record.commandLine = equivalentCommandLine(result.request, result.Seed, source, options);
+    record.commandLine = commandLine;
+    return record;
+}
+
+RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
+                        const Outcome<FileFingerprint>& fingerprint, std::chrono::system_clock::time_point when,
+                        const std::string& options)
+{
+    RunRecord record =
+        makeRunRecord(source, fingerprint, when, equivalentCommandLine(result.request, result.Seed, source, options));
     record.precision = assessPrecision(result);
     record.sampleSize = sampleSizeGuidance(result);
     return record;
 }
 
-std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& record)
+std::string FormatRunRecord(const RunRecord& record, const RunFacts& facts, const std::vector<std::string>& moreLines)
 {
     std::string out;
     auto line = [&out](const std::string& text) {
         out += text;
         out += "\r\n";
     };
-    const std::int32_t percent = percentOf(result.request.Level);
     line("Record of the Run");
     line(BlockRule);
     line("Program: " + record.program);
-    line("Data file: " + escapeControlCharacters(record.dataFile));
-    if (record.fingerprint) {
-        line("Data file size: " + formatGrouped(static_cast<std::int64_t>(record.fingerprint->size))
-             + " bytes; SHA-256: " + record.fingerprint->sha256);
-    } else {
-        line("Data file size and SHA-256: undefined (" + record.fingerprintProblem + ")");
+    if (!record.dataFile.empty()) {
+        const std::string& role = record.fileRole;
+        line(role + ": " + escapeControlCharacters(record.dataFile));
+        if (record.fingerprint && record.fingerprint->changedSinceImport) {
+            line(role + " size: " + formatGrouped(static_cast<std::int64_t>(record.fingerprint->size))
+                 + " bytes as imported; SHA-256: changed since import");
+        } else if (record.fingerprint) {
+            line(role + " size: " + formatGrouped(static_cast<std::int64_t>(record.fingerprint->size))
+                 + " bytes; SHA-256: " + record.fingerprint->sha256);
+        } else {
+            line(role + " size and SHA-256: undefined (" + record.fingerprintProblem + ")");
+        }
     }
-    line("Cases read: " + formatInteger(result.CasesRead)
-         + "; complete cases used: " + formatInteger(result.CompleteCases));
-    line("Seed: " + std::to_string(result.Seed) + "; trials: " + formatInteger(result.request.NumTrials)
-         + "; level: " + formatInteger(percent) + "%");
-    line("The same seed gives the same result digit for digit on any number of threads and any processor.");
+    if (facts.casesRead) {
+        line("Cases read: " + formatInteger(*facts.casesRead)
+             + "; complete cases used: " + formatInteger(facts.completeCases));
+    }
+    if (facts.seed) {
+        line("Seed: " + std::to_string(*facts.seed) + "; trials: " + formatInteger(facts.trials)
+             + "; level: " + formatInteger(facts.levelPercent) + "%"
+             + (facts.dataSets ? "; data sets per sample size: " + formatInteger(*facts.dataSets) : std::string()));
+        line("The same seed gives the same result digit for digit on any number of threads and any processor.");
+    }
     line("Date: " + record.date);
     line("Command line: " + record.commandLine);
+    for (const std::string& more : moreLines) {
+        line(more);
+    }
+    appendBlockEnd(out);
+    return out;
+}
+
+std::string FormatRunRecord(const HierarchicalResult& result, const RunRecord& record)
+{
+    return FormatRunRecord(record, {result.CasesRead, result.CompleteCases, result.Seed, result.request.NumTrials,
+                                    percentOf(result.request.Level), std::nullopt});
+}
+
+std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& record)
+{
+    std::vector<std::string> lines;
+    auto line = [&lines](const std::string& text) { lines.push_back(text); };
+    const std::int32_t percent = percentOf(result.request.Level);
     const BootstrapDetails details = result.Details.value_or(BootstrapDetails{});
     if (details.LowerLimitError && details.UpperLimitError) {
         line("Monte Carlo standard error of the traditional limits: " + errorText(*details.LowerLimitError) + " and "
@@ -209,8 +284,9 @@ std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& reco
                  + formatInteger(guidance.needed) + study + ", but " + formatInteger(guidance.better) + " are better.");
         }
     }
-    appendBlockEnd(out);
-    return out;
+    return FormatRunRecord(
+        record, {result.CasesRead, result.CompleteCases, result.Seed, result.request.NumTrials, percent, std::nullopt},
+        lines);
 }
 
 } // namespace orvalis

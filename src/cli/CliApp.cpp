@@ -17,6 +17,9 @@
 #include "analyses/PlanningReport.h"
 #include "analyses/RunRecord.h"
 #include "data/DataImport.h"
+#include "data/FileContent.h"
+#include "common/FileHash.h"
+#include "common/RuntimeErrors.h"
 #include "formats/FileFormats.h"
 
 #include <algorithm>
@@ -24,7 +27,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <charconv>
 #include <chrono>
@@ -267,12 +269,14 @@ bool sharedRunOption(const std::string& option, const std::string& value, RunOpt
     return true;
 }
 
-// Takes a switch both bootstrap commands have (--details, --effect-sizes)
+// Takes a switch both bootstrap commands have (--details, --record, --effect-sizes)
 // into form; false when option is not one.
 bool sharedRunFlag(const std::string& option, OutputForm& form)
 {
     if (option == "--details") {
         form.details = true;
+    } else if (option == "--record") {
+        form.record = true;
     } else if (option == "--effect-sizes") {
         form.effectSizes = true;
     } else {
@@ -289,6 +293,24 @@ std::optional<CompanionRequest> companionsOf(const OutputForm& form)
         return form.companions;
     }
     return std::nullopt;
+}
+
+// What the command line adds after the seed to print the same blocks again
+// with the record: the form, the effect sizes' options, --record.
+std::string recordOptions(const OutputForm& form)
+{
+    const std::string effectSizes = form.effectSizes ? companionCommandOptions(form.companions) : "";
+    return form.format == Format::Json ? " --format json" + effectSizes + " --record"
+           : form.details              ? " --details" + effectSizes + " --record"
+                                       : effectSizes + " --record";
+}
+
+// The data file's size and SHA-256 for the record, hashed now but only when
+// the file is still the one imported (its identity as the import read it);
+// otherwise a fingerprint that says it changed since the import.
+Outcome<FileFingerprint> importedFingerprint(const std::string& file, const DataSet& dataSet)
+{
+    return fingerprintFile(file, dataSet.sourceIdentity());
 }
 
 // Writes the draws by the save rules, never over the data file; false (with
@@ -320,10 +342,6 @@ Runner bootstrapCommand(const Invocation& invocation)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (sharedRunFlag(option, form)) {
-            continue;
-        }
-        if (option == "--record") {
-            form.record = true;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -378,12 +396,8 @@ Runner bootstrapCommand(const Invocation& invocation)
         }
         std::optional<RunRecord> record;
         if (form.record) {
-            // The options that print the same blocks again.
-            const std::string effectSizes = form.effectSizes ? companionCommandOptions(form.companions) : "";
-            const std::string options = form.format == Format::Json ? " --format json" + effectSizes + " --record"
-                                        : form.details              ? " --details" + effectSizes + " --record"
-                                                                    : effectSizes + " --record";
-            record = makeRunRecord(*outcome, source, fingerprintFile(file), std::chrono::system_clock::now(), options);
+            record = makeRunRecord(*outcome, source, importedFingerprint(file, dataSet),
+                                   std::chrono::system_clock::now(), recordOptions(form));
         }
         if (form.format == Format::Json) {
             out << bootstrapJson(*outcome, file, record ? &*record : nullptr, form.effectSizes);
@@ -459,7 +473,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
     request.Companions = companionsOf(form);
-    return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form,
+    const DataSource source{invocation.file, invocation.delimiterWord, invocation.sheet};
+    return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
@@ -500,10 +515,17 @@ Runner hierarchicalCommand(const Invocation& invocation)
                                                : FormatApaTableMarkdown(*outcome, form.apaInterval));
             return ExitSuccess;
         case Format::Json:
-            out << hierarchicalJson(*outcome, file, form.effectSizes);
-            return ExitSuccess;
         case Format::Text:
             break;
+        }
+        std::optional<RunRecord> record;
+        if (form.record) {
+            record = makeRunRecord(source, importedFingerprint(file, dataSet), std::chrono::system_clock::now(),
+                                   equivalentCommandLine(*outcome, source, recordOptions(form)));
+        }
+        if (form.format == Format::Json) {
+            out << hierarchicalJson(*outcome, file, form.effectSizes, record ? &*record : nullptr);
+            return ExitSuccess;
         }
         out << toUnixLineEnds(FormatHierarchicalReport(*outcome));
         if (form.details) {
@@ -511,6 +533,9 @@ Runner hierarchicalCommand(const Invocation& invocation)
         }
         if (form.effectSizes) {
             out << toUnixLineEnds(FormatHierarchicalCompanions(*outcome));
+        }
+        if (record) {
+            out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
         }
         return ExitSuccess;
     };
@@ -642,15 +667,44 @@ std::vector<std::int32_t> parseSampleSizes(const std::string& text)
     return sizes;
 }
 
+// The most bytes a --correlations file may have: a matrix of a few hundred
+// variables takes well under a megabyte.
+constexpr std::uint64_t CorrelationFileLimit = 16'000'000;
+
+// The orvalis-cli command line that repeats a plan: its options as given
+// (values quoted for a POSIX shell), the seed it used, --record.
+std::string planCommandLine(bool power, const std::map<std::string, std::string>& values,
+                            std::optional<std::uint64_t> seed)
+{
+    std::string line = std::string("orvalis-cli plan ") + (power ? "power" : "width");
+    for (const auto& [option, value] : values) {
+        if (option != "--seed") {
+            line += " " + option + " " + shellWord(value);
+        }
+    }
+    if (seed) {
+        line += " --seed " + std::to_string(*seed);
+    }
+    return line + " --record";
+}
+
 // orvalis-cli plan power|width ...: no data file; the plan's block, or its JSON.
 int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     const bool power = args[0] == "power";
     std::map<std::string, std::string> values;
+    bool wantRecord = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (option.rfind("--", 0) != 0) {
             throw UsageError{"unexpected argument: " + option};
+        }
+        if (option == "--record") {
+            if (wantRecord) {
+                throw UsageError{"--record is given twice"};
+            }
+            wantRecord = true;
+            continue;
         }
         if (i + 1 >= args.size()) {
             throw UsageError{option + " needs a value"};
@@ -742,28 +796,52 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             err << "The power could not be computed.\n";
             return ExitFailure;
         }
-        out << (json ? powerJson(question, *answer, target)
-                     : toUnixLineEnds(FormatPowerReport(question, *answer, target)));
+        std::optional<RunRecord> record;
+        if (wantRecord) {
+            record = makeRunRecord(DataSource{}, Refusal{}, std::chrono::system_clock::now(),
+                                   planCommandLine(true, values, std::nullopt));
+        }
+        if (json) {
+            out << powerJson(question, *answer, target, record ? &*record : nullptr);
+            return ExitSuccess;
+        }
+        out << toUnixLineEnds(FormatPowerReport(question, *answer, target));
+        if (record) {
+            out << toUnixLineEnds(FormatRunRecord(*record, RunFacts{}));
+        }
         return ExitSuccess;
     }
 
     WidthQuestion question;
     Outcome<Population> population = Refusal{};
+    // The matrix file's size and SHA-256, of the very bytes the plan read.
+    Outcome<FileFingerprint> matrixFingerprint = Refusal{};
     if (has("--correlations")) {
         if (has("--r2-reduced") || has("--delta-r2") || has("--intercorrelation")) {
             throw UsageError{"--correlations gives the whole population: leave out --r2-reduced, --delta-r2 and "
                              "--intercorrelation"};
         }
         const std::string& path = values["--correlations"];
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            err << "orvalis-cli: cannot read " << escapeControlCharacters(path) << "\n";
+        // Read as the data file is: a regular file or a pipe read once, never
+        // a directory or a device, within a size limit.
+        std::string text;
+        try {
+            FileContent::Options reading;
+            reading.acceptPipes = true;
+            reading.sizeLimit = CorrelationFileLimit;
+            const FileContent file(path, reading);
+            text.assign(file.bytes());
+        } catch (const FileError& error) {
+            err << error.what() << "\n";
             return ExitFailure;
         }
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        matrixFingerprint = FileFingerprint{text.size(), sha256Hex(text)};
         Outcome<std::vector<std::vector<double>>> matrix = parseCorrelationMatrix(text);
         if (!matrix.ok()) {
-            return refused(matrix.refusal(), err);
+            // The refusal quotes the file's entry: shown escaped, on one line.
+            Refusal shown = matrix.refusal();
+            shown.message = escapeControlCharacters(shown.message);
+            return refused(shown, err);
         }
         population = populationFromMatrix(p, q, std::move(*matrix));
     } else {
@@ -807,7 +885,22 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!plan.ok()) {
         return refused(plan.refusal(), err);
     }
-    out << (json ? widthPlanJson(*plan) : toUnixLineEnds(FormatWidthPlan(*plan)));
+    std::optional<RunRecord> record;
+    if (wantRecord) {
+        record = makeRunRecord(DataSource{has("--correlations") ? values["--correlations"] : std::string(), {}, {}},
+                               matrixFingerprint, std::chrono::system_clock::now(),
+                               planCommandLine(false, values, question.seed));
+        record->fileRole = "Correlation file";
+    }
+    if (json) {
+        out << widthPlanJson(*plan, record ? &*record : nullptr);
+        return ExitSuccess;
+    }
+    out << toUnixLineEnds(FormatWidthPlan(*plan));
+    if (record) {
+        out << toUnixLineEnds(FormatRunRecord(*record, RunFacts{std::nullopt, 0, question.seed, question.trials,
+                                                                percentOf(question.level), question.dataSets}));
+    }
     return ExitSuccess;
 }
 
@@ -889,6 +982,12 @@ std::string toUnixLineEnds(const std::string& text)
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
+    return runCli(args, out, err, {});
+}
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const std::function<void()>& afterImport)
+{
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << usageText();
         return ExitSuccess;
@@ -926,12 +1025,22 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     options.acceptPipes = true;
     FormatOptions formatOptions;
     formatOptions.sheet = invocation.sheet;
+    const std::optional<FileIdentity> beforeImport = identityOfPath(invocation.file);
     ImportOutcome outcome = importAnyFile(invocation.file, invocation.delimiter, options, formatOptions);
     if (!outcome.ok()) {
         err << withDelimiterAdvice(outcome.refusal(), [](const DelimiterInfo& likely) {
             return std::string("use --delimiter ") + likely.word;
         }) << "\n";
         return ExitFailure;
+    }
+    if (!outcome->sourceIdentity() && beforeImport && identityOfPath(invocation.file) == beforeImport) {
+        // A reader that does not say which file it read (a workbook, a
+        // statistics package's file): the file was the same regular file
+        // before and after the import, so the bytes read were its.
+        outcome->setSourceIdentity(*beforeImport);
+    }
+    if (afterImport) {
+        afterImport();
     }
     try {
         return runner(*outcome, out, err);

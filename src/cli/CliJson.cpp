@@ -41,6 +41,29 @@ std::string dumped(const json& object)
     return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+// The object "record": the program, the file with its size and SHA-256
+// (null, with the reason in "problem", when there is none: "changed since
+// import" for a file that is no longer the one read), the date and the
+// command line. "file" is null for a run that read no file.
+json recordJson(const RunRecord& record)
+{
+    const std::optional<FileFingerprint>& print = record.fingerprint;
+    const bool hashed = print && !print->changedSinceImport;
+    const json file =
+        record.dataFile.empty()
+            ? json(nullptr)
+            : json{{"name", escapeControlCharacters(record.dataFile)},
+                   {"size", print ? json(print->size) : json(nullptr)},
+                   {"sha256", hashed ? json(print->sha256) : json(nullptr)},
+                   {"problem", hashed ? json(nullptr)
+                                      : json(print ? std::string("changed since import") : record.fingerprintProblem)}};
+    return {
+        {"program", record.program},          {"file", file},
+        {"same_result_on_any_threads", true}, {"date", record.date},
+        {"command_line", record.commandLine},
+    };
+}
+
 const char* kindWord(IntervalKind kind)
 {
     switch (kind) {
@@ -200,17 +223,7 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
         object["effect_sizes"] = effectSizesJson(result);
     }
     if (record != nullptr) {
-        object["record"] = {
-            {"program", record->program},
-            {"file",
-             {{"name", escapeControlCharacters(record->dataFile)},
-              {"size", record->fingerprint ? json(record->fingerprint->size) : json(nullptr)},
-              {"sha256", record->fingerprint ? json(record->fingerprint->sha256) : json(nullptr)},
-              {"problem", record->fingerprint ? json(nullptr) : json(record->fingerprintProblem)}}},
-            {"same_result_on_any_threads", true},
-            {"date", record->date},
-            {"command_line", record->commandLine},
-        };
+        object["record"] = recordJson(*record);
         object["monte_carlo_error"] = {
             {"method", "binomial spread of the limits' ranks"},
             {"traditional_lower", orNull(details.LowerLimitError)},
@@ -230,7 +243,8 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     return dumped(object);
 }
 
-std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes)
+std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes,
+                             const RunRecord* record)
 {
     const HierarchicalRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
@@ -288,12 +302,16 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
         }
     }
     object["steps"] = steps;
+    if (record != nullptr) {
+        object["record"] = recordJson(*record);
+    }
     return dumped(object);
 }
 
-std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target)
+std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target,
+                      const RunRecord* record)
 {
-    return dumped({
+    json object({
         {"plan", "power"},
         {"version", programVersion()},
         {"predictors", question.p},
@@ -309,9 +327,13 @@ std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, 
         {"critical_f", answer.criticalF},
         {"power", answer.power},
     });
+    if (record != nullptr) {
+        object["record"] = recordJson(*record);
+    }
+    return dumped(object);
 }
 
-std::string widthPlanJson(const WidthPlan& plan)
+std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record)
 {
     const WidthQuestion& question = plan.question;
     json rows = json::array();
@@ -326,7 +348,7 @@ std::string widthPlanJson(const WidthPlan& plan)
                         {"modified_coverage", row.modifiedCoverage},
                         {"modified_lower_zero", row.lowerZero}});
     }
-    return dumped({
+    json object({
         {"plan", "width"},
         {"version", programVersion()},
         {"population",
@@ -345,6 +367,10 @@ std::string widthPlanJson(const WidthPlan& plan)
         {"smallest_n",
          {{"traditional", orNull(plan.smallestTraditional)}, {"modified", orNull(plan.smallestModified)}}},
     });
+    if (record != nullptr) {
+        object["record"] = recordJson(*record);
+    }
+    return dumped(object);
 }
 
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows)

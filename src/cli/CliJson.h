@@ -29,12 +29,17 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
 // categorical one's indicators), R^2, change, valid trials, traditional,
 // modified and BCa limits, F change with df1, df2 and the exact p, and the
 // details; null where undefined.
-// effectSizes: each step also has "effect_sizes".
-std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes = false);
+// effectSizes: each step also has "effect_sizes". With a record (--record):
+// the object "record", as the bootstrap's.
+std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes = false,
+                             const RunRecord* record = nullptr);
 
-// The plans: the power (with the target power it was asked to reach, if any) and the width plan's rows.
-std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target);
-std::string widthPlanJson(const WidthPlan& plan);
+// The plans: the power (with the target power it was asked to reach, if any)
+// and the width plan's rows; with a record, the object "record" (its "file"
+// the correlation matrix's file, or null).
+std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target,
+                      const RunRecord* record = nullptr);
+std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record = nullptr);
 
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
 

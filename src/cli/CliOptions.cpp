@@ -121,6 +121,10 @@ const std::vector<OptionHelp>& optionTable()
         {"hierarchical", "--details", "",
          "Append each step's bootstrap mean and standard error, BCa limits and the Monte Carlo errors of its"
          " limits."},
+        {"hierarchical", "--record", "",
+         "Append the record of the run: the program's version, the data file's size and SHA-256, cases, seed,"
+         " trials and level, the date and the orvalis-cli command line that repeats the run. With --format json:"
+         " the object record."},
         {"hierarchical", "--format", "text|json|apa|apa-markdown",
          "json prints one object with a \"steps\" array; apa and apa-markdown the results sentences and a table"
          " with a row per step."},
@@ -141,6 +145,9 @@ const std::vector<OptionHelp>& optionTable()
         {"plan power", "--noncentrality", "gpower|pwr",
          "lambda = f^2 N as G*Power has it (default), or f^2 (u + v + 1) as R's pwr has it."},
         {"plan power", "--format", "text|json", "json prints one object with the inputs, df, lambda and power."},
+        {"plan power", "--record", "",
+         "Append the record of the plan: the program's version, the date and the orvalis-cli command line that"
+         " repeats it. With --format json: the object record."},
         {"plan width", "--predictors", "P", "Predictors in the reduced model (default 0)."},
         {"plan width", "--added", "Q", "Predictors added (1 or more)."},
         {"plan width", "--r2-reduced", "R",
@@ -161,8 +168,13 @@ const std::vector<OptionHelp>& optionTable()
          "As for bootstrap (default: from the clock); data set d draws its cases from the stream (S, 2d) and"
          " bootstraps with a seed from the stream (S, 2d + 1), so the plan is the same on any number of threads."},
         {"plan width", "--threads", "N", "Threads, 1 to 256 (default: one per core); each runs whole data sets."},
-        {"plan width", "--format", "text|json", "json prints one object with the population, a row per N and the"
+        {"plan width", "--format", "text|json",
+         "json prints one object with the population, a row per N and the"
          " smallest N."},
+        {"plan width", "--record", "",
+         "Append the record of the plan: the program's version, the --correlations file's size and SHA-256 (of"
+         " the bytes read), seed, trials, level and data sets, the date and the orvalis-cli command line that"
+         " repeats it. With --format json: the object record."},
         {"descriptives", "--format", "text|json",
          "json prints {\"variables\": [{\"variable\", \"name\", \"n\", \"mean\", \"sd\", \"min\", \"max\"}, ...]}"
          " instead of the text."},

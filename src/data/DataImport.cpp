@@ -840,34 +840,55 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
                           + " changed while it was read. Import it again once nothing writes to it.";
         return failedImport(std::move(failure));
     };
+    // Whether the open file kept its identity (size, modification time) and
+    // the path still names it; a file replaced by a rename is another inode.
+    const FileIdentity identity = identityOf(before);
+    auto unchanged = [&] {
+        struct stat now {};
+        return ::fstat(file.fd(), &now) == 0 && identityOf(now) == identity && identityOfPath(path) == identity;
+    };
+    // What the whole reading should take over (a failure to explain, a form
+    // the blocks do not read) is handed over only from a file that did not
+    // change: bytes torn by a writer are a change, never an invalid entry.
+    auto handOver = [&]() -> std::optional<ImportOutcome> {
+        if (!unchanged()) {
+            return changed();
+        }
+        return std::nullopt;
+    };
 
     // The start: a byte-order mark, a wide encoding (left to the whole
     // reading's refusal), the delimiter to detect, a names line.
-    const std::size_t head =
-        file.readAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, blockSize)), block.data());
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, blockSize));
+    const std::size_t head = file.readAt(0, wanted, block.data());
+    if (head != wanted) {
+        return changed(); // the file became shorter
+    }
     std::string_view start(block.data(), head);
     std::uint64_t offset = 0;
     if (start.substr(0, 3) == "\xEF\xBB\xBF") {
         offset = 3;
         start.remove_prefix(3);
     } else if (wideEncoding(start) != nullptr) {
-        return std::nullopt;
+        return handOver();
     }
     std::optional<Delimiter> detected;
     if (delimiter == DetectDelimiter) {
         // The first megabyte of whole lines, as detection reads it from the whole file.
         std::string sample(static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, HintSample * 2)), '\0');
-        sample.resize(file.readAt(offset, sample.size(), sample.data()));
+        if (file.readAt(offset, sample.size(), sample.data()) != sample.size()) {
+            return changed();
+        }
         const std::string_view lines = leadingLines(sample, HintSample);
         if (lines.size() == sample.size() && offset + sample.size() < size) {
-            return std::nullopt;
+            return handOver();
         }
         detected = detectDelimiter(lines, options);
         delimiter = delimiterChar(*detected);
     }
     const FirstLine first = firstLine(start);
     if (first.next == start.size() && offset + start.size() < size) {
-        return std::nullopt; // a first line longer than a block
+        return handOver(); // a first line longer than a block
     }
     std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
     if (names) {
@@ -886,7 +907,7 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
         const bool last = offset + want == size;
         const std::size_t length = last ? want : lastLineStart(block.data(), want);
         if (length == 0) {
-            return std::nullopt; // a line longer than a block
+            return handOver(); // a line longer than a block
         }
         const std::string_view text(block.data(), length);
         Region region;
@@ -903,7 +924,7 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
         offset += length;
     }
     if (lineCount > options.maxLines || widest > DataSet::MaxColumn) {
-        return std::nullopt;
+        return handOver();
     }
     ImportOutcome dataSet = allocateTable(lineCount, widest, options, true);
     if (!dataSet.ok()) {
@@ -925,15 +946,14 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
                 return changed();
             }
             if (chunk.failed) {
-                return std::nullopt;
+                return handOver();
             }
         }
     }
-    struct stat after {};
-    if (::fstat(file.fd(), &after) != 0 || after.st_size != before.st_size
-        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+    if (!unchanged()) {
         return changed();
     }
+    dataSet->setSourceIdentity(identity);
     dataSet->setNumVariables(widest);
     if (names) {
         dataSet->setVariableNames(std::move(*names));
@@ -956,7 +976,11 @@ ImportOutcome ImportDataFile(const std::string& path, char delimiter, const Impo
         fileOptions.acceptPipes = options.acceptPipes;
         fileOptions.availableMemory = options.availableMemory;
         const FileContent file(path, fileOptions);
-        return importDataBuffer(file.bytes(), delimiter, options);
+        ImportOutcome outcome = importDataBuffer(file.bytes(), delimiter, options);
+        if (outcome.ok() && file.identity()) {
+            outcome->setSourceIdentity(*file.identity());
+        }
+        return outcome;
     } catch (const FileError& error) {
         ImportFailure failure;
         failure.kind = ImportFailure::Kind::FileError;

@@ -1,6 +1,7 @@
 // The data set: the table of single-precision values the import fills and every analysis reads.
 #pragma once
 
+#include "common/FileHash.h"
 #include "common/MissingValue.h"
 #include "common/SystemMemory.h"
 #include "data/Delimiter.h"
@@ -108,6 +109,11 @@ public:
     // The delimiter the import found in the file, when it was asked to detect it.
     std::optional<Delimiter> detectedDelimiter() const { return m_detectedDelimiter; }
     void setDetectedDelimiter(Delimiter delimiter) { m_detectedDelimiter = delimiter; }
+    // The identity of the regular file the table was read from, as it was
+    // read (none for a pipe, for bytes, or where the reader does not say):
+    // the record checks it before naming the file by its SHA-256.
+    const std::optional<FileIdentity>& sourceIdentity() const { return m_sourceIdentity; }
+    void setSourceIdentity(const FileIdentity& identity) { m_sourceIdentity = identity; }
 
     // Direct access for the import and fast readers: storedColumns() floats.
     float* rowData(std::int32_t row) { return cells() + static_cast<std::size_t>(row) * stride(); }
@@ -124,6 +130,7 @@ private:
     std::vector<std::string> m_caseLabels;
     std::vector<std::vector<std::string>> m_categories; // by variable; empty when none is categorical
     std::optional<Delimiter> m_detectedDelimiter;
+    std::optional<FileIdentity> m_sourceIdentity;
     std::vector<std::string> m_variableLabels;                             // by variable
     std::vector<std::vector<std::pair<float, std::string>>> m_valueLabels; // by variable
     std::string m_fileKind;

@@ -91,9 +91,14 @@ FileContent::FileContent(const std::string& path, const Options& options)
         }
     }
 
-    const std::uint64_t room = options.availableMemory != 0 ? options.availableMemory : availableMemory();
+    const std::uint64_t memory = options.availableMemory != 0 ? options.availableMemory : availableMemory();
+    const bool limited = options.sizeLimit != 0 && options.sizeLimit < memory;
+    const std::uint64_t room = limited ? options.sizeLimit : memory;
     const auto expected = static_cast<std::size_t>(regular ? info.st_size : 0);
     auto refuseSize = [&](std::uint64_t needed) {
+        if (limited) {
+            throw FileError(fileNamed(path) + " is larger than the " + formatByteSize(room) + " such a file may have.");
+        }
         throw FileError(fileNamed(path) + " is too large to read: it needs " + formatByteSize(needed)
                         + " of memory, and " + formatByteSize(room) + " is available.");
     };
@@ -113,8 +118,10 @@ FileContent::FileContent(const std::string& path, const Options& options)
             if (regular && expected != 0) {
                 break; // more than the size we were told: it grew
             }
-            const std::size_t larger = m_buffer.capacity() * 2;
-            if (larger > room) {
+            std::size_t larger = m_buffer.capacity() * 2;
+            if (limited && m_buffer.capacity() <= room && larger > room + 1) {
+                larger = room + 1; // up to the limit, and one byte to see a file beyond it
+            } else if (larger > room) {
                 refuseSize(larger);
             }
             LargeBlock moved(larger);
@@ -133,9 +140,26 @@ FileContent::FileContent(const std::string& path, const Options& options)
         }
         m_size += static_cast<std::size_t>(got);
     }
+    if (limited && m_size > room) {
+        refuseSize(m_size);
+    }
     if (regular && expected != 0 && m_size != expected) {
         throw FileError(fileNamed(path) + " changed while it was read (it became "
                         + (m_size < expected ? "shorter" : "longer") + "). Import it again once nothing writes to it.");
+    }
+    if (regular) {
+        // The same bytes throughout: the open file kept its size and
+        // modification time, and the path still names it (a file replaced by
+        // a rename leaves this descriptor reading the old one).
+        struct stat after {};
+        if (::fstat(fd.get(), &after) != 0) {
+            fail(path, errno);
+        }
+        const FileIdentity before = identityOf(info);
+        if (identityOf(after) != before || identityOfPath(path) != before) {
+            throw FileError(fileNamed(path) + " changed while it was read. Import it again once nothing writes to it.");
+        }
+        m_identity = before;
     }
 }
 

@@ -326,17 +326,21 @@ void frmESBootstrap::cmdOK_Click()
             txtSeed->setText(QString::number(seed));
             m_stop = std::stop_source();
             const DataSet& dataSet = m_dataSet;
-            // The details' record names the data file by its SHA-256, read here too.
+            // The details' record names the data file by its SHA-256, read here
+            // too, and only while the file is still the one imported (its
+            // identity as the import read it); otherwise the record says it
+            // changed since the import.
             const std::string hashed =
                 request.Details ? QFile::encodeName(m_dataFileName).toStdString() : std::string();
+            const std::optional<FileIdentity> imported = dataSet.sourceIdentity();
             // Started first: should starting fail, the dialog is left as it was.
             QFuture<RunOutcome> run = QtConcurrent::run(
-                [request, &dataSet, seed, hashed, stop = m_stop.get_token()](QPromise<RunOutcome>& promise) {
+                [request, &dataSet, seed, hashed, imported, stop = m_stop.get_token()](QPromise<RunOutcome>& promise) {
                     promise.setProgressRange(0, request.NumTrials);
                     const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
                     RunOutcome ran{RunBootstrap(request, dataSet, seed, control), std::nullopt};
                     if (ran.outcome.ok() && request.Details) {
-                        ran.fingerprint = fingerprintFile(hashed);
+                        ran.fingerprint = fingerprintFile(hashed, imported);
                     }
                     promise.addResult(std::move(ran));
                 });
