@@ -1,5 +1,6 @@
 // Files of the statistical packages and the spreadsheets, made by their own writers (tests/data/formats), and damaged
 // ones.
+#include "common/FileHash.h"
 #include "formats/FileFormats.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,8 @@ TEST(FileFormats, WorkbooksAndTheirSheets)
         ASSERT_TRUE(first.ok()) << first.refusal().message;
         EXPECT_EQ(first->VariableName(1), "score");
         EXPECT_EQ(first->NumCases(), 4);
+        // The file's identity as read, which a run's record checks before it hashes the file.
+        EXPECT_EQ(first->sourceIdentity(), identityOfPath(formatsDir() + file));
         EXPECT_EQ(first->DataTable(1, 1), 12.5f);
         EXPECT_EQ(first->DataTable(3, 1), MissingValue);
         EXPECT_EQ(categoriesOf(*first, 2), "control,treated,caf\xc3\xa9");

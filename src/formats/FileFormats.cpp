@@ -169,7 +169,12 @@ ImportOutcome importAnyFile(const std::string& path, char delimiter, const Impor
         fileOptions.acceptPipes = options.acceptPipes;
         fileOptions.availableMemory = options.availableMemory;
         const FileContent file(path, fileOptions);
-        return importAnyBytes(file.bytes(), path, delimiter, options, formatOptions);
+        ImportOutcome outcome = importAnyBytes(file.bytes(), path, delimiter, options, formatOptions);
+        // The record of a run hashes the file only while it is still the one read here.
+        if (outcome.ok() && file.identity()) {
+            outcome->setSourceIdentity(*file.identity());
+        }
+        return outcome;
     } catch (const FileError& error) {
         return fileFailure(error.what());
     } catch (const std::bad_alloc&) {
