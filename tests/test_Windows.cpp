@@ -1211,6 +1211,61 @@ TEST_F(WindowTest, TheFigureHasItsPrintedSizeInEveryReader)
     QSettings().remove("figure");
 }
 
+// A distribution window whose figure is wider than any image can be: QImage
+// gives a null image for it, as it does when the memory for a large picture
+// runs out, without trying to allocate it.
+class OversizedDistribution : public frmDistribution {
+public:
+    OversizedDistribution(Platform& platform, const BootstrapResult& run) : frmDistribution(platform, run, nullptr)
+    {
+        figureChanged();
+    }
+
+protected:
+    void adjustFigure(FigureSpec& figure) const override
+    {
+        frmDistribution::adjustFigure(figure);
+        figure.widthMm = 3'000'000.0;
+    }
+};
+
+// A picture that could not be rendered is never written: the existing file
+// keeps its bytes and a warning gives the reason; Copy picture warns and
+// leaves the clipboard as it was. The other exports still work.
+TEST_F(WindowTest, AFailedRenderingNeverReplacesAFigure)
+{
+    QSettings().remove("figure");
+    OversizedDistribution window(platform, evenRun());
+    window.show();
+    window.cmbResolution->setCurrentIndex(1); // 600 dpi
+    ASSERT_EQ(window.plotDistribution->figure().widthMm, 3'000'000.0);
+    dir.write("plot.png", "the old picture");
+    platform.saveNames = {dirPath() + "/plot.png", dirPath() + "/trials.csv"};
+    QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    // 3,000 m at 600 dpi are 70,866,142 pixels; 64 mm are 1,512.
+    EXPECT_EQ(platform.messages[0].text, "The picture could not be saved to " + dirPath()
+                                             + "/plot.png: there is not enough memory for a picture of "
+                                               "70866142 x 1512 pixels.");
+    EXPECT_EQ(platform.messages[0].title, "Bootstrap Distribution");
+    EXPECT_EQ(fileBytes(dirPath() + "/plot.png"), "the old picture");
+
+    const QImage before(3, 2, QImage::Format_RGB32);
+    platform.clipboardImage = before;
+    QTest::mouseClick(window.cmdCopy, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text,
+              "The picture could not be copied: there is not enough memory for a picture of 70866142 x 1512 pixels.");
+    EXPECT_EQ(platform.messages[1].title, "Bootstrap Distribution");
+    EXPECT_EQ(platform.clipboardImage.size(), QSize(3, 2));
+    EXPECT_EQ(platform.clipboardImage.cacheKey(), before.cacheKey());
+
+    QTest::mouseClick(window.cmdSaveCSV, Qt::LeftButton);
+    EXPECT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(fileBytes(dirPath() + "/trials.csv").toStdString(), FormatDraws(evenRun()));
+    QSettings().remove("figure");
+}
+
 // The Analyses menu's "Bootstrap Distribution" waits for a run, and a new
 // import takes it away again.
 TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
