@@ -46,6 +46,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -763,6 +764,63 @@ TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
     EXPECT_EQ(platform.messages[1].title, "Open Output");
     EXPECT_TRUE(platform.messages[1].text.contains("/other/only-here.txt")) << platform.messages[1].text.toStdString();
     EXPECT_EQ(window->outputLog().readAll(), "keep me");
+}
+
+// While Open Output reads, the dialog says which file it opens and only Cancel
+// answers: Cancel hides the dialog with the log as it was, Escape (or the close
+// box) stops waiting and keeps the dialog; what the reading gives is dropped.
+// (The end of a reading is handled only when the dialog's events run, so
+// clicks right after Open come while it reads, however small the file.)
+TEST_F(WindowTest, CancelWhileOpeningOutputLeavesTheLog)
+{
+    window->outputLog().replaceAll("keep me\r\n");
+    dir.write("other.txt", "the other log\r\n");
+    QString titleWhileOpening;
+    bool cancelAnswers = false;
+    bool openAnswers = true;
+    bool hidden = false;
+    whenModal([&] {
+        frmOpenOutput* dialog = window->openOutputDialog();
+        dialog->dirDirectory->setPath(dirPath());
+        dialog->filFile_Click("other.txt");
+        QTest::mouseClick(dialog->cmdOpen, Qt::LeftButton);
+        titleWhileOpening = dialog->windowTitle();
+        cancelAnswers = dialog->cmdCancel->isEnabled();
+        openAnswers = dialog->cmdOpen->isEnabled();
+        QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+        hidden = !dialog->isVisible();
+    });
+    ui(*window).mnuOpenOutput->trigger();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(60000));
+    QCoreApplication::processEvents(); // the reading's end, dropped
+    EXPECT_EQ(titleWhileOpening, "Open Output - opening other.txt...");
+    EXPECT_TRUE(cancelAnswers);
+    EXPECT_FALSE(openAnswers);
+    EXPECT_TRUE(hidden);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->outputLog().readAll(), "keep me\r\n");
+    frmOpenOutput* dialog = window->openOutputDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Open Output");
+    EXPECT_TRUE(dialog->cmdOpen->isEnabled());
+
+    bool stayed = false;
+    bool opened = false;
+    whenModal([&] {
+        frmOpenOutput* shown = window->openOutputDialog();
+        QTest::mouseClick(shown->cmdOpen, Qt::LeftButton);
+        QTest::keyClick(shown, Qt::Key_Escape);
+        stayed = shown->isVisible() && shown->cmdOpen->isEnabled();
+        opened = clickOpen(shown); // and now opened to its end
+        if (shown->isVisible()) {
+            shown->cmdCancel->click();
+        }
+    });
+    ui(*window).mnuOpenOutput->trigger();
+    EXPECT_TRUE(stayed);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->outputLog().readAll(), "the other log\r\n");
 }
 
 TEST_F(WindowTest, OpenOutputAsksBeforeItReplacesUnsavedResults)
