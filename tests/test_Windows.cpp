@@ -443,6 +443,7 @@ TEST_F(WindowTest, LabelsShowTheirLongestTextsWhole)
     w.dirDirectory->setPath(dirPath());
     test::clickItem(w.filFile, longName);
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     for (QLabel* label : {w.lblSelectedFile, w.lblCurrentFile}) {
         auto* elided = dynamic_cast<ElidedLabel*>(label);
         ASSERT_NE(elided, nullptr);
@@ -635,6 +636,7 @@ TEST_F(WindowTest, SaveNeverReplacesTheImportedDataFile)
     w.dirDirectory->setPath(dirPath());
     test::clickItem(w.filFile, "data.txt");
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_TRUE(window->dataSet().hasStorage());
     const QByteArray data = fileBytes(dirPath() + "/data.txt");
     platform.messages.clear();
@@ -1043,6 +1045,7 @@ TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)
     ui(*window).dirDirectory->setPath(dirPath());
     test::clickItem(ui(*window).filFile, "empty.txt");
     ui(*window).cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_TRUE(window->dataSet().hasStorage());
     ui(*window).mnuNavigateDataFile->trigger(); // an empty file
     EXPECT_FALSE(shown);
@@ -1337,6 +1340,7 @@ TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
     w.dirDirectory->setPath(dirPath());
     test::clickItem(w.filFile, "pairs.txt");
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     auto* item = control<QAction>(*window, "mnuBootstrapDistribution");
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text().remove(QLatin1Char('&')), "Bootstrap Distribution");
@@ -1361,6 +1365,7 @@ TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
     item->trigger();
     EXPECT_EQ(title, "Bootstrap Distribution");
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_FALSE(item->isEnabled());
 }
 
