@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +84,20 @@ struct MainWindowControls {
 inline MainWindowControls ui(frmMain& window)
 {
     return MainWindowControls(window);
+}
+
+// Waits until the import the window is reading (away from its thread) has
+// ended, at most a minute. True when no import is reading then.
+inline bool waitForImport(frmMain& window)
+{
+    if (!window.importing()) {
+        return true;
+    }
+    QEventLoop loop;
+    QObject::connect(&window, &frmMain::importFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !window.importing();
 }
 
 // The start-up as a user in a hurry has it: Form_Load, then a key that closes

@@ -274,8 +274,23 @@ private:
             return May::Nothing;
         case 3:
         case 4:
+            if (chance(0.2)) {
+                // Cancelled before its end is handled: nothing changes, whatever the reading gives.
+                note("import " + w.selectedFileName().toStdString() + " and cancel it");
+                click(ui(w).cmdImportData);
+                if (w.importing()) {
+                    click(test::control<QPushButton>(w, "cmdCancelImport"));
+                }
+                if (w.importing()) {
+                    m_failure = "Cancel left the import running";
+                }
+                return May::Nothing;
+            }
             note("import " + w.selectedFileName().toStdString());
             click(ui(w).cmdImportData);
+            if (!test::waitForImport(w)) {
+                m_failure = "the import did not end";
+            }
             return May::Import;
         case 5:
             note("type into the log");

@@ -46,6 +46,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -442,6 +443,7 @@ TEST_F(WindowTest, LabelsShowTheirLongestTextsWhole)
     w.dirDirectory->setPath(dirPath());
     test::clickItem(w.filFile, longName);
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     for (QLabel* label : {w.lblSelectedFile, w.lblCurrentFile}) {
         auto* elided = dynamic_cast<ElidedLabel*>(label);
         ASSERT_NE(elided, nullptr);
@@ -634,6 +636,7 @@ TEST_F(WindowTest, SaveNeverReplacesTheImportedDataFile)
     w.dirDirectory->setPath(dirPath());
     test::clickItem(w.filFile, "data.txt");
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_TRUE(window->dataSet().hasStorage());
     const QByteArray data = fileBytes(dirPath() + "/data.txt");
     platform.messages.clear();
@@ -763,6 +766,63 @@ TEST_F(WindowTest, OpenWithoutAChoiceOrOfAMissingFileKeepsTheLog)
     EXPECT_EQ(platform.messages[1].title, "Open Output");
     EXPECT_TRUE(platform.messages[1].text.contains("/other/only-here.txt")) << platform.messages[1].text.toStdString();
     EXPECT_EQ(window->outputLog().readAll(), "keep me");
+}
+
+// While Open Output reads, the dialog says which file it opens and only Cancel
+// answers: Cancel hides the dialog with the log as it was, Escape (or the close
+// box) stops waiting and keeps the dialog; what the reading gives is dropped.
+// (The end of a reading is handled only when the dialog's events run, so
+// clicks right after Open come while it reads, however small the file.)
+TEST_F(WindowTest, CancelWhileOpeningOutputLeavesTheLog)
+{
+    window->outputLog().replaceAll("keep me\r\n");
+    dir.write("other.txt", "the other log\r\n");
+    QString titleWhileOpening;
+    bool cancelAnswers = false;
+    bool openAnswers = true;
+    bool hidden = false;
+    whenModal([&] {
+        frmOpenOutput* dialog = window->openOutputDialog();
+        dialog->dirDirectory->setPath(dirPath());
+        dialog->filFile_Click("other.txt");
+        QTest::mouseClick(dialog->cmdOpen, Qt::LeftButton);
+        titleWhileOpening = dialog->windowTitle();
+        cancelAnswers = dialog->cmdCancel->isEnabled();
+        openAnswers = dialog->cmdOpen->isEnabled();
+        QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+        hidden = !dialog->isVisible();
+    });
+    ui(*window).mnuOpenOutput->trigger();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(60000));
+    QCoreApplication::processEvents(); // the reading's end, dropped
+    EXPECT_EQ(titleWhileOpening, "Open Output - opening other.txt...");
+    EXPECT_TRUE(cancelAnswers);
+    EXPECT_FALSE(openAnswers);
+    EXPECT_TRUE(hidden);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->outputLog().readAll(), "keep me\r\n");
+    frmOpenOutput* dialog = window->openOutputDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Open Output");
+    EXPECT_TRUE(dialog->cmdOpen->isEnabled());
+
+    bool stayed = false;
+    bool opened = false;
+    whenModal([&] {
+        frmOpenOutput* shown = window->openOutputDialog();
+        QTest::mouseClick(shown->cmdOpen, Qt::LeftButton);
+        QTest::keyClick(shown, Qt::Key_Escape);
+        stayed = shown->isVisible() && shown->cmdOpen->isEnabled();
+        opened = clickOpen(shown); // and now opened to its end
+        if (shown->isVisible()) {
+            shown->cmdCancel->click();
+        }
+    });
+    ui(*window).mnuOpenOutput->trigger();
+    EXPECT_TRUE(stayed);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->outputLog().readAll(), "the other log\r\n");
 }
 
 TEST_F(WindowTest, OpenOutputAsksBeforeItReplacesUnsavedResults)
@@ -985,6 +1045,7 @@ TEST_F(WindowTest, NavigatorShowsNothingWithoutARowOne)
     ui(*window).dirDirectory->setPath(dirPath());
     test::clickItem(ui(*window).filFile, "empty.txt");
     ui(*window).cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_TRUE(window->dataSet().hasStorage());
     ui(*window).mnuNavigateDataFile->trigger(); // an empty file
     EXPECT_FALSE(shown);
@@ -1211,6 +1272,61 @@ TEST_F(WindowTest, TheFigureHasItsPrintedSizeInEveryReader)
     QSettings().remove("figure");
 }
 
+// A distribution window whose figure is wider than any image can be: QImage
+// gives a null image for it, as it does when the memory for a large picture
+// runs out, without trying to allocate it.
+class OversizedDistribution : public frmDistribution {
+public:
+    OversizedDistribution(Platform& platform, const BootstrapResult& run) : frmDistribution(platform, run, nullptr)
+    {
+        figureChanged();
+    }
+
+protected:
+    void adjustFigure(FigureSpec& figure) const override
+    {
+        frmDistribution::adjustFigure(figure);
+        figure.widthMm = 3'000'000.0;
+    }
+};
+
+// A picture that could not be rendered is never written: the existing file
+// keeps its bytes and a warning gives the reason; Copy picture warns and
+// leaves the clipboard as it was. The other exports still work.
+TEST_F(WindowTest, AFailedRenderingNeverReplacesAFigure)
+{
+    QSettings().remove("figure");
+    OversizedDistribution window(platform, evenRun());
+    window.show();
+    window.cmbResolution->setCurrentIndex(1); // 600 dpi
+    ASSERT_EQ(window.plotDistribution->figure().widthMm, 3'000'000.0);
+    dir.write("plot.png", "the old picture");
+    platform.saveNames = {dirPath() + "/plot.png", dirPath() + "/trials.csv"};
+    QTest::mouseClick(window.cmdSavePNG, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    // 3,000 m at 600 dpi are 70,866,142 pixels; 64 mm are 1,512.
+    EXPECT_EQ(platform.messages[0].text, "The picture could not be saved to " + dirPath()
+                                             + "/plot.png: there is not enough memory for a picture of "
+                                               "70866142 x 1512 pixels.");
+    EXPECT_EQ(platform.messages[0].title, "Bootstrap Distribution");
+    EXPECT_EQ(fileBytes(dirPath() + "/plot.png"), "the old picture");
+
+    const QImage before(3, 2, QImage::Format_RGB32);
+    platform.clipboardImage = before;
+    QTest::mouseClick(window.cmdCopy, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text,
+              "The picture could not be copied: there is not enough memory for a picture of 70866142 x 1512 pixels.");
+    EXPECT_EQ(platform.messages[1].title, "Bootstrap Distribution");
+    EXPECT_EQ(platform.clipboardImage.size(), QSize(3, 2));
+    EXPECT_EQ(platform.clipboardImage.cacheKey(), before.cacheKey());
+
+    QTest::mouseClick(window.cmdSaveCSV, Qt::LeftButton);
+    EXPECT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(fileBytes(dirPath() + "/trials.csv").toStdString(), FormatDraws(evenRun()));
+    QSettings().remove("figure");
+}
+
 // The Analyses menu's "Bootstrap Distribution" waits for a run, and a new
 // import takes it away again.
 TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
@@ -1224,6 +1340,7 @@ TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
     w.dirDirectory->setPath(dirPath());
     test::clickItem(w.filFile, "pairs.txt");
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     auto* item = control<QAction>(*window, "mnuBootstrapDistribution");
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text().remove(QLatin1Char('&')), "Bootstrap Distribution");
@@ -1248,6 +1365,7 @@ TEST_F(WindowTest, TheDistributionMenuItemFollowsTheRuns)
     item->trigger();
     EXPECT_EQ(title, "Bootstrap Distribution");
     w.cmdImportData->click();
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_FALSE(item->isEnabled());
 }
 

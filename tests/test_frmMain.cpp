@@ -9,6 +9,7 @@
 #include "platform/QtPlatform.h"
 #include "ui/frmMain.h"
 #include "common/Version.h"
+#include "data/DataImport.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -24,18 +25,25 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTextCursor>
+#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace orvalis {
 namespace {
@@ -173,6 +181,7 @@ TEST_F(frmMainTest, TheKeyboardAloneImportsWhatItHighlights)
     EXPECT_EQ(w.lblSelectedFile->text(), "a.txt");
     w.cmdImportData->setFocus();
     QTest::keyClick(w.cmdImportData, Qt::Key_Return);
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(w.lblCurrentFile->text(), "a.txt");
     EXPECT_EQ(window->dataSet().NumVariables(), 3);
@@ -207,6 +216,7 @@ TEST_F(frmMainTest, StartedWithAFileItIsSelectedAndTheDirectoryIsRemembered)
     EXPECT_EQ(ui(started).filFile->currentItem()->text(), "b.dat");
     QTest::mouseClick(ui(started).optComma, Qt::LeftButton);
     QTest::mouseClick(ui(started).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(started));
     ASSERT_TRUE(started.dataSet().hasStorage());
     EXPECT_EQ(started.dataSet().DataTable(1, 2), 8.0f);
 
@@ -227,6 +237,7 @@ TEST_F(frmMainTest, DetectFromFileReadsACsvAndIsRemembered)
     QRadioButton* detect = test::control<QRadioButton>(*window, "optDetect");
     QTest::mouseClick(detect, Qt::LeftButton);
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(window->outputLog().readAll(), "Opened the text file: " + dirPath()
                                                  + "/r.csv\r\nNumber of Cases: 2\r\nNumber of Variables: 2\r\n"
@@ -248,6 +259,8 @@ TEST_F(frmMainTest, AWorkbookAsksForItsSheet)
     test::chooseWithKeys(ui(*window).cmbFileType, 7);
     pick("book.xlsx");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    EXPECT_TRUE(platform.offeredItems.isEmpty()) << "the click returns before the reading asks";
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_EQ(platform.offeredItems, QStringList({"Scores", "Other"}));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_FALSE(window->dataSet().hasStorage());
@@ -255,6 +268,7 @@ TEST_F(frmMainTest, AWorkbookAsksForItsSheet)
 
     platform.chosenItem = "Other";
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(window->dataSet().DataTable(2, 2), 4.0f);
     EXPECT_EQ(window->outputLog().readAll(), "Opened the Excel workbook: " + dirPath()
@@ -262,9 +276,241 @@ TEST_F(frmMainTest, AWorkbookAsksForItsSheet)
                                                    "\r\n\r\n\r\n");
 }
 
+// Readings that wait between their two passes until the test lets them go on:
+// the window's imports read any file in two passes (as they read a large
+// one) with these options. Whatever is still held is let go, and waited for,
+// at the end.
+class HeldReading {
+public:
+    ~HeldReading()
+    {
+        release();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
+    ImportOptions options()
+    {
+        ImportOptions options;
+        options.streamAbove = 1;
+        options.betweenPasses = [this] {
+            std::unique_lock<std::mutex> held(m_lock);
+            m_reader = std::this_thread::get_id();
+            ++m_waiting;
+            m_released.wait(held, [this] { return m_free; });
+        };
+        return options;
+    }
+    // Processes the window's events until a reading waits (at most a minute).
+    bool reached()
+    {
+        return QTest::qWaitFor([this] {
+            const std::lock_guard<std::mutex> held(m_lock);
+            return m_waiting > 0;
+        }, 60000);
+    }
+    std::thread::id reader()
+    {
+        const std::lock_guard<std::mutex> held(m_lock);
+        return m_reader;
+    }
+    void release()
+    {
+        const std::lock_guard<std::mutex> held(m_lock);
+        m_free = true;
+        m_released.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_released;
+    bool m_free = false;
+    int m_waiting = 0;
+    std::thread::id m_reader;
+};
+
+// The import reads away from the window's thread: the click returns at once,
+// the status bar names the file with a busy bar and Cancel, the window goes on
+// answering, and what must not run meanwhile is disabled. Cancel leaves the
+// data, the log and the settings as they were, whatever the reading gives.
+TEST_F(frmMainTest, AnImportReadsAwayFromTheWindowAndCancelChangesNothing)
+{
+    HeldReading held;
+    const auto w = ui(*window);
+    pick("a.txt");
+    QTest::mouseClick(w.cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
+    const QString logBefore = window->outputLog().readAll();
+    std::string rows;
+    for (int r = 1; r <= 500; ++r) {
+        rows += std::to_string(r) + ",2\n";
+    }
+    dir.write("large.txt", rows);
+    w.filFile->refresh();
+    window->setImportOptions(held.options());
+    auto* status = control<QLabel>(*window, "lblImporting");
+    auto* busy = control<QProgressBar>(*window, "prgImport");
+    auto* cancel = control<QPushButton>(*window, "cmdCancelImport");
+    ASSERT_TRUE(status && busy && cancel);
+    EXPECT_FALSE(cancel->isVisible());
+
+    w.optComma->setChecked(true);
+    pick("large.txt");
+    QTest::mouseClick(w.cmdImportData, Qt::LeftButton);
+    EXPECT_TRUE(window->importing());
+    ASSERT_TRUE(held.reached()); // the window's events went on meanwhile
+    EXPECT_NE(held.reader(), std::this_thread::get_id());
+    bool answered = false;
+    QTimer::singleShot(0, window.get(), [&] { answered = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 60000));
+    EXPECT_TRUE(window->importing());
+    EXPECT_EQ(status->text(), "Importing large.txt...");
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(busy->isVisible());
+    EXPECT_EQ(busy->maximum(), 0); // busy: the reading does not say how far it is
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_TRUE(cancel->isEnabled());
+    EXPECT_FALSE(w.cmdImportData->isEnabled());
+    for (QAction* command : {w.mnuOpenOutput, w.mnuNavigateDataFile, w.mnuDescriptives, w.mnuESBootstrap}) {
+        EXPECT_FALSE(command->isEnabled()) << command->objectName().toStdString();
+    }
+    EXPECT_TRUE(control<QAction>(*window, "mnuPlan")->isEnabled()); // planning needs no data
+    // Enter on a file of the list starts no second import.
+    w.filFile->setFocus();
+    QTest::keyClick(w.filFile, Qt::Key_Return);
+    EXPECT_TRUE(window->importing());
+    EXPECT_TRUE(platform.messages.empty());
+
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(window->importing());
+    EXPECT_FALSE(status->isVisible());
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_TRUE(w.cmdImportData->isEnabled());
+    for (QAction* command : {w.mnuOpenOutput, w.mnuNavigateDataFile, w.mnuDescriptives, w.mnuESBootstrap}) {
+        EXPECT_TRUE(command->isEnabled()) << command->objectName().toStdString();
+    }
+    // The reading goes on to its end; its table is dropped.
+    held.release();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(60000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->dataSet().NumCases(), 2);
+    EXPECT_EQ(window->dataSet().NumVariables(), 3);
+    EXPECT_EQ(window->dataSet().DataTable(1, 1), 1.0f);
+    EXPECT_EQ(w.lblCurrentFile->text(), "a.txt");
+    EXPECT_EQ(window->outputLog().readAll(), logBefore);
+    frmMain later(platform);
+    EXPECT_TRUE(ui(later).optSpace->isChecked()) << "the delimiter of the cancelled import was kept";
+
+    // Not cancelled, the same import replaces the data and appends its summary, as ever.
+    window->setImportOptions({});
+    QTest::mouseClick(w.cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(window->dataSet().NumCases(), 500);
+    EXPECT_EQ(window->dataSet().DataTable(500, 1), 500.0f);
+    EXPECT_EQ(w.lblCurrentFile->text(), "large.txt");
+    EXPECT_EQ(window->outputLog().readAll(), logBefore + "Opened the text file: " + dirPath()
+                                                 + "/large.txt\r\nNumber of Cases: 500\r\nNumber of Variables: 2"
+                                                   "\r\n\r\n\r\n");
+}
+
+// The exit dialogue while an import reads: refused, the import goes on and
+// ends as ever; accepted, the window closes at once and the reading is
+// dropped, also when the window is destroyed before it ends.
+TEST_F(frmMainTest, LeavingWhileAnImportReadsKeepsTheExitDialogue)
+{
+    HeldReading held;
+    window->setImportOptions(held.options());
+    pick("a.txt");
+    QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(held.reached());
+    platform.answers = {Platform::Answer::No}; // "Do you want to exit Orvalis?"
+    window->close();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "Do you want to exit Orvalis?");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->importing());
+    held.release();
+    ASSERT_TRUE(test::waitForImport(*window));
+    EXPECT_EQ(window->dataSet().NumVariables(), 3);
+    EXPECT_EQ(window->outputLog().readAll(),
+              "Opened the text file: " + dirPath() + "/a.txt\r\nNumber of Cases: 2\r\nNumber of Variables: 3\r\n\r\n\r\n");
+
+    HeldReading again;
+    window->setImportOptions(again.options());
+    QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(again.reached());
+    platform.messages.clear();
+    platform.answers = {Platform::Answer::Yes, Platform::Answer::No}; // exit, without saving
+    ui(*window).mnuExit->trigger();
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text, "Do you want to save the contents of the output?");
+    EXPECT_TRUE(window->leaving());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->importing());
+    window.reset(); // the reading still waits
+    again.release();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(60000));
+    QCoreApplication::processEvents();
+}
+
+// A platform that notes the thread its chooser is shown on, and runs a step
+// of the test while it is shown.
+class ChooserPlatform : public test::FakePlatform {
+public:
+    QString chooseItem(QWidget* parent, const QString& title, const QString& label, const QStringList& items) override
+    {
+        chooserThread = QThread::currentThread();
+        if (whileShown) {
+            whileShown();
+        }
+        return FakePlatform::chooseItem(parent, title, label, items);
+    }
+    QThread* chooserThread = nullptr;
+    std::function<void()> whileShown;
+};
+
+// The reading asks for a workbook's sheet on its thread; the chooser shows on
+// the window's. An answer given after Cancel still reaches the reading, and
+// the table it then gives is dropped.
+TEST_F(frmMainTest, TheSheetChooserShowsOnTheWindowsThread)
+{
+    std::ifstream in(std::string(ORVALIS_TEST_DATA_DIR) + "/formats/study.xlsx", std::ios::binary);
+    dir.write("book.xlsx", std::string(std::istreambuf_iterator<char>(in), {}));
+    ChooserPlatform chooser;
+    frmMain w(chooser);
+    test::startPastSplash(w);
+    ui(w).dirDirectory->setPath(dirPath());
+    test::chooseWithKeys(ui(w).cmbFileType, 7);
+    test::clickItem(ui(w).filFile, "book.xlsx");
+    chooser.chosenItem = "Other";
+    QTest::mouseClick(ui(w).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(w));
+    EXPECT_EQ(chooser.chooserThread, w.thread());
+    EXPECT_EQ(chooser.offeredItems, QStringList({"Scores", "Other"}));
+    ASSERT_TRUE(chooser.messages.empty());
+    EXPECT_EQ(w.dataSet().DataTable(2, 2), 4.0f);
+    const QString log = w.outputLog().readAll();
+
+    chooser.chosenItem = "Scores";
+    chooser.whileShown = [&] {
+        QPushButton* cancel = control<QPushButton>(w, "cmdCancelImport");
+        ASSERT_NE(cancel, nullptr);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    };
+    QTest::mouseClick(ui(w).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(w));
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(60000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(chooser.messages.empty());
+    EXPECT_EQ(w.dataSet().DataTable(2, 2), 4.0f);
+    EXPECT_EQ(w.outputLog().readAll(), log);
+}
+
 TEST_F(frmMainTest, ImportWithoutAPickedFileWarnsAndChangesNothing)
 {
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "A data file has not been selected.");
     EXPECT_EQ(platform.messages[0].title, "Data Editor");
@@ -278,6 +524,7 @@ TEST_F(frmMainTest, ImportReplacesTheDataAndAppendsTheSummary)
     window->outputLog().append("Earlier text");
     pick("a.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(window->dataSet().NumCases(), 2);
     EXPECT_EQ(window->dataSet().NumVariables(), 3);
@@ -295,6 +542,7 @@ TEST_F(frmMainTest, ImportReplacesTheDataAndAppendsTheSummary)
     pick("b.dat");
     ui(*window).dirDirectory->setPath(dirPath() + "/sub");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_EQ(ui(*window).lblCurrentFile->text(), "b.dat");
     EXPECT_EQ(window->dataSet().NumVariables(), 2);
     EXPECT_EQ(window->dataSet().DataTable(1, 2), 8.0f);
@@ -304,10 +552,12 @@ TEST_F(frmMainTest, FailedImportLeavesEverythingAsItWas)
 {
     pick("a.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     const QString logBefore = window->outputLog().readAll();
 
     pick("bad.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_EQ(platform.messages.size(), 1u);
     // Both lines of the message in the one box.
     EXPECT_EQ(platform.messages[0].text, "Row 2 of Column 2 has an invalid entry for analysis.\nThe entry is \"x\".");
@@ -323,6 +573,7 @@ TEST_F(frmMainTest, FailedImportLeavesEverythingAsItWas)
     pick("a.txt");
     std::filesystem::remove(dir.path() / "a.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[1].text,
               "The file " + dirPath() + "/a.txt could not be read: No such file or directory.");
@@ -335,6 +586,7 @@ TEST_F(frmMainTest, FailedImportLeavesEverythingAsItWas)
     ui(*window).filFile->refresh();
     pick("commas.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_EQ(platform.messages.size(), 3u);
     EXPECT_EQ(platform.messages[2].text, "Row 1 of Column 1 has an invalid entry for analysis.\nThe entry is \"1,2\". "
                                          "The file looks comma-delimited: choose Comma Delimited.");
@@ -362,6 +614,7 @@ TEST_F(frmMainTest, ImportDiscardsTheAnalysisDialogs)
 
     pick("a.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     EXPECT_EQ(window->descriptivesDialog(), nullptr);
     EXPECT_EQ(window->esBootstrapDialog(), nullptr);
     openAndHide();
@@ -373,6 +626,7 @@ TEST_F(frmMainTest, ImportDiscardsTheAnalysisDialogs)
     window->descriptivesDialog()->setProperty("first", true);
     pick("bad.txt");
     QTest::mouseClick(ui(*window).cmdImportData, Qt::LeftButton);
+    ASSERT_TRUE(test::waitForImport(*window));
     ASSERT_NE(window->descriptivesDialog(), nullptr);
     EXPECT_TRUE(window->descriptivesDialog()->property("first").toBool());
 }

@@ -9,7 +9,9 @@
 #include <QRegularExpression>
 #include <QSvgGenerator>
 
+#include <climits>
 #include <cmath>
+#include <utility>
 
 namespace orvalis {
 
@@ -85,24 +87,91 @@ void FigureWidget::paintEvent(QPaintEvent*)
     paintFigure(painter);
 }
 
-QImage FigureWidget::toImage(int dpi) const
+namespace {
+
+Refusal pictureFailure(const QString& reason)
+{
+    return Refusal{reason.toStdString(), {}, Refusal::Reason::Fault};
+}
+
+} // namespace
+
+Outcome<QImage> FigureWidget::pictureImage(int dpi) const
 {
     const QSizeF points = figurePoints();
-    const QSize pixels(static_cast<int>(std::lround(points.width() / 72.0 * dpi)),
-                       static_cast<int>(std::lround(points.height() / 72.0 * dpi)));
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    const double width = std::round(points.width() / 72.0 * dpi);
+    const double height = std::round(points.height() / 72.0 * dpi);
+    const auto tooLarge = [&] {
+        return pictureFailure(QStringLiteral("there is not enough memory for a picture of %1 x %2 pixels")
+                                  .arg(static_cast<qint64>(width))
+                                  .arg(static_cast<qint64>(height)));
+    };
+    if (!(width >= 1.0 && height >= 1.0 && width <= INT_MAX && height <= INT_MAX)) {
+        return tooLarge();
+    }
+    // A size the memory (or QImage's own limits) cannot hold gives a null image.
+    QImage image(QSize(static_cast<int>(width), static_cast<int>(height)), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return tooLarge();
+    }
     const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
-    QPainter painter(&image);
+    QPainter painter;
+    if (!painter.begin(&image)) {
+        return pictureFailure(QStringLiteral("the picture could not be drawn"));
+    }
     painter.scale(dpi / 72.0, dpi / 72.0);
     paintFigure(painter);
     painter.end();
     return image;
 }
 
+QImage FigureWidget::toImage(int dpi) const
+{
+    Outcome<QImage> image = pictureImage(dpi);
+    return image.ok() ? std::move(*image) : QImage();
+}
+
+Outcome<QByteArray> FigureWidget::pngBytes(int dpi) const
+{
+    const Outcome<QImage> image = pictureImage(dpi);
+    if (!image.ok()) {
+        return image.refusal();
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    // The image's density goes into the file (its pHYs chunk).
+    if (!buffer.open(QIODevice::WriteOnly) || !image->save(&buffer, "PNG") || bytes.isEmpty()) {
+        return pictureFailure(QStringLiteral("the PNG image could not be encoded"));
+    }
+    return bytes;
+}
+
+namespace {
+
+// The bytes of an SVG or PDF drawing, none when the painter did not begin.
+Outcome<QByteArray> drawingBytes(QByteArray bytes, bool drawn)
+{
+    if (!drawn) {
+        return pictureFailure(QStringLiteral("the drawing could not be started"));
+    }
+    if (bytes.isEmpty()) {
+        return pictureFailure(QStringLiteral("the drawing came out empty"));
+    }
+    return bytes;
+}
+
+} // namespace
+
 QByteArray FigureWidget::toSvg() const
+{
+    const Outcome<QByteArray> bytes = svgBytes();
+    return bytes.ok() ? *bytes : QByteArray();
+}
+
+Outcome<QByteArray> FigureWidget::svgBytes() const
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -116,9 +185,15 @@ QByteArray FigureWidget::toSvg() const
     generator.setViewBox(QRectF(QPointF(0, 0), points));
     generator.setTitle(m_title);
     generator.setDescription(description());
-    QPainter painter(&generator);
+    QPainter painter;
+    if (!painter.begin(&generator)) {
+        return drawingBytes({}, false);
+    }
     paintFigure(painter);
     painter.end();
+    if (bytes.isEmpty()) {
+        return drawingBytes({}, true);
+    }
     // The generator states the whole points of its size in millimetres; the
     // figure's own width and height replace them.
     const QByteArray exact = QStringLiteral("width=\"%1mm\" height=\"%2mm\"")
@@ -129,29 +204,43 @@ QByteArray FigureWidget::toSvg() const
     const QString text = QString::fromUtf8(bytes);
     const QRegularExpressionMatch match = stated.match(text);
     if (match.hasMatch()) {
-        return QString(text)
-            .replace(match.capturedStart(), match.capturedLength(), QString::fromLatin1(exact))
-            .toUtf8();
+        return drawingBytes(QString(text)
+                                .replace(match.capturedStart(), match.capturedLength(), QString::fromLatin1(exact))
+                                .toUtf8(),
+                            true);
     }
-    return bytes;
+    return drawingBytes(bytes, true);
 }
 
 QByteArray FigureWidget::toPdf() const
 {
+    const Outcome<QByteArray> bytes = pdfBytes();
+    return bytes.ok() ? *bytes : QByteArray();
+}
+
+Outcome<QByteArray> FigureWidget::pdfBytes() const
+{
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
+    if (!buffer.open(QIODevice::WriteOnly)) {
+        return drawingBytes({}, false);
+    }
     QPdfWriter writer(&buffer);
     writer.setTitle(m_title);
     writer.setCreator(QStringLiteral("Orvalis"));
     writer.setPageSize(QPageSize(QSizeF(m_figure.widthMm, m_figure.heightMm), QPageSize::Millimeter));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     writer.setResolution(720);
-    QPainter painter(&writer);
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        return drawingBytes({}, false);
+    }
     painter.scale(720 / 72.0, 720 / 72.0);
     paintFigure(painter);
+    // The writer finishes the file when the painter ends.
     painter.end();
-    return bytes;
+    buffer.close();
+    return drawingBytes(std::move(bytes), true);
 }
 
 } // namespace orvalis

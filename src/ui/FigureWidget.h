@@ -2,6 +2,9 @@
 // program's plots.
 #pragma once
 
+#include "common/Outcome.h"
+
+#include <QByteArray>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QString>
@@ -32,11 +35,23 @@ public:
     // to figurePoints(); the caller scales the painter to its device.
     virtual void paintFigure(QPainter& painter) const = 0;
 
-    // The figure as a PNG image at dpi (the density stored in the image), as
+    // The figure as an image at dpi (the density stored in the image), as
     // SVG of the figure's physical size, and as a one-page PDF of that size.
+    // A rendering that fails (an image too large for memory, a painter that
+    // cannot begin, a drawing that comes out empty) gives a null image or no
+    // bytes; the picture functions below say why.
     QImage toImage(int dpi) const;
     QByteArray toSvg() const;
     QByteArray toPdf() const;
+
+    // What an export writes or copies: the image, the PNG file's bytes, the SVG
+    // and PDF files' bytes; or a refusal whose message is the reason in words
+    // that follow "could not be saved to PATH: " (no title). Never an empty
+    // image or no bytes.
+    Outcome<QImage> pictureImage(int dpi) const;
+    Outcome<QByteArray> pngBytes(int dpi) const;
+    Outcome<QByteArray> svgBytes() const;
+    Outcome<QByteArray> pdfBytes() const;
 
     // The figures' typeface at a size in points, for a device: Qt sizes a font
     // by the device's dots per inch, and the painter's scale does the rest.

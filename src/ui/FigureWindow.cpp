@@ -6,7 +6,6 @@
 #include "ui/OutputFiles.h"
 #include "ui/Trap.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
@@ -190,7 +189,16 @@ void FigureWindow::save(const QString& caption, const QString& filter, const QSt
                 path += extension;
             }
             const BusyCursor busy;
-            if (const Status saved = writeFileBytes(path, make(), m_title, what, m_dataFile); !saved.ok()) {
+            // A rendering that failed is never written: the file keeps its bytes.
+            const Outcome<QByteArray> bytes = make();
+            if (!bytes.ok()) {
+                m_platform.warn(this,
+                                QStringLiteral("%1 could not be saved to %2: %3.")
+                                    .arg(what, path, QString::fromStdString(bytes.refusal().message)),
+                                QString::fromLatin1(m_title));
+                return;
+            }
+            if (const Status saved = writeFileBytes(path, *bytes, m_title, what, m_dataFile); !saved.ok()) {
                 m_platform.warn(this, saved.refusal());
             }
         },
@@ -200,36 +208,43 @@ void FigureWindow::save(const QString& caption, const QString& filter, const QSt
 void FigureWindow::cmdSavePNG_Click()
 {
     save(QStringLiteral("Save as PNG"), QStringLiteral("PNG image (*.png)"), QStringLiteral(".png"),
-         QStringLiteral("The picture"), [&] {
-             QByteArray bytes;
-             QBuffer buffer(&bytes);
-             buffer.open(QIODevice::WriteOnly);
-             // The image's density goes into the file (its pHYs chunk).
-             m_plot->toImage(resolution()).save(&buffer, "PNG");
-             return bytes;
-         });
+         QStringLiteral("The picture"), [&] { return m_plot->pngBytes(resolution()); });
 }
 
 void FigureWindow::cmdSaveSVG_Click()
 {
     save(QStringLiteral("Save as SVG"), QStringLiteral("SVG drawing (*.svg)"), QStringLiteral(".svg"),
-         QStringLiteral("The picture"), [&] { return m_plot->toSvg(); });
+         QStringLiteral("The picture"), [&] { return m_plot->svgBytes(); });
 }
 
 void FigureWindow::cmdSavePDF_Click()
 {
     save(QStringLiteral("Save as PDF"), QStringLiteral("PDF document (*.pdf)"), QStringLiteral(".pdf"),
-         QStringLiteral("The picture"), [&] { return m_plot->toPdf(); });
+         QStringLiteral("The picture"), [&] { return m_plot->pdfBytes(); });
 }
 
 void FigureWindow::cmdSaveCSV_Click()
 {
-    save(m_csvTitle, QStringLiteral("CSV file (*.csv)"), QStringLiteral(".csv"), m_csvWhat, [&] { return csvBytes(); });
+    save(m_csvTitle, QStringLiteral("CSV file (*.csv)"), QStringLiteral(".csv"), m_csvWhat,
+         [&] { return Outcome<QByteArray>(csvBytes()); });
 }
 
 void FigureWindow::cmdCopy_Click()
 {
-    trap([&] { m_platform.setClipboardImage(m_plot->toImage(resolution())); });
+    trap(
+        [&] {
+            // A rendering that failed leaves the clipboard as it was.
+            const Outcome<QImage> image = m_plot->pictureImage(resolution());
+            if (!image.ok()) {
+                m_platform.warn(this,
+                                QStringLiteral("The picture could not be copied: %1.")
+                                    .arg(QString::fromStdString(image.refusal().message)),
+                                QString::fromLatin1(m_title));
+                return;
+            }
+            m_platform.setClipboardImage(*image);
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), QString::fromLatin1(m_title)); });
 }
 
 } // namespace orvalis

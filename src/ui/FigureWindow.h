@@ -21,8 +21,9 @@ class Platform;
 
 // Shows a figure at the size chosen (one journal column, two, or a custom
 // width and height); saves it as PNG (300 or 600 dpi), SVG or PDF of that
-// printed size and its values as CSV, copies the picture. A failed save warns
-// and leaves any existing file as it was. The size and resolution are kept
+// printed size and its values as CSV, copies the picture. A failed save, or a
+// picture that could not be rendered, warns and leaves any existing file (and
+// the clipboard) as it was. The size and resolution are kept
 // from one run of the program to the next, shared by every figure window.
 class FigureWindow : public QDialog {
     Q_OBJECT
@@ -80,7 +81,8 @@ protected:
     virtual void keepChoices(QSettings& settings) const { (void)settings; }
 
     // Asks for a path (adding the extension when it is missing) and writes
-    // what make() gives to it.
+    // the bytes make() gives (an Outcome<QByteArray>) to it; a refusal from
+    // make() warns with its reason and writes nothing.
     template <typename Make>
     void save(const QString& caption, const QString& filter, const QString& extension, const QString& what,
               Make&& make);

@@ -36,12 +36,19 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <future>
+#include <mutex>
+#include <new>
 
 namespace orvalis {
 namespace {
@@ -82,12 +89,41 @@ QString oneLine(const QString& name)
 
 } // namespace
 
+// What an import on a worker thread shares with the window: the file and the
+// delimiter it reads with (the picker may move on meanwhile), whether the
+// window still waits for it, and the sheet question the reading is asking.
+struct frmMain::ImportRun {
+    QString fileName;
+    Delimiter delimiter = Delimiter::Space;
+    // The sheet the user chose (window's thread only).
+    std::string chosenSheet;
+
+    // Guards abandoned and question, which both threads touch.
+    std::mutex lock;
+    bool abandoned = false;
+    // The reading waits for this answer while the window shows the chooser.
+    std::optional<std::promise<std::optional<std::string>>> question;
+
+    // The window no longer waits: a question asked now or later is answered
+    // with no sheet at once, so the reading ends without the window.
+    void abandon()
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        abandoned = true;
+        if (question) {
+            question->set_value(std::nullopt);
+            question.reset();
+        }
+    }
+};
+
 frmMain::frmMain(Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform), m_outputLog(buildControls())
 {
     setObjectName("frmMain");
     setWindowTitle(QStringLiteral("Orvalis"));
     buildMenus();
+    buildImportStatus();
     setTabOrder();
 
     // The picker starts in the directory used last, or at home.
@@ -161,7 +197,38 @@ void frmMain::splashClosed()
     });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // A reading still going on ends on its own and is dropped; a sheet
+    // question it asks is answered at once, without the window.
+    if (m_import != nullptr) {
+        m_import->abandon();
+    }
+}
+
+void frmMain::buildImportStatus()
+{
+    // Shown only while an import reads: what it reads, a busy bar (the
+    // reading does not say how far it is) and the Cancel that stops waiting.
+    lblImporting = new QLabel(this);
+    lblImporting->setObjectName("lblImporting");
+    prgImport = new QProgressBar(this);
+    prgImport->setObjectName("prgImport");
+    prgImport->setRange(0, 0);
+    prgImport->setTextVisible(false);
+    prgImport->setMaximumWidth(twips(2055));
+    prgImport->setAccessibleName(QStringLiteral("Import in progress"));
+    cmdCancelImport = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancelImport->setObjectName("cmdCancelImport");
+    cmdCancelImport->setToolTip(QStringLiteral("Stop the import; the data and the output stay as they were"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(lblImporting, 1);
+    statusBar()->addPermanentWidget(prgImport);
+    statusBar()->addPermanentWidget(cmdCancelImport);
+    cmdCancelImport->setEnabled(false);
+    statusBar()->hide();
+    connect(cmdCancelImport, &QPushButton::clicked, this, &frmMain::cmdCancelImport_Click);
+}
 
 QPlainTextEdit* frmMain::buildControls()
 {
@@ -510,42 +577,175 @@ bool frmMain::focusOnLog() const
     return focusWidget() == txtOutput;
 }
 
+namespace {
+
+// The file read and imported on a worker thread: what the window's trap
+// caught when it read on its own thread comes back as a failure too.
+ImportOutcome readDataFile(const std::string& path, char delimiter, const ImportOptions& options,
+                           const FormatOptions& formats)
+{
+    ImportFailure failure;
+    failure.kind = ImportFailure::Kind::FileError;
+    failure.title = ImportErrorTitle;
+    try {
+        return importAnyFile(path, delimiter, options, formats);
+    } catch (const RuntimeError& error) {
+        failure.message = error.what();
+    } catch (const std::bad_alloc&) {
+        failure.kind = ImportFailure::Kind::OutOfMemory;
+        failure.message = "There is not enough memory to finish this command.";
+    }
+    return failure;
+}
+
+} // namespace
+
 void frmMain::cmdImportData_Click()
 {
     trap(
         [&] {
+            if (m_import != nullptr) {
+                return; // one import at a time: Enter on a file while one reads does nothing
+            }
             if (m_strFileName.isEmpty()) {
                 m_platform.warn(this, QStringLiteral("A data file has not been selected."), DataEditorTitle);
                 return;
             }
-            const auto options = delimiterOptions();
-            Delimiter chosen = Delimiter::Space;
-            for (const auto& [option, delimiter] : options) {
+            auto run = std::make_shared<ImportRun>();
+            run->fileName = m_strFileName;
+            for (const auto& [option, delimiter] : delimiterOptions()) {
                 if (option->isChecked()) {
-                    chosen = delimiter;
+                    run->delimiter = delimiter;
                 }
             }
-            // A workbook of several sheets asks which one.
+            // A workbook of several sheets asks which one: the reading asks
+            // on its thread, the window shows the chooser on its own.
             FormatOptions formats;
-            std::string chosenSheet;
-            formats.chooseSheet = [&](const std::vector<std::string>& sheets) -> std::optional<std::string> {
-                QStringList items;
-                for (const std::string& sheet : sheets) {
-                    items << QString::fromStdString(sheet);
+            formats.chooseSheet = [run, window = this](const std::vector<std::string>& sheets) {
+                std::future<std::optional<std::string>> answer;
+                {
+                    const std::lock_guard<std::mutex> held(run->lock);
+                    if (run->abandoned) {
+                        return std::optional<std::string>();
+                    }
+                    run->question.emplace();
+                    answer = run->question->get_future();
+                    // Posted under the lock: a window being destroyed abandons
+                    // the run first, under the same lock, so it is still there.
+                    QMetaObject::invokeMethod(
+                        window, [window, run, sheets] { window->answerSheetQuestion(*run, sheets); },
+                        Qt::QueuedConnection);
                 }
-                // The ordinary cursor while the user chooses.
-                QApplication::setOverrideCursor(Qt::ArrowCursor);
-                const QString chosen = m_platform.chooseItem(this, QStringLiteral("Choose a Sheet"),
-                                                             QStringLiteral("Sheet to import:"), items);
-                QApplication::restoreOverrideCursor();
-                chosenSheet = chosen.toStdString();
-                return chosen.isEmpty() ? std::nullopt : std::optional<std::string>(chosenSheet);
+                return answer.get();
             };
-            ImportOutcome outcome = [&] {
-                const BusyCursor busy;
-                return importAnyFile(QFile::encodeName(m_strFileName).toStdString(), delimiterChar(chosen), {},
-                                     formats);
-            }();
+            const std::string path = QFile::encodeName(run->fileName).toStdString();
+            const char delimiter = delimiterChar(run->delimiter);
+            auto watcher = std::make_unique<QFutureWatcher<ImportOutcome>>(this);
+            connect(watcher.get(), &QFutureWatcherBase::finished, this,
+                    [this, watched = watcher.get(), run] { importEnded(watched, run); });
+            // Started first: should starting fail, the window is left as it was.
+            watcher->setFuture(QtConcurrent::run([path, delimiter, options = m_importOptions, formats] {
+                return readDataFile(path, delimiter, options, formats);
+            }));
+            m_importWatcher = watcher.release();
+            m_import = std::move(run);
+            showImporting(true);
+        },
+        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), DataEditorTitle); });
+}
+
+void frmMain::answerSheetQuestion(ImportRun& run, const std::vector<std::string>& sheets)
+{
+    std::optional<std::promise<std::optional<std::string>>> asked;
+    {
+        const std::lock_guard<std::mutex> held(run.lock);
+        if (!run.question) {
+            return; // abandoned meanwhile, and answered then
+        }
+        asked = std::move(run.question);
+        run.question.reset();
+    }
+    std::optional<std::string> answer;
+    trap([&] {
+        QStringList items;
+        for (const std::string& sheet : sheets) {
+            items << QString::fromStdString(sheet);
+        }
+        const QString chosen =
+            m_platform.chooseItem(this, QStringLiteral("Choose a Sheet"), QStringLiteral("Sheet to import:"), items);
+        run.chosenSheet = chosen.toStdString();
+        if (!chosen.isEmpty()) {
+            answer = run.chosenSheet;
+        }
+    });
+    // Always answered, so that the reading never waits for ever.
+    asked->set_value(std::move(answer));
+}
+
+void frmMain::cmdCancelImport_Click()
+{
+    trap([&] {
+        if (m_import == nullptr) {
+            return;
+        }
+        // The reading has no way to stop; it ends on its own, and what it
+        // gives then is dropped with its watcher.
+        m_import->abandon();
+        m_import.reset();
+        delete m_importWatcher.data();
+        showImporting(false);
+    });
+    emit importFinished();
+}
+
+void frmMain::showImporting(bool on)
+{
+    if (on) {
+        lblImporting->setText(
+            QStringLiteral("Importing %1...").arg(oneLine(QFileInfo(m_import->fileName).fileName())));
+        statusBar()->show();
+    }
+    const bool cancelHadFocus = cmdCancelImport->hasFocus();
+    const bool importHadFocus = cmdImportData->hasFocus();
+    cmdImportData->setEnabled(!on);
+    cmdCancelImport->setEnabled(on);
+    // What reads or replaces the data, or the log, waits for the import.
+    for (QAction* command : {mnuOpenOutput, mnuNavigateDataFile, mnuDescriptives, mnuESBootstrap, mnuHierarchical}) {
+        command->setEnabled(!on);
+    }
+    for (QAction* command : {mnuBootstrapDistribution, mnuCopyAPA, mnuCopyAPAMarkdown}) {
+        command->setEnabled(!on && m_lastRun.has_value());
+    }
+    if (on) {
+        setCursor(Qt::BusyCursor);
+        if (importHadFocus) {
+            cmdCancelImport->setFocus();
+        }
+    } else {
+        unsetCursor();
+        statusBar()->hide();
+        if (cancelHadFocus) {
+            cmdImportData->setFocus();
+        }
+    }
+}
+
+void frmMain::importEnded(QFutureWatcher<ImportOutcome>* watcher, const std::shared_ptr<ImportRun>& run)
+{
+    watcher->deleteLater();
+    if (run != m_import) {
+        return; // cancelled: the data and the log stay as they were
+    }
+    m_import.reset();
+    showImporting(false);
+    trap(
+        [&] {
+            if (watcher->future().resultCount() == 0) {
+                m_platform.warn(this, QStringLiteral("There is not enough memory to finish this command."),
+                                DataEditorTitle);
+                return;
+            }
+            ImportOutcome outcome = watcher->future().takeResult();
             if (!outcome.ok() && outcome.refusal().kind == ImportFailure::Kind::Cancelled) {
                 return; // the user said no: nothing changes, nothing to warn of
             }
@@ -553,7 +753,7 @@ void frmMain::cmdImportData_Click()
                 // Another delimiter that reads the file: choose its option button.
                 Refusal refusal = outcome.refusal();
                 refusal.message = withDelimiterAdvice(outcome.refusal(), [&](const DelimiterInfo& likely) {
-                    for (const auto& [option, delimiter] : options) {
+                    for (const auto& [option, delimiter] : delimiterOptions()) {
                         if (delimiter == likely.id) {
                             return "choose " + option->text().toStdString();
                         }
@@ -563,22 +763,24 @@ void frmMain::cmdImportData_Click()
                 m_platform.warn(this, refusal);
                 return;
             }
+            const Delimiter chosen = run->delimiter;
             m_dataSet = std::move(*outcome);
-            m_strImportedFile = m_strFileName;
+            m_strImportedFile = run->fileName;
             m_importedDelimiter =
                 m_dataSet.fileKind().empty() ? std::optional<std::string>(delimiterInfo(chosen).word) : std::nullopt;
-            m_importedSheet = chosenSheet;
+            m_importedSheet = run->chosenSheet;
             QSettings().setValue(DelimiterSetting, QString::fromUtf8(delimiterInfo(chosen).word));
             // The last run belongs to the old data.
             m_lastRun.reset();
             mnuBootstrapDistribution->setEnabled(false);
             mnuCopyAPA->setEnabled(false);
             mnuCopyAPAMarkdown->setEnabled(false);
-            lblCurrentFile->setText(oneLine(QFileInfo(m_strFileName).fileName()));
-            m_outputLog.append(QString::fromStdString(FormatImportSummary(m_strFileName.toStdString(), m_dataSet)));
+            lblCurrentFile->setText(oneLine(QFileInfo(run->fileName).fileName()));
+            m_outputLog.append(QString::fromStdString(FormatImportSummary(run->fileName.toStdString(), m_dataSet)));
             discardAnalysisDialogs();
         },
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), DataEditorTitle); });
+    emit importFinished();
 }
 
 std::array<std::pair<QRadioButton*, Delimiter>, 5> frmMain::delimiterOptions() const
@@ -869,6 +1071,10 @@ void frmMain::closeEvent(QCloseEvent* event)
         trap([&] { exitDialogue(); });
     }
     if (m_lngUnloadProgram == 1) {
+        // Leaving: an import still reading is dropped.
+        if (m_import != nullptr) {
+            cmdCancelImport_Click();
+        }
         event->accept();
     } else {
         event->ignore();

@@ -1,6 +1,7 @@
 // frmMain: the main window with the data-file picker, the import, the output log and the menus.
 #pragma once
 
+#include "data/DataImport.h"
 #include "data/DataSet.h"
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
@@ -12,19 +13,24 @@
 #include "ui/frmSplash.h"
 
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -84,8 +90,22 @@ public:
     };
     static Layout layoutFor(int windowWidth, int windowHeight);
 
+    // Whether an import is reading its file (from cmdImportData_Click until it
+    // ends or is cancelled).
+    bool importing() const { return m_import != nullptr; }
+    // The reading options of the imports that follow (tests make the reading
+    // wait between its passes); the window's own are the defaults.
+    void setImportOptions(ImportOptions options) { m_importOptions = std::move(options); }
+
     // Handlers.
+    // Reads the picked file away from the window's thread, with the status
+    // bar saying so and the commands that use the data disabled; the data,
+    // the log and the settings change (or the refusal is shown) only when the
+    // reading ends. One import at a time.
     void cmdImportData_Click();
+    // Stops waiting for the import: the data and the log stay as they were,
+    // and what the reading gives when it ends is dropped.
+    void cmdCancelImport_Click();
     void cmbFileType_Click(int index);
     void drvDrive_Change(int index);
     void dirDirectory_Change(const QString& path);
@@ -116,6 +136,11 @@ public:
     // height), centred in that area.
     static QRect startGeometry(QSize design, QRect available);
 
+signals:
+    // An import started by cmdImportData_Click has ended: the data replaced,
+    // a refusal shown, or the import cancelled.
+    void importFinished();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     // Sends the log's own paste keys (Ctrl+V, Shift+Insert) through mnuPaste_Click.
@@ -128,6 +153,8 @@ private:
     // Builds the controls and returns the log's text box.
     QPlainTextEdit* buildControls();
     void buildMenus();
+    // The status bar's label, busy bar and Cancel of an import, hidden.
+    void buildImportStatus();
     void setTabOrder();
     // The rest of the start-up, once the splash has closed.
     void splashClosed();
@@ -139,6 +166,17 @@ private:
     // The focus condition of the Edit commands: the log is the focused control.
     bool focusOnLog() const;
     void discardAnalysisDialogs();
+    // What an import on a worker thread shares with the window.
+    struct ImportRun;
+    // The reading has ended: the outcome goes to the data and the log, as it
+    // always has.
+    void importEnded(QFutureWatcher<ImportOutcome>* watcher, const std::shared_ptr<ImportRun>& run);
+    // Shows the import's state: the status bar with its busy bar and Cancel,
+    // and the commands that must not run meanwhile disabled (or the reverse).
+    void showImporting(bool on);
+    // Shows the sheet chooser for a reading that asks, on the window's thread,
+    // and hands the answer back to it.
+    void answerSheetQuestion(ImportRun& run, const std::vector<std::string>& sheets);
     // Creates the dialog in slot on first use (make), shows it modally, hands
     // it to afterExec, and destroys it when its close box closed it.
     template <typename Dialog, typename Make, typename AfterExec>
@@ -161,6 +199,10 @@ private:
     QLabel* lblCurrentFileLabel = nullptr;
     ElidedLabel* lblCurrentFile = nullptr;
     QComboBox* cmbFileType = nullptr;
+    // The status bar while an import reads: what it reads, a busy bar, Cancel.
+    QLabel* lblImporting = nullptr;
+    QProgressBar* prgImport = nullptr;
+    QPushButton* cmdCancelImport = nullptr;
     QGroupBox* fraOutput = nullptr;
     QPlainTextEdit* txtOutput = nullptr;
 
@@ -210,6 +252,11 @@ private:
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;
+    // The import that is reading (none when idle), its watcher, and the
+    // options every import reads with.
+    std::shared_ptr<ImportRun> m_import;
+    QPointer<QFutureWatcher<ImportOutcome>> m_importWatcher;
+    ImportOptions m_importOptions;
     // The last run that appended its report, for its distribution window.
     std::optional<BootstrapResult> m_lastRun;
     bool m_loaded = false;

@@ -40,7 +40,6 @@ frmOpenOutput::frmOpenOutput(Platform& platform, OutputLog& log, QWidget* parent
 
     connect(cmdOpen, &QPushButton::clicked, this, &frmOpenOutput::cmdOpen_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOpenOutput::cmdCancel_Click);
-    connect(&m_watcher, &QFutureWatcher<OpenedLog>::finished, this, &frmOpenOutput::openEnded);
 }
 
 void frmOpenOutput::filFile_Click(const QString& name)
@@ -48,18 +47,35 @@ void frmOpenOutput::filFile_Click(const QString& name)
     trap([&] { lblSelectedFile->setText(name); });
 }
 
+namespace {
+
+// Drops what a reading gave on this thread, where its document lives.
+void dropResult(QFutureWatcher<OpenedLog>& watcher)
+{
+    if (watcher.future().isValid() && watcher.future().resultCount() > 0) {
+        (void)watcher.future().takeResult();
+    }
+}
+
+} // namespace
+
 frmOpenOutput::~frmOpenOutput()
 {
-    // Only a running open is waited for: a future whose result was taken is
-    // reset and would never report finished again.
-    if (m_watcher.isRunning()) {
-        m_watcher.waitForFinished();
+    // Every reading still going on (the one waited for, and cancelled ones)
+    // is waited for: a future whose result was taken is reset and would never
+    // report finished again, so only running ones.
+    for (auto* watcher : findChildren<QFutureWatcher<OpenedLog>*>(Qt::FindDirectChildrenOnly)) {
+        if (watcher->isRunning()) {
+            watcher->waitForFinished();
+        }
+        dropResult(*watcher);
     }
 }
 
 void frmOpenOutput::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{cmdCancel, cmdOpen, filFile, dirDirectory, drvDrive}) {
+    // Cancel stays enabled: it stops waiting for the open.
+    for (QWidget* control : std::initializer_list<QWidget*>{cmdOpen, filFile, dirDirectory, drvDrive}) {
         control->setEnabled(enabled);
     }
 }
@@ -85,7 +101,7 @@ OpenedLog openLog(const QString& path, const OutputLog::DocumentStyle& style, QT
 void frmOpenOutput::cmdOpen_Click()
 {
     trap([&] {
-        if (m_opening) {
+        if (m_opening != nullptr) {
             return;
         }
         const QString name = lblSelectedFile->text();
@@ -97,22 +113,53 @@ void frmOpenOutput::cmdOpen_Click()
         const QString path = filFile->path() + QLatin1Char('/') + name;
         const OutputLog::DocumentStyle style = m_log.documentStyle();
         QThread* const owner = thread();
+        auto watcher = std::make_unique<QFutureWatcher<OpenedLog>>(this);
+        connect(watcher.get(), &QFutureWatcherBase::finished, this,
+                [this, watched = watcher.get()] { openEnded(watched); });
         // Started first: should starting fail, the dialog is left as it was.
-        QFuture<OpenedLog> opening = QtConcurrent::run([path, style, owner] { return openLog(path, style, owner); });
-        m_opening = true;
+        watcher->setFuture(QtConcurrent::run([path, style, owner] { return openLog(path, style, owner); }));
+        m_opening = watcher.release();
         setControlsEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_watcher.setFuture(opening);
+        // The busy pointer over the dialog (Cancel still answers), and the file in its title.
+        setCursor(Qt::BusyCursor);
+        setWindowTitle(QStringLiteral("%1 - opening %2...").arg(QString::fromLatin1(OpenOutputTitle), name));
     });
 }
 
-void frmOpenOutput::openEnded()
+void frmOpenOutput::stopWork()
 {
-    QApplication::restoreOverrideCursor();
+    if (m_opening == nullptr) {
+        return;
+    }
+    // The reading has no way to stop; its watcher lives on until it ends, and
+    // its document is dropped then (openEnded).
+    m_opening = nullptr;
+    unsetCursor();
+    setWindowTitle(QString::fromLatin1(OpenOutputTitle));
     setControlsEnabled(true);
-    m_opening = false;
+    cmdOpen->setFocus();
+    emit openFinished();
+}
+
+void frmOpenOutput::cmdCancel_Click()
+{
+    stopWork();
+    OutputFileDialog::cmdCancel_Click();
+}
+
+void frmOpenOutput::openEnded(QFutureWatcher<OpenedLog>* watcher)
+{
+    watcher->deleteLater();
+    if (watcher != m_opening) {
+        trap([&] { dropResult(*watcher); }); // cancelled: the log keeps its text
+        return;
+    }
+    m_opening = nullptr;
+    unsetCursor();
+    setWindowTitle(QString::fromLatin1(OpenOutputTitle));
+    setControlsEnabled(true);
     trap([&] {
-        OpenedLog opened = m_watcher.future().takeResult();
+        OpenedLog opened = watcher->future().takeResult();
         if (!opened.ok()) {
             // The log keeps its text; the dialog stays open, its Open button
             // holding the focus again (disabling took it away).
