@@ -780,6 +780,40 @@ std::vector<SameSizeWriter> sameSizeWriters()
     };
 }
 
+// A stop asked for (the window's Cancel) ends a reading in blocks at its next
+// block, in either pass, with a Cancelled failure and no table.
+TEST(DataImportFile, AStopEndsAReadingInBlocks)
+{
+    test::TempDir dir;
+    std::string text;
+    for (int row = 1; row <= 200; ++row) {
+        text += std::to_string(row) + " 2\n";
+    }
+    const std::string path = dir.write("long.txt", text);
+    for (const bool beforeStart : {true, false}) {
+        SCOPED_TRACE(beforeStart ? "asked before the reading" : "asked between the passes");
+        std::stop_source stop;
+        ImportOptions options;
+        options.streamAbove = 0;
+        options.streamBlock = 64;
+        options.stop = stop.get_token();
+        if (beforeStart) {
+            stop.request_stop();
+        } else {
+            options.betweenPasses = [&] { stop.request_stop(); };
+        }
+        const ImportOutcome outcome = ImportDataFile(path, ' ', options);
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.refusal().kind, ImportFailure::Kind::Cancelled);
+        EXPECT_EQ(outcome.refusal().message, "The import was cancelled.");
+    }
+    // Not asked: the same file is read.
+    ImportOptions options;
+    options.streamAbove = 0;
+    options.streamBlock = 64;
+    EXPECT_EQ(ImportDataFile(path, ' ', options)->NumCases(), 200);
+}
+
 TEST(DataImportFile, AFileChangedWithoutChangingItsSizeIsRefused)
 {
     test::TempDir dir;

@@ -154,6 +154,16 @@ TEST(FileFormats, WorkbooksAndTheirSheets)
         EXPECT_EQ(cancelled.refusal().kind, ImportFailure::Kind::Cancelled);
         EXPECT_EQ(offered, (std::vector<std::string>{"Scores", "Other"}));
 
+        // A stop asked for ends the reading of the XML (the window's Cancel).
+        std::stop_source stop;
+        stop.request_stop();
+        ImportOptions stopped;
+        stopped.stop = stop.get_token();
+        const ImportOutcome halted = importAnyFile(formatsDir() + file, ' ', stopped);
+        ASSERT_FALSE(halted.ok());
+        EXPECT_EQ(halted.refusal().kind, ImportFailure::Kind::Cancelled);
+        EXPECT_EQ(halted.refusal().message, "The import was cancelled.");
+
         FormatOptions missing;
         missing.sheet = "Nope";
         EXPECT_EQ(importAnyFile(formatsDir() + file, ' ', {}, missing).refusal().message,

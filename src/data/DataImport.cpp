@@ -343,6 +343,14 @@ ImportOutcome failedImport(ImportFailure failure)
     return failure;
 }
 
+ImportOutcome cancelledImport()
+{
+    ImportFailure failure;
+    failure.kind = ImportFailure::Kind::Cancelled;
+    failure.message = "The import was cancelled.";
+    return failedImport(std::move(failure));
+}
+
 ImportOutcome allocateTable(std::int64_t lines, std::int32_t numVariables, const ImportOptions& options, bool unfilled)
 {
     const std::uint64_t tableBytes =
@@ -900,6 +908,9 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
     std::int64_t lineCount = 0;
     std::int32_t widest = 0;
     while (offset < size) {
+        if (options.stop.stop_requested()) {
+            return cancelledImport();
+        }
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, size - offset));
         if (file.readAt(offset, want, block.data()) != want) {
             return changed();
@@ -936,6 +947,9 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
 
     // Second pass: the same blocks again, each chunk read into its rows.
     for (Region& region : regions) {
+        if (options.stop.stop_requested()) {
+            return cancelledImport();
+        }
         if (file.readAt(region.offset, region.length, block.data()) != region.length) {
             return changed();
         }

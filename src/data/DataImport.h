@@ -9,6 +9,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,7 @@ struct ImportFailure : Refusal {
         FileError,     // the file could not be opened or read, or is not a regular file
         OutOfMemory,   // the table is larger than the memory available, or could not be allocated
         Encoding,      // the file is UTF-16 or UTF-32 text
-        Cancelled,     // the user cancelled a choice the import asked for (a workbook's sheet)
+        Cancelled,     // the user cancelled a choice the import asked for (a workbook's sheet), or the import
     };
     Kind kind = Kind::InvalidEntry;
     std::int64_t row = 0;    // 1-based line of the field, where there is one
@@ -70,7 +71,14 @@ struct ImportOptions {
     std::size_t streamBlock = std::size_t{64} << 20;
     // Runs between the two passes of a streamed import: tests change the file there.
     std::function<void()> betweenPasses;
+    // A stop asked for (the window's Cancel): a file read in blocks, or a
+    // workbook's XML, stops at its next block with a Cancelled failure ("The
+    // import was cancelled."). A file read whole is read to its end first.
+    std::stop_token stop;
 };
+
+// The failure of an import stopped on request.
+ImportOutcome cancelledImport();
 
 // Imports the bytes of a data file. Lines end at CR, CR LF or a lone LF; every
 // line is a case, a blank line included; the file's last line needs no line

@@ -125,7 +125,7 @@ ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, 
             return importDataBuffer(bytes, delimiter, options);
         case FileFormat::Xlsx:
         case FileFormat::Ods: {
-            auto sheet = readSheet(bytes, format, formatOptions, options.availableMemory);
+            auto sheet = readSheet(bytes, format, formatOptions, options.availableMemory, options.stop);
             if (!sheet.ok()) {
                 return sheet.refusal();
             }

@@ -42,9 +42,10 @@ struct SheetCells {
 // (OutOfMemory) with the bytes it would need, and so is a part that unpacks
 // to more than 1 GB or half the memory. A damaged archive or XML, a document
 // type declaration, a row or column beyond a sheet's last, or a reference to a
-// missing shared string is a FileError failure with the reason.
+// missing shared string is a FileError failure with the reason. A stop asked
+// for through stop ends the reading at its next block of XML (Cancelled).
 Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options,
-                                             std::uint64_t availableMemory = 0);
+                                             std::uint64_t availableMemory = 0, std::stop_token stop = {});
 
 // A FileError failure with this message, its title and reason filled in.
 ImportFailure fileFailure(std::string message);

@@ -111,15 +111,20 @@ std::uint64_t sheetBudget(std::uint64_t memory)
     return std::min(MaxSheetBytes, room / 4);
 }
 
+// The user cancelled the choice of a sheet, or stopped the import.
+struct ImportCancelled {};
+
 struct ZipCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 
 class Archive {
 public:
-    // Opens bytes as a ZIP archive; failed() says why not.
-    Archive(std::string_view bytes, std::uint64_t memory)
-        : m_memberLimit(std::min(MaxMemberBytes, (memory != 0 ? memory : availableMemory()) / 2))
+    // Opens bytes as a ZIP archive; failed() says why not. stop ends a part's
+    // reading at its next block (Cancelled).
+    Archive(std::string_view bytes, std::uint64_t memory, std::stop_token stop)
+        : m_memberLimit(std::min(MaxMemberBytes, (memory != 0 ? memory : availableMemory()) / 2)),
+          m_stop(std::move(stop))
     {
         zip_error_t error;
         zip_error_init(&error);
@@ -160,6 +165,9 @@ public:
         std::unique_ptr<char[]> block(new char[BlockBytes]);
         std::uint64_t total = 0;
         for (;;) {
+            if (m_stop.stop_requested()) {
+                throw ImportCancelled{};
+            }
             const zip_int64_t read = zip_fread(file, block.get(), BlockBytes);
             if (read < 0) {
                 throw std::runtime_error("its part " + name
@@ -182,6 +190,7 @@ private:
     std::unique_ptr<zip_t, ZipCloser> m_archive;
     std::string m_error;
     std::uint64_t m_memberLimit;
+    std::stop_token m_stop;
 };
 
 // The element's local name, without its namespace prefix.
@@ -381,8 +390,6 @@ void placeRows(CellGrid& grid, Budget& budget, std::size_t first, std::uint64_t 
     }
 }
 
-// The user cancelled the choice of a sheet.
-struct SheetChoiceCancelled {};
 
 // The index of the sheet to read among names: the one options name, the one
 // options.chooseSheet picks among several, or the first.
@@ -395,7 +402,7 @@ std::size_t chosenSheet(const std::vector<std::string>& names, const FormatOptio
     if (wanted.empty() && names.size() > 1 && options.chooseSheet) {
         const std::optional<std::string> chosen = options.chooseSheet(names);
         if (!chosen) {
-            throw SheetChoiceCancelled{};
+            throw ImportCancelled{};
         }
         wanted = *chosen;
     }
@@ -1104,21 +1111,19 @@ SheetCells readOds(const Archive& archive, const FormatOptions& options, std::ui
 } // namespace
 
 Outcome<SheetCells, ImportFailure> readSheet(std::string_view bytes, FileFormat format, const FormatOptions& options,
-                                             std::uint64_t availableMemory)
+                                             std::uint64_t availableMemory, std::stop_token stop)
 {
     const char* what = format == FileFormat::Xlsx ? "an Excel workbook" : "an OpenDocument spreadsheet";
     try {
-        const Archive archive(bytes, availableMemory);
+        const Archive archive(bytes, availableMemory, std::move(stop));
         if (archive.failed()) {
             return fileFailure(std::string("The file could not be read as ") + what
                                + ": it is not a sound ZIP archive (" + archive.error() + ").");
         }
         return format == FileFormat::Xlsx ? readXlsx(archive, options, availableMemory)
                                           : readOds(archive, options, availableMemory);
-    } catch (const SheetChoiceCancelled&) {
-        ImportFailure failure = fileFailure("The import was cancelled.");
-        failure.kind = ImportFailure::Kind::Cancelled;
-        return failure;
+    } catch (const ImportCancelled&) {
+        return cancelledImport().refusal();
     } catch (const OverBudget& over) {
         ImportFailure failure = fileFailure(std::string("The file could not be read as ") + what
                                             + ": the workbook would need at least " + formatByteSize(over.needed)

@@ -104,10 +104,15 @@ struct frmMain::ImportRun {
     // The reading waits for this answer while the window shows the chooser.
     std::optional<std::promise<std::optional<std::string>>> question;
 
-    // The window no longer waits: a question asked now or later is answered
-    // with no sheet at once, so the reading ends without the window.
+    // Asked to stop by abandon(): the reading ends at its next block.
+    std::stop_source stop;
+
+    // The window no longer waits: the reading is asked to stop, and a
+    // question asked now or later is answered with no sheet at once, so the
+    // reading ends soon, without the window.
     void abandon()
     {
+        stop.request_stop();
         const std::lock_guard<std::mutex> held(lock);
         abandoned = true;
         if (question) {
@@ -644,7 +649,9 @@ void frmMain::cmdImportData_Click()
             connect(watcher.get(), &QFutureWatcherBase::finished, this,
                     [this, watched = watcher.get(), run] { importEnded(watched, run); });
             // Started first: should starting fail, the window is left as it was.
-            watcher->setFuture(QtConcurrent::run([path, delimiter, options = m_importOptions, formats] {
+            ImportOptions options = m_importOptions;
+            options.stop = run->stop.get_token();
+            watcher->setFuture(QtConcurrent::run([path, delimiter, options, formats] {
                 return readDataFile(path, delimiter, options, formats);
             }));
             m_importWatcher = watcher.release();
@@ -688,8 +695,9 @@ void frmMain::cmdCancelImport_Click()
         if (m_import == nullptr) {
             return;
         }
-        // The reading has no way to stop; it ends on its own, and what it
-        // gives then is dropped with its watcher.
+        // The reading is asked to stop (a large file read in blocks, or a
+        // workbook, stops at its next block); what it gives is dropped with
+        // its watcher.
         m_import->abandon();
         m_import.reset();
         delete m_importWatcher.data();
