@@ -204,6 +204,13 @@ TEST(DataImport, NamesLineAndNA)
         {"Latin-1 names", "caf\xe9 na\xefve\n1 2\n", ' ', {"", "caf\u00e9", "na\u00efve"}, {{1, 2}}},
         {"Windows-1252 quotes", "\x93q\x94 b\n1 2\n", ' ', {"", "\u201cq\u201d", "b"}, {{1, 2}}},
         {"a Greek name", "\u03b1\u03b2 x\n1 2\n", ' ', {"", "\u03b1\u03b2", "x"}, {{1, 2}}},
+        // Each name decoded on its own: a line with both encodings keeps both names.
+        {"names in both encodings", "caf\xe9 na\xc3\xafve\n1 2\n", ' ', {"", "caf\u00e9", "na\u00efve"}, {{1, 2}}},
+        {"names in both encodings over text",
+         "caf\xe9,na\xc3\xafve\na,2\n",
+         ',',
+         {"", "caf\u00e9", "na\u00efve"},
+         {{1, 2}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,6 +218,7 @@ TEST(DataImport, NamesLineAndNA)
         EXPECT_EQ(dataSet.VariableNames(), c.names);
         EXPECT_EQ(cells(dataSet), c.expected);
     }
+    EXPECT_EQ(importOk("caf\xe9 na\xc3\xafve\n1 2\n").variablesNamed("na\u00efve"), std::vector<std::int32_t>({2}));
     const DataSet named = importOk("\"\",b\n1,2\n", ',');
     EXPECT_EQ(named.VariableName(1), "");
     EXPECT_EQ(named.VariableName(2), "b");
@@ -877,6 +885,9 @@ TEST(DataImportFile, StreamedFilesGiveTheWholeReadingsOutcome)
         {"1;2,5\n3;4\n", DetectDelimiter},
         {"1 2\n3 x\n", ' '},                        // refused, and explained
         {"\"\",\"y\"\n\"r1\",1\n\"r2\",2\n", ','},  // row names: the record reader
+        {"\"\",\"y\"\n\"1\",1\n\"2\",2\n", ','},    // numeric row names: the record reader
+        {"\"\",\"y\"\n\n\"1\",1\n", ','},           // the same after a blank line
+        {"\"\",\"y\"\n1,1\n\"2\",2\n", ','},        // an empty first name over numbers
         {std::string(100, '7') + " 1\n2 3\n", ' '}, // a first line longer than a block
     };
     for (int round = 0; round < 60; ++round) {
@@ -1005,6 +1016,35 @@ TEST(DataImport, QuotesRowNamesTextColumnsAndDecimalCommas)
         {"doubled quotes", "1,\"say \"\"hi\"\"\"\n2,\"say \"\"hi\"\"\"\n", ',', "1 [say \"hi\"]|2 [say \"hi\"]"},
         {"write.csv row names", "\"\",\"x\",\"y\"\n\"r1\",1,2\n\"r2\",3,4\n", ',', "names x,y; labels r1,r2; 1 2|3 4"},
         {"write.table row names", "\"x\" \"y\"\n\"r1\" 1 2\n\"r2\" 3 4\n", ' ', "names x,y; labels r1,r2; 1 2|3 4"},
+        // R's write.csv quotes its row names, numbers too, under an empty
+        // first name: write.csv(data.frame(y = c(1.5, 2), x = c(2.5, 3))).
+        {"write.csv numeric row names", "\"\",\"y\",\"x\"\n\"1\",1.5,2.5\n\"2\",2,3\n", ',',
+         "names y,x; labels 1,2; 1.5 2.5|2 3"},
+        {"write.csv numeric row names, CR LF, detected", "\"\",\"y\",\"x\"\r\n\"1\",1.5,2.5\r\n\"2\",2,3\r\n",
+         DetectDelimiter, "names y,x; labels 1,2; 1.5 2.5|2 3"},
+        {"row names mixing numbers and text", "\"\",\"y\"\n\"1\",2\n\"b\",3\n\"1e99\",4\n", ',',
+         "names y; labels 1,b,1e99; 2|3|4"},
+        {"a row name beyond single precision", "\"\",\"y\"\n\"1e99\",2\n\"b\",3\n", ',', "names y; labels 1e99,b; 2|3"},
+        // Without every entry quoted, an empty first name over numbers stays a variable.
+        {"an empty first name over unquoted numbers", "\"\",\"y\"\n1,2\n3,4\n", ',', "names ,y; 1 2|3 4"},
+        {"an empty first name over partly quoted numbers", "\"\",\"y\"\n\"1\",2\n3,4\n", ',', "names ,y; 1 2|3 4"},
+        {"an empty first name over a quoted empty entry", "\"\",\"y\"\n\"1\",2\n\"\",4\n", ',', "names ,y; 1 2|. 4"},
+        {"pandas' unnamed index", ",y\n0,1.5\n1,2\n", ',', "names ,y; 0 1.5|1 2"},
+        {"a named first column of quoted numbers", "\"id\",\"y\"\n\"1\",2\n\"2\",4\n", ',', "names id,y; 1 2|2 4"},
+        // A quoted entry that is no number is text, letters or not; unquoted, it stays an invalid entry.
+        {"quoted text without a letter", "\"g\",\"y\"\n\"25-34\",1\n\"75+\",2\n\"25-34\",3\n", ',',
+         "names g,y; [25-34] 1|[75+] 2|[25-34] 3"},
+        {"unquoted text without a letter", "g,y\n25-34,1\n", ',',
+         "Row 1 of Column 1 has an invalid entry for analysis.\nThe entry is \"25-34\"."},
+        {"a quoted marker of another program", "1,\"a\"\n2,\"n/a\"\n", ',',
+         "Row 2 of Column 2 has an invalid entry for analysis.\nThe entry is \"\"n/a\"\". \"n/a\" is not a "
+         "missing-value marker here: write \".\", \"NA\" or nothing instead."},
+        {"a quoted decimal comma in a comma file", "1,\"2,5\"\n2,\"3,5\"\n", ',',
+         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"\"2,5\"\"."},
+        {"quoted dates", "\"d\",\"y\"\n\"2020-03-12\",1\n\"12/03/2020\",2\n", ',',
+         "names d,y; [2020-03-12] 1|[12/03/2020] 2"},
+        {"quoted text without a letter among numbers", "1,2\n3,\"4-5\"\n", ',',
+         "Row 2 of Column 2 has an invalid entry for analysis.\nThe entry is \"\"4-5\"\"."},
         {"a text first column with its own name is a variable", "g,y\na,1\nb,2\na,3\n", ',',
          "names g,y; [a] 1|[b] 2|[a] 3"},
         {"decimal commas with semicolons", "1;2,5\n\"3,25\";-0,5\n", ';', "1 2.5|3.25 -0.5"},
@@ -1029,6 +1069,43 @@ TEST(DataImport, QuotesRowNamesTextColumnsAndDecimalCommas)
     EXPECT_EQ(importFails("5.1,3.5,setosa\n4.9,3,setosa\n").likelyDelimiter, Delimiter::Comma);
     EXPECT_EQ(importDataBuffer("a;b\n1;2\n", DetectDelimiter)->detectedDelimiter(), Delimiter::Semicolon);
     EXPECT_FALSE(importDataBuffer("a;b\n1;2\n", ';')->detectedDelimiter().has_value());
+}
+
+// A text column's categories are its distinct labels as decoded (UTF-8 as
+// it is, anything else as Windows-1252), not its distinct bytes: "caf\xe9"
+// and "caf\xc3\xa9" are one category "caf\u00e9". A file in one encoding
+// reads as it always has.
+TEST(DataImport, CategoriesAreKeyedOnTheirDecodedLabel)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        std::vector<std::string> labels;
+        std::vector<float> codes; // variable 1, case by case
+    };
+    const std::string cafe = "caf\u00e9";
+    const std::string naive = "na\u00efve";
+    const Case cases[] = {
+        {"both encodings", "g,y\ncaf\xe9,1\ncaf\xc3\xa9,2\ntea,3\ncaf\xe9,4\n", {cafe, "tea"}, {1, 1, 2, 1}},
+        {"both encodings, quoted, UTF-8 first", "\"g\",\"y\"\n\"caf\xc3\xa9\",1\n\"caf\xe9\",2\n", {cafe}, {1, 1}},
+        {"UTF-8 only", "g,y\ncaf\xc3\xa9,1\nna\xc3\xafve,2\ncaf\xc3\xa9,3\n", {cafe, naive}, {1, 2, 1}},
+        {"Windows-1252 only", "g,y\ncaf\xe9,1\nna\xefve,2\ncaf\xe9,3\n", {cafe, naive}, {1, 2, 1}},
+        {"one encoding, two spellings", "g,y\ncafe,1\nCAF\xc3\x89,2\n", {"cafe", "CAF\u00c9"}, {1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DataSet dataSet = importOk(c.content, ',');
+        ASSERT_EQ(dataSet.NumVariables(), 2);
+        EXPECT_EQ(dataSet.categories(1), c.labels);
+        std::vector<float> codes;
+        for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+            codes.push_back(dataSet.DataTable(r, 1));
+        }
+        EXPECT_EQ(codes, c.codes);
+    }
+    // Row names in both encodings: each decoded on its own.
+    const DataSet labelled = importOk("\"\",\"y\"\n\"caf\xe9\",1\n\"caf\xc3\xa9\",2\n", ',');
+    EXPECT_EQ(labelled.caseLabels(), std::vector<std::string>({"", cafe, cafe}));
 }
 
 // The files R's writers made (tests/data/formats/make_delimited.R), read as
@@ -1074,6 +1151,30 @@ TEST(DataImportFile, FilesAsRWritesThem)
     const ImportOutcome swiss = ImportDataFile(dir + "swiss.csv", ',');
     EXPECT_EQ(swiss->caseLabel(1), "Courtelary");
     EXPECT_EQ(swiss->caseLabel(6), "Porrentruy");
+
+    // R's factors as write.csv writes them, quoted labels without a letter
+    // among them ("25-34", "30+"), under numeric row names in quotes.
+    for (const char delimiter : {',', DetectDelimiter}) {
+        SCOPED_TRACE(delimiter);
+        const ImportOutcome esoph = ImportDataFile(dir + "esoph.csv", delimiter);
+        ASSERT_TRUE(esoph.ok()) << esoph.refusal().message;
+        EXPECT_EQ(
+            FormatImportSummary("esoph.csv", *esoph),
+            "Opened the text file: esoph.csv\r\nNumber of Cases: 8\r\nNumber of Variables: 5\r\nThe first line "
+            "was read as variable names: agegp, alcgp, tobgp, ncases, ncontrols\r\n"
+                + std::string(delimiter == ',' ? "" : "Delimiter: comma (detected)\r\n")
+                + "The first column was read as case labels.\r\nVar 1 (agegp): text, 1 category\r\nVar 2 (alcgp): "
+                  "text, 2 categories\r\nVar 3 (tobgp): text, 4 categories\r\n\r\n\r\n");
+        EXPECT_EQ(esoph->VariableName(1), "agegp");
+        EXPECT_EQ(esoph->categories(2), std::vector<std::string>({"0-39g/day", "40-79"}));
+        EXPECT_EQ(esoph->categories(3), std::vector<std::string>({"0-9g/day", "10-19", "20-29", "30+"}));
+        EXPECT_FALSE(esoph->isCategorical(4));
+        EXPECT_FALSE(esoph->isCategorical(5));
+        EXPECT_EQ(esoph->caseLabels(), std::vector<std::string>({"", "1", "2", "3", "4", "5", "6", "7", "8"}));
+        const std::string start = "names agegp,alcgp,tobgp,ncases,ncontrols; labels 1,2,3,4,5,6,7,8; [25-34] "
+                                  "[0-39g/day] [0-9g/day] 0 40|[25-34] [0-39g/day] [10-19] 0 10|";
+        EXPECT_EQ(described(*esoph).substr(0, start.size()), start);
+    }
 }
 
 } // namespace

@@ -584,7 +584,9 @@ std::optional<std::vector<std::string>> namesOfFields(const std::vector<std::str
     }
     std::vector<std::string> names(1);
     bool anyName = false;
-    for (const std::string_view field : fields) {
+    for (const std::string_view bytes : fields) {
+        // Each field on its own, so that a line with names in both encodings keeps both.
+        const std::string field = decodeToUtf8(bytes);
         const FieldRole role = roleOf(field);
         if (role != FieldRole::Name && role != FieldRole::Empty) {
             return std::nullopt;
@@ -600,16 +602,37 @@ std::optional<std::vector<std::string>> namesOfFields(const std::vector<std::str
 
 namespace {
 
-// The names of a first line, or none when the line is data. The line is
-// decoded to UTF-8 first (decodeToUtf8), so a letter is a Unicode letter and
-// every name is valid UTF-8.
+// The names of a first line, or none when the line is data. Each field is
+// decoded to UTF-8 (decodeToUtf8) by namesOfFields, so a letter is a Unicode
+// letter and every name is valid UTF-8. (Decoding keeps every ASCII byte, so
+// the fields split the same before and after.)
 std::optional<std::vector<std::string>> namesOf(std::string_view bytes, char delimiter)
 {
     if (bytes.empty()) {
         return std::nullopt;
     }
-    const std::string line = decodeToUtf8(bytes);
-    return namesOfFields(splitFields(line, delimiter));
+    return namesOfFields(splitFields(bytes, delimiter));
+}
+
+// Whether the data after a names line may hold R's row names, which the
+// record reader takes as case labels: the names line's first name is empty,
+// and the first field of the data (after any blank lines) is quoted. The
+// record reader decides; this only spares it the files it would not take
+// (an unnamed first column of unquoted numbers, as pandas writes its index).
+// Data that ends before its first field may.
+bool mayHoldRowNames(const std::optional<std::vector<std::string>>& names, std::string_view data, char delimiter)
+{
+    if (!names || !(*names)[1].empty()) {
+        return false;
+    }
+    std::size_t p = 0;
+    while (p < data.size() && isLineEnd(data[p])) {
+        ++p;
+    }
+    while (delimiter != ' ' && p < data.size() && data[p] == ' ') {
+        ++p;
+    }
+    return p == data.size() || data[p] == '"';
 }
 
 // The bytes of a file the delimiter hint looks at.
@@ -697,13 +720,24 @@ ImportOutcome importContent(std::string_view content, char delimiter, const Impo
     ImportOutcome outcome =
         importTable(names ? content.substr(first.next) : content, delimiter, options, &numberAbove);
     if (outcome.ok()) {
+        // R's numeric row names in quotes read as numbers here; the record
+        // reader takes them as case labels.
+        if (mode.general && mayHoldRowNames(names, content.substr(first.next), delimiter)) {
+            ImportOutcome records = importRecords(content, delimiter, options);
+            if (records.ok() && records->hasCaseLabels() && hasNumericVariable(*records)) {
+                return records;
+            }
+        }
         if (names) {
             outcome->setVariableNames(std::move(*names));
         }
         return outcome;
     }
     ImportFailure failure = outcome.refusal();
-    if (failure.kind != ImportFailure::Kind::InvalidEntry) {
+    // R's row names in quotes are labels whatever they hold ("1", "b", "1e99").
+    const bool rowNames = mayHoldRowNames(names, content.substr(first.next), delimiter);
+    if (failure.kind != ImportFailure::Kind::InvalidEntry
+        && !(rowNames && failure.kind == ImportFailure::Kind::OutOfRange)) {
         return failure;
     }
     // Quoted line breaks, case labels and text columns: the record reader
@@ -713,7 +747,8 @@ ImportOutcome importContent(std::string_view content, char delimiter, const Impo
     // column with a number above its first text mixes the two: the record
     // reader would refuse either just so, and need not read the file again.
     const bool couldBeText =
-        !numberAbove && (hasLetter(decodeToUtf8(failure.entry)) || failure.entry.find('"') != std::string::npos);
+        rowNames
+        || (!numberAbove && (hasLetter(decodeToUtf8(failure.entry)) || failure.entry.find('"') != std::string::npos));
     if (mode.general && couldBeText) {
         ImportOutcome records = importRecords(content, delimiter, options);
         if (records.ok() && hasNumericVariable(*records)) {
@@ -899,6 +934,9 @@ std::optional<ImportOutcome> importStreamed(const std::string& path, char delimi
         return handOver(); // a first line longer than a block
     }
     std::optional<std::vector<std::string>> names = namesOf(first.text, delimiter);
+    if (mayHoldRowNames(names, start.substr(first.next), delimiter)) {
+        return std::nullopt; // R's row names: the whole reading's record reader decides
+    }
     if (names) {
         offset += first.next;
     }

@@ -150,9 +150,33 @@ private:
 
 enum class Entry { Number, Missing, OutOfRange, Text, Invalid };
 
-// What a data field is. Text is an entry with a letter in it that is neither
-// a number nor a missing-value marker: the stuff of categories. Anything else
-// ("-", "1.2.3", "12/03/2020") stays an invalid entry, as in a numeric file.
+// Whether text is a number written with a decimal comma or thousands
+// separators ("2,5", "-1,000.5"): only digits, signs, points, commas and
+// blanks, a comma and a digit among them. Quoted in a comma file, it is a
+// number in another form, not a label.
+bool isCommaNumber(std::string_view text)
+{
+    bool comma = false;
+    bool digit = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == ',') {
+            comma = true;
+        } else if (c != '+' && c != '-' && c != '.' && c != ' ') {
+            return false;
+        }
+    }
+    return comma && digit;
+}
+
+// What a data field is. Text is the stuff of categories: a quoted entry that
+// is neither a number nor a missing-value marker (R quotes its factor labels,
+// "25-34" and "0-39g/day" alike), or an unquoted one with a letter in it.
+// Anything else (-, 1.2.3, 12/03/2020 without quotes) stays an invalid entry,
+// as in a numeric file; so do another program's marker and a number with a
+// decimal comma the delimiter does not allow ("2,5" in a comma file), quoted
+// or not.
 Entry entryOf(const Field& field, char delimiter, float& value)
 {
     const FieldKind kind = field.quoted ? parseFieldLeniently(field.inside, delimiter, value)
@@ -168,7 +192,13 @@ Entry entryOf(const Field& field, char delimiter, float& value)
         break;
     }
     const std::string_view text = field.text();
-    return !isOtherProgramsMarker(text) && hasLetter(decodeToUtf8(text)) ? Entry::Text : Entry::Invalid;
+    if (isOtherProgramsMarker(text)) {
+        return Entry::Invalid;
+    }
+    if (field.quoted) {
+        return isCommaNumber(text) ? Entry::Invalid : Entry::Text;
+    }
+    return hasLetter(decodeToUtf8(text)) ? Entry::Text : Entry::Invalid;
 }
 
 // What the first reading learns of one column (a field position).
@@ -180,8 +210,11 @@ struct ColumnFacts {
     std::string firstOtherEntry;   // its bytes
     std::int64_t firstInvalid = 0; // the first row with an invalid entry
     std::string firstInvalidEntry;
+    std::int64_t firstOutOfRange = 0; // the first row with a number beyond single precision
+    bool bare = false;                // an entry outside quotes, or quotes with nothing inside
     // The distinct texts in order of first appearance, while the column may
-    // still be categorical.
+    // still be categorical, keyed on their labels (decoded once, so that one
+    // text in two encodings is one category).
     std::unordered_map<std::string, std::int32_t> codes;
     std::vector<std::string> labels;
 
@@ -281,9 +314,12 @@ private:
 
 // The table of the records source gives (after any names line): what each
 // column holds, then the cells. names and headerFields describe the names
-// line, when there is one.
+// line, when there is one; quotesMarkRowNames says whether a first column
+// quoted throughout is R's row names (text files, where quotes are the
+// writer's choice), whatever its entries are.
 ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std::string>> names,
-                             std::size_t headerFields, char delimiter, const ImportOptions& options);
+                             std::size_t headerFields, char delimiter, bool quotesMarkRowNames,
+                             const ImportOptions& options);
 
 } // namespace
 
@@ -291,25 +327,21 @@ ImportOutcome importRecords(std::string_view content, char delimiter, const Impo
 {
     std::vector<Field> fields;
 
-    // The first record: names, when every field is one (decoded to UTF-8
-    // first, as the fast reading decodes its first line).
+    // The first record: names, when every field is one (each field decoded
+    // to UTF-8 on its own, as the fast reading decodes its first line).
     std::optional<std::vector<std::string>> names;
     std::size_t headerFields = 0;
     std::size_t dataStart = 0;
     if (!content.empty()) {
         RecordScanner first(content, delimiter);
-        first.next(fields, Limit);
-        const std::string decoded = decodeToUtf8(content.substr(0, first.position()));
-        RecordScanner again(decoded, delimiter);
-        std::vector<Field> decodedFields;
-        headerFields = again.next(decodedFields, Limit);
-        names = namesOfFields(rawFields(decodedFields));
+        headerFields = first.next(fields, Limit);
+        names = namesOfFields(rawFields(fields));
         if (names) {
             dataStart = first.position();
         }
     }
     TextRecords records(content.substr(dataStart), delimiter);
-    return tableOfRecords(records, std::move(names), headerFields, delimiter, options);
+    return tableOfRecords(records, std::move(names), headerFields, delimiter, true, options);
 }
 
 ImportOutcome importCellGrid(const CellGrid& grid, const ImportOptions& options)
@@ -330,14 +362,16 @@ ImportOutcome importCellGrid(const CellGrid& grid, const ImportOptions& options)
         }
     }
     GridRecords records(grid, names ? 1 : 0);
-    // No delimiter: a cell's text is never split, and a comma is no decimal point.
-    return tableOfRecords(records, std::move(names), headerFields, '\0', options);
+    // No delimiter: a cell's text is never split, and a comma is no decimal
+    // point. A text cell is no writer's mark of row names.
+    return tableOfRecords(records, std::move(names), headerFields, '\0', false, options);
 }
 
 namespace {
 
 ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std::string>> names,
-                             std::size_t headerFields, char delimiter, const ImportOptions& options)
+                             std::size_t headerFields, char delimiter, bool quotesMarkRowNames,
+                             const ImportOptions& options)
 {
     std::vector<Field> fields;
 
@@ -365,8 +399,9 @@ ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std
             ColumnFacts& column = columns[k + 1];
             float value = 0;
             const Entry entry = entryOf(fields[k], delimiter, value);
-            if (entry == Entry::OutOfRange) {
-                firstFailure.offer(ImportFailure::Kind::OutOfRange, rows, static_cast<std::int32_t>(k) + 1);
+            column.bare = column.bare || !fields[k].quoted || fields[k].inside.empty();
+            if (entry == Entry::OutOfRange && column.firstOutOfRange == 0) {
+                column.firstOutOfRange = rows;
             }
             if (entry == Entry::Number || entry == Entry::OutOfRange) {
                 column.numbers = true;
@@ -383,22 +418,33 @@ ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std
                 }
             }
             if (entry == Entry::Text && !column.numbers && !column.invalid) {
-                const std::string text(fields[k].text());
-                if (column.codes.emplace(text, static_cast<std::int32_t>(column.labels.size()) + 1).second) {
-                    column.labels.push_back(decodeToUtf8(text));
+                std::string label = decodeToUtf8(fields[k].text());
+                if (column.codes.emplace(label, static_cast<std::int32_t>(column.labels.size()) + 1).second) {
+                    column.labels.push_back(std::move(label));
                 }
             }
         }
     }
 
-    // A first column of text under an empty first name, or under a names line
-    // one field short of the data, is the case labels (R's row names).
-    const bool caseLabels =
-        names && widest >= 2 && columns[1].categorical() && ((*names)[1].empty() || headerFields + 1 == widest);
+    // R's row names are the case labels, not a variable: a first column of
+    // text under an empty first name, or under a names line one field short
+    // of the data; and, in a text file, a first column quoted throughout
+    // under an empty first name, numbers included (write.csv quotes its row
+    // names "1", "2", ... but never a number of the data).
+    bool caseLabels = false;
+    if (names && widest >= 2) {
+        const bool emptyFirstName = (*names)[1].empty();
+        const bool textLabels = columns[1].categorical() && (emptyFirstName || headerFields + 1 == widest);
+        const bool quotedLabels = quotesMarkRowNames && emptyFirstName && !columns[1].bare;
+        caseLabels = textLabels || quotedLabels;
+    }
     const std::size_t offset = caseLabels ? 1 : 0;
 
     for (std::size_t k = 1 + offset; k <= widest; ++k) {
         const ColumnFacts& column = columns[k];
+        if (column.firstOutOfRange != 0) {
+            firstFailure.offer(ImportFailure::Kind::OutOfRange, column.firstOutOfRange, static_cast<std::int32_t>(k));
+        }
         // Among numbers, the first entry that is not one; among text, the
         // first entry that is no text.
         if (column.firstOther != 0 && !column.categorical()) {
@@ -440,7 +486,7 @@ ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std
             if (entry == Entry::Number || entry == Entry::Missing) {
                 cell[k + 1 - offset] = value;
             } else if (entry == Entry::Text) {
-                cell[k + 1 - offset] = static_cast<float>(column.codes.at(std::string(fields[k].text())));
+                cell[k + 1 - offset] = static_cast<float>(column.codes.at(decodeToUtf8(fields[k].text())));
             }
         }
     }

@@ -19,7 +19,9 @@ std::string unquoted(std::string_view field);
 // The names of a names line (index 0 unused), or none when the fields are
 // data: every field a name or empty, at least one a name, at most 1000
 // fields. A name is text with a letter that is neither a number nor a
-// missing-value marker once its quotes are gone. The fields are UTF-8.
+// missing-value marker once its quotes are gone. Each field is decoded to
+// UTF-8 on its own (decodeToUtf8: a sheet's texts stay as they are), so a
+// line with names in both encodings keeps both.
 std::optional<std::vector<std::string>> namesOfFields(const std::vector<std::string_view>& fields);
 
 // Whether text is how another program writes a missing value ("n/a",
