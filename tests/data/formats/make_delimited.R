@@ -14,6 +14,5 @@ iris6$Sepal.Width[2] <- NA
 iris6$Note <- c("plain", "with, comma", "say \"hi\"", "two\nlines", NA, "caf\u00e9")
 write.csv(iris6, "iris.csv", row.names = FALSE)
 # Factors whose labels hold no letter ("25-34", "30+") under numeric row names,
-# all quoted. esoph.csv was typed by hand (R was not at hand), its first
-# eight rows in the form this line writes them.
+# all quoted: the first eight rows of R's esoph data.
 write.csv(head(esoph, 8), "esoph.csv")
