@@ -11,6 +11,7 @@
 #include "analyses/RandomStream.h"
 #include "data/DataImport.h"
 #include "data/DataSet.h"
+#include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
 #include "stats/modGeneral.h"
 
@@ -903,6 +904,26 @@ TEST(Bootstrap, TheJackknifeKeepsEveryDigit)
     ASSERT_NEAR(*same.DeltaR2, 0.64, 1e-12);
     EXPECT_FALSE(computed.details.Acceleration.has_value());
     EXPECT_FALSE(computed.bca.lower.has_value() || computed.bca.upper.has_value());
+
+    // Four cases and two added predictors: every leave-one-out sample of three
+    // cases fits exactly (R^2 = 1), so every change is the same and the
+    // acceleration is 0/0. Leaving out the first case leaves predictors that
+    // are nearly dependent (tolerance about 1e-5), whose R^2 carries about
+    // 1e-11 of rounding: rounding, not an acceleration (it came out as
+    // 0.0962, 1/(6 sqrt 3), one change apart from three, with BCa limits printed).
+    const std::vector<std::vector<float>> exact = {{9, 4, 5}, {6, 1, 1}, {9, 2, 2}, {4, 3, 3.01f}};
+    BootstrapRequest fits = modelRequest(1, {}, {2, 3});
+    fits.NumTrials = 600;
+    fits.Details = true;
+    const DataSet four = tableOf(exact);
+    BootstrapResult exactly = resultOf(RunBootstrap(fits, four, 5));
+    ASSERT_TRUE(exactly.DeltaR2.has_value());
+    const std::vector<double> around = {0.0, *exactly.DeltaR2 - 0.01, *exactly.DeltaR2 + 0.001, 1.0, 1.0, 1.0};
+    exactly.NumValid = 5;
+    const ComputedDetails rounding =
+        ComputeBootstrapDetails(exactly, *CollectCompleteCases(fits, four), around, 0, 2);
+    EXPECT_FALSE(rounding.details.Acceleration.has_value()) << *rounding.details.Acceleration;
+    EXPECT_FALSE(rounding.bca.lower.has_value() || rounding.bca.upper.has_value());
 }
 
 TEST(Bootstrap, DetailsAgreeWithAStraightforwardComputation)
@@ -975,6 +996,27 @@ TEST(Bootstrap, DetailsAgreeWithAStraightforwardComputation)
     EXPECT_EQ(bca->level, ConfidenceLevel::P90);
     EXPECT_NEAR(*bca->lower, limit(0.05), 1e-6);
     EXPECT_NEAR(*bca->upper, limit(0.95), 1e-6);
+    EXPECT_FALSE(details.BCaAtExtreme);
+    EXPECT_EQ(FormatBootstrapDetails(result, "study.txt").find("extreme order statistics"), std::string::npos);
+
+    // Five valid changes: a 90% BCa limit's rank falls below the first
+    // (Phi(..) x 6 < 1), so the limit is the smallest change, and the details
+    // say so as R's boot.ci warns ("extreme order statistics used as endpoints").
+    BootstrapResult few = result;
+    const std::vector<double> five = {0.0, *result.DeltaR2 - 0.02, *result.DeltaR2 - 0.01, *result.DeltaR2 + 0.01,
+                                      *result.DeltaR2 + 0.02, *result.DeltaR2 + 0.03};
+    few.NumValid = 5;
+    const ComputedDetails extreme = ComputeBootstrapDetails(few, cases, five, 2, 2);
+    ASSERT_TRUE(extreme.bca.lower.has_value());
+    EXPECT_TRUE(extreme.details.BCaAtExtreme);
+    few.Details = extreme.details;
+    std::erase_if(few.Intervals, [](const Interval& i) { return i.kind == IntervalKind::BCa; });
+    few.Intervals.push_back(extreme.bca);
+    const std::string text = FormatBootstrapDetails(few, "study.txt");
+    EXPECT_NE(text.find(", acceleration a = " + formatDouble(roundHalfEven(*extreme.details.Acceleration, 4))
+                        + "); extreme order statistics used as endpoints\r\n"),
+              std::string::npos)
+        << text;
     // R: pf(F, 2, df2, lower.tail = FALSE) for this F.
     ASSERT_TRUE(details.ExactP.has_value());
     EXPECT_GT(*details.ExactP, 0.0);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace orvalis {
 namespace {
@@ -88,8 +89,13 @@ Centred centredSums(const CaseMatrix& cases, std::int32_t K, std::int32_t withou
 constexpr double DowndateLimit = 1.0 / 1024.0;
 
 // Leave-one-out changes whose spread stays below this are equal within
-// rounding: the acceleration is then 0/0.
+// rounding: the acceleration is then 0/0. The bound grows as the samples'
+// predictors near dependence: an R^2 of predictors whose least tolerance is t
+// carries rounding of about the machine epsilon over t (a sample with
+// tolerance 1e-6 leaves about 1e-10), and RoundingMargin times that is still
+// rounding.
 constexpr double EqualChanges = 1e-12;
+constexpr double RoundingMargin = 64.0;
 
 // The jackknife acceleration over the complete cases. Each case is left out by
 // downdating the centred cross-products (M - n/(n-1) d d', linear in n in
@@ -109,6 +115,7 @@ std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_
     const std::array<double, MaxColumns>& mean = all.mean;
     const double scale = static_cast<double>(n) / (n - 1);
     std::vector<double> leftOut(static_cast<std::size_t>(n));
+    double tolerance = 1.0; // the least of every leave-one-out sample's predictors
     for (std::int32_t i = 1; i <= n; ++i) {
         Centred without = all;
         std::array<double, MaxColumns> d{};
@@ -132,10 +139,12 @@ std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_
         if (!r.valid) {
             return std::nullopt;
         }
+        tolerance = std::min(tolerance, SmallestPivot(C, K));
         leftOut[static_cast<std::size_t>(i - 1)] = *r.full - *r.reduced;
     }
     const auto [low, high] = std::minmax_element(leftOut.begin(), leftOut.end());
-    if (*high - *low <= EqualChanges) {
+    const double rounding = RoundingMargin * std::numeric_limits<double>::epsilon() / tolerance;
+    if (*high - *low <= std::max(EqualChanges, rounding)) {
         return std::nullopt;
     }
     double total = 0.0;
@@ -257,7 +266,9 @@ ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const Cas
     auto limit = [&](double alpha) {
         const double z = normalQuantile(alpha);
         const double adjusted = normalCdf(z0 + (z0 + z) / (1.0 - *a * (z0 + z)));
-        return valueAtRank(sorted, valid, adjusted * (valid + 1));
+        const double rank = adjusted * (valid + 1);
+        details.BCaAtExtreme = details.BCaAtExtreme || rank <= 1.0 || rank >= valid;
+        return valueAtRank(sorted, valid, rank);
     };
     computed.bca.lower = limit(tail);
     computed.bca.upper = limit(1.0 - tail);

@@ -177,7 +177,8 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
         line("BCa limits (" + formatInteger(percent) + "%): " + fiveDecimals(bca.lower) + " and "
              + fiveDecimals(bca.upper)
              + " (bias correction z0 = " + formatDouble(roundHalfEven(*details.BiasCorrection, 4))
-             + ", acceleration a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")");
+             + ", acceleration a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")"
+             + (details.BCaAtExtreme ? "; extreme order statistics used as endpoints" : ""));
     } else {
         line("BCa limits (" + formatInteger(percent) + "%): undefined");
     }

@@ -38,6 +38,10 @@ struct BootstrapDetails {
     // half the distance between the changes at ranks k - d and k + d.
     std::optional<double> LowerLimitError;
     std::optional<double> UpperLimitError;
+    // Whether a BCa limit's rank fell at or beyond the smallest or largest
+    // valid change, so that limit is that extreme change (as R's boot.ci
+    // warns: "extreme order statistics used as endpoints").
+    bool BCaAtExtreme = false;
 };
 
 // The kinds of confidence interval a run computes.

@@ -168,7 +168,8 @@ std::string FormatHierarchicalDetails(const HierarchicalResult& result, std::str
         if (bca != nullptr && bca->lower && bca->upper && details.BiasCorrection && details.Acceleration) {
             text += fiveDecimals(bca->lower) + " and " + fiveDecimals(bca->upper)
                     + " (z0 = " + formatDouble(roundHalfEven(*details.BiasCorrection, 4))
-                    + ", a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")";
+                    + ", a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")"
+                    + (details.BCaAtExtreme ? ", extreme order statistics used as endpoints" : "");
         } else {
             text += "undefined";
         }

@@ -210,13 +210,19 @@ double CorrDeterminant(const CorrMatrix& C, std::int32_t lo, std::int32_t hi)
     return checked::step(det);
 }
 
-std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K)
+namespace {
+
+// Eliminates the predictors 1..K of C in order, handing each pivot (the
+// tolerance of predictor c given those before it) to take, which returns
+// false to stop; returns the number of pivots taken.
+template <typename Take>
+std::int32_t eliminatePredictors(const CorrMatrix& C, std::int32_t K, Take&& take)
 {
     CorrMatrix T = C;
     for (std::int32_t c = 1; c <= K; ++c) {
         const auto uc = static_cast<std::size_t>(c);
         const double pivot = T[uc][uc];
-        if (!(pivot >= DependenceTolerance)) {
+        if (!take(pivot)) {
             return c - 1;
         }
         for (std::int32_t j = c + 1; j <= K; ++j) {
@@ -229,6 +235,23 @@ std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K)
         }
     }
     return K;
+}
+
+} // namespace
+
+std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K)
+{
+    return eliminatePredictors(C, K, [](double pivot) { return pivot >= DependenceTolerance; });
+}
+
+double SmallestPivot(const CorrMatrix& C, std::int32_t K)
+{
+    double smallest = 1.0;
+    eliminatePredictors(C, K, [&](double pivot) {
+        smallest = std::min(smallest, pivot);
+        return pivot > 0.0;
+    });
+    return smallest;
 }
 
 NestedR2Result NestedR2FromCorrelations(const CorrMatrix& C, std::int32_t p, std::int32_t q)

@@ -67,6 +67,12 @@ void CorrelationsFromSums(const SampleSums& sums, std::int32_t n, std::int32_t K
 // every predictor is sound.
 std::int32_t SoundPredictors(const CorrMatrix& C, std::int32_t K);
 
+// The smallest pivot of the same elimination (the least tolerance of a
+// predictor on the ones before it): how near the predictors 1..K are to
+// dependence, which sets how much rounding an R^2 of them carries. 1 for
+// K = 0; 0 once a pivot is 0 (the rest are not looked at).
+double SmallestPivot(const CorrMatrix& C, std::int32_t K);
+
 // Reduced R^2 (predictors 1..p) and full R^2 (predictors 1..p+q) of the
 // dependent variable in column 0, each 1 - det(C_y)/det(C_x), or none when
 // det(C_x) is not positive, a predictor of the model is not sound

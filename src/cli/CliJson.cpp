@@ -219,6 +219,10 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
           {"bias_correction", orNull(details.BiasCorrection)},
           {"acceleration", orNull(details.Acceleration)}}},
     };
+    if (details.BCaAtExtreme) {
+        // Only where it holds, so that every other run prints what it always has.
+        object["details"]["bca"]["extreme_order_statistics"] = true;
+    }
     if (effectSizes) {
         object["effect_sizes"] = effectSizesJson(result);
     }
