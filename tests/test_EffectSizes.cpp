@@ -2,6 +2,7 @@
 // computed another way, the robust F test against R, where they show, and the coverage of every interval.
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
+#include "analyses/ApaReport.h"
 #include "analyses/Companions.h"
 #include "analyses/EffectSizes.h"
 #include "analyses/Hierarchical.h"
@@ -43,8 +44,10 @@ TEST(EffectSizes, AlfGrafInterval)
         EXPECT_NEAR(interval->lower, c.lower, c.tolerance) << c.n << " " << c.level;
         EXPECT_NEAR(interval->upper, c.upper, c.tolerance) << c.n << " " << c.level;
     }
-    // Equal models: no change and no spread (to rounding), not a negative variance's NaN.
-    EXPECT_NEAR(alfGrafStandardError(0.3, 0.3, 50).value_or(-1.0), 0.0, 1e-8);
+    // Equal models: the delta method's variance vanishes, and [0, 0] would claim
+    // a certainty the method does not give: undefined.
+    EXPECT_FALSE(alfGrafStandardError(0.3, 0.3, 50));
+    EXPECT_FALSE(alfGrafInterval(0.3, 0.3, 50, 0.95));
     EXPECT_FALSE(alfGrafStandardError(0.0, 0.0, 50)); // no full R
     EXPECT_FALSE(alfGrafStandardError(0.2, 0.3, 50)); // reduced above full
     EXPECT_FALSE(alfGrafStandardError(1.2, 0.3, 50)); // not a proportion
@@ -82,6 +85,34 @@ TEST(EffectSizes, ExactR2IntervalInvertsTheNoncentralF)
     ASSERT_TRUE(zero.has_value());
     EXPECT_EQ(zero->lower, 0.0);
     EXPECT_EQ(zero->upper, 0.0);
+    // Near R^2 = 1 the noncentrality passes 2e9, beyond Boost's and R's
+    // noncentral F; there X1 hardly varies, and the limits follow from the
+    // chi-square quantile. R:
+    //   f <- function(x, d1, d2, lev = 0.95) { r2 <- 1-x; F <- (r2/d1)/(x/d2); N <- d1+d2+1; a <- (1-lev)/2
+    //     lo <- d1*F*qchisq(a, d2)/d2 - d1; hi <- d1*F*qchisq(1-a, d2)/d2 - d1; c(1 - lo/(lo+N), 1 - hi/(hi+N)) }
+    // gives 1 - R^2 at the limits. At 1e-7 (lambda about 5e8) Boost's own
+    // inversion agrees with it to 1e-4 of 1 - R^2.
+    struct Near {
+        double rest; // 1 - R^2
+        std::int32_t df1, df2;
+        double lower, upper; // 1 - R^2 at the limits
+        double tolerance;    // of 1 - R^2, relative
+    };
+    const Near near[] = {
+        {1e-9, 2, 50, 1.6379578804404105e-09, 7.4208705846956491e-10, 1e-6},
+        {1e-11, 3, 1000, 1.0981549003474811e-11, 9.2149621266912618e-12, 1e-4},
+        {4e-8, 2, 1000, 4.3882620648361126e-08, 3.6823186611023573e-08, 1e-7},
+        {1e-7, 2, 50, 1.6379578215985902e-07, 7.4208704403666559e-08, 1e-4},
+    };
+    for (const Near& c : near) {
+        SCOPED_TRACE(c.rest);
+        const auto interval = exactR2Interval(1.0 - c.rest, c.df1, c.df2, 0.95);
+        ASSERT_TRUE(interval.has_value());
+        // 1 - R^2 from a double near 1 keeps about 16 - log10(1 / rest) digits.
+        const double digits = 4e-16 / c.rest;
+        EXPECT_NEAR(1.0 - interval->lower, c.lower, c.lower * std::max(c.tolerance, digits));
+        EXPECT_NEAR(1.0 - interval->upper, c.upper, c.upper * std::max(c.tolerance, digits));
+    }
     EXPECT_FALSE(exactR2Interval(1.0, 2, 30, 0.95));
     EXPECT_FALSE(exactR2Interval(0.3, 0, 30, 0.95));
     EXPECT_FALSE(exactR2Interval(0.3, 2, 0, 0.95));
@@ -287,6 +318,37 @@ TEST(EffectSizes, RobustFChangeMatchesRAndCanDecideTheModifiedLimit)
 // follows the robust test), the interval list holds each new interval once
 // with its kind, estimand and level, and a hierarchical step's companions are
 // those of the same pair run alone.
+// An added predictor uncorrelated with everything (exactly, in these
+// integers) leaves R^2 as it was: Alf and Graf's interval is undefined and
+// the report says why, and the APA sentence says no increase.
+TEST(EffectSizes, NoChangeLeavesAlfAndGrafUndefined)
+{
+    const std::vector<std::vector<float>> rows = {{1, 2, 1},  {2, 1, -1}, {3, 4, -1}, {4, 3, 1},
+                                                  {5, 6, 1},  {6, 5, -1}, {7, 8, -1}, {8, 7, 1}};
+    BootstrapRequest request;
+    request.DependentVariable = 1;
+    request.PredictorList = {2};
+    request.AddedList = {3};
+    request.Companions = CompanionRequest{};
+    const Outcome<BootstrapResult> run = RunBootstrap(request, test::tableOf(rows), 7);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+    ASSERT_EQ(*run->DeltaR2, 0.0);
+    const Interval* alfGraf = run->interval(IntervalKind::AlfGraf);
+    ASSERT_NE(alfGraf, nullptr);
+    EXPECT_FALSE(alfGraf->lower || alfGraf->upper);
+    const std::string block = FormatCompanions(*run);
+    EXPECT_NE(block.find("Change in R^2: 0, 95% Alf and Graf CI undefined (no change, where its variance "
+                         "vanishes), SE = undefined\r\n"),
+              std::string::npos)
+        << block;
+    EXPECT_NE(block.find("Alf and Graf CI: change +- z SE, large samples, not cut at 0, unreliably narrow near a "
+                         "change of 0.\r\n"),
+              std::string::npos);
+    const std::string sentence = FormatApaSentence(*run, ApaInterval::AlfGraf);
+    EXPECT_EQ(sentence.rfind("Adding Var 3 left R\u00b2 unchanged at ", 0), 0u) << sentence;
+    EXPECT_NE(sentence.find("95% CI undefined"), std::string::npos) << sentence;
+}
+
 TEST(EffectSizes, CompanionsLeaveTheReportAndMatchInEveryStep)
 {
     const DataSet mtcars = fileData("/hierarchical/mtcars.csv");

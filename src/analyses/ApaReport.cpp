@@ -270,8 +270,12 @@ std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interva
     if (request.PredictorList.empty()) {
         text += " to a model without predictors";
     }
-    text += " increased " + std::string(R2) + " from " + proportion(result.ReducedR2) + " to "
-            + proportion(result.FullR2) + ", " + DeltaR2 + " = " + proportion(result.DeltaR2) + ", "
+    // No change is no increase.
+    const bool unchanged = result.DeltaR2 && *result.DeltaR2 == 0.0;
+    text += (unchanged ? " left " + std::string(R2) + " unchanged at " + proportion(result.FullR2)
+                       : " increased " + std::string(R2) + " from " + proportion(result.ReducedR2) + " to "
+                             + proportion(result.FullR2))
+            + ", " + DeltaR2 + " = " + proportion(result.DeltaR2) + ", "
             + formatInteger(percentOf(request.Level)) + "% CI " + limitsText(result, interval);
     if (result.FValue) {
         text += ", F(" + formatInteger(result.df1) + ", " + formatInteger(result.df2)

@@ -86,6 +86,9 @@ struct CompanionStatistics {
     std::int32_t ReducedColumns = 0; // the reduced model's predictor columns, p
     std::int32_t AddedColumns = 0;   // the added ones, q
     std::optional<double> AlfGrafStandardError;
+    // Why Alf and Graf's interval is undefined where the reason is worth
+    // saying (the models' R^2 are equal); empty otherwise.
+    std::string AlfGrafProblem;
     // Bias-adjusted R^2 of each model (Ezekiel; Olkin and Pratt).
     std::optional<double> ReducedEzekiel;
     std::optional<double> FullEzekiel;

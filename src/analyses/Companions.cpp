@@ -99,7 +99,9 @@ void companionLines(std::string& out, const BootstrapResult& result, bool withRe
     line("Full model R^2: " + fiveDecimals(result.FullR2) + ", " + percent + " exact CI "
          + intervalText(result.interval(IntervalKind::NoncentralF, Estimand::FullR2)));
     line("Change in R^2: " + fiveDecimals(result.DeltaR2) + ", " + percent + " Alf and Graf CI "
-         + intervalText(result.interval(IntervalKind::AlfGraf)) + ", SE = " + fiveDecimals(c.AlfGrafStandardError));
+         + intervalText(result.interval(IntervalKind::AlfGraf))
+         + (c.AlfGrafProblem.empty() ? "" : " (" + c.AlfGrafProblem + ")") + ", SE = "
+         + fiveDecimals(c.AlfGrafStandardError));
     line("Adjusted R^2 (Ezekiel): reduced " + fiveDecimals(c.ReducedEzekiel) + ", full " + fiveDecimals(c.FullEzekiel)
          + ", change " + fiveDecimals(difference(c.FullEzekiel, c.ReducedEzekiel)));
     line("Adjusted R^2 (Olkin-Pratt): reduced " + fiveDecimals(c.ReducedOlkinPratt) + ", full "
@@ -129,7 +131,7 @@ void companionLines(std::string& out, const BootstrapResult& result, bool withRe
 void noteLines(std::string& out)
 {
     appendLine(out, "Exact CI: noncentral F, fixed predictors, R^2 = lambda / (lambda + N).");
-    appendLine(out, "Alf and Graf CI: change +- z SE, large samples, not cut at 0.");
+    appendLine(out, "Alf and Graf CI: change +- z SE, large samples, not cut at 0, unreliably narrow near a change of 0.");
     appendLine(out, "Olkin-Pratt adjusted R^2 is not cut at 0.");
 }
 
@@ -139,7 +141,7 @@ void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::in
 {
     const CompanionRequest request = result.request.Companions.value_or(CompanionRequest{});
     const ConfidenceLevel level = result.request.Level;
-    const double levelDouble = static_cast<double>(levelValue(level));
+    const double levelDouble = analyticLevel(level);
     const std::int32_t n = result.CompleteCases;
     CompanionStatistics c;
     c.ReducedColumns = p;
@@ -153,6 +155,9 @@ void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::in
         const double reduced = *result.ReducedR2;
         const double full = *result.FullR2;
         c.AlfGrafStandardError = alfGrafStandardError(full, reduced, n);
+        if (full == reduced && full > 0.0) {
+            c.AlfGrafProblem = "no change, where its variance vanishes";
+        }
         result.Intervals.push_back(
             analytic(IntervalKind::AlfGraf, Estimand::ChangeR2, level, alfGrafInterval(full, reduced, n, levelDouble)));
         if (p > 0) {

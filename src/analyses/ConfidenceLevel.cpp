@@ -11,15 +11,16 @@ namespace {
 
 struct LevelNumbers {
     float value;
+    double exact;
     double alpha;
     std::int32_t percent;
 };
 
 // In the order of the enumeration.
 constexpr LevelNumbers Levels[] = {
-    {0.90f, 0.1, 90},
-    {0.95f, 0.05, 95},
-    {0.99f, 0.01, 99},
+    {0.90f, 0.90, 0.1, 90},
+    {0.95f, 0.95, 0.05, 95},
+    {0.99f, 0.99, 0.01, 99},
 };
 
 const LevelNumbers& numbersOf(ConfidenceLevel level)
@@ -32,6 +33,11 @@ const LevelNumbers& numbersOf(ConfidenceLevel level)
 float levelValue(ConfidenceLevel level)
 {
     return numbersOf(level).value;
+}
+
+double analyticLevel(ConfidenceLevel level)
+{
+    return numbersOf(level).exact;
 }
 
 double alphaOf(ConfidenceLevel level)

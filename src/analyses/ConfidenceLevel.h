@@ -12,6 +12,10 @@ enum class ConfidenceLevel { P90, P95, P99 };
 // positions are computed from exactly these floats.
 float levelValue(ConfidenceLevel level);
 
+// The level in double precision (0.90, 0.95, 0.99), for the analytic
+// intervals, which owe nothing to the float the percentile positions use.
+double analyticLevel(ConfidenceLevel level);
+
 // The significance level of the F test: 0.1, 0.05 or 0.01 (double).
 double alphaOf(ConfidenceLevel level);
 

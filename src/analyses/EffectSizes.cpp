@@ -1,6 +1,7 @@
 // Alf and Graf's standard error, the noncentral F inversion (Boost.Math, TOMS 748), Ezekiel and Olkin-Pratt.
 #include "analyses/EffectSizes.h"
 
+#include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/non_central_f.hpp>
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/tools/roots.hpp>
@@ -17,8 +18,20 @@ bool isProportion(double r2)
     return std::isfinite(r2) && r2 >= 0.0 && r2 <= 1.0;
 }
 
+// Beyond this noncentrality Boost's noncentral F cannot start its series
+// (the index of its largest term, lambda / 2, must fit an int; R's pnbeta
+// does not converge there either).
+constexpr double LargeNoncentrality = 2e9;
+
 // The noncentrality at which P(F' <= F) equals target; 0 where even lambda = 0
 // leaves P(F' <= F) below it (the probability only falls as lambda grows).
+// F' = (X1 / df1) / (X2 / df2), X1 noncentral chi-square (df1, lambda). Where
+// lambda is beyond LargeNoncentrality, X1 varies by less than 5e-5 of its
+// mean (d1 + lambda), and F' is taken as (d1 + lambda) / d1 over X2 / df2:
+// P(F' <= F) = P(X2 >= df2 (d1 + lambda) / (d1 F)), solved in closed form
+// with the chi-square quantile. Its error in lambda is of the order of
+// 1 / lambda relative to the chi-square's own spread: far below the digits of
+// R^2 = lambda / (lambda + N).
 std::optional<double> noncentralityAt(double F, double df1, double df2, double target)
 {
     using Dist = boost::math::non_central_f_distribution<double>;
@@ -26,13 +39,19 @@ std::optional<double> noncentralityAt(double F, double df1, double df2, double t
     if (below(0.0) <= 0.0) {
         return 0.0;
     }
+    const double threshold = boost::math::quantile(
+        boost::math::complement(boost::math::chi_squared_distribution<double>(df2), target));
+    const double far = df1 * F * threshold / df2 - df1;
+    if (far > LargeNoncentrality) {
+        return std::isfinite(far) ? std::optional<double>(far) : std::nullopt;
+    }
     // Bracket the root: the probability falls to 0 as lambda grows.
     double low = 0.0;
     double high = std::max(1.0, 2.0 * F * df1);
     while (below(high) > 0.0) {
         low = high;
         high *= 2.0;
-        if (!std::isfinite(high) || high > 1e15) {
+        if (!std::isfinite(high) || high > 2.0 * LargeNoncentrality) {
             return std::nullopt;
         }
     }
@@ -106,7 +125,7 @@ std::optional<double> hypergeometric11(double c, double x)
 
 std::optional<double> alfGrafStandardError(double fullR2, double reducedR2, std::int32_t n)
 {
-    if (!isProportion(fullR2) || !isProportion(reducedR2) || reducedR2 > fullR2 || fullR2 <= 0.0 || n < 1) {
+    if (!isProportion(fullR2) || !isProportion(reducedR2) || reducedR2 >= fullR2 || fullR2 <= 0.0 || n < 1) {
         return std::nullopt;
     }
     const double ra = std::sqrt(fullR2);

@@ -18,7 +18,10 @@ struct AnalyticInterval {
 //   n var = 4 R_A^2 (1 - R_A^2)^2 + 4 R_B^2 (1 - R_B^2)^2
 //           - 8 R_A R_B [rho (1 - R_A^2 - R_B^2) - R_A R_B (1 - R_A^2 - R_B^2 - rho^2) / 2],
 // rho = R_B / R_A. Undefined (none) when the full R^2 is 0, or either is
-// outside [0, 1], the reduced above the full, or n below 1.
+// outside [0, 1], the reduced above the full, or n below 1; and where the two
+// are equal: the variance then vanishes, and an interval [0, 0] would claim a
+// certainty the method does not give. Near a change of 0 the interval is
+// unreliably narrow for the same reason.
 std::optional<double> alfGrafStandardError(double fullR2, double reducedR2, std::int32_t n);
 
 // The change +- z SE at a two-sided level (0.95), z the normal quantile; the

@@ -114,7 +114,7 @@ json effectSizesJson(const BootstrapResult& result)
                              {"upper", orNull(interval.upper)}});
     }
     const bool robust = c.RobustF.has_value();
-    return {
+    json object = {
         {"intervals", intervals},
         {"exact_r2_convention", "fixed predictors; R2 = lambda / (lambda + N)"},
         {"alf_graf_standard_error", orNull(c.AlfGrafStandardError)},
@@ -137,6 +137,11 @@ json effectSizesJson(const BootstrapResult& result)
           {"problem", robust ? json(nullptr) : json(c.RobustProblem)}}},
         {"modified_limit_follows", modifiedTestName(result)},
     };
+    if (!c.AlfGrafProblem.empty()) {
+        // Only where there is one, so that every other run prints what it always has.
+        object["alf_graf_problem"] = c.AlfGrafProblem;
+    }
+    return object;
 }
 
 // The p-value the modified limit's decision used, and where it came from.
