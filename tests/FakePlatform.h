@@ -21,11 +21,13 @@ public:
         QString text;
         QString title;
         Buttons buttons;
+        // Shown with the information icon (informationBox) rather than the warning icon.
+        bool information = false;
     };
 
     Answer messageBox(QWidget*, const QString& text, const QString& title, Buttons buttons) override
     {
-        messages.push_back({text, title, buttons});
+        messages.push_back({text, title, buttons, false});
         if (onMessage) {
             onMessage(messages.back());
         }
@@ -35,6 +37,15 @@ public:
             return answer;
         }
         return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+
+    // Recorded with the message boxes, marked as information.
+    void informationBox(QWidget*, const QString& text, const QString& title) override
+    {
+        messages.push_back({text, title, Buttons::Ok, true});
+        if (onMessage) {
+            onMessage(messages.back());
+        }
     }
 
     void clearClipboard() override
@@ -52,9 +63,10 @@ public:
         clipboard = text;
     }
     // Answers from saveNames (the empty text, a cancel, once it is empty).
-    QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
+    QString saveFileName(QWidget*, const QString&, const QString& filter, const QString& suggestedName) override
     {
         saveFilters.push_back(filter);
+        suggestedNames.push_back(suggestedName);
         if (saveNames.empty()) {
             return {};
         }
@@ -88,6 +100,7 @@ public:
     QString clipboardHtml;
     std::deque<QString> saveNames;
     QStringList saveFilters;
+    QStringList suggestedNames; // the names the save dialogs offered
     QStringList offeredItems;
     QString chosenItem;
     QStringList openedFiles;

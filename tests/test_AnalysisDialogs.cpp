@@ -27,6 +27,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QDoubleSpinBox>
@@ -525,6 +527,85 @@ TEST_F(DialogTest, PlanSampleSize)
     EXPECT_EQ(log.readAll(), text); // nothing appended
 }
 
+// Plan Sample Size shows its answer in the dialog (a label), and the log
+// scrolls to the new block instead of showing its start. The window's
+// structure starts at the command line's intercorrelation (0), so the same
+// plan asked in both gives the same block, with the Monte Carlo errors and
+// the marks behind the same choice (chkDetails, --details).
+TEST_F(DialogTest, PlanShowsItsAnswerAndTheLogFollowsIt)
+{
+    box->resize(400, 200);
+    box->show();
+    QString earlier;
+    for (int k = 0; k < 300; ++k) {
+        earlier += QStringLiteral("earlier line %1\r\n").arg(k);
+    }
+    log.replaceAll(earlier);
+    frmPlan dialog(platform, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(dialog.lblAnswer->text(), "");
+    // R, as in test_Planning.cpp: the first N whose power reaches .8 for
+    // p = 3, q = 2, f^2 = .05/.75 is 148, with power 0.8010990743.
+    dialog.spnPredictors->setValue(3);
+    dialog.spnAdded->setValue(2);
+    dialog.spnChange->setValue(0.05);
+    dialog.spnFullR2->setValue(0.25);
+    dialog.optNForPower->setChecked(true);
+    dialog.spnTargetPower->setValue(0.8);
+    QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier); // Compute Power
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.lblAnswer->text().isEmpty(); }, 5000));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(dialog.lblAnswer->text(), "N = 148 reaches the power: 0.8011.");
+    EXPECT_EQ(box->textCursor().blockNumber(), 300); // the caret on the block's first line
+    EXPECT_TRUE(box->textCursor().block().text().startsWith("Power of the F Test"));
+    EXPECT_GT(box->verticalScrollBar()->value(), 250);
+    // R: f(81, 2, 2, .5) = 0.9999546187 (test_Planning.cpp) is shown below 1.
+    dialog.spnPredictors->setValue(2);
+    dialog.optF2->setChecked(true);
+    dialog.spnF2->setValue(0.5);
+    dialog.optPowerAtN->setChecked(true);
+    dialog.spnN->setValue(81);
+    dialog.cmdPower->click();
+    EXPECT_EQ(dialog.lblAnswer->text(), "Power at N = 81: > .9999.");
+
+    EXPECT_EQ(dialog.spnIntercorrelation->value(), 0.0); // orvalis-cli plan width's default
+    EXPECT_EQ(dialog.spnIntercorrelation->value(), DefaultIntercorrelation);
+    for (const bool details : {false, true}) {
+        log.clear();
+        dialog.tabPlans->setCurrentIndex(1);
+        dialog.spnPredictors->setValue(1);
+        dialog.spnAdded->setValue(1);
+        dialog.spnReducedR2->setValue(0.2);
+        dialog.spnWidthChange->setValue(0.1);
+        dialog.spnFrom->setValue(30);
+        dialog.spnTo->setValue(60);
+        dialog.spnStep->setValue(30);
+        dialog.spnDataSets->setValue(20);
+        dialog.spnTrials->setValue(100);
+        dialog.spnTargetWidth->setValue(0.3);
+        dialog.txtSeed->setText("3");
+        dialog.chkDetails->setChecked(details);
+        QSignalSpy finished(&dialog, &frmPlan::planFinished);
+        dialog.cmdRunPlan->click();
+        ASSERT_TRUE(finished.wait(30000));
+        std::vector<std::string> args = {"plan",     "width", "--predictors",   "1",  "--added", "1",
+                                         "--r2-reduced", ".2", "--delta-r2", ".1", "--n",     "30:60:30",
+                                         "--target-width", ".3", "--datasets", "20", "--trials", "100",
+                                         "--seed",   "3"};
+        if (details) {
+            args.push_back("--details");
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        ASSERT_EQ(cli::runCli(args, out, err), 0) << err.str();
+        const std::string text = cli::toUnixLineEnds(log.readAll().toStdString());
+        EXPECT_EQ(text, out.str());
+        EXPECT_EQ(text.find("MC error") != std::string::npos, details) << text;
+        EXPECT_TRUE(dialog.lblAnswer->text().startsWith("Smallest N: traditional ")) << dialog.lblAnswer->text().toStdString();
+    }
+}
+
 TEST_F(DialogTest, BootstrapOneCheckedItemRuleAndRequest)
 {
     const DataSet data = dataOf("1 2 3 4\n");
@@ -692,9 +773,15 @@ TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
     dialog.lstStepVariables->setCurrentRow(0);
     ASSERT_TRUE(dialog.cmbReference->isEnabled());
     EXPECT_EQ(dialog.cmbReference->count(), 3);
+    // The step's entry names the reference category: the first until another is chosen.
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 5 (Species): 3 categories (reference: setosa)");
+    EXPECT_EQ(dialog.lstStepVariables->item(0)->text(), "Var 5 (Species): 3 categories (reference: setosa)");
     dialog.cmbReference->setFocus();
     QTest::keyClick(dialog.cmbReference, Qt::Key_End); // virginica
-    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 5 (Species): 3 categories");
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 5 (Species): 3 categories (reference: virginica)");
+    EXPECT_EQ(dialog.lstStepVariables->item(0)->text(), "Var 5 (Species): 3 categories (reference: virginica)");
+    EXPECT_EQ(dialog.lstStepVariables->currentRow(), 0);
+    EXPECT_EQ(dialog.lstSteps->item(0)->text(), "Step 1: Var 2 (Sepal.Width)"); // a number has none
     dialog.spnTrials->setValue(200);
     const HierarchicalRequest request = dialog.request();
     EXPECT_EQ(request.Steps, (std::vector<std::vector<std::int32_t>>{{2}, {5}}));
@@ -713,6 +800,21 @@ TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
     ASSERT_TRUE(dialog.lastResult().has_value());
     EXPECT_TRUE(dialog.cmdPlot->isEnabled());
     EXPECT_EQ(dialog.txtSeed->text().toULongLong(), dialog.lastResult()->Seed);
+    // The selected step's figure is offered under the step's name, for every export.
+    for (const int row : {0, 1}) {
+        dialog.lstSteps->setCurrentRow(row);
+        platform.suggestedNames.clear();
+        QTimer::singleShot(0, [&] {
+            auto* figure = qobject_cast<frmDistribution*>(QApplication::activeModalWidget());
+            ASSERT_NE(figure, nullptr);
+            QTest::mouseClick(figure->cmdSavePNG, Qt::LeftButton); // cancelled: the fake gives no name
+            QTest::mouseClick(figure->cmdSaveCSV, Qt::LeftButton);
+            figure->cmdClose->click();
+        });
+        QTest::mouseClick(dialog.cmdPlot, Qt::LeftButton);
+        const QString stem = QStringLiteral("hierarchical-step%1").arg(row + 1);
+        EXPECT_EQ(platform.suggestedNames, QStringList({stem + ".png", stem + ".csv"}));
+    }
     // Its APA results: a sentence per step, R's R^2 and F, and the table.
     QSettings().remove("apa/interval");
     QTest::mouseClick(dialog.cmdCopyAPA, Qt::LeftButton);

@@ -436,6 +436,82 @@ TEST(Cli, VariablesByName)
         << named.out;
 }
 
+// plan width --details adds the Monte Carlo errors and the Near column;
+// without it the block and the JSON are as they were. The record repeats it.
+TEST(Cli, PlanWidthDetails)
+{
+    const std::vector<std::string> plan = {"plan", "width",    "--added",  "1",        "--delta-r2", ".1",
+                                           "--n",  "30,60",    "--target-width", ".3", "--datasets", "20",
+                                           "--trials", "100",  "--seed",   "3"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = plan;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun plain = with({});
+    const CliRun details = with({"--details"});
+    ASSERT_EQ(plain.status, ExitSuccess) << plain.err;
+    ASSERT_EQ(details.status, ExitSuccess) << details.err;
+    EXPECT_EQ(plain.out.find("MC error"), std::string::npos);
+    EXPECT_NE(details.out.find("  Lower 0  P80 MC error  P80 mod. MC error  Near\n"), std::string::npos)
+        << details.out;
+    EXPECT_NE(details.out.find("\nMC error: the Monte Carlo standard error of the P80 width"), std::string::npos);
+    // The lines before the table are the same.
+    EXPECT_EQ(details.out.substr(0, details.out.find("\n\nN")), plain.out.substr(0, plain.out.find("\n\nN")));
+
+    const nlohmann::json bare = nlohmann::json::parse(with({"--format", "json"}).out);
+    const nlohmann::json full = nlohmann::json::parse(with({"--format", "json", "--details"}).out);
+    EXPECT_FALSE(bare["rows"][0].contains("assurance_width_mc_error"));
+    ASSERT_TRUE(full["rows"][0].contains("assurance_width_mc_error"));
+    EXPECT_GT(full["rows"][0]["assurance_width_mc_error"].get<double>(), 0.0);
+    EXPECT_TRUE(full["rows"][1]["near_target"].is_boolean());
+    EXPECT_EQ(full["rows"][1]["assurance_width"], bare["rows"][1]["assurance_width"]);
+
+    const CliRun recorded = with({"--details", "--record"});
+    EXPECT_NE(recorded.out.find(" --seed 3 --details --record\n"), std::string::npos) << recorded.out;
+    EXPECT_EQ(with({"--details", "--details"}).status, ExitUsage);
+}
+
+// A list typed with blanks after its commas ("sleep, 4", as a shell passes
+// it when quoted) is the list without them, for variables, steps and sample
+// sizes; a blank item is still refused.
+TEST(Cli, BlanksAroundListItemsAreIgnored)
+{
+    test::TempDir dir;
+    const std::string file = dir.write("n.csv", "\"score\",\"hours\",\"sleep\",\"mood\"\n"
+                                                "1,2,7,4\n2,3,5,1\n4,5,4,2\n3,7,6,3\n5,5,8,1\n6,1,9,9\n7,2,3,3\n");
+    struct Case {
+        std::vector<std::string> spaced;
+        std::vector<std::string> tight;
+    };
+    const Case cases[] = {
+        {{"bootstrap", "--dv", "score", "--predictors", "sleep, 2", "--added", " mood ", "--seed", "3", "--trials",
+          "50"},
+         {"bootstrap", "--dv", "score", "--predictors", "sleep,2", "--added", "mood", "--seed", "3", "--trials", "50"}},
+        {{"hierarchical", "--dv", "1", "--step", "hours,\tsleep", "--step", " 4", "--seed", "3", "--trials", "100"},
+         {"hierarchical", "--dv", "1", "--step", "hours,sleep", "--step", "4", "--seed", "3", "--trials", "100"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> spaced = {"--delimiter", "comma", file};
+        spaced.insert(spaced.end(), c.spaced.begin(), c.spaced.end());
+        std::vector<std::string> tight = {"--delimiter", "comma", file};
+        tight.insert(tight.end(), c.tight.begin(), c.tight.end());
+        const CliRun a = run(spaced);
+        const CliRun b = run(tight);
+        EXPECT_EQ(a.status, ExitSuccess) << a.err;
+        EXPECT_EQ(a.err, "");
+        EXPECT_EQ(a.out, b.out);
+    }
+    const CliRun sizes = run({"plan", "width", "--added", "1", "--delta-r2", ".1", "--n", "40, 60", "--target-width",
+                              ".5", "--datasets", "2", "--trials", "20", "--seed", "1", "--format", "json"});
+    ASSERT_EQ(sizes.status, ExitSuccess) << sizes.err;
+    const nlohmann::json plan = nlohmann::json::parse(sizes.out);
+    ASSERT_EQ(plan["rows"].size(), 2u);
+    EXPECT_EQ(plan["rows"][1]["n"], 60);
+    // An item of blanks alone is no variable.
+    EXPECT_EQ(run({"--delimiter", "comma", file, "bootstrap", "--dv", "1", "--added", "2, "}).status, ExitUsage);
+}
+
 // Whether text is valid UTF-8 holding no character that acts on a terminal or
 // breaks a line in the window's log (only LF may stand raw).
 bool safeToShow(const std::string& text)

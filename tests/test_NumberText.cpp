@@ -1,6 +1,7 @@
 // Number text: the general text forms and rounding halves to even.
 #include "common/NumberText.h"
 #include "common/RuntimeErrors.h"
+#include "common/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+
+#include <unistring/version.h>
 
 namespace orvalis {
 namespace {
@@ -170,6 +173,35 @@ TEST(NumberText, LocaleDoesNotChangeADigit)
         EXPECT_EQ(roundHalfEven(2.345, 2), 2.35) << name;
     }
     std::setlocale(LC_ALL, saved.c_str());
+}
+
+// libunistring encodes its version as (major << 16) + (minor << 8) +
+// subminor: Debian 12's 1.0 is 0x010000, which once showed as "256.0".
+TEST(Version, UnistringVersionIsDecodedFromItsThreeBytes)
+{
+    const std::pair<int, const char*> cases[] = {
+        {0x010000, "1.0"}, {0x010100, "1.1"}, {0x010201, "1.2.1"}, {0x000909, "0.9.9"}, {0x000009, "0.9"},
+    };
+    for (const auto& [encoded, text] : cases) {
+        EXPECT_EQ(unistringVersionText(encoded), text) << encoded;
+    }
+    // The library this process loaded, as the About box and --version list it.
+    std::string loaded = std::to_string(_libunistring_version / 65536);
+    loaded += '.';
+    loaded += std::to_string(_libunistring_version / 256 % 256);
+    if (_libunistring_version % 256 != 0) {
+        loaded += '.';
+        loaded += std::to_string(_libunistring_version % 256);
+    }
+    bool listed = false;
+    for (const LibraryVersion& library : coreLibraries()) {
+        if (library.name == "GNU libunistring") {
+            EXPECT_EQ(library.version, loaded);
+            EXPECT_NE(library.version.substr(0, 3), "256");
+            listed = true;
+        }
+    }
+    EXPECT_TRUE(listed);
 }
 
 } // namespace

@@ -67,6 +67,36 @@ TEST(Planning, PowerOfTheFTest)
     EXPECT_EQ(FormatPowerCurveCsv(curve).substr(0, 11), "n,power\n50,");
 }
 
+// A power that rounds to 1 at four decimals is shown as "> .9999", never
+// "1". From R, with f() as above: f(80, 2, 2, .5) = 0.9999465178,
+// f(81, 2, 2, .5) = 0.9999546187, f(100, 0, 1, 1) = 0.999999999999999.
+TEST(Planning, PowerNearOneIsShownBelowOne)
+{
+    struct Case {
+        std::int32_t p, q;
+        double f2;
+        std::int32_t n;
+        double power;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {2, 2, 0.5, 80, 0.9999465178, "0.9999"},
+        {2, 2, 0.5, 81, 0.9999546187, "> .9999"},
+        {0, 1, 1.0, 100, 0.999999999999999, "> .9999"},
+    };
+    for (const Case& c : cases) {
+        const PowerQuestion question{c.p, c.q, c.f2, 0.05, Noncentrality::GPower};
+        const std::optional<PowerAnswer> answer = powerAt(question, c.n);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_NEAR(answer->power, c.power, 1e-9) << c.n;
+        EXPECT_EQ(powerText(answer->power), c.shown) << c.n;
+        const std::string report = FormatPowerReport(question, *answer);
+        EXPECT_NE(report.find(std::string("\r\nPower: ") + c.shown + "\r\n"), std::string::npos) << report;
+        EXPECT_EQ(report.find("Power: 1\r\n"), std::string::npos) << report;
+    }
+    EXPECT_EQ(powerText(0.8010990743), "0.8011");
+}
+
 // A population by its structure has the R^2 it was asked for; a matrix that
 // is not a correlation matrix, or has the wrong size, is refused by name.
 TEST(Planning, Populations)
@@ -158,6 +188,64 @@ TEST(Planning, WidthPlan)
     question.sampleSizes = {5};
     EXPECT_NE(CheckWidthQuestion(question).refusal().message.find("at least 7 cases"), std::string::npos);
     EXPECT_DOUBLE_EQ(quantileOf({1.0, 2.0, 3.0, 4.0, 5.0}, 0.8), 4.2); // R: quantile(1:5, .8)
+}
+
+// The Monte Carlo error of a quantile width, by the order statistics. From R:
+//   x <- ((1:200) / 200)^2; p <- .8; s <- sqrt(p * (1 - p) / 200)
+//   (quantile(x, p + s, type = 7) - quantile(x, p - s, type = 7)) / 2   # 0.0450835598259594
+// (a bootstrap of the quantile, sd(replicate(20000, quantile(sample(x, TRUE), .8))),
+// gives 0.0449, the same size); y <- c(1, 2, 3), p + s held at 1: 0.43094010767585.
+TEST(Planning, TheMonteCarloErrorOfAQuantile)
+{
+    std::vector<double> x;
+    for (int k = 1; k <= 200; ++k) {
+        x.push_back((k / 200.0) * (k / 200.0));
+    }
+    EXPECT_NEAR(quantileError(x, 0.8), 0.0450835598259594, 1e-12);
+    EXPECT_NEAR(quantileError({1.0, 2.0, 3.0}, 0.8), 0.43094010767585, 1e-12);
+    EXPECT_EQ(quantileError({0.5}, 0.8), 0.0);
+    EXPECT_EQ(quantileError({}, 0.8), 0.0);
+}
+
+// With details, the width plan gives each row the Monte Carlo errors of its
+// assurance widths and marks the rows within one error of the target; with
+// a target set at a row's own width that row is marked, and the answer at
+// it is said to be uncertain. Without details the block is as before.
+TEST(Planning, TheWidthPlanMarksAnswersWithinTheirMonteCarloError)
+{
+    WidthQuestion question;
+    question.population = *populationFromStructure(1, 1, 0.0, 0.2, 0.1);
+    question.sampleSizes = {40, 80, 120};
+    question.dataSets = 100;
+    question.trials = 200;
+    question.targetWidth = 0.5;
+    question.seed = 5;
+    const Outcome<WidthPlan> first = RunWidthPlan(question, {}, 2);
+    ASSERT_TRUE(first.ok());
+    // The target at the middle row's own assurance width.
+    question.targetWidth = first->rows[1].assuranceWidth;
+    const Outcome<WidthPlan> plan = RunWidthPlan(question, {}, 2);
+    ASSERT_TRUE(plan.ok());
+    for (const WidthRow& row : plan->rows) {
+        EXPECT_GT(row.assuranceWidthError, 0.0) << row.n;
+        EXPECT_LT(row.assuranceWidthError, 0.1 * row.assuranceWidth) << row.n;
+        EXPECT_GT(row.assuranceModifiedWidthError, 0.0) << row.n;
+    }
+    EXPECT_TRUE(plan->rows[1].nearTarget);
+    ASSERT_EQ(plan->smallestTraditional, std::optional<std::int32_t>(80));
+    const std::string plain = FormatWidthPlan(*plan);
+    const std::string details = FormatWidthPlan(*plan, true);
+    EXPECT_EQ(plain.find("MC error"), std::string::npos);
+    EXPECT_EQ(plain.find("Near"), std::string::npos);
+    EXPECT_NE(details.find("  P80 MC error  P80 mod. MC error  Near\r\n"), std::string::npos) << details;
+    EXPECT_NE(details.find("The traditional answer, N = 80, is within the Monte Carlo error of the target"),
+              std::string::npos)
+        << details;
+    // The table's first columns and the lines below it are the plain block's.
+    EXPECT_EQ(details.substr(0, details.find("\r\n\r\nN")), plain.substr(0, plain.find("\r\n\r\nN")));
+    EXPECT_NE(details.find(plain.substr(plain.find("Smallest N whose traditional"),
+                                        plain.find("Widths:") - plain.find("Smallest N whose traditional"))),
+              std::string::npos);
 }
 
 } // namespace

@@ -690,6 +690,34 @@ TEST_F(WindowTest, SaveWithAnEmptyNameWarnsAndKeepsTheDialogAsLeft)
     EXPECT_EQ(dialog->dirDirectory->path(), QDir(dirPath()).canonicalPath());
 }
 
+// Save Output starts in the file name: letters typed at once are the name,
+// and the folder lists stay where they were (a search in the folder list
+// would walk into another folder). So does every later showing, with the
+// name kept from the last one selected, so that typing replaces it.
+TEST_F(WindowTest, SaveOutputStartsWithTheFocusInTheFileName)
+{
+    dir.write("results/old.txt", "");
+    dir.write("rabbit/old.txt", "");
+    for (const QString& typed : {QStringLiteral("results"), QStringLiteral("rerun")}) {
+        whenModal([&] {
+            frmSaveOutput* dialog = window->saveOutputDialog();
+            if (typed == "results") {
+                dialog->dirDirectory->setPath(dirPath());
+            }
+            QWidget* focused = dialog->focusWidget();
+            ASSERT_NE(focused, nullptr);
+            EXPECT_EQ(focused, dialog->txtSavedFileName) << focused->objectName().toStdString();
+            QTest::keyClicks(focused, typed);
+            EXPECT_EQ(dialog->txtSavedFileName->text(), typed);
+            EXPECT_EQ(dialog->dirDirectory->path(), QDir(dirPath()).canonicalPath());
+            // Leave with the focus elsewhere, as a user who browsed would.
+            dialog->dirDirectory->setFocus();
+            dialog->cmdCancel->click();
+        });
+        ui(*window).mnuSaveOutput->trigger();
+    }
+}
+
 TEST_F(WindowTest, AFailedSaveWarnsNamingThePathAndStaysOpen)
 {
     window->outputLog().append("text");

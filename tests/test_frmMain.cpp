@@ -8,6 +8,7 @@
 #include "ui/frmESBootstrap.h"
 #include "platform/QtPlatform.h"
 #include "ui/frmMain.h"
+#include "ui/frmUserGuide.h"
 #include "common/Version.h"
 #include "data/DataImport.h"
 
@@ -29,12 +30,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <unistring/version.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -121,6 +126,38 @@ TEST_F(frmMainTest, StartsEmptyWithSpaceDelimiter)
     EXPECT_EQ(ui(*window).cmbFileType->itemText(4), "SPSS (*.sav *.zsav *.por)");
     EXPECT_EQ(ui(*window).cmbFileType->itemText(9), "All files (*)");
     EXPECT_EQ(ui(*window).cmdImportData->text(), "Import Selected Data File");
+}
+
+// The file-type box keeps its design width, and its open list shows every
+// item whole: the list's text area is at least as wide as the widest item,
+// also in a desktop's larger font, where the items are wider than the box.
+TEST_F(frmMainTest, TheFileTypeListShowsEveryItemWhole)
+{
+    QComboBox* box = ui(*window).cmbFileType;
+    EXPECT_EQ(box->width(), 153); // 2295 twips, as designed
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    for (const double scale : {1.0, 1.6}) {
+        QFont font = box->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        box->setFont(font);
+        box->view()->setFont(font);
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(list->isVisible());
+        const QFontMetrics metrics(list->font());
+        int widest = 0;
+        for (int k = 0; k < box->count(); ++k) {
+            widest = std::max(widest, metrics.horizontalAdvance(box->itemText(k)));
+        }
+        if (scale > 1.0) {
+            EXPECT_GT(widest, box->width()); // "SPSS (*.sav *.zsav *.por)" is wider than the box
+        }
+        EXPECT_GE(list->viewport()->width(), widest) << scale;
+        EXPECT_GE(list->visualRect(box->model()->index(4, 0)).width(), widest) << scale;
+        box->hidePopup();
+        EXPECT_EQ(box->width(), 153);
+    }
 }
 
 TEST_F(frmMainTest, FileTypeFiltersTheFileListCaseSensitively)
@@ -751,16 +788,24 @@ TEST_F(frmMainTest, MenusCaptionsMnemonicsAndShortcuts)
     for (const char* library : {"Qt 6", "Boost.Math 1", "fast_float [0-9]", "GNU libunistring [0-9]"}) {
         EXPECT_TRUE(about.contains(QRegularExpression(QStringLiteral("\n    %1").arg(library)))) << library;
     }
+    // The box tells, so it has the information icon, not the warning one; and
+    // libunistring's version is decoded from (major << 16) + (minor << 8) +
+    // subminor (Debian 12's 1.0 once showed as "256.0").
+    EXPECT_TRUE(platform.messages[0].information);
+    const int unistring = _libunistring_version;
+    QString unistringText = QStringLiteral("%1.%2").arg(unistring >> 16).arg((unistring >> 8) & 0xff);
+    if ((unistring & 0xff) != 0) {
+        unistringText += QStringLiteral(".%1").arg(unistring & 0xff);
+    }
+    EXPECT_TRUE(about.contains(QStringLiteral("\n    GNU libunistring %1\n").arg(unistringText))) << about.toStdString();
+    EXPECT_FALSE(about.contains(QStringLiteral("GNU libunistring 256")));
     EXPECT_TRUE(about.contains(QRegularExpression("\nUser guide: /.*/guide.html$"))) << about.toStdString();
 
-    // Keys as the user presses them: F1 opens the guide, Ctrl+Q asks before
-    // ending, F10 and Alt+F open the first menu.
+    // Keys as the user presses them: Ctrl+Q asks before ending, F10 and Alt+F
+    // open the first menu (F1: see the next test).
     window->show();
     QApplication::setActiveWindow(window.get());
     ui(*window).txtOutput->setFocus();
-    QTest::keyClick(window.get(), Qt::Key_F1);
-    ASSERT_EQ(platform.openedFiles.size(), 1);
-    EXPECT_TRUE(platform.openedFiles[0].endsWith("/guide.html"));
     platform.answers = {Platform::Answer::No};
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     ASSERT_EQ(platform.messages.size(), 2u);
@@ -774,6 +819,46 @@ TEST_F(frmMainTest, MenusCaptionsMnemonicsAndShortcuts)
         EXPECT_EQ(open->title(), "&File");
         open->close();
     }
+}
+
+// F1 shows the guide in the program's own window, so a desktop without a web
+// browser (or whose opener says it opened and shows nothing) still shows it.
+// The keys work in it: Tab reaches a link of the contents, Enter goes to
+// that section, Escape closes the window, and F1 brings the same window back.
+TEST_F(frmMainTest, F1ShowsTheGuideInTheProgramsOwnWindow)
+{
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ui(*window).txtOutput->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    frmUserGuide* guide = window->userGuideWindow();
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(platform.openedFiles.isEmpty()); // no outside program is asked
+    // The guide's title (docs/guide.md's first heading) and its contents list.
+    const QString text = guide->txtGuide->toPlainText();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Orvalis user guide"))) << text.left(200).toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Contents")));
+    EXPECT_TRUE(guide->windowTitle().endsWith(QStringLiteral("user guide"))) << guide->windowTitle().toStdString();
+
+    QApplication::setActiveWindow(guide);
+    EXPECT_EQ(guide->focusWidget(), guide->txtGuide);
+    EXPECT_EQ(guide->txtGuide->verticalScrollBar()->value(), 0);
+    QTest::keyClick(guide->txtGuide, Qt::Key_Tab); // the first link of the contents
+    QTest::keyClick(guide->txtGuide, Qt::Key_Tab); // the second: "The main window"
+    QTest::keyClick(guide->txtGuide, Qt::Key_Return);
+    EXPECT_EQ(guide->txtGuide->source().fragment(), QStringLiteral("the-main-window"));
+    EXPECT_GT(guide->txtGuide->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(guide->isVisible());
+
+    QTest::keyClick(guide->txtGuide, Qt::Key_Escape);
+    EXPECT_FALSE(guide->isVisible());
+    QApplication::setActiveWindow(window.get()); // back in the main window
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(window->userGuideWindow(), guide);
+    EXPECT_TRUE(guide->isVisible());
+    guide->close();
 }
 
 } // namespace

@@ -4,6 +4,28 @@ execute_process(COMMAND ${CMARK} --smart ${SOURCE} OUTPUT_VARIABLE body RESULT_V
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmark could not convert ${SOURCE}")
 endif()
+# Each section (h2) gets an anchor named after its words ("The main window"
+# is #the-main-window), as id and as a named anchor for Qt's text browser,
+# and a contents list of links to them follows the title. A ';' would split
+# CMake's lists, so it is held as a placeholder meanwhile.
+string(REPLACE ";" "@SEMICOLON@" body "${body}")
+string(REGEX MATCHALL "<h2>[^<]*</h2>" headings "${body}")
+set(contents "")
+foreach(heading IN LISTS headings)
+  string(REGEX REPLACE "^<h2>(.*)</h2>$" "\\1" text "${heading}")
+  string(REPLACE "@SEMICOLON@" ";" shown "${text}")
+  string(TOLOWER "${shown}" slug)
+  string(REGEX REPLACE "&[a-z]+;" " " slug "${slug}")
+  string(REGEX REPLACE "[^a-z0-9]+" "-" slug "${slug}")
+  string(REGEX REPLACE "^-+" "" slug "${slug}")
+  string(REGEX REPLACE "-+$" "" slug "${slug}")
+  string(REPLACE "${heading}" "<h2 id=\"${slug}\"><a name=\"${slug}\"></a>${text}</h2>" body "${body}")
+  string(APPEND contents "<li><a href=\"#${slug}\">${text}</a></li>\n")
+endforeach()
+if(NOT contents STREQUAL "")
+  string(REGEX REPLACE "</h1>\n" "</h1>\n<p><strong>Contents</strong></p>\n<ul>\n${contents}</ul>\n" body "${body}")
+endif()
+string(REPLACE "@SEMICOLON@" ";" body "${body}")
 file(WRITE ${OUTPUT} "<!DOCTYPE html>
 <html lang=\"en\">
 <head>

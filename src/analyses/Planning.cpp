@@ -379,6 +379,17 @@ double quantileOf(const std::vector<double>& sorted, double p)
     return sorted[low] + (h - static_cast<double>(low)) * (sorted[high] - sorted[low]);
 }
 
+double quantileError(const std::vector<double>& sorted, double p)
+{
+    if (sorted.size() < 2) {
+        return 0.0;
+    }
+    const double s = std::sqrt(p * (1.0 - p) / static_cast<double>(sorted.size()));
+    const double low = std::max(0.0, p - s);
+    const double high = std::min(1.0, p + s);
+    return (quantileOf(sorted, high) - quantileOf(sorted, low)) / 2.0;
+}
+
 Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl& control, unsigned threads)
 {
     if (const Status checked = CheckWidthQuestion(question); !checked.ok()) {
@@ -553,6 +564,11 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
         row.assuranceWidth = quantileOf(widths, question.assurance);
         row.medianModifiedWidth = quantileOf(modifiedWidths, 0.5);
         row.assuranceModifiedWidth = quantileOf(modifiedWidths, question.assurance);
+        row.assuranceWidthError = quantileError(widths, question.assurance);
+        row.assuranceModifiedWidthError = quantileError(modifiedWidths, question.assurance);
+        row.nearTarget = std::abs(row.assuranceWidth - question.targetWidth) <= row.assuranceWidthError;
+        row.modifiedNearTarget =
+            std::abs(row.assuranceModifiedWidth - question.targetWidth) <= row.assuranceModifiedWidthError;
         if (row.dataSets > 0) {
             const double ran = row.dataSets;
             row.coverage = covered / ran;

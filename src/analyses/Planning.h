@@ -71,6 +71,10 @@ struct Population {
     double fullR2 = 0.0;    // rho^2 of the full model
 };
 
+// The common intercorrelation of the predictors that a plan assumes unless
+// told otherwise: the window's first value and orvalis-cli's default.
+constexpr double DefaultIntercorrelation = 0.0;
+
 // The population whose predictors all intercorrelate r, whose reduced-model
 // predictors each correlate equally with the dependent variable to give
 // rho^2 = reducedR2, and whose added ones each correlate equally to raise it
@@ -112,6 +116,13 @@ struct WidthRow {
     double coverage = 0.0;
     double modifiedCoverage = 0.0;
     double lowerZero = 0.0;
+    // The Monte Carlo standard errors of the two assurance quantiles
+    // (quantileError), and whether each quantile lies within one of them of
+    // the target width: another seed or grid may then answer on the other side.
+    double assuranceWidthError = 0.0;
+    double assuranceModifiedWidthError = 0.0;
+    bool nearTarget = false;
+    bool modifiedNearTarget = false;
 };
 
 struct WidthPlan {
@@ -138,5 +149,13 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
 
 // The p-th quantile of sorted values (R's type 7); 0 for none.
 double quantileOf(const std::vector<double>& sorted, double p);
+
+// The Monte Carlo standard error of quantileOf(sorted, p), by the order
+// statistics (the binomial method): the number of values below the p-th
+// quantile is binomial with standard deviation sqrt(n p (1 - p)), so the
+// quantiles at p -/+ s, s = sqrt(p (1 - p) / n) (held within 0 and 1), lie
+// about one standard error either side, and the error is half their distance.
+// 0 for fewer than two values.
+double quantileError(const std::vector<double>& sorted, double p);
 
 } // namespace orvalis

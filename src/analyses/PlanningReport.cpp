@@ -37,10 +37,18 @@ std::string row(const std::vector<std::string>& cells, const std::vector<std::si
             text.append(widths[c] - std::min(widths[c], cells[c].size()) + 2, ' ');
         }
     }
+    // An empty last cell (no mark in Near) leaves no blanks at the line's end.
+    text.erase(text.find_last_not_of(' ') + 1);
     return text;
 }
 
 } // namespace
+
+std::string powerText(double power)
+{
+    const double shown = roundHalfEven(power, 4);
+    return shown >= 1.0 ? std::string("> .9999") : formatDouble(shown);
+}
 
 std::string FormatPowerReport(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target)
 {
@@ -60,12 +68,12 @@ std::string FormatPowerReport(const PowerQuestion& question, const PowerAnswer& 
     }
     line("df1 = " + formatInteger(answer.df1) + ", df2 = " + formatInteger(answer.df2)
          + ", lambda = " + rounded(answer.lambda, 4) + ", critical F = " + rounded(answer.criticalF, 4));
-    line("Power: " + rounded(answer.power, 4));
+    line("Power: " + powerText(answer.power));
     appendBlockEnd(out);
     return out;
 }
 
-std::string FormatWidthPlan(const WidthPlan& plan)
+std::string FormatWidthPlan(const WidthPlan& plan, bool details)
 {
     const WidthQuestion& question = plan.question;
     const Population& population = question.population;
@@ -93,13 +101,24 @@ std::string FormatWidthPlan(const WidthPlan& plan)
                                              "Mod. coverage",
                                              "Lower 0"};
     std::vector<std::vector<std::string>> cells{header};
+    if (details) {
+        cells[0].insert(cells[0].end(), {"P" + assurance + " MC error", "P" + assurance + " mod. MC error", "Near"});
+    }
     for (const WidthRow& r : plan.rows) {
         cells.push_back({formatInteger(r.n), formatInteger(r.dataSets), formatFixed(r.medianWidth, 4),
                          formatFixed(r.assuranceWidth, 4), formatFixed(r.medianModifiedWidth, 4),
                          formatFixed(r.assuranceModifiedWidth, 4), formatFixed(r.coverage, 3),
                          formatFixed(r.modifiedCoverage, 3), percentText(r.lowerZero)});
+        if (details) {
+            const char* near = r.nearTarget && r.modifiedNearTarget ? "both"
+                               : r.nearTarget                       ? "trad."
+                               : r.modifiedNearTarget               ? "mod."
+                                                                    : "";
+            cells.back().insert(cells.back().end(), {formatFixed(r.assuranceWidthError, 4),
+                                                     formatFixed(r.assuranceModifiedWidthError, 4), near});
+        }
     }
-    std::vector<std::size_t> widths(header.size(), 0);
+    std::vector<std::size_t> widths(cells[0].size(), 0);
     for (const auto& cellRow : cells) {
         for (std::size_t c = 0; c < cellRow.size(); ++c) {
             widths[c] = std::max(widths[c], cellRow[c].size());
@@ -117,6 +136,32 @@ std::string FormatWidthPlan(const WidthPlan& plan)
     smallest("traditional", plan.smallestTraditional);
     smallest("modified", plan.smallestModified);
     line("Widths: upper limit less lower limit. Coverage: the share of intervals holding the population's change.");
+    if (details) {
+        line("MC error: the Monte Carlo standard error of the P" + assurance
+             + " width over the data sets, from their order statistics: half the distance between the quantiles at "
+               "p - s and p + s, s = sqrt(p (1 - p) / data sets).");
+        line("Near: the P" + assurance + " width (trad.), the modified one (mod.) or both lie within one MC error of "
+             "the target, so that another seed or grid may answer on the other side.");
+        auto uncertain = [&](const char* which, const std::optional<std::int32_t>& n, bool WidthRow::*near) {
+            if (!n) {
+                return;
+            }
+            // The answer's row, or the one before it that just missed, lies
+            // within its error of the target: the answer may be a neighbour.
+            for (std::size_t k = 0; k < plan.rows.size(); ++k) {
+                if (plan.rows[k].n != *n) {
+                    continue;
+                }
+                if (plan.rows[k].*near || (k > 0 && plan.rows[k - 1].*near)) {
+                    line(std::string("The ") + which + " answer, N = " + formatInteger(*n)
+                         + ", is within the Monte Carlo error of the target: another seed may give a neighbouring N;"
+                           " more data sets would settle it.");
+                }
+            }
+        };
+        uncertain("traditional", plan.smallestTraditional, &WidthRow::nearTarget);
+        uncertain("modified", plan.smallestModified, &WidthRow::modifiedNearTarget);
+    }
     appendBlockEnd(out);
     return out;
 }

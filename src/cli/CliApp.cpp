@@ -110,19 +110,32 @@ VariableRef parseVariable(const std::string& text, const std::string& what)
     return {static_cast<std::int32_t>(parseNumber(text, 1, DataSet::MaxColumn, what)), {}};
 }
 
-// A comma-separated list of variables.
-std::vector<VariableRef> parseVariableList(const std::string& text, const std::string& what)
+// The items of a comma-separated list, each without the blanks (spaces and
+// tabs) around it, so that "a, b" is "a,b".
+std::vector<std::string> listItems(const std::string& text)
 {
-    std::vector<VariableRef> variables;
+    std::vector<std::string> items;
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        variables.push_back(
-            parseVariable(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), what));
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::size_t first = item.find_first_not_of(" \t");
+        const std::size_t last = item.find_last_not_of(" \t");
+        items.push_back(first == std::string::npos ? std::string() : item.substr(first, last - first + 1));
         if (comma == std::string::npos) {
             break;
         }
         start = comma + 1;
+    }
+    return items;
+}
+
+// A comma-separated list of variables.
+std::vector<VariableRef> parseVariableList(const std::string& text, const std::string& what)
+{
+    std::vector<VariableRef> variables;
+    for (const std::string& item : listItems(text)) {
+        variables.push_back(parseVariable(item, what));
     }
     return variables;
 }
@@ -647,16 +660,8 @@ std::vector<std::int32_t> parseSampleSizes(const std::string& text)
             sizes.push_back(static_cast<std::int32_t>(n));
         }
     } else {
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t comma = text.find(',', start);
-            sizes.push_back(static_cast<std::int32_t>(
-                parseNumber(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), 1,
-                            1000000, "--n")));
-            if (comma == std::string::npos) {
-                break;
-            }
-            start = comma + 1;
+        for (const std::string& item : listItems(text)) {
+            sizes.push_back(static_cast<std::int32_t>(parseNumber(item, 1, 1000000, "--n")));
         }
         std::sort(sizes.begin(), sizes.end());
         sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
@@ -674,7 +679,7 @@ constexpr std::uint64_t CorrelationFileLimit = 16'000'000;
 // The orvalis-cli command line that repeats a plan: its options as given
 // (values quoted for a POSIX shell), the seed it used, --record.
 std::string planCommandLine(bool power, const std::map<std::string, std::string>& values,
-                            std::optional<std::uint64_t> seed)
+                            std::optional<std::uint64_t> seed, bool details = false)
 {
     std::string line = std::string("orvalis-cli plan ") + (power ? "power" : "width");
     for (const auto& [option, value] : values) {
@@ -685,6 +690,9 @@ std::string planCommandLine(bool power, const std::map<std::string, std::string>
     if (seed) {
         line += " --seed " + std::to_string(*seed);
     }
+    if (details) {
+        line += " --details";
+    }
     return line + " --record";
 }
 
@@ -694,10 +702,18 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const bool power = args[0] == "power";
     std::map<std::string, std::string> values;
     bool wantRecord = false;
+    bool wantDetails = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (option.rfind("--", 0) != 0) {
             throw UsageError{"unexpected argument: " + option};
+        }
+        if (option == "--details" && !power) {
+            if (wantDetails) {
+                throw UsageError{"--details is given twice"};
+            }
+            wantDetails = true;
+            continue;
         }
         if (option == "--record") {
             if (wantRecord) {
@@ -850,7 +866,7 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         const double change = parseDecimal(need("--delta-r2"), 0.0, 1.0, "--delta-r2");
         const double r = has("--intercorrelation")
                              ? parseDecimal(values["--intercorrelation"], -1.0, 1.0, "--intercorrelation")
-                             : 0.0;
+                             : DefaultIntercorrelation;
         population = populationFromStructure(p, q, r, reduced, change);
     }
     if (!population.ok()) {
@@ -889,14 +905,14 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (wantRecord) {
         record = makeRunRecord(DataSource{has("--correlations") ? values["--correlations"] : std::string(), {}, {}},
                                matrixFingerprint, std::chrono::system_clock::now(),
-                               planCommandLine(false, values, question.seed));
+                               planCommandLine(false, values, question.seed, wantDetails));
         record->fileRole = "Correlation file";
     }
     if (json) {
-        out << widthPlanJson(*plan, record ? &*record : nullptr);
+        out << widthPlanJson(*plan, record ? &*record : nullptr, wantDetails);
         return ExitSuccess;
     }
-    out << toUnixLineEnds(FormatWidthPlan(*plan));
+    out << toUnixLineEnds(FormatWidthPlan(*plan, wantDetails));
     if (record) {
         out << toUnixLineEnds(FormatRunRecord(*record, RunFacts{std::nullopt, 0, question.seed, question.trials,
                                                                 percentOf(question.level), question.dataSets}));

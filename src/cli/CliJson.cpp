@@ -342,7 +342,7 @@ std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, 
     return dumped(object);
 }
 
-std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record)
+std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record, bool details)
 {
     const WidthQuestion& question = plan.question;
     json rows = json::array();
@@ -356,6 +356,12 @@ std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record)
                         {"coverage", row.coverage},
                         {"modified_coverage", row.modifiedCoverage},
                         {"modified_lower_zero", row.lowerZero}});
+        if (details) {
+            rows.back()["assurance_width_mc_error"] = row.assuranceWidthError;
+            rows.back()["assurance_modified_width_mc_error"] = row.assuranceModifiedWidthError;
+            rows.back()["near_target"] = row.nearTarget;
+            rows.back()["modified_near_target"] = row.modifiedNearTarget;
+        }
     }
     json object({
         {"plan", "width"},

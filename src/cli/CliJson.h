@@ -39,7 +39,7 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
 // the correlation matrix's file, or null).
 std::string powerJson(const PowerQuestion& question, const PowerAnswer& answer, std::optional<double> target,
                       const RunRecord* record = nullptr);
-std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record = nullptr);
+std::string widthPlanJson(const WidthPlan& plan, const RunRecord* record = nullptr, bool details = false);
 
 std::string descriptivesJson(const std::vector<DescriptivesRow>& rows);
 

@@ -153,7 +153,8 @@ const std::vector<OptionHelp>& optionTable()
         {"plan width", "--r2-reduced", "R",
          "The reduced model's population R^2 (with --delta-r2; 0 without reduced-model predictors)."},
         {"plan width", "--delta-r2", "D", "The population's change in R^2."},
-        {"plan width", "--intercorrelation", "r", "The common correlation of every pair of predictors (default 0)."},
+        {"plan width", "--intercorrelation", "r",
+         "The common correlation of every pair of predictors (default 0, as in the window)."},
         {"plan width", "--correlations", "FILE",
          "Instead of the three above: the population's correlation matrix, the dependent variable first, one row"
          " per line (blanks, commas or semicolons between values; lines starting with # skipped)."},
@@ -171,6 +172,11 @@ const std::vector<OptionHelp>& optionTable()
         {"plan width", "--format", "text|json",
          "json prints one object with the population, a row per N and the"
          " smallest N."},
+        {"plan width", "--details", "",
+         "Add to each row the Monte Carlo standard errors of its two assurance-quantile widths (from the order"
+         " statistics) and a mark (Near) where one lies within its error of the target, and say below the table"
+         " which answers that makes uncertain. With --format json: the keys assurance_width_mc_error,"
+         " assurance_modified_width_mc_error, near_target and modified_near_target in each row."},
         {"plan width", "--record", "",
          "Append the record of the plan: the program's version, the --correlations file's size and SHA-256 (of"
          " the bytes read), seed, trials, level and data sets, the date and the orvalis-cli command line that"

@@ -21,6 +21,11 @@ struct LibraryVersion {
     std::string version;
 };
 
+// libunistring's version number as text: the library encodes it as
+// (major << 16) + (minor << 8) + subminor (9 for every version up to 0.9.3),
+// shown as "major.minor", with ".subminor" when that is not 0 (0x010000 is "1.0").
+std::string unistringVersionText(int encoded);
+
 // The core's libraries: Boost.Math, fast_float and GNU libunistring. The
 // front ends add their own (Qt, nlohmann-json).
 std::vector<LibraryVersion> coreLibraries();

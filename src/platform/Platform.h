@@ -28,6 +28,9 @@ public:
     // for a YesNo box).
     virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons) = 0;
 
+    // A modal box that tells (the About box): the information icon and OK.
+    virtual void informationBox(QWidget* parent, const QString& text, const QString& title) = 0;
+
     // The system clipboard, plain text only. clipboardText() is empty when the
     // clipboard holds no text. clearClipboard() leaves the empty text on it.
     virtual void clearClipboard() = 0;

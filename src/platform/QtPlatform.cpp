@@ -46,6 +46,16 @@ Platform::Answer QtPlatform::messageBox(QWidget* parent, const QString& text, co
     }
 }
 
+void QtPlatform::informationBox(QWidget* parent, const QString& text, const QString& title)
+{
+    // QMessageBox::about would show the program's icon; this box tells, so it
+    // has the information icon.
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+}
+
 void QtPlatform::clearClipboard()
 {
     // An empty text rather than QClipboard::clear(): in Qt 6.4 a paste into a

@@ -12,6 +12,7 @@ public:
     QtPlatform();
 
     Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons) override;
+    void informationBox(QWidget* parent, const QString& text, const QString& title) override;
     void clearClipboard() override;
     void setClipboardText(const QString& text) override;
     QString clipboardText() override;

@@ -53,6 +53,20 @@ void OutputLog::append(const QString& block)
     showFromTheStart();
 }
 
+void OutputLog::appendAndShow(const QString& block)
+{
+    QTextCursor end(m_textBox->document());
+    end.movePosition(QTextCursor::End);
+    const int start = end.position();
+    end.insertText(toBoxLineBreaks(block));
+    QTextCursor first(m_textBox->document());
+    first.setPosition(start);
+    m_textBox->setTextCursor(first);
+    // The scroll bar of a plain text box counts lines (blocks).
+    m_textBox->verticalScrollBar()->setValue(first.blockNumber());
+    m_textBox->horizontalScrollBar()->setValue(0);
+}
+
 void OutputLog::showFromTheStart()
 {
     m_textBox->setTextCursor(QTextCursor(m_textBox->document()));

@@ -31,6 +31,10 @@ public:
     // The caret then stands at the start and the view shows the beginning, as
     // for any newly set text.
     void append(const QString& block);
+    // Appends block as append does, then shows it: the caret at its first
+    // line, and that line at the top of the view (or as near as the scroll
+    // bar goes), so that a result asked for from another window is in sight.
+    void appendAndShow(const QString& block);
     // The whole log, lines separated by CR LF.
     QString readAll() const;
     // Replaces the whole log (the empty text clears it).

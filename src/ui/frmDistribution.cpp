@@ -19,8 +19,9 @@ const QString AlfGrafSetting = QStringLiteral("figure/alfGraf");
 
 } // namespace
 
-frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile)
-    : FigureWindow(platform, "Bootstrap Distribution", QStringLiteral("bootstrap"), std::move(dataFile), parent),
+frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile,
+                                 QString fileStem)
+    : FigureWindow(platform, "Bootstrap Distribution", std::move(fileStem), std::move(dataFile), parent),
       m_result(result)
 {
     setObjectName("frmDistribution");
@@ -48,10 +49,10 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
 }
 
 void frmDistribution::showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent,
-                              const QString& dataFile)
+                              const QString& dataFile, const QString& fileStem)
 {
     if (run) {
-        frmDistribution window(platform, *run, parent, dataFile);
+        frmDistribution window(platform, *run, parent, dataFile, fileStem);
         window.exec();
     }
 }

@@ -19,12 +19,14 @@ namespace orvalis {
 class frmDistribution : public FigureWindow {
     Q_OBJECT
 public:
-    // dataFile: the imported data file, which no export may replace.
-    frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile = {});
+    // dataFile: the imported data file, which no export may replace;
+    // fileStem: the name the save dialogs offer, less its extension.
+    frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile = {},
+                    QString fileStem = QStringLiteral("bootstrap"));
 
     // Shows the window of run modally; nothing when there is no run yet.
     static void showFor(Platform& platform, const std::optional<BootstrapResult>& run, QWidget* parent,
-                        const QString& dataFile);
+                        const QString& dataFile, const QString& fileStem = QStringLiteral("bootstrap"));
 
     DistributionPlot* plotDistribution = nullptr;
     QCheckBox* chkCaption = nullptr;

@@ -169,6 +169,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
         const auto& step = m_steps[static_cast<std::size_t>(m_current)];
         if (row >= 0 && row < static_cast<int>(step.size()) && index >= 0) {
             m_reference[step[static_cast<std::size_t>(row)]] = index + 1;
+            trap([&] { showStepCaptions(); });
         }
     });
     connect(&m_watcher, &QFutureWatcher<Outcome<HierarchicalResult>>::progressValueChanged, prgTrials,
@@ -197,6 +198,43 @@ QString frmHierarchical::variableCaption(std::int32_t v) const
     return caption;
 }
 
+QString frmHierarchical::stepCaption(std::int32_t v) const
+{
+    QString caption = variableCaption(v);
+    if (m_dataSet.isCategorical(v)) {
+        const std::vector<std::string>& categories = m_dataSet.categories(v);
+        const auto found = m_reference.find(v);
+        const std::int32_t reference = found != m_reference.end() ? found->second : 1;
+        if (reference >= 1 && reference <= static_cast<std::int32_t>(categories.size())) {
+            caption += QStringLiteral(" (reference: %1)")
+                           .arg(QString::fromStdString(categories[static_cast<std::size_t>(reference - 1)]));
+        }
+    }
+    return caption;
+}
+
+QString frmHierarchical::stepRow(std::size_t s) const
+{
+    QStringList names;
+    for (const std::int32_t v : m_steps[s]) {
+        names << stepCaption(v);
+    }
+    return QStringLiteral("Step %1: %2")
+        .arg(s + 1)
+        .arg(names.isEmpty() ? QStringLiteral("(empty)") : names.join(QStringLiteral("; ")));
+}
+
+void frmHierarchical::showStepCaptions()
+{
+    for (std::size_t s = 0; s < m_steps.size() && static_cast<int>(s) < lstSteps->count(); ++s) {
+        lstSteps->item(static_cast<int>(s))->setText(stepRow(s));
+    }
+    const auto& step = m_steps[static_cast<std::size_t>(m_current)];
+    for (std::size_t k = 0; k < step.size() && static_cast<int>(k) < lstStepVariables->count(); ++k) {
+        lstStepVariables->item(static_cast<int>(k))->setText(stepCaption(step[k]));
+    }
+}
+
 void frmHierarchical::showSteps()
 {
     const int dependent = cmbDependent->currentIndex() + 1;
@@ -212,19 +250,13 @@ void frmHierarchical::showSteps()
     const QSignalBlocker blockSteps(lstSteps);
     lstSteps->clear();
     for (std::size_t s = 0; s < m_steps.size(); ++s) {
-        QStringList names;
-        for (const std::int32_t v : m_steps[s]) {
-            names << variableCaption(v);
-        }
-        lstSteps->addItem(QStringLiteral("Step %1: %2")
-                              .arg(s + 1)
-                              .arg(names.isEmpty() ? QStringLiteral("(empty)") : names.join(QStringLiteral("; "))));
+        lstSteps->addItem(stepRow(s));
     }
     lstSteps->setCurrentRow(m_current);
     const QSignalBlocker blockVariables(lstStepVariables);
     lstStepVariables->clear();
     for (const std::int32_t v : m_steps[static_cast<std::size_t>(m_current)]) {
-        lstStepVariables->addItem(variableCaption(v));
+        lstStepVariables->addItem(stepCaption(v));
     }
     cmdAdd->setText(QStringLiteral("&Add to Step %1").arg(m_current + 1));
     cmdPrevious->setEnabled(m_current > 0);
@@ -432,7 +464,10 @@ void frmHierarchical::cmdPlot_Click()
         }
         const auto& steps = m_lastResult->steps;
         const auto step = static_cast<std::size_t>(std::clamp(m_current, 0, static_cast<int>(steps.size()) - 1));
-        frmDistribution::showFor(m_platform, steps[step], this, m_dataFileName);
+        // The exports are offered under the step's name ("hierarchical-step2.png"),
+        // so that the figures of a run's steps do not replace one another.
+        frmDistribution::showFor(m_platform, steps[step], this, m_dataFileName,
+                                 QStringLiteral("hierarchical-step%1").arg(step + 1));
     });
 }
 

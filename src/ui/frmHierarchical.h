@@ -43,7 +43,7 @@ public:
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdPrevious = nullptr;
     QPushButton* cmdNext = nullptr;
-    QListWidget* lstSteps = nullptr;         // a row per step: "Step 1: Var6 (wt)"
+    QListWidget* lstSteps = nullptr;         // a row per step: "Step 1: Var6 (wt)", a categorical one's reference named
     QListWidget* lstStepVariables = nullptr; // the current step's variables
     QPushButton* cmdRemove = nullptr;
     QComboBox* cmbReference = nullptr; // the selected categorical variable's reference category
@@ -88,6 +88,14 @@ private:
     void runEnded();
     void setControlsEnabled(bool enabled);
     QString variableCaption(std::int32_t v) const;
+    // A variable as a step lists it: its caption, and for a categorical one
+    // its reference category ("...: 3 categories (reference: setosa)").
+    QString stepCaption(std::int32_t v) const;
+    // Step s's row in lstSteps: "Step 2: " and its variables.
+    QString stepRow(std::size_t s) const;
+    // The steps' rows and the current step's variables captioned anew (a
+    // reference category changed), keeping what is selected.
+    void showStepCaptions();
 
     Platform& m_platform;
     const DataSet& m_dataSet;

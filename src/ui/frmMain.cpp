@@ -20,7 +20,9 @@
 #include "ui/frmOpenOutput.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
+#include "ui/frmUserGuide.h"
 
+#include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -43,6 +45,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -80,6 +83,24 @@ QFont boldFont()
 {
     return designFont(true);
 }
+
+// The file-type box: it keeps its design width, and its drop-down list opens
+// as wide as its longest item ("SPSS (*.sav *.zsav *.por)"), frame and
+// scroll bar included, in whatever font the desktop gives it, so that no
+// item is cut.
+class FileTypeBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override
+    {
+        QAbstractItemView* list = view();
+        const int frame = 2 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, list);
+        const int scrollBar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        list->setMinimumWidth(list->sizeHintForColumn(0) + frame + scrollBar);
+        QComboBox::showPopup();
+    }
+};
 
 // A file name with its control characters escaped, as the import summary shows it.
 QString oneLine(const QString& name)
@@ -306,7 +327,7 @@ QPlainTextEdit* frmMain::buildControls()
     // The plain highlighted-text colour: a highlight bar would read as a progress bar.
     styleBoxLabel(lblCurrentFile, QPalette::HighlightedText);
 
-    cmbFileType = new QComboBox(fraSelectData);
+    cmbFileType = new FileTypeBox(fraSelectData);
     cmbFileType->setObjectName("cmbFileType");
     cmbFileType->setFont(plain);
     cmbFileType->setEditable(true);
@@ -498,9 +519,15 @@ void frmMain::mnuUserGuide_Click()
                             QStringLiteral("The user guide is not installed (looked for %1).")
                                 .arg(QStringLiteral(ORVALIS_GUIDE_INSTALLED)),
                             QStringLiteral("User Guide"));
-        } else if (!m_platform.openFile(guide)) {
-            m_platform.warn(this, QStringLiteral("No program could show the user guide. It is the file %1.").arg(guide),
-                            QStringLiteral("User Guide"));
+        } else {
+            // The program's own window: a desktop without a web browser (or
+            // whose opener reports success and shows nothing) still shows it.
+            if (m_frmUserGuide.isNull()) {
+                m_frmUserGuide = new frmUserGuide(guide, this);
+            }
+            m_frmUserGuide->show();
+            m_frmUserGuide->raise();
+            m_frmUserGuide->activateWindow();
         }
     });
 }
@@ -517,7 +544,7 @@ void frmMain::mnuAbout_Click()
     }
     const QString guide = userGuidePath();
     text += QStringLiteral("\nUser guide: %1").arg(guide.isEmpty() ? QStringLiteral("not installed") : guide);
-    m_platform.messageBox(this, text.trimmed(), QStringLiteral("About Orvalis"), Platform::Buttons::Ok);
+    m_platform.informationBox(this, text.trimmed(), QStringLiteral("About Orvalis"));
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

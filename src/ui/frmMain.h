@@ -11,6 +11,7 @@
 #include "ui/frmPlan.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
+#include "ui/frmUserGuide.h"
 
 #include <QDialog>
 #include <QFutureWatcher>
@@ -127,8 +128,11 @@ public:
     void mnuExit_Click();
     // Help > About Orvalis: the version, the licence and the libraries.
     void mnuAbout_Click();
-    // Help > User Guide (F1): the guide installed with the program, in the browser.
+    // Help > User Guide (F1): the guide installed with the program, in a
+    // window of the program's own (one, brought forward when open already).
     void mnuUserGuide_Click();
+    // The user guide's window once it has been opened (null before).
+    frmUserGuide* userGuideWindow() const { return m_frmUserGuide; }
     // The user guide's HTML file, or the empty text when it is not installed.
     static QString userGuidePath();
     // Where the window starts: the design's size, smaller where the screen's
@@ -252,6 +256,7 @@ private:
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
     QPointer<frmSplash> m_frmSplash;
+    QPointer<frmUserGuide> m_frmUserGuide;
     // The import that is reading (none when idle), its watcher, and the
     // options every import reads with.
     std::shared_ptr<ImportRun> m_import;

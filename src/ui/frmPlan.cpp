@@ -10,6 +10,7 @@
 #include "ui/frmPowerCurve.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -122,7 +123,7 @@ frmPlan::frmPlan(Platform& platform, OutputLog& log, QWidget* parent)
     auto* width = new QWidget(this);
     optStructure =
         named(new QRadioButton(QStringLiteral("Predictors with a common &intercorrelation"), width), "optStructure");
-    spnIntercorrelation = proportionBox(width, "spnIntercorrelation", -0.99, 0.99, 0.3, 3);
+    spnIntercorrelation = proportionBox(width, "spnIntercorrelation", -0.99, 0.99, DefaultIntercorrelation, 3);
     spnReducedR2 = proportionBox(width, "spnReducedR2", 0.0, 0.99, 0.2, 4);
     spnWidthChange = proportionBox(width, "spnWidthChange", 0.0001, 0.99, 0.05, 4);
     optMatrix =
@@ -143,6 +144,8 @@ frmPlan::frmPlan(Platform& platform, OutputLog& log, QWidget* parent)
     spnAssurance = proportionBox(width, "spnAssurance", 0.01, 0.99, 0.8, 2);
     txtSeed = named(new QLineEdit(width), "txtSeed");
     txtSeed->setPlaceholderText(QStringLiteral("new seed"));
+    chkDetails = named(new QCheckBox(QStringLiteral("Monte Carlo errors and marks near the target in the ta&ble"), width),
+                       "chkDetails");
     prgPlan = named(new QProgressBar(width), "prgPlan");
     prgPlan->setAccessibleName(QStringLiteral("Data sets done"));
     cmdRunPlan = named(new QPushButton(QStringLiteral("&Run Plan"), width), "cmdRunPlan");
@@ -169,6 +172,7 @@ frmPlan::frmPlan(Platform& platform, OutputLog& log, QWidget* parent)
     widthForm->addRow(QStringLiteral("Tar&get width:"), spnTargetWidth);
     widthForm->addRow(QStringLiteral("Assura&nce:"), spnAssurance);
     widthForm->addRow(QStringLiteral("Seed (blan&k: new):"), txtSeed);
+    widthForm->addRow(chkDetails);
     auto* widthLayout = new QVBoxLayout(width);
     widthLayout->addLayout(widthForm);
     widthLayout->addWidget(prgPlan);
@@ -181,8 +185,13 @@ frmPlan::frmPlan(Platform& platform, OutputLog& log, QWidget* parent)
     tabPlans->addTab(power, QStringLiteral("&Power"));
     tabPlans->addTab(width, QStringLiteral("Interval &width"));
     cmdClose = named(new QPushButton(QStringLiteral("Close"), this), "cmdClose");
+    lblAnswer = named(new QLabel(this), "lblAnswer");
+    lblAnswer->setAccessibleName(QStringLiteral("Answer"));
+    lblAnswer->setTextFormat(Qt::PlainText);
+    lblAnswer->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblAnswer->setWordWrap(true);
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
+    bottom->addWidget(lblAnswer, 1);
     bottom->addWidget(cmdClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(model);
@@ -247,7 +256,10 @@ void frmPlan::cmdPower_Click()
         if (const std::optional<PowerAnswer> found = answer(question)) {
             const std::optional<double> target =
                 optNForPower->isChecked() ? std::optional<double>(spnTargetPower->value()) : std::nullopt;
-            m_log.append(QString::fromStdString(FormatPowerReport(question, *found, target)));
+            const QString power = QString::fromStdString(powerText(found->power));
+            lblAnswer->setText(target ? QStringLiteral("N = %1 reaches the power: %2.").arg(found->n).arg(power)
+                                      : QStringLiteral("Power at N = %1: %2.").arg(found->n).arg(power));
+            m_log.appendAndShow(QString::fromStdString(FormatPowerReport(question, *found, target)));
         }
     });
 }
@@ -365,7 +377,13 @@ void frmPlan::planEnded()
             return;
         }
         prgPlan->setValue(prgPlan->maximum());
-        m_log.append(QString::fromStdString(FormatWidthPlan(*plan)));
+        auto smallest = [&](const std::optional<std::int32_t>& n) {
+            return n ? QString::number(*n)
+                     : QStringLiteral("none up to %1").arg(plan->question.sampleSizes.back());
+        };
+        lblAnswer->setText(QStringLiteral("Smallest N: traditional %1, modified %2.")
+                               .arg(smallest(plan->smallestTraditional), smallest(plan->smallestModified)));
+        m_log.appendAndShow(QString::fromStdString(FormatWidthPlan(*plan, chkDetails->isChecked())));
     });
     emit planFinished();
 }

@@ -10,8 +10,10 @@
 #include <optional>
 #include <stop_token>
 
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
@@ -67,9 +69,13 @@ public:
     QDoubleSpinBox* spnTargetWidth = nullptr;
     QDoubleSpinBox* spnAssurance = nullptr;
     QLineEdit* txtSeed = nullptr;
+    // The Monte Carlo errors of the widths and the marks near the target in the block.
+    QCheckBox* chkDetails = nullptr;
     QProgressBar* prgPlan = nullptr;
     QPushButton* cmdRunPlan = nullptr;
     QPushButton* cmdClose = nullptr;
+    // The last answer in words ("Power 0.8011 at N = 148"), beside what the log gets.
+    QLabel* lblAnswer = nullptr;
 
     // The question the power controls describe.
     PowerQuestion powerQuestion() const;

@@ -32,10 +32,22 @@ frmSaveOutput::frmSaveOutput(Platform& platform, OutputLog& log, QWidget* parent
 
     setTabChain({drvDrive, dirDirectory, filFile, txtSavedFileName, cmdSave, cmdCancel});
     allowListsToGrow(lblFileName, txtSavedFileName, cmdSave, cmdCancel);
-    drvDrive->setFocus();
+    // The focus starts in the name box (see showEvent), so typing gives the name.
+    txtSavedFileName->setFocus();
 
     connect(cmdSave, &QPushButton::clicked, this, &frmSaveOutput::cmdSave_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSaveOutput::cmdCancel_Click);
+}
+
+void frmSaveOutput::showEvent(QShowEvent* event)
+{
+    OutputFileDialog::showEvent(event);
+    // Each showing starts in the file name, whatever had the focus when the
+    // dialog was last hidden: typed letters are the name, never a search
+    // through the folder list that would walk into another folder. A name
+    // kept from the last showing is selected, so typing replaces it.
+    txtSavedFileName->setFocus(Qt::OtherFocusReason);
+    txtSavedFileName->selectAll();
 }
 
 void frmSaveOutput::filFile_Click(const QString& name)

@@ -36,6 +36,9 @@ public:
     // The imported data file, which a save never replaces.
     void setDataFileName(const QString& path) { m_dataFileName = path; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     OutputLog& m_log;
     QString m_dataFileName;
