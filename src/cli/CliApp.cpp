@@ -389,9 +389,8 @@ Runner bootstrapCommand(const Invocation& invocation)
             return ExitFailure;
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
-            out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
-                << (form.format == Format::Apa ? FormatApaTableText(*outcome, form.apaInterval)
-                                               : FormatApaTableMarkdown(*outcome, form.apaInterval));
+            out << FormatApaResults(*outcome, form.apaInterval,
+                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
             return ExitSuccess;
         }
         std::optional<RunRecord> record;
@@ -510,9 +509,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
         switch (form.format) {
         case Format::Apa:
         case Format::ApaMarkdown:
-            out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
-                << (form.format == Format::Apa ? FormatApaTableText(*outcome, form.apaInterval)
-                                               : FormatApaTableMarkdown(*outcome, form.apaInterval));
+            out << FormatApaResults(*outcome, form.apaInterval,
+                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
             return ExitSuccess;
         case Format::Json:
         case Format::Text:
@@ -838,10 +836,7 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         matrixFingerprint = FileFingerprint{text.size(), sha256Hex(text)};
         Outcome<std::vector<std::vector<double>>> matrix = parseCorrelationMatrix(text);
         if (!matrix.ok()) {
-            // The refusal quotes the file's entry: shown escaped, on one line.
-            Refusal shown = matrix.refusal();
-            shown.message = escapeControlCharacters(shown.message);
-            return refused(shown, err);
+            return refused(matrix.refusal(), err);
         }
         population = populationFromMatrix(p, q, std::move(*matrix));
     } else {
@@ -1002,7 +997,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         try {
             return runPlan({args.begin() + 1, args.end()}, out, err);
         } catch (const UsageError& error) {
-            err << "orvalis-cli: " << error.message << "\n" << usageText();
+            err << "orvalis-cli: " << escapeControlCharacters(error.message) << "\n" << usageText();
             return ExitUsage;
         }
     }
@@ -1016,7 +1011,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         runner = found->second(invocation);
     } catch (const UsageError& error) {
-        err << "orvalis-cli: " << error.message << "\n" << usageText();
+        err << "orvalis-cli: " << escapeControlCharacters(error.message) << "\n" << usageText();
         return ExitUsage;
     }
 
@@ -1045,7 +1040,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     try {
         return runner(*outcome, out, err);
     } catch (const UsageError& error) {
-        err << "orvalis-cli: " << error.message << "\n" << usageText();
+        err << "orvalis-cli: " << escapeControlCharacters(error.message) << "\n" << usageText();
         return ExitUsage;
     }
 }
