@@ -387,6 +387,44 @@ TEST_F(DialogTest, CopyApaResults)
     QSettings().remove("apa/interval");
 }
 
+// Copy APA Results as Markdown with names from the file that would be HTML, a
+// link, code or mathematics when pasted: the clipboard's text escapes each of
+// them (its HTML escapes them as HTML); the plain text keeps them as written.
+TEST_F(DialogTest, CopyApaMarkdownEscapesNames)
+{
+    QSettings().remove("apa/interval");
+    BootstrapResult run;
+    run.request.DependentVariable = 1;
+    run.request.AddedList = {2, 3};
+    run.request.NumTrials = 600;
+    run.NumValid = 600;
+    run.VariableNames = {"", "<img src=x onerror=alert(1)>", "[click](http://x.example)", "`tick` $x$ ~y~"};
+    run.ReducedR2 = 0.0;
+    run.FullR2 = run.DeltaR2 = 0.25;
+    run.FValue = 7.5f;
+    run.df1 = 2;
+    run.df2 = 45;
+    run.PValue = 0.0015;
+    run.Seed = 5;
+    run.setPercentileIntervals(0.06f, 0.41f);
+    copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), true);
+    ASSERT_TRUE(platform.messages.empty());
+    const QString markdown = platform.clipboard.value_or(QString());
+    EXPECT_TRUE(markdown.startsWith("Adding \\[click\\](http://x.example) and \\`tick\\` \\$x\\$ \\~y\\~ to a model "
+                                    "without predictors increased"))
+        << markdown.toStdString();
+    EXPECT_TRUE(markdown.contains("*Hierarchical Regression of \\<img src=x onerror=alert(1)\\>*"))
+        << markdown.toStdString();
+    for (const char* live : {" <img", " [click](", " `", " $", " ~"}) {
+        EXPECT_FALSE(markdown.contains(QString::fromLatin1(live))) << live << "\n" << markdown.toStdString();
+    }
+    EXPECT_FALSE(platform.clipboardHtml.contains("<img"));
+
+    copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), false);
+    EXPECT_TRUE(platform.clipboard.value_or(QString()).startsWith(
+        "Adding [click](http://x.example) and `tick` $x$ ~y~ to a model without predictors"));
+}
+
 // The effect sizes in the window, as the Analyses menu's settings ask: none
 // by default (the log and the distribution window as before); the block
 // without details when the modified limit follows the robust test, which the

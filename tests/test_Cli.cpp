@@ -147,6 +147,22 @@ TEST(Cli, UsageErrorsGiveStatusTwo)
         EXPECT_EQ(r.status, ExitUsage) << c.error;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.error);
     }
+    // A value quoted from the command line reaches the terminal with its
+    // control characters escaped, on the error's one line.
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } hostile[] = {
+        {{file, "descriptives", "1", "--format", "x\x1b[2J"}, "orvalis-cli: --format must be text or json: x\\x1B[2J"},
+        {{"--delimiter", "col\non", file, "summary"}, "orvalis-cli: unknown delimiter: col\\non (expected "},
+    };
+    for (const auto& c : hostile) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.status, ExitUsage) << c.error;
+        EXPECT_EQ(r.err.rfind(c.error, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("col\non"), std::string::npos) << r.err;
+    }
     // The help and the man page list every option.
     for (const char* option : {"--delimiter", "--dv", "--predictors", "--added", "--trials", "--confidence", "--seed",
                                "--threads", "--details", "--format", "--save-draws", "--help", "--version"}) {
@@ -737,6 +753,61 @@ TEST(Cli, JsonDrawsAndDetails)
     EXPECT_EQ(rows["variables"][0]["n"], 239);
     EXPECT_EQ(rows["variables"][0]["mean"].get<double>(), 62.473);
     EXPECT_EQ(run({study, "descriptives", "1", "--format", "xml"}).status, ExitUsage);
+}
+
+// Whether needle occurs in text without a backslash before it (an odd run of
+// backslashes escapes it).
+bool liveIn(const std::string& text, const std::string& needle)
+{
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+        std::size_t slashes = 0;
+        while (slashes < at && text[at - 1 - slashes] == '\\') {
+            ++slashes;
+        }
+        if (slashes % 2 == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// --format apa-markdown with names from the file that would be HTML, a link,
+// code or mathematics in the pasted text: each escaped, in the sentence and
+// the table of the bootstrap and of the hierarchical command; the plain APA
+// form keeps them as they are.
+TEST(Cli, ApaMarkdownEscapesNamesFromTheFile)
+{
+    test::TempDir dir;
+    std::string csv = "<img src=x onerror=alert(1)>,[click](http://x.example),`tick` $x$ ~y~\n";
+    for (int k = 0; k < 40; ++k) {
+        csv += std::to_string(k % 7 + k / 5) + "," + std::to_string(k % 5) + "," + std::to_string((k * 3) % 11) + "\n";
+    }
+    const std::string file = dir.write("hostile.csv", csv);
+    const std::vector<std::vector<std::string>> commands = {
+        {"--delimiter", "comma", file, "bootstrap", "--dv", "1", "--added", "2,3", "--trials", "50", "--format",
+         "apa-markdown"},
+        {"--delimiter", "comma", file, "hierarchical", "--dv", "1", "--step", "2", "--step", "3", "--trials", "50",
+         "--format", "apa-markdown"},
+    };
+    for (const auto& command : commands) {
+        const CliRun markdown = run(command);
+        ASSERT_EQ(markdown.status, ExitSuccess) << markdown.err;
+        EXPECT_NE(markdown.out.find("*Hierarchical Regression of \\<img src=x onerror=alert(1)\\>*"), std::string::npos)
+            << markdown.out;
+        EXPECT_NE(markdown.out.find("\\[click\\](http://x.example)"), std::string::npos) << markdown.out;
+        EXPECT_NE(markdown.out.find("\\`tick\\` \\$x\\$ \\~y\\~"), std::string::npos) << markdown.out;
+        for (const char* mark : {"<img", "[click](", "`", "$", "~"}) {
+            EXPECT_FALSE(liveIn(markdown.out, mark)) << mark << "\n" << markdown.out;
+        }
+    }
+    std::vector<std::string> plain = commands[0];
+    plain.back() = "apa";
+    const CliRun text = run(plain);
+    ASSERT_EQ(text.status, ExitSuccess) << text.err;
+    EXPECT_NE(
+        text.out.find("Adding [click](http://x.example) and `tick` $x$ ~y~ to a model without predictors increased"),
+        std::string::npos)
+        << text.out;
 }
 
 // Every target --save-draws must not destroy: refused with exit 1, a message

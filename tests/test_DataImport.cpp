@@ -1108,6 +1108,44 @@ TEST(DataImport, CategoriesAreKeyedOnTheirDecodedLabel)
     EXPECT_EQ(labelled.caseLabels(), std::vector<std::string>({"", cafe, cafe}));
 }
 
+// Imputed data sets stacked in one file, as R's mice writes them
+// (tests/data/imputation/make_mice.R): the summary warns that the number of
+// the imputation is a column, as for SPSS's and Stata's names of it, in any
+// case; other names, and files without such a column, read as before.
+TEST(DataImportFile, StackedImputationsAreNamed)
+{
+    const std::string warning = ": looks like the number of an imputation. The analyses take all rows as one sample, "
+                                "so their limits would be too narrow: pool imputed data sets elsewhere.\r\n";
+    const ImportOutcome mice = ImportDataFile(ORVALIS_TEST_DATA_DIR "/imputation/mice_long.csv", ',');
+    ASSERT_TRUE(mice.ok()) << mice.refusal().message;
+    EXPECT_EQ(FormatImportSummary("mice_long.csv", *mice),
+              "Opened the text file: mice_long.csv\r\nNumber of Cases: 125\r\nNumber of Variables: 6\r\nThe first "
+              "line was read as variable names: .imp, .id, age, bmi, hyp, chl\r\nVar 1 (.imp)"
+                  + warning + "\r\n\r\n");
+    EXPECT_EQ(mice->imputationVariables(), std::vector<std::int32_t>({1}));
+
+    struct Case {
+        const char* names;
+        std::vector<std::int32_t> imputation;
+    };
+    const Case cases[] = {
+        {"Imputation_,y,x", {1}}, {"y,_mi_m,x", {2}},    {".IMP,y,x", {1}},  {"y,x,IMPUTATION_", {3}},
+        {"imp,y,x", {}},          {"y,.id,x", {}},       {"_mi_id,y,x", {}}, {"Imputation,y,x", {}},
+        {".imp2,y,x", {}},        {"y,x,\".imp\"", {3}}, {"y,x,z", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.names);
+        const DataSet data = importOk(std::string(c.names) + "\n1,2,3\n2,3,4\n", ',');
+        EXPECT_EQ(data.imputationVariables(), c.imputation);
+        const std::string summary = FormatImportSummary("s.csv", data);
+        EXPECT_EQ(summary.find(warning) != std::string::npos, !c.imputation.empty()) << summary;
+    }
+    // A file without such a column: the summary as it always was.
+    EXPECT_EQ(FormatImportSummary("s.csv", importOk("y,x,z\n1,2,3\n", ',')),
+              "Opened the text file: s.csv\r\nNumber of Cases: 1\r\nNumber of Variables: 3\r\nThe first line was read "
+              "as variable names: y, x, z\r\n\r\n\r\n");
+}
+
 // The files R's writers made (tests/data/formats/make_delimited.R), read as
 // a researcher would: the summary, and the cells R wrote.
 TEST(DataImportFile, FilesAsRWritesThem)

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace orvalis {
@@ -194,6 +196,41 @@ TEST(Hierarchical, AgreesWithR)
     ASSERT_TRUE(other.ok());
     EXPECT_EQ(DescribeStep(*other, 1), "Var5 (Species): setosa, versicolor vs virginica");
     EXPECT_NEAR(*other->steps[1].FullR2, 0.725906609143, 2e-7);
+}
+
+// Imputed data sets stacked in one file (tests/data/imputation/mice_long.csv,
+// five imputations of mice's nhanes by R's mice): the bootstrap's and the
+// hierarchical run's reports end in a warning naming the column; the same
+// rows with the column named otherwise give the same reports without it.
+TEST(Hierarchical, ReportsWarnOfStackedImputations)
+{
+    std::ifstream file(ORVALIS_TEST_DATA_DIR "/imputation/mice_long.csv", std::ios::binary);
+    const std::string stacked((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(stacked.rfind("\".imp\",\".id\",", 0), 0u);
+    const DataSet mice = test::dataOf(stacked, ',');
+    const DataSet renamed = test::dataOf("\"imp\"" + stacked.substr(6), ',');
+    const std::string warning = "Warning: Var1 (.imp) looks like the number of an imputation, but all rows were "
+                                "analysed as one sample: the limits are too narrow and the F test too liberal. Pool "
+                                "imputed data sets elsewhere.\r\n\r\n\r\n\r\n";
+
+    BootstrapRequest pair;
+    pair.DependentVariable = 6; // chl
+    pair.PredictorList = {3};   // age
+    pair.AddedList = {4};       // bmi
+    pair.NumTrials = 100;
+    const Outcome<BootstrapResult> warned = RunBootstrap(pair, mice, 7, {}, 1);
+    const Outcome<BootstrapResult> plain = RunBootstrap(pair, renamed, 7, {}, 1);
+    ASSERT_TRUE(warned.ok() && plain.ok());
+    const std::string report = FormatBootstrapReport(*warned);
+    EXPECT_EQ(report, FormatBootstrapReport(*plain) + warning);
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 27 + 4);
+    EXPECT_EQ(FormatBootstrapReport(*plain).find("Warning"), std::string::npos);
+
+    const Outcome<HierarchicalResult> steps = RunHierarchical(requestOf(6, {{3}, {4, 5}}, 100), mice, 7);
+    const Outcome<HierarchicalResult> plainSteps = RunHierarchical(requestOf(6, {{3}, {4, 5}}, 100), renamed, 7);
+    ASSERT_TRUE(steps.ok() && plainSteps.ok());
+    EXPECT_EQ(FormatHierarchicalReport(*steps), FormatHierarchicalReport(*plainSteps) + warning);
+    EXPECT_EQ(FormatHierarchicalReport(*plainSteps).find("Warning"), std::string::npos);
 }
 
 TEST(Hierarchical, RequestsThatCannotBeAnswered)

@@ -129,13 +129,18 @@ TEST(Planning, Populations)
         std::string text;
         std::string says;
     };
-    for (const Bad& bad : {Bad{"1 .5\n.5 1\n", "has 2 rows"}, Bad{"1 .5 .3\n.5 1 .2\n.3 .2\n", "Row 3"},
-                           Bad{"1 .9 .9\n.9 1 -.9\n.9 -.9 1\n", "not positive definite"},
-                           Bad{"1 .5 .3\n.4 1 .2\n.3 .2 1\n", "symmetric"}, Bad{"1 x 0\n", "\"x\", which is not"}}) {
+    for (const Bad& bad :
+         {Bad{"1 .5\n.5 1\n", "has 2 rows"}, Bad{"1 .5 .3\n.5 1 .2\n.3 .2\n", "Row 3"},
+          Bad{"1 .9 .9\n.9 1 -.9\n.9 -.9 1\n", "not positive definite"},
+          Bad{"1 .5 .3\n.4 1 .2\n.3 .2 1\n", "symmetric"}, Bad{"1 x 0\n", "\"x\", which is not"},
+          // The entry quoted with its control characters escaped.
+          Bad{"1 .5\n.5 1\x1b[2J\n", "Line 2 of the correlation matrix has \"1\\x1B[2J\", which is not"},
+          Bad{"1 \x9bm31\n", "\"\\x9Bm31\", which is not"}}) {
         Outcome<std::vector<std::vector<double>>> rows = parseCorrelationMatrix(bad.text);
         const std::string message =
             rows.ok() ? populationFromMatrix(1, 1, *rows).refusal().message : rows.refusal().message;
         EXPECT_NE(message.find(bad.says), std::string::npos) << message;
+        EXPECT_EQ(message.find('\x1b'), std::string::npos) << message;
     }
 }
 

@@ -141,7 +141,7 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
               "| Model | R\u00b2 | \u0394R\u00b2 | 95% CI | F change | df1 | df2 | p |\n"
               "|:---|---:|---:|---:|---:|---:|---:|---:|\n"
               "| Step 1: Agriculture, Examination | .43 |  |  |  |  |  |  |\n"
-              "| Step 2: + Education, Catholic <%>, Infant\\|Mortality | .71 | .27 | [.11, .49] | 12.77 | 3 | 41 | "
+              "| Step 2: + Education, Catholic \\<%\\>, Infant\\|Mortality | .71 | .27 | [.11, .49] | 12.77 | 3 | 41 | "
               "< .001 |\n\n"
               "*Note.* "
                   + note + "\n");
@@ -150,6 +150,92 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
     EXPECT_NE(html.find(">Step 2: + Education, Catholic &lt;%&gt;, Infant|Mortality</td>"), std::string::npos);
     EXPECT_NE(html.find(">&lt; .001</td>"), std::string::npos);
     EXPECT_EQ(html.find("<%>"), std::string::npos);
+}
+
+// Whether needle occurs in text without a backslash before it (an odd run of
+// backslashes escapes it; an even one is escaped backslashes).
+bool liveIn(const std::string& text, const std::string& needle)
+{
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+        std::size_t slashes = 0;
+        while (slashes < at && text[at - 1 - slashes] == '\\') {
+            ++slashes;
+        }
+        if (slashes % 2 == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Names from a data file that would be HTML, a link, code, mathematics,
+// strikethrough, emphasis, an entity or a column in a pasted Markdown text.
+const std::vector<std::string> HostileNames = {"",
+                                               "<img src=x onerror=alert(1)>",
+                                               "Agriculture",
+                                               "Examination",
+                                               "[click](http://x.example)",
+                                               "`code` $x$ ~~y~~",
+                                               "a*b_c|d\\e &amp;"};
+const char* const LiveMarks[] = {"<img", "[click](", "](", "`", "$", "~", "*b", "_c", "|d", "\\e", "&amp;"};
+
+// The Markdown sentence and table escape each name from the file; the
+// program's own brackets, "<" and numbers stay as they are, so that the text
+// of ordinary names is the plain text.
+TEST(Apa, MarkdownEscapesNamesFromTheFile)
+{
+    const std::string version = std::string("; Orvalis ") + programVersion() + ").";
+    const BootstrapResult swiss = swissResult();
+    const std::string plain =
+        "Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, "
+        "95% CI [.11, .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples"
+        + version;
+    EXPECT_EQ(FormatApaSentence(swiss, ApaInterval::Percentile, ApaForm::Markdown), plain);
+    EXPECT_EQ(FormatApaResults(swiss, ApaInterval::Percentile, ApaForm::Markdown).substr(0, plain.size() + 2),
+              plain + "\n\n");
+
+    BootstrapResult hostile = swiss;
+    hostile.VariableNames = HostileNames;
+    EXPECT_EQ(FormatApaSentence(hostile, ApaInterval::Percentile, ApaForm::Markdown),
+              "Adding \\[click\\](http://x.example), \\`code\\` \\$x\\$ \\~\\~y\\~\\~ and a\\*b\\_c\\|d\\\\e \\&amp; "
+              "increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, 95% CI [.11, .49], F(3, 41) = 12.77, p < .001 "
+              "(percentile bootstrap, 2,000 resamples"
+                  + version);
+    // The plain sentence shows the names as they are.
+    EXPECT_NE(FormatApaSentence(hostile, ApaInterval::Percentile).find("Adding [click](http://x.example), `code`"),
+              std::string::npos);
+    const std::string markdown = FormatApaResults(hostile, ApaInterval::Percentile, ApaForm::Markdown);
+    EXPECT_NE(markdown.find("\n\n*Hierarchical Regression of \\<img src=x onerror=alert(1)\\>*\n\n"), std::string::npos)
+        << markdown;
+    EXPECT_NE(markdown.find("| Step 2: + \\[click\\](http://x.example), \\`code\\` \\$x\\$ \\~\\~y\\~\\~, "
+                            "a\\*b\\_c\\|d\\\\e \\&amp; | .71 | .27 | [.11, .49] |"),
+              std::string::npos)
+        << markdown;
+    for (const char* mark : LiveMarks) {
+        EXPECT_FALSE(liveIn(markdown, mark)) << mark << "\n" << markdown;
+    }
+
+    // A hierarchical run: a sentence per step and a row per step.
+    HierarchicalResult steps;
+    steps.request.DependentVariable = 1;
+    steps.request.Steps = {{2, 3}, {4, 5, 6}};
+    steps.VariableNames = HostileNames;
+    steps.Seed = 12345;
+    BootstrapResult first = hostile;
+    first.request.PredictorList.clear();
+    first.request.AddedList = {2, 3};
+    first.ReducedR2 = 0.0;
+    first.FullR2 = first.DeltaR2 = 0.4326044572;
+    steps.steps = {first, hostile};
+    const std::string both = FormatApaResults(steps, ApaInterval::Percentile, ApaForm::Markdown);
+    EXPECT_NE(both.find("Adding \\[click\\](http://x.example), \\`code\\` \\$x\\$ \\~\\~y\\~\\~ and "
+                        "a\\*b\\_c\\|d\\\\e \\&amp; in Step 2 changed R\u00b2 to .71"),
+              std::string::npos)
+        << both;
+    EXPECT_NE(both.find("*Hierarchical Regression of \\<img src=x onerror=alert(1)\\>*"), std::string::npos);
+    for (const char* mark : LiveMarks) {
+        EXPECT_FALSE(liveIn(both, mark)) << mark << "\n" << both;
+    }
 }
 
 // SHA-256 test vectors of FIPS 180-2; files by their bytes; anything but a

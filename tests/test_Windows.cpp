@@ -1417,5 +1417,24 @@ TEST(OutputFiles, LineEndsAndEncodings)
     EXPECT_EQ(toLogLineBreaks(u""), "");
 }
 
+// A path that cannot be read or written is named on one line, its control
+// characters escaped as everywhere a name from outside is shown.
+TEST(OutputFiles, RefusalsShowThePathEscaped)
+{
+    test::TempDir dir;
+    const QString odd = QString::fromStdString((dir.path() / "log\nfile\x1b[2J").string());
+    ASSERT_TRUE(QDir().mkdir(odd)); // a directory: neither read nor written
+    const QString shown = QString::fromStdString((dir.path() / "log\\nfile\\x1B[2J").string());
+    const Outcome<QString> read = readOutputFile(odd);
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(QString::fromStdString(read.refusal().message),
+              "The file " + shown + " could not be read: it is a directory.");
+    const Status written = writeOutputFile(odd, "text");
+    ASSERT_FALSE(written.ok());
+    EXPECT_TRUE(QString::fromStdString(written.refusal().message)
+                    .startsWith("The output could not be saved to " + shown + ": it is a directory"))
+        << written.refusal().message;
+}
+
 } // namespace
 } // namespace orvalis

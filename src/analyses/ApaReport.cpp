@@ -18,25 +18,62 @@ namespace {
 const char* const R2 = "R\u00b2";
 const char* const DeltaR2 = "\u0394R\u00b2";
 
-// A variable as the results name it: its name from the file, or "Var 4".
-std::string nameOf(std::int32_t v, const std::vector<std::string>& names)
+// Text from the data file (a variable's name) in Markdown: a backslash before
+// each character that could start markup there, so that a name is shown as it
+// is written and never becomes HTML, a link, an image, code, emphasis,
+// strikethrough, mathematics, an entity or a table's column. Names never start
+// a line in these texts, so the marks that act only there (#, +, -, "1.") stay.
+std::string markdownEscaped(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+        case '`':
+        case '*':
+        case '_':
+        case '[':
+        case ']':
+        case '<':
+        case '>':
+        case '|':
+        case '~':
+        case '$':
+        case '&':
+            out += '\\';
+            break;
+        default:
+            break;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// A variable as the results name it: its name from the file, or "Var 4";
+// escaped for Markdown in the Markdown texts. The program's own words and
+// numbers ("95% CI [.11, .49]", "p < .001") are literal text in Markdown
+// and stay as they are.
+std::string nameOf(std::int32_t v, const std::vector<std::string>& names, ApaForm form)
 {
     const auto index = static_cast<std::size_t>(v);
     if (v >= 1 && index < names.size() && !names[index].empty()) {
-        return escapeControlCharacters(names[index]);
+        const std::string name = escapeControlCharacters(names[index]);
+        return form == ApaForm::Markdown ? markdownEscaped(name) : name;
     }
     return variableNumber(v);
 }
 
 // "A", "A and B", "A, B and C" (prose) or "A, B, C" (a table's cell).
-std::string nameList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names, bool prose)
+std::string nameList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names, bool prose,
+                     ApaForm form)
 {
     std::string text;
     for (std::size_t k = 0; k < variables.size(); ++k) {
         if (k > 0) {
             text += prose && k + 1 == variables.size() ? " and " : ", ";
         }
-        text += nameOf(variables[k], names);
+        text += nameOf(variables[k], names, form);
     }
     return text;
 }
@@ -138,18 +175,18 @@ struct TableModel {
     std::string note;
 };
 
-TableModel tableOf(const BootstrapResult& result, ApaInterval interval)
+TableModel tableOf(const BootstrapResult& result, ApaInterval interval, ApaForm form)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
     TableModel table;
-    table.title = "Hierarchical Regression of " + nameOf(request.DependentVariable.value_or(0), names);
+    table.title = "Hierarchical Regression of " + nameOf(request.DependentVariable.value_or(0), names, form);
     const std::string percent = formatInteger(percentOf(request.Level));
     table.header = {"Model", R2, DeltaR2, percent + "% CI", "F change", "df1", "df2", "p"};
-    const std::string reduced =
-        request.PredictorList.empty() ? std::string("no predictors") : nameList(request.PredictorList, names, false);
+    const std::string reduced = request.PredictorList.empty() ? std::string("no predictors")
+                                                              : nameList(request.PredictorList, names, false, form);
     table.rows.push_back({"Step 1: " + reduced, proportion(result.ReducedR2), "", "", "", "", "", ""});
-    std::vector<std::string> full = {"Step 2: + " + nameList(request.AddedList, names, false),
+    std::vector<std::string> full = {"Step 2: + " + nameList(request.AddedList, names, false, form),
                                      proportion(result.FullR2), proportion(result.DeltaR2),
                                      limitsText(result, interval)};
     if (result.FValue) {
@@ -185,18 +222,6 @@ std::string htmlEscaped(const std::string& text)
         default:
             out += c;
         }
-    }
-    return out;
-}
-
-std::string markdownEscaped(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '|' || c == '\\' || c == '*' || c == '_') {
-            out += '\\';
-        }
-        out += c;
     }
     return out;
 }
@@ -262,11 +287,11 @@ std::optional<ApaInterval> apaIntervalNamed(std::string_view word)
     return std::nullopt;
 }
 
-std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval)
+std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval, ApaForm form)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
-    std::string text = "Adding " + nameList(request.AddedList, names, true);
+    std::string text = "Adding " + nameList(request.AddedList, names, true, form);
     if (request.PredictorList.empty()) {
         text += " to a model without predictors";
     }
@@ -329,7 +354,7 @@ std::string tableAsText(const TableModel& table)
 
 std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval)
 {
-    return tableAsText(tableOf(result, interval));
+    return tableAsText(tableOf(result, interval, ApaForm::Plain));
 }
 
 namespace {
@@ -340,12 +365,12 @@ std::string tableAsMarkdown(const TableModel& table)
         std::string line = "|";
         for (const std::string& cell : row) {
             line += ' ';
-            line += markdownEscaped(cell);
+            line += cell;
             line += " |";
         }
         return line + "\n";
     };
-    std::string out = "**" + table.number + "**\n\n*" + markdownEscaped(table.title) + "*\n\n" + rowText(table.header);
+    std::string out = "**" + table.number + "**\n\n*" + table.title + "*\n\n" + rowText(table.header);
     out += "|:---|";
     for (std::size_t k = 1; k < table.header.size(); ++k) {
         out += "---:|";
@@ -354,14 +379,14 @@ std::string tableAsMarkdown(const TableModel& table)
     for (const auto& row : table.rows) {
         out += rowText(row);
     }
-    return out + "\n*Note.*" + markdownEscaped(table.note.substr(5)) + "\n";
+    return out + "\n*Note.*" + table.note.substr(5) + "\n";
 }
 
 } // namespace
 
 std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval)
 {
-    return tableAsMarkdown(tableOf(result, interval));
+    return tableAsMarkdown(tableOf(result, interval, ApaForm::Markdown));
 }
 
 namespace {
@@ -394,17 +419,17 @@ std::string tableAsHtml(const TableModel& table)
 
 std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval)
 {
-    return tableAsHtml(tableOf(result, interval));
+    return tableAsHtml(tableOf(result, interval, ApaForm::Plain));
 }
 
 std::string modelCaption(const BootstrapResult& result)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
-    return nameOf(request.DependentVariable.value_or(0), names) + " on "
+    return nameOf(request.DependentVariable.value_or(0), names, ApaForm::Plain) + " on "
            + (request.PredictorList.empty() ? std::string("no predictors")
-                                            : nameList(request.PredictorList, names, false))
-           + "; adding " + nameList(request.AddedList, names, false);
+                                            : nameList(request.PredictorList, names, false, ApaForm::Plain))
+           + "; adding " + nameList(request.AddedList, names, false, ApaForm::Plain);
 }
 
 namespace {
@@ -477,22 +502,23 @@ std::string FormatFigureNote(const BootstrapResult& result, bool alfGraf)
 namespace {
 
 // A step's variables by their names: "am and qsec" (prose) or "am, qsec".
-std::string stepNames(const HierarchicalResult& result, std::size_t step, bool prose)
+std::string stepNames(const HierarchicalResult& result, std::size_t step, bool prose, ApaForm form)
 {
-    return nameList(result.request.Steps[step], result.VariableNames, prose);
+    return nameList(result.request.Steps[step], result.VariableNames, prose, form);
 }
 
-TableModel tableOf(const HierarchicalResult& result, ApaInterval interval)
+TableModel tableOf(const HierarchicalResult& result, ApaInterval interval, ApaForm form)
 {
     const HierarchicalRequest& request = result.request;
     TableModel table;
-    table.title = "Hierarchical Regression of " + nameOf(request.DependentVariable.value_or(0), result.VariableNames);
+    table.title =
+        "Hierarchical Regression of " + nameOf(request.DependentVariable.value_or(0), result.VariableNames, form);
     const std::string percent = formatInteger(percentOf(request.Level));
     table.header = {"Model", R2, DeltaR2, percent + "% CI", "F change", "df1", "df2", "p"};
     for (std::size_t s = 0; s < result.steps.size(); ++s) {
         const BootstrapResult& step = result.steps[s];
         std::vector<std::string> row = {"Step " + std::to_string(s + 1) + ": " + (s == 0 ? "" : "+ ")
-                                            + stepNames(result, s, false),
+                                            + stepNames(result, s, false, form),
                                         proportion(step.FullR2), proportion(step.DeltaR2), limitsText(step, interval)};
         if (step.FValue) {
             row.insert(row.end(), {apaNumber(ApaValue::Statistic, *step.FValue), formatInteger(step.df1),
@@ -517,7 +543,7 @@ TableModel tableOf(const HierarchicalResult& result, ApaInterval interval)
 
 } // namespace
 
-std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval)
+std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval, ApaForm form)
 {
     const std::string percent = formatInteger(percentOf(result.request.Level));
     std::string text;
@@ -525,10 +551,10 @@ std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval inte
         const BootstrapResult& step = result.steps[s];
         const std::string number = std::to_string(s + 1);
         if (s == 0) {
-            text +=
-                "In Step 1, " + stepNames(result, s, true) + " accounted for " + R2 + " = " + proportion(step.FullR2);
+            text += "In Step 1, " + stepNames(result, s, true, form) + " accounted for " + R2 + " = "
+                    + proportion(step.FullR2);
         } else {
-            text += " Adding " + stepNames(result, s, true) + " in Step " + number + " changed " + R2 + " to "
+            text += " Adding " + stepNames(result, s, true, form) + " in Step " + number + " changed " + R2 + " to "
                     + proportion(step.FullR2) + ", " + DeltaR2 + " = " + proportion(step.DeltaR2);
         }
         text += ", " + percent + "% CI " + limitsText(step, interval);
@@ -550,17 +576,31 @@ std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval inte
 
 std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval)
 {
-    return tableAsText(tableOf(result, interval));
+    return tableAsText(tableOf(result, interval, ApaForm::Plain));
 }
 
 std::string FormatApaTableMarkdown(const HierarchicalResult& result, ApaInterval interval)
 {
-    return tableAsMarkdown(tableOf(result, interval));
+    return tableAsMarkdown(tableOf(result, interval, ApaForm::Markdown));
 }
 
 std::string FormatApaTableHtml(const HierarchicalResult& result, ApaInterval interval)
 {
-    return tableAsHtml(tableOf(result, interval));
+    return tableAsHtml(tableOf(result, interval, ApaForm::Plain));
+}
+
+std::string FormatApaResults(const BootstrapResult& result, ApaInterval interval, ApaForm form)
+{
+    return FormatApaSentence(result, interval, form) + "\n\n"
+           + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval)
+                                        : FormatApaTableText(result, interval));
+}
+
+std::string FormatApaResults(const HierarchicalResult& result, ApaInterval interval, ApaForm form)
+{
+    return FormatApaSentence(result, interval, form) + "\n\n"
+           + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval)
+                                        : FormatApaTableText(result, interval));
 }
 
 } // namespace orvalis

@@ -36,11 +36,16 @@ enum class ApaInterval {
 const char* apaIntervalWord(ApaInterval interval);
 std::optional<ApaInterval> apaIntervalNamed(std::string_view word);
 
+// The text forms of the results: plain text, or Markdown, where each name
+// from the data file is escaped (a backslash before \ ` * _ [ ] < > | ~ $ &)
+// so that it shows as written; the program's own text is the same in both.
+enum class ApaForm { Plain, Markdown };
+
 // The results sentence, for example "Adding Education, Catholic and
 // Infant.Mortality increased R² from .43 to .71, ΔR² = .27, 95% CI [.11,
 // .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples;
 // Orvalis 1.0.0)." Variables by their names, "Var 4" where the file gave none.
-std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval);
+std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval, ApaForm form = ApaForm::Plain);
 
 // The table (model, R², ΔR² with its CI, F change, df1, df2, p) with its
 // number, title and note: as plain text in aligned columns, as a Markdown
@@ -54,10 +59,16 @@ std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interv
 // accounted for R² = .75, 95% CI [...], F(1, 30) = 91.38, p < .001. Adding
 // hp in Step 2 changed R² to .83, ΔR² = .07, ...") with the method once at the
 // end, and a table with a row per step.
-std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval);
+std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval, ApaForm form = ApaForm::Plain);
 std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval);
 std::string FormatApaTableMarkdown(const HierarchicalResult& result, ApaInterval interval);
 std::string FormatApaTableHtml(const HierarchicalResult& result, ApaInterval interval);
+
+// The sentence, a blank line and the table, both plain text or both
+// Markdown: what orvalis-cli prints for --format apa and apa-markdown, and
+// the text the clipboard holds after Copy APA Results (as Markdown).
+std::string FormatApaResults(const BootstrapResult& result, ApaInterval interval, ApaForm form);
+std::string FormatApaResults(const HierarchicalResult& result, ApaInterval interval, ApaForm form);
 
 // The model in names, for a figure's caption: "Fertility on Agriculture,
 // Examination; adding Education, Catholic, Infant.Mortality" ("on no

@@ -385,6 +385,7 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     BootstrapResult result;
     result.request = request;
     result.VariableNames = dataSet.VariableNames();
+    result.ImputationVariables = dataSet.imputationVariables();
     result.Seed = seed;
     result.CasesRead = dataSet.NumCases();
     result.CompleteCases = cases.NumComplete;

@@ -96,6 +96,21 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     for (int i = 0; i < 5; ++i) {
         line("");
     }
+    return out + FormatImputationWarning(result.ImputationVariables, names);
+}
+
+std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names)
+{
+    std::string out;
+    for (const std::int32_t v : variables) {
+        appendLine(out, "Warning: " + variableText(v, names)
+                            + " looks like the number of an imputation, but all rows were analysed as one sample: "
+                              "the limits are too narrow and the F test too liberal. Pool imputed data sets "
+                              "elsewhere.");
+    }
+    if (!out.empty()) {
+        out += "\r\n\r\n\r\n";
+    }
     return out;
 }
 

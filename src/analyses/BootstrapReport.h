@@ -14,8 +14,16 @@ inline constexpr const char* BlockRule = "-------------------------------------"
 // Ends a block: the rule, then three empty lines, each line ending in CR LF.
 void appendBlockEnd(std::string& out);
 
-// The 27-line report of a run, every line ending in CR LF.
+// The 27-line report of a run, every line ending in CR LF; then
+// FormatImputationWarning's lines for data with an imputation number.
 std::string FormatBootstrapReport(const BootstrapResult& result);
+
+// After a report of a run on data with a variable named like the number of an
+// imputation (result.ImputationVariables not empty), a warning that the rows
+// were taken as one sample, one line per such variable ("Warning: Var1 (.imp)
+// ..."), then three empty lines; every line ends in CR LF. Empty for other
+// data, so the report of other data is as it was.
+std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names);
 
 // The details block that follows the report when asked for (result.Details
 // computed): seed, data file, cases used, the exact F test beside the decision

@@ -125,6 +125,10 @@ struct BootstrapResult {
     ModifiedTest ModifiedFollowed = ModifiedTest::Classical;
     // The data set's variable names (DataSet::VariableNames), for the report.
     std::vector<std::string> VariableNames;
+    // The data set's variables named like the number of an imputation
+    // (DataSet::imputationVariables): the rows are then imputed data sets
+    // stacked, which the run took as one sample. Empty for other data.
+    std::vector<std::int32_t> ImputationVariables;
     std::uint64_t Seed = 0;
     std::int32_t CasesRead = 0;     // the data set's cases
     std::int32_t CompleteCases = 0; // the cases the run used

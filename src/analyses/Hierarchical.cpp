@@ -214,6 +214,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     result.columns = sequence.columns;
     result.stepColumns = sequence.stepColumns;
     result.VariableNames = dataSet.VariableNames();
+    result.ImputationVariables = dataSet.imputationVariables();
     for (const PredictorColumn& column : sequence.columns) {
         if (column.category != 0) {
             result.Categories[column.variable] = dataSet.categories(column.variable);

@@ -55,6 +55,8 @@ struct HierarchicalResult {
     // The data set's names and a categorical variable's category labels, for the report.
     std::vector<std::string> VariableNames;
     std::map<std::int32_t, std::vector<std::string>> Categories;
+    // The variables named like the number of an imputation (DataSet::imputationVariables).
+    std::vector<std::int32_t> ImputationVariables;
     std::uint64_t Seed = 0;
     std::int32_t CasesRead = 0;
     std::int32_t CompleteCases = 0;

@@ -146,7 +146,7 @@ std::string FormatHierarchicalReport(const HierarchicalResult& result)
     line("Modified limits: the lower limit is 0 where the step's " + test + " is not significant at the "
          + formatInteger(100 - percentOf(request.Level)) + "% level.");
     appendBlockEnd(out);
-    return out;
+    return out + FormatImputationWarning(result.ImputationVariables, result.VariableNames);
 }
 
 std::string FormatHierarchicalDetails(const HierarchicalResult& result, std::string_view dataFile)

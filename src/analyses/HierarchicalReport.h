@@ -16,6 +16,8 @@ std::string DescribeStep(const HierarchicalResult& result, std::size_t step);
 // then a table with a row per step (R^2, change, valid trials, traditional and
 // modified limits of the change, F change, df1, df2, exact p) and the F-change
 // convention. Every line ends in CR LF; three empty lines end the block.
+// Data with a variable named like the number of an imputation adds the
+// warning of FormatImputationWarning after the block.
 std::string FormatHierarchicalReport(const HierarchicalResult& result);
 
 // The details of every step (bootstrap mean and standard error, the BCa

@@ -7,6 +7,7 @@
 #include "analyses/RandomStream.h"
 #include "analyses/RequestCheck.h"
 #include "common/NumberText.h"
+#include "common/TextEscape.h"
 
 #include <Eigen/Cholesky>
 #include <Eigen/Dense>
@@ -324,8 +325,8 @@ Outcome<std::vector<std::vector<double>>> parseCorrelationMatrix(const std::stri
                 used = 0;
             }
             if (used != field.size() || !std::isfinite(value)) {
-                return planRefusal("Line " + formatInteger(number) + " of the correlation matrix has \"" + field
-                                   + "\", which is not a number.");
+                return planRefusal("Line " + formatInteger(number) + " of the correlation matrix has \""
+                                   + escapeControlCharacters(field) + "\", which is not a number.");
             }
             row.push_back(value);
         }

@@ -402,9 +402,8 @@ Runner bootstrapCommand(const Invocation& invocation)
             return ExitFailure;
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
-            out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
-                << (form.format == Format::Apa ? FormatApaTableText(*outcome, form.apaInterval)
-                                               : FormatApaTableMarkdown(*outcome, form.apaInterval));
+            out << FormatApaResults(*outcome, form.apaInterval,
+                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
             return ExitSuccess;
         }
         std::optional<RunRecord> record;
@@ -523,9 +522,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
         switch (form.format) {
         case Format::Apa:
         case Format::ApaMarkdown:
-            out << FormatApaSentence(*outcome, form.apaInterval) << "\n\n"
-                << (form.format == Format::Apa ? FormatApaTableText(*outcome, form.apaInterval)
-                                               : FormatApaTableMarkdown(*outcome, form.apaInterval));
+            out << FormatApaResults(*outcome, form.apaInterval,
+                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
             return ExitSuccess;
         case Format::Json:
         case Format::Text:
@@ -854,10 +852,7 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         matrixFingerprint = FileFingerprint{text.size(), sha256Hex(text)};
         Outcome<std::vector<std::vector<double>>> matrix = parseCorrelationMatrix(text);
         if (!matrix.ok()) {
-            // The refusal quotes the file's entry: shown escaped, on one line.
-            Refusal shown = matrix.refusal();
-            shown.message = escapeControlCharacters(shown.message);
-            return refused(shown, err);
+            return refused(matrix.refusal(), err);
         }
         population = populationFromMatrix(p, q, std::move(*matrix));
     } else {
@@ -1018,7 +1013,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         try {
             return runPlan({args.begin() + 1, args.end()}, out, err);
         } catch (const UsageError& error) {
-            err << "orvalis-cli: " << error.message << "\n" << usageText();
+            err << "orvalis-cli: " << escapeControlCharacters(error.message) << "\n" << usageText();
             return ExitUsage;
         }
     }
@@ -1032,7 +1027,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         runner = found->second(invocation);
     } catch (const UsageError& error) {
-        err << "orvalis-cli: " << error.message << "\n" << usageText();
+        err << "orvalis-cli: " << escapeControlCharacters(error.message) << "\n" << usageText();
         return ExitUsage;
     }
 
@@ -1061,7 +1056,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     try {
         return runner(*outcome, out, err);
     } catch (const UsageError& error) {
-        err << "orvalis-cli: " << error.message << "\n" << usageText();
+        err << "orvalis-cli: " << escapeControlCharacters(error.message) << "\n" << usageText();
         return ExitUsage;
     }
 }

@@ -1090,6 +1090,11 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
     for (const std::string& note : dataSet.importNotes()) {
         text += "\r\n" + escapeControlCharacters(note);
     }
+    for (const std::int32_t v : dataSet.imputationVariables()) {
+        text += "\r\n" + variableNumber(v) + " (" + escapeControlCharacters(dataSet.VariableName(v))
+                + "): looks like the number of an imputation. The analyses take all rows as one sample, so their "
+                  "limits would be too narrow: pool imputed data sets elsewhere.";
+    }
     text += "\r\n\r\n\r\n";
     return text;
 }

@@ -133,6 +133,9 @@ ImportOutcome importCellGrid(const CellGrid& grid, const ImportOptions& options 
 // After a names line, a line between the counts and the empty lines lists the
 // names ("(none)" for an empty one).
 // Control characters in the name are escaped ("\n"), so it stays one line.
+// A variable named like the number of an imputation (".imp", "Imputation_",
+// "_mi_m": DataSet::imputationVariables) gets a line of warning before the
+// empty lines.
 std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSet);
 
 // "Row r of Column c has an invalid entry for analysis."

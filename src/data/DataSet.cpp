@@ -156,4 +156,23 @@ std::vector<std::int32_t> DataSet::variablesNamed(std::string_view name) const
     return found;
 }
 
+std::vector<std::int32_t> DataSet::imputationVariables() const
+{
+    auto sameLetters = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+                   return lower(x) == lower(y);
+               });
+    };
+    std::vector<std::int32_t> found;
+    for (std::int32_t v = 1; v <= m_numVariables; ++v) {
+        for (const std::string_view name : {".imp", "Imputation_", "_mi_m"}) {
+            if (sameLetters(VariableName(v), name)) {
+                found.push_back(v);
+            }
+        }
+    }
+    return found;
+}
+
 } // namespace orvalis

@@ -66,6 +66,12 @@ public:
     std::string variableCaption(std::int32_t v) const;
     // The variables 1..NumVariables whose name is exactly name, in order.
     std::vector<std::int32_t> variablesNamed(std::string_view name) const;
+    // The variables 1..NumVariables named as programs name the number of the
+    // imputation in a file of imputed data sets stacked one under another:
+    // ".imp" (R's mice, complete(imp, "long")), "Imputation_" (SPSS), "_mi_m"
+    // (Stata), in any case. Such a file holds each case once per imputation,
+    // which an analysis of all rows as one sample does not allow for.
+    std::vector<std::int32_t> imputationVariables() const;
 
     // Case labels, from a first column of row names as R writes them:
     // caseLabels()[row] labels case row (index 0 unused). Empty when the file

@@ -158,7 +158,7 @@ public:
     {
         zip_file_t* file = zip_fopen(m_archive.get(), name.c_str(), 0);
         if (file == nullptr) {
-            throw std::runtime_error("its part " + name
+            throw std::runtime_error("its part " + escapeControlCharacters(name)
                                      + " cannot be unpacked: " + zip_error_strerror(zip_get_error(m_archive.get())));
         }
         const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
@@ -170,12 +170,12 @@ public:
             }
             const zip_int64_t read = zip_fread(file, block.get(), BlockBytes);
             if (read < 0) {
-                throw std::runtime_error("its part " + name
+                throw std::runtime_error("its part " + escapeControlCharacters(name)
                                          + " is damaged: " + zip_error_strerror(zip_file_get_error(file)));
             }
             total += static_cast<std::uint64_t>(read);
             if (total > m_memberLimit) {
-                throw std::runtime_error("its part " + name + " unpacks to more than "
+                throw std::runtime_error("its part " + escapeControlCharacters(name) + " unpacks to more than "
                                          + formatByteSize(m_memberLimit) + ", more than a workbook's part may take");
             }
             feed(block.get(), static_cast<std::size_t>(read), read == 0);
@@ -301,9 +301,10 @@ void parsePart(const Archive& archive, const std::string& name, XmlHandler& hand
                 std::rethrow_exception(parse.error);
             }
             if (parse.doctype) {
-                throw std::runtime_error("its part " + name + " declares a document type, which no workbook has");
+                throw std::runtime_error("its part " + escapeControlCharacters(name)
+                                         + " declares a document type, which no workbook has");
             }
-            throw std::runtime_error("its part " + name + " is not well-formed XML ("
+            throw std::runtime_error("its part " + escapeControlCharacters(name) + " is not well-formed XML ("
                                      + XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line "
                                      + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ")");
         }
@@ -413,9 +414,10 @@ std::size_t chosenSheet(const std::vector<std::string>& names, const FormatOptio
     if (found == names.end()) {
         std::string list;
         for (const std::string& name : names) {
-            list += (list.empty() ? "" : ", ") + name;
+            list += (list.empty() ? "" : ", ") + escapeControlCharacters(name);
         }
-        throw std::invalid_argument("the workbook has no sheet named " + wanted + " (its sheets: " + list + ")");
+        throw std::invalid_argument("the workbook has no sheet named " + escapeControlCharacters(wanted)
+                                    + " (its sheets: " + list + ")");
     }
     return static_cast<std::size_t>(found - names.begin());
 }

@@ -65,11 +65,10 @@ void copyResults(Platform& platform, QWidget* parent, const std::optional<Result
                       Title);
         return;
     }
-    const std::string sentence = FormatApaSentence(*run, interval);
-    const std::string table = markdown ? FormatApaTableMarkdown(*run, interval) : FormatApaTableText(*run, interval);
-    const QString html = QStringLiteral("<p>") + fromUtf8(sentence).toHtmlEscaped() + QStringLiteral("</p>\n")
-                         + fromUtf8(FormatApaTableHtml(*run, interval));
-    platform.setClipboardHtml(html, fromUtf8(sentence + "\n\n" + table));
+    const QString html = QStringLiteral("<p>") + fromUtf8(FormatApaSentence(*run, interval)).toHtmlEscaped()
+                         + QStringLiteral("</p>\n") + fromUtf8(FormatApaTableHtml(*run, interval));
+    platform.setClipboardHtml(
+        html, fromUtf8(FormatApaResults(*run, interval, markdown ? ApaForm::Markdown : ApaForm::Plain)));
 }
 
 } // namespace

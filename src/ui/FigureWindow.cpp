@@ -194,7 +194,7 @@ void FigureWindow::save(const QString& caption, const QString& filter, const QSt
             if (!bytes.ok()) {
                 m_platform.warn(this,
                                 QStringLiteral("%1 could not be saved to %2: %3.")
-                                    .arg(what, path, QString::fromStdString(bytes.refusal().message)),
+                                    .arg(what, shownPath(path), QString::fromStdString(bytes.refusal().message)),
                                 QString::fromLatin1(m_title));
                 return;
             }

@@ -2,6 +2,7 @@
 #include "ui/OutputFiles.h"
 
 #include "common/SafeWrite.h"
+#include "common/TextEscape.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -99,6 +100,11 @@ QString toLogLineBreaks(QStringView text)
     return out;
 }
 
+QString shownPath(const QString& path)
+{
+    return QString::fromStdString(escapeControlCharacters(path.toStdString()));
+}
+
 namespace {
 
 Refusal fileRefusal(const QString& message, const char* title)
@@ -108,7 +114,7 @@ Refusal fileRefusal(const QString& message, const char* title)
 
 Refusal notRead(const QString& path, const QString& why)
 {
-    return fileRefusal(QStringLiteral("The file %1 could not be read: %2.").arg(path, why), OpenOutputTitle);
+    return fileRefusal(QStringLiteral("The file %1 could not be read: %2.").arg(shownPath(path), why), OpenOutputTitle);
 }
 
 } // namespace
@@ -141,7 +147,7 @@ Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* 
                         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
     if (!written.ok()) {
         return fileRefusal(QStringLiteral("%1 could not be saved to %2: %3.")
-                               .arg(what, path, QString::fromStdString(written.refusal().message)),
+                               .arg(what, shownPath(path), QString::fromStdString(written.refusal().message)),
                            title);
     }
     return Done{};

@@ -20,18 +20,24 @@ QString toBoxLineBreaks(QString text);
 // Every LF becomes CR LF, the log's line break. One pass.
 QString toLogLineBreaks(QStringView text);
 
+// A path as a message or a title shows it: control characters escaped by
+// escapeControlCharacters, so that a file name with a line break or an
+// escape sequence shows on one line as written.
+QString shownPath(const QString& path);
+
 // The captions of the output-file dialogs, which show these refusals.
 inline constexpr const char* OpenOutputTitle = "Open Output";
 inline constexpr const char* SaveOutputTitle = "Save Output";
 
 // The log text of the whole file (logTextFromFile), or a refusal naming the
-// path.
+// path (shownPath).
 Outcome<QString> readOutputFile(const QString& path);
 
 // Writes bytes to path through writeFileSafely (the command line's routine
 // too): never over dataFile (the imported data file, when there is one), a
 // directory, a pipe, a device or a read-only file; a link is written through.
-// A refusal under title says "<what> could not be saved to PATH: reason." and
+// A refusal under title says "<what> could not be saved to PATH: reason."
+// (PATH by shownPath) and
 // leaves an existing file as it was.
 Status writeFileBytes(const QString& path, const QByteArray& bytes, const char* title, const QString& what,
                       const QString& dataFile = {});

@@ -91,7 +91,7 @@ OpenedLog openLog(const QString& path, const OutputLog::DocumentStyle& style, QT
         }
         return OutputLog::buildDocument(std::move(text).value(), style, owner);
     } catch (const std::bad_alloc&) {
-        return Refusal{QStringLiteral("There is not enough memory to open %1.").arg(path).toStdString(),
+        return Refusal{QStringLiteral("There is not enough memory to open %1.").arg(shownPath(path)).toStdString(),
                        OpenOutputTitle, Refusal::Reason::OutOfMemory};
     }
 }
@@ -122,7 +122,7 @@ void frmOpenOutput::cmdOpen_Click()
         setControlsEnabled(false);
         // The busy pointer over the dialog (Cancel still answers), and the file in its title.
         setCursor(Qt::BusyCursor);
-        setWindowTitle(QStringLiteral("%1 - opening %2...").arg(QString::fromLatin1(OpenOutputTitle), name));
+        setWindowTitle(QStringLiteral("%1 - opening %2...").arg(QString::fromLatin1(OpenOutputTitle), shownPath(name)));
     });
 }
 
