@@ -280,6 +280,10 @@ TEST(DataImport, InvalidEntriesAreExplained)
          "marker here: write \".\", \"NA\" or nothing instead."},
         {"a long entry is cut", "1 " + std::string(50, '#') + "\n", ' ',
          "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"" + std::string(40, '#') + "...\"."},
+        // Cut after 40 characters, not inside the 40th (which would leave a third of a "\u20ac").
+        {"a long entry is cut between characters", "1 " + std::string(39, '#') + "\u20ac##\n", ' ',
+         "Row 1 of Column 2 has an invalid entry for analysis.\nThe entry is \"" + std::string(39, '#')
+             + "\u20ac...\"."},
     };
     auto asTheWindowSays = [](const DelimiterInfo& likely) {
         std::string word = likely.word;

@@ -119,7 +119,7 @@ TEST(Planning, Populations)
     // By hand: y correlates .5 with x1 and .3 with x2, which correlate .2:
     // rho^2 full = (.25 + .09 - 2 .5 .3 .2) / (1 - .04) = .28 / .96.
     const Outcome<std::vector<std::vector<double>>> parsed =
-        parseCorrelationMatrix("# y, x1, x2\n1, .5, .3\n.5 1 .2\n\n0.3;0.2;1\n");
+        parseCorrelationMatrix("# y, x1, x2\n1, .5, +.3\n.5 1 .2\n\n0.3;0.2;1\n");
     ASSERT_TRUE(parsed.ok()) << parsed.refusal().message;
     const Outcome<Population> matrix = populationFromMatrix(1, 1, *parsed);
     ASSERT_TRUE(matrix.ok());

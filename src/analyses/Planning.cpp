@@ -15,6 +15,7 @@
 #include <boost/math/distributions/non_central_f.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -317,14 +318,12 @@ Outcome<std::vector<std::vector<double>>> parseCorrelationMatrix(const std::stri
         std::istringstream fields(line);
         std::string field;
         while (fields >> field) {
+            // from_chars, not stod: a German locale must not change what a number is.
             double value = 0.0;
-            std::size_t used = 0;
-            try {
-                value = std::stod(field, &used);
-            } catch (const std::exception&) {
-                used = 0;
-            }
-            if (used != field.size() || !std::isfinite(value)) {
+            const char* begin = field.data() + (field.size() > 1 && field[0] == '+' ? 1 : 0);
+            const char* const end = field.data() + field.size();
+            const auto [stop, error] = std::from_chars(begin, end, value);
+            if (error != std::errc() || stop != end || !std::isfinite(value)) {
                 return planRefusal("Line " + formatInteger(number) + " of the correlation matrix has \""
                                    + escapeControlCharacters(field) + "\", which is not a number.");
             }

@@ -644,9 +644,10 @@ constexpr std::size_t HintSample = std::size_t{1} << 20;
 std::string explainEntry(std::string_view content, char delimiter, ImportFailure& failure, bool namesLine,
                          const ImportOptions& options)
 {
+    // Cut by characters, never inside one, so that the message stays valid UTF-8.
     std::string entry = escapeControlCharacters(failure.entry);
-    if (entry.size() > 40) {
-        entry = entry.substr(0, 40) + "...";
+    if (std::string cut = cutToCharacters(entry, 40); cut.size() < entry.size()) {
+        entry = std::move(cut) + "...";
     }
     std::string text = "The entry is \"" + entry + "\".";
 
