@@ -48,8 +48,9 @@ write_ods("repeated_columns.ods", '<table:table-row>'
 # A 100 KB text in a row repeated 100,000 times (10 GB as copies).
 write_ods("repeated_rows.ods", '<table:table-row table:number-rows-repeated="100000">'
           + text_cell("x" * 100000) + '</table:table-row>')
-# A repeat count of 2^64 + 5: a count that wraps to 5 passes an overflow check and never ends a loop.
-write_ods("columns_overflow.ods", '<table:table-row>'
+# A repeat count of 2^64 + 5 after one cell: a count that saturates or wraps passes an overflow check
+# (1 + (2^64 - 1) is 0) and never ends the copy loop.
+write_ods("columns_overflow.ods", '<table:table-row>' + number_cell(1)
           + '<table:table-cell table:number-columns-repeated="18446744073709551621" office:value-type="float" '
             'office:value="1"><text:p>1</text:p></table:table-cell></table:table-row>')
 # 100,000 row groups, one inside the other, around one row: a reader that recurses on the nesting overflows its stack.
