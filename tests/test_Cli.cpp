@@ -9,6 +9,8 @@
 #include "data/DataImport.h"
 #include "TempDir.h"
 
+#include "TextChecks.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -755,21 +757,7 @@ TEST(Cli, JsonDrawsAndDetails)
     EXPECT_EQ(run({study, "descriptives", "1", "--format", "xml"}).status, ExitUsage);
 }
 
-// Whether needle occurs in text without a backslash before it (an odd run of
-// backslashes escapes it).
-bool liveIn(const std::string& text, const std::string& needle)
-{
-    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-        std::size_t slashes = 0;
-        while (slashes < at && text[at - 1 - slashes] == '\\') {
-            ++slashes;
-        }
-        if (slashes % 2 == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+using test::liveIn;
 
 // --format apa-markdown with names from the file that would be HTML, a link,
 // code or mathematics in the pasted text: each escaped, in the sentence and

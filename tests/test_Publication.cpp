@@ -7,6 +7,8 @@
 #include "data/DataImport.h"
 #include "TempDir.h"
 
+#include "TextChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -152,21 +154,7 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
     EXPECT_EQ(html.find("<%>"), std::string::npos);
 }
 
-// Whether needle occurs in text without a backslash before it (an odd run of
-// backslashes escapes it; an even one is escaped backslashes).
-bool liveIn(const std::string& text, const std::string& needle)
-{
-    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-        std::size_t slashes = 0;
-        while (slashes < at && text[at - 1 - slashes] == '\\') {
-            ++slashes;
-        }
-        if (slashes % 2 == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+using test::liveIn;
 
 // Names from a data file that would be HTML, a link, code, mathematics,
 // strikethrough, emphasis, an entity or a column in a pasted Markdown text.

@@ -1036,19 +1036,12 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     options.acceptPipes = true;
     FormatOptions formatOptions;
     formatOptions.sheet = invocation.sheet;
-    const std::optional<FileIdentity> beforeImport = identityOfPath(invocation.file);
     ImportOutcome outcome = importAnyFile(invocation.file, invocation.delimiter, options, formatOptions);
     if (!outcome.ok()) {
         err << withDelimiterAdvice(outcome.refusal(), [](const DelimiterInfo& likely) {
             return std::string("use --delimiter ") + likely.word;
         }) << "\n";
         return ExitFailure;
-    }
-    if (!outcome->sourceIdentity() && beforeImport && identityOfPath(invocation.file) == beforeImport) {
-        // A reader that does not say which file it read (a workbook, a
-        // statistics package's file): the file was the same regular file
-        // before and after the import, so the bytes read were its.
-        outcome->setSourceIdentity(*beforeImport);
     }
     if (afterImport) {
         afterImport();
