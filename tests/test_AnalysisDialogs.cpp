@@ -378,7 +378,7 @@ TEST_F(DialogTest, CopyApaResults)
     EXPECT_TRUE(platform.clipboardHtml.contains("<table"));
     EXPECT_TRUE(platform.messages.empty());
 
-    setApaIntervalSetting(ApaInterval::BCa);
+    setApaIntervalSetting(IntervalKind::BCa);
     platform.clipboardHtml.clear();
     dialog.cmdCopyAPA->click();
     ASSERT_EQ(platform.messages.size(), 1u);
@@ -437,19 +437,19 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
     const DataSet data = studyData();
     struct Case {
         CompanionRequest setting;
-        ApaInterval apa;
+        IntervalKind apa;
         bool block;
         const char* follows;
         bool alfGraf;
     };
     const Case cases[] = {
-        {{}, ApaInterval::Percentile, false, "", false},
+        {{}, IntervalKind::Traditional, false, "", false},
         {{RobustCovariance::HC4, true},
-         ApaInterval::Percentile,
+         IntervalKind::Traditional,
          true,
          "Modified lower limit: follows the robust F test (HC4), ",
          true},
-        {{}, ApaInterval::AlfGraf, false, "", true},
+        {{}, IntervalKind::AlfGraf, false, "", true},
     };
     for (const Case& c : cases) {
         setCompanionSetting(c.setting);
@@ -473,7 +473,7 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
         window.chkAlfGraf->setChecked(true);
         EXPECT_EQ(window.plotDistribution->markers().size(), lines + (c.alfGraf ? 2 : 0));
         window.chkAlfGraf->setChecked(false);
-        if (c.apa == ApaInterval::AlfGraf) {
+        if (c.apa == IntervalKind::AlfGraf) {
             platform.clipboard.reset();
             dialog.cmdCopyAPA->click();
             EXPECT_TRUE(platform.clipboard.value_or(QString()).contains("(Alf and Graf's large-sample method"));
@@ -481,13 +481,13 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
     }
     // A run without the effect sizes has no Alf and Graf interval to copy.
     setCompanionSetting({});
-    setApaIntervalSetting(ApaInterval::Percentile);
+    setApaIntervalSetting(IntervalKind::Traditional);
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();
     check(dialog.lstDV, 0);
     check(dialog.lstAdded, 2);
     runOk(dialog);
-    setApaIntervalSetting(ApaInterval::AlfGraf);
+    setApaIntervalSetting(IntervalKind::AlfGraf);
     platform.messages.clear();
     dialog.cmdCopyAPA->click();
     ASSERT_EQ(platform.messages.size(), 1u);

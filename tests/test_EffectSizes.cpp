@@ -344,7 +344,7 @@ TEST(EffectSizes, NoChangeLeavesAlfAndGrafUndefined)
     EXPECT_NE(block.find("Alf and Graf CI: change +- z SE, large samples, not cut at 0, unreliably narrow near a "
                          "change of 0.\r\n"),
               std::string::npos);
-    const std::string sentence = FormatApaSentence(*run, ApaInterval::AlfGraf);
+    const std::string sentence = FormatApaSentence(*run, IntervalKind::AlfGraf);
     EXPECT_EQ(sentence.rfind("Adding Var 3 left R\u00b2 unchanged at ", 0), 0u) << sentence;
     EXPECT_NE(sentence.find("95% CI undefined"), std::string::npos) << sentence;
 }

@@ -83,11 +83,11 @@ TEST(Apa, SentenceForEachInterval)
 {
     const std::string version = std::string("; Orvalis ") + programVersion() + ").";
     const BootstrapResult swiss = swissResult();
-    EXPECT_EQ(FormatApaSentence(swiss, ApaInterval::Percentile),
+    EXPECT_EQ(FormatApaSentence(swiss, IntervalKind::Traditional),
               "Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, "
               "95% CI [.11, .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples"
                   + version);
-    EXPECT_EQ(FormatApaSentence(swiss, ApaInterval::BCa),
+    EXPECT_EQ(FormatApaSentence(swiss, IntervalKind::BCa),
               "Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, "
               "95% CI [.09, .47], F(3, 41) = 12.77, p < .001 (bias-corrected and accelerated bootstrap, 2,000 "
               "resamples"
@@ -109,14 +109,14 @@ TEST(Apa, SentenceForEachInterval)
     weak.ModifiedLowerIsZero = true;
     weak.NumValid = 1998;
     weak.setPercentileIntervals(0.0004f, 0.1456f);
-    EXPECT_EQ(FormatApaSentence(weak, ApaInterval::Modified),
+    EXPECT_EQ(FormatApaSentence(weak, IntervalKind::Modified),
               "Adding Var 4 to a model without predictors increased R\u00b2 from .00 to .03, \u0394R\u00b2 = .03, "
               "90% CI [.00, .15], F(1, 45) = 1.44, p = .236 (modified percentile bootstrap, lower limit set to 0 "
               "because the F test was not significant at \u03b1 = .10, 2,000 resamples, 1,998 valid"
                   + version);
     // A run without details has no BCa interval to report.
     weak.Intervals.pop_back();
-    EXPECT_NE(FormatApaSentence(weak, ApaInterval::BCa).find("90% CI undefined"), std::string::npos);
+    EXPECT_NE(FormatApaSentence(weak, IntervalKind::BCa).find("90% CI undefined"), std::string::npos);
 }
 
 TEST(Apa, TableAsTextMarkdownAndHtml)
@@ -126,7 +126,7 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
     swiss.VariableNames[6] = "Infant|Mortality";
     const std::string note = "CI = confidence interval of \u0394R\u00b2 by percentile bootstrap (2,000 resamples, "
                              "seed 12345). F change, df1, df2 and p: the F test of the predictors added in Step 2.";
-    EXPECT_EQ(FormatApaTableText(swiss, ApaInterval::Percentile),
+    EXPECT_EQ(FormatApaTableText(swiss, IntervalKind::Traditional),
               "Table 1\n"
               "Hierarchical Regression of Fertility\n"
               "-----------------------------------------------------------------------------------------------------\n"
@@ -138,7 +138,7 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
               "-----------------------------------------------------------------------------------------------------\n"
               "Note. "
                   + note + "\n");
-    EXPECT_EQ(FormatApaTableMarkdown(swiss, ApaInterval::Percentile),
+    EXPECT_EQ(FormatApaTableMarkdown(swiss, IntervalKind::Traditional),
               "**Table 1**\n\n*Hierarchical Regression of Fertility*\n\n"
               "| Model | R\u00b2 | \u0394R\u00b2 | 95% CI | F change | df1 | df2 | p |\n"
               "|:---|---:|---:|---:|---:|---:|---:|---:|\n"
@@ -147,7 +147,7 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
               "< .001 |\n\n"
               "*Note.* "
                   + note + "\n");
-    const std::string html = FormatApaTableHtml(swiss, ApaInterval::Percentile);
+    const std::string html = FormatApaTableHtml(swiss, IntervalKind::Traditional);
     EXPECT_NE(html.find("<table"), std::string::npos);
     EXPECT_NE(html.find(">Step 2: + Education, Catholic &lt;%&gt;, Infant|Mortality</td>"), std::string::npos);
     EXPECT_NE(html.find(">&lt; .001</td>"), std::string::npos);
@@ -178,21 +178,21 @@ TEST(Apa, MarkdownEscapesNamesFromTheFile)
         "Adding Education, Catholic and Infant.Mortality increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, "
         "95% CI [.11, .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples"
         + version;
-    EXPECT_EQ(FormatApaSentence(swiss, ApaInterval::Percentile, ApaForm::Markdown), plain);
-    EXPECT_EQ(FormatApaResults(swiss, ApaInterval::Percentile, ApaForm::Markdown).substr(0, plain.size() + 2),
+    EXPECT_EQ(FormatApaSentence(swiss, IntervalKind::Traditional, ApaForm::Markdown), plain);
+    EXPECT_EQ(FormatApaResults(swiss, IntervalKind::Traditional, ApaForm::Markdown).substr(0, plain.size() + 2),
               plain + "\n\n");
 
     BootstrapResult hostile = swiss;
     hostile.VariableNames = HostileNames;
-    EXPECT_EQ(FormatApaSentence(hostile, ApaInterval::Percentile, ApaForm::Markdown),
+    EXPECT_EQ(FormatApaSentence(hostile, IntervalKind::Traditional, ApaForm::Markdown),
               "Adding \\[click\\](http://x.example), \\`code\\` \\$x\\$ \\~\\~y\\~\\~ and a\\*b\\_c\\|d\\\\e \\&amp; "
               "increased R\u00b2 from .43 to .71, \u0394R\u00b2 = .27, 95% CI [.11, .49], F(3, 41) = 12.77, p < .001 "
               "(percentile bootstrap, 2,000 resamples"
                   + version);
     // The plain sentence shows the names as they are.
-    EXPECT_NE(FormatApaSentence(hostile, ApaInterval::Percentile).find("Adding [click](http://x.example), `code`"),
+    EXPECT_NE(FormatApaSentence(hostile, IntervalKind::Traditional).find("Adding [click](http://x.example), `code`"),
               std::string::npos);
-    const std::string markdown = FormatApaResults(hostile, ApaInterval::Percentile, ApaForm::Markdown);
+    const std::string markdown = FormatApaResults(hostile, IntervalKind::Traditional, ApaForm::Markdown);
     EXPECT_NE(markdown.find("\n\n*Hierarchical Regression of \\<img src=x onerror=alert(1)\\>*\n\n"), std::string::npos)
         << markdown;
     EXPECT_NE(markdown.find("| Step 2: + \\[click\\](http://x.example), \\`code\\` \\$x\\$ \\~\\~y\\~\\~, "
@@ -215,7 +215,7 @@ TEST(Apa, MarkdownEscapesNamesFromTheFile)
     first.ReducedR2 = 0.0;
     first.FullR2 = first.DeltaR2 = 0.4326044572;
     steps.steps = {first, hostile};
-    const std::string both = FormatApaResults(steps, ApaInterval::Percentile, ApaForm::Markdown);
+    const std::string both = FormatApaResults(steps, IntervalKind::Traditional, ApaForm::Markdown);
     EXPECT_NE(both.find("Adding \\[click\\](http://x.example), \\`code\\` \\$x\\$ \\~\\~y\\~\\~ and "
                         "a\\*b\\_c\\|d\\\\e \\&amp; in Step 2 changed R\u00b2 to .71"),
               std::string::npos)

@@ -2,6 +2,7 @@
 #include "analyses/ApaReport.h"
 
 #include "analyses/Companions.h"
+#include "analyses/ReportText.h"
 
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
@@ -17,38 +18,6 @@ namespace {
 
 const char* const R2 = "R\u00b2";
 const char* const DeltaR2 = "\u0394R\u00b2";
-
-// Text from the data file (a variable's name) in Markdown: a backslash before
-// each character that could start markup there, so that a name is shown as it
-// is written and never becomes HTML, a link, an image, code, emphasis,
-// strikethrough, mathematics, an entity or a table's column. Names never start
-// a line in these texts, so the marks that act only there (#, +, -, "1.") stay.
-std::string markdownEscaped(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '\\':
-        case '`':
-        case '*':
-        case '_':
-        case '[':
-        case ']':
-        case '<':
-        case '>':
-        case '|':
-        case '~':
-        case '$':
-        case '&':
-            out += '\\';
-            break;
-        default:
-            break;
-        }
-        out += c;
-    }
-    return out;
-}
 
 // A variable as the results name it: its name from the file, or "Var 4";
 // escaped for Markdown in the Markdown texts. The program's own words and
@@ -83,25 +52,10 @@ std::string proportion(const std::optional<double>& value)
     return value ? apaNumber(ApaValue::Proportion, *value) : std::string("undefined");
 }
 
-const Interval* chosenInterval(const BootstrapResult& result, ApaInterval interval)
-{
-    switch (interval) {
-    case ApaInterval::Percentile:
-        return result.interval(IntervalKind::Traditional);
-    case ApaInterval::Modified:
-        return result.interval(IntervalKind::Modified);
-    case ApaInterval::BCa:
-        return result.interval(IntervalKind::BCa);
-    case ApaInterval::AlfGraf:
-        return result.interval(IntervalKind::AlfGraf);
-    }
-    return nullptr;
-}
-
 // "[.11, .49]"; "undefined" where the run has no such limits.
-std::string limitsText(const BootstrapResult& result, ApaInterval interval)
+std::string limitsText(const BootstrapResult& result, IntervalKind interval)
 {
-    const Interval* chosen = chosenInterval(result, interval);
+    const Interval* chosen = result.interval(interval);
     if (chosen == nullptr || !chosen->lower || !chosen->upper) {
         return "undefined";
     }
@@ -112,15 +66,14 @@ std::string limitsText(const BootstrapResult& result, ApaInterval interval)
     return text + "]";
 }
 
-// The test's alpha as APA writes it: ".05".
 std::string alphaText(const BootstrapResult& result)
 {
-    return apaNumber(ApaValue::Proportion, 1.0 - percentOf(result.request.Level) / 100.0);
+    return apaAlpha(result.request.Level);
 }
 
-bool lowerSetToZero(const BootstrapResult& result, ApaInterval interval)
+bool lowerSetToZero(const BootstrapResult& result, IntervalKind interval)
 {
-    return interval == ApaInterval::Modified && result.FValue && result.ModifiedLowerIsZero;
+    return interval == IntervalKind::Modified && result.FValue && result.ModifiedLowerIsZero;
 }
 
 // "p < .001", "p = .069".
@@ -131,22 +84,12 @@ std::string pClause(double p)
 }
 
 // "percentile bootstrap", with why a modified lower limit is 0.
-std::string methodText(const BootstrapResult& result, ApaInterval interval)
+std::string methodText(const BootstrapResult& result, IntervalKind interval)
 {
-    switch (interval) {
-    case ApaInterval::Percentile:
-        return "percentile bootstrap";
-    case ApaInterval::Modified:
-        return lowerSetToZero(result, interval)
-                   ? "modified percentile bootstrap, lower limit set to 0 because " + modifiedTestName(result)
-                         + " was not significant at \u03b1 = " + alphaText(result)
-                   : "modified percentile bootstrap";
-    case ApaInterval::BCa:
-        return "bias-corrected and accelerated bootstrap";
-    case ApaInterval::AlfGraf:
-        return "Alf and Graf's large-sample method";
-    }
-    return {};
+    const std::string method = intervalRow(interval).apaMethod != nullptr ? intervalRow(interval).apaMethod : "";
+    return lowerSetToZero(result, interval) ? method + ", lower limit set to 0 because " + modifiedTestName(result)
+                                                  + " was not significant at \u03b1 = " + alphaText(result)
+                                            : method;
 }
 
 // "2,000 resamples", "2,000 resamples, 1,998 valid".
@@ -161,9 +104,9 @@ std::string resamplesText(const BootstrapResult& result)
 
 // ", 2,000 resamples" after the method of a bootstrap interval; nothing after
 // Alf and Graf's, which the resamples do not enter.
-std::string resamplesClause(const BootstrapResult& result, ApaInterval interval)
+std::string resamplesClause(const BootstrapResult& result, IntervalKind interval)
 {
-    return interval == ApaInterval::AlfGraf ? std::string() : ", " + resamplesText(result);
+    return intervalRow(interval).resampled ? ", " + resamplesText(result) : std::string();
 }
 
 // The table, before it is written in one of its forms.
@@ -175,7 +118,7 @@ struct TableModel {
     std::string note;
 };
 
-TableModel tableOf(const BootstrapResult& result, ApaInterval interval, ApaForm form)
+TableModel tableOf(const BootstrapResult& result, IntervalKind interval, ApaForm form)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
@@ -202,30 +145,6 @@ TableModel tableOf(const BootstrapResult& result, ApaInterval interval, ApaForm 
     return table;
 }
 
-std::string htmlEscaped(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 std::string apaProportion(double value, int decimals)
@@ -241,6 +160,11 @@ std::string apaProportion(double value, int decimals)
         text.erase(zero, 1);
     }
     return text;
+}
+
+std::string apaAlpha(ConfidenceLevel level)
+{
+    return apaNumber(ApaValue::Proportion, 1.0 - percentOf(level) / 100.0);
 }
 
 std::string apaNumber(ApaValue kind, double value)
@@ -261,33 +185,7 @@ std::string apaNumber(ApaValue kind, double value)
     return {};
 }
 
-const char* apaIntervalWord(ApaInterval interval)
-{
-    switch (interval) {
-    case ApaInterval::Percentile:
-        return "percentile";
-    case ApaInterval::Modified:
-        return "modified";
-    case ApaInterval::BCa:
-        return "bca";
-    case ApaInterval::AlfGraf:
-        return "alf-graf";
-    }
-    return "";
-}
-
-std::optional<ApaInterval> apaIntervalNamed(std::string_view word)
-{
-    for (const ApaInterval interval :
-         {ApaInterval::Percentile, ApaInterval::Modified, ApaInterval::BCa, ApaInterval::AlfGraf}) {
-        if (word == apaIntervalWord(interval)) {
-            return interval;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval, ApaForm form)
+std::string FormatApaSentence(const BootstrapResult& result, IntervalKind interval, ApaForm form)
 {
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
@@ -352,7 +250,7 @@ std::string tableAsText(const TableModel& table)
 
 } // namespace
 
-std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval)
+std::string FormatApaTableText(const BootstrapResult& result, IntervalKind interval)
 {
     return tableAsText(tableOf(result, interval, ApaForm::Plain));
 }
@@ -384,7 +282,7 @@ std::string tableAsMarkdown(const TableModel& table)
 
 } // namespace
 
-std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval)
+std::string FormatApaTableMarkdown(const BootstrapResult& result, IntervalKind interval)
 {
     return tableAsMarkdown(tableOf(result, interval, ApaForm::Markdown));
 }
@@ -417,7 +315,7 @@ std::string tableAsHtml(const TableModel& table)
 
 } // namespace
 
-std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval)
+std::string FormatApaTableHtml(const BootstrapResult& result, IntervalKind interval)
 {
     return tableAsHtml(tableOf(result, interval, ApaForm::Plain));
 }
@@ -434,80 +332,13 @@ std::string modelCaption(const BootstrapResult& result)
 
 namespace {
 
-// "[.106, .489]" with three decimals; none where a limit is undefined.
-std::optional<std::string> legendLimits(const Interval* interval)
-{
-    if (interval == nullptr || !interval->lower || !interval->upper) {
-        return std::nullopt;
-    }
-    return "[" + apaProportion(*interval->lower, 3) + ", " + apaProportion(*interval->upper, 3) + "]";
-}
-
-} // namespace
-
-LegendLines legendLines(const BootstrapResult& result)
-{
-    LegendLines lines;
-    if (result.DeltaR2) {
-        lines.observed = "Observed " + std::string(DeltaR2) + " = " + apaProportion(*result.DeltaR2, 3);
-    }
-    const std::string percent = formatInteger(percentOf(result.request.Level));
-    if (const auto limits = legendLimits(result.interval(IntervalKind::Traditional))) {
-        lines.percentile = percent + "% percentile CI " + *limits;
-    }
-    const Interval* traditional = result.interval(IntervalKind::Traditional);
-    const Interval* modified = result.interval(IntervalKind::Modified);
-    if (traditional != nullptr && modified != nullptr && modified->lower && modified->lower != traditional->lower) {
-        lines.modified = result.ModifiedFollowed == ModifiedTest::Robust
-                             ? "Modified lower limit 0 (robust F test not significant)"
-                             : "Modified lower limit 0 (F test not significant)";
-    }
-    if (const auto limits = legendLimits(result.interval(IntervalKind::BCa))) {
-        lines.bca = "BCa " + *limits;
-    }
-    if (const auto limits = legendLimits(result.interval(IntervalKind::AlfGraf))) {
-        lines.alfGraf = "Alf\u2013Graf CI " + *limits;
-    }
-    return lines;
-}
-
-std::string FormatFigureNote(const BootstrapResult& result, bool alfGraf)
-{
-    const LegendLines lines = legendLines(result);
-    const std::string percent = formatInteger(percentOf(result.request.Level));
-    std::string note = "Note. Histogram of the " + apaNumber(ApaValue::Count, result.NumValid) + " valid of "
-                       + apaNumber(ApaValue::Count, result.request.NumTrials) + " bootstrap resamples of " + DeltaR2
-                       + " (" + modelCaption(result) + "; " + apaNumber(ApaValue::Count, result.CompleteCases)
-                       + " complete cases, seed " + std::to_string(result.Seed) + ").";
-    if (!lines.observed.empty()) {
-        note += " Solid line: observed " + std::string(DeltaR2) + " = " + apaProportion(*result.DeltaR2, 3) + ".";
-    }
-    if (const auto limits = legendLimits(result.interval(IntervalKind::Traditional))) {
-        note += " Dashed lines: " + percent + "% percentile bootstrap confidence limits " + *limits + ".";
-    }
-    if (!lines.modified.empty()) {
-        note += " Dash-dotted line: the modified lower limit, 0, since " + modifiedTestName(result)
-                + " of the added predictors was not significant at \u03b1 = " + alphaText(result) + ".";
-    }
-    if (const auto limits = legendLimits(result.interval(IntervalKind::BCa))) {
-        note += " Dotted lines: bias-corrected and accelerated (BCa) limits " + *limits + ".";
-    }
-    if (const auto limits = legendLimits(result.interval(IntervalKind::AlfGraf)); alfGraf && limits) {
-        note +=
-            " Dash-dot-dotted lines: Alf and Graf's large-sample " + percent + "% confidence limits " + *limits + ".";
-    }
-    return note;
-}
-
-namespace {
-
 // A step's variables by their names: "am and qsec" (prose) or "am, qsec".
 std::string stepNames(const HierarchicalResult& result, std::size_t step, bool prose, ApaForm form)
 {
     return nameList(result.request.Steps[step], result.VariableNames, prose, form);
 }
 
-TableModel tableOf(const HierarchicalResult& result, ApaInterval interval, ApaForm form)
+TableModel tableOf(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
 {
     const HierarchicalRequest& request = result.request;
     TableModel table;
@@ -532,7 +363,7 @@ TableModel tableOf(const HierarchicalResult& result, ApaInterval interval, ApaFo
     table.note = "Note. CI = confidence interval of " + std::string(DeltaR2) + " by " + methodText(last, interval)
                  + " (" + resamplesText(last) + ", seed " + std::to_string(result.Seed)
                  + "). F change: each step against the step before it, with the step's own error term.";
-    if (interval == ApaInterval::Modified) {
+    if (interval == IntervalKind::Modified) {
         table.note += " A modified lower limit is 0 where the step's "
                       + (last.ModifiedFollowed == ModifiedTest::Robust ? modifiedTestName(last).substr(4)
                                                                        : std::string("F change"))
@@ -543,7 +374,7 @@ TableModel tableOf(const HierarchicalResult& result, ApaInterval interval, ApaFo
 
 } // namespace
 
-std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval, ApaForm form)
+std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
 {
     const std::string percent = formatInteger(percentOf(result.request.Level));
     std::string text;
@@ -566,7 +397,7 @@ std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval inte
     }
     // The method once, for every step; the modified interval's rule in general words.
     const BootstrapResult& last = result.steps.back();
-    std::string method = interval == ApaInterval::Modified
+    std::string method = interval == IntervalKind::Modified
                              ? "modified percentile bootstrap, lower limit set to 0 where the step's "
                                    + modifiedTestName(last).substr(4)
                                    + " was not significant at \u03b1 = " + alphaText(last)
@@ -574,29 +405,29 @@ std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval inte
     return text + " (" + method + resamplesClause(last, interval) + "; Orvalis " + programVersion() + ").";
 }
 
-std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval)
+std::string FormatApaTableText(const HierarchicalResult& result, IntervalKind interval)
 {
     return tableAsText(tableOf(result, interval, ApaForm::Plain));
 }
 
-std::string FormatApaTableMarkdown(const HierarchicalResult& result, ApaInterval interval)
+std::string FormatApaTableMarkdown(const HierarchicalResult& result, IntervalKind interval)
 {
     return tableAsMarkdown(tableOf(result, interval, ApaForm::Markdown));
 }
 
-std::string FormatApaTableHtml(const HierarchicalResult& result, ApaInterval interval)
+std::string FormatApaTableHtml(const HierarchicalResult& result, IntervalKind interval)
 {
     return tableAsHtml(tableOf(result, interval, ApaForm::Plain));
 }
 
-std::string FormatApaResults(const BootstrapResult& result, ApaInterval interval, ApaForm form)
+std::string FormatApaResults(const BootstrapResult& result, IntervalKind interval, ApaForm form)
 {
     return FormatApaSentence(result, interval, form) + "\n\n"
            + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval)
                                         : FormatApaTableText(result, interval));
 }
 
-std::string FormatApaResults(const HierarchicalResult& result, ApaInterval interval, ApaForm form)
+std::string FormatApaResults(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
 {
     return FormatApaSentence(result, interval, form) + "\n\n"
            + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval)

@@ -24,17 +24,12 @@ std::string apaNumber(ApaValue kind, double value);
 // figure's legend gives its values.
 std::string apaProportion(double value, int decimals);
 
-// The interval the sentence and the table report.
-enum class ApaInterval {
-    Percentile, // the traditional percentile limits
-    Modified,   // the modified limits: a lower limit of 0 when the F test is not significant
-    BCa,        // bias-corrected and accelerated (a run with details)
-    AlfGraf,    // Alf and Graf's large-sample interval (a run with the effect sizes)
-};
+// The alpha of the F test at a level, as APA writes it: ".05".
+std::string apaAlpha(ConfidenceLevel level);
 
-// "percentile", "modified", "bca", "alf-graf": the words the command line and the settings use.
-const char* apaIntervalWord(ApaInterval interval);
-std::optional<ApaInterval> apaIntervalNamed(std::string_view word);
+// The interval the sentence and the table report is one of apaIntervalKinds()
+// (IntervalCatalogue.h): percentile, modified, BCa (a run with details), Alf
+// and Graf's (a run with the effect sizes).
 
 // The text forms of the results: plain text, or Markdown, where each name
 // from the data file is escaped (a backslash before \ ` * _ [ ] < > | ~ $ &)
@@ -45,52 +40,34 @@ enum class ApaForm { Plain, Markdown };
 // Infant.Mortality increased R² from .43 to .71, ΔR² = .27, 95% CI [.11,
 // .49], F(3, 41) = 12.77, p < .001 (percentile bootstrap, 2,000 resamples;
 // Orvalis 1.0.0)." Variables by their names, "Var 4" where the file gave none.
-std::string FormatApaSentence(const BootstrapResult& result, ApaInterval interval, ApaForm form = ApaForm::Plain);
+std::string FormatApaSentence(const BootstrapResult& result, IntervalKind interval, ApaForm form = ApaForm::Plain);
 
 // The table (model, R², ΔR² with its CI, F change, df1, df2, p) with its
 // number, title and note: as plain text in aligned columns, as a Markdown
 // table, and as an HTML table a word processor pastes as a table. Lines of
 // the text forms end in LF.
-std::string FormatApaTableText(const BootstrapResult& result, ApaInterval interval);
-std::string FormatApaTableMarkdown(const BootstrapResult& result, ApaInterval interval);
-std::string FormatApaTableHtml(const BootstrapResult& result, ApaInterval interval);
+std::string FormatApaTableText(const BootstrapResult& result, IntervalKind interval);
+std::string FormatApaTableMarkdown(const BootstrapResult& result, IntervalKind interval);
+std::string FormatApaTableHtml(const BootstrapResult& result, IntervalKind interval);
 
 // The same for a hierarchical run: a sentence per step ("In Step 1, wt
 // accounted for R² = .75, 95% CI [...], F(1, 30) = 91.38, p < .001. Adding
 // hp in Step 2 changed R² to .83, ΔR² = .07, ...") with the method once at the
 // end, and a table with a row per step.
-std::string FormatApaSentence(const HierarchicalResult& result, ApaInterval interval, ApaForm form = ApaForm::Plain);
-std::string FormatApaTableText(const HierarchicalResult& result, ApaInterval interval);
-std::string FormatApaTableMarkdown(const HierarchicalResult& result, ApaInterval interval);
-std::string FormatApaTableHtml(const HierarchicalResult& result, ApaInterval interval);
+std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind interval, ApaForm form = ApaForm::Plain);
+std::string FormatApaTableText(const HierarchicalResult& result, IntervalKind interval);
+std::string FormatApaTableMarkdown(const HierarchicalResult& result, IntervalKind interval);
+std::string FormatApaTableHtml(const HierarchicalResult& result, IntervalKind interval);
 
 // The sentence, a blank line and the table, both plain text or both
 // Markdown: what orvalis-cli prints for --format apa and apa-markdown, and
 // the text the clipboard holds after Copy APA Results (as Markdown).
-std::string FormatApaResults(const BootstrapResult& result, ApaInterval interval, ApaForm form);
-std::string FormatApaResults(const HierarchicalResult& result, ApaInterval interval, ApaForm form);
+std::string FormatApaResults(const BootstrapResult& result, IntervalKind interval, ApaForm form);
+std::string FormatApaResults(const HierarchicalResult& result, IntervalKind interval, ApaForm form);
 
 // The model in names, for a figure's caption: "Fertility on Agriculture,
 // Examination; adding Education, Catholic, Infant.Mortality" ("on no
 // predictors" for an empty reduced model).
 std::string modelCaption(const BootstrapResult& result);
-
-// The lines of a figure's legend, each naming a line of the distribution plot
-// with its value: "Observed ΔR² = .274", "95% percentile CI [.106, .489]",
-// "Modified lower limit 0 (F test not significant)" (only when the modified
-// lower limit is 0), "BCa [.092, .470]" (only with BCa limits).
-struct LegendLines {
-    std::string observed;
-    std::string percentile;
-    std::string modified;
-    std::string bca;
-    std::string alfGraf;
-};
-LegendLines legendLines(const BootstrapResult& result);
-
-// The note a figure of the distribution needs: what the bars and each line
-// are, how many valid trials of how many, on how many cases, and the seed.
-// alfGraf: the figure also draws Alf and Graf's limits.
-std::string FormatFigureNote(const BootstrapResult& result, bool alfGraf = false);
 
 } // namespace orvalis

@@ -12,16 +12,6 @@
 namespace orvalis {
 namespace {
 
-const char* const Rule = BlockRule;
-
-// "Var3", or "Var3 (Education)" when the file named it.
-std::string variableText(std::int32_t v, const std::vector<std::string>& names)
-{
-    const auto index = static_cast<std::size_t>(v);
-    const bool named = v >= 1 && index < names.size() && !names[index].empty();
-    return "Var" + formatInteger(v) + (named ? " (" + escapeControlCharacters(names[index]) + ")" : std::string());
-}
-
 std::string variableList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names)
 {
     std::string text;
@@ -31,16 +21,10 @@ std::string variableList(const std::vector<std::int32_t>& variables, const std::
     return text;
 }
 
-// Appends text and the block's line end, CR LF.
-void appendLine(std::string& out, const std::string& text)
-{
-    out += text;
-    out += "\r\n";
-}
-
+// An R^2 in the report: "Undefined" where there is none, as it has always written.
 std::string r2Text(const std::optional<double>& value)
 {
-    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("Undefined");
+    return fiveDecimals(value, "Undefined");
 }
 
 // A single-precision limit rounded to 5 decimals; an undefined one (no valid
@@ -65,7 +49,7 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     std::string out;
     auto line = [&out](const std::string& text) { appendLine(out, text); };
     line("Results of Bootstrap Trials");
-    line(Rule);
+    line(BlockRule);
     const std::vector<std::string>& names = result.VariableNames;
     line("Dependent variable: " + variableText(request.DependentVariable.value_or(0), names));
     line("Predictors in reduced model: "
@@ -79,18 +63,25 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     line("Full Model R^2: " + r2Text(result.FullR2));
     line("Change in R^2: " + r2Text(result.DeltaR2));
     line("");
-    const Interval traditional = intervalOf(result, IntervalKind::Traditional);
-    const Interval modified = intervalOf(result, IntervalKind::Modified);
-    line("Traditional Bootstrap Lower Limit: " + limitText(traditional.lower));
-    line("Traditional Bootstrap Upper Limit: " + limitText(traditional.upper));
-    line("");
-    // A lower limit of 0 (the F test not significant) is written "0", like any zero.
-    line("Modified Bootstrap Lower Limit: " + limitText(modified.lower));
-    line("Modified Bootstrap Upper Limit: " + limitText(modified.upper));
+    // The traditional, then the modified limits: a modified lower limit of 0
+    // (the F test not significant) is written "0", like any zero.
+    bool first = true;
+    for (const IntervalRow& row : intervalCatalogue()) {
+        if (!row.inReport) {
+            continue;
+        }
+        if (!first) {
+            line("");
+        }
+        first = false;
+        const Interval interval = intervalOf(result, row.kind);
+        line(std::string(row.reportName) + " Bootstrap Lower Limit: " + limitText(interval.lower));
+        line(std::string(row.reportName) + " Bootstrap Upper Limit: " + limitText(interval.upper));
+    }
     // The F line has no "Undefined" form: an undefined F is written as the missing-value code.
     line("F-value: " + formatFloat(roundHalfEven(result.FValue.value_or(MissingValue), 3))
          + "(df1 = " + formatInteger(result.df1) + ", df2 = " + formatInteger(result.df2) + ")");
-    line(Rule);
+    line(BlockRule);
     line("Number of attempted bootstrap trials = " + formatInteger(request.NumTrials));
     line("Number of valid robust D bootstrap trials = " + formatInteger(result.NumValid));
     for (int i = 0; i < 5; ++i) {
@@ -114,21 +105,10 @@ std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, 
     return out;
 }
 
-namespace {
-
-std::string fiveDecimals(const std::optional<double>& value)
-{
-    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("undefined");
-}
-
-} // namespace
-
 std::string formatPValue(double p)
 {
-    if (p < 1e-300) {
-        return "p < 1E-300";
-    }
-    return "p = " + (p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3));
+    const std::string text = pValueText(p);
+    return text.front() == '<' ? "p " + text : "p = " + text;
 }
 
 std::string DescribeModel(const BootstrapResult& result)
@@ -163,7 +143,7 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     std::string out;
     auto line = [&out](const std::string& text) { appendLine(out, text); };
     line("Details of Bootstrap Trials");
-    line(Rule);
+    line(BlockRule);
     line("Seed: " + std::to_string(result.Seed));
     line("Data file: " + escapeControlCharacters(dataFile));
     line("Complete cases used: " + formatInteger(result.CompleteCases) + " of " + formatInteger(result.CasesRead));
@@ -187,24 +167,28 @@ std::string FormatBootstrapDetails(const BootstrapResult& result, std::string_vi
     line("Bootstrap standard error of the change in R^2: " + fiveDecimals(details.StandardError));
     line("Percentile positions of the traditional limits: " + formatInteger(result.Positions.lower) + " and "
          + formatInteger(result.Positions.upper) + " of " + formatInteger(result.NumValid) + " valid trials");
-    const Interval bca = intervalOf(result, IntervalKind::BCa);
-    if (bca.lower && bca.upper && details.BiasCorrection && details.Acceleration) {
-        line("BCa limits (" + formatInteger(percent) + "%): " + fiveDecimals(bca.lower) + " and "
-             + fiveDecimals(bca.upper)
-             + " (bias correction z0 = " + formatDouble(roundHalfEven(*details.BiasCorrection, 4))
-             + ", acceleration a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")"
-             + (details.BCaAtExtreme ? "; extreme order statistics used as endpoints" : ""));
-    } else {
-        line("BCa limits (" + formatInteger(percent) + "%): undefined");
+    // Each kind the details compute: "BCa limits (95%): a and b", with the BCa's constants.
+    for (const IntervalRow& row : intervalCatalogue()) {
+        if (row.needs != IntervalNeeds::Details) {
+            continue;
+        }
+        const Interval interval = intervalOf(result, row.kind);
+        std::string text = std::string(row.reportName) + " limits (" + formatInteger(percent) + "%): ";
+        const bool bca = row.kind == IntervalKind::BCa;
+        if (interval.lower && interval.upper && (!bca || (details.BiasCorrection && details.Acceleration))) {
+            text += fiveDecimals(interval.lower) + " and " + fiveDecimals(interval.upper);
+            if (bca) {
+                text += " (bias correction z0 = " + formatDouble(roundHalfEven(*details.BiasCorrection, 4))
+                        + ", acceleration a = " + formatDouble(roundHalfEven(*details.Acceleration, 4)) + ")"
+                        + (details.BCaAtExtreme ? "; extreme order statistics used as endpoints" : "");
+            }
+        } else {
+            text += UndefinedText;
+        }
+        line(text);
     }
     appendBlockEnd(out);
     return out;
-}
-
-void appendBlockEnd(std::string& out)
-{
-    out += Rule;
-    out += "\r\n\r\n\r\n\r\n";
 }
 
 } // namespace orvalis

@@ -2,17 +2,12 @@
 #pragma once
 
 #include "analyses/BootstrapResult.h"
+#include "analyses/ReportText.h"
 
 #include <string>
 #include <string_view>
 
 namespace orvalis {
-
-// The rule under a block's heading and at the end of its body.
-inline constexpr const char* BlockRule = "-------------------------------------";
-
-// Ends a block: the rule, then three empty lines, each line ending in CR LF.
-void appendBlockEnd(std::string& out);
 
 // The 27-line report of a run, every line ending in CR LF; then
 // FormatImputationWarning's lines for data with an imputation number.

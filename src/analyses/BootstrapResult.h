@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapRequest.h"
+#include "analyses/IntervalCatalogue.h"
 
 #include <cstdint>
 #include <optional>
@@ -42,15 +43,6 @@ struct BootstrapDetails {
     // valid change, so that limit is that extreme change (as R's boot.ci
     // warns: "extreme order statistics used as endpoints").
     bool BCaAtExtreme = false;
-};
-
-// The kinds of confidence interval a run computes.
-enum class IntervalKind {
-    Traditional, // the percentile limits of the valid trials' values
-    Modified,    // the traditional limits, with a lower limit of 0 when the F test is not significant
-    BCa,         // bias-corrected and accelerated (only with the details)
-    AlfGraf,     // Alf and Graf's large-sample interval, change +- z SE (with the companions)
-    NoncentralF, // exact for fixed predictors, by inverting the noncentral F (with the companions)
 };
 
 // What an interval is for.

@@ -14,17 +14,6 @@
 namespace orvalis {
 namespace {
 
-void appendLine(std::string& out, const std::string& text)
-{
-    out += text;
-    out += "\r\n";
-}
-
-std::string fiveDecimals(const std::optional<double>& value)
-{
-    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("undefined");
-}
-
 std::string intervalText(const Interval* interval)
 {
     if (interval == nullptr || !interval->lower || !interval->upper) {

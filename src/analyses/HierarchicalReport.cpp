@@ -11,45 +11,13 @@
 namespace orvalis {
 namespace {
 
-void appendLine(std::string& out, const std::string& text)
-{
-    out += text;
-    out += "\r\n";
-}
-
-std::string variableText(std::int32_t v, const std::vector<std::string>& names)
-{
-    const auto index = static_cast<std::size_t>(v);
-    const bool named = v >= 1 && index < names.size() && !names[index].empty();
-    return "Var" + formatInteger(v) + (named ? " (" + escapeControlCharacters(names[index]) + ")" : std::string());
-}
-
-std::string fiveDecimals(const std::optional<double>& value)
-{
-    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string("undefined");
-}
-
-// A single-precision limit as the pair's report writes it.
-std::string limitText(const std::optional<double>& limit)
-{
-    return limit ? formatFloat(roundHalfEven(static_cast<float>(*limit), 5)) : std::string("undefined");
-}
-
 std::string limitsText(const BootstrapResult& step, IntervalKind kind)
 {
     const Interval* interval = step.interval(kind);
     if (interval == nullptr || !interval->lower || !interval->upper) {
         return "undefined";
     }
-    return limitText(interval->lower) + " " + limitText(interval->upper);
-}
-
-std::string pText(double p)
-{
-    if (p < 1e-300) {
-        return "< 1E-300";
-    }
-    return p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3);
+    return fiveDecimalsSingle(interval->lower) + " " + fiveDecimalsSingle(interval->upper);
 }
 
 // Rows of cells in columns two blanks apart, each as wide as its widest cell.
@@ -122,16 +90,28 @@ std::string FormatHierarchicalReport(const HierarchicalResult& result)
     line("Number of attempted bootstrap trials: " + formatInteger(request.NumTrials));
     line("Confidence interval: " + formatInteger(percentOf(request.Level)) + "%");
     line("");
-    std::vector<std::vector<std::string>> rows = {
-        {"Step", "R^2", "Change", "Valid", "Traditional limits", "Modified limits", "F change", "df1", "df2", "p"}};
+    std::vector<std::string> header = {"Step", "R^2", "Change", "Valid"};
+    for (const IntervalRow& row : intervalCatalogue()) {
+        if (row.inReport) {
+            header.push_back(std::string(row.reportName) + " limits");
+        }
+    }
+    header.insert(header.end(), {"F change", "df1", "df2", "p"});
+    std::vector<std::vector<std::string>> rows = {header};
     for (std::size_t s = 0; s < result.steps.size(); ++s) {
         const BootstrapResult& step = result.steps[s];
-        rows.push_back({formatInteger(static_cast<std::int64_t>(s) + 1), fiveDecimals(step.FullR2),
-                        fiveDecimals(step.DeltaR2), formatInteger(step.NumValid),
-                        limitsText(step, IntervalKind::Traditional), limitsText(step, IntervalKind::Modified),
-                        step.FValue ? formatFloat(roundHalfEven(*step.FValue, 3)) : std::string("undefined"),
-                        formatInteger(step.df1), formatInteger(step.df2),
-                        step.FValue ? pText(step.PValue) : std::string("undefined")});
+        std::vector<std::string> cells = {formatInteger(static_cast<std::int64_t>(s) + 1), fiveDecimals(step.FullR2),
+                                          fiveDecimals(step.DeltaR2), formatInteger(step.NumValid)};
+        for (const IntervalRow& row : intervalCatalogue()) {
+            if (row.inReport) {
+                cells.push_back(limitsText(step, row.kind));
+            }
+        }
+        cells.insert(cells.end(),
+                     {step.FValue ? formatFloat(roundHalfEven(*step.FValue, 3)) : std::string(UndefinedText),
+                      formatInteger(step.df1), formatInteger(step.df2),
+                      step.FValue ? pValueText(step.PValue) : std::string(UndefinedText)});
+        rows.push_back(cells);
     }
     out += columns(rows);
     line(BlockRule);

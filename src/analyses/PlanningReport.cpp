@@ -11,12 +11,6 @@
 namespace orvalis {
 namespace {
 
-void appendLine(std::string& out, const std::string& text)
-{
-    out += text;
-    out += "\r\n";
-}
-
 std::string rounded(double value, int decimals)
 {
     return formatDouble(roundHalfEven(value, decimals));

@@ -198,7 +198,7 @@ struct OutputForm {
     bool effectSizes = false;
     CompanionRequest companions;
     Format format = Format::Text;
-    ApaInterval apaInterval = ApaInterval::Percentile;
+    IntervalKind apaInterval = IntervalKind::Traditional;
     std::string drawsFile;
 };
 
@@ -254,9 +254,9 @@ bool sharedRunOption(const std::string& option, const std::string& value, RunOpt
     } else if (option == "--format") {
         run.form.format = parseFormat(value, true);
     } else if (option == "--apa-interval") {
-        const std::optional<ApaInterval> interval = apaIntervalNamed(value);
+        const std::optional<IntervalKind> interval = intervalNamed(value);
         if (!interval) {
-            throw UsageError{"--apa-interval must be percentile, modified, bca or alf-graf: " + value};
+            throw UsageError{"--apa-interval must be " + intervalWordsText() + ": " + value};
         }
         run.form.apaInterval = *interval;
     } else if (option == "--robust") {
@@ -302,7 +302,7 @@ bool sharedRunFlag(const std::string& option, OutputForm& form)
 // interval in the APA forms.
 std::optional<CompanionRequest> companionsOf(const OutputForm& form)
 {
-    if (form.effectSizes || form.apaInterval == ApaInterval::AlfGraf) {
+    if (form.effectSizes || intervalRow(form.apaInterval).needs == IntervalNeeds::EffectSizes) {
         return form.companions;
     }
     return std::nullopt;

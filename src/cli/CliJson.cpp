@@ -64,23 +64,6 @@ json recordJson(const RunRecord& record)
     };
 }
 
-const char* kindWord(IntervalKind kind)
-{
-    switch (kind) {
-    case IntervalKind::Traditional:
-        return "percentile";
-    case IntervalKind::Modified:
-        return "modified";
-    case IntervalKind::BCa:
-        return "bca";
-    case IntervalKind::AlfGraf:
-        return "alf_graf";
-    case IntervalKind::NoncentralF:
-        return "noncentral_f";
-    }
-    return "";
-}
-
 const char* estimandWord(Estimand estimand)
 {
     switch (estimand) {
@@ -107,7 +90,7 @@ json effectSizesJson(const BootstrapResult& result)
     const CompanionStatistics c = result.Companions.value_or(CompanionStatistics{});
     json intervals = json::array();
     for (const Interval& interval : result.Intervals) {
-        intervals.push_back({{"kind", kindWord(interval.kind)},
+        intervals.push_back({{"kind", intervalRow(interval.kind).jsonKind},
                              {"of", estimandWord(interval.estimand)},
                              {"confidence", percentOf(interval.level)},
                              {"lower", orNull(interval.lower)},
@@ -200,11 +183,15 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
                                    : json{{"lower", nullptr}, {"upper", nullptr}};
     };
     const Interval* bca = result.interval(IntervalKind::BCa);
+    // Every kind every run computes, under its key (the details' kinds are in "details").
     object["limits"] = {
-        {"traditional", limits(IntervalKind::Traditional)},
-        {"modified", limits(IntervalKind::Modified)},
         {"percentile_positions", {{"lower", result.Positions.lower}, {"upper", result.Positions.upper}}},
     };
+    for (const IntervalRow& row : intervalCatalogue()) {
+        if (row.jsonKey != nullptr && row.needs == IntervalNeeds::Run) {
+            object["limits"][row.jsonKey] = limits(row.kind);
+        }
+    }
     object["f_test"] = {
         {"f", orNull(result.FValue)},
         {"df1", result.df1},
@@ -293,9 +280,6 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
             {"r2", orNull(step.FullR2)},
             {"change_r2", orNull(step.DeltaR2)},
             {"valid_trials", step.NumValid},
-            {"traditional", limits(step, IntervalKind::Traditional)},
-            {"modified", limits(step, IntervalKind::Modified)},
-            {"bca", limits(step, IntervalKind::BCa)},
             {"f", orNull(step.FValue)},
             {"df1", step.df1},
             {"df2", step.df2},
@@ -306,6 +290,11 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
             {"bias_correction", orNull(details.BiasCorrection)},
             {"acceleration", orNull(details.Acceleration)},
         });
+        for (const IntervalRow& row : intervalCatalogue()) {
+            if (row.jsonKey != nullptr) {
+                steps.back()[row.jsonKey] = limits(step, row.kind);
+            }
+        }
         if (effectSizes) {
             steps.back()["effect_sizes"] = effectSizesJson(step);
         }

@@ -18,15 +18,15 @@ QString fromUtf8(const std::string& text)
 
 } // namespace
 
-ApaInterval apaIntervalSetting()
+IntervalKind apaIntervalSetting()
 {
     const QString word = QSettings().value(IntervalSetting).toString();
-    return apaIntervalNamed(word.toStdString()).value_or(ApaInterval::Percentile);
+    return intervalNamed(word.toStdString()).value_or(IntervalKind::Traditional);
 }
 
-void setApaIntervalSetting(ApaInterval interval)
+void setApaIntervalSetting(IntervalKind interval)
 {
-    QSettings().setValue(IntervalSetting, QString::fromLatin1(apaIntervalWord(interval)));
+    QSettings().setValue(IntervalSetting, QString::fromLatin1(intervalRow(interval).commandWord));
 }
 
 namespace {
@@ -49,20 +49,9 @@ void copyResults(Platform& platform, QWidget* parent, const std::optional<Result
         platform.warn(parent, QStringLiteral("There are no results to copy yet: run the bootstrap first."), Title);
         return;
     }
-    const ApaInterval interval = apaIntervalSetting();
-    if (interval == ApaInterval::BCa && lastModel(*run).interval(IntervalKind::BCa) == nullptr) {
-        platform.warn(parent,
-                      QStringLiteral("The BCa interval is computed with the details: check \"Add details to the "
-                                     "report\" and run the bootstrap again, or choose another APA interval."),
-                      Title);
-        return;
-    }
-    if (interval == ApaInterval::AlfGraf && lastModel(*run).interval(IntervalKind::AlfGraf) == nullptr) {
-        platform.warn(parent,
-                      QStringLiteral("Alf and Graf's interval is computed with the effect sizes, which this run did "
-                                     "not compute: run the bootstrap again (the APA interval is kept), or choose "
-                                     "another APA interval."),
-                      Title);
+    const IntervalKind interval = apaIntervalSetting();
+    if (lastModel(*run).interval(interval) == nullptr) {
+        platform.warn(parent, QString::fromUtf8(intervalRow(interval).notComputed), Title);
         return;
     }
     const QString html = QStringLiteral("<p>") + fromUtf8(FormatApaSentence(*run, interval)).toHtmlEscaped()

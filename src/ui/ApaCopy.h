@@ -14,8 +14,8 @@ class Platform;
 
 // The interval the APA results report (Analyses > APA Interval), kept from
 // one run of the program to the next; percentile at first.
-ApaInterval apaIntervalSetting();
-void setApaIntervalSetting(ApaInterval interval);
+IntervalKind apaIntervalSetting();
+void setApaIntervalSetting(IntervalKind interval);
 
 // Puts the run's APA sentence and table on the clipboard: as HTML (the table
 // a table) and as plain text with the table in columns, or in Markdown when

@@ -2,6 +2,7 @@
 #include "ui/DistributionPlot.h"
 
 #include "analyses/ApaReport.h"
+#include "analyses/FigureText.h"
 #include "common/NumberText.h"
 
 #include <QImage>
@@ -18,6 +19,26 @@ constexpr double Margin = 4.0;        // points round the figure
 constexpr double LineWidth = 1.2;     // a marker's line, in points
 constexpr double AxisWidth = 0.6;     // the axes and ticks
 constexpr double SampleLength = 16.0; // a legend entry's line
+
+// How a line of the interval catalogue is drawn.
+Qt::PenStyle penStyle(PlotLine line)
+{
+    switch (line) {
+    case PlotLine::Solid:
+        return Qt::SolidLine;
+    case PlotLine::Dash:
+        return Qt::DashLine;
+    case PlotLine::DashDot:
+        return Qt::DashDotLine;
+    case PlotLine::Dot:
+        return Qt::DotLine;
+    case PlotLine::DashDotDot:
+        return Qt::DashDotDotLine;
+    case PlotLine::None:
+        break;
+    }
+    return Qt::NoPen;
+}
 
 // A tick of the change's axis, as APA writes proportions: ".10".
 QString xTickText(double value, double step)
@@ -51,35 +72,10 @@ DistributionPlot::DistributionPlot(const BootstrapResult& result, QWidget* paren
 {
     setObjectName("plotDistribution");
     setMinimumSize(360, 240);
-    const LegendLines lines = legendLines(result);
-    if (result.DeltaR2) {
-        m_markers.push_back({*result.DeltaR2, QString::fromStdString(lines.observed), Qt::black, Qt::SolidLine});
-    }
-    const QColor blue(0x00, 0x72, 0xb2);
-    const Interval* traditional = result.interval(IntervalKind::Traditional);
-    if (traditional != nullptr && traditional->lower && traditional->upper) {
-        m_markers.push_back({*traditional->lower, QString::fromStdString(lines.percentile), blue, Qt::DashLine});
-        m_markers.push_back({*traditional->upper, QString(), blue, Qt::DashLine});
-    }
-    // The modified lower limit gets its own line where it differs from the
-    // traditional one (it is then 0: the F test is not significant).
-    const Interval* modified = result.interval(IntervalKind::Modified);
-    if (!lines.modified.empty()) {
-        m_markers.push_back(
-            {*modified->lower, QString::fromStdString(lines.modified), QColor(0xd5, 0x5e, 0x00), Qt::DashDotLine});
-    }
-    const Interval* bca = result.interval(IntervalKind::BCa);
-    if (!lines.bca.empty()) {
-        const QColor green(0x00, 0x9e, 0x73);
-        m_markers.push_back({*bca->lower, QString::fromStdString(lines.bca), green, Qt::DotLine});
-        m_markers.push_back({*bca->upper, QString(), green, Qt::DotLine});
-    }
-    const Interval* alfGraf = result.interval(IntervalKind::AlfGraf);
-    if (!lines.alfGraf.empty()) {
-        const QColor purple(0xcc, 0x79, 0xa7);
-        m_alfGrafMarkers.push_back(
-            {*alfGraf->lower, QString::fromStdString(lines.alfGraf), purple, Qt::DashDotDotLine});
-        m_alfGrafMarkers.push_back({*alfGraf->upper, QString(), purple, Qt::DashDotDotLine});
+    for (const FigureMark& mark : figureMarks(result)) {
+        const Marker marker{mark.value, QString::fromStdString(mark.legend), QColor::fromRgb(mark.marker.rgb),
+                            penStyle(mark.marker.line)};
+        (mark.marker.onRequest ? m_requestedMarkers : m_markers).push_back(marker);
     }
     m_caption = QString::fromStdString(modelCaption(result));
     fitRange();
@@ -100,12 +96,12 @@ void DistributionPlot::fitRange()
 
 void DistributionPlot::figureChanged(const FigureSpec& before)
 {
-    // Alf and Graf's lines are the last two markers when drawn.
-    if (m_figure.alfGraf != before.alfGraf && !m_alfGrafMarkers.empty()) {
+    // The lines drawn on request (Alf and Graf's) are the last markers when drawn.
+    if (m_figure.alfGraf != before.alfGraf && !m_requestedMarkers.empty()) {
         if (m_figure.alfGraf) {
-            m_markers.insert(m_markers.end(), m_alfGrafMarkers.begin(), m_alfGrafMarkers.end());
+            m_markers.insert(m_markers.end(), m_requestedMarkers.begin(), m_requestedMarkers.end());
         } else {
-            m_markers.resize(m_markers.size() - m_alfGrafMarkers.size());
+            m_markers.resize(m_markers.size() - m_requestedMarkers.size());
         }
     }
     fitRange();

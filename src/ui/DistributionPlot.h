@@ -65,7 +65,7 @@ private:
     void fitRange();
 
     std::vector<Marker> m_markers;
-    std::vector<Marker> m_alfGrafMarkers; // drawn with FigureSpec::alfGraf
+    std::vector<Marker> m_requestedMarkers; // drawn with FigureSpec::alfGraf
     QString m_caption;
     double m_xMin = 0.0;
     double m_xMax = 1.0;

@@ -33,7 +33,7 @@ void setCompanionSetting(const CompanionRequest& request)
 std::optional<CompanionRequest> windowCompanions(bool details)
 {
     const CompanionRequest request = companionSetting();
-    if (details || request.modifiedFollowsRobust || apaIntervalSetting() == ApaInterval::AlfGraf) {
+    if (details || request.modifiedFollowsRobust || intervalRow(apaIntervalSetting()).needs == IntervalNeeds::EffectSizes) {
         return request;
     }
     return std::nullopt;

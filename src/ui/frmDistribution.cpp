@@ -2,6 +2,7 @@
 #include "ui/frmDistribution.h"
 
 #include "analyses/ApaReport.h"
+#include "analyses/FigureText.h"
 #include "analyses/BootstrapReport.h"
 #include "platform/Platform.h"
 #include "ui/Design.h"

@@ -431,20 +431,15 @@ void frmMain::buildMenus()
                                "mnuCopyAPAMarkdown");
     QMenu* mnuInterval = mnuAnalyses->addMenu(QStringLiteral("APA &Interval"));
     auto* intervals = new QActionGroup(this);
-    const std::array<std::pair<ApaInterval, const char*>, 4> intervalCaptions = {
-        {{ApaInterval::Percentile, "&Percentile"},
-         {ApaInterval::Modified, "&Modified"},
-         {ApaInterval::BCa, "&BCa"},
-         {ApaInterval::AlfGraf, "&Alf and Graf"}}};
-    for (std::size_t k = 0; k < intervalCaptions.size(); ++k) {
-        const ApaInterval interval = intervalCaptions[k].first;
-        QAction* action = mnuInterval->addAction(QString::fromLatin1(intervalCaptions[k].second));
-        action->setObjectName(QStringLiteral("mnuAPAInterval_") + QString::fromLatin1(apaIntervalWord(interval)));
+    for (const IntervalKind interval : apaIntervalKinds()) {
+        const IntervalRow& row = intervalRow(interval);
+        QAction* action = mnuInterval->addAction(QString::fromUtf8(row.menuCaption));
+        action->setObjectName(QStringLiteral("mnuAPAInterval_") + QString::fromLatin1(row.commandWord));
         action->setCheckable(true);
         action->setChecked(apaIntervalSetting() == interval);
         intervals->addAction(action);
         connect(action, &QAction::triggered, this, [interval] { setApaIntervalSetting(interval); });
-        mnuAPAInterval[k] = action;
+        mnuAPAInterval.push_back(action);
     }
     // The robust F test beside the bootstrap, and whether the modified limit follows it.
     QMenu* mnuRobustTest = mnuAnalyses->addMenu(QStringLiteral("&Robust F Test"));

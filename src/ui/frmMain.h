@@ -226,7 +226,7 @@ private:
     QAction* mnuCopyAPA = nullptr;
     QAction* mnuCopyAPAMarkdown = nullptr;
     // Analyses > APA Interval: percentile, modified, BCa (one checked).
-    std::array<QAction*, 4> mnuAPAInterval{};
+    std::vector<QAction*> mnuAPAInterval; // one per interval the APA texts can name
     // Analyses > Robust F Test: HC3, HC4, and whether the modified limit follows it.
     std::array<QAction*, 2> mnuRobust{};
     QAction* mnuModifiedFollowsRobust = nullptr;

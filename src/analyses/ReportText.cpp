@@ -1,0 +1,97 @@
+// The shared pieces of the report texts.
+#include "analyses/ReportText.h"
+
+#include "common/NumberText.h"
+#include "common/TextEscape.h"
+
+namespace orvalis {
+
+void appendLine(std::string& out, std::string_view text)
+{
+    out += text;
+    out += "\r\n";
+}
+
+void appendBlockEnd(std::string& out)
+{
+    out += BlockRule;
+    out += "\r\n\r\n\r\n\r\n";
+}
+
+std::string fiveDecimals(const std::optional<double>& value, std::string_view undefined)
+{
+    return value ? formatDouble(roundHalfEven(*value, 5)) : std::string(undefined);
+}
+
+std::string fiveDecimalsSingle(const std::optional<double>& value, std::string_view undefined)
+{
+    return value ? formatFloat(roundHalfEven(static_cast<float>(*value), 5)) : std::string(undefined);
+}
+
+std::string variableText(std::int32_t v, const std::vector<std::string>& names)
+{
+    const auto index = static_cast<std::size_t>(v);
+    const bool named = v >= 1 && index < names.size() && !names[index].empty();
+    return "Var" + formatInteger(v) + (named ? " (" + escapeControlCharacters(names[index]) + ")" : std::string());
+}
+
+std::string pValueText(double p)
+{
+    if (p < 1e-300) {
+        return "< 1E-300";
+    }
+    return p >= 0.0001 ? formatDouble(roundHalfEven(p, 5)) : formatExponent(p, 3);
+}
+
+std::string markdownEscaped(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+        case '`':
+        case '*':
+        case '_':
+        case '[':
+        case ']':
+        case '<':
+        case '>':
+        case '|':
+        case '~':
+        case '$':
+        case '&':
+            out += '\\';
+            break;
+        default:
+            break;
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::string htmlEscaped(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace orvalis
