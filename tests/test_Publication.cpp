@@ -1,6 +1,9 @@
 // The APA sentence and table, the record of a run, and the Monte Carlo error of the limits.
 #include "analyses/ApaReport.h"
 #include "analyses/Bootstrap.h"
+#include "analyses/FigureText.h"
+#include "analyses/IntervalCatalogue.h"
+#include "analyses/ReportText.h"
 #include "analyses/RunRecord.h"
 #include "common/FileHash.h"
 #include "common/Version.h"
@@ -12,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -117,6 +121,138 @@ TEST(Apa, SentenceForEachInterval)
     // A run without details has no BCa interval to report.
     weak.Intervals.pop_back();
     EXPECT_NE(FormatApaSentence(weak, IntervalKind::BCa).find("90% CI undefined"), std::string::npos);
+}
+
+// Each kind has one row, and no two rows share a word a reader looks them up by.
+TEST(IntervalCatalogue, OneRowPerKindWithDistinctWords)
+{
+    const std::vector<IntervalRow>& rows = intervalCatalogue();
+    ASSERT_EQ(rows.size(), 5u);
+    std::set<int> kinds;
+    std::set<std::string> jsonKinds, jsonKeys, commandWords, mnemonics;
+    for (const IntervalRow& row : rows) {
+        EXPECT_TRUE(kinds.insert(static_cast<int>(row.kind)).second);
+        EXPECT_EQ(&intervalRow(row.kind), &row);
+        EXPECT_TRUE(jsonKinds.insert(row.jsonKind).second) << row.jsonKind;
+        if (row.jsonKey != nullptr) {
+            EXPECT_TRUE(jsonKeys.insert(row.jsonKey).second) << row.jsonKey;
+        }
+        if (row.commandWord != nullptr) {
+            EXPECT_TRUE(commandWords.insert(row.commandWord).second) << row.commandWord;
+            ASSERT_NE(row.menuCaption, nullptr);
+            const std::string caption = row.menuCaption;
+            const std::size_t amp = caption.find('&');
+            ASSERT_NE(amp, std::string::npos) << caption;
+            EXPECT_TRUE(mnemonics.insert(caption.substr(amp + 1, 1)).second) << caption;
+            EXPECT_EQ(intervalNamed(row.commandWord), row.kind);
+            EXPECT_NE(row.apaMethod, nullptr);
+            // A kind the APA texts can name says what to do when a run lacks it.
+            EXPECT_EQ(std::string(row.notComputed).empty(), row.needs == IntervalNeeds::Run) << row.commandWord;
+        }
+    }
+    EXPECT_EQ(kinds.size(), 5u);
+    // The words of the command line, the settings and the menu's object names.
+    EXPECT_EQ(intervalWordsText(), "percentile, modified, bca or alf-graf");
+    EXPECT_EQ(apaIntervalKinds(), (std::vector<IntervalKind>{IntervalKind::Traditional, IntervalKind::Modified,
+                                                             IntervalKind::BCa, IntervalKind::AlfGraf}));
+    // A JSON word or a report's name is not a command word.
+    EXPECT_FALSE(intervalNamed("traditional"));
+    EXPECT_FALSE(intervalNamed("alf_graf"));
+    EXPECT_FALSE(intervalNamed("Percentile"));
+    EXPECT_FALSE(intervalNamed(""));
+}
+
+TEST(IntervalCatalogue, FillsItsPlaceholders)
+{
+    IntervalWords words;
+    words.level = "95";
+    words.limits = "[.106, .489]";
+    words.test = "F test";
+    words.testName = "the robust F test (HC3)";
+    words.alpha = ".05";
+    EXPECT_EQ(fillIntervalText("{level}% CI {limits}", words), "95% CI [.106, .489]");
+    // {test} and {test-name} are told apart; an unknown or open brace stays as written.
+    EXPECT_EQ(fillIntervalText("{test}; {test-name} at {alpha} {other} {", words),
+              "F test; the robust F test (HC3) at .05 {other} {");
+    EXPECT_EQ(fillIntervalText("", words), "");
+    EXPECT_EQ(fillIntervalText("{limits}{limits}", words), "[.106, .489][.106, .489]");
+}
+
+// The figure's lines come from the rows: the modified one only where its lower
+// limit is 0 and the traditional one is not, Alf and Graf's only on request.
+TEST(FigureText, MarksAndNoteFollowTheRows)
+{
+    BootstrapResult result;
+    result.request.NumTrials = 1000;
+    result.request.DependentVariable = 1;
+    result.request.AddedList = {2};
+    result.NumValid = 1000;
+    result.CompleteCases = 50;
+    result.Seed = 7;
+    result.DeltaR2 = 0.25;
+    result.FValue = 1.5f;
+    result.df1 = 1;
+    result.df2 = 48;
+    result.PValue = 0.2;
+    result.ModifiedLowerIsZero = true;
+    result.setPercentileIntervals(0.075f, 0.5f);
+    result.Intervals.push_back({IntervalKind::BCa, ConfidenceLevel::P95, 0.05, 0.45});
+    result.Intervals.push_back({IntervalKind::AlfGraf, ConfidenceLevel::P95, -0.02, 0.52});
+    result.Intervals.push_back({IntervalKind::NoncentralF, ConfidenceLevel::P95, 0.1, 0.4, Estimand::FullR2});
+
+    std::vector<std::string> legends;
+    std::vector<double> values;
+    std::vector<bool> requested;
+    for (const FigureMark& mark : figureMarks(result)) {
+        legends.push_back(mark.legend);
+        values.push_back(mark.value);
+        requested.push_back(mark.marker.onRequest);
+    }
+    EXPECT_EQ(legends, (std::vector<std::string>{"Observed \u0394R\u00b2 = .250", "95% percentile CI [.075, .500]",
+                                                 "", "Modified lower limit 0 (F test not significant)",
+                                                 "BCa [.050, .450]", "", "Alf\u2013Graf CI [-.020, .520]", ""}));
+    EXPECT_EQ(values, (std::vector<double>{0.25, static_cast<double>(0.075f), 0.5, 0.0, 0.05, 0.45, -0.02, 0.52}));
+    EXPECT_EQ(requested, (std::vector<bool>{false, false, false, false, false, false, true, true}));
+
+    const std::string note = FormatFigureNote(result);
+    EXPECT_NE(note.find(" Dashed lines: 95% percentile bootstrap confidence limits [.075, .500]. Dash-dotted line: "
+                        "the modified lower limit, 0, since the F test of the added predictors was not significant "
+                        "at \u03b1 = .05. Dotted lines: bias-corrected and accelerated (BCa) limits [.050, .450]."),
+              std::string::npos)
+        << note;
+    EXPECT_EQ(note.find("Dash-dot-dotted"), std::string::npos);
+    EXPECT_NE(FormatFigureNote(result, true).find(" Dash-dot-dotted lines: Alf and Graf's large-sample 95% "
+                                                  "confidence limits [-.020, .520]."),
+              std::string::npos);
+
+    // Significant: the modified limits are the traditional ones and draw no line of their own.
+    result.ModifiedLowerIsZero = false;
+    result.setPercentileIntervals(0.075f, 0.5f);
+    for (const FigureMark& mark : figureMarks(result)) {
+        EXPECT_EQ(mark.legend.find("Modified"), std::string::npos);
+    }
+    EXPECT_EQ(FormatFigureNote(result).find("Dash-dotted"), std::string::npos);
+}
+
+// The pieces every report is written with.
+TEST(ReportText, SharedPieces)
+{
+    std::string out;
+    appendLine(out, "a");
+    appendBlockEnd(out);
+    EXPECT_EQ(out, "a\r\n-------------------------------------\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(fiveDecimals(0.123456), "0.12346");
+    EXPECT_EQ(fiveDecimals(std::nullopt), "undefined");
+    EXPECT_EQ(fiveDecimals(std::nullopt, "Undefined"), "Undefined");
+    // A limit is rounded in single precision: 0.1234549 as a float is 0.12345490...
+    EXPECT_EQ(fiveDecimalsSingle(static_cast<double>(0.123455f)), "0.12346");
+    EXPECT_EQ(variableText(3, {"", "", "", "Education\nx"}), "Var3 (Education\\nx)");
+    EXPECT_EQ(variableText(4, {"", "", "", "Education"}), "Var4");
+    EXPECT_EQ(pValueText(0.049966), "0.04997");
+    EXPECT_EQ(pValueText(1.234e-7), "1.23E-07");
+    EXPECT_EQ(pValueText(0.0), "< 1E-300");
+    EXPECT_EQ(markdownEscaped("a_b|c*"), "a\\_b\\|c\\*");
+    EXPECT_EQ(htmlEscaped("<a & \"b\">"), "&lt;a &amp; &quot;b&quot;&gt;");
 }
 
 TEST(Apa, TableAsTextMarkdownAndHtml)
