@@ -1,7 +1,7 @@
 // ComputeBootstrapDetails: Boost.Math for the F and normal distributions, a linear-time jackknife for BCa.
 #include "analyses/BootstrapDetails.h"
 
-#include "analyses/CompleteCases.h"
+#include "analyses/CaseMatrix.h"
 #include "analyses/NestedR2.h"
 #include "common/RuntimeErrors.h"
 

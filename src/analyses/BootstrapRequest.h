@@ -2,7 +2,6 @@
 #pragma once
 
 #include "analyses/ConfidenceLevel.h"
-#include "analyses/RobustTest.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,6 +11,15 @@ namespace orvalis {
 
 // The most explanatory variables (predictors plus added predictors).
 constexpr std::int32_t MaxExplanatory = 12;
+
+// The covariance of the robust F test (RobustTest.h): the sandwich
+// (X'X)^-1 X' diag(w) X (X'X)^-1 with the weights of
+// MacKinnon and White's HC3, w_i = e_i^2 / (1 - h_i)^2, or Cribari-Neto's HC4,
+// w_i = e_i^2 / (1 - h_i)^d_i, d_i = min(4, n h_i / k), k the coefficients
+// with the intercept, h_i the leverage of case i.
+enum class RobustCovariance { HC3, HC4 };
+
+const char* robustCovarianceName(RobustCovariance covariance); // "HC3", "HC4"
 
 // What the effect sizes and analytic intervals beside the bootstrap use: the
 // robust covariance of the robust F test, and whether the modified lower

@@ -1,7 +1,7 @@
 // NestedR2: one pass of sums per sample, correlations, and four determinants.
 #include "analyses/NestedR2.h"
 
-#include "analyses/CompleteCases.h"
+#include "analyses/CaseMatrix.h"
 #include "common/CheckedMath.h"
 #include "common/Cpu.h"
 

@@ -1,17 +1,13 @@
 // R^2 of a reduced and a full regression model from determinants of a correlation matrix.
 #pragma once
 
+#include "analyses/CaseMatrix.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 
 namespace orvalis {
-
-struct CaseMatrix;
-
-// The most columns a sample has: the dependent variable and 24 predictor
-// columns (a model sequence's; a pair of models takes at most 12 of them).
-constexpr std::int32_t MaxColumns = 25;
 
 // A MaxColumns x MaxColumns double matrix; the block 0..K holds the
 // correlations of a sample's columns 0..K.

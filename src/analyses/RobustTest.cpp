@@ -2,7 +2,7 @@
 #include "analyses/RobustTest.h"
 
 #include "analyses/BootstrapDetails.h"
-#include "analyses/CompleteCases.h"
+#include "analyses/CaseMatrix.h"
 
 #include <Eigen/Cholesky>
 #include <Eigen/Dense>

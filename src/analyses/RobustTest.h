@@ -2,6 +2,8 @@
 // covariance of the full model's coefficients.
 #pragma once
 
+#include "analyses/BootstrapRequest.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,14 +11,6 @@
 namespace orvalis {
 
 struct CaseMatrix;
-
-// The sandwich covariances (X'X)^-1 X' diag(w) X (X'X)^-1 with the weights of
-// MacKinnon and White's HC3, w_i = e_i^2 / (1 - h_i)^2, or Cribari-Neto's HC4,
-// w_i = e_i^2 / (1 - h_i)^d_i, d_i = min(4, n h_i / k), k the coefficients
-// with the intercept, h_i the leverage of case i.
-enum class RobustCovariance { HC3, HC4 };
-
-const char* robustCovarianceName(RobustCovariance covariance); // "HC3", "HC4"
 
 struct RobustFTest {
     double F = 0.0;

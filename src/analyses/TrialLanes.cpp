@@ -2,7 +2,7 @@
 // choice among the kernels at run time.
 #include "analyses/TrialLanes.h"
 
-#include "analyses/CompleteCases.h"
+#include "analyses/CaseMatrix.h"
 #include "analyses/RandomStream.h"
 #include "common/Cpu.h"
 #include "common/RuntimeErrors.h"
