@@ -183,12 +183,13 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
                                    : json{{"lower", nullptr}, {"upper", nullptr}};
     };
     const Interval* bca = result.interval(IntervalKind::BCa);
-    // Every kind every run computes, under its key (the details' kinds are in "details").
+    // Every kind of the change with a key of its own; BCa's limits are in
+    // "details", beside its constants.
     object["limits"] = {
         {"percentile_positions", {{"lower", result.Positions.lower}, {"upper", result.Positions.upper}}},
     };
     for (const IntervalRow& row : intervalCatalogue()) {
-        if (row.jsonKey != nullptr && row.needs == IntervalNeeds::Run) {
+        if (row.jsonKey != nullptr && row.kind != IntervalKind::BCa) {
             object["limits"][row.jsonKey] = limits(row.kind);
         }
     }
