@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <set>
 
 #include <cstdio>
@@ -124,7 +125,10 @@ TEST(Cli, UsageErrorsGiveStatusTwo)
         const CliRun r = run(args);
         EXPECT_EQ(r.status, ExitUsage) << (args.empty() ? "" : args.back());
         EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("usage: orvalis-cli"), std::string::npos);
+        // The one-line reason and where to read more; never the whole help.
+        EXPECT_EQ(r.err.rfind("orvalis-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_TRUE(r.err.size() > 25 && r.err.substr(r.err.size() - 25) == "\nTry 'orvalis-cli --help'\n") << r.err;
     }
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, ExitSuccess);
