@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include <cstdio>
@@ -124,7 +126,10 @@ TEST(Cli, UsageErrorsGiveStatusTwo)
         const CliRun r = run(args);
         EXPECT_EQ(r.status, ExitUsage) << (args.empty() ? "" : args.back());
         EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("usage: orvalis-cli"), std::string::npos);
+        // The one-line reason and where to read more; never the whole help.
+        EXPECT_EQ(r.err.rfind("orvalis-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "Try 'orvalis-cli --help'\n");
     }
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, ExitSuccess);
@@ -1332,6 +1337,231 @@ TEST(Cli, AFileSizeLimitIsAnErrorNotAKill)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier draws\n");
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_NE(entry.path().filename().string().rfind(".", 0), 0u) << entry.path();
+    }
+}
+
+// The words of a recorded command line after "orvalis-cli" (the test's paths
+// and values need no quoting).
+std::vector<std::string> commandWords(const std::string& commandLine)
+{
+    std::vector<std::string> words;
+    std::istringstream in(commandLine.substr(std::string("orvalis-cli ").size()));
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+// The line after "Command line: " in a run's record.
+std::string recordedCommandLine(const std::string& out)
+{
+    const std::size_t start = out.find("\nCommand line: ");
+    if (start == std::string::npos) {
+        return {};
+    }
+    const std::size_t from = start + 15;
+    return out.substr(from, out.find('\n', from) - from);
+}
+
+// A pair bootstrap, a hierarchical run and both plans, each run again from the
+// command line its record prints: the same report, byte for byte, and the same
+// command line again.
+TEST(Cli, TheRecordedCommandLineRepeatsTheRun)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::vector<std::string>> runs = {
+        {"--delimiter=comma", mtcars, "bootstrap", "--dv=mpg", "--predictors", "wt", "--added=hp,qsec", "--trials",
+         "150", "--confidence=90", "--seed=11", "--details", "--robust=hc4", "--record"},
+        {"--delimiter", "comma", mtcars, "hierarchical", "--dv", "mpg", "--step=wt", "--step", "am,qsec",
+         "--trials=120", "--seed", "5", "--modified-test", "robust", "--record"},
+        {"plan", "power", "--added=2", "--predictors", "3", "--f2=0.15", "--n", "80", "--record"},
+        {"plan", "width", "--added", "1", "--delta-r2=0.2", "--n=30,40", "--target-width", "0.5", "--datasets", "3",
+         "--trials=40", "--seed=9", "--details", "--record"},
+    };
+    for (const auto& args : runs) {
+        SCOPED_TRACE(args[2]);
+        const CliRun first = run(args);
+        ASSERT_EQ(first.status, ExitSuccess) << first.err;
+        const std::string commandLine = recordedCommandLine(first.out);
+        ASSERT_FALSE(commandLine.empty()) << first.out;
+        const CliRun again = run(commandWords(commandLine));
+        ASSERT_EQ(again.status, ExitSuccess) << commandLine << "\n" << again.err;
+        const std::size_t block = first.out.find("Record of the Run\n");
+        ASSERT_NE(block, std::string::npos);
+        EXPECT_EQ(again.out.substr(0, again.out.find("Record of the Run\n")), first.out.substr(0, block))
+            << commandLine;
+        EXPECT_EQ(recordedCommandLine(again.out), commandLine);
+    }
+}
+
+// --dv=mpg as --dv mpg, and every option that takes a value the same in both
+// forms: each row of the table is run once each way on top of a small run of
+// its command. A row added to the table without a value here fails.
+TEST(Cli, EveryOptionTakesItsValueInBothForms)
+{
+    test::TempDir dir;
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::string iris = ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv";
+    const std::string matrix = dir.write("r.txt", "1 0.5\n0.5 1\n");
+    const std::string sheetless = dir.write("s.txt", "1 2\n3 4\n5 7\n");
+    using Args = std::vector<std::string>;
+    // Per command: the arguments before its options and the options every run has.
+    const std::map<unsigned, std::pair<Args, std::map<std::string, std::string>>> base = {
+        {Global, {{}, {}}},
+        {Bootstrap,
+         {{"--delimiter", "comma", mtcars, "bootstrap"},
+          {{"--dv", "mpg"}, {"--added", "hp"}, {"--trials", "40"}, {"--seed", "3"}}}},
+        {Hierarchical,
+         {{"--delimiter", "comma", iris, "hierarchical"},
+          {{"--dv", "Sepal.Length"}, {"--step", "Species"}, {"--trials", "40"}, {"--seed", "3"}}}},
+        {PlanPower, {{"plan", "power"}, {{"--added", "2"}, {"--f2", "0.1"}, {"--n", "60"}}}},
+        {PlanWidth,
+         {{"plan", "width"},
+          {{"--added", "1"}, {"--delta-r2", "0.2"}, {"--n", "30"}, {"--target-width", "0.5"}, {"--datasets", "2"},
+           {"--trials", "30"}, {"--seed", "3"}}}},
+        {Descriptives, {{sheetless, "descriptives", "1-2"}, {}}},
+    };
+    // A value each option accepts that differs from its default.
+    const std::map<std::string, std::string> values = {
+        {"--delimiter", "space"}, {"--sheet", "first"},    {"--dv", "Petal.Length"}, {"bootstrap --dv", "cyl"},
+        {"plan power --predictors", "1"}, {"plan width --predictors", "1"},
+        {"--predictors", "wt"},   {"--added", "2"},         {"--trials", "20"},
+        {"--confidence", "99"},   {"--seed", "77"},         {"--threads", "2"},
+        {"--format", "json"},     {"--apa-interval", "bca"}, {"--robust", "hc4"},
+        {"--modified-test", "robust"},
+        {"--save-draws", (dir.path() / "draws.csv").string()},
+        {"--step", "Petal.Width"}, {"--reference", "Species=virginica"},
+        {"--delta-r2", "0.1"},    {"--r2-full", "0.3"},     {"--f2", "0.2"},
+        {"--alpha", "0.01"},      {"--n", "40"},            {"--power", "0.9"},
+        {"--noncentrality", "pwr"}, {"--r2-reduced", "0.1"}, {"--intercorrelation", "0.3"},
+        {"--correlations", matrix}, {"--target-width", "0.4"}, {"--assurance", "0.5"},
+        {"--datasets", "3"},
+    };
+    // Options the run cannot take beside the base ones: plan power's --power
+    // replaces --n, --delta-r2 and --r2-full replace --f2, --correlations the population.
+    const std::map<std::string, std::vector<std::string>> replaces = {
+        {"--power", {"--n"}}, {"--delta-r2", {"--f2"}}, {"--r2-full", {"--f2"}},
+        {"--correlations", {"--delta-r2"}}};
+    int checked = 0;
+    for (const OptionRow& row : optionTable()) {
+        if (row.rule == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(commandName(row.command)) + " " + row.name);
+        auto value = values.find(std::string(commandName(row.command)) + " " + row.name);
+        if (value == values.end()) {
+            value = values.find(row.name);
+        }
+        ASSERT_NE(value, values.end()) << "no value to try";
+        const auto& [front, options] = base.at(row.command);
+        auto argsWith = [&](bool joined) {
+            Args args;
+            std::map<std::string, std::string> given = options;
+            if (const auto gone = replaces.find(row.name); gone != replaces.end() && row.command == PlanPower) {
+                for (const std::string& option : gone->second) {
+                    given.erase(option);
+                }
+            }
+            if (row.name == std::string("--r2-full") || row.name == std::string("--delta-r2")) {
+                if (row.command == PlanPower) {
+                    given["--delta-r2"] = "0.1";
+                    given["--r2-full"] = "0.3";
+                }
+            }
+            if (row.name == std::string("--correlations")) {
+                given.erase("--delta-r2");
+            }
+            if (row.name == std::string("--r2-reduced")) {
+                given["--predictors"] = "1";
+                given["--delta-r2"] = "0.1";
+            }
+            if (row.name == std::string("--predictors") && row.command == PlanWidth) {
+                given["--r2-reduced"] = "0.1";
+            }
+            given.erase(row.name);
+            std::vector<std::string> option = joined ? Args{std::string(row.name) + "=" + value->second}
+                                                     : Args{row.name, value->second};
+            if (row.command == Global) {
+                args = option;
+                args.push_back(row.name == std::string("--sheet") ? ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv"
+                                                                  : sheetless);
+                args.push_back("summary");
+                if (row.name == std::string("--sheet")) {
+                    args = {option.begin(), option.end()};
+                    args.push_back(sheetless);
+                    args.push_back("summary");
+                }
+                return args;
+            }
+            args = front;
+            for (const auto& [name, text] : given) {
+                args.push_back(name);
+                args.push_back(text);
+            }
+            args.insert(args.end(), option.begin(), option.end());
+            return args;
+        };
+        const Args spaced = argsWith(false);
+        const Args joined = argsWith(true);
+        const CliRun a = run(spaced);
+        const CliRun b = run(joined);
+        EXPECT_EQ(a.status, ExitSuccess) << a.err;
+        EXPECT_EQ(b.status, a.status) << b.err;
+        EXPECT_EQ(b.out, a.out);
+        EXPECT_EQ(b.err, a.err);
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
+    // A switch takes no value.
+    const CliRun details = run({"--delimiter", "comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "hp",
+                                "--details=yes"});
+    EXPECT_EQ(details.status, ExitUsage);
+    EXPECT_EQ(details.err, "orvalis-cli: --details takes no value\nTry 'orvalis-cli --help'\n");
+}
+
+// Each kind of usage error: the one-line reason, then the Try line; an option
+// of another command is refused by the command given.
+TEST(Cli, AUsageErrorIsOneLineAndATryLine)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const struct {
+        std::vector<std::string> args;
+        std::string reason;
+    } cases[] = {
+        {{"--delimiter=comma", mtcars, "bootstrap", "--dv=mpg", "--added", "hp", "--colour", "red"},
+         "unknown bootstrap option: --colour"},
+        {{"--delimiter=comma", mtcars, "bootstrap", "--dv", "mpg", "--added"}, "--added needs a value"},
+        {{"--delimiter=comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "hp", "--trials=0"},
+         "--trials must be a whole number from 1 to 100000: 0"},
+        {{"--delimiter=comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "hp", "--confidence", "97"},
+         "--confidence must be 90, 95 or 99: 97"},
+        {{"--delimiter=comma", mtcars, "hierarchical", "--dv", "mpg", "--step", "wt", "--threads=300"},
+         "--threads must be a whole number from 1 to 256: 300"},
+        {{"--delimiter=comma", mtcars, "hierarchical", "--dv", "mpg", "--step", "wt", "--format=xml"},
+         "--format must be text, json, apa or apa-markdown: xml"},
+        {{"plan", "width", "--added", "1", "--delta-r2", "0.2", "--n", "30", "--target-width", "0.5",
+          "--seed=-1"},
+         "--seed must be a whole number from 0 to 9223372036854775807: -1"},
+        {{"plan", "power", "--added", "1", "--f2", "0.1", "--n", "30", "--format", "apa"},
+         "--format must be text or json: apa"},
+        // Options of another command.
+        {{"--delimiter=comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "hp", "--step", "wt"},
+         "unknown bootstrap option: --step"},
+        {{"--delimiter=comma", mtcars, "descriptives", "1", "--trials", "20"}, "unknown descriptives option: --trials"},
+        {{"plan", "power", "--added", "1", "--f2", "0.1", "--n", "30", "--seed", "1"},
+         "unknown plan power option: --seed"},
+        {{"plan", "width", "--added=1", "--delta-r2", "0.2", "--noncentrality=pwr"},
+         "unknown plan width option: --noncentrality"},
+        {{"--trials", "20", mtcars, "summary"}, "unknown option: --trials"},
+        // A variable beyond the data, as the deliberate usage error it is.
+        {{"--delimiter=comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "40"}, "Var 40 is not in the data"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.status, ExitUsage) << c.reason;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')).rfind("orvalis-cli: " + c.reason, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "Try 'orvalis-cli --help'\n") << r.err;
     }
 }
 
