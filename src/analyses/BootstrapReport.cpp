@@ -100,7 +100,7 @@ std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, 
                               "elsewhere.");
     }
     if (!out.empty()) {
-        out += "\r\n\r\n\r\n";
+        appendEmptyLines(out);
     }
     return out;
 }

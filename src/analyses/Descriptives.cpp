@@ -1,6 +1,8 @@
 // Descriptives: two passes in double per variable, fixed-width report cells.
 #include "analyses/Descriptives.h"
 
+#include "analyses/ReportText.h"
+
 #include "analyses/RequestCheck.h"
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
@@ -27,7 +29,9 @@ constexpr std::size_t NameWidth = 24;
 
 std::string rule(std::size_t labelWidth)
 {
-    return std::string(labelWidth + 5 * CellWidth, '-') + "\r\n";
+    std::string line;
+    appendLine(line, std::string(labelWidth + 5 * CellWidth, '-'));
+    return line;
 }
 
 // "Var 1", or "Var 1 " and the name's first 24 characters, escaped.
@@ -155,17 +159,18 @@ std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
         cell.append(labelWidth - displayWidth(cell), ' ');
         return cell;
     };
-    std::string out = "DESCRIPTIVES\r\n";
+    std::string out;
+    appendLine(out, "DESCRIPTIVES");
     out += rule(labelWidth);
-    out += labelCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max")
-           + rightCell("N") + "\r\n";
+    appendLine(out, labelCell("Name") + rightCell("Mean") + rightCell("SD") + rightCell("Min") + rightCell("Max")
+                        + rightCell("N"));
     out += rule(labelWidth);
     for (const DescriptivesRow& row : rows) {
         if (row.categorical) {
-            out += labelCell(label(row)) + std::string(4 * CellWidth, ' ') + rightCell(formatInteger(row.N)) + "\r\n";
+            appendLine(out, labelCell(label(row)) + std::string(4 * CellWidth, ' ') + rightCell(formatInteger(row.N)));
             for (const DescriptivesRow::Category& category : row.categories) {
-                out += labelCell(categoryLabel(category)) + std::string(4 * CellWidth, ' ')
-                       + rightCell(formatInteger(category.N)) + "\r\n";
+                appendLine(out, labelCell(categoryLabel(category)) + std::string(4 * CellWidth, ' ')
+                                    + rightCell(formatInteger(category.N)));
             }
             continue;
         }
@@ -174,11 +179,11 @@ std::string FormatDescriptivesReport(const std::vector<DescriptivesRow>& rows)
         const std::string sd = row.N >= 2 ? descriptivesCellText(formatDouble(row.SD), row.SD) : ".";
         const std::string min = any ? descriptivesCellText(formatFloat(row.Min), row.Min) : ".";
         const std::string max = any ? descriptivesCellText(formatFloat(row.Max), row.Max) : ".";
-        out += labelCell(label(row)) + rightCell(mean) + rightCell(sd) + rightCell(min) + rightCell(max)
-               + rightCell(formatInteger(row.N)) + "\r\n";
+        appendLine(out, labelCell(label(row)) + rightCell(mean) + rightCell(sd) + rightCell(min) + rightCell(max)
+                            + rightCell(formatInteger(row.N)));
     }
     out += rule(labelWidth);
-    out += "\r\n\r\n\r\n";
+    appendEmptyLines(out);
     return out;
 }
 

@@ -12,10 +12,15 @@ void appendLine(std::string& out, std::string_view text)
     out += "\r\n";
 }
 
+void appendEmptyLines(std::string& out)
+{
+    out += "\r\n\r\n\r\n";
+}
+
 void appendBlockEnd(std::string& out)
 {
-    out += BlockRule;
-    out += "\r\n\r\n\r\n\r\n";
+    appendLine(out, BlockRule);
+    appendEmptyLines(out);
 }
 
 std::string fiveDecimals(const std::optional<double>& value, std::string_view undefined)

@@ -19,6 +19,9 @@ inline constexpr const char* UndefinedText = "undefined";
 // Appends text and the log's line end, CR LF.
 void appendLine(std::string& out, std::string_view text);
 
+// The three empty lines that end a block's text in the log.
+void appendEmptyLines(std::string& out);
+
 // Ends a block: the rule, then three empty lines, each line ending in CR LF.
 void appendBlockEnd(std::string& out);
 

@@ -205,10 +205,7 @@ RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
 std::string FormatRunRecord(const RunRecord& record, const RunFacts& facts, const std::vector<std::string>& moreLines)
 {
     std::string out;
-    auto line = [&out](const std::string& text) {
-        out += text;
-        out += "\r\n";
-    };
+    auto line = [&out](const std::string& text) { appendLine(out, text); };
     line("Record of the Run");
     line(BlockRule);
     line("Program: " + record.program);
