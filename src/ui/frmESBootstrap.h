@@ -114,6 +114,8 @@ private:
         BootstrapResult result;
         std::optional<Outcome<FileFingerprint>> fingerprint;
     };
+    // A run's report (with the details, its record) to the log; then Plot
+    // and Copy APA Results offer it, and the dialog hides.
     void showResult(const RunOutcome& ran);
 
     Platform& m_platform;
