@@ -18,6 +18,8 @@
 #include "ui/frmESBootstrap.h"
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
+#include "ui/frmPowerCurve.h"
+#include "ui/SettingsKeys.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
 
@@ -1103,6 +1105,56 @@ BootstrapResult evenRun()
     r.ModifiedLowerIsZero = true;
     r.setPercentileIntervals(0.025f, 0.975f);
     return r;
+}
+
+// The keys users' settings are stored under keep their spelling, and the two
+// figure windows share one caption choice: turned on in the power curve, the
+// distribution window shows its caption, and turned off there, the next power
+// curve has none.
+TEST_F(WindowTest, SettingsKeysKeepTheirSpellingAndTheFigureWindowsShareTheCaption)
+{
+    const std::vector<std::pair<QString, const char*>> keys = {
+        {SettingsKeys::PickerDirectory, "picker/directory"},
+        {SettingsKeys::ImportDelimiter, "import/delimiter"},
+        {SettingsKeys::ApaReportInterval, "apa/interval"},
+        {SettingsKeys::EffectSizeCovariance, "effectSizes/robust"},
+        {SettingsKeys::EffectSizeModifiedFollowsRobust, "effectSizes/modifiedFollowsRobust"},
+        {SettingsKeys::BootstrapDetails, "bootstrap/details"},
+        {SettingsKeys::FigureSize, "figure/size"},
+        {SettingsKeys::FigureWidth, "figure/width"},
+        {SettingsKeys::FigureHeight, "figure/height"},
+        {SettingsKeys::FigureResolution, "figure/dpi"},
+        {SettingsKeys::FigureCaption, "figure/caption"},
+        {SettingsKeys::FigureAlfGraf, "figure/alfGraf"},
+    };
+    for (const auto& [key, stored] : keys) {
+        EXPECT_EQ(key, QString::fromLatin1(stored));
+    }
+
+    QSettings().remove("figure");
+    PowerQuestion question;
+    question.p = 2;
+    question.q = 1;
+    question.f2 = 0.15;
+    const auto curve = [&] {
+        return std::make_unique<frmPowerCurve>(platform, question, powerCurve(question, 10, 60, 5), std::nullopt,
+                                               std::nullopt, nullptr);
+    };
+    {
+        const auto first = curve();
+        EXPECT_FALSE(first->chkCaption->isChecked());
+        first->chkCaption->click();
+        ASSERT_TRUE(first->chkCaption->isChecked());
+    }
+    EXPECT_TRUE(QSettings().value("figure/caption").toBool());
+    const BootstrapResult run = evenRun();
+    {
+        frmDistribution window(platform, run, nullptr);
+        EXPECT_TRUE(window.chkCaption->isChecked());
+        window.chkCaption->click();
+        ASSERT_FALSE(window.chkCaption->isChecked());
+    }
+    EXPECT_FALSE(curve()->chkCaption->isChecked());
 }
 
 // The figure has its bars and lines where the values put them, its legend

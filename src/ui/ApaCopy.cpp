@@ -2,13 +2,13 @@
 #include "ui/ApaCopy.h"
 
 #include "platform/Platform.h"
+#include "ui/SettingsKeys.h"
 
 #include <QSettings>
 
 namespace orvalis {
 namespace {
 
-const QString IntervalSetting = QStringLiteral("apa/interval");
 const QString Title = QStringLiteral("Copy APA Results");
 
 QString fromUtf8(const std::string& text)
@@ -20,13 +20,13 @@ QString fromUtf8(const std::string& text)
 
 IntervalKind apaIntervalSetting()
 {
-    const QString word = QSettings().value(IntervalSetting).toString();
+    const QString word = QSettings().value(SettingsKeys::ApaReportInterval).toString();
     return intervalNamed(word.toStdString()).value_or(IntervalKind::Traditional);
 }
 
 void setApaIntervalSetting(IntervalKind interval)
 {
-    QSettings().setValue(IntervalSetting, QString::fromLatin1(intervalRow(interval).commandWord));
+    QSettings().setValue(SettingsKeys::ApaReportInterval, QString::fromLatin1(intervalRow(interval).commandWord));
 }
 
 namespace {

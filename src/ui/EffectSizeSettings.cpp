@@ -2,32 +2,28 @@
 #include "ui/EffectSizeSettings.h"
 
 #include "ui/ApaCopy.h"
+#include "ui/SettingsKeys.h"
 
 #include <QSettings>
 
 namespace orvalis {
-namespace {
-
-const QString CovarianceSetting = QStringLiteral("effectSizes/robust");
-const QString FollowsSetting = QStringLiteral("effectSizes/modifiedFollowsRobust");
-
-} // namespace
 
 CompanionRequest companionSetting()
 {
     const QSettings settings;
     CompanionRequest request;
-    request.covariance =
-        settings.value(CovarianceSetting).toString() == "HC4" ? RobustCovariance::HC4 : RobustCovariance::HC3;
-    request.modifiedFollowsRobust = settings.value(FollowsSetting, false).toBool();
+    request.covariance = settings.value(SettingsKeys::EffectSizeCovariance).toString() == "HC4" ? RobustCovariance::HC4
+                                                                                                : RobustCovariance::HC3;
+    request.modifiedFollowsRobust = settings.value(SettingsKeys::EffectSizeModifiedFollowsRobust, false).toBool();
     return request;
 }
 
 void setCompanionSetting(const CompanionRequest& request)
 {
     QSettings settings;
-    settings.setValue(CovarianceSetting, QString::fromLatin1(robustCovarianceName(request.covariance)));
-    settings.setValue(FollowsSetting, request.modifiedFollowsRobust);
+    settings.setValue(SettingsKeys::EffectSizeCovariance,
+                      QString::fromLatin1(robustCovarianceName(request.covariance)));
+    settings.setValue(SettingsKeys::EffectSizeModifiedFollowsRobust, request.modifiedFollowsRobust);
 }
 
 std::optional<CompanionRequest> windowCompanions(bool details)

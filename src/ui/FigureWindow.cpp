@@ -5,6 +5,7 @@
 #include "ui/Design.h"
 #include "ui/OutputFiles.h"
 #include "ui/Trap.h"
+#include "ui/SettingsKeys.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -21,10 +22,6 @@
 namespace orvalis {
 namespace {
 
-const QString SizeSetting = QStringLiteral("figure/size");
-const QString WidthSetting = QStringLiteral("figure/width");
-const QString HeightSetting = QStringLiteral("figure/height");
-const QString ResolutionSetting = QStringLiteral("figure/dpi");
 constexpr int Resolutions[2] = {300, 600};
 
 } // namespace
@@ -122,11 +119,11 @@ void FigureWindow::build(FigureWidget* plot, const QString& csvCaption, const st
 
     // The last figure's choices; one column at first.
     const QSettings settings;
-    const int size = std::clamp(settings.value(SizeSetting, 0).toInt(), 0, 2);
+    const int size = std::clamp(settings.value(SettingsKeys::FigureSize, 0).toInt(), 0, 2);
     cmbSize->setCurrentIndex(size);
-    spnWidth->setValue(settings.value(WidthSetting, SizePresets[0].widthMm).toDouble());
-    spnHeight->setValue(settings.value(HeightSetting, SizePresets[0].heightMm).toDouble());
-    cmbResolution->setCurrentIndex(settings.value(ResolutionSetting, 300).toInt() == 600 ? 1 : 0);
+    spnWidth->setValue(settings.value(SettingsKeys::FigureWidth, SizePresets[0].widthMm).toDouble());
+    spnHeight->setValue(settings.value(SettingsKeys::FigureHeight, SizePresets[0].heightMm).toDouble());
+    cmbResolution->setCurrentIndex(settings.value(SettingsKeys::FigureResolution, 300).toInt() == 600 ? 1 : 0);
 
     connect(cmbSize, &QComboBox::currentIndexChanged, this, &FigureWindow::figureChanged);
     connect(spnWidth, &QDoubleSpinBox::valueChanged, this, &FigureWindow::figureChanged);
@@ -165,12 +162,12 @@ void FigureWindow::figureChanged()
         adjustFigure(chosen);
         m_plot->setFigure(chosen);
         QSettings settings;
-        settings.setValue(SizeSetting, size);
+        settings.setValue(SettingsKeys::FigureSize, size);
         if (custom) {
-            settings.setValue(WidthSetting, spnWidth->value());
-            settings.setValue(HeightSetting, spnHeight->value());
+            settings.setValue(SettingsKeys::FigureWidth, spnWidth->value());
+            settings.setValue(SettingsKeys::FigureHeight, spnHeight->value());
         }
-        settings.setValue(ResolutionSetting, resolution());
+        settings.setValue(SettingsKeys::FigureResolution, resolution());
         keepChoices(settings);
     });
 }

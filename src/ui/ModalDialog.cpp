@@ -1,6 +1,8 @@
 // ModalDialog: close box discards, Escape is ignored, no close while busy.
 #include "ui/ModalDialog.h"
 
+#include "ui/BackgroundRun.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 
@@ -9,6 +11,27 @@ namespace orvalis {
 ModalDialog::ModalDialog(QWidget* parent) : QDialog(parent)
 {
     setModal(true);
+}
+
+bool ModalDialog::busy() const
+{
+    return m_run != nullptr && m_run->running();
+}
+
+void ModalDialog::stopWork()
+{
+    if (m_run != nullptr) {
+        m_run->stop();
+    }
+}
+
+void ModalDialog::stopOrHide()
+{
+    if (busy()) {
+        stopWork();
+        return;
+    }
+    hide();
 }
 
 void ModalDialog::closeEvent(QCloseEvent* event)

@@ -7,18 +7,13 @@
 #include "platform/Platform.h"
 #include "ui/Design.h"
 #include "ui/Trap.h"
+#include "ui/SettingsKeys.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSettings>
 
 namespace orvalis {
-namespace {
-
-const QString CaptionSetting = QStringLiteral("figure/caption");
-const QString AlfGrafSetting = QStringLiteral("figure/alfGraf");
-
-} // namespace
 
 frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& result, QWidget* parent, QString dataFile,
                                  QString fileStem)
@@ -41,8 +36,8 @@ frmDistribution::frmDistribution(Platform& platform, const BootstrapResult& resu
     build(plotDistribution, QStringLiteral("Save trial values (&CSV)..."), {chkCaption, chkAlfGraf}, {cmdCopyNote});
 
     const QSettings settings;
-    chkCaption->setChecked(settings.value(CaptionSetting, false).toBool());
-    chkAlfGraf->setChecked(settings.value(AlfGrafSetting, false).toBool());
+    chkCaption->setChecked(settings.value(SettingsKeys::FigureCaption, false).toBool());
+    chkAlfGraf->setChecked(settings.value(SettingsKeys::FigureAlfGraf, false).toBool());
     figureChanged();
     connect(chkCaption, &QCheckBox::toggled, this, &frmDistribution::figureChanged);
     connect(chkAlfGraf, &QCheckBox::toggled, this, &frmDistribution::figureChanged);
@@ -76,9 +71,9 @@ void frmDistribution::adjustFigure(FigureSpec& figure) const
 
 void frmDistribution::keepChoices(QSettings& settings) const
 {
-    settings.setValue(CaptionSetting, chkCaption->isChecked());
+    settings.setValue(SettingsKeys::FigureCaption, chkCaption->isChecked());
     if (chkAlfGraf->isVisibleTo(this)) {
-        settings.setValue(AlfGrafSetting, chkAlfGraf->isChecked());
+        settings.setValue(SettingsKeys::FigureAlfGraf, chkAlfGraf->isChecked());
     }
 }
 

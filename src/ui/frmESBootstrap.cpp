@@ -13,6 +13,7 @@
 #include "ui/ApaCopy.h"
 #include "ui/EffectSizeSettings.h"
 #include "ui/SeedText.h"
+#include "ui/SettingsKeys.h"
 
 #include <QFile>
 
@@ -24,12 +25,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace orvalis {
 namespace {
-
-const QString DetailsSetting = QStringLiteral("bootstrap/details");
 
 constexpr std::int32_t TrialCounts[8] = {600, 800, 1000, 1200, 1400, 1600, 1800, 2000};
 
@@ -167,24 +165,33 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
             [this](QListWidgetItem* item) { lstAdded_ItemCheck(lstAdded->row(item)); });
     connect(chkAddedBlock, &QCheckBox::toggled, this, &frmESBootstrap::chkAddedBlock_Click);
     // The details choice is kept from one run of the program to the next.
-    chkDetails->setChecked(QSettings().value(DetailsSetting, false).toBool());
-    connect(chkDetails, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(DetailsSetting, on); });
+    chkDetails->setChecked(QSettings().value(SettingsKeys::BootstrapDetails, false).toBool());
+    connect(chkDetails, &QCheckBox::toggled, this,
+            [](bool on) { QSettings().setValue(SettingsKeys::BootstrapDetails, on); });
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
     connect(cmdDistribution, &QPushButton::clicked, this, &frmESBootstrap::cmdDistribution_Click);
     connect(cmdCopyAPA, &QPushButton::clicked, this, &frmESBootstrap::cmdCopyAPA_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmESBootstrap::cmdCancel_Click);
-    connect(&m_watcher, &QFutureWatcher<RunOutcome>::progressValueChanged, this,
-            [this](int trial) { txtTrial->setText(QString::number(trial)); });
-    connect(&m_watcher, &QFutureWatcher<RunOutcome>::finished, this, &frmESBootstrap::runEnded);
+    // The trial under way shows in the trial box; a stopped run empties it,
+    // and the dialog stays as it was, ready for another run. The run reads the
+    // data set: it is stopped and waited for when the dialog goes.
+    RunProgress trials;
+    trials.show = [this](int trial) { txtTrial->setText(QString::number(trial)); };
+    trials.stopped = [this] { txtTrial->clear(); };
+    m_run = std::make_unique<BackgroundRun>(BackgroundRun::Window{
+        .widget = this,
+        .platform = m_platform,
+        .enableControls = [this](bool enabled) { setControlsEnabled(enabled); },
+        .progress = std::move(trials),
+        .outOfMemory = QStringLiteral("There is not enough memory to finish the bootstrap."),
+        .title = QString::fromLatin1(AnalysisErrorTitle),
+        .warnOfErrors = true,
+    });
+    runsInBackground(*m_run);
+    connect(m_run.get(), &BackgroundRun::ended, this, &frmESBootstrap::runFinished);
 }
 
-frmESBootstrap::~frmESBootstrap()
-{
-    // The run reads the data set; it must not outlive the dialog, and the
-    // dialog need not wait for its end.
-    m_stop.request_stop();
-    m_watcher.waitForFinished();
-}
+frmESBootstrap::~frmESBootstrap() = default;
 
 void frmESBootstrap::Form_Load()
 {
@@ -324,7 +331,6 @@ void frmESBootstrap::cmdOK_Click()
             const std::uint64_t seed = *chosen;
             // Shown from now on, so that OK repeats this run.
             txtSeed->setText(QString::number(seed));
-            m_stop = std::stop_source();
             const DataSet& dataSet = m_dataSet;
             // The details' record names the data file by its SHA-256, read here
             // too, and only while the file is still the one imported (its
@@ -333,86 +339,58 @@ void frmESBootstrap::cmdOK_Click()
             const std::string hashed =
                 request.Details ? QFile::encodeName(m_dataFileName).toStdString() : std::string();
             const std::optional<FileIdentity> imported = dataSet.sourceIdentity();
-            // Started first: should starting fail, the dialog is left as it was.
-            QFuture<RunOutcome> run = QtConcurrent::run(
-                [request, &dataSet, seed, hashed, imported, stop = m_stop.get_token()](QPromise<RunOutcome>& promise) {
-                    promise.setProgressRange(0, request.NumTrials);
-                    const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
-                    RunOutcome ran{RunBootstrap(request, dataSet, seed, control), std::nullopt};
-                    if (ran.outcome.ok() && request.Details) {
+            m_run->start<RunOutcome>(
+                request.NumTrials,
+                [request, &dataSet, seed, hashed, imported](const RunControl& control) -> Outcome<RunOutcome> {
+                    Outcome<BootstrapResult> outcome = RunBootstrap(request, dataSet, seed, control);
+                    if (!outcome.ok()) {
+                        return outcome.refusal();
+                    }
+                    RunOutcome ran{std::move(*outcome), std::nullopt};
+                    if (request.Details) {
                         ran.fingerprint = fingerprintFile(hashed, imported);
                     }
-                    promise.addResult(std::move(ran));
-                });
-            setCursor(Qt::WaitCursor);
-            setControlsEnabled(false);
-            m_watcher.setFuture(run);
+                    return ran;
+                },
+                [this](const RunOutcome& ran) { showResult(ran); });
         },
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
 }
 
-void frmESBootstrap::runEnded()
+void frmESBootstrap::showResult(const RunOutcome& ran)
 {
-    unsetCursor();
-    setControlsEnabled(true);
-    trap(
-        [&] {
-            // RunBootstrap throws nothing; only storing its outcome can fail
-            // (for want of memory), and then there is no result to read.
-            if (m_watcher.future().resultCount() == 0) {
-                m_platform.warn(this, QStringLiteral("There is not enough memory to finish the bootstrap."),
-                                AnalysisErrorTitle);
-                return;
-            }
-            const RunOutcome ran = m_watcher.result();
-            const Outcome<BootstrapResult>& outcome = ran.outcome;
-            if (!outcome.ok()) {
-                if (outcome.refusal().reason == Refusal::Reason::Stopped) {
-                    txtTrial->clear(); // the dialog stays as it was, ready for another run
-                } else {
-                    m_platform.warn(this, outcome.refusal());
-                }
-                return;
-            }
-            txtTrial->setText(QString::number(outcome->request.NumTrials));
-            std::string text = FormatBootstrapReport(*outcome);
-            const bool companions = showsCompanionBlock(outcome->request);
-            if (outcome->Details) {
-                text += FormatBootstrapDetails(*outcome, m_dataFileName.toStdString());
-            }
-            if (companions) {
-                text += FormatCompanions(*outcome);
-            }
-            if (outcome->Details) {
-                // The options that print the same blocks again.
-                const std::string options =
-                    " --details" + (companions ? companionCommandOptions(*outcome->request.Companions) : std::string())
-                    + " --record";
-                const RunRecord record = makeRunRecord(
-                    *outcome, m_source,
-                    ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),
-                    std::chrono::system_clock::now(), options);
-                text += FormatRunRecord(*outcome, record);
-            }
-            m_log.append(QString::fromStdString(text));
-            m_lastResult = *outcome;
-            // The controls were enabled before there was a result to plot.
-            cmdDistribution->setEnabled(true);
-            cmdCopyAPA->setEnabled(true);
-            emit runSucceeded(*m_lastResult);
-            hide();
-        },
-        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
-    emit runFinished();
+    const BootstrapResult& result = ran.result;
+    txtTrial->setText(QString::number(result.request.NumTrials));
+    std::string text = FormatBootstrapReport(result);
+    const bool companions = showsCompanionBlock(result.request);
+    if (result.Details) {
+        text += FormatBootstrapDetails(result, m_dataFileName.toStdString());
+    }
+    if (companions) {
+        text += FormatCompanions(result);
+    }
+    if (result.Details) {
+        // The options that print the same blocks again.
+        const std::string options = " --details"
+                                    + (companions ? companionCommandOptions(*result.request.Companions) : std::string())
+                                    + " --record";
+        const RunRecord record = makeRunRecord(
+            result, m_source, ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),
+            std::chrono::system_clock::now(), options);
+        text += FormatRunRecord(result, record);
+    }
+    m_log.append(QString::fromStdString(text));
+    m_lastResult = result;
+    // The controls were enabled before there was a result to plot.
+    cmdDistribution->setEnabled(true);
+    cmdCopyAPA->setEnabled(true);
+    emit runSucceeded(*m_lastResult);
+    hide();
 }
 
 void frmESBootstrap::cmdCancel_Click()
 {
-    if (running()) {
-        stopWork();
-        return;
-    }
-    hide();
+    stopOrHide();
 }
 
 void frmESBootstrap::cmdDistribution_Click()
@@ -423,11 +401,6 @@ void frmESBootstrap::cmdDistribution_Click()
 void frmESBootstrap::cmdCopyAPA_Click()
 {
     trap([&] { copyApaResults(m_platform, this, m_lastResult, false); });
-}
-
-void frmESBootstrap::stopWork()
-{
-    m_stop.request_stop();
 }
 
 std::optional<std::uint64_t> frmESBootstrap::nextSeed() const

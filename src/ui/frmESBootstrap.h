@@ -4,14 +4,13 @@
 #include "analyses/Bootstrap.h"
 #include "analyses/RunRecord.h"
 #include "common/MissingValue.h"
+#include "ui/BackgroundRun.h"
 #include "ui/ModalDialog.h"
-
-#include <QFutureWatcher>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <stop_token>
 
 class QCheckBox;
 class QGroupBox;
@@ -90,7 +89,7 @@ public:
     // 2^63 - 1), a fresh one when the box is empty, none when its text is
     // not such a number.
     std::optional<std::uint64_t> nextSeed() const;
-    bool running() const { return m_watcher.isRunning(); }
+    bool running() const { return m_run->running(); }
 
 signals:
     // A run has ended (appended, refused or failed).
@@ -99,8 +98,6 @@ signals:
     void runSucceeded(const orvalis::BootstrapResult& result);
 
 protected:
-    bool busy() const override { return running(); }
-    void stopWork() override;
     // Escape on the idle dialog is Cancel.
     void escapeWhenIdle() override { cmdCancel_Click(); }
 
@@ -111,25 +108,27 @@ private:
     void Form_Load();
     void oneCheckedItem(QListWidget* list, std::int32_t& member, int item);
     void setControlsEnabled(bool enabled);
-    void runEnded();
+    // A run's result and, with the details, the data file's fingerprint,
+    // both taken off the user-interface thread.
+    struct RunOutcome {
+        BootstrapResult result;
+        std::optional<Outcome<FileFingerprint>> fingerprint;
+    };
+    // A run's report (with the details, its record) to the log; then Plot
+    // and Copy APA Results offer it, and the dialog hides.
+    void showResult(const RunOutcome& ran);
 
     Platform& m_platform;
     const DataSet& m_dataSet;
     OutputLog& m_log;
-    // A run's outcome and, with the details, the data file's fingerprint,
-    // both taken off the user-interface thread.
-    struct RunOutcome {
-        Outcome<BootstrapResult> outcome;
-        std::optional<Outcome<FileFingerprint>> fingerprint;
-    };
-    QFutureWatcher<RunOutcome> m_watcher;
-    // Asks the run under way to stop; a new one for every run.
-    std::stop_source m_stop;
     QString m_dataFileName;
     DataSource m_source;
     std::optional<BootstrapResult> m_lastResult;
     // While chkAddedBlock_Click unchecks all but the lowest item.
     bool m_keepingLowest = false;
+    // Last, so that it is destroyed first: a run still going is stopped and
+    // waited for while the rest of the dialog is whole.
+    std::unique_ptr<BackgroundRun> m_run;
 };
 
 } // namespace orvalis

@@ -24,7 +24,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace orvalis {
 namespace {
@@ -172,18 +171,22 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
             trap([&] { showStepCaptions(); });
         }
     });
-    connect(&m_watcher, &QFutureWatcher<Outcome<HierarchicalResult>>::progressValueChanged, prgTrials,
-            &QProgressBar::setValue);
-    connect(&m_watcher, &QFutureWatcher<Outcome<HierarchicalResult>>::finished, this, &frmHierarchical::runEnded);
+    // A run reads the data set: the run stops it and waits for it when the dialog goes.
+    m_run = std::make_unique<BackgroundRun>(BackgroundRun::Window{
+        .widget = this,
+        .platform = m_platform,
+        .enableControls = [this](bool enabled) { setControlsEnabled(enabled); },
+        .progress = RunProgress::bar(prgTrials),
+        .outOfMemory = QStringLiteral("There is not enough memory to finish the bootstrap."),
+        .title = QString::fromLatin1(AnalysisErrorTitle),
+        .warnOfErrors = true,
+    });
+    runsInBackground(*m_run);
+    connect(m_run.get(), &BackgroundRun::ended, this, &frmHierarchical::runFinished);
     showSteps();
 }
 
-frmHierarchical::~frmHierarchical()
-{
-    // A run still going is asked to stop and waited for: it reads the data set.
-    m_stop.request_stop();
-    m_watcher.waitForFinished();
-}
+frmHierarchical::~frmHierarchical() = default;
 
 QString frmHierarchical::variableCaption(std::int32_t v) const
 {
@@ -395,65 +398,35 @@ void frmHierarchical::cmdOK_Click()
             }
             const std::uint64_t seed = *chosen;
             txtSeed->setText(QString::number(seed));
-            m_stop = std::stop_source();
-            prgTrials->setRange(0, request.NumTrials);
-            prgTrials->setValue(0);
             const DataSet& dataSet = m_dataSet;
-            QFuture<Outcome<HierarchicalResult>> run = QtConcurrent::run(
-                [request, &dataSet, seed, stop = m_stop.get_token()](QPromise<Outcome<HierarchicalResult>>& promise) {
-                    promise.setProgressRange(0, request.NumTrials);
-                    const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
-                    promise.addResult(RunHierarchical(request, dataSet, seed, control));
-                });
-            setCursor(Qt::WaitCursor);
-            setControlsEnabled(false);
-            m_watcher.setFuture(run);
+            m_run->start<HierarchicalResult>(
+                request.NumTrials,
+                [request, &dataSet, seed](const RunControl& control) {
+                    return RunHierarchical(request, dataSet, seed, control);
+                },
+                [this](HierarchicalResult result) { showResult(std::move(result)); });
         },
         [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
 }
 
-void frmHierarchical::runEnded()
+void frmHierarchical::showResult(HierarchicalResult result)
 {
-    unsetCursor();
-    setControlsEnabled(true);
-    trap(
-        [&] {
-            if (m_watcher.future().resultCount() == 0) {
-                m_platform.warn(this, QStringLiteral("There is not enough memory to finish the bootstrap."),
-                                AnalysisErrorTitle);
-                return;
-            }
-            const Outcome<HierarchicalResult> outcome = m_watcher.result();
-            if (!outcome.ok()) {
-                prgTrials->setValue(0);
-                if (outcome.refusal().reason != Refusal::Reason::Stopped) {
-                    m_platform.warn(this, outcome.refusal());
-                }
-                return;
-            }
-            std::string text = FormatHierarchicalReport(*outcome);
-            if (outcome->request.Details) {
-                text += FormatHierarchicalDetails(*outcome, m_dataFileName.toStdString());
-            }
-            if (showsCompanionBlock(outcome->steps.back().request)) {
-                text += FormatHierarchicalCompanions(*outcome);
-            }
-            m_log.append(QString::fromStdString(text));
-            m_lastResult = *outcome;
-            cmdPlot->setEnabled(true);
-            cmdCopyAPA->setEnabled(true);
-        },
-        [&](const char* reason) { m_platform.warn(this, QString::fromUtf8(reason), AnalysisErrorTitle); });
-    emit runFinished();
+    std::string text = FormatHierarchicalReport(result);
+    if (result.request.Details) {
+        text += FormatHierarchicalDetails(result, m_dataFileName.toStdString());
+    }
+    if (showsCompanionBlock(result.steps.back().request)) {
+        text += FormatHierarchicalCompanions(result);
+    }
+    m_log.append(QString::fromStdString(text));
+    m_lastResult = std::move(result);
+    cmdPlot->setEnabled(true);
+    cmdCopyAPA->setEnabled(true);
 }
 
 void frmHierarchical::cmdCancel_Click()
 {
-    if (running()) {
-        stopWork();
-        return;
-    }
-    hide();
+    stopOrHide();
 }
 
 void frmHierarchical::cmdPlot_Click()

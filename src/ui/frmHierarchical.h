@@ -3,13 +3,12 @@
 #pragma once
 
 #include "analyses/Hierarchical.h"
+#include "ui/BackgroundRun.h"
 #include "ui/ModalDialog.h"
 
-#include <QFutureWatcher>
-
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <stop_token>
 
 class QCheckBox;
 class QComboBox;
@@ -70,22 +69,21 @@ public:
     HierarchicalRequest request() const;
     int currentStep() const { return m_current; }
     void setDataFileName(const QString& path) { m_dataFileName = path; }
-    bool running() const { return m_watcher.isRunning(); }
+    bool running() const { return m_run->running(); }
     const std::optional<HierarchicalResult>& lastResult() const { return m_lastResult; }
 
 signals:
     void runFinished();
 
 protected:
-    bool busy() const override { return running(); }
-    void stopWork() override { m_stop.request_stop(); }
     void escapeWhenIdle() override { cmdCancel_Click(); }
 
 private:
     // The lists and buttons as the steps and the current step say.
     void showSteps();
     void showReference();
-    void runEnded();
+    // A run's result to the log; Plot and Copy APA Results then offer it.
+    void showResult(HierarchicalResult result);
     void setControlsEnabled(bool enabled);
     QString variableCaption(std::int32_t v) const;
     // A variable as a step lists it: its caption, and for a categorical one
@@ -103,10 +101,11 @@ private:
     std::vector<std::vector<std::int32_t>> m_steps{{}};
     std::map<std::int32_t, std::int32_t> m_reference;
     int m_current = 0;
-    QFutureWatcher<Outcome<HierarchicalResult>> m_watcher;
-    std::stop_source m_stop;
     QString m_dataFileName;
     std::optional<HierarchicalResult> m_lastResult;
+    // Last, so that it is destroyed first: a run still going is stopped and
+    // waited for while the rest of the dialog is whole.
+    std::unique_ptr<BackgroundRun> m_run;
 };
 
 } // namespace orvalis

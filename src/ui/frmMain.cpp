@@ -21,6 +21,7 @@
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
 #include "ui/frmUserGuide.h"
+#include "ui/SettingsKeys.h"
 
 #include <QAbstractItemView>
 #include <QActionGroup>
@@ -57,9 +58,6 @@ namespace orvalis {
 namespace {
 
 const QString DataEditorTitle = QString::fromLatin1(ImportErrorTitle);
-const QString PickerDirectorySetting = QStringLiteral("picker/directory");
-// The delimiter option chosen at the last import, by its word ("comma").
-const QString DelimiterSetting = QStringLiteral("import/delimiter");
 
 // The file-type box's items and the pattern each shows.
 struct FileType {
@@ -153,14 +151,14 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     setTabOrder();
 
     // The picker starts in the directory used last, or at home.
-    const QString last = QSettings().value(PickerDirectorySetting).toString();
+    const QString last = QSettings().value(SettingsKeys::PickerDirectory).toString();
     if (last.isEmpty() || !dirDirectory->setPath(last)) {
         dirDirectory->setPath(QDir::homePath());
     }
     filFile->setPath(dirDirectory->path());
     drvDrive->showDriveOf(dirDirectory->path());
     // The delimiter chosen at the last import, or space.
-    const QString word = QSettings().value(DelimiterSetting).toString();
+    const QString word = QSettings().value(SettingsKeys::ImportDelimiter).toString();
     for (const auto& [option, delimiter] : delimiterOptions()) {
         if (word == QString::fromUtf8(delimiterInfo(delimiter).word)) {
             option->setChecked(true);
@@ -799,7 +797,7 @@ void frmMain::importEnded(QFutureWatcher<ImportOutcome>* watcher, const std::sha
             m_importedDelimiter =
                 m_dataSet.fileKind().empty() ? std::optional<std::string>(delimiterInfo(chosen).word) : std::nullopt;
             m_importedSheet = run->chosenSheet;
-            QSettings().setValue(DelimiterSetting, QString::fromUtf8(delimiterInfo(chosen).word));
+            QSettings().setValue(SettingsKeys::ImportDelimiter, QString::fromUtf8(delimiterInfo(chosen).word));
             // The last run belongs to the old data.
             m_lastRun.reset();
             mnuBootstrapDistribution->setEnabled(false);
@@ -841,7 +839,7 @@ void frmMain::dirDirectory_Change(const QString& path)
 {
     trap([&] {
         filFile->setPath(path);
-        QSettings().setValue(PickerDirectorySetting, path);
+        QSettings().setValue(SettingsKeys::PickerDirectory, path);
     });
 }
 

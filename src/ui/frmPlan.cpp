@@ -24,7 +24,6 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
@@ -202,15 +201,21 @@ frmPlan::frmPlan(Platform& platform, OutputLog& log, QWidget* parent)
     connect(cmdCurve, &QPushButton::clicked, this, &frmPlan::cmdCurve_Click);
     connect(cmdRunPlan, &QPushButton::clicked, this, &frmPlan::cmdRunPlan_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmPlan::cmdClose_Click);
-    connect(&m_watcher, &QFutureWatcher<Outcome<WidthPlan>>::progressValueChanged, prgPlan, &QProgressBar::setValue);
-    connect(&m_watcher, &QFutureWatcher<Outcome<WidthPlan>>::finished, this, &frmPlan::planEnded);
+    // A run-time error while a plan is shown ends the showing quietly, as every handler of this window does.
+    m_run = std::make_unique<BackgroundRun>(BackgroundRun::Window{
+        .widget = this,
+        .platform = m_platform,
+        .enableControls = [this](bool enabled) { setControlsEnabled(enabled); },
+        .progress = RunProgress::bar(prgPlan),
+        .outOfMemory = QStringLiteral("There is not enough memory to finish the plan."),
+        .title = Title,
+        .warnOfErrors = false,
+    });
+    runsInBackground(*m_run);
+    connect(m_run.get(), &BackgroundRun::ended, this, &frmPlan::planFinished);
 }
 
-frmPlan::~frmPlan()
-{
-    m_stop.request_stop();
-    m_watcher.waitForFinished();
-}
+frmPlan::~frmPlan() = default;
 
 PowerQuestion frmPlan::powerQuestion() const
 {
@@ -344,57 +349,26 @@ void frmPlan::cmdRunPlan_Click()
         question.seed = *seed;
         txtSeed->setText(QString::number(*seed)); // shown, so that the plan can be repeated
         const int total = static_cast<int>(question.sampleSizes.size()) * question.dataSets;
-        prgPlan->setRange(0, total);
-        prgPlan->setValue(0);
-        m_stop = std::stop_source();
-        QFuture<Outcome<WidthPlan>> run =
-            QtConcurrent::run([question, total, stop = m_stop.get_token()](QPromise<Outcome<WidthPlan>>& promise) {
-                promise.setProgressRange(0, total);
-                const RunControl control{[&promise](std::int32_t done) { promise.setProgressValue(done); }, stop};
-                promise.addResult(RunWidthPlan(question, control));
-            });
-        setCursor(Qt::WaitCursor);
-        setControlsEnabled(false);
-        m_watcher.setFuture(run);
+        m_run->start<WidthPlan>(
+            total, [question](const RunControl& control) { return RunWidthPlan(question, control); },
+            [this](const WidthPlan& plan) { showPlan(plan); });
     });
 }
 
-void frmPlan::planEnded()
+void frmPlan::showPlan(const WidthPlan& plan)
 {
-    unsetCursor();
-    setControlsEnabled(true);
-    trap([&] {
-        if (m_watcher.future().resultCount() == 0) {
-            m_platform.warn(this, QStringLiteral("There is not enough memory to finish the plan."), Title);
-            return;
-        }
-        const Outcome<WidthPlan> plan = m_watcher.result();
-        if (!plan.ok()) {
-            prgPlan->setValue(0);
-            if (plan.refusal().reason != Refusal::Reason::Stopped) {
-                m_platform.warn(this, plan.refusal());
-            }
-            return;
-        }
-        prgPlan->setValue(prgPlan->maximum());
-        auto smallest = [&](const std::optional<std::int32_t>& n) {
-            return n ? QString::number(*n)
-                     : QStringLiteral("none up to %1").arg(plan->question.sampleSizes.back());
-        };
-        lblAnswer->setText(QStringLiteral("Smallest N: traditional %1, modified %2.")
-                               .arg(smallest(plan->smallestTraditional), smallest(plan->smallestModified)));
-        m_log.appendAndShow(QString::fromStdString(FormatWidthPlan(*plan, chkDetails->isChecked())));
-    });
-    emit planFinished();
+    prgPlan->setValue(prgPlan->maximum());
+    auto smallest = [&](const std::optional<std::int32_t>& n) {
+        return n ? QString::number(*n) : QStringLiteral("none up to %1").arg(plan.question.sampleSizes.back());
+    };
+    lblAnswer->setText(QStringLiteral("Smallest N: traditional %1, modified %2.")
+                           .arg(smallest(plan.smallestTraditional), smallest(plan.smallestModified)));
+    m_log.appendAndShow(QString::fromStdString(FormatWidthPlan(plan, chkDetails->isChecked())));
 }
 
 void frmPlan::cmdClose_Click()
 {
-    if (running()) {
-        stopWork();
-        return;
-    }
-    hide();
+    stopOrHide();
 }
 
 } // namespace orvalis

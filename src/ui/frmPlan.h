@@ -3,12 +3,11 @@
 #pragma once
 
 #include "analyses/Planning.h"
+#include "ui/BackgroundRun.h"
 #include "ui/ModalDialog.h"
 
-#include <QFutureWatcher>
-
+#include <memory>
 #include <optional>
-#include <stop_token>
 
 class QCheckBox;
 class QComboBox;
@@ -83,27 +82,27 @@ public:
     void cmdCurve_Click();
     void cmdRunPlan_Click();
     void cmdClose_Click();
-    bool running() const { return m_watcher.isRunning(); }
+    bool running() const { return m_run->running(); }
 
 signals:
     void planFinished();
 
 protected:
-    bool busy() const override { return running(); }
-    void stopWork() override { m_stop.request_stop(); }
     void escapeWhenIdle() override { cmdClose_Click(); }
 
 private:
     // The power the controls ask for: at N, or the smallest N for the target;
     // warns and gives none when it cannot be had.
     std::optional<PowerAnswer> answer(const PowerQuestion& question);
-    void planEnded();
+    // A width plan to the log and, in words, to lblAnswer.
+    void showPlan(const WidthPlan& plan);
     void setControlsEnabled(bool enabled);
 
     Platform& m_platform;
     OutputLog& m_log;
-    QFutureWatcher<Outcome<WidthPlan>> m_watcher;
-    std::stop_source m_stop;
+    // Last, so that it is destroyed first: a plan still running is stopped
+    // and waited for while the rest of the window is whole.
+    std::unique_ptr<BackgroundRun> m_run;
 };
 
 } // namespace orvalis

@@ -2,16 +2,12 @@
 #include "ui/frmPowerCurve.h"
 
 #include "analyses/PlanningReport.h"
+#include "ui/SettingsKeys.h"
 
 #include <QCheckBox>
 #include <QSettings>
 
 namespace orvalis {
-namespace {
-
-const QString CaptionSetting = QStringLiteral("figure/caption");
-
-} // namespace
 
 frmPowerCurve::frmPowerCurve(Platform& platform, const PowerQuestion& question, std::vector<PowerAnswer> points,
                              std::optional<double> target, std::optional<std::int32_t> marked, QWidget* parent)
@@ -24,7 +20,7 @@ frmPowerCurve::frmPowerCurve(Platform& platform, const PowerQuestion& question, 
     chkCaption = new QCheckBox(QStringLiteral("Capt&ion with the test"), this);
     chkCaption->setObjectName("chkCaption");
     build(plotPowerCurve, QStringLiteral("Save points (&CSV)..."), {chkCaption}, {});
-    chkCaption->setChecked(QSettings().value(CaptionSetting, false).toBool());
+    chkCaption->setChecked(QSettings().value(SettingsKeys::FigureCaption, false).toBool());
     figureChanged();
     connect(chkCaption, &QCheckBox::toggled, this, &frmPowerCurve::figureChanged);
 }
@@ -41,7 +37,7 @@ void frmPowerCurve::adjustFigure(FigureSpec& figure) const
 
 void frmPowerCurve::keepChoices(QSettings& settings) const
 {
-    settings.setValue(CaptionSetting, chkCaption->isChecked());
+    settings.setValue(SettingsKeys::FigureCaption, chkCaption->isChecked());
 }
 
 } // namespace orvalis
