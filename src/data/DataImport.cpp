@@ -3,6 +3,7 @@
 
 #include "common/Cpu.h"
 #include "common/NumberText.h"
+#include "common/ParallelFor.h"
 #include "common/RuntimeErrors.h"
 #include "common/SystemMemory.h"
 #include "common/TextEscape.h"
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <new>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include <cerrno>
@@ -32,6 +32,8 @@ namespace {
 
 // Below this size one thread is faster than starting another.
 constexpr std::size_t MinBytesPerThread = std::size_t{1} << 20;
+// The most reading threads a file is split among when the caller leaves the count open.
+constexpr std::size_t MaxReadingThreads = 16;
 
 struct Chunk {
     std::size_t begin = 0;
@@ -272,19 +274,15 @@ std::string failureMessage(const ImportFailure& failure)
     }
 }
 
+// Runs work on every chunk, one pool worker per chunk (the calling thread takes the first).
 template <typename Work>
 void runChunks(std::vector<Chunk>& chunks, Work work)
 {
-    if (chunks.size() == 1) {
-        work(chunks[0]);
-        return;
-    }
-    std::vector<std::jthread> threads;
-    threads.reserve(chunks.size() - 1);
-    for (std::size_t k = 1; k < chunks.size(); ++k) {
-        threads.emplace_back([&, k] { work(chunks[k]); });
-    }
-    work(chunks[0]);
+    const auto count = static_cast<std::int32_t>(chunks.size());
+    parallelFor(count, PoolShape{static_cast<unsigned>(count)}, {}, [&](const IndexRange& range) {
+        work(chunks[static_cast<std::size_t>(range.begin)]);
+        return RangeEnd::Done;
+    });
 }
 
 // The wide encoding a file's first bytes show, or nothing. A zero byte is
@@ -410,8 +408,10 @@ std::vector<Chunk> splitChunks(std::string_view content, const ImportOptions& op
 {
     unsigned threadCount = options.threads;
     if (threadCount == 0) {
-        const std::size_t cores = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
-        threadCount = static_cast<unsigned>(std::clamp<std::size_t>(content.size() / MinBytesPerThread, 1, cores));
+        // One per core, at most one per MinBytesPerThread and MaxReadingThreads.
+        const auto shares = static_cast<std::int32_t>(
+            std::clamp<std::size_t>(content.size() / MinBytesPerThread, 1, MaxReadingThreads));
+        threadCount = poolWorkers(shares, PoolShape{0, MaxReadingThreads});
     }
     std::vector<Chunk> chunks;
     std::size_t begin = 0;
