@@ -222,8 +222,8 @@ TEST(ParallelFor, EveryIndexRunsOnceAndProgressEndsAtTheCount)
         unsigned threads;
         std::int32_t grain;
     };
-    const Case cases[] = {{0, 1, 1},    {0, 4, 1},  {1, 4, 1},   {3, 8, 1},    {7, 2, 3},
-                          {100, 1, 1},  {100, 3, 4}, {1000, 4, 7}, {1000, 0, 1}, {5, 0, 16}};
+    const Case cases[] = {{0, 1, 1},   {0, 4, 1},   {1, 4, 1},    {3, 8, 1},    {7, 2, 3},
+                          {100, 1, 1}, {100, 3, 4}, {1000, 4, 7}, {1000, 0, 1}, {5, 0, 16}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "count " << c.count << ", threads " << c.threads << ", grain " << c.grain);
         const PoolShape shape{c.threads, std::numeric_limits<std::size_t>::max(), c.grain};
@@ -276,23 +276,23 @@ TEST(ParallelFor, FirstFailureInIndexOrderAndExceptionsReachTheCaller)
     for (int round = 0; round < 5; ++round) {
         std::atomic<bool> laterFailed{false};
         std::vector<std::atomic<int>> runs(50);
-        const PoolResult result = parallelFor(50, PoolShape{2, std::numeric_limits<std::size_t>::max(), 1}, {},
-                                              [&](const IndexRange& range) {
-                                                  runs[static_cast<std::size_t>(range.begin)].fetch_add(1);
-                                                  if (range.begin == 7) {
-                                                      laterFailed = true;
-                                                      return RangeEnd::Failed;
-                                                  }
-                                                  if (range.begin == 2) {
-                                                      while (!laterFailed.load()) {
-                                                          std::this_thread::yield();
-                                                      }
-                                                      // Give the pool time to record index 7's failure first.
-                                                      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                                                      return RangeEnd::Failed;
-                                                  }
-                                                  return RangeEnd::Done;
-                                              });
+        const PoolResult result =
+            parallelFor(50, PoolShape{2, std::numeric_limits<std::size_t>::max(), 1}, {}, [&](const IndexRange& range) {
+                runs[static_cast<std::size_t>(range.begin)].fetch_add(1);
+                if (range.begin == 7) {
+                    laterFailed = true;
+                    return RangeEnd::Failed;
+                }
+                if (range.begin == 2) {
+                    while (!laterFailed.load()) {
+                        std::this_thread::yield();
+                    }
+                    // Give the pool time to record index 7's failure first.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    return RangeEnd::Failed;
+                }
+                return RangeEnd::Done;
+            });
         ASSERT_TRUE(result.failed());
         EXPECT_EQ(result.failedAt, 2);
         EXPECT_FALSE(result.stopped);
@@ -338,12 +338,12 @@ TEST(ParallelFor, StopLeavesTheRemainingIndicesUnrun)
         early.request_stop();
         std::atomic<int> ran{0};
         std::int32_t reported = -1;
-        PoolResult result = parallelFor(
-            100, PoolShape{threads, std::numeric_limits<std::size_t>::max(), 1},
-            {[&](std::int32_t done) { reported = done; }, early.get_token()}, [&](const IndexRange&) {
-                ran.fetch_add(1);
-                return RangeEnd::Done;
-            });
+        PoolResult result =
+            parallelFor(100, PoolShape{threads, std::numeric_limits<std::size_t>::max(), 1},
+                        {[&](std::int32_t done) { reported = done; }, early.get_token()}, [&](const IndexRange&) {
+                            ran.fetch_add(1);
+                            return RangeEnd::Done;
+                        });
         EXPECT_TRUE(result.stopped);
         EXPECT_EQ(ran.load(), 0);
         EXPECT_EQ(reported, -1);

@@ -66,8 +66,8 @@ struct TrialPlan {
     std::int32_t numTrials = 0;
     std::uint64_t seed = 0;
     TrialKernel kernel = TrialKernel::OneAtATime; // resolved, supported
-    unsigned threads = 1;       // asked for; 0: one per core
-    std::size_t maxThreads = 1; // one per chunk of trials, at least 1
+    unsigned threads = 1;                         // asked for; 0: one per core
+    std::size_t maxThreads = 1;                   // one per chunk of trials, at least 1
     const RunControl& control;
 };
 
@@ -382,8 +382,8 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
     }
 
     const auto maxThreads = static_cast<std::size_t>(std::max(1, settings.numTrials / trialsPerChunk(kernel)));
-    const TrialPlan plan{cases,          models, settings.numTrials, settings.seed, kernel, settings.threads, maxThreads,
-                         settings.control};
+    const TrialPlan plan{cases,  models,           settings.numTrials, settings.seed,
+                         kernel, settings.threads, maxThreads,         settings.control};
     Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results);
     if (!sorted.ok()) {
         return sorted.refusal();

@@ -35,9 +35,9 @@ enum class RangeEnd { Done, Failed, Stopped };
 
 // How a loop ended. A failure and a stop may both be set.
 struct PoolResult {
-    bool stopped = false;         // the stop request left indices unrun
-    std::int32_t failedAt = -1;   // the first index of the failed range that comes first in index order
-    unsigned failedWorker = 0;    // the worker that ran it
+    bool stopped = false;       // the stop request left indices unrun
+    std::int32_t failedAt = -1; // the first index of the failed range that comes first in index order
+    unsigned failedWorker = 0;  // the worker that ran it
     bool failed() const { return failedAt >= 0; }
 };
 
