@@ -12,6 +12,8 @@
 
 namespace orvalis {
 
+// One stretch of whole lines that one worker counts and then reads: its
+// bytes, what the counting found, where its rows start, and its first failure.
 struct Chunk {
     std::size_t begin = 0;
     std::size_t end = 0;
