@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <random>
 #include <regex>
+#include <stdexcept>
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
@@ -1073,6 +1074,20 @@ TEST(DataImport, QuotesRowNamesTextColumnsAndDecimalCommas)
     EXPECT_EQ(importFails("5.1,3.5,setosa\n4.9,3,setosa\n").likelyDelimiter, Delimiter::Comma);
     EXPECT_EQ(importDataBuffer("a;b\n1;2\n", DetectDelimiter)->detectedDelimiter(), Delimiter::Semicolon);
     EXPECT_FALSE(importDataBuffer("a;b\n1;2\n", ';')->detectedDelimiter().has_value());
+}
+
+// The delimiter travels inside the import as its table row: every row's byte
+// names its row (the detect byte, Detect), and a byte of no row is a caller's
+// mistake, never a silent other delimiter.
+TEST(DataImport, EveryDelimiterByteNamesItsRow)
+{
+    for (const DelimiterInfo& info : delimiterTable()) {
+        EXPECT_EQ(delimiterWithByte(info.character), info.id) << info.word;
+    }
+    EXPECT_EQ(delimiterWithByte(DetectDelimiter), Delimiter::Detect);
+    EXPECT_EQ(delimiterWithByte('\t'), Delimiter::Tab);
+    EXPECT_THROW(delimiterWithByte('|'), std::invalid_argument);
+    EXPECT_THROW(importDataBuffer("1|2\n", '|'), std::invalid_argument);
 }
 
 // A text column's categories are its distinct labels as decoded (UTF-8 as

@@ -1,14 +1,22 @@
-// Number text: the general text forms and rounding halves to even.
+// The common layer: number text (general forms, rounding halves to even), the version, the worker pool.
 #include "common/NumberText.h"
+#include "common/ParallelFor.h"
 #include "common/RuntimeErrors.h"
 #include "common/Version.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cfloat>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include <unistring/version.h>
 
@@ -202,6 +210,185 @@ TEST(Version, UnistringVersionIsDecodedFromItsThreeBytes)
         }
     }
     EXPECT_TRUE(listed);
+}
+
+// Every index runs exactly once, whatever the thread count, the grain, and
+// whether there are fewer indices than threads; every worker number is below
+// poolWorkers, and the progress ends at the count, never going back.
+TEST(ParallelFor, EveryIndexRunsOnceAndProgressEndsAtTheCount)
+{
+    struct Case {
+        std::int32_t count;
+        unsigned threads;
+        std::int32_t grain;
+    };
+    const Case cases[] = {{0, 1, 1},   {0, 4, 1},   {1, 4, 1},    {3, 8, 1},    {7, 2, 3},
+                          {100, 1, 1}, {100, 3, 4}, {1000, 4, 7}, {1000, 0, 1}, {5, 0, 16}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "count " << c.count << ", threads " << c.threads << ", grain " << c.grain);
+        const PoolShape shape{c.threads, std::numeric_limits<std::size_t>::max(), c.grain};
+        const unsigned workers = poolWorkers(c.count, shape);
+        EXPECT_GE(workers, 1u);
+        if (c.threads != 0) {
+            EXPECT_LE(workers, c.threads);
+        }
+        std::vector<std::atomic<int>> runs(static_cast<std::size_t>(c.count));
+        std::atomic<bool> workerInRange{true};
+        std::mutex mutex;
+        std::vector<std::int32_t> reports;
+        const RunControl control{[&](std::int32_t done) {
+                                     const std::lock_guard lock(mutex);
+                                     reports.push_back(done);
+                                 },
+                                 {}};
+        const PoolResult result = parallelFor(c.count, shape, control, [&](const IndexRange& range) {
+            if (range.worker >= workers || range.end - range.begin > std::max(1, c.grain)) {
+                workerInRange = false;
+            }
+            for (std::int32_t i = range.begin; i < range.end; ++i) {
+                runs[static_cast<std::size_t>(i)].fetch_add(1);
+            }
+            return RangeEnd::Done;
+        });
+        EXPECT_FALSE(result.stopped);
+        EXPECT_FALSE(result.failed());
+        EXPECT_TRUE(workerInRange.load());
+        for (std::int32_t i = 0; i < c.count; ++i) {
+            EXPECT_EQ(runs[static_cast<std::size_t>(i)].load(), 1) << "index " << i;
+        }
+        ASSERT_FALSE(reports.empty());
+        EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+        EXPECT_EQ(reports.back(), c.count);
+    }
+    // The thread-count rule: the caller's cap, and never more workers than ranges.
+    EXPECT_EQ(poolWorkers(100, PoolShape{8, 3, 1}), 3u);
+    EXPECT_EQ(poolWorkers(10, PoolShape{8, std::numeric_limits<std::size_t>::max(), 4}), 3u);
+    EXPECT_EQ(poolWorkers(0, PoolShape{8, std::numeric_limits<std::size_t>::max(), 1}), 1u);
+    EXPECT_EQ(poolWorkers(100, PoolShape{8, 0, 1}), 1u);
+}
+
+// The failure reported is the first in index order: index 2 fails only after
+// index 7 has failed, and still wins. Indices after the first failure do not
+// start; an exception thrown by a worker reaches the caller once every worker
+// has stopped, and the earlier failure wins over it too.
+TEST(ParallelFor, FirstFailureInIndexOrderAndExceptionsReachTheCaller)
+{
+    for (int round = 0; round < 5; ++round) {
+        std::atomic<bool> laterFailed{false};
+        std::vector<std::atomic<int>> runs(50);
+        const PoolResult result =
+            parallelFor(50, PoolShape{2, std::numeric_limits<std::size_t>::max(), 1}, {}, [&](const IndexRange& range) {
+                runs[static_cast<std::size_t>(range.begin)].fetch_add(1);
+                if (range.begin == 7) {
+                    laterFailed = true;
+                    return RangeEnd::Failed;
+                }
+                if (range.begin == 2) {
+                    while (!laterFailed.load()) {
+                        std::this_thread::yield();
+                    }
+                    // Give the pool time to record index 7's failure first.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    return RangeEnd::Failed;
+                }
+                return RangeEnd::Done;
+            });
+        ASSERT_TRUE(result.failed());
+        EXPECT_EQ(result.failedAt, 2);
+        EXPECT_FALSE(result.stopped);
+        for (std::size_t i = 8; i < runs.size(); ++i) {
+            EXPECT_EQ(runs[i].load(), 0) << "index " << i << " ran after the failure of index 7";
+        }
+    }
+
+    // The thrown failure of index 3 reaches the caller; an earlier value failure wins over a later throw.
+    for (const unsigned threads : {1u, 2u, 4u}) {
+        EXPECT_THROW(parallelFor(40, PoolShape{threads, std::numeric_limits<std::size_t>::max(), 1}, {},
+                                 [&](const IndexRange& range) {
+                                     if (range.begin == 3) {
+                                         throw std::bad_alloc();
+                                     }
+                                     if (range.begin == 9) {
+                                         throw InvalidOperationError("a later failure");
+                                     }
+                                     return RangeEnd::Done;
+                                 }),
+                     std::bad_alloc);
+        PoolResult earlier;
+        EXPECT_NO_THROW(earlier = parallelFor(40, PoolShape{threads, std::numeric_limits<std::size_t>::max(), 1}, {},
+                                              [&](const IndexRange& range) {
+                                                  if (range.begin == 1) {
+                                                      return RangeEnd::Failed;
+                                                  }
+                                                  if (range.begin == 5) {
+                                                      throw std::bad_alloc();
+                                                  }
+                                                  return RangeEnd::Done;
+                                              }));
+        EXPECT_EQ(earlier.failedAt, 1);
+    }
+}
+
+// A stop request leaves the remaining indices unrun, and so does a range that
+// reports itself stopped; a stopped loop reports no final progress.
+TEST(ParallelFor, StopLeavesTheRemainingIndicesUnrun)
+{
+    for (const unsigned threads : {1u, 3u}) {
+        std::stop_source early;
+        early.request_stop();
+        std::atomic<int> ran{0};
+        std::int32_t reported = -1;
+        PoolResult result =
+            parallelFor(100, PoolShape{threads, std::numeric_limits<std::size_t>::max(), 1},
+                        {[&](std::int32_t done) { reported = done; }, early.get_token()}, [&](const IndexRange&) {
+                            ran.fetch_add(1);
+                            return RangeEnd::Done;
+                        });
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(ran.load(), 0);
+        EXPECT_EQ(reported, -1);
+
+        std::stop_source during;
+        std::vector<std::atomic<int>> runs(1000);
+        std::atomic<int> enteredAfterStop{0};
+        result = parallelFor(1000, PoolShape{threads, std::numeric_limits<std::size_t>::max(), 2},
+                             {{}, during.get_token()}, [&](const IndexRange& range) {
+                                 if (during.stop_requested()) {
+                                     enteredAfterStop.fetch_add(1);
+                                 }
+                                 for (std::int32_t i = range.begin; i < range.end; ++i) {
+                                     runs[static_cast<std::size_t>(i)].fetch_add(1);
+                                 }
+                                 if (range.begin == 10) {
+                                     during.request_stop();
+                                 }
+                                 return RangeEnd::Done;
+                             });
+        EXPECT_TRUE(result.stopped);
+        // A worker that took its range just before the request may still run it; nothing starts after that.
+        EXPECT_LE(enteredAfterStop.load(), static_cast<int>(threads) - 1);
+        int ranTotal = 0;
+        for (const std::atomic<int>& r : runs) {
+            EXPECT_LE(r.load(), 1);
+            ranTotal += r.load();
+        }
+        EXPECT_LT(ranTotal, 1000);
+    }
+
+    // A range that reports itself stopped ends the loop as stopped (one thread: nothing after it runs).
+    std::atomic<int> after{0};
+    const PoolResult result =
+        parallelFor(1000, PoolShape{1, std::numeric_limits<std::size_t>::max(), 1}, {}, [&](const IndexRange& range) {
+            if (range.begin == 4) {
+                return RangeEnd::Stopped;
+            }
+            if (range.begin > 4) {
+                after.fetch_add(1);
+            }
+            return RangeEnd::Done;
+        });
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(after.load(), 0);
 }
 
 } // namespace

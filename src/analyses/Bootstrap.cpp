@@ -11,15 +11,12 @@
 #include "analyses/TrialLanes.h"
 #include "common/CheckedMath.h"
 #include "common/NumberText.h"
+#include "common/ParallelFor.h"
 #include "common/RuntimeErrors.h"
 #include "data/DataSet.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace orvalis {
@@ -28,8 +25,6 @@ namespace {
 // The fewest trials a worker takes at a time (a kernel's lanes may make it
 // more); a stop request is seen between two groups, and inside a long one.
 constexpr std::int32_t TrialsPerChunk = 4;
-// The least time between two progress reports.
-constexpr auto ProgressInterval = std::chrono::milliseconds(30);
 
 // What ended the trials early, kept with the trial it came from so that the
 // earliest one is reported.
@@ -71,33 +66,36 @@ struct TrialPlan {
     std::int32_t numTrials = 0;
     std::uint64_t seed = 0;
     TrialKernel kernel = TrialKernel::OneAtATime; // resolved, supported
-    unsigned threads = 1;
+    unsigned threads = 1;                         // asked for; 0: one per core
+    std::size_t maxThreads = 1;                   // one per chunk of trials, at least 1
     const RunControl& control;
 };
 
-// Runs trials 1..plan.numTrials; returns false when a stop request ended them early.
+// Runs trials 1..plan.numTrials, a few at a time on each worker (trial t is
+// index t - 1 of the pool); returns false when a stop request ended them early.
+// The failure kept is the one in the earliest trial.
 bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error)
 {
     const CaseMatrix& cases = plan.cases;
     const RunControl& control = plan.control;
     const std::int32_t n = cases.NumComplete;
-    const std::int32_t chunk = trialsPerChunk(plan.kernel);
     const int sideBySide = trialsSideBySide(plan.kernel);
-    std::atomic<std::int32_t> nextTrial{1};
-    std::atomic<std::int32_t> finished{0};
-    std::atomic<bool> stop{false};
-    std::atomic<bool> stopped{false};
-    std::mutex errorMutex;
+    const PoolShape shape{plan.threads, plan.maxThreads, trialsPerChunk(plan.kernel)};
 
-    auto record = [&](std::int32_t trial, std::string what, bool memory) {
-        const std::lock_guard lock(errorMutex);
-        if (error.trial < 0 || trial < error.trial) {
-            error.trial = trial;
-            error.what = std::move(what);
-            error.outOfMemory = memory;
+    // All the memory a worker needs, taken before the first trial.
+    std::vector<TrialWorkspace> workspaces;
+    try {
+        const unsigned workers = poolWorkers(plan.numTrials, shape);
+        workspaces.reserve(workers);
+        for (unsigned k = 0; k < workers; ++k) {
+            workspaces.emplace_back(plan.kernel, n);
         }
-        stop.store(true, std::memory_order_relaxed);
-    };
+    } catch (const std::bad_alloc&) {
+        error.trial = 0;
+        error.outOfMemory = true;
+        return true;
+    }
+    std::vector<TrialError> failures(workspaces.size());
 
     // Every model's R^2 from the correlations of the largest one's columns
     // (each correlation is the same whichever model reads it).
@@ -118,77 +116,39 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
         }
     };
 
-    auto worker = [&](bool reports) {
-        // All the memory a worker needs, taken before its first trial.
-        std::optional<TrialWorkspace> work;
-        try {
-            work.emplace(plan.kernel, n);
-        } catch (const std::bad_alloc&) {
-            record(0, {}, true);
-            return;
-        }
-        auto lastReport = std::chrono::steady_clock::now();
-        while (!stop.load(std::memory_order_relaxed)) {
-            if (control.stop.stop_requested()) {
-                stopped.store(true, std::memory_order_relaxed);
-                stop.store(true, std::memory_order_relaxed);
-                break;
+    const PoolResult ran = parallelFor(plan.numTrials, shape, control, [&](const IndexRange& range) {
+        TrialWorkspace& work = workspaces[range.worker];
+        const std::int32_t first = range.begin + 1;
+        const std::int32_t last = range.end;
+        // Groups of as many trials as the kernel computes side by side (one
+        // at a time: groups of one).
+        for (std::int32_t group = first; group <= last; group += sideBySide) {
+            const int count = std::min(sideBySide, last - group + 1);
+            work.streams.clear();
+            for (std::int32_t t = group; t < group + count; ++t) {
+                work.streams.emplace_back(plan.seed, static_cast<std::uint64_t>(t));
             }
-            const std::int32_t first = nextTrial.fetch_add(chunk, std::memory_order_relaxed);
-            if (first > plan.numTrials) {
-                break;
-            }
-            const std::int32_t last = std::min(plan.numTrials, first + chunk - 1);
-            // Groups of as many trials as the kernel computes side by side (one
-            // at a time: groups of one).
-            for (std::int32_t group = first; group <= last; group += sideBySide) {
-                const int count = std::min(sideBySide, last - group + 1);
-                work->streams.clear();
-                for (std::int32_t t = group; t < group + count; ++t) {
-                    work->streams.emplace_back(plan.seed, static_cast<std::uint64_t>(t));
+            std::int32_t t = group;
+            try {
+                if (!AccumulateTrialSums(plan.kernel, cases, work, control.stop)) {
+                    return RangeEnd::Stopped;
                 }
-                std::int32_t t = group;
-                try {
-                    if (!AccumulateTrialSums(plan.kernel, cases, *work, control.stop)) {
-                        stopped.store(true, std::memory_order_relaxed);
-                        stop.store(true, std::memory_order_relaxed);
-                        return;
-                    }
-                    for (; t < group + count; ++t) {
-                        const SampleSums& trialSums = work->sums[static_cast<std::size_t>(t - group)];
-                        CheckSums(trialSums, cases.columns);
-                        keep(t, trialSums);
-                    }
-                } catch (const RuntimeError& failure) {
-                    record(t, failure.what(), false);
-                    return;
+                for (; t < group + count; ++t) {
+                    const SampleSums& trialSums = work.sums[static_cast<std::size_t>(t - group)];
+                    CheckSums(trialSums, cases.columns);
+                    keep(t, trialSums);
                 }
-            }
-            const std::int32_t done =
-                finished.fetch_add(last - first + 1, std::memory_order_relaxed) + (last - first + 1);
-            if (reports && control.progress) {
-                const auto now = std::chrono::steady_clock::now();
-                if (now - lastReport >= ProgressInterval) {
-                    lastReport = now;
-                    control.progress(done);
-                }
+            } catch (const RuntimeError& failure) {
+                failures[range.worker] = TrialError{t, failure.what(), false};
+                return RangeEnd::Failed;
             }
         }
-    };
-
-    {
-        std::vector<std::jthread> helpers;
-        try {
-            helpers.reserve(plan.threads > 0 ? plan.threads - 1 : 0);
-            for (unsigned k = 1; k < plan.threads; ++k) {
-                helpers.emplace_back(worker, false);
-            }
-        } catch (const std::exception&) {
-            // Fewer helpers (or none) than asked for: the trials still run, more slowly.
-        }
-        worker(true);
-    } // the helpers join here
-    return !stopped.load(std::memory_order_relaxed);
+        return RangeEnd::Done;
+    });
+    if (ran.failed()) {
+        error = std::move(failures[ran.failedWorker]);
+    }
+    return !ran.stopped;
 }
 
 std::string pValueFailure(const BootstrapResult& result, const char* what)
@@ -421,10 +381,9 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
         }
     }
 
-    unsigned threadCount = settings.threads != 0 ? settings.threads : std::max(1u, std::thread::hardware_concurrency());
-    threadCount = std::min<unsigned>(threadCount,
-                                     static_cast<unsigned>(std::max(1, settings.numTrials / trialsPerChunk(kernel))));
-    const TrialPlan plan{cases, models, settings.numTrials, settings.seed, kernel, threadCount, settings.control};
+    const auto maxThreads = static_cast<std::size_t>(std::max(1, settings.numTrials / trialsPerChunk(kernel)));
+    const TrialPlan plan{cases,  models,           settings.numTrials, settings.seed,
+                         kernel, settings.threads, maxThreads,         settings.control};
     Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results);
     if (!sorted.ok()) {
         return sorted.refusal();

@@ -5,29 +5,16 @@
 #include "analyses/BootstrapResult.h"
 #include "analyses/TrialLanes.h"
 #include "common/Outcome.h"
+#include "common/RunControl.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <vector>
 
 namespace orvalis {
 
 class DataSet;
-
-// Receives the number of trials finished so far: non-decreasing, at most about
-// every 30 ms, and NumTrials at the end of a completed run. It may be called
-// from a worker thread and must be cheap.
-using ProgressHook = std::function<void(std::int32_t)>;
-
-// How a caller follows and steers a run: progress reports, and a stop request
-// the run checks between groups of a few trials.
-struct RunControl {
-    ProgressHook progress;
-    std::stop_token stop;
-};
 
 // Runs the bootstrap. Trial t draws its resample from its own random stream
 // (seed, t), so the result for a given seed is the same for any thread count

@@ -7,6 +7,7 @@
 #include "analyses/RandomStream.h"
 #include "analyses/RequestCheck.h"
 #include "common/NumberText.h"
+#include "common/ParallelFor.h"
 #include "common/TextEscape.h"
 
 #include <Eigen/Cholesky>
@@ -16,13 +17,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <mutex>
 #include <numbers>
 #include <sstream>
-#include <thread>
 
 namespace orvalis {
 namespace {
@@ -405,6 +402,9 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
     const std::size_t total = sizes * static_cast<std::size_t>(question.dataSets);
     std::vector<DataSetOutcome> outcomes;
     try {
+        if (total > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            throw std::bad_alloc();
+        }
         outcomes.resize(total);
     } catch (const std::bad_alloc&) {
         return analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
@@ -414,124 +414,86 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
         columnNames.push_back("Var " + formatInteger(c + 1));
     }
 
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::int32_t> finished{0};
-    std::atomic<bool> stop{false};
-    std::mutex reportMutex;
-    std::optional<Refusal> failure;
-    auto lastReport = std::chrono::steady_clock::now();
-
-    auto dataSets = [&] {
-        CaseMatrix cases;
+    // Data set index + 1 draws its cases from the stream (seed, 2 (index + 1)) and its bootstrap's seed from
+    // (seed, 2 (index + 1) + 1), so the plan is the same for any thread count. One case matrix per worker.
+    const PoolShape shape{threads, std::numeric_limits<std::size_t>::max(), 1};
+    const auto count = static_cast<std::int32_t>(total);
+    std::vector<CaseMatrix> workerCases(poolWorkers(count, shape));
+    std::vector<std::optional<Refusal>> failures(workerCases.size());
+    auto dataSet = [&](const IndexRange& range) {
+        const auto index = static_cast<std::size_t>(range.begin);
+        CaseMatrix& cases = workerCases[range.worker];
         cases.columns = columns;
         Eigen::VectorXd z(columns);
-        while (!stop.load(std::memory_order_relaxed)) {
-            if (control.stop.stop_requested()) {
-                stop.store(true);
-                break;
+        const std::int32_t n = question.sampleSizes[index / static_cast<std::size_t>(question.dataSets)];
+        const auto d = static_cast<std::uint64_t>(index) + 1; // the data set's number
+        NormalDraws normal(RandomStream(question.seed, 2 * d));
+        cases.NumComplete = n;
+        cases.cells.assign(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(columns), 0.0f);
+        cases.shift.fill(0.0f);
+        for (std::int32_t i = 1; i <= n; ++i) {
+            for (std::int32_t c = 0; c < columns; ++c) {
+                z(c) = normal();
             }
-            const std::size_t index = next.fetch_add(1);
-            if (index >= total) {
-                break;
-            }
-            const std::int32_t n = question.sampleSizes[index / static_cast<std::size_t>(question.dataSets)];
-            const auto d = static_cast<std::uint64_t>(index) + 1; // the data set's number
-            NormalDraws normal(RandomStream(question.seed, 2 * d));
-            cases.NumComplete = n;
-            cases.cells.assign(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(columns), 0.0f);
-            cases.shift.fill(0.0f);
-            for (std::int32_t i = 1; i <= n; ++i) {
-                for (std::int32_t c = 0; c < columns; ++c) {
-                    z(c) = normal();
-                }
-                const Eigen::VectorXd v = L * z;
-                float* row = cases.cells.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(columns);
-                for (std::int32_t c = 0; c < columns; ++c) {
-                    row[c] = static_cast<float>(v(c));
-                }
-            }
-            const std::uint64_t bootstrapSeed =
-                RandomStream(question.seed, 2 * d + 1).next() & static_cast<std::uint64_t>(INT64_MAX);
-            std::vector<BootstrapResult> results(1);
-            BootstrapResult& result = results.front();
-            result.request.NumTrials = question.trials;
-            result.request.Level = question.level;
-            result.CompleteCases = n;
-            result.CasesRead = n;
-            const RunControl inner{{}, control.stop};
-            const RunSettings settings{bootstrapSeed, question.trials, false, inner, 1, TrialKernel::Best};
-            std::optional<Refusal> refused;
-            try {
-                refused = RunNestedModels(cases, {{p, q}}, columnNames, settings, results);
-            } catch (const std::bad_alloc&) {
-                refused = analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
-            } catch (const std::exception& error) {
-                refused = analysisRefusal(std::string("A numerical fault stopped the plan: ") + error.what(),
-                                          Refusal::Reason::Fault);
-            }
-            if (refused) {
-                if (refused->reason == Refusal::Reason::Refused) {
-                    finished.fetch_add(1); // this data set's R^2 is undefined: it is left out
-                    continue;
-                }
-                const std::lock_guard lock(reportMutex);
-                if (!failure) {
-                    failure = *refused;
-                }
-                stop.store(true);
-                break;
-            }
-            const Interval* traditional = result.interval(IntervalKind::Traditional);
-            const Interval* modified = result.interval(IntervalKind::Modified);
-            DataSetOutcome& outcome = outcomes[index];
-            if (traditional != nullptr && modified != nullptr && traditional->lower && modified->lower) {
-                outcome.ran = true;
-                outcome.width = *traditional->upper - *traditional->lower;
-                outcome.modifiedWidth = *modified->upper - *modified->lower;
-                outcome.covered = *traditional->lower <= trueChange && trueChange <= *traditional->upper;
-                outcome.modifiedCovered = *modified->lower <= trueChange && trueChange <= *modified->upper;
-                outcome.lowerZero = result.FValue && result.ModifiedLowerIsZero;
-            }
-            const std::int32_t done = finished.fetch_add(1) + 1;
-            if (control.progress) {
-                const std::lock_guard lock(reportMutex);
-                const auto now = std::chrono::steady_clock::now();
-                if (now - lastReport >= std::chrono::milliseconds(30)) {
-                    lastReport = now;
-                    control.progress(done);
-                }
+            const Eigen::VectorXd v = L * z;
+            float* row = cases.cells.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(columns);
+            for (std::int32_t c = 0; c < columns; ++c) {
+                row[c] = static_cast<float>(v(c));
             }
         }
-    };
-    // A worker that runs out of memory (for a data set's cases) ends the plan with that refusal.
-    auto worker = [&] {
+        const std::uint64_t bootstrapSeed =
+            RandomStream(question.seed, 2 * d + 1).next() & static_cast<std::uint64_t>(INT64_MAX);
+        std::vector<BootstrapResult> results(1);
+        BootstrapResult& result = results.front();
+        result.request.NumTrials = question.trials;
+        result.request.Level = question.level;
+        result.CompleteCases = n;
+        result.CasesRead = n;
+        const RunControl inner{{}, control.stop};
+        const RunSettings settings{bootstrapSeed, question.trials, false, inner, 1, TrialKernel::Best};
+        std::optional<Refusal> refused;
         try {
-            dataSets();
+            refused = RunNestedModels(cases, {{p, q}}, columnNames, settings, results);
         } catch (const std::bad_alloc&) {
-            const std::lock_guard lock(reportMutex);
-            if (!failure) {
-                failure = analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
-            }
-            stop.store(true);
+            refused = analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
+        } catch (const std::exception& error) {
+            refused = analysisRefusal(std::string("A numerical fault stopped the plan: ") + error.what(),
+                                      Refusal::Reason::Fault);
         }
+        if (refused) {
+            if (refused->reason == Refusal::Reason::Refused) {
+                return RangeEnd::Done; // this data set's R^2 is undefined: it is left out
+            }
+            if (refused->reason == Refusal::Reason::Stopped) {
+                return RangeEnd::Stopped;
+            }
+            failures[range.worker] = std::move(refused);
+            return RangeEnd::Failed;
+        }
+        const Interval* traditional = result.interval(IntervalKind::Traditional);
+        const Interval* modified = result.interval(IntervalKind::Modified);
+        DataSetOutcome& outcome = outcomes[index];
+        if (traditional != nullptr && modified != nullptr && traditional->lower && modified->lower) {
+            outcome.ran = true;
+            outcome.width = *traditional->upper - *traditional->lower;
+            outcome.modifiedWidth = *modified->upper - *modified->lower;
+            outcome.covered = *traditional->lower <= trueChange && trueChange <= *traditional->upper;
+            outcome.modifiedCovered = *modified->lower <= trueChange && trueChange <= *modified->upper;
+            outcome.lowerZero = result.FValue && result.ModifiedLowerIsZero;
+        }
+        return RangeEnd::Done;
     };
-    unsigned count = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    count = static_cast<unsigned>(std::min<std::size_t>(count, total));
-    {
-        std::vector<std::jthread> helpers;
-        try {
-            for (unsigned k = 1; k < count; ++k) {
-                helpers.emplace_back(worker);
-            }
-        } catch (const std::exception&) {
-            // Fewer helpers: the plan still runs, more slowly.
-        }
-        worker();
+    // A data set that runs out of memory (for its cases) ends the plan with that refusal.
+    PoolResult ran;
+    try {
+        ran = parallelFor(count, shape, control, dataSet);
+    } catch (const std::bad_alloc&) {
+        return analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
     }
-    if (failure) {
-        return *failure;
+    if (ran.failed()) {
+        return *failures[ran.failedWorker];
     }
-    if (stop.load() || control.stop.stop_requested()) {
+    if (ran.stopped) {
         return analysisRefusal("The plan was stopped.", Refusal::Reason::Stopped);
     }
 

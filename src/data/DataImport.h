@@ -99,6 +99,9 @@ ImportOutcome cancelledImport();
 // number in it, or another program's missing-value marker; another delimiter
 // that reads the file is left to the front end (likelyDelimiter). explain =
 // false leaves that line out.
+// The delimiter is a byte of the delimiter table (delimiterChar), or
+// DetectDelimiter to find it from the bytes; any other byte is a caller's
+// mistake (std::invalid_argument).
 ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {},
                                bool explain = true);
 

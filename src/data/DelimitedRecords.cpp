@@ -1,5 +1,7 @@
 // The record reader: RFC 4180 quoting, a first column of case labels and text columns as categories, for what the fast
 // import refuses.
+#include "data/DelimitedRecords.h"
+
 #include "common/TextEscape.h"
 #include "data/FieldParser.h"
 #include "data/ImportRules.h"
@@ -9,11 +11,6 @@
 
 namespace orvalis {
 namespace {
-
-bool isLineEnd(char c)
-{
-    return c == '\r' || c == '\n';
-}
 
 std::string_view trimmed(std::string_view text)
 {
@@ -48,7 +45,10 @@ struct Field {
 // unquoted, up to the line's end or the next delimiter.
 class RecordScanner {
 public:
-    RecordScanner(std::string_view content, char delimiter) : m_content(content), m_delimiter(delimiter) {}
+    RecordScanner(std::string_view content, Delimiter delimiter)
+        : m_content(content), m_delimiter(delimiterChar(delimiter))
+    {
+    }
 
     bool atEnd() const { return m_pos >= m_content.size(); }
     std::size_t position() const { return m_pos; }
@@ -144,7 +144,7 @@ private:
     }
 
     std::string_view m_content;
-    char m_delimiter;
+    char m_delimiter; // the byte, compared in the scanning loop
     std::size_t m_pos = 0;
 };
 
@@ -264,7 +264,7 @@ public:
 
 class TextRecords : public RecordSource {
 public:
-    TextRecords(std::string_view data, char delimiter)
+    TextRecords(std::string_view data, Delimiter delimiter)
         : m_data(data), m_delimiter(delimiter), m_scanner(data, delimiter)
     {
     }
@@ -274,7 +274,7 @@ public:
 
 private:
     std::string_view m_data;
-    char m_delimiter;
+    Delimiter m_delimiter;
     RecordScanner m_scanner;
 };
 
@@ -318,12 +318,12 @@ private:
 // quoted throughout is R's row names (text files, where quotes are the
 // writer's choice), whatever its entries are.
 ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std::string>> names,
-                             std::size_t headerFields, char delimiter, bool quotesMarkRowNames,
+                             std::size_t headerFields, std::optional<Delimiter> delimiter, bool quotesMarkRowNames,
                              const ImportOptions& options);
 
 } // namespace
 
-ImportOutcome importRecords(std::string_view content, char delimiter, const ImportOptions& options)
+ImportOutcome importRecords(std::string_view content, Delimiter delimiter, const ImportOptions& options)
 {
     std::vector<Field> fields;
 
@@ -364,15 +364,17 @@ ImportOutcome importCellGrid(const CellGrid& grid, const ImportOptions& options)
     GridRecords records(grid, names ? 1 : 0);
     // No delimiter: a cell's text is never split, and a comma is no decimal
     // point. A text cell is no writer's mark of row names.
-    return tableOfRecords(records, std::move(names), headerFields, '\0', false, options);
+    return tableOfRecords(records, std::move(names), headerFields, std::nullopt, false, options);
 }
 
 namespace {
 
 ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std::string>> names,
-                             std::size_t headerFields, char delimiter, bool quotesMarkRowNames,
+                             std::size_t headerFields, std::optional<Delimiter> delimiter, bool quotesMarkRowNames,
                              const ImportOptions& options)
 {
+    // The byte the fields' rules compare with (none for a sheet's cells: no comma is a decimal point).
+    const char byte = delimiter ? delimiterChar(*delimiter) : '\0';
     std::vector<Field> fields;
 
     // First reading: what each column holds, and the first failure in file order.
@@ -398,7 +400,7 @@ ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std
         for (std::size_t k = 0; k < fields.size() && k < static_cast<std::size_t>(DataSet::MaxColumn); ++k) {
             ColumnFacts& column = columns[k + 1];
             float value = 0;
-            const Entry entry = entryOf(fields[k], delimiter, value);
+            const Entry entry = entryOf(fields[k], byte, value);
             column.bare = column.bare || !fields[k].quoted || fields[k].inside.empty();
             if (entry == Entry::OutOfRange && column.firstOutOfRange == 0) {
                 column.firstOutOfRange = rows;
@@ -482,7 +484,7 @@ ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std
                 continue;
             }
             float value = 0;
-            const Entry entry = entryOf(fields[k], delimiter, value);
+            const Entry entry = entryOf(fields[k], byte, value);
             if (entry == Entry::Number || entry == Entry::Missing) {
                 cell[k + 1 - offset] = value;
             } else if (entry == Entry::Text) {
@@ -513,41 +515,32 @@ ImportOutcome tableOfRecords(RecordSource& source, std::optional<std::vector<std
 
 } // namespace
 
-Delimiter detectDelimiter(std::string_view content, const ImportOptions& options)
+bool splitsEvenly(std::string_view sample, Delimiter delimiter)
 {
-    const std::string_view sample = leadingLines(content, std::size_t{1} << 20);
+    // Every line of the sample (a names line may be one field short) the
+    // same count of fields, more than one.
     std::vector<Field> fields;
-    for (const DelimiterInfo& candidate : delimitersToTry()) {
-        // Every line of the sample (a names line may be one field short) the
-        // same count of fields, more than one.
-        RecordScanner scanner(sample, candidate.character);
-        std::size_t headerCount = 0;
-        std::size_t count = 0;
-        bool even = true;
-        for (std::int64_t record = 0; even && !scanner.atEnd(); ++record) {
-            const std::size_t n = scanner.next(fields, 0);
-            if (n == 0) {
-                continue;
-            }
-            if (record == 0) {
-                headerCount = n;
-            } else if (count == 0) {
-                count = n;
-            } else {
-                even = n == count;
-            }
-        }
-        if (count == 0) {
-            count = headerCount;
-        }
-        if (!even || count < 2 || (headerCount != count && headerCount + 1 != count)) {
+    RecordScanner scanner(sample, delimiter);
+    std::size_t headerCount = 0;
+    std::size_t count = 0;
+    bool even = true;
+    for (std::int64_t record = 0; even && !scanner.atEnd(); ++record) {
+        const std::size_t n = scanner.next(fields, 0);
+        if (n == 0) {
             continue;
         }
-        if (importContent(sample, candidate.character, options, {false, true}).ok()) {
-            return candidate.id;
+        if (record == 0) {
+            headerCount = n;
+        } else if (count == 0) {
+            count = n;
+        } else {
+            even = n == count;
         }
     }
-    return Delimiter::Space;
+    if (count == 0) {
+        count = headerCount;
+    }
+    return even && count >= 2 && (headerCount == count || headerCount + 1 == count);
 }
 
 } // namespace orvalis

@@ -1,6 +1,8 @@
 // The delimiter table and its lookups.
 #include "data/Delimiter.h"
 
+#include <stdexcept>
+
 namespace orvalis {
 
 const std::vector<DelimiterInfo>& delimiterTable()
@@ -35,6 +37,16 @@ const DelimiterInfo& delimiterInfo(Delimiter delimiter)
 char delimiterChar(Delimiter delimiter)
 {
     return delimiterInfo(delimiter).character;
+}
+
+Delimiter delimiterWithByte(char byte)
+{
+    for (const DelimiterInfo& info : delimiterTable()) {
+        if (info.character == byte) {
+            return info.id;
+        }
+    }
+    throw std::invalid_argument("no delimiter of the table has this byte");
 }
 
 std::optional<Delimiter> delimiterNamed(std::string_view word)

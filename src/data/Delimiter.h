@@ -32,6 +32,10 @@ const DelimiterInfo& delimiterInfo(Delimiter delimiter);
 // The byte that separates fields: ' ', ',', '\t' or ';' (DetectDelimiter for Detect).
 char delimiterChar(Delimiter delimiter);
 
+// The delimiter whose byte is byte (DetectDelimiter: Detect). A byte that no
+// row of the table has is a caller's mistake: std::invalid_argument.
+Delimiter delimiterWithByte(char byte);
+
 // The delimiter whose word is word, or none.
 std::optional<Delimiter> delimiterNamed(std::string_view word);
 
