@@ -211,8 +211,8 @@ void timeEffectSizes(int runs)
         std::vector<double> with;
         for (int run = 0; run < runs; ++run) {
             for (const bool companions : {false, true}) {
-                request.Companions =
-                    companions ? std::optional<orvalis::CompanionRequest>(orvalis::CompanionRequest{}) : std::nullopt;
+                request.EffectSizes =
+                    companions ? std::optional<orvalis::EffectSizeRequest>(orvalis::EffectSizeRequest{}) : std::nullopt;
                 const auto start = Clock::now();
                 const auto result = orvalis::RunBootstrap(request, data, 5);
                 (companions ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());

@@ -436,7 +436,7 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
     QSettings().remove("apa/interval");
     const DataSet data = studyData();
     struct Case {
-        CompanionRequest setting;
+        EffectSizeRequest setting;
         IntervalKind apa;
         bool block;
         const char* follows;
@@ -452,7 +452,7 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
         {{}, IntervalKind::AlfGraf, false, "", true},
     };
     for (const Case& c : cases) {
-        setCompanionSetting(c.setting);
+        setEffectSizeSetting(c.setting);
         setApaIntervalSetting(c.apa);
         log.clear();
         std::optional<BootstrapResult> result;
@@ -480,7 +480,7 @@ TEST_F(DialogTest, EffectSizesFollowTheSettings)
         }
     }
     // A run without the effect sizes has no Alf and Graf interval to copy.
-    setCompanionSetting({});
+    setEffectSizeSetting({});
     setApaIntervalSetting(IntervalKind::Traditional);
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();

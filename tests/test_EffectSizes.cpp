@@ -3,7 +3,7 @@
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
 #include "analyses/ApaReport.h"
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "analyses/EffectSizes.h"
 #include "analyses/Hierarchical.h"
 #include "analyses/HierarchicalReport.h"
@@ -271,23 +271,23 @@ TEST(EffectSizes, RobustFChangeMatchesRAndCanDecideTheModifiedLimit)
             std::ranges::sort(request.PredictorList);
             std::ranges::sort(request.AddedList);
             request.Level = ConfidenceLevel::P99;
-            request.Companions = CompanionRequest{c.covariance, follows};
+            request.EffectSizes = EffectSizeRequest{c.covariance, follows};
             const Outcome<BootstrapResult> run = RunBootstrap(request, c.data, 7);
             ASSERT_TRUE(run.ok()) << run.refusal().message;
-            const CompanionStatistics& companions = run->Companions.value();
-            ASSERT_TRUE(companions.RobustF.has_value()) << companions.RobustProblem;
-            EXPECT_NEAR(*companions.RobustF / c.F, 1.0, 2e-6) << c.dv << " " << robustCovarianceName(c.covariance);
-            EXPECT_NEAR(*companions.RobustP / c.p, 1.0, 2e-5);
-            EXPECT_EQ(companions.RobustDf1, c.df1);
-            EXPECT_EQ(companions.RobustDf2, c.df2);
-            const bool robustZero = !(*companions.RobustP < 0.01);
+            const EffectSizeStatistics& effects = run->EffectSizes.value();
+            ASSERT_TRUE(effects.RobustF.has_value()) << effects.RobustProblem;
+            EXPECT_NEAR(*effects.RobustF / c.F, 1.0, 2e-6) << c.dv << " " << robustCovarianceName(c.covariance);
+            EXPECT_NEAR(*effects.RobustP / c.p, 1.0, 2e-5);
+            EXPECT_EQ(effects.RobustDf1, c.df1);
+            EXPECT_EQ(effects.RobustDf2, c.df2);
+            const bool robustZero = !(*effects.RobustP < 0.01);
             const bool classicalZero = !(run->PValue < 0.01);
             EXPECT_EQ(run->ModifiedLowerIsZero, follows ? robustZero : classicalZero);
             EXPECT_EQ(run->ModifiedFollowed, follows ? ModifiedTest::Robust : ModifiedTest::Classical);
             const Interval& modified = *run->interval(IntervalKind::Modified);
             EXPECT_EQ(*modified.lower,
                       run->ModifiedLowerIsZero ? 0.0 : *run->interval(IntervalKind::Traditional)->lower);
-            const std::string block = FormatCompanions(*run);
+            const std::string block = FormatEffectSizes(*run);
             EXPECT_NE(block.find(follows ? "Modified lower limit: follows the robust F test ("
                                          : "Modified lower limit: follows the F test,"),
                       std::string::npos)
@@ -301,7 +301,7 @@ TEST(EffectSizes, RobustFChangeMatchesRAndCanDecideTheModifiedLimit)
     request.AddedList = {variableNamed(mtcars, "hp"), variableNamed(mtcars, "qsec")};
     std::ranges::sort(request.AddedList);
     request.Level = ConfidenceLevel::P99;
-    request.Companions = CompanionRequest{RobustCovariance::HC4, true};
+    request.EffectSizes = EffectSizeRequest{RobustCovariance::HC4, true};
     const Outcome<BootstrapResult> parted = RunBootstrap(request, mtcars, 7);
     ASSERT_TRUE(parted.ok());
     EXPECT_LT(parted->PValue, 0.01);
@@ -309,14 +309,14 @@ TEST(EffectSizes, RobustFChangeMatchesRAndCanDecideTheModifiedLimit)
     EXPECT_EQ(*parted->interval(IntervalKind::Modified)->lower, 0.0);
     EXPECT_GT(*parted->interval(IntervalKind::Traditional)->lower, 0.0);
     EXPECT_NE(
-        FormatCompanions(*parted).find("Modified lower limit: follows the robust F test (HC4), not significant: 0"),
+        FormatEffectSizes(*parted).find("Modified lower limit: follows the robust F test (HC4), not significant: 0"),
         std::string::npos);
 }
 
-// What the companions add and what they leave: the report and details of a
+// What the effect sizes add and what they leave: the report and details of a
 // run with them are those of the run without them (unless the modified limit
 // follows the robust test), the interval list holds each new interval once
-// with its kind, estimand and level, and a hierarchical step's companions are
+// with its kind, estimand and level, and a hierarchical step's effect sizes are
 // those of the same pair run alone.
 // An added predictor uncorrelated with everything (exactly, in these
 // integers) leaves R^2 as it was: Alf and Graf's interval is undefined and
@@ -329,14 +329,14 @@ TEST(EffectSizes, NoChangeLeavesAlfAndGrafUndefined)
     request.DependentVariable = 1;
     request.PredictorList = {2};
     request.AddedList = {3};
-    request.Companions = CompanionRequest{};
+    request.EffectSizes = EffectSizeRequest{};
     const Outcome<BootstrapResult> run = RunBootstrap(request, test::tableOf(rows), 7);
     ASSERT_TRUE(run.ok()) << run.refusal().message;
     ASSERT_EQ(*run->DeltaR2, 0.0);
     const Interval* alfGraf = run->interval(IntervalKind::AlfGraf);
     ASSERT_NE(alfGraf, nullptr);
     EXPECT_FALSE(alfGraf->lower || alfGraf->upper);
-    const std::string block = FormatCompanions(*run);
+    const std::string block = FormatEffectSizes(*run);
     EXPECT_NE(block.find("Change in R^2: 0, 95% Alf and Graf CI undefined (no change, where its variance "
                          "vanishes), SE = undefined\r\n"),
               std::string::npos)
@@ -349,7 +349,7 @@ TEST(EffectSizes, NoChangeLeavesAlfAndGrafUndefined)
     EXPECT_NE(sentence.find("95% CI undefined"), std::string::npos) << sentence;
 }
 
-TEST(EffectSizes, CompanionsLeaveTheReportAndMatchInEveryStep)
+TEST(EffectSizes, EffectSizesLeaveTheReportAndMatchInEveryStep)
 {
     const DataSet mtcars = fileData("/hierarchical/mtcars.csv");
     const std::int32_t mpg = variableNamed(mtcars, "mpg");
@@ -362,7 +362,7 @@ TEST(EffectSizes, CompanionsLeaveTheReportAndMatchInEveryStep)
     request.AddedList = added;
     request.Details = true;
     const Outcome<BootstrapResult> plain = RunBootstrap(request, mtcars, 99);
-    request.Companions = CompanionRequest{};
+    request.EffectSizes = EffectSizeRequest{};
     const Outcome<BootstrapResult> with = RunBootstrap(request, mtcars, 99);
     ASSERT_TRUE(plain.ok() && with.ok());
     EXPECT_EQ(FormatBootstrapReport(*with), FormatBootstrapReport(*plain));
@@ -389,14 +389,14 @@ TEST(EffectSizes, CompanionsLeaveTheReportAndMatchInEveryStep)
     EXPECT_EQ(*with->interval(IntervalKind::AlfGraf)->lower, exact95->lower);
     EXPECT_EQ(*with->interval(IntervalKind::AlfGraf)->upper, exact95->upper);
     const Interval& f2 = *with->interval(IntervalKind::Traditional, Estimand::CohenF2);
-    EXPECT_LT(*f2.lower, *with->Companions->CohenF2);
-    EXPECT_GT(*f2.upper, *with->Companions->CohenF2);
+    EXPECT_LT(*f2.lower, *with->EffectSizes->CohenF2);
+    EXPECT_GT(*f2.upper, *with->EffectSizes->CohenF2);
 
     HierarchicalRequest steps;
     steps.DependentVariable = mpg;
     steps.Steps = {{wt}, added};
     steps.Details = true;
-    steps.Companions = CompanionRequest{};
+    steps.EffectSizes = EffectSizeRequest{};
     const Outcome<HierarchicalResult> sequence = RunHierarchical(steps, mtcars, 99);
     ASSERT_TRUE(sequence.ok()) << sequence.refusal().message;
     const BootstrapResult& last = sequence->steps[1];
@@ -404,11 +404,11 @@ TEST(EffectSizes, CompanionsLeaveTheReportAndMatchInEveryStep)
         EXPECT_EQ(last.interval(kind, estimand)->lower, with->interval(kind, estimand)->lower);
         EXPECT_EQ(last.interval(kind, estimand)->upper, with->interval(kind, estimand)->upper);
     }
-    EXPECT_EQ(last.Companions->RobustF, with->Companions->RobustF);
-    EXPECT_EQ(last.Companions->FullOlkinPratt, with->Companions->FullOlkinPratt);
-    const std::string block = FormatHierarchicalCompanions(*sequence);
+    EXPECT_EQ(last.EffectSizes->RobustF, with->EffectSizes->RobustF);
+    EXPECT_EQ(last.EffectSizes->FullOlkinPratt, with->EffectSizes->FullOlkinPratt);
+    const std::string block = FormatHierarchicalEffectSizes(*sequence);
     EXPECT_NE(block.find("Step 2 against step 1:\r\nFull model R^2: "), std::string::npos) << block;
-    steps.Companions.reset();
+    steps.EffectSizes.reset();
     const Outcome<HierarchicalResult> without = RunHierarchical(steps, mtcars, 99);
     ASSERT_TRUE(without.ok());
     EXPECT_EQ(FormatHierarchicalReport(*sequence), FormatHierarchicalReport(*without));
@@ -500,7 +500,7 @@ TEST(EffectSizes, EveryIntervalCoversTheTrueValue)
         request.AddedList = {4, 5};
         request.NumTrials = 1000;
         request.Details = true;
-        request.Companions = CompanionRequest{};
+        request.EffectSizes = EffectSizeRequest{};
         std::vector<int> covered(population.targets.size(), 0);
         std::vector<std::vector<float>> rows(static_cast<std::size_t>(population.cases), std::vector<float>(5));
         for (int s = 0; s < Samples; ++s) {

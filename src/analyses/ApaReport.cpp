@@ -1,7 +1,7 @@
 // The APA sentence and table: one model of the table, written as plain text, Markdown and HTML.
 #include "analyses/ApaReport.h"
 
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "analyses/ReportText.h"
 
 #include "common/NumberText.h"

@@ -1,7 +1,7 @@
 // FormatBootstrapReport: fixed wording, fixed number formats.
 #include "analyses/BootstrapReport.h"
 
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "common/MissingValue.h"
 #include "common/NumberText.h"
 #include "common/TextEscape.h"

@@ -24,7 +24,7 @@ const char* robustCovarianceName(RobustCovariance covariance); // "HC3", "HC4"
 // What the effect sizes and analytic intervals beside the bootstrap use: the
 // robust covariance of the robust F test, and whether the modified lower
 // limit follows that test instead of the classical F test.
-struct CompanionRequest {
+struct EffectSizeRequest {
     RobustCovariance covariance = RobustCovariance::HC3;
     bool modifiedFollowsRobust = false;
 };
@@ -41,8 +41,8 @@ struct BootstrapRequest {
     // Also compute the details: exact p-value, bootstrap mean and standard
     // error, BCa limits (a jackknife over the complete cases).
     bool Details = false;
-    // Also compute the effect sizes and analytic intervals (CompanionStatistics).
-    std::optional<CompanionRequest> Companions;
+    // Also compute the effect sizes and analytic intervals (EffectSizeStatistics).
+    std::optional<EffectSizeRequest> EffectSizes;
 
     std::int32_t NumPredictors() const { return static_cast<std::int32_t>(PredictorList.size()); }
     std::int32_t NumAdded() const { return static_cast<std::int32_t>(AddedList.size()); }

@@ -67,14 +67,14 @@ struct Interval {
 // The test the modified lower limit followed.
 enum class ModifiedTest {
     Classical, // the F test of the added predictors
-    Robust,    // the robust Wald F test (CompanionStatistics::robust)
+    Robust,    // the robust Wald F test (EffectSizeStatistics::robust)
 };
 
 // The effect sizes and analytic results beside the bootstrap, computed when
 // the request asks for them; each value absent where undefined. Their
 // intervals are in the result's interval list: AlfGraf for the change,
 // NoncentralF for each model's R^2, Traditional for Cohen's f^2.
-struct CompanionStatistics {
+struct EffectSizeStatistics {
     std::int32_t ReducedColumns = 0; // the reduced model's predictor columns, p
     std::int32_t AddedColumns = 0;   // the added ones, q
     std::optional<double> AlfGrafStandardError;
@@ -130,7 +130,7 @@ struct BootstrapResult {
     std::vector<double> Draws;
     std::vector<double> DrawFullR2;                // each valid trial's full-model R^2, beside Draws
     std::optional<BootstrapDetails> Details;       // when the request asked for them
-    std::optional<CompanionStatistics> Companions; // when the request asked for them
+    std::optional<EffectSizeStatistics> EffectSizes; // when the request asked for them
     // Every interval of the run, each kind once, computed where the run
     // computes its parts: traditional, modified, then BCa with the details.
     std::vector<Interval> Intervals;

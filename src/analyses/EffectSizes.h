@@ -1,5 +1,5 @@
-// Analytic companions of the bootstrap interval: Alf and Graf's interval for the R^2 change, the exact interval
-// of a model's R^2, the bias-adjusted R^2 (Ezekiel, Olkin-Pratt) and Cohen's f^2.
+// Effect sizes and analytic intervals beside the bootstrap interval: Alf and Graf's interval for the R^2 change, the
+// exact interval of a model's R^2, the bias-adjusted R^2 (Ezekiel, Olkin-Pratt) and Cohen's f^2.
 #pragma once
 
 #include <cstdint>

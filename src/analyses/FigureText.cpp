@@ -2,7 +2,7 @@
 #include "analyses/FigureText.h"
 
 #include "analyses/ApaReport.h"
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "common/NumberText.h"
 
 namespace orvalis {

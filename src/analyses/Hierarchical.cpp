@@ -1,7 +1,7 @@
 // RunHierarchical: the steps as pairs of nested models of one case matrix, bootstrapped together.
 #include "analyses/Hierarchical.h"
 
-#include "analyses/NestedRuns.h"
+#include "analyses/RunNestedModels.h"
 #include "analyses/RequestCheck.h"
 #include "common/MissingValue.h"
 #include "common/NumberText.h"
@@ -249,7 +249,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
         step.request.NumTrials = request.NumTrials;
         step.request.Level = request.Level;
         step.request.Details = request.Details;
-        step.request.Companions = request.Companions;
+        step.request.EffectSizes = request.EffectSizes;
         step.VariableNames = result.VariableNames;
         step.Seed = seed;
         step.CasesRead = result.CasesRead;

@@ -33,7 +33,7 @@ struct HierarchicalRequest {
     ConfidenceLevel Level = ConfidenceLevel::P95;
     bool Details = false;
     // Also compute each step's effect sizes and analytic intervals.
-    std::optional<CompanionRequest> Companions;
+    std::optional<EffectSizeRequest> EffectSizes;
 };
 
 // A predictor column of the largest model: a numeric variable, or the

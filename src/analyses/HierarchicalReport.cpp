@@ -119,9 +119,9 @@ std::string FormatHierarchicalReport(const HierarchicalResult& result)
          "reports it; R's anova(m1, m2, m3) uses the largest model's).");
     // The robust test, when the modified limits follow it (an option; each step then says so).
     const BootstrapResult& last = result.steps.back();
-    const std::string test = last.request.Companions && last.request.Companions->modifiedFollowsRobust
+    const std::string test = last.request.EffectSizes && last.request.EffectSizes->modifiedFollowsRobust
                                  ? std::string("robust F test (")
-                                       + robustCovarianceName(last.request.Companions->covariance) + ", where defined)"
+                                       + robustCovarianceName(last.request.EffectSizes->covariance) + ", where defined)"
                                  : std::string("F change");
     line("Modified limits: the lower limit is 0 where the step's " + test + " is not significant at the "
          + formatInteger(100 - percentOf(request.Level)) + "% level.");

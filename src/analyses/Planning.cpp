@@ -3,7 +3,7 @@
 #include "analyses/Planning.h"
 
 #include "analyses/CompleteCases.h"
-#include "analyses/NestedRuns.h"
+#include "analyses/RunNestedModels.h"
 #include "analyses/RandomStream.h"
 #include "analyses/RequestCheck.h"
 #include "common/NumberText.h"

@@ -3,7 +3,7 @@
 
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RequestCheck.h"
 #include "cli/CliJson.h"
@@ -109,10 +109,10 @@ Runner summaryCommand(const Invocation& invocation)
 
 // The effect sizes a run computes: when asked for, or for Alf and Graf's
 // interval in the APA forms.
-std::optional<CompanionRequest> companionsOf(const OutputForm& form)
+std::optional<EffectSizeRequest> effectSizesOf(const OutputForm& form)
 {
     if (form.effectSizes || intervalRow(form.apaInterval).needs == IntervalNeeds::EffectSizes) {
-        return form.companions;
+        return form.effectSizeRequest;
     }
     return std::nullopt;
 }
@@ -121,7 +121,7 @@ std::optional<CompanionRequest> companionsOf(const OutputForm& form)
 // with the record: the form, the effect sizes' options, --record.
 std::string recordOptions(const OutputForm& form)
 {
-    const std::string effectSizes = form.effectSizes ? companionCommandOptions(form.companions) : "";
+    const std::string effectSizes = form.effectSizes ? effectSizeCommandOptions(form.effectSizeRequest) : "";
     return form.format == Format::Json ? " --format json" + effectSizes + " --record"
            : form.details              ? " --details" + effectSizes + " --record"
                                        : effectSizes + " --record";
@@ -172,7 +172,7 @@ Runner bootstrapCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.record || form.format != Format::Text;
-    request.Companions = companionsOf(form);
+    request.EffectSizes = effectSizesOf(form);
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     return [request, dependent, predictors, added, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -205,7 +205,7 @@ Runner bootstrapCommand(const Invocation& invocation)
             out << toUnixLineEnds(FormatBootstrapDetails(*outcome, file));
         }
         if (form.effectSizes) {
-            out << toUnixLineEnds(FormatCompanions(*outcome));
+            out << toUnixLineEnds(FormatEffectSizes(*outcome));
         }
         if (record) {
             out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
@@ -234,7 +234,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
-    request.Companions = companionsOf(form);
+    request.EffectSizes = effectSizesOf(form);
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -293,7 +293,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
             out << toUnixLineEnds(FormatHierarchicalDetails(*outcome, file));
         }
         if (form.effectSizes) {
-            out << toUnixLineEnds(FormatHierarchicalCompanions(*outcome));
+            out << toUnixLineEnds(FormatHierarchicalEffectSizes(*outcome));
         }
         if (record) {
             out << toUnixLineEnds(FormatRunRecord(*outcome, *record));

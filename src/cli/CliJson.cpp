@@ -1,7 +1,7 @@
 // bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
 #include "cli/CliJson.h"
 
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "common/TextEscape.h"
 #include "common/Version.h"
 
@@ -87,7 +87,7 @@ json difference(const std::optional<double>& full, const std::optional<double>& 
 // The effect sizes and analytic intervals of a run, with every interval of its list.
 json effectSizesJson(const BootstrapResult& result)
 {
-    const CompanionStatistics c = result.Companions.value_or(CompanionStatistics{});
+    const EffectSizeStatistics c = result.EffectSizes.value_or(EffectSizeStatistics{});
     json intervals = json::array();
     for (const Interval& interval : result.Intervals) {
         intervals.push_back({{"kind", intervalRow(interval.kind).jsonKind},
@@ -130,16 +130,16 @@ json effectSizesJson(const BootstrapResult& result)
 // The p-value the modified limit's decision used, and where it came from.
 json pValueUsed(const BootstrapResult& result)
 {
-    if (result.ModifiedFollowed == ModifiedTest::Robust && result.Companions && result.Companions->RobustP) {
-        return *result.Companions->RobustP;
+    if (result.ModifiedFollowed == ModifiedTest::Robust && result.EffectSizes && result.EffectSizes->RobustP) {
+        return *result.EffectSizes->RobustP;
     }
     return result.PValue;
 }
 
 json pValueSource(const BootstrapResult& result)
 {
-    if (result.ModifiedFollowed == ModifiedTest::Robust && result.Companions) {
-        return std::string("robust ") + robustCovarianceName(result.Companions->covariance) + " Wald";
+    if (result.ModifiedFollowed == ModifiedTest::Robust && result.EffectSizes) {
+        return std::string("robust ") + robustCovarianceName(result.EffectSizes->covariance) + " Wald";
     }
     return "exact";
 }

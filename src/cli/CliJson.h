@@ -18,7 +18,7 @@ namespace orvalis::cli {
 // followed by a line end. Numbers keep their full precision. With a record
 // (--record): the record of the run, the limits' Monte Carlo errors and the
 // sample-size guidance.
-// effectSizes: also the object "effect_sizes" (the run computed its companions).
+// effectSizes: also the object "effect_sizes" (the run computed its effect sizes).
 std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFile, const RunRecord* record = nullptr,
                           bool effectSizes = false);
 

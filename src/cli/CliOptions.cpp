@@ -237,12 +237,12 @@ void setApaInterval(CliSettings& s, const OptionValue& v)
 }
 void setRobust(CliSettings& s, const OptionValue& v)
 {
-    s.run.form.companions.covariance = v.word == 1 ? RobustCovariance::HC4 : RobustCovariance::HC3;
+    s.run.form.effectSizeRequest.covariance = v.word == 1 ? RobustCovariance::HC4 : RobustCovariance::HC3;
     s.run.form.effectSizes = true;
 }
 void setModifiedTest(CliSettings& s, const OptionValue& v)
 {
-    s.run.form.companions.modifiedFollowsRobust = v.word == 1;
+    s.run.form.effectSizeRequest.modifiedFollowsRobust = v.word == 1;
     s.run.form.effectSizes = true;
 }
 void setDrawsFile(CliSettings& s, const OptionValue& v) { s.run.form.drawsFile = v.text; }

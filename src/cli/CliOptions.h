@@ -63,7 +63,7 @@ struct OutputForm {
     bool record = false;
     // The effect sizes and analytic intervals (--effect-sizes, --robust, --modified-test).
     bool effectSizes = false;
-    CompanionRequest companions;
+    EffectSizeRequest effectSizeRequest;
     Format format = Format::Text;
     IntervalKind apaInterval = IntervalKind::Traditional;
     std::string drawsFile;

@@ -8,17 +8,17 @@
 
 namespace orvalis {
 
-CompanionRequest companionSetting()
+EffectSizeRequest effectSizeSetting()
 {
     const QSettings settings;
-    CompanionRequest request;
+    EffectSizeRequest request;
     request.covariance = settings.value(SettingsKeys::EffectSizeCovariance).toString() == "HC4" ? RobustCovariance::HC4
                                                                                                 : RobustCovariance::HC3;
     request.modifiedFollowsRobust = settings.value(SettingsKeys::EffectSizeModifiedFollowsRobust, false).toBool();
     return request;
 }
 
-void setCompanionSetting(const CompanionRequest& request)
+void setEffectSizeSetting(const EffectSizeRequest& request)
 {
     QSettings settings;
     settings.setValue(SettingsKeys::EffectSizeCovariance,
@@ -26,18 +26,18 @@ void setCompanionSetting(const CompanionRequest& request)
     settings.setValue(SettingsKeys::EffectSizeModifiedFollowsRobust, request.modifiedFollowsRobust);
 }
 
-std::optional<CompanionRequest> windowCompanions(bool details)
+std::optional<EffectSizeRequest> windowEffectSizes(bool details)
 {
-    const CompanionRequest request = companionSetting();
+    const EffectSizeRequest request = effectSizeSetting();
     if (details || request.modifiedFollowsRobust || intervalRow(apaIntervalSetting()).needs == IntervalNeeds::EffectSizes) {
         return request;
     }
     return std::nullopt;
 }
 
-bool showsCompanionBlock(const BootstrapRequest& request)
+bool showsEffectSizeBlock(const BootstrapRequest& request)
 {
-    return request.Companions && (request.Details || request.Companions->modifiedFollowsRobust);
+    return request.EffectSizes && (request.Details || request.EffectSizes->modifiedFollowsRobust);
 }
 
 } // namespace orvalis

@@ -9,7 +9,7 @@
 #include "ui/Trap.h"
 #include "ui/Design.h"
 #include "ui/frmDistribution.h"
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "ui/ApaCopy.h"
 #include "ui/EffectSizeSettings.h"
 #include "ui/SeedText.h"
@@ -278,7 +278,7 @@ BootstrapRequest frmESBootstrap::request() const
         request.DependentVariable = m_lngCheckedDV;
     }
     request.Details = chkDetails->isChecked();
-    request.Companions = windowCompanions(request.Details);
+    request.EffectSizes = windowEffectSizes(request.Details);
     for (int k = 0; k < lstPredictors->count(); ++k) {
         if (lstPredictors->item(k)->checkState() == Qt::Checked) {
             request.PredictorList.push_back(k + 1);
@@ -362,17 +362,17 @@ void frmESBootstrap::showResult(const RunOutcome& ran)
     const BootstrapResult& result = ran.result;
     txtTrial->setText(QString::number(result.request.NumTrials));
     std::string text = FormatBootstrapReport(result);
-    const bool companions = showsCompanionBlock(result.request);
+    const bool effectSizeBlock = showsEffectSizeBlock(result.request);
     if (result.Details) {
         text += FormatBootstrapDetails(result, m_dataFileName.toStdString());
     }
-    if (companions) {
-        text += FormatCompanions(result);
+    if (effectSizeBlock) {
+        text += FormatEffectSizes(result);
     }
     if (result.Details) {
         // The options that print the same blocks again.
         const std::string options = " --details"
-                                    + (companions ? companionCommandOptions(*result.request.Companions) : std::string())
+                                    + (effectSizeBlock ? effectSizeCommandOptions(*result.request.EffectSizes) : std::string())
                                     + " --record";
         const RunRecord record = makeRunRecord(
             result, m_source, ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),

@@ -8,7 +8,7 @@
 #include "ui/Design.h"
 #include "ui/OutputLog.h"
 #include "ui/SeedText.h"
-#include "analyses/Companions.h"
+#include "analyses/EffectSizeBlock.h"
 #include "ui/ApaCopy.h"
 #include "ui/EffectSizeSettings.h"
 #include "ui/Trap.h"
@@ -361,7 +361,7 @@ HierarchicalRequest frmHierarchical::request() const
     request.NumTrials = spnTrials->value();
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
     request.Details = chkDetails->isChecked();
-    request.Companions = windowCompanions(request.Details);
+    request.EffectSizes = windowEffectSizes(request.Details);
     return request;
 }
 
@@ -415,8 +415,8 @@ void frmHierarchical::showResult(HierarchicalResult result)
     if (result.request.Details) {
         text += FormatHierarchicalDetails(result, m_dataFileName.toStdString());
     }
-    if (showsCompanionBlock(result.steps.back().request)) {
-        text += FormatHierarchicalCompanions(result);
+    if (showsEffectSizeBlock(result.steps.back().request)) {
+        text += FormatHierarchicalEffectSizes(result);
     }
     m_log.append(QString::fromStdString(text));
     m_lastResult = std::move(result);

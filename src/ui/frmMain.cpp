@@ -449,12 +449,12 @@ void frmMain::buildMenus()
         QAction* action = mnuRobustTest->addAction(QString::fromLatin1(covarianceCaptions[k].second));
         action->setObjectName(QStringLiteral("mnuRobust_") + QString::fromLatin1(robustCovarianceName(covariance)));
         action->setCheckable(true);
-        action->setChecked(companionSetting().covariance == covariance);
+        action->setChecked(effectSizeSetting().covariance == covariance);
         covariances->addAction(action);
         connect(action, &QAction::triggered, this, [covariance] {
-            CompanionRequest setting = companionSetting();
+            EffectSizeRequest setting = effectSizeSetting();
             setting.covariance = covariance;
-            setCompanionSetting(setting);
+            setEffectSizeSetting(setting);
         });
         mnuRobust[k] = action;
     }
@@ -463,11 +463,11 @@ void frmMain::buildMenus()
         named(mnuRobustTest->addAction(QStringLiteral("&Modified Limit Follows the Robust Test")),
               "mnuModifiedFollowsRobust");
     mnuModifiedFollowsRobust->setCheckable(true);
-    mnuModifiedFollowsRobust->setChecked(companionSetting().modifiedFollowsRobust);
+    mnuModifiedFollowsRobust->setChecked(effectSizeSetting().modifiedFollowsRobust);
     connect(mnuModifiedFollowsRobust, &QAction::toggled, this, [](bool on) {
-        CompanionRequest setting = companionSetting();
+        EffectSizeRequest setting = effectSizeSetting();
         setting.modifiedFollowsRobust = on;
-        setCompanionSetting(setting);
+        setEffectSizeSetting(setting);
     });
     // Until a run has finished there is nothing to show or copy.
     mnuBootstrapDistribution->setEnabled(false);

@@ -1,5 +1,5 @@
-// ComputeCompanions and the block "Effect Sizes and Analytic Intervals".
-#include "analyses/Companions.h"
+// ComputeEffectSizes and the block "Effect Sizes and Analytic Intervals".
+#include "analyses/EffectSizeBlock.h"
 
 #include "analyses/BootstrapReport.h"
 #include "analyses/EffectSizes.h"
@@ -74,9 +74,9 @@ Interval f2Interval(const BootstrapResult& result)
 }
 
 // The lines of one pair of models (a step: against the step before it); the reduced model's R^2 with withReduced.
-void companionLines(std::string& out, const BootstrapResult& result, bool withReduced)
+void effectSizeLines(std::string& out, const BootstrapResult& result, bool withReduced)
 {
-    const CompanionStatistics& c = *result.Companions;
+    const EffectSizeStatistics& c = *result.EffectSizes;
     const std::string percent = formatInteger(percentOf(result.request.Level)) + "%";
     auto line = [&out](const std::string& text) { appendLine(out, text); };
     if (withReduced) {
@@ -106,7 +106,7 @@ void companionLines(std::string& out, const BootstrapResult& result, bool withRe
     } else {
         line(robust + "undefined (" + c.RobustProblem + ")");
     }
-    const bool follows = result.request.Companions && result.request.Companions->modifiedFollowsRobust;
+    const bool follows = result.request.EffectSizes && result.request.EffectSizes->modifiedFollowsRobust;
     if (!result.FValue) {
         line("Modified lower limit: the traditional limit (no F test)");
     } else if (follows && result.ModifiedFollowed == ModifiedTest::Classical) {
@@ -126,13 +126,13 @@ void noteLines(std::string& out)
 
 } // namespace
 
-void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::int32_t p, std::int32_t q)
+void ComputeEffectSizes(BootstrapResult& result, const CaseMatrix& cases, std::int32_t p, std::int32_t q)
 {
-    const CompanionRequest request = result.request.Companions.value_or(CompanionRequest{});
+    const EffectSizeRequest request = result.request.EffectSizes.value_or(EffectSizeRequest{});
     const ConfidenceLevel level = result.request.Level;
     const double levelDouble = analyticLevel(level);
     const std::int32_t n = result.CompleteCases;
-    CompanionStatistics c;
+    EffectSizeStatistics c;
     c.ReducedColumns = p;
     c.AddedColumns = q;
     c.covariance = request.covariance;
@@ -172,7 +172,7 @@ void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::in
     } else {
         c.RobustProblem = robust.problem;
     }
-    result.Companions = c;
+    result.EffectSizes = c;
 
     if (request.modifiedFollowsRobust && c.RobustP && result.FValue) {
         result.ModifiedFollowed = ModifiedTest::Robust;
@@ -189,7 +189,7 @@ void ComputeCompanions(BootstrapResult& result, const CaseMatrix& cases, std::in
     }
 }
 
-std::string companionCommandOptions(const CompanionRequest& request)
+std::string effectSizeCommandOptions(const EffectSizeRequest& request)
 {
     std::string options = " --effect-sizes";
     if (request.covariance == RobustCovariance::HC4) {
@@ -203,19 +203,19 @@ std::string companionCommandOptions(const CompanionRequest& request)
 
 std::string modifiedTestName(const BootstrapResult& result)
 {
-    if (result.ModifiedFollowed == ModifiedTest::Robust && result.Companions) {
-        return std::string("the robust F test (") + robustCovarianceName(result.Companions->covariance) + ")";
+    if (result.ModifiedFollowed == ModifiedTest::Robust && result.EffectSizes) {
+        return std::string("the robust F test (") + robustCovarianceName(result.EffectSizes->covariance) + ")";
     }
     return "the F test";
 }
 
-std::string FormatCompanions(const BootstrapResult& result)
+std::string FormatEffectSizes(const BootstrapResult& result)
 {
     std::string out;
     appendLine(out, "Effect Sizes and Analytic Intervals");
     appendLine(out, BlockRule);
-    if (result.Companions) {
-        companionLines(out, result, true);
+    if (result.EffectSizes) {
+        effectSizeLines(out, result, true);
         noteLines(out);
     } else {
         appendLine(out, "Not computed for this run.");
@@ -224,7 +224,7 @@ std::string FormatCompanions(const BootstrapResult& result)
     return out;
 }
 
-std::string FormatHierarchicalCompanions(const HierarchicalResult& result)
+std::string FormatHierarchicalEffectSizes(const HierarchicalResult& result)
 {
     std::string out;
     appendLine(out, "Effect Sizes and Analytic Intervals by Step");
@@ -235,8 +235,8 @@ std::string FormatHierarchicalCompanions(const HierarchicalResult& result)
                    "Step " + formatInteger(static_cast<std::int64_t>(s) + 1) + " against "
                        + (s == 0 ? std::string("no predictors") : "step " + formatInteger(static_cast<std::int64_t>(s)))
                        + ":");
-        if (step.Companions) {
-            companionLines(out, step, false);
+        if (step.EffectSizes) {
+            effectSizeLines(out, step, false);
         } else {
             appendLine(out, "Not computed for this step.");
         }
