@@ -210,12 +210,12 @@ void timeEffectSizes(int runs)
         std::vector<double> without;
         std::vector<double> with;
         for (int run = 0; run < runs; ++run) {
-            for (const bool companions : {false, true}) {
+            for (const bool effectSizes : {false, true}) {
                 request.EffectSizes =
-                    companions ? std::optional<orvalis::EffectSizeRequest>(orvalis::EffectSizeRequest{}) : std::nullopt;
+                    effectSizes ? std::optional<orvalis::EffectSizeRequest>(orvalis::EffectSizeRequest{}) : std::nullopt;
                 const auto start = Clock::now();
                 const auto result = orvalis::RunBootstrap(request, data, 5);
-                (companions ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                (effectSizes ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());
                 if (!result.ok()) {
                     std::exit(1);
                 }
