@@ -137,9 +137,14 @@ ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, 
             }
             return cells;
         }
-        default:
+        case FileFormat::SpssSystem:
+        case FileFormat::SpssPortable:
+        case FileFormat::Stata:
+        case FileFormat::Sas:
+        case FileFormat::SasTransport:
             return importStatFile(bytes, format, options);
         }
+        return importStatFile(bytes, format, options); // not reached: every format has its case
     }();
     if (outcome.ok() && format != FileFormat::DelimitedText) {
         outcome->setFileKind(fileKindName(format));

@@ -254,15 +254,48 @@ const char* formatWord(FileFormat format)
         return "a Stata data file";
     case FileFormat::Sas:
         return "a SAS data set";
-    default:
+    case FileFormat::SasTransport:
         return "a SAS transport file";
+    case FileFormat::Xlsx:
+    case FileFormat::Ods:
+    case FileFormat::DelimitedText:
+        break;
     }
+    return "";
+}
+
+// ReadStat's reader of a format; none for a format ReadStat does not read.
+// Every format is named, so that a new one cannot fall to another's reader.
+using StatParser = readstat_error_t (*)(readstat_parser_t*, const char*, void*);
+StatParser statParser(FileFormat format)
+{
+    switch (format) {
+    case FileFormat::SpssSystem:
+        return readstat_parse_sav;
+    case FileFormat::SpssPortable:
+        return readstat_parse_por;
+    case FileFormat::Stata:
+        return readstat_parse_dta;
+    case FileFormat::Sas:
+        return readstat_parse_sas7bdat;
+    case FileFormat::SasTransport:
+        return readstat_parse_xport;
+    case FileFormat::Xlsx:
+    case FileFormat::Ods:
+    case FileFormat::DelimitedText:
+        break;
+    }
+    return nullptr;
 }
 
 } // namespace
 
 ImportOutcome importStatFile(std::string_view bytes, FileFormat format, const ImportOptions& options)
 {
+    const StatParser parse = statParser(format);
+    if (parse == nullptr) {
+        return fileFailure("This is not a file of SPSS, Stata or SAS.");
+    }
     Reading reading;
     reading.maxLines = options.maxLines;
     MemoryFile file{bytes, 0};
@@ -284,24 +317,7 @@ ImportOutcome importStatFile(std::string_view bytes, FileFormat format, const Im
     // Every text as UTF-8, whatever the file's own encoding.
     readstat_set_handler_character_encoding(parser, "UTF-8");
 
-    readstat_error_t error = READSTAT_OK;
-    switch (format) {
-    case FileFormat::SpssSystem:
-        error = readstat_parse_sav(parser, "", &reading);
-        break;
-    case FileFormat::SpssPortable:
-        error = readstat_parse_por(parser, "", &reading);
-        break;
-    case FileFormat::Stata:
-        error = readstat_parse_dta(parser, "", &reading);
-        break;
-    case FileFormat::Sas:
-        error = readstat_parse_sas7bdat(parser, "", &reading);
-        break;
-    default:
-        error = readstat_parse_xport(parser, "", &reading);
-        break;
-    }
+    const readstat_error_t error = parse(parser, "", &reading);
     readstat_parser_free(parser);
 
     if (reading.failure) {
