@@ -923,9 +923,10 @@ void frmMain::mnuClearOutput_Click()
 
 void frmMain::discardAnalysisDialogs()
 {
-    delete m_frmDescriptives.data();
-    delete m_frmESBootstrap.data();
-    delete m_frmHierarchical.data();
+    for (const QPointer<QDialog>& dialog : m_dataDialogs) {
+        delete dialog.data();
+    }
+    m_dataDialogs.clear();
 }
 
 template <typename Dialog, typename Make, typename AfterExec>
@@ -945,6 +946,20 @@ void frmMain::showDialog(QPointer<Dialog>& slot, Make&& make, AfterExec&& afterE
     });
 }
 
+template <typename Dialog, typename Make, typename AfterExec>
+void frmMain::showDataDialog(QPointer<Dialog>& slot, Make&& make, AfterExec&& afterExec)
+{
+    showDialog(
+        slot,
+        [&] {
+            Dialog* dialog = make();
+            std::erase_if(m_dataDialogs, [](const QPointer<QDialog>& kept) { return kept.isNull(); });
+            m_dataDialogs.emplace_back(dialog);
+            return dialog;
+        },
+        afterExec);
+}
+
 void frmMain::mnuNavigateDataFile_Click()
 {
     trap([&] {
@@ -956,14 +971,14 @@ void frmMain::mnuNavigateDataFile_Click()
 
 void frmMain::mnuDescriptives_Click()
 {
-    showDialog(
+    showDataDialog(
         m_frmDescriptives, [&] { return new frmDescriptives(m_platform, m_dataSet, m_outputLog, this); },
         [](frmDescriptives&) {});
 }
 
 void frmMain::mnuESBootstrap_Click()
 {
-    showDialog(
+    showDataDialog(
         m_frmESBootstrap,
         [&] {
             auto* dialog = new frmESBootstrap(m_platform, m_dataSet, m_outputLog, this);
@@ -981,7 +996,7 @@ void frmMain::mnuESBootstrap_Click()
 
 void frmMain::mnuHierarchical_Click()
 {
-    showDialog(
+    showDataDialog(
         m_frmHierarchical,
         [&] {
             auto* dialog = new frmHierarchical(m_platform, m_dataSet, m_outputLog, this);

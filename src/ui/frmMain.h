@@ -185,6 +185,11 @@ private:
     // it to afterExec, and destroys it when its close box closed it.
     template <typename Dialog, typename Make, typename AfterExec>
     void showDialog(QPointer<Dialog>& slot, Make&& make, AfterExec&& afterExec);
+    // The same for a dialog over the imported data: discardAnalysisDialogs
+    // throws it away when another file is imported, so that no dialog keeps
+    // controls (a variable list) of data that are gone.
+    template <typename Dialog, typename Make, typename AfterExec>
+    void showDataDialog(QPointer<Dialog>& slot, Make&& make, AfterExec&& afterExec);
 
     // Controls, named as in the design.
     QGroupBox* fraSelectData = nullptr;
@@ -249,6 +254,8 @@ private:
     Platform& m_platform;
     DataSet m_dataSet;
     OutputLog m_outputLog;
+    // Every dialog showDataDialog made that still exists.
+    std::vector<QPointer<QDialog>> m_dataDialogs;
     QPointer<frmDescriptives> m_frmDescriptives;
     QPointer<frmESBootstrap> m_frmESBootstrap;
     QPointer<frmHierarchical> m_frmHierarchical;
