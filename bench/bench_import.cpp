@@ -147,7 +147,7 @@ int main(int argc, char** argv)
                 orvalis::ImportOptions options;
                 options.threads = threads;
                 const auto start = std::chrono::steady_clock::now();
-                const auto outcome = orvalis::importDataBuffer(file.bytes(), ' ', options);
+                const auto outcome = orvalis::importDataBuffer(file.bytes(), orvalis::Delimiter::Space, options);
                 const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 if (!outcome.ok()) {
                     std::fprintf(stderr, "import failed: %s\n", outcome.refusal().message.c_str());

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.threads = 1;
     // A small table limit, so that a file claiming millions of cases is refused, not allocated.
     options.availableMemory = std::uint64_t{64} << 20;
-    const orvalis::ImportOutcome outcome = orvalis::importAnyBytes(bytes, "", ' ', options);
+    const orvalis::ImportOutcome outcome = orvalis::importAnyBytes(bytes, "", orvalis::Delimiter::Space, options);
     if (!outcome.ok()) {
         if (outcome.refusal().message.empty()) {
             std::abort();

@@ -14,7 +14,7 @@ namespace orvalis::test {
 // Imports text as a data file (space delimited unless told).
 inline DataSet dataOf(const std::string& text, char delimiter = ' ')
 {
-    ImportOutcome outcome = importDataBuffer(text, delimiter);
+    ImportOutcome outcome = importDataBuffer(text, delimiterWithByte(delimiter));
     EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
     return outcome.ok() ? std::move(*outcome) : DataSet();
 }

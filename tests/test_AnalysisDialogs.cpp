@@ -171,7 +171,7 @@ void checkStudyModel(frmESBootstrap& dialog)
 
 DataSet studyData()
 {
-    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
+    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", Delimiter::Space);
     return std::move(*outcome);
 }
 
@@ -773,7 +773,7 @@ namespace {
 // a refused request, and Escape stopping a long run.
 TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
 {
-    const DataSet iris = *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", ',');
+    const DataSet iris = *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", Delimiter::Comma);
     frmHierarchical dialog(platform, iris, log, nullptr);
     dialog.show();
     QApplication::setActiveWindow(&dialog);

@@ -116,7 +116,7 @@ TEST(RandomStream, StreamsAreKeyedBySeedAndTrial)
 
 DataSet studyData()
 {
-    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
+    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", Delimiter::Space);
     EXPECT_TRUE(outcome.ok());
     return std::move(*outcome);
 }

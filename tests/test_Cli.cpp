@@ -655,7 +655,7 @@ TEST(Cli, JsonDrawsAndDetails)
         args.insert(args.end(), extra.begin(), extra.end());
         return run(args);
     };
-    const DataSet data = *ImportDataFile(study, ' ');
+    const DataSet data = *ImportDataFile(study, Delimiter::Space);
     BootstrapRequest same;
     same.DependentVariable = 1;
     same.PredictorList = {2, 3};

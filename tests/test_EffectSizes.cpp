@@ -203,7 +203,7 @@ std::int32_t variableNamed(const DataSet& data, const std::string& name)
 
 DataSet fileData(const std::string& path)
 {
-    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + path, ',');
+    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + path, Delimiter::Comma);
     EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
     return outcome.ok() ? std::move(*outcome) : DataSet();
 }

@@ -62,7 +62,7 @@ TEST(FileFormats, FilesFromTheirOwnWritersImport)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const ImportOutcome outcome = importAnyFile(formatsDir() + c.file, ' ');
+        const ImportOutcome outcome = importAnyFile(formatsDir() + c.file, Delimiter::Space);
         ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
         const DataSet& data = *outcome;
         EXPECT_EQ(data.fileKind(), c.kind);
@@ -91,7 +91,7 @@ TEST(FileFormats, FilesFromTheirOwnWritersImport)
         }
     }
     // PSPP's own writer: anx's user-missing 5, a blank string missing.
-    const ImportOutcome pspp = importAnyFile(formatsDir() + "pspp.sav", ' ');
+    const ImportOutcome pspp = importAnyFile(formatsDir() + "pspp.sav", Delimiter::Space);
     ASSERT_TRUE(pspp.ok()) << pspp.refusal().message;
     EXPECT_EQ(pspp->DataTable(4, 1), 9.25f);
     EXPECT_EQ(pspp->DataTable(4, 2), MissingValue);
@@ -101,7 +101,7 @@ TEST(FileFormats, FilesFromTheirOwnWritersImport)
     EXPECT_EQ(pspp->variableCaption(2), "Var 2  anx: Anxiety score"); // as the dialogs list it
     // ReadStat 1.1.8 reads no portable file PSPP writes (it says "unsupported
     // features" of PSPP's .por, with its own file reading too): refused, with that reason.
-    const ImportOutcome por = importAnyFile(formatsDir() + "pspp.por", ' ');
+    const ImportOutcome por = importAnyFile(formatsDir() + "pspp.por", Delimiter::Space);
     ASSERT_FALSE(por.ok());
     EXPECT_EQ(por.refusal().message.rfind("The file could not be read as an SPSS portable file: Invalid file, or file "
                                           "has unsupported features",
@@ -109,7 +109,7 @@ TEST(FileFormats, FilesFromTheirOwnWritersImport)
               0u)
         << por.refusal().message;
     // The summary of one in full.
-    EXPECT_EQ(FormatImportSummary("study.xpt", *importAnyFile(formatsDir() + "study.xpt", ' ')),
+    EXPECT_EQ(FormatImportSummary("study.xpt", *importAnyFile(formatsDir() + "study.xpt", Delimiter::Space)),
               "Opened the SAS file: study.xpt\r\nNumber of Cases: 5\r\nNumber of Variables: 3\r\nVariable names: "
               "score, anx, group\r\nVar 2 (anx): Anxiety score\r\nVar 3 (group): text, 3 categories\r\n\r\n\r\n");
 }
@@ -120,7 +120,7 @@ TEST(FileFormats, WorkbooksAndTheirSheets)
 {
     for (const char* file : {"study.xlsx", "study.ods"}) {
         SCOPED_TRACE(file);
-        const ImportOutcome first = importAnyFile(formatsDir() + file, ' ');
+        const ImportOutcome first = importAnyFile(formatsDir() + file, Delimiter::Space);
         ASSERT_TRUE(first.ok()) << first.refusal().message;
         EXPECT_EQ(first->VariableName(1), "score");
         EXPECT_EQ(first->NumCases(), 4);
@@ -137,7 +137,7 @@ TEST(FileFormats, WorkbooksAndTheirSheets)
 
         FormatOptions other;
         other.sheet = "Other";
-        const ImportOutcome second = importAnyFile(formatsDir() + file, ' ', {}, other);
+        const ImportOutcome second = importAnyFile(formatsDir() + file, Delimiter::Space, {}, other);
         ASSERT_TRUE(second.ok()) << second.refusal().message;
         EXPECT_FALSE(second->hasNamesLine());
         EXPECT_EQ(second->DataTable(2, 2), 4.0f);
@@ -149,7 +149,7 @@ TEST(FileFormats, WorkbooksAndTheirSheets)
             offered = sheets;
             return std::optional<std::string>();
         };
-        const ImportOutcome cancelled = importAnyFile(formatsDir() + file, ' ', {}, asked);
+        const ImportOutcome cancelled = importAnyFile(formatsDir() + file, Delimiter::Space, {}, asked);
         ASSERT_FALSE(cancelled.ok());
         EXPECT_EQ(cancelled.refusal().kind, ImportFailure::Kind::Cancelled);
         EXPECT_EQ(offered, (std::vector<std::string>{"Scores", "Other"}));
@@ -159,18 +159,18 @@ TEST(FileFormats, WorkbooksAndTheirSheets)
         stop.request_stop();
         ImportOptions stopped;
         stopped.stop = stop.get_token();
-        const ImportOutcome halted = importAnyFile(formatsDir() + file, ' ', stopped);
+        const ImportOutcome halted = importAnyFile(formatsDir() + file, Delimiter::Space, stopped);
         ASSERT_FALSE(halted.ok());
         EXPECT_EQ(halted.refusal().kind, ImportFailure::Kind::Cancelled);
         EXPECT_EQ(halted.refusal().message, "The import was cancelled.");
 
         FormatOptions missing;
         missing.sheet = "Nope";
-        EXPECT_EQ(importAnyFile(formatsDir() + file, ' ', {}, missing).refusal().message,
+        EXPECT_EQ(importAnyFile(formatsDir() + file, Delimiter::Space, {}, missing).refusal().message,
                   "The file could not be read: the workbook has no sheet named Nope (its sheets: Scores, Other).");
     }
     // Excel keeps no value for a formula it never computed (openpyxl's "=A2+A3"): missing.
-    EXPECT_EQ(importAnyFile(formatsDir() + "study.xlsx", ' ')->DataTable(4, 1), MissingValue);
+    EXPECT_EQ(importAnyFile(formatsDir() + "study.xlsx", Delimiter::Space)->DataTable(4, 1), MissingValue);
 }
 
 // bytes with every from replaced by to (the same length).
@@ -207,7 +207,7 @@ TEST(FileFormats, DamagedFilesAreRefusedWithAReason)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const ImportOutcome outcome = importAnyBytes(c.bytes, "", ' ');
+        const ImportOutcome outcome = importAnyBytes(c.bytes, "", Delimiter::Space);
         ASSERT_FALSE(outcome.ok());
         EXPECT_EQ(outcome.refusal().kind, ImportFailure::Kind::FileError);
         EXPECT_EQ(outcome.refusal().message.substr(0, c.messageStart.size()), c.messageStart)
@@ -216,7 +216,7 @@ TEST(FileFormats, DamagedFilesAreRefusedWithAReason)
     // A few bytes that claim a billion cells are refused before they are unpacked.
     ImportOptions small;
     small.availableMemory = std::uint64_t{64} << 20;
-    const ImportOutcome bomb = importAnyFile(formatsDir() + "bomb.ods", ' ', small);
+    const ImportOutcome bomb = importAnyFile(formatsDir() + "bomb.ods", Delimiter::Space, small);
     ASSERT_FALSE(bomb.ok());
     EXPECT_EQ(bomb.refusal().message, "The file could not be read as an OpenDocument spreadsheet: the workbook would "
                                       "need at least 25.0 GB to read, more than the 16.8 MB a sheet may take.");
@@ -278,7 +278,7 @@ TEST(FileFormats, HostileWorkbooksAreReadWithinABudget)
             limit.rlim_cur = inUse + (std::uint64_t{256} << 20) + c.xmlBytes + (std::uint64_t{64} << 20);
             setrlimit(RLIMIT_AS, &limit);
 #endif
-            const ImportOutcome outcome = importAnyFile(path, ' ');
+            const ImportOutcome outcome = importAnyFile(path, Delimiter::Space);
             // Refused for the reason the file gives (the budget, or the column), never for memory that ran out.
             const bool sound = refused ? !outcome.ok() && outcome.refusal().message.find("not enough memory")
                                                               == std::string::npos
@@ -295,21 +295,21 @@ TEST(FileFormats, HostileWorkbooksAreReadWithinABudget)
         if (refused) {
             const std::string what = std::string(c.file).ends_with(".ods") ? "an OpenDocument spreadsheet"
                                                                            : "an Excel workbook";
-            const ImportOutcome outcome = importAnyFile(path, ' ', plenty);
+            const ImportOutcome outcome = importAnyFile(path, Delimiter::Space, plenty);
             ASSERT_FALSE(outcome.ok());
             EXPECT_EQ(outcome.refusal().message, "The file could not be read as " + what + ": " + c.message);
         }
     }
     // What the readable ones hold: the row deep inside the groups, the text of
     // every nested run, and the one number among the empty cells.
-    const ImportOutcome nested = importAnyFile(formatsDir() + "hostile/nested_groups.ods", ' ');
+    const ImportOutcome nested = importAnyFile(formatsDir() + "hostile/nested_groups.ods", Delimiter::Space);
     ASSERT_TRUE(nested.ok()) << nested.refusal().message;
     EXPECT_EQ(nested->NumCases(), 1);
     EXPECT_EQ(nested->DataTable(1, 1), 7.0f);
-    const ImportOutcome runs = importAnyFile(formatsDir() + "hostile/nested_runs.xlsx", ' ');
+    const ImportOutcome runs = importAnyFile(formatsDir() + "hostile/nested_runs.xlsx", Delimiter::Space);
     ASSERT_TRUE(runs.ok()) << runs.refusal().message;
     EXPECT_EQ(runs->VariableName(1), std::string(100000, 'a'));
-    const ImportOutcome empty = importAnyFile(formatsDir() + "hostile/empty_elements.xlsx", ' ');
+    const ImportOutcome empty = importAnyFile(formatsDir() + "hostile/empty_elements.xlsx", Delimiter::Space);
     ASSERT_TRUE(empty.ok()) << empty.refusal().message;
     EXPECT_EQ(empty->NumVariables(), 1);
     EXPECT_EQ(empty->DataTable(1, 1), 1.0f);
@@ -320,7 +320,7 @@ TEST(FileFormats, HostileWorkbooksAreReadWithinABudget)
 TEST(FileFormats, DatesThatDoNotExistAreInvalidEntries)
 {
     // Each beside its serial number as LibreOffice shows it.
-    const ImportOutcome dates = importAnyFile(formatsDir() + "hostile/dates.ods", ' ');
+    const ImportOutcome dates = importAnyFile(formatsDir() + "hostile/dates.ods", Delimiter::Space);
     ASSERT_TRUE(dates.ok()) << dates.refusal().message;
     ASSERT_EQ(dates->NumCases(), 6);
     for (std::int32_t row = 1; row <= dates->NumCases(); ++row) {
@@ -329,7 +329,7 @@ TEST(FileFormats, DatesThatDoNotExistAreInvalidEntries)
     }
     for (int n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
-        const ImportOutcome bad = importAnyFile(formatsDir() + "hostile/bad_date" + std::to_string(n) + ".ods", ' ');
+        const ImportOutcome bad = importAnyFile(formatsDir() + "hostile/bad_date" + std::to_string(n) + ".ods", Delimiter::Space);
         ASSERT_FALSE(bad.ok());
         EXPECT_EQ(bad.refusal().kind, ImportFailure::Kind::InvalidEntry);
         EXPECT_EQ(bad.refusal().message.rfind("Row 2 of Column 1 has an invalid entry", 0), 0u)

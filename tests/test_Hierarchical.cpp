@@ -22,7 +22,7 @@ using test::tableOf;
 
 DataSet fileData(const std::string& name, char delimiter)
 {
-    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/" + name, delimiter);
+    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/" + name, delimiterWithByte(delimiter));
     EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
     return outcome.ok() ? std::move(*outcome) : DataSet();
 }
@@ -107,7 +107,7 @@ TEST(Hierarchical, EveryStepMatchesTheStraightforwardRunBitForBit)
 // report and details, digit for digit.
 TEST(Hierarchical, StepsAreThePairsDigitForDigit)
 {
-    const DataSet study = *ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", ' ');
+    const DataSet study = *ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", Delimiter::Space);
     struct Case {
         std::vector<std::vector<std::int32_t>> steps;
         std::vector<std::int32_t> predictors, added;

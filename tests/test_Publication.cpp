@@ -524,7 +524,7 @@ TEST(RunRecord, SampleSizeGuidance)
 // with the spread of that limit over 50 seeds within 25%.
 TEST(RunRecord, LimitErrorsMatchTheSpreadOverSeeds)
 {
-    const ImportOutcome swiss = ImportDataFile(ORVALIS_TEST_DATA_DIR "/apa/swiss.csv", ',');
+    const ImportOutcome swiss = ImportDataFile(ORVALIS_TEST_DATA_DIR "/apa/swiss.csv", Delimiter::Comma);
     ASSERT_TRUE(swiss.ok());
     BootstrapRequest request;
     request.DependentVariable = 1;

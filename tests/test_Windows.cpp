@@ -303,7 +303,7 @@ TEST(Splash, Texts)
 // describes what it holds.
 TEST_F(WindowTest, EveryControlHasAnAccessibleName)
 {
-    const DataSet data = *importDataBuffer("a b\n1 2\n3 4\n", ' ');
+    const DataSet data = *importDataBuffer("a b\n1 2\n3 4\n", Delimiter::Space);
     const std::vector<std::unique_ptr<QWidget>> windows = everyDialog(data);
     std::vector<QWidget*> all = {window.get()};
     for (const auto& w : windows) {
@@ -334,7 +334,7 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleName)
 // its labels); at the design size nothing moves, and it cannot be smaller.
 TEST_F(WindowTest, DialogsGiveRoomToTheirLists)
 {
-    const DataSet data = *importDataBuffer("a b\n1 2\n", ' ');
+    const DataSet data = *importDataBuffer("a b\n1 2\n", Delimiter::Space);
     const std::vector<std::unique_ptr<QWidget>> windows = everyDialog(data);
     const QSize extra(300, 200);
     for (const auto& w : windows) {
@@ -386,7 +386,7 @@ TEST_F(WindowTest, DialogsGiveRoomToTheirLists)
 // Enter presses the focused button in every window, as Space does.
 TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
 {
-    const DataSet data = *importDataBuffer("1 2\n3 4\n", ' ');
+    const DataSet data = *importDataBuffer("1 2\n3 4\n", Delimiter::Space);
     const std::vector<std::unique_ptr<QWidget>> windows = everyDialog(data);
     int buttons = 0;
     auto pressEach = [&](QWidget& w) {
@@ -420,7 +420,7 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
 // shown whole in the tooltip.
 TEST_F(WindowTest, LabelsShowTheirLongestTextsWhole)
 {
-    const DataSet data = *importDataBuffer("1 2\n", ' ');
+    const DataSet data = *importDataBuffer("1 2\n", Delimiter::Space);
     frmNavigate navigator(data, nullptr);
     const std::pair<QLabel*, QString> worst[] = {
         {navigator.lblRow, "Row: 2147483647"},
@@ -1003,7 +1003,7 @@ TEST_F(WindowTest, ClosingTheWindowRunsTheExitDialogue)
 
 TEST(Navigator, MovesStopAtTheEdges)
 {
-    ImportOutcome outcome = importDataBuffer("3.5 -2\n. 12345678\n1\n", ' ');
+    ImportOutcome outcome = importDataBuffer("3.5 -2\n. 12345678\n1\n", Delimiter::Space);
     ASSERT_TRUE(outcome.ok());
     frmNavigate navigator(*outcome, nullptr);
     EXPECT_EQ(navigator.windowTitle(), "Navigate Data File");
@@ -1042,7 +1042,7 @@ TEST(Navigator, MovesStopAtTheEdges)
 TEST(Navigator, ShowsCaseAndCategoryLabels)
 {
     ImportOutcome outcome = importDataBuffer(
-        "\"\",\"y\",\"g\"\n\"Courtelary\",1,\"a category with a long label\"\n\"Delemont\",2,\"b\"\n", ',');
+        "\"\",\"y\",\"g\"\n\"Courtelary\",1,\"a category with a long label\"\n\"Delemont\",2,\"b\"\n", Delimiter::Comma);
     ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
     frmNavigate navigator(*outcome, nullptr);
     navigator.resize(navigator.sizeHint());

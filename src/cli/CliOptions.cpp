@@ -355,7 +355,7 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
             }
             throw UsageError{"unknown delimiter: " + text + " (expected " + wordList(words) + ")"};
         }
-        value.delimiter = delimiterChar(*delimiter);
+        value.delimiter = *delimiter;
         break;
     }
     case ValueKind::Text:

@@ -6,6 +6,7 @@
 #include "analyses/ConfidenceLevel.h"
 #include "analyses/NestedR2.h"
 #include "analyses/Planning.h"
+#include "data/Delimiter.h"
 
 #include <cstdint>
 #include <map>
@@ -107,7 +108,7 @@ struct PlanOptions {
 // Everything a command line sets. Each command reads its own part.
 struct CliSettings {
     // Before FILE.
-    char delimiter = ' ';
+    Delimiter delimiter = Delimiter::Space;
     std::optional<std::string> delimiterWord; // as given; none: the default
     std::string sheet;                        // a workbook's sheet, by name; empty: the first
     // bootstrap and hierarchical.
@@ -159,7 +160,7 @@ struct OptionValue {
     double decimal = 0.0;
     std::size_t word = 0;
     ConfidenceLevel level = ConfidenceLevel::P95;
-    char delimiter = ' ';
+    Delimiter delimiter = Delimiter::Space;
     VariableRef variable;
     std::vector<VariableRef> variables;
     ReferenceRef reference;

@@ -15,7 +15,7 @@
 
 namespace orvalis {
 
-ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options, bool explain)
+ImportOutcome importDataBuffer(std::string_view content, Delimiter delimiter, const ImportOptions& options, bool explain)
 {
     if (content.substr(0, 3) == "\xEF\xBB\xBF") {
         content.remove_prefix(3); // the UTF-8 byte-order mark editors write
@@ -27,8 +27,8 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
                             " those encodings and import it again.";
         return failedImport(std::move(failure));
     }
-    if (delimiter != DetectDelimiter) {
-        return importContent(content, delimiterWithByte(delimiter), options, {explain, true});
+    if (delimiter != Delimiter::Detect) {
+        return importContent(content, delimiter, options, {explain, true});
     }
     const Delimiter detected = detectDelimiter(content, options);
     ImportOutcome outcome = importContent(content, detected, options, {explain, true});
@@ -38,9 +38,9 @@ ImportOutcome importDataBuffer(std::string_view content, char delimiter, const I
     return outcome;
 }
 
-ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options)
+ImportOutcome ImportDataFile(const std::string& path, Delimiter delimiter, const ImportOptions& options)
 {
-    if (std::optional<ImportOutcome> streamed = importStreamed(path, delimiterWithByte(delimiter), options)) {
+    if (std::optional<ImportOutcome> streamed = importStreamed(path, delimiter, options)) {
         return std::move(*streamed);
     }
     try {

@@ -102,14 +102,14 @@ ImportOutcome cancelledImport();
 // The delimiter is a byte of the delimiter table (delimiterChar), or
 // DetectDelimiter to find it from the bytes; any other byte is a caller's
 // mistake (std::invalid_argument).
-ImportOutcome importDataBuffer(std::string_view content, char delimiter, const ImportOptions& options = {},
+ImportOutcome importDataBuffer(std::string_view content, Delimiter delimiter, const ImportOptions& options = {},
                                bool explain = true);
 
 // Reads the file at path (bytes of the local file system) and imports it.
 // A file that cannot be opened or read, is not a regular file, changes while
 // it is read or does not fit in memory is a FileError failure naming the path
 // (see FileContent).
-ImportOutcome ImportDataFile(const std::string& path, char delimiter, const ImportOptions& options = {});
+ImportOutcome ImportDataFile(const std::string& path, Delimiter delimiter, const ImportOptions& options = {});
 
 // One cell of a spreadsheet's sheet: its text (a number's as the file writes
 // it, "0.1", "1E-3") and whether the sheet holds it as text. An empty text is

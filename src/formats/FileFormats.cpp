@@ -115,7 +115,7 @@ ImportFailure fileFailure(std::string message)
     return failedImport(std::move(failure)).refusal();
 }
 
-ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, char delimiter,
+ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, Delimiter delimiter,
                              const ImportOptions& options, const FormatOptions& formatOptions)
 {
     const FileFormat format = detectFileFormat(bytes, fileName);
@@ -152,7 +152,7 @@ ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, 
     return outcome;
 }
 
-ImportOutcome importAnyFile(const std::string& path, char delimiter, const ImportOptions& options,
+ImportOutcome importAnyFile(const std::string& path, Delimiter delimiter, const ImportOptions& options,
                             const FormatOptions& formatOptions)
 {
     // A regular file's first bytes tell its format; delimited text is then

@@ -48,12 +48,12 @@ struct FormatOptions {
 // read) and imports it by its format: delimited text with the delimiter, the
 // others by their own rules (each format's file in src/formats). A damaged or
 // truncated file is a FileError failure with the reader's reason.
-ImportOutcome importAnyFile(const std::string& path, char delimiter, const ImportOptions& options = {},
+ImportOutcome importAnyFile(const std::string& path, Delimiter delimiter, const ImportOptions& options = {},
                             const FormatOptions& formatOptions = {});
 
 // The bytes of a file already read, imported by their format (the fuzzer's
 // entry). fileName only helps detection and messages.
-ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, char delimiter,
+ImportOutcome importAnyBytes(std::string_view bytes, std::string_view fileName, Delimiter delimiter,
                              const ImportOptions& options = {}, const FormatOptions& formatOptions = {});
 
 } // namespace orvalis

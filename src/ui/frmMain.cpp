@@ -606,7 +606,7 @@ namespace {
 
 // The file read and imported on a worker thread: what the window's trap
 // caught when it read on its own thread comes back as a failure too.
-ImportOutcome readDataFile(const std::string& path, char delimiter, const ImportOptions& options,
+ImportOutcome readDataFile(const std::string& path, Delimiter delimiter, const ImportOptions& options,
                            const FormatOptions& formats)
 {
     ImportFailure failure;
@@ -664,7 +664,7 @@ void frmMain::cmdImportData_Click()
                 return answer.get();
             };
             const std::string path = QFile::encodeName(run->fileName).toStdString();
-            const char delimiter = delimiterChar(run->delimiter);
+            const Delimiter delimiter = run->delimiter;
             auto watcher = std::make_unique<QFutureWatcher<ImportOutcome>>(this);
             connect(watcher.get(), &QFutureWatcherBase::finished, this,
                     [this, watched = watcher.get(), run] { importEnded(watched, run); });
