@@ -50,8 +50,11 @@ void copyResults(Platform& platform, QWidget* parent, const std::optional<Result
         return;
     }
     const IntervalKind interval = apaIntervalSetting();
-    if (lastModel(*run).interval(interval) == nullptr) {
-        platform.warn(parent, QString::fromUtf8(intervalRow(interval).notComputed), Title);
+    // A kind only some runs compute (BCa with the details, Alf and Graf's with
+    // the effect sizes) says how to get it; every run has the percentile ones.
+    const IntervalRow& row = intervalRow(interval);
+    if (lastModel(*run).interval(interval) == nullptr && *row.notComputed != '\0') {
+        platform.warn(parent, QString::fromUtf8(row.notComputed), Title);
         return;
     }
     const QString html = QStringLiteral("<p>") + fromUtf8(FormatApaSentence(*run, interval)).toHtmlEscaped()
