@@ -1056,6 +1056,63 @@ TEST(Cli, TheCorrelationFileIsReadAsADataFileIs)
 // modified limit that follows the robust test where the two tests part
 // (mtcars at 99%, HC4: see test_EffectSizes.cpp), said in the details and the
 // record's command line; Alf and Graf's interval in the APA forms; usage errors.
+// --coefficients appends the block of both models' coefficients after
+// everything a run prints without it; the values are R's:
+//   lm(mpg ~ hp + wt + qsec, d) on the data as held in single precision
+//   (summary, confint, lm on scale()d data, car::vif; see test_Coefficients.cpp).
+TEST(Cli, Coefficients)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter", "comma", mtcars, "bootstrap", "--dv", "mpg",
+                                              "--predictors", "hp,wt", "--added", "qsec", "--seed", "4",
+                                              "--trials", "200"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun before = with({"--details", "--effect-sizes"});
+    const CliRun after = with({"--details", "--effect-sizes", "--coefficients"});
+    ASSERT_EQ(after.status, ExitSuccess) << after.err;
+    EXPECT_EQ(after.out.substr(0, before.out.size()), before.out);
+    const std::string block = after.out.substr(before.out.size());
+    EXPECT_EQ(block.rfind("Coefficients\n-------------------------------------\n"
+                          "Reduced model: Var1 (mpg), R^2 = 0.82679, df = 29\n",
+                          0),
+              0u)
+        << block;
+    EXPECT_NE(block.find("Full model: Var1 (mpg), R^2 = 0.83477, df = 28\n"
+                         "Term         B         SE B     95% CI of B           Beta      t       p         sr^2     "
+                         "Tolerance  VIF\n"
+                         "(Intercept)  27.61053  8.41993  [10.36309, 44.85798]            3.279   0.00278\n"
+                         "Var4 (hp)    -0.01782  0.01498  [-0.04851, 0.01287]   -0.20275  -1.190  0.24418   0.00835  "
+                         "0.20317    4.922\n"
+                         "Var6 (wt)    -4.35880  0.75270  [-5.90063, -2.81696]  -0.70764  -5.791  3.22E-06  0.19789  "
+                         "0.39519    2.530\n"
+                         "Var7 (qsec)  0.51083   0.43922  [-0.38887, 1.41054]   0.15146   1.163   0.25463   0.00798  "
+                         "0.34797    2.874\n"),
+              std::string::npos)
+        << block;
+    EXPECT_EQ(block.substr(block.size() - 41), "-------------------------------------\n\n\n\n");
+
+    const nlohmann::json object = nlohmann::json::parse(with({"--format", "json", "--coefficients"}).out);
+    ASSERT_TRUE(object.contains("coefficients")) << object.dump();
+    const nlohmann::json& full = object["coefficients"]["full"];
+    EXPECT_EQ(full["df"], 28);
+    ASSERT_EQ(full["terms"].size(), 4u);
+    const nlohmann::json& wt = full["terms"][2];
+    EXPECT_EQ(wt["variable"]["name"], "wt");
+    EXPECT_NEAR(wt["b"].get<double>(), -4.3587971987161, 1e-9);
+    EXPECT_NEAR(wt["ci"]["lower"].get<double>(), -5.9006342244516, 1e-9);
+    EXPECT_NEAR(wt["vif"].get<double>(), 2.53044254384, 1e-9);
+    EXPECT_TRUE(full["terms"][0]["variable"].is_null());
+    EXPECT_TRUE(full["terms"][0]["beta"].is_null());
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out).contains("coefficients"));
+
+    // The record repeats the option.
+    EXPECT_NE(with({"--coefficients", "--record"}).out.find(" --coefficients --record\n"), std::string::npos);
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";

@@ -41,6 +41,8 @@ struct BootstrapRequest {
     // Also compute the details: exact p-value, bootstrap mean and standard
     // error, BCa limits (a jackknife over the complete cases).
     bool Details = false;
+    // Also compute each model's coefficients (ModelCoefficients).
+    bool Coefficients = false;
     // Also compute the effect sizes and analytic intervals (EffectSizeStatistics).
     std::optional<EffectSizeRequest> EffectSizes;
 

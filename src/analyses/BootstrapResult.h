@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapRequest.h"
+#include "analyses/Coefficients.h"
 #include "analyses/IntervalCatalogue.h"
 
 #include <cstdint>
@@ -95,6 +96,13 @@ struct EffectSizeStatistics {
     std::string RobustProblem; // why there is no robust F
 };
 
+// The coefficients of the pair's two models, computed when the request asks
+// for them; each may be undefined, with the reason.
+struct ModelCoefficients {
+    CoefficientsOutcome reduced;
+    CoefficientsOutcome full;
+};
+
 struct BootstrapResult {
     BootstrapRequest request;
     std::int32_t NumValid = 0;
@@ -131,6 +139,7 @@ struct BootstrapResult {
     std::vector<double> DrawFullR2;                // each valid trial's full-model R^2, beside Draws
     std::optional<BootstrapDetails> Details;       // when the request asked for them
     std::optional<EffectSizeStatistics> EffectSizes; // when the request asked for them
+    std::optional<ModelCoefficients> Coefficients;   // when the request asked for them
     // Every interval of the run, each kind once, computed where the run
     // computes its parts: traditional, modified, then BCa with the details.
     std::vector<Interval> Intervals;

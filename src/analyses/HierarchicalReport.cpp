@@ -20,30 +20,6 @@ std::string limitsText(const BootstrapResult& step, IntervalKind kind)
     return fiveDecimalsSingle(interval->lower) + " " + fiveDecimalsSingle(interval->upper);
 }
 
-// Rows of cells in columns two blanks apart, each as wide as its widest cell.
-std::string columns(const std::vector<std::vector<std::string>>& rows)
-{
-    std::vector<std::size_t> widths;
-    for (const auto& row : rows) {
-        widths.resize(std::max(widths.size(), row.size()), 0);
-        for (std::size_t k = 0; k < row.size(); ++k) {
-            widths[k] = std::max(widths[k], displayWidth(row[k]));
-        }
-    }
-    std::string out;
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t k = 0; k < row.size(); ++k) {
-            line += row[k];
-            if (k + 1 < row.size()) {
-                line += std::string(widths[k] - displayWidth(row[k]) + 2, ' ');
-            }
-        }
-        appendLine(out, line);
-    }
-    return out;
-}
-
 } // namespace
 
 std::string DescribeStep(const HierarchicalResult& result, std::size_t step)
@@ -113,7 +89,7 @@ std::string FormatHierarchicalReport(const HierarchicalResult& result)
                       step.FValue ? pValueText(step.PValue) : std::string(UndefinedText)});
         rows.push_back(cells);
     }
-    out += columns(rows);
+    out += alignedColumns(rows);
     line(BlockRule);
     line("F change: each step's model against the model before it, with the step's own error term (as SPSS "
          "reports it; R's anova(m1, m2, m3) uses the largest model's).");

@@ -4,6 +4,8 @@
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 
+#include <algorithm>
+
 namespace orvalis {
 
 void appendLine(std::string& out, std::string_view text)
@@ -21,6 +23,31 @@ void appendBlockEnd(std::string& out)
 {
     appendLine(out, BlockRule);
     appendEmptyLines(out);
+}
+
+std::string alignedColumns(const std::vector<std::vector<std::string>>& rows)
+{
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            widths[k] = std::max(widths[k], displayWidth(row[k]));
+        }
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            line += row[k];
+            if (k + 1 < row.size()) {
+                line += std::string(widths[k] - displayWidth(row[k]) + 2, ' ');
+            }
+        }
+        // Empty last cells leave no blanks at the line's end.
+        line.erase(line.find_last_not_of(' ') + 1);
+        appendLine(out, line);
+    }
+    return out;
 }
 
 std::string fiveDecimals(const std::optional<double>& value, std::string_view undefined)

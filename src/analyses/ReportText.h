@@ -25,6 +25,11 @@ void appendEmptyLines(std::string& out);
 // Ends a block: the rule, then three empty lines, each line ending in CR LF.
 void appendBlockEnd(std::string& out);
 
+// Rows of cells in columns two blanks apart, each as wide as its widest cell
+// (in display columns), with no blanks at a line's end; every line ends in
+// CR LF.
+std::string alignedColumns(const std::vector<std::vector<std::string>>& rows);
+
 // A double rounded half to even to five decimals in its shortest text
 // ("0.27431"); `undefined` for an absent value.
 std::string fiveDecimals(const std::optional<double>& value, std::string_view undefined = UndefinedText);

@@ -369,6 +369,15 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
                 return outOfMemory("for the robust F test of " + formatInteger(cases.NumComplete) + " cases");
             }
         }
+        if (result.request.Coefficients) {
+            try {
+                const std::int32_t p = models[m].p;
+                result.Coefficients = ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
+                                                        ComputeCoefficients(cases, p + models[m].q, result.request.Level)};
+            } catch (const std::bad_alloc&) {
+                return outOfMemory("for the coefficients of " + formatInteger(cases.NumComplete) + " cases");
+            }
+        }
     }
     if (settings.control.progress) {
         settings.control.progress(settings.numTrials);

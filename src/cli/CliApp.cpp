@@ -3,6 +3,7 @@
 
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
+#include "analyses/CoefficientsReport.h"
 #include "analyses/EffectSizeBlock.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RequestCheck.h"
@@ -121,7 +122,8 @@ std::optional<EffectSizeRequest> effectSizesOf(const OutputForm& form)
 // with the record: the form, the effect sizes' options, --record.
 std::string recordOptions(const OutputForm& form)
 {
-    const std::string effectSizes = form.effectSizes ? effectSizeCommandOptions(form.effectSizeRequest) : "";
+    const std::string effectSizes = (form.effectSizes ? effectSizeCommandOptions(form.effectSizeRequest) : "")
+                                    + (form.coefficients ? " --coefficients" : "");
     return form.format == Format::Json ? " --format json" + effectSizes + " --record"
            : form.details              ? " --details" + effectSizes + " --record"
                                        : effectSizes + " --record";
@@ -173,6 +175,7 @@ Runner bootstrapCommand(const Invocation& invocation)
     request.Level = run.level;
     request.Details = form.details || form.record || form.format != Format::Text;
     request.EffectSizes = effectSizesOf(form);
+    request.Coefficients = form.coefficients;
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     return [request, dependent, predictors, added, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -207,6 +210,7 @@ Runner bootstrapCommand(const Invocation& invocation)
         if (form.effectSizes) {
             out << toUnixLineEnds(FormatEffectSizes(*outcome));
         }
+        out << toUnixLineEnds(FormatCoefficients(*outcome));
         if (record) {
             out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
         }

@@ -84,6 +84,45 @@ json difference(const std::optional<double>& full, const std::optional<double>& 
     return full && reduced ? json(*full - *reduced) : json(nullptr);
 }
 
+// A model's coefficients: the terms in order, the intercept first (its
+// "column" 0, its "variable" null), or null with the reason.
+json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<std::int32_t>& variables,
+                           const std::vector<std::string>& names)
+{
+    if (!model.table) {
+        return {{"terms", nullptr}, {"problem", model.problem}};
+    }
+    json terms = json::array();
+    for (const Coefficient& c : model.table->rows) {
+        const auto index = static_cast<std::size_t>(c.column);
+        terms.push_back({{"column", c.column},
+                         {"variable", c.column == 0 || index > variables.size()
+                                          ? json(nullptr)
+                                          : variable(variables[index - 1], names)},
+                         {"b", c.B},
+                         {"se", c.SE},
+                         {"ci", {{"lower", c.lower}, {"upper", c.upper}}},
+                         {"beta", orNull(c.beta)},
+                         {"t", c.t},
+                         {"p", c.p},
+                         {"sr2", orNull(c.sr2)},
+                         {"tolerance", orNull(c.tolerance)},
+                         {"vif", orNull(c.vif)}});
+    }
+    return {{"terms", terms}, {"r2", model.table->R2}, {"df", model.table->df}, {"problem", nullptr}};
+}
+
+// The coefficients of the pair's two models.
+json coefficientsJson(const BootstrapResult& result)
+{
+    const BootstrapRequest& request = result.request;
+    std::vector<std::int32_t> columns = request.PredictorList;
+    columns.insert(columns.end(), request.AddedList.begin(), request.AddedList.end());
+    return {{"confidence", percentOf(request.Level)},
+            {"reduced", modelCoefficientsJson(result.Coefficients->reduced, columns, result.VariableNames)},
+            {"full", modelCoefficientsJson(result.Coefficients->full, columns, result.VariableNames)}};
+}
+
 // The effect sizes and analytic intervals of a run, with every interval of its list.
 json effectSizesJson(const BootstrapResult& result)
 {
@@ -218,6 +257,9 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     }
     if (effectSizes) {
         object["effect_sizes"] = effectSizesJson(result);
+    }
+    if (result.Coefficients) {
+        object["coefficients"] = coefficientsJson(result);
     }
     if (record != nullptr) {
         object["record"] = recordJson(*record);

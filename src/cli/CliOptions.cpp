@@ -230,6 +230,7 @@ void setThreads(CliSettings& s, const OptionValue& v) { s.run.threads = static_c
 void setDetails(CliSettings& s, const OptionValue&) { s.run.form.details = true; }
 void setRecord(CliSettings& s, const OptionValue&) { s.run.form.record = true; }
 void setEffectSizes(CliSettings& s, const OptionValue&) { s.run.form.effectSizes = true; }
+void setCoefficients(CliSettings& s, const OptionValue&) { s.run.form.coefficients = true; }
 void setFormat(CliSettings& s, const OptionValue& v) { s.run.form.format = static_cast<Format>(v.word); }
 void setApaInterval(CliSettings& s, const OptionValue& v)
 {
@@ -437,6 +438,11 @@ const std::vector<OptionRow>& optionTable()
          " Ezekiel's and Olkin and Pratt's adjusted R^2, Cohen's f^2 with its bootstrap percentile interval and the"
          " robust F test of the added predictors. With --format json: the object effect_sizes, with every interval"
          " of the run."},
+        {Bootstrap, "--coefficients", "", nullptr, setCoefficients, true,
+         "Append the block of coefficients of the reduced and the full model: each term's B, its standard error"
+         " and t-based interval at the run's level, the standardized beta, t, p, the squared semipartial"
+         " correlation sr^2 (the R^2 lost when that predictor alone is dropped), tolerance and VIF. With --format"
+         " json: the object coefficients."},
         {Bootstrap, "--robust", "hc3|hc4", &Robust, setRobust, false,
          "The covariance of the robust F test (default hc3); implies --effect-sizes."},
         {Bootstrap, "--modified-test", "classical|robust", &ModifiedTest, setModifiedTest, false,

@@ -65,6 +65,8 @@ struct OutputForm {
     // The effect sizes and analytic intervals (--effect-sizes, --robust, --modified-test).
     bool effectSizes = false;
     EffectSizeRequest effectSizeRequest;
+    // Each model's coefficients (--coefficients).
+    bool coefficients = false;
     Format format = Format::Text;
     IntervalKind apaInterval = IntervalKind::Traditional;
     std::string drawsFile;

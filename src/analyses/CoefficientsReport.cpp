@@ -1,0 +1,91 @@
+// FormatCoefficients: the terms of each model in aligned columns.
+#include "analyses/CoefficientsReport.h"
+
+#include "analyses/ReportText.h"
+#include "common/NumberText.h"
+
+namespace orvalis {
+namespace {
+
+// Every value of a column with the same number of decimals, so that the points line up.
+std::string rounded(double value, int decimals)
+{
+    return formatFixed(value, decimals);
+}
+
+// "[-5.63924, -3.07836]"; written by appending (GCC 12 warns falsely on "[" + text).
+std::string intervalText(double lower, double upper)
+{
+    std::string text = "[";
+    text += rounded(lower, 5);
+    text += ", ";
+    text += rounded(upper, 5);
+    text += "]";
+    return text;
+}
+
+std::string optionalRounded(const std::optional<double>& value, int decimals)
+{
+    return value ? rounded(*value, decimals) : std::string();
+}
+
+} // namespace
+
+std::string FormatCoefficientTable(const CoefficientsOutcome& model, const std::vector<std::string>& termNames,
+                                   ConfidenceLevel level)
+{
+    if (!model.table) {
+        std::string out;
+        appendLine(out, "Coefficients undefined: " + model.problem);
+        return out;
+    }
+    std::vector<std::vector<std::string>> rows = {{"Term", "B", "SE B", formatInteger(percentOf(level)) + "% CI of B",
+                                                   "Beta", "t", "p", "sr^2", "Tolerance", "VIF"}};
+    for (const Coefficient& c : model.table->rows) {
+        const auto index = static_cast<std::size_t>(c.column);
+        const std::string term = c.column == 0 ? std::string("(Intercept)")
+                                 : index <= termNames.size() ? termNames[index - 1]
+                                                             : "Column " + formatInteger(c.column);
+        rows.push_back({term, rounded(c.B, 5), rounded(c.SE, 5),
+                        intervalText(c.lower, c.upper), optionalRounded(c.beta, 5),
+                        rounded(c.t, 3), pValueText(c.p), optionalRounded(c.sr2, 5), optionalRounded(c.tolerance, 5),
+                        optionalRounded(c.vif, 3)});
+    }
+    return alignedColumns(rows);
+}
+
+std::string FormatCoefficients(const BootstrapResult& result)
+{
+    if (!result.Coefficients) {
+        return {};
+    }
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    std::vector<std::string> terms;
+    for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
+        for (const std::int32_t v : *list) {
+            terms.push_back(variableText(v, names));
+        }
+    }
+    std::string out;
+    appendLine(out, "Coefficients");
+    appendLine(out, BlockRule);
+    const std::string dependent = variableText(request.DependentVariable.value_or(0), names);
+    auto model = [&](const char* which, const CoefficientsOutcome& coefficients) {
+        std::string heading = std::string(which) + " model: " + dependent;
+        if (coefficients.table) {
+            heading += ", R^2 = " + fiveDecimals(coefficients.table->R2) + ", df = "
+                       + formatInteger(coefficients.table->df);
+        }
+        appendLine(out, heading);
+        out += FormatCoefficientTable(coefficients, terms, request.Level);
+    };
+    model("Reduced", result.Coefficients->reduced);
+    appendLine(out, "");
+    model("Full", result.Coefficients->full);
+    appendLine(out, "sr^2: the R^2 the model loses when that predictor alone is dropped.");
+    appendBlockEnd(out);
+    return out;
+}
+
+} // namespace orvalis
