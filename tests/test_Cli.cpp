@@ -1059,7 +1059,7 @@ TEST(Cli, TheCorrelationFileIsReadAsADataFileIs)
 // --coefficients appends the block of both models' coefficients after
 // everything a run prints without it; the values are R's:
 //   lm(mpg ~ hp + wt + qsec, d) on the data as held in single precision
-//   (summary, confint, lm on scale()d data, car::vif; see test_Coefficients.cpp).
+//   (summary, confint, lm on scale()d data, the VIF; see test_Coefficients.cpp).
 TEST(Cli, Coefficients)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
@@ -1111,6 +1111,50 @@ TEST(Cli, Coefficients)
 
     // The record repeats the option.
     EXPECT_NE(with({"--coefficients", "--record"}).out.find(" --coefficients --record\n"), std::string::npos);
+}
+
+// hierarchical --coefficients: each step's model, a categorical variable's
+// indicators named by category and reference. R on the data as held
+// (single precision): lm(Sepal.Length ~ Sepal.Width + Species, iris) gives
+// 2.251393532478, 0.803560812711, 1.458742983854, 1.946816619325.
+TEST(Cli, HierarchicalCoefficients)
+{
+    const std::string iris = ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv";
+    const std::vector<std::string> request = {"--delimiter", "comma", iris,     "hierarchical", "--dv", "1", "--step",
+                                              "2",           "--step", "5",     "--seed",       "1",    "--trials",
+                                              "100"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun before = with({});
+    const CliRun after = with({"--coefficients"});
+    ASSERT_EQ(after.status, ExitSuccess) << after.err;
+    EXPECT_EQ(after.out.substr(0, before.out.size()), before.out);
+    const std::string block = after.out.substr(before.out.size());
+    EXPECT_EQ(block.rfind("Coefficients by Step\n-------------------------------------\n"
+                          "Step 1 model: Var1 (Sepal.Length), R^2 = 0.01382, df = 148\n",
+                          0),
+              0u)
+        << block;
+    EXPECT_NE(block.find("\nStep 2 model: Var1 (Sepal.Length), R^2 = 0.72591, df = 146\n"), std::string::npos);
+    EXPECT_NE(block.find("\nVar5 (Species): versicolor vs setosa  1.45874  0.11211  [1.23718, 1.68031]  0.83322  "
+                         "13.012  3.48E-26"),
+              std::string::npos)
+        << block;
+
+    const nlohmann::json object = nlohmann::json::parse(with({"--format", "json", "--coefficients"}).out);
+    const nlohmann::json& last = object["steps"][1]["coefficients"];
+    ASSERT_EQ(last["terms"].size(), 4u) << object.dump();
+    const double expected[] = {2.251393532478, 0.803560812711, 1.458742983854, 1.946816619325};
+    for (std::size_t t = 0; t < 4; ++t) {
+        EXPECT_NEAR(last["terms"][t]["b"].get<double>(), expected[t], 1e-9) << t;
+    }
+    EXPECT_EQ(last["terms"][3]["category"], "virginica");
+    EXPECT_TRUE(last["terms"][1]["category"].is_null());
+    EXPECT_EQ(object["steps"][0]["coefficients"]["terms"].size(), 2u);
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out)["steps"][0].contains("coefficients"));
 }
 
 TEST(Cli, EffectSizes)

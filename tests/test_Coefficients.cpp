@@ -1,4 +1,5 @@
-// A model's coefficients against R (lm, summary, confint, lm on scale()d data, car::vif) and against the pair's own
+// A model's coefficients against R (lm, summary, confint, lm on scale()d data, VIF from each
+// predictor's R^2 on the others) and against the pair's own
 // R^2 change.
 #include "analyses/Bootstrap.h"
 #include "analyses/Coefficients.h"
@@ -43,7 +44,8 @@ void expectRelative(double actual, double expected, double tolerance, const char
 //   f <- function(x) readBin(writeBin(as.double(x), raw(), size = 4), "double", size = 4, n = length(x))
 //   d <- read.csv("mtcars.csv"); d <- data.frame(mpg = f(d$mpg), wt = f(d$wt), hp = f(d$hp), qsec = f(d$qsec))
 //   m <- lm(mpg ~ hp + wt + qsec, d); summary(m)$coefficients; confint(m, level = 0.90)
-//   coef(lm(scale(mpg) ~ scale(hp) + scale(wt) + scale(qsec), d)); car::vif(m)
+//   coef(lm(scale(mpg) ~ scale(hp) + scale(wt) + scale(qsec), d))
+//   VIF: 1 / (1 - R^2 of the predictor on the other two), what car::vif(m) gives for one-column terms
 //   sr2: summary(m)$r.squared less that of the model without the predictor
 TEST(Coefficients, MatchRsLinearModel)
 {

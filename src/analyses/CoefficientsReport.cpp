@@ -3,6 +3,7 @@
 
 #include "analyses/ReportText.h"
 #include "common/NumberText.h"
+#include "common/TextEscape.h"
 
 namespace orvalis {
 namespace {
@@ -83,6 +84,58 @@ std::string FormatCoefficients(const BootstrapResult& result)
     model("Reduced", result.Coefficients->reduced);
     appendLine(out, "");
     model("Full", result.Coefficients->full);
+    appendLine(out, "sr^2: the R^2 the model loses when that predictor alone is dropped.");
+    appendBlockEnd(out);
+    return out;
+}
+
+std::string termName(const HierarchicalResult& result, const PredictorColumn& column)
+{
+    std::string name = variableText(column.variable, result.VariableNames);
+    const auto labels = result.Categories.find(column.variable);
+    if (column.category == 0 || labels == result.Categories.end()) {
+        return name;
+    }
+    const auto found = result.request.ReferenceCategory.find(column.variable);
+    const std::int32_t reference = found != result.request.ReferenceCategory.end() ? found->second : 1;
+    auto label = [&](std::int32_t code) {
+        const auto index = static_cast<std::size_t>(code) - 1;
+        return code >= 1 && index < labels->second.size() ? escapeControlCharacters(labels->second[index])
+                                                           : formatInteger(code);
+    };
+    name += ": ";
+    name += label(column.category);
+    name += " vs ";
+    name += label(reference);
+    return name;
+}
+
+std::string FormatHierarchicalCoefficients(const HierarchicalResult& result)
+{
+    if (result.steps.empty() || !result.steps.front().Coefficients) {
+        return {};
+    }
+    std::vector<std::string> terms;
+    for (const PredictorColumn& column : result.columns) {
+        terms.push_back(termName(result, column));
+    }
+    std::string out;
+    appendLine(out, "Coefficients by Step");
+    appendLine(out, BlockRule);
+    const std::string dependent = variableText(result.request.DependentVariable.value_or(0), result.VariableNames);
+    for (std::size_t s = 0; s < result.steps.size(); ++s) {
+        const BootstrapResult& step = result.steps[s];
+        if (s > 0) {
+            appendLine(out, "");
+        }
+        const CoefficientsOutcome& model = step.Coefficients->full;
+        std::string heading = "Step " + formatInteger(static_cast<std::int64_t>(s) + 1) + " model: " + dependent;
+        if (model.table) {
+            heading += ", R^2 = " + fiveDecimals(model.table->R2) + ", df = " + formatInteger(model.table->df);
+        }
+        appendLine(out, heading);
+        out += FormatCoefficientTable(model, terms, result.request.Level);
+    }
     appendLine(out, "sr^2: the R^2 the model loses when that predictor alone is dropped.");
     appendBlockEnd(out);
     return out;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analyses/BootstrapResult.h"
+#include "analyses/Hierarchical.h"
 
 #include <string>
 #include <vector>
@@ -21,5 +22,15 @@ std::string FormatCoefficientTable(const CoefficientsOutcome& model, const std::
 // reduced and the full model, each with its predictors named as the report
 // names them ("Var4 (hp)"); then three empty lines. Empty for a run without.
 std::string FormatCoefficients(const BootstrapResult& result);
+
+// A hierarchical run's predictor column as a term: "Var4 (hp)", or a
+// category's indicator "Var5 (Species): virginica vs setosa" (against the
+// reference category).
+std::string termName(const HierarchicalResult& result, const PredictorColumn& column);
+
+// The block of a hierarchical run with coefficients: each step's model (the
+// steps up to it), its terms named by termName; then three empty lines.
+// Empty for a run without.
+std::string FormatHierarchicalCoefficients(const HierarchicalResult& result);
 
 } // namespace orvalis

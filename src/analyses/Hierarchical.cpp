@@ -250,6 +250,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
         step.request.Level = request.Level;
         step.request.Details = request.Details;
         step.request.EffectSizes = request.EffectSizes;
+        step.request.Coefficients = request.Coefficients;
         step.VariableNames = result.VariableNames;
         step.Seed = seed;
         step.CasesRead = result.CasesRead;

@@ -34,6 +34,8 @@ struct HierarchicalRequest {
     bool Details = false;
     // Also compute each step's effect sizes and analytic intervals.
     std::optional<EffectSizeRequest> EffectSizes;
+    // Also compute each step's model's coefficients.
+    bool Coefficients = false;
 };
 
 // A predictor column of the largest model: a numeric variable, or the

@@ -239,6 +239,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
     request.EffectSizes = effectSizesOf(form);
+    request.Coefficients = form.coefficients;
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -299,6 +300,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
         if (form.effectSizes) {
             out << toUnixLineEnds(FormatHierarchicalEffectSizes(*outcome));
         }
+        out << toUnixLineEnds(FormatHierarchicalCoefficients(*outcome));
         if (record) {
             out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
         }

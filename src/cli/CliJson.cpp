@@ -84,9 +84,16 @@ json difference(const std::optional<double>& full, const std::optional<double>& 
     return full && reduced ? json(*full - *reduced) : json(nullptr);
 }
 
+// A predictor column as a term: its variable, and the category its indicator
+// marks (null for a numeric variable).
+struct TermColumn {
+    std::int32_t variable = 0;
+    json category;
+};
+
 // A model's coefficients: the terms in order, the intercept first (its
 // "column" 0, its "variable" null), or null with the reason.
-json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<std::int32_t>& variables,
+json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<TermColumn>& columns,
                            const std::vector<std::string>& names)
 {
     if (!model.table) {
@@ -95,10 +102,10 @@ json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<s
     json terms = json::array();
     for (const Coefficient& c : model.table->rows) {
         const auto index = static_cast<std::size_t>(c.column);
+        const bool term = c.column != 0 && index <= columns.size();
         terms.push_back({{"column", c.column},
-                         {"variable", c.column == 0 || index > variables.size()
-                                          ? json(nullptr)
-                                          : variable(variables[index - 1], names)},
+                         {"variable", term ? variable(columns[index - 1].variable, names) : json(nullptr)},
+                         {"category", term ? columns[index - 1].category : json(nullptr)},
                          {"b", c.B},
                          {"se", c.SE},
                          {"ci", {{"lower", c.lower}, {"upper", c.upper}}},
@@ -116,8 +123,12 @@ json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<s
 json coefficientsJson(const BootstrapResult& result)
 {
     const BootstrapRequest& request = result.request;
-    std::vector<std::int32_t> columns = request.PredictorList;
-    columns.insert(columns.end(), request.AddedList.begin(), request.AddedList.end());
+    std::vector<TermColumn> columns;
+    for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
+        for (const std::int32_t v : *list) {
+            columns.push_back({v, nullptr});
+        }
+    }
     return {{"confidence", percentOf(request.Level)},
             {"reduced", modelCoefficientsJson(result.Coefficients->reduced, columns, result.VariableNames)},
             {"full", modelCoefficientsJson(result.Coefficients->full, columns, result.VariableNames)}};
@@ -340,6 +351,17 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
         }
         if (effectSizes) {
             steps.back()["effect_sizes"] = effectSizesJson(step);
+        }
+        if (step.Coefficients) {
+            std::vector<TermColumn> terms;
+            for (const PredictorColumn& c : result.columns) {
+                const auto labels = result.Categories.find(c.variable);
+                terms.push_back({c.variable, c.category == 0 || labels == result.Categories.end()
+                                                 ? json(nullptr)
+                                                 : json(labels->second[static_cast<std::size_t>(c.category) - 1])});
+            }
+            steps.back()["coefficients"] = modelCoefficientsJson(step.Coefficients->full, terms, names);
+            steps.back()["coefficients"]["confidence"] = percentOf(request.Level);
         }
     }
     object["steps"] = steps;

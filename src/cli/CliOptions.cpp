@@ -482,6 +482,10 @@ const std::vector<OptionRow>& optionTable()
          "As for bootstrap."},
         {Hierarchical, "--effect-sizes", "", nullptr, setEffectSizes, true,
          "As for bootstrap, for every step against the step before it."},
+        {Hierarchical, "--coefficients", "", nullptr, setCoefficients, true,
+         "Append the block of coefficients of each step's model (the steps up to it), as bootstrap's"
+         " --coefficients gives them; a categorical variable's indicators are named by their category and the"
+         " reference. With --format json: the object coefficients in each step."},
         {Hierarchical, "--robust", "hc3|hc4", &Robust, setRobust, false,
          "As for bootstrap."},
         {Hierarchical, "--modified-test", "classical|robust", &ModifiedTest, setModifiedTest, false,
