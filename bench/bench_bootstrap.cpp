@@ -211,8 +211,9 @@ void timeEffectSizes(int runs)
         std::vector<double> with;
         for (int run = 0; run < runs; ++run) {
             for (const bool effectSizes : {false, true}) {
-                request.EffectSizes =
-                    effectSizes ? std::optional<orvalis::EffectSizeRequest>(orvalis::EffectSizeRequest{}) : std::nullopt;
+                request.EffectSizes = effectSizes
+                                          ? std::optional<orvalis::EffectSizeRequest>(orvalis::EffectSizeRequest{})
+                                          : std::nullopt;
                 const auto start = Clock::now();
                 const auto result = orvalis::RunBootstrap(request, data, 5);
                 (effectSizes ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());

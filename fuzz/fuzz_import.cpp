@@ -55,11 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     orvalis::ImportOptions options;
     options.threads = 1;
-    const orvalis::ImportOutcome one = orvalis::importDataBuffer(content, orvalis::delimiterWithByte(delimiter), options);
+    const orvalis::ImportOutcome one =
+        orvalis::importDataBuffer(content, orvalis::delimiterWithByte(delimiter), options);
     options.threads = 2;
-    const orvalis::ImportOutcome two = orvalis::importDataBuffer(content, orvalis::delimiterWithByte(delimiter), options);
+    const orvalis::ImportOutcome two =
+        orvalis::importDataBuffer(content, orvalis::delimiterWithByte(delimiter), options);
     options.threads = 3;
-    const orvalis::ImportOutcome three = orvalis::importDataBuffer(content, orvalis::delimiterWithByte(delimiter), options);
+    const orvalis::ImportOutcome three =
+        orvalis::importDataBuffer(content, orvalis::delimiterWithByte(delimiter), options);
     if (!sameOutcome(one, two) || !sameOutcome(one, three)) {
         std::abort();
     }

@@ -773,7 +773,8 @@ namespace {
 // a refused request, and Escape stopping a long run.
 TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
 {
-    const DataSet iris = *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", Delimiter::Comma);
+    const DataSet iris =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", Delimiter::Comma);
     frmHierarchical dialog(platform, iris, log, nullptr);
     dialog.show();
     QApplication::setActiveWindow(&dialog);

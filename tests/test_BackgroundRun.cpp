@@ -37,7 +37,8 @@ struct WorkTrace {
 // Counts to reached of total, then waits for a stop (at most a minute, so
 // that a run nobody stops still ends) and ends with a Stopped refusal; a
 // Fault refusal when no stop came.
-auto countThenWaitForStop(std::shared_ptr<WorkTrace> trace, std::int32_t reached, std::chrono::milliseconds linger = 0ms)
+auto countThenWaitForStop(std::shared_ptr<WorkTrace> trace, std::int32_t reached,
+                          std::chrono::milliseconds linger = 0ms)
 {
     return [trace, reached, linger](const RunControl& control) -> Outcome<int> {
         trace->started = true;
@@ -170,23 +171,45 @@ TEST_F(BackgroundRunTest, EachEndingIsHandledAndTheControlsComeBack)
              control.progress(3);
              return 17;
          },
-         false, true, {17}, 3, {}},
+         false,
+         true,
+         {17},
+         3,
+         {}},
         {"a refusal",
          [](const RunControl& control) -> Outcome<int> {
              control.progress(3);
              return Refusal{"Too few cases.", "Analysis Error", Refusal::Reason::Refused};
          },
-         false, true, {}, 0, {{"Too few cases.", "Analysis Error"}}},
+         false,
+         true,
+         {},
+         0,
+         {{"Too few cases.", "Analysis Error"}}},
         {"no memory for the outcome",
          [](const RunControl& control) -> Outcome<int> {
              control.progress(3);
              throw std::bad_alloc();
          },
-         false, true, {}, 3, {{"There is not enough memory to finish the test run.", "Test Run"}}},
-        {"an error while the value is shown", [](const RunControl&) -> Outcome<int> { return 5; }, true, true, {5}, 0,
+         false,
+         true,
+         {},
+         3,
+         {{"There is not enough memory to finish the test run.", "Test Run"}}},
+        {"an error while the value is shown",
+         [](const RunControl&) -> Outcome<int> { return 5; },
+         true,
+         true,
+         {5},
+         0,
          {{"a fault in the window", "Test Run"}}},
-        {"an error while the value is shown, quietly", [](const RunControl&) -> Outcome<int> { return 5; }, true,
-         false, {5}, 0, {}},
+        {"an error while the value is shown, quietly",
+         [](const RunControl&) -> Outcome<int> { return 5; },
+         true,
+         false,
+         {5},
+         0,
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

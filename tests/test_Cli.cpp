@@ -1063,9 +1063,9 @@ TEST(Cli, TheCorrelationFileIsReadAsADataFileIs)
 TEST(Cli, Coefficients)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
-    const std::vector<std::string> request = {"--delimiter", "comma", mtcars, "bootstrap", "--dv", "mpg",
-                                              "--predictors", "hp,wt", "--added", "qsec", "--seed", "4",
-                                              "--trials", "200"};
+    const std::vector<std::string> request = {"--delimiter",  "comma", mtcars,    "bootstrap", "--dv",   "mpg",
+                                              "--predictors", "hp,wt", "--added", "qsec",      "--seed", "4",
+                                              "--trials",     "200"};
     auto with = [&](std::vector<std::string> extra) {
         std::vector<std::string> args = request;
         args.insert(args.end(), extra.begin(), extra.end());
@@ -1120,9 +1120,9 @@ TEST(Cli, Coefficients)
 TEST(Cli, HierarchicalCoefficients)
 {
     const std::string iris = ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv";
-    const std::vector<std::string> request = {"--delimiter", "comma", iris,     "hierarchical", "--dv", "1", "--step",
-                                              "2",           "--step", "5",     "--seed",       "1",    "--trials",
-                                              "100"};
+    const std::vector<std::string> request = {"--delimiter", "comma",  iris,       "hierarchical", "--dv",
+                                              "1",           "--step", "2",        "--step",       "5",
+                                              "--seed",      "1",      "--trials", "100"};
     auto with = [&](std::vector<std::string> extra) {
         std::vector<std::string> args = request;
         args.insert(args.end(), extra.begin(), extra.end());
@@ -1518,31 +1518,54 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {PlanPower, {{"plan", "power"}, {{"--added", "2"}, {"--f2", "0.1"}, {"--n", "60"}}}},
         {PlanWidth,
          {{"plan", "width"},
-          {{"--added", "1"}, {"--delta-r2", "0.2"}, {"--n", "30"}, {"--target-width", "0.5"}, {"--datasets", "2"},
-           {"--trials", "30"}, {"--seed", "3"}}}},
+          {{"--added", "1"},
+           {"--delta-r2", "0.2"},
+           {"--n", "30"},
+           {"--target-width", "0.5"},
+           {"--datasets", "2"},
+           {"--trials", "30"},
+           {"--seed", "3"}}}},
         {Descriptives, {{sheetless, "descriptives", "1-2"}, {}}},
     };
     // A value each option accepts that differs from its default.
     const std::map<std::string, std::string> values = {
-        {"--delimiter", "space"}, {"--sheet", "first"},    {"--dv", "Petal.Length"}, {"bootstrap --dv", "cyl"},
-        {"plan power --predictors", "1"}, {"plan width --predictors", "1"},
-        {"--predictors", "wt"},   {"--added", "2"},         {"--trials", "20"},
-        {"--confidence", "99"},   {"--seed", "77"},         {"--threads", "2"},
-        {"--format", "json"},     {"--apa-interval", "bca"}, {"--robust", "hc4"},
+        {"--delimiter", "space"},
+        {"--sheet", "first"},
+        {"--dv", "Petal.Length"},
+        {"bootstrap --dv", "cyl"},
+        {"plan power --predictors", "1"},
+        {"plan width --predictors", "1"},
+        {"--predictors", "wt"},
+        {"--added", "2"},
+        {"--trials", "20"},
+        {"--confidence", "99"},
+        {"--seed", "77"},
+        {"--threads", "2"},
+        {"--format", "json"},
+        {"--apa-interval", "bca"},
+        {"--robust", "hc4"},
         {"--modified-test", "robust"},
         {"--save-draws", (dir.path() / "draws.csv").string()},
-        {"--step", "Petal.Width"}, {"--reference", "Species=virginica"},
-        {"--delta-r2", "0.1"},    {"--r2-full", "0.3"},     {"--f2", "0.2"},
-        {"--alpha", "0.01"},      {"--n", "40"},            {"--power", "0.9"},
-        {"--noncentrality", "pwr"}, {"--r2-reduced", "0.1"}, {"--intercorrelation", "0.3"},
-        {"--correlations", matrix}, {"--target-width", "0.4"}, {"--assurance", "0.5"},
+        {"--step", "Petal.Width"},
+        {"--reference", "Species=virginica"},
+        {"--delta-r2", "0.1"},
+        {"--r2-full", "0.3"},
+        {"--f2", "0.2"},
+        {"--alpha", "0.01"},
+        {"--n", "40"},
+        {"--power", "0.9"},
+        {"--noncentrality", "pwr"},
+        {"--r2-reduced", "0.1"},
+        {"--intercorrelation", "0.3"},
+        {"--correlations", matrix},
+        {"--target-width", "0.4"},
+        {"--assurance", "0.5"},
         {"--datasets", "3"},
     };
     // Options the run cannot take beside the base ones: plan power's --power
     // replaces --n, --delta-r2 and --r2-full replace --f2, --correlations the population.
     const std::map<std::string, std::vector<std::string>> replaces = {
-        {"--power", {"--n"}}, {"--delta-r2", {"--f2"}}, {"--r2-full", {"--f2"}},
-        {"--correlations", {"--delta-r2"}}};
+        {"--power", {"--n"}}, {"--delta-r2", {"--f2"}}, {"--r2-full", {"--f2"}}, {"--correlations", {"--delta-r2"}}};
     int checked = 0;
     for (const OptionRow& row : optionTable()) {
         if (row.rule == nullptr) {
@@ -1580,8 +1603,8 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
                 given["--r2-reduced"] = "0.1";
             }
             given.erase(row.name);
-            std::vector<std::string> option = joined ? Args{std::string(row.name) + "=" + value->second}
-                                                     : Args{row.name, value->second};
+            std::vector<std::string> option =
+                joined ? Args{std::string(row.name) + "=" + value->second} : Args{row.name, value->second};
             if (row.command == Global) {
                 args = option;
                 args.push_back(row.name == std::string("--sheet") ? ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv"
@@ -1614,8 +1637,8 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
     }
     EXPECT_GT(checked, 50);
     // A switch takes no value.
-    const CliRun details = run({"--delimiter", "comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "hp",
-                                "--details=yes"});
+    const CliRun details =
+        run({"--delimiter", "comma", mtcars, "bootstrap", "--dv", "mpg", "--added", "hp", "--details=yes"});
     EXPECT_EQ(details.status, ExitUsage);
     EXPECT_EQ(details.err, "orvalis-cli: --details takes no value\nTry 'orvalis-cli --help'\n");
 }
@@ -1640,8 +1663,7 @@ TEST(Cli, AUsageErrorIsOneLineAndATryLine)
          "--threads must be a whole number from 1 to 256: 300"},
         {{"--delimiter=comma", mtcars, "hierarchical", "--dv", "mpg", "--step", "wt", "--format=xml"},
          "--format must be text, json, apa or apa-markdown: xml"},
-        {{"plan", "width", "--added", "1", "--delta-r2", "0.2", "--n", "30", "--target-width", "0.5",
-          "--seed=-1"},
+        {{"plan", "width", "--added", "1", "--delta-r2", "0.2", "--n", "30", "--target-width", "0.5", "--seed=-1"},
          "--seed must be a whole number from 0 to 9223372036854775807: -1"},
         {{"plan", "power", "--added", "1", "--f2", "0.1", "--n", "30", "--format", "apa"},
          "--format must be text or json: apa"},

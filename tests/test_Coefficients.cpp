@@ -63,8 +63,8 @@ TEST(Coefficients, MatchRsLinearModel)
         double B, SE, t, p, lower, upper, beta, sr2, vif;
     };
     const Expected expected[] = {
-        {0, 27.6105305694769, 8.4199298645291, 3.27918771459, 2.78455636985e-03, 13.2871274125769, 41.93393372637684,
-         0, 0, 0},
+        {0, 27.6105305694769, 8.4199298645291, 3.27918771459, 2.78455636985e-03, 13.2871274125769, 41.93393372637684, 0,
+         0, 0},
         {1, -0.0178222765252, 0.0149811703101, -1.18964514496, 2.44176158750e-01, -0.0433072087711, 0.00766265572077,
          -0.202747121759, 0.00835163895748, 4.92195550969},
         {2, -4.3587971987161, 0.7527004735906, -5.79087877801, 3.21722699349e-06, -5.6392392585776, -3.07835513885452,
@@ -108,8 +108,8 @@ TEST(Coefficients, TheLastPredictorsSr2IsThePairsChangeAndShiftsMoveOnlyTheInter
     request.NumTrials = 20;
     const Outcome<BootstrapResult> run = RunBootstrap(request, data, 3);
     ASSERT_TRUE(run.ok()) << run.refusal().message;
-    const CoefficientsOutcome outcome = ComputeCoefficients(casesOf(data, Mpg, {Hp, Wt}, {Qsec}), 3,
-                                                            ConfidenceLevel::P95);
+    const CoefficientsOutcome outcome =
+        ComputeCoefficients(casesOf(data, Mpg, {Hp, Wt}, {Qsec}), 3, ConfidenceLevel::P95);
     ASSERT_TRUE(outcome.table);
     EXPECT_NEAR(*outcome.table->rows[3].sr2, *run->DeltaR2, 1e-10);
     EXPECT_NEAR(outcome.table->R2, *run->FullR2, 1e-10);
@@ -151,16 +151,15 @@ TEST(Coefficients, AnInterceptOnlyModelAndTheRefusals)
     EXPECT_NEAR(mean.table->rows[0].upper, 3.5 + 3.18244630528 * std::sqrt(7.0) / 2.0, 1e-9);
     EXPECT_EQ(mean.table->df, 3);
 
-    const DataSet dependent = test::tableOf({{1.0f, 1.0f, 2.0f}, {2.0f, 2.0f, 4.0f}, {4.0f, 3.0f, 6.0f},
-                                             {3.0f, 5.0f, 10.0f}});
+    const DataSet dependent =
+        test::tableOf({{1.0f, 1.0f, 2.0f}, {2.0f, 2.0f, 4.0f}, {4.0f, 3.0f, 6.0f}, {3.0f, 5.0f, 10.0f}});
     EXPECT_EQ(ComputeCoefficients(casesOf(dependent, 1, {2}, {3}), 2, ConfidenceLevel::P95).problem,
               "the predictors are linearly dependent");
     const DataSet constant = test::tableOf({{1.0f, 1.0f}, {1.0f, 2.0f}, {1.0f, 4.0f}});
     EXPECT_EQ(ComputeCoefficients(casesOf(constant, 1, {}, {2}), 1, ConfidenceLevel::P95).problem,
               "the dependent variable is constant");
     const DataSet two = test::tableOf({{1.0f, 1.0f}, {2.0f, 2.0f}});
-    EXPECT_EQ(ComputeCoefficients(casesOf(two, 1, {}, {2}), 1, ConfidenceLevel::P95).problem,
-              "too few complete cases");
+    EXPECT_EQ(ComputeCoefficients(casesOf(two, 1, {}, {2}), 1, ConfidenceLevel::P95).problem, "too few complete cases");
 }
 
 } // namespace

@@ -329,7 +329,8 @@ TEST(FileFormats, DatesThatDoNotExistAreInvalidEntries)
     }
     for (int n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
-        const ImportOutcome bad = importAnyFile(formatsDir() + "hostile/bad_date" + std::to_string(n) + ".ods", Delimiter::Space);
+        const ImportOutcome bad =
+            importAnyFile(formatsDir() + "hostile/bad_date" + std::to_string(n) + ".ods", Delimiter::Space);
         ASSERT_FALSE(bad.ok());
         EXPECT_EQ(bad.refusal().kind, ImportFailure::Kind::InvalidEntry);
         EXPECT_EQ(bad.refusal().message.rfind("Row 2 of Column 1 has an invalid entry", 0), 0u)

@@ -22,7 +22,8 @@ using test::tableOf;
 
 DataSet fileData(const std::string& name, char delimiter)
 {
-    ImportOutcome outcome = ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/" + name, delimiterWithByte(delimiter));
+    ImportOutcome outcome =
+        ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/" + name, delimiterWithByte(delimiter));
     EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
     return outcome.ok() ? std::move(*outcome) : DataSet();
 }

@@ -208,9 +208,9 @@ TEST(FigureText, MarksAndNoteFollowTheRows)
         values.push_back(mark.value);
         requested.push_back(mark.marker.onRequest);
     }
-    EXPECT_EQ(legends, (std::vector<std::string>{"Observed \u0394R\u00b2 = .250", "95% percentile CI [.075, .500]",
-                                                 "", "Modified lower limit 0 (F test not significant)",
-                                                 "BCa [.050, .450]", "", "Alf\u2013Graf CI [-.020, .520]", ""}));
+    EXPECT_EQ(legends, (std::vector<std::string>{"Observed \u0394R\u00b2 = .250", "95% percentile CI [.075, .500]", "",
+                                                 "Modified lower limit 0 (F test not significant)", "BCa [.050, .450]",
+                                                 "", "Alf\u2013Graf CI [-.020, .520]", ""}));
     EXPECT_EQ(values, (std::vector<double>{0.25, static_cast<double>(0.075f), 0.5, 0.0, 0.05, 0.45, -0.02, 0.52}));
     EXPECT_EQ(requested, (std::vector<bool>{false, false, false, false, false, false, true, true}));
 
@@ -221,8 +221,9 @@ TEST(FigureText, MarksAndNoteFollowTheRows)
               std::string::npos)
         << note;
     EXPECT_EQ(note.find("Dash-dot-dotted"), std::string::npos);
-    EXPECT_NE(FormatFigureNote(result, true).find(" Dash-dot-dotted lines: Alf and Graf's large-sample 95% "
-                                                  "confidence limits [-.020, .520]."),
+    EXPECT_NE(FormatFigureNote(result, true)
+                  .find(" Dash-dot-dotted lines: Alf and Graf's large-sample 95% "
+                        "confidence limits [-.020, .520]."),
               std::string::npos);
 
     // Significant: the modified limits are the traditional ones and draw no line of their own.

@@ -1041,8 +1041,9 @@ TEST(Navigator, MovesStopAtTheEdges)
 // its category's label (a long one cut, whole in the tooltip).
 TEST(Navigator, ShowsCaseAndCategoryLabels)
 {
-    ImportOutcome outcome = importDataBuffer(
-        "\"\",\"y\",\"g\"\n\"Courtelary\",1,\"a category with a long label\"\n\"Delemont\",2,\"b\"\n", Delimiter::Comma);
+    ImportOutcome outcome =
+        importDataBuffer("\"\",\"y\",\"g\"\n\"Courtelary\",1,\"a category with a long label\"\n\"Delemont\",2,\"b\"\n",
+                         Delimiter::Comma);
     ASSERT_TRUE(outcome.ok()) << outcome.refusal().message;
     frmNavigate navigator(*outcome, nullptr);
     navigator.resize(navigator.sizeHint());

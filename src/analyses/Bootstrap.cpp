@@ -19,7 +19,8 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     try {
         collected.emplace(CollectCompleteCases(request, dataSet));
     } catch (const std::bad_alloc&) {
-        return analysisRefusal("There is not enough memory to collect the complete cases.", Refusal::Reason::OutOfMemory);
+        return analysisRefusal("There is not enough memory to collect the complete cases.",
+                               Refusal::Reason::OutOfMemory);
     } catch (const RuntimeError& error) {
         return analysisRefusal(std::string("The complete cases could not be collected: ") + error.what(),
                                Refusal::Reason::Fault);

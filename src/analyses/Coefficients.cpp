@@ -87,8 +87,7 @@ CoefficientsOutcome ComputeCoefficients(const CaseMatrix& cases, std::int32_t k,
     }
     const double yMean = mean(0) + static_cast<double>(cases.shift[0]);
     const double intercept = k > 0 ? yMean - xMean.dot(b) : yMean;
-    const double interceptVariance =
-        s2 * (1.0 / static_cast<double>(n) + (k > 0 ? xMean.dot(inverse * xMean) : 0.0));
+    const double interceptVariance = s2 * (1.0 / static_cast<double>(n) + (k > 0 ? xMean.dot(inverse * xMean) : 0.0));
     table.rows.push_back(row(0, intercept, interceptVariance));
     for (Index c = 0; c < k; ++c) {
         Coefficient coefficient = row(static_cast<std::int32_t>(c) + 1, b(c), s2 * inverse(c, c));

@@ -44,13 +44,12 @@ std::string FormatCoefficientTable(const CoefficientsOutcome& model, const std::
                                                    "Beta", "t", "p", "sr^2", "Tolerance", "VIF"}};
     for (const Coefficient& c : model.table->rows) {
         const auto index = static_cast<std::size_t>(c.column);
-        const std::string term = c.column == 0 ? std::string("(Intercept)")
+        const std::string term = c.column == 0               ? std::string("(Intercept)")
                                  : index <= termNames.size() ? termNames[index - 1]
                                                              : "Column " + formatInteger(c.column);
-        rows.push_back({term, rounded(c.B, 5), rounded(c.SE, 5),
-                        intervalText(c.lower, c.upper), optionalRounded(c.beta, 5),
-                        rounded(c.t, 3), pValueText(c.p), optionalRounded(c.sr2, 5), optionalRounded(c.tolerance, 5),
-                        optionalRounded(c.vif, 3)});
+        rows.push_back({term, rounded(c.B, 5), rounded(c.SE, 5), intervalText(c.lower, c.upper),
+                        optionalRounded(c.beta, 5), rounded(c.t, 3), pValueText(c.p), optionalRounded(c.sr2, 5),
+                        optionalRounded(c.tolerance, 5), optionalRounded(c.vif, 3)});
     }
     return alignedColumns(rows);
 }
@@ -75,8 +74,8 @@ std::string FormatCoefficients(const BootstrapResult& result)
     auto model = [&](const char* which, const CoefficientsOutcome& coefficients) {
         std::string heading = std::string(which) + " model: " + dependent;
         if (coefficients.table) {
-            heading += ", R^2 = " + fiveDecimals(coefficients.table->R2) + ", df = "
-                       + formatInteger(coefficients.table->df);
+            heading +=
+                ", R^2 = " + fiveDecimals(coefficients.table->R2) + ", df = " + formatInteger(coefficients.table->df);
         }
         appendLine(out, heading);
         out += FormatCoefficientTable(coefficients, terms, request.Level);
@@ -101,7 +100,7 @@ std::string termName(const HierarchicalResult& result, const PredictorColumn& co
     auto label = [&](std::int32_t code) {
         const auto index = static_cast<std::size_t>(code) - 1;
         return code >= 1 && index < labels->second.size() ? escapeControlCharacters(labels->second[index])
-                                                           : formatInteger(code);
+                                                          : formatInteger(code);
     };
     name += ": ";
     name += label(column.category);

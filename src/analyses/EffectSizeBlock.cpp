@@ -89,8 +89,8 @@ void effectSizeLines(std::string& out, const BootstrapResult& result, bool withR
          + intervalText(result.interval(IntervalKind::NoncentralF, Estimand::FullR2)));
     line("Change in R^2: " + fiveDecimals(result.DeltaR2) + ", " + percent + " Alf and Graf CI "
          + intervalText(result.interval(IntervalKind::AlfGraf))
-         + (c.AlfGrafProblem.empty() ? "" : " (" + c.AlfGrafProblem + ")") + ", SE = "
-         + fiveDecimals(c.AlfGrafStandardError));
+         + (c.AlfGrafProblem.empty() ? "" : " (" + c.AlfGrafProblem + ")")
+         + ", SE = " + fiveDecimals(c.AlfGrafStandardError));
     line("Adjusted R^2 (Ezekiel): reduced " + fiveDecimals(c.ReducedEzekiel) + ", full " + fiveDecimals(c.FullEzekiel)
          + ", change " + fiveDecimals(difference(c.FullEzekiel, c.ReducedEzekiel)));
     line("Adjusted R^2 (Olkin-Pratt): reduced " + fiveDecimals(c.ReducedOlkinPratt) + ", full "
@@ -120,7 +120,8 @@ void effectSizeLines(std::string& out, const BootstrapResult& result, bool withR
 void noteLines(std::string& out)
 {
     appendLine(out, "Exact CI: noncentral F, fixed predictors, R^2 = lambda / (lambda + N).");
-    appendLine(out, "Alf and Graf CI: change +- z SE, large samples, not cut at 0, unreliably narrow near a change of 0.");
+    appendLine(out,
+               "Alf and Graf CI: change +- z SE, large samples, not cut at 0, unreliably narrow near a change of 0.");
     appendLine(out, "Olkin-Pratt adjusted R^2 is not cut at 0.");
 }
 

@@ -73,7 +73,8 @@ std::vector<FigureMark> figureMarks(const BootstrapResult& result)
 {
     std::vector<FigureMark> marks;
     if (result.DeltaR2) {
-        marks.push_back({*result.DeltaR2, "Observed " + std::string(DeltaR2) + " = " + apaProportion(*result.DeltaR2, 3),
+        marks.push_back({*result.DeltaR2,
+                         "Observed " + std::string(DeltaR2) + " = " + apaProportion(*result.DeltaR2, 3),
                          PlotMarker{PlotLine::Solid, 0x000000, false, false}});
     }
     for (const IntervalRow& row : intervalCatalogue()) {

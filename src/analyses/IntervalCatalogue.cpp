@@ -18,8 +18,8 @@ const std::vector<IntervalRow>& intervalCatalogue()
          "Dash-dotted line: the modified lower limit, 0, since {test-name} of the added predictors was not "
          "significant at \u03b1 = {alpha}.",
          PlotMarker{PlotLine::DashDot, 0xd55e00, true, false}, IntervalNeeds::Run, ""},
-        {IntervalKind::BCa, "BCa", false, "bca", "bca", "bca", "&BCa", "bias-corrected and accelerated bootstrap",
-         true, "BCa {limits}", "Dotted lines: bias-corrected and accelerated (BCa) limits {limits}.",
+        {IntervalKind::BCa, "BCa", false, "bca", "bca", "bca", "&BCa", "bias-corrected and accelerated bootstrap", true,
+         "BCa {limits}", "Dotted lines: bias-corrected and accelerated (BCa) limits {limits}.",
          PlotMarker{PlotLine::Dot, 0x009e73, false, false}, IntervalNeeds::Details,
          "The BCa interval is computed with the details: check \"Add details to the report\" and run the bootstrap "
          "again, or choose another APA interval."},
@@ -81,9 +81,11 @@ std::string intervalWordsText()
 
 std::string fillIntervalText(std::string_view text, const IntervalWords& words)
 {
-    const std::pair<std::string_view, const std::string*> fields[] = {
-        {"{level}", &words.level}, {"{limits}", &words.limits}, {"{test}", &words.test},
-        {"{test-name}", &words.testName}, {"{alpha}", &words.alpha}};
+    const std::pair<std::string_view, const std::string*> fields[] = {{"{level}", &words.level},
+                                                                      {"{limits}", &words.limits},
+                                                                      {"{test}", &words.test},
+                                                                      {"{test-name}", &words.testName},
+                                                                      {"{alpha}", &words.alpha}};
     std::string out;
     std::size_t at = 0;
     while (at < text.size()) {
@@ -92,9 +94,8 @@ std::string fillIntervalText(std::string_view text, const IntervalWords& words)
             break;
         }
         out += text.substr(at, open - at);
-        const auto field = std::find_if(std::begin(fields), std::end(fields), [&](const auto& f) {
-            return text.substr(open, f.first.size()) == f.first;
-        });
+        const auto field = std::find_if(std::begin(fields), std::end(fields),
+                                        [&](const auto& f) { return text.substr(open, f.first.size()) == f.first; });
         if (field == std::end(fields)) {
             out += '{';
             at = open + 1;

@@ -46,7 +46,7 @@ struct IntervalRow {
     // details' generic line ("<name> limits (95%): a and b") for a kind no
     // block writes in its own words.
     const char* reportName;
-    bool inReport;    // its limits are lines of the run's report and a column of the hierarchical table
+    bool inReport; // its limits are lines of the run's report and a column of the hierarchical table
     // The key of the change's limits in the JSON ("limits.traditional", a
     // hierarchical step's "traditional"); null where the kind is only in
     // effect_sizes.intervals.

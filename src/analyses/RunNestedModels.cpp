@@ -372,8 +372,9 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
         if (result.request.Coefficients) {
             try {
                 const std::int32_t p = models[m].p;
-                result.Coefficients = ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
-                                                        ComputeCoefficients(cases, p + models[m].q, result.request.Level)};
+                result.Coefficients =
+                    ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
+                                      ComputeCoefficients(cases, p + models[m].q, result.request.Level)};
             } catch (const std::bad_alloc&) {
                 return outOfMemory("for the coefficients of " + formatInteger(cases.NumComplete) + " cases");
             }

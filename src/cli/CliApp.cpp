@@ -556,9 +556,9 @@ int runPlan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     std::optional<RunRecord> record;
     if (wantRecord) {
-        record = makeRunRecord(DataSource{asked.correlations, {}, {}},
-                               matrixFingerprint, std::chrono::system_clock::now(),
-                               planCommandLine(false, values, question.seed, wantDetails));
+        record =
+            makeRunRecord(DataSource{asked.correlations, {}, {}}, matrixFingerprint, std::chrono::system_clock::now(),
+                          planCommandLine(false, values, question.seed, wantDetails));
         record->fileRole = "Correlation file";
     }
     if (json) {

@@ -217,21 +217,66 @@ void setDelimiter(CliSettings& s, const OptionValue& v)
     s.delimiterWord = v.text;
     s.delimiter = v.delimiter;
 }
-void setSheet(CliSettings& s, const OptionValue& v) { s.sheet = v.text; }
-void setDependent(CliSettings& s, const OptionValue& v) { s.dependent = v.variable; }
-void setPredictors(CliSettings& s, const OptionValue& v) { s.predictors = v.variables; }
-void setAdded(CliSettings& s, const OptionValue& v) { s.added = v.variables; }
-void addStep(CliSettings& s, const OptionValue& v) { s.steps.push_back(v.variables); }
-void addReference(CliSettings& s, const OptionValue& v) { s.references.push_back(v.reference); }
-void setTrials(CliSettings& s, const OptionValue& v) { s.run.trials = static_cast<std::int32_t>(v.whole); }
-void setLevel(CliSettings& s, const OptionValue& v) { s.run.level = v.level; }
-void setSeed(CliSettings& s, const OptionValue& v) { s.run.seed = static_cast<std::uint64_t>(v.whole); }
-void setThreads(CliSettings& s, const OptionValue& v) { s.run.threads = static_cast<unsigned>(v.whole); }
-void setDetails(CliSettings& s, const OptionValue&) { s.run.form.details = true; }
-void setRecord(CliSettings& s, const OptionValue&) { s.run.form.record = true; }
-void setEffectSizes(CliSettings& s, const OptionValue&) { s.run.form.effectSizes = true; }
-void setCoefficients(CliSettings& s, const OptionValue&) { s.run.form.coefficients = true; }
-void setFormat(CliSettings& s, const OptionValue& v) { s.run.form.format = static_cast<Format>(v.word); }
+void setSheet(CliSettings& s, const OptionValue& v)
+{
+    s.sheet = v.text;
+}
+void setDependent(CliSettings& s, const OptionValue& v)
+{
+    s.dependent = v.variable;
+}
+void setPredictors(CliSettings& s, const OptionValue& v)
+{
+    s.predictors = v.variables;
+}
+void setAdded(CliSettings& s, const OptionValue& v)
+{
+    s.added = v.variables;
+}
+void addStep(CliSettings& s, const OptionValue& v)
+{
+    s.steps.push_back(v.variables);
+}
+void addReference(CliSettings& s, const OptionValue& v)
+{
+    s.references.push_back(v.reference);
+}
+void setTrials(CliSettings& s, const OptionValue& v)
+{
+    s.run.trials = static_cast<std::int32_t>(v.whole);
+}
+void setLevel(CliSettings& s, const OptionValue& v)
+{
+    s.run.level = v.level;
+}
+void setSeed(CliSettings& s, const OptionValue& v)
+{
+    s.run.seed = static_cast<std::uint64_t>(v.whole);
+}
+void setThreads(CliSettings& s, const OptionValue& v)
+{
+    s.run.threads = static_cast<unsigned>(v.whole);
+}
+void setDetails(CliSettings& s, const OptionValue&)
+{
+    s.run.form.details = true;
+}
+void setRecord(CliSettings& s, const OptionValue&)
+{
+    s.run.form.record = true;
+}
+void setEffectSizes(CliSettings& s, const OptionValue&)
+{
+    s.run.form.effectSizes = true;
+}
+void setCoefficients(CliSettings& s, const OptionValue&)
+{
+    s.run.form.coefficients = true;
+}
+void setFormat(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.format = static_cast<Format>(v.word);
+}
 void setApaInterval(CliSettings& s, const OptionValue& v)
 {
     s.run.form.apaInterval = *intervalNamed(v.text);
@@ -246,26 +291,74 @@ void setModifiedTest(CliSettings& s, const OptionValue& v)
     s.run.form.effectSizeRequest.modifiedFollowsRobust = v.word == 1;
     s.run.form.effectSizes = true;
 }
-void setDrawsFile(CliSettings& s, const OptionValue& v) { s.run.form.drawsFile = v.text; }
-void setPlanPredictors(CliSettings& s, const OptionValue& v) { s.plan.predictors = static_cast<std::int32_t>(v.whole); }
-void setPlanAdded(CliSettings& s, const OptionValue& v) { s.plan.added = static_cast<std::int32_t>(v.whole); }
-void setDeltaR2(CliSettings& s, const OptionValue& v) { s.plan.deltaR2 = v.decimal; }
-void setR2Full(CliSettings& s, const OptionValue& v) { s.plan.r2Full = v.decimal; }
-void setF2(CliSettings& s, const OptionValue& v) { s.plan.f2 = v.decimal; }
-void setAlpha(CliSettings& s, const OptionValue& v) { s.plan.alpha = v.decimal; }
-void setPowerSample(CliSettings& s, const OptionValue& v) { s.plan.n = static_cast<std::int32_t>(v.whole); }
-void setPower(CliSettings& s, const OptionValue& v) { s.plan.power = v.decimal; }
+void setDrawsFile(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.drawsFile = v.text;
+}
+void setPlanPredictors(CliSettings& s, const OptionValue& v)
+{
+    s.plan.predictors = static_cast<std::int32_t>(v.whole);
+}
+void setPlanAdded(CliSettings& s, const OptionValue& v)
+{
+    s.plan.added = static_cast<std::int32_t>(v.whole);
+}
+void setDeltaR2(CliSettings& s, const OptionValue& v)
+{
+    s.plan.deltaR2 = v.decimal;
+}
+void setR2Full(CliSettings& s, const OptionValue& v)
+{
+    s.plan.r2Full = v.decimal;
+}
+void setF2(CliSettings& s, const OptionValue& v)
+{
+    s.plan.f2 = v.decimal;
+}
+void setAlpha(CliSettings& s, const OptionValue& v)
+{
+    s.plan.alpha = v.decimal;
+}
+void setPowerSample(CliSettings& s, const OptionValue& v)
+{
+    s.plan.n = static_cast<std::int32_t>(v.whole);
+}
+void setPower(CliSettings& s, const OptionValue& v)
+{
+    s.plan.power = v.decimal;
+}
 void setNoncentrality(CliSettings& s, const OptionValue& v)
 {
     s.plan.convention = v.word == 1 ? Noncentrality::Pwr : Noncentrality::GPower;
 }
-void setR2Reduced(CliSettings& s, const OptionValue& v) { s.plan.r2Reduced = v.decimal; }
-void setIntercorrelation(CliSettings& s, const OptionValue& v) { s.plan.intercorrelation = v.decimal; }
-void setCorrelations(CliSettings& s, const OptionValue& v) { s.plan.correlations = v.text; }
-void setSampleSizes(CliSettings& s, const OptionValue& v) { s.plan.sampleSizes = v.sampleSizes; }
-void setTargetWidth(CliSettings& s, const OptionValue& v) { s.plan.targetWidth = v.decimal; }
-void setAssurance(CliSettings& s, const OptionValue& v) { s.plan.assurance = v.decimal; }
-void setDataSets(CliSettings& s, const OptionValue& v) { s.plan.dataSets = static_cast<std::int32_t>(v.whole); }
+void setR2Reduced(CliSettings& s, const OptionValue& v)
+{
+    s.plan.r2Reduced = v.decimal;
+}
+void setIntercorrelation(CliSettings& s, const OptionValue& v)
+{
+    s.plan.intercorrelation = v.decimal;
+}
+void setCorrelations(CliSettings& s, const OptionValue& v)
+{
+    s.plan.correlations = v.text;
+}
+void setSampleSizes(CliSettings& s, const OptionValue& v)
+{
+    s.plan.sampleSizes = v.sampleSizes;
+}
+void setTargetWidth(CliSettings& s, const OptionValue& v)
+{
+    s.plan.targetWidth = v.decimal;
+}
+void setAssurance(CliSettings& s, const OptionValue& v)
+{
+    s.plan.assurance = v.decimal;
+}
+void setDataSets(CliSettings& s, const OptionValue& v)
+{
+    s.plan.dataSets = static_cast<std::int32_t>(v.whole);
+}
 
 } // namespace
 
@@ -331,8 +424,8 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
         value.decimal = parseDecimal(text, rule.lowDecimal, rule.highDecimal, option);
         break;
     case ValueKind::Word: {
-        const auto found = std::find_if(rule.words.begin(), rule.words.end(),
-                                        [&](const char* word) { return text == word; });
+        const auto found =
+            std::find_if(rule.words.begin(), rule.words.end(), [&](const char* word) { return text == word; });
         if (found == rule.words.end()) {
             throw UsageError{option + " must be " + wordList(rule.words) + ": " + text};
         }
@@ -396,21 +489,16 @@ const std::vector<OptionRow>& optionTable()
          " line of the first megabyte into the same number of fields, and the summary says which."},
         {Global, "--sheet", "NAME", &SheetName, setSheet, false,
          "The sheet of an Excel (.xlsx) or OpenDocument (.ods) workbook to read (default: the first)."},
-        {Global, "--help", "", nullptr, nullptr, false,
-         "Print this help and exit."},
-        {Global, "--version", "", nullptr, nullptr, false,
-         "Print the version and exit."},
-        {Bootstrap, "--dv", "VAR", &Dependent, setDependent, false,
-         "The dependent variable."},
+        {Global, "--help", "", nullptr, nullptr, false, "Print this help and exit."},
+        {Global, "--version", "", nullptr, nullptr, false, "Print the version and exit."},
+        {Bootstrap, "--dv", "VAR", &Dependent, setDependent, false, "The dependent variable."},
         {Bootstrap, "--predictors", "LIST", &VariableListRule, setPredictors, false,
          "The reduced model's predictors (none when left out)."},
         {Bootstrap, "--added", "LIST", &VariableListRule, setAdded, false,
          "The predictors added in the full model (one or more). At most 12 predictors and added predictors"
          " together; a variable may play only one role."},
-        {Bootstrap, "--trials", "N", &Trials, setTrials, false,
-         "1 to 100000 bootstrap trials (default 600)."},
-        {Bootstrap, "--confidence", "90|95|99", &Confidence, setLevel, false,
-         "The confidence level (default 95)."},
+        {Bootstrap, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
+        {Bootstrap, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
         {Bootstrap, "--seed", "S", &Seed, setSeed, false,
          "A whole number from 0 to 2^63 - 1 (default: taken from the clock). A seed gives the same report on any"
          " number of threads."},
@@ -452,18 +540,15 @@ const std::vector<OptionRow>& optionTable()
          "Write \"trial,change\" for every valid trial, in trial order. CSV is never the data file, a directory,"
          " a pipe, a device or a read-only file; a link is written through; a failed write leaves an existing"
          " file as it was."},
-        {Hierarchical, "--dv", "VAR", &Dependent, setDependent, false,
-         "The dependent variable (numeric)."},
+        {Hierarchical, "--dv", "VAR", &Dependent, setDependent, false, "The dependent variable (numeric)."},
         {Hierarchical, "--step", "LIST", &VariableListRule, addStep, true,
          "The predictors a step adds, once per step in order (1 to 6 steps); step 1 is set against the model without"
          " predictors. A text (categorical) variable enters as the indicators of its categories but the reference"
          " one. At most 24 predictor columns in all."},
         {Hierarchical, "--reference", "VAR=CATEGORY", &Reference, addReference, true,
          "A categorical predictor's reference category, by its label or its number (default: the first)."},
-        {Hierarchical, "--trials", "N", &Trials, setTrials, false,
-         "1 to 100000 bootstrap trials (default 600)."},
-        {Hierarchical, "--confidence", "90|95|99", &Confidence, setLevel, false,
-         "The confidence level (default 95)."},
+        {Hierarchical, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
+        {Hierarchical, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
         {Hierarchical, "--seed", "S", &Seed, setSeed, false,
          "As for bootstrap; every step's changes come from the same resamples."},
         {Hierarchical, "--threads", "N", &Threads, setThreads, false,
@@ -486,8 +571,7 @@ const std::vector<OptionRow>& optionTable()
          "Append the block of coefficients of each step's model (the steps up to it), as bootstrap's"
          " --coefficients gives them; a categorical variable's indicators are named by their category and the"
          " reference. With --format json: the object coefficients in each step."},
-        {Hierarchical, "--robust", "hc3|hc4", &Robust, setRobust, false,
-         "As for bootstrap."},
+        {Hierarchical, "--robust", "hc3|hc4", &Robust, setRobust, false, "As for bootstrap."},
         {Hierarchical, "--modified-test", "classical|robust", &ModifiedTest, setModifiedTest, false,
          "As for bootstrap, for every step."},
         {Hierarchical, "--save-draws", "CSV", &DrawsFile, setDrawsFile, false,
@@ -496,18 +580,12 @@ const std::vector<OptionRow>& optionTable()
          "Predictors in the reduced model (default 0)."},
         {PlanPower, "--added", "Q", &PlanAdded, setPlanAdded, false,
          "Predictors added (1 or more; at most 24 in all)."},
-        {PlanPower, "--delta-r2", "D", &Share, setDeltaR2, false,
-         "The population's change in R^2, with --r2-full."},
-        {PlanPower, "--r2-full", "R", &Share, setR2Full, false,
-         "The full model's population R^2; f^2 = D / (1 - R)."},
-        {PlanPower, "--f2", "F", &EffectF2, setF2, false,
-         "Cohen's f^2 directly, instead of --delta-r2 and --r2-full."},
-        {PlanPower, "--alpha", "A", &Share, setAlpha, false,
-         "The test's alpha (default 0.05)."},
-        {PlanPower, "--n", "N", &PowerSample, setPowerSample, false,
-         "The power at N cases."},
-        {PlanPower, "--power", "W", &Share, setPower, false,
-         "Instead of --n: the smallest N whose power reaches W."},
+        {PlanPower, "--delta-r2", "D", &Share, setDeltaR2, false, "The population's change in R^2, with --r2-full."},
+        {PlanPower, "--r2-full", "R", &Share, setR2Full, false, "The full model's population R^2; f^2 = D / (1 - R)."},
+        {PlanPower, "--f2", "F", &EffectF2, setF2, false, "Cohen's f^2 directly, instead of --delta-r2 and --r2-full."},
+        {PlanPower, "--alpha", "A", &Share, setAlpha, false, "The test's alpha (default 0.05)."},
+        {PlanPower, "--n", "N", &PowerSample, setPowerSample, false, "The power at N cases."},
+        {PlanPower, "--power", "W", &Share, setPower, false, "Instead of --n: the smallest N whose power reaches W."},
         {PlanPower, "--noncentrality", "gpower|pwr", &NoncentralityRule, setNoncentrality, false,
          "lambda = f^2 N as G*Power has it (default), or f^2 (u + v + 1) as R's pwr has it."},
         {PlanPower, "--format", "text|json", &PlainFormat, setFormat, false,
@@ -517,12 +595,10 @@ const std::vector<OptionRow>& optionTable()
          " repeats it. With --format json: the object record."},
         {PlanWidth, "--predictors", "P", &PlanPredictors, setPlanPredictors, false,
          "Predictors in the reduced model (default 0)."},
-        {PlanWidth, "--added", "Q", &PlanAdded, setPlanAdded, false,
-         "Predictors added (1 or more)."},
+        {PlanWidth, "--added", "Q", &PlanAdded, setPlanAdded, false, "Predictors added (1 or more)."},
         {PlanWidth, "--r2-reduced", "R", &Share, setR2Reduced, false,
          "The reduced model's population R^2 (with --delta-r2; 0 without reduced-model predictors)."},
-        {PlanWidth, "--delta-r2", "D", &Share, setDeltaR2, false,
-         "The population's change in R^2."},
+        {PlanWidth, "--delta-r2", "D", &Share, setDeltaR2, false, "The population's change in R^2."},
         {PlanWidth, "--intercorrelation", "r", &Correlation, setIntercorrelation, false,
          "The common correlation of every pair of predictors (default 0, as in the window)."},
         {PlanWidth, "--correlations", "FILE", &CorrelationFile, setCorrelations, false,
@@ -530,16 +606,14 @@ const std::vector<OptionRow>& optionTable()
          " per line (blanks, commas or semicolons between values; lines starting with # skipped)."},
         {PlanWidth, "--n", "LIST|FROM:TO:STEP", &SampleSizes, setSampleSizes, false,
          "The sample sizes: 50,100,200 or 50:500:50."},
-        {PlanWidth, "--target-width", "W", &Share, setTargetWidth, false,
-         "The width the interval should not exceed."},
+        {PlanWidth, "--target-width", "W", &Share, setTargetWidth, false, "The width the interval should not exceed."},
         {PlanWidth, "--assurance", "A", &Share, setAssurance, false,
          "The share of data sets whose interval must be at most W wide (default 0.8)."},
         {PlanWidth, "--datasets", "S", &DataSets, setDataSets, false,
          "Data sets per sample size, 1 to 10000 (default 200)."},
         {PlanWidth, "--trials", "T", &Trials, setTrials, false,
          "Bootstrap trials per data set, 1 to 100000 (default 1000)."},
-        {PlanWidth, "--confidence", "90|95|99", &Confidence, setLevel, false,
-         "The intervals' level (default 95)."},
+        {PlanWidth, "--confidence", "90|95|99", &Confidence, setLevel, false, "The intervals' level (default 95)."},
         {PlanWidth, "--seed", "S", &Seed, setSeed, false,
          "As for bootstrap (default: from the clock); data set d draws its cases from the stream (S, 2d) and"
          " bootstraps with a seed from the stream (S, 2d + 1), so the plan is the same on any number of threads."},

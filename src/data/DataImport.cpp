@@ -15,7 +15,8 @@
 
 namespace orvalis {
 
-ImportOutcome importDataBuffer(std::string_view content, Delimiter delimiter, const ImportOptions& options, bool explain)
+ImportOutcome importDataBuffer(std::string_view content, Delimiter delimiter, const ImportOptions& options,
+                               bool explain)
 {
     if (content.substr(0, 3) == "\xEF\xBB\xBF") {
         content.remove_prefix(3); // the UTF-8 byte-order mark editors write

@@ -29,7 +29,8 @@ void setEffectSizeSetting(const EffectSizeRequest& request)
 std::optional<EffectSizeRequest> windowEffectSizes(bool details)
 {
     const EffectSizeRequest request = effectSizeSetting();
-    if (details || request.modifiedFollowsRobust || intervalRow(apaIntervalSetting()).needs == IntervalNeeds::EffectSizes) {
+    if (details || request.modifiedFollowsRobust
+        || intervalRow(apaIntervalSetting()).needs == IntervalNeeds::EffectSizes) {
         return request;
     }
     return std::nullopt;

@@ -371,9 +371,9 @@ void frmESBootstrap::showResult(const RunOutcome& ran)
     }
     if (result.Details) {
         // The options that print the same blocks again.
-        const std::string options = " --details"
-                                    + (effectSizeBlock ? effectSizeCommandOptions(*result.request.EffectSizes) : std::string())
-                                    + " --record";
+        const std::string options =
+            " --details" + (effectSizeBlock ? effectSizeCommandOptions(*result.request.EffectSizes) : std::string())
+            + " --record";
         const RunRecord record = makeRunRecord(
             result, m_source, ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),
             std::chrono::system_clock::now(), options);
