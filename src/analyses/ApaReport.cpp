@@ -86,7 +86,8 @@ std::string pClause(double p)
 // "percentile bootstrap", with why a modified lower limit is 0.
 std::string methodText(const BootstrapResult& result, IntervalKind interval)
 {
-    const std::string method = intervalRow(interval).apaMethod != nullptr ? intervalRow(interval).apaMethod : "";
+    const char* named = intervalRow(interval).apaMethod;
+    const std::string method = named != nullptr ? named : "";
     return lowerSetToZero(result, interval) ? method + ", lower limit set to 0 because " + modifiedTestName(result)
                                                   + " was not significant at \u03b1 = " + alphaText(result)
                                             : method;

@@ -25,6 +25,16 @@ std::string intervalText(double lower, double upper)
     return text;
 }
 
+// "Full model: Var1 (mpg), R^2 = 0.83477, df = 28" (no R^2 and df for an undefined model).
+std::string modelHeading(const std::string& model, const std::string& dependent, const CoefficientsOutcome& coefficients)
+{
+    std::string heading = model + " model: " + dependent;
+    if (coefficients.table) {
+        heading += ", R^2 = " + fiveDecimals(coefficients.table->R2) + ", df = " + formatInteger(coefficients.table->df);
+    }
+    return heading;
+}
+
 std::string optionalRounded(const std::optional<double>& value, int decimals)
 {
     return value ? rounded(*value, decimals) : std::string();
@@ -72,12 +82,7 @@ std::string FormatCoefficients(const BootstrapResult& result)
     appendLine(out, BlockRule);
     const std::string dependent = variableText(request.DependentVariable.value_or(0), names);
     auto model = [&](const char* which, const CoefficientsOutcome& coefficients) {
-        std::string heading = std::string(which) + " model: " + dependent;
-        if (coefficients.table) {
-            heading +=
-                ", R^2 = " + fiveDecimals(coefficients.table->R2) + ", df = " + formatInteger(coefficients.table->df);
-        }
-        appendLine(out, heading);
+        appendLine(out, modelHeading(which, dependent, coefficients));
         out += FormatCoefficientTable(coefficients, terms, request.Level);
     };
     model("Reduced", result.Coefficients->reduced);
@@ -128,11 +133,7 @@ std::string FormatHierarchicalCoefficients(const HierarchicalResult& result)
             appendLine(out, "");
         }
         const CoefficientsOutcome& model = step.Coefficients->full;
-        std::string heading = "Step " + formatInteger(static_cast<std::int64_t>(s) + 1) + " model: " + dependent;
-        if (model.table) {
-            heading += ", R^2 = " + fiveDecimals(model.table->R2) + ", df = " + formatInteger(model.table->df);
-        }
-        appendLine(out, heading);
+        appendLine(out, modelHeading("Step " + formatInteger(static_cast<std::int64_t>(s) + 1), dependent, model));
         out += FormatCoefficientTable(model, terms, result.request.Level);
     }
     appendLine(out, "sr^2: the R^2 the model loses when that predictor alone is dropped.");

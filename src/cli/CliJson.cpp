@@ -312,6 +312,14 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
         return interval != nullptr ? json{{"lower", orNull(interval->lower)}, {"upper", orNull(interval->upper)}}
                                    : json{{"lower", nullptr}, {"upper", nullptr}};
     };
+    // Every predictor column as a coefficient's term, once for every step.
+    std::vector<TermColumn> terms;
+    for (const PredictorColumn& c : result.columns) {
+        const auto labels = result.Categories.find(c.variable);
+        terms.push_back({c.variable, c.category == 0 || labels == result.Categories.end()
+                                         ? json(nullptr)
+                                         : json(labels->second[static_cast<std::size_t>(c.category) - 1])});
+    }
     json steps = json::array();
     std::size_t column = 0;
     for (std::size_t s = 0; s < result.steps.size(); ++s) {
@@ -353,13 +361,6 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
             steps.back()["effect_sizes"] = effectSizesJson(step);
         }
         if (step.Coefficients) {
-            std::vector<TermColumn> terms;
-            for (const PredictorColumn& c : result.columns) {
-                const auto labels = result.Categories.find(c.variable);
-                terms.push_back({c.variable, c.category == 0 || labels == result.Categories.end()
-                                                 ? json(nullptr)
-                                                 : json(labels->second[static_cast<std::size_t>(c.category) - 1])});
-            }
             steps.back()["coefficients"] = modelCoefficientsJson(step.Coefficients->full, terms, names);
             steps.back()["coefficients"]["confidence"] = percentOf(request.Level);
         }
