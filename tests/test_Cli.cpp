@@ -1108,6 +1108,25 @@ TEST(Cli, Coefficients)
     EXPECT_TRUE(full["terms"][0]["variable"].is_null());
     EXPECT_TRUE(full["terms"][0]["beta"].is_null());
     EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out).contains("coefficients"));
+    // Each predictor's bootstrap intervals of beta and sr^2 from the run's
+    // trials, BCa ones as the JSON form has the details; none for the intercept.
+    EXPECT_FALSE(full["terms"][0].contains("beta_interval"));
+    const nlohmann::json& betaInterval = wt["beta_interval"];
+    ASSERT_TRUE(betaInterval.contains("percentile")) << wt.dump();
+    EXPECT_LT(betaInterval["percentile"]["lower"].get<double>(), wt["beta"].get<double>());
+    EXPECT_GT(betaInterval["percentile"]["upper"].get<double>(), wt["beta"].get<double>());
+    EXPECT_GT(wt["sr2_interval"]["percentile"]["lower"].get<double>(), 0.0);
+    EXPECT_TRUE(wt["sr2_interval"]["bca"]["upper"].is_number());
+    // The text's BCa columns come with the details only.
+    const std::string plain = with({"--coefficients"}).out;
+    EXPECT_NE(plain.find("Term         95% percentile of Beta  95% percentile of sr^2\n"), std::string::npos) << plain;
+    // In the text, below each model's table.
+    EXPECT_NE(block.find("Var7 (qsec)  0.51083   0.43922  [-0.38887, 1.41054]   0.15146   1.163   0.25463   0.00798  "
+                         "0.34797    2.874\n"
+                         "Bootstrap intervals from the 200 valid trials:\n"
+                         "Term         95% percentile of Beta  95% percentile of sr^2  95% BCa of Beta"),
+              std::string::npos)
+        << block;
 
     // The record repeats the option.
     EXPECT_NE(with({"--coefficients", "--record"}).out.find(" --coefficients --record\n"), std::string::npos);

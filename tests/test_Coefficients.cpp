@@ -2,6 +2,7 @@
 // predictor's R^2 on the others) and against the pair's own
 // R^2 change.
 #include "analyses/Bootstrap.h"
+#include "analyses/CoefficientDraws.h"
 #include "analyses/Coefficients.h"
 #include "analyses/CompleteCases.h"
 #include "TestData.h"
@@ -160,6 +161,114 @@ TEST(Coefficients, AnInterceptOnlyModelAndTheRefusals)
               "the dependent variable is constant");
     const DataSet two = test::tableOf({{1.0f, 1.0f}, {2.0f, 2.0f}});
     EXPECT_EQ(ComputeCoefficients(casesOf(two, 1, {}, {2}), 1, ConfidenceLevel::P95).problem, "too few complete cases");
+}
+
+// Each trial's beta and sr^2 come from its correlations: on the observed
+// sample they are the fitted model's (the QR of the data), and a trial whose
+// predictors are dependent has none.
+TEST(Coefficients, StandardizedCoefficientsFromCorrelationsAreTheFittedModels)
+{
+    const DataSet data = mtcars();
+    const CaseMatrix cases = casesOf(data, Mpg, {Hp, Wt}, {Qsec});
+    SampleSums sums;
+    AccumulateSums(cases, nullptr, cases.NumComplete, sums);
+    CorrMatrix C{};
+    CorrelationsFromSums(sums, cases.NumComplete, 3, C);
+    std::vector<double> draw(static_cast<std::size_t>(coefficientDrawWidth(2, 1)));
+    ASSERT_EQ(draw.size(), 10u); // reduced: 2 betas, 2 sr^2; full: 3 betas, 3 sr^2
+    DrawCoefficients(C, 2, 1, draw.data());
+    const CoefficientTable reduced = *ComputeCoefficients(cases, 2, ConfidenceLevel::P95).table;
+    const CoefficientTable full = *ComputeCoefficients(cases, 3, ConfidenceLevel::P95).table;
+    for (std::size_t j = 0; j < 2; ++j) {
+        EXPECT_NEAR(draw[j], *reduced.rows[j + 1].beta, 1e-9) << j;
+        EXPECT_NEAR(draw[2 + j], *reduced.rows[j + 1].sr2, 1e-9) << j;
+    }
+    for (std::size_t j = 0; j < 3; ++j) {
+        EXPECT_NEAR(draw[4 + j], *full.rows[j + 1].beta, 1e-9) << j;
+        EXPECT_NEAR(draw[7 + j], *full.rows[j + 1].sr2, 1e-9) << j;
+    }
+    // R's values for the full model (lm on scale()d data): -0.20275, -0.70764, 0.15146.
+    EXPECT_NEAR(draw[4], -0.20275, 5e-6);
+    EXPECT_NEAR(draw[5], -0.70764, 5e-6);
+
+    // A predictor that repeats another: no beta, no sr^2 in that model.
+    CorrMatrix same = C;
+    for (std::size_t a = 0; a < 4; ++a) {
+        same[a][3] = same[a][2];
+        same[3][a] = same[2][a];
+    }
+    same[3][3] = 1.0;
+    same[2][3] = 1.0;
+    same[3][2] = 1.0;
+    double beta[3];
+    double sr2[3];
+    EXPECT_FALSE(StandardizedCoefficients(same, 3, beta, sr2));
+    DrawCoefficients(same, 2, 1, draw.data());
+    EXPECT_FALSE(std::isnan(draw[0]));
+    EXPECT_TRUE(std::isnan(draw[4]));
+    EXPECT_TRUE(std::isnan(draw[9]));
+}
+
+// The percentile and BCa intervals of beta and sr^2 from the run's own trials,
+// against R's boot (20,000 resamples; tests/data/coefficients/make_boot_beta.R,
+// which made the data and printed these):
+//   stat <- function(d, i) { z <- as.data.frame(scale(d[i, ])); m <- lm(y ~ x1 + x2 + x3, z);
+//     c(coef(m)[-1], sr2 of each predictor) }; boot.ci(boot(d, stat, R = 20000), type = c("perc", "bca"))
+// Two Monte Carlo runs of 20,000 differ by a few thousandths in a limit, so
+// they agree in distribution within 0.015, not in digits.
+TEST(Coefficients, BootstrapIntervalsMatchBootInDistribution)
+{
+    ImportOutcome imported =
+        ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/coefficients/boot_beta.csv", Delimiter::Comma);
+    ASSERT_TRUE(imported.ok()) << imported.refusal().message;
+    BootstrapRequest request;
+    request.DependentVariable = 1;
+    request.PredictorList = {2, 3};
+    request.AddedList = {4};
+    request.NumTrials = 20000;
+    request.Coefficients = true;
+    request.Details = true;
+    const Outcome<BootstrapResult> run = RunBootstrap(request, *imported, 7);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+    ASSERT_TRUE(run->Coefficients && run->Coefficients->full.table);
+    const std::vector<Coefficient>& rows = run->Coefficients->full.table->rows;
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_FALSE(rows[0].betaPercentile); // the intercept has none
+    struct Expected {
+        double betaPercentile[2], betaBCa[2], sr2Percentile[2], sr2BCa[2];
+    };
+    const Expected boot[3] = {
+        {{0.2598, 0.5389}, {0.2616, 0.5406}, {0.0499, 0.2186}, {0.0538, 0.2263}},
+        {{0.1145, 0.3675}, {0.1017, 0.3557}, {0.0100, 0.1015}, {0.0085, 0.0973}},
+        {{-0.0270, 0.3118}, {-0.0055, 0.3425}, {0.0001, 0.0956}, {0.0003, 0.1203}},
+    };
+    auto expectNear = [](const std::optional<ResampledInterval>& interval, const double (&limits)[2],
+                         const char* what, std::size_t j) {
+        ASSERT_TRUE(interval && interval->lower && interval->upper) << what << " " << j;
+        EXPECT_NEAR(*interval->lower, limits[0], 0.015) << what << " lower, predictor " << j;
+        EXPECT_NEAR(*interval->upper, limits[1], 0.015) << what << " upper, predictor " << j;
+    };
+    for (std::size_t j = 0; j < 3; ++j) {
+        const Coefficient& row = rows[j + 1];
+        expectNear(row.betaPercentile, boot[j].betaPercentile, "beta percentile", j);
+        expectNear(row.betaBCa, boot[j].betaBCa, "beta BCa", j);
+        expectNear(row.sr2Percentile, boot[j].sr2Percentile, "sr2 percentile", j);
+        expectNear(row.sr2BCa, boot[j].sr2BCa, "sr2 BCa", j);
+    }
+    // The reduced model's intervals come from the same trials, and without the
+    // details there are no BCa limits.
+    ASSERT_TRUE(run->Coefficients->reduced.table);
+    EXPECT_TRUE(run->Coefficients->reduced.table->rows[1].betaPercentile);
+    request.Details = false;
+    request.NumTrials = 200;
+    const Outcome<BootstrapResult> plain = RunBootstrap(request, *imported, 7);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_TRUE(plain->Coefficients->full.table->rows[1].betaPercentile);
+    EXPECT_FALSE(plain->Coefficients->full.table->rows[1].betaBCa);
+    // The percentile limits are values some trial drew, at the R^2 change's ranks.
+    EXPECT_EQ(plain->NumValid, 200);
+    EXPECT_LT(*plain->Coefficients->full.table->rows[1].betaPercentile->lower,
+              *plain->Coefficients->full.table->rows[1].beta);
 }
 
 } // namespace

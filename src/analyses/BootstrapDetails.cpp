@@ -97,24 +97,26 @@ constexpr double DowndateLimit = 1.0 / 1024.0;
 constexpr double EqualChanges = 1e-12;
 constexpr double RoundingMargin = 64.0;
 
-// The jackknife acceleration over the complete cases. Each case is left out by
-// downdating the centred cross-products (M - n/(n-1) d d', linear in n in
+// The jackknife accelerations over the complete cases. Each case is left out
+// by downdating the centred cross-products (M - n/(n-1) d d', linear in n in
 // all); where that would cancel most of a column's sum of squares (a case
 // that dominates the column), the sample is summed afresh in two passes.
 // Since the removed terms add up to M's own diagonal, that happens for at
-// most about one case per column. None when a leave-one-out sample is not
-// valid, or when every leave-one-out change is the same.
-std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_t p, std::int32_t q)
+// most about one case per column.
+std::vector<std::optional<double>> accelerations(const CaseMatrix& cases, std::int32_t K, std::size_t count,
+                                                 const JackknifeStatistics& statistics)
 {
     const std::int32_t n = cases.NumComplete;
-    const std::int32_t K = p + q;
-    if (n < 3) {
-        return std::nullopt;
+    std::vector<std::optional<double>> none(count);
+    if (n < 3 || count == 0) {
+        return none;
     }
     const Centred all = centredSums(cases, K, 0);
     const std::array<double, MaxColumns>& mean = all.mean;
     const double scale = static_cast<double>(n) / (n - 1);
-    std::vector<double> leftOut(static_cast<std::size_t>(n));
+    // leftOut[s * n + i - 1]: statistic s without case i.
+    std::vector<double> leftOut(static_cast<std::size_t>(n) * count);
+    std::vector<double> values(count);
     double tolerance = 1.0; // the least of every leave-one-out sample's predictors
     for (std::int32_t i = 1; i <= n; ++i) {
         Centred without = all;
@@ -135,31 +137,52 @@ std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_
         }
         CorrMatrix C{};
         correlationsOf(without, K, C);
-        const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
-        if (!r.valid) {
-            return std::nullopt;
+        if (!statistics(C, values.data())) {
+            return none;
         }
         tolerance = std::min(tolerance, SmallestPivot(C, K));
-        leftOut[static_cast<std::size_t>(i - 1)] = *r.full - *r.reduced;
+        for (std::size_t s = 0; s < count; ++s) {
+            leftOut[s * static_cast<std::size_t>(n) + static_cast<std::size_t>(i - 1)] = values[s];
+        }
     }
-    const auto [low, high] = std::minmax_element(leftOut.begin(), leftOut.end());
     const double rounding = RoundingMargin * std::numeric_limits<double>::epsilon() / tolerance;
-    if (*high - *low <= std::max(EqualChanges, rounding)) {
-        return std::nullopt;
+    std::vector<std::optional<double>> result(count);
+    for (std::size_t s = 0; s < count; ++s) {
+        const auto first = leftOut.begin() + static_cast<std::ptrdiff_t>(s * static_cast<std::size_t>(n));
+        const auto last = first + n;
+        const auto [low, high] = std::minmax_element(first, last);
+        if (!(*high - *low > std::max(EqualChanges, rounding))) {
+            continue; // equal within rounding, or not a number
+        }
+        double total = 0.0;
+        for (auto theta = first; theta != last; ++theta) {
+            total += *theta;
+        }
+        const double mean0 = total / n;
+        double squares = 0.0;
+        double cubes = 0.0;
+        for (auto theta = first; theta != last; ++theta) {
+            const double influence = (n - 1) * (mean0 - *theta);
+            squares += influence * influence;
+            cubes += influence * influence * influence;
+        }
+        result[s] = cubes / (6.0 * std::pow(squares, 1.5));
     }
-    double total = 0.0;
-    for (const double theta : leftOut) {
-        total += theta;
-    }
-    const double mean0 = total / n;
-    double squares = 0.0;
-    double cubes = 0.0;
-    for (const double theta : leftOut) {
-        const double influence = (n - 1) * (mean0 - theta);
-        squares += influence * influence;
-        cubes += influence * influence * influence;
-    }
-    return cubes / (6.0 * std::pow(squares, 1.5));
+    return result;
+}
+
+// The jackknife acceleration of the R^2 change: none when a leave-one-out
+// sample is not valid, or when every leave-one-out change is the same.
+std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_t p, std::int32_t q)
+{
+    return accelerations(cases, p + q, 1, [p, q](const CorrMatrix& C, double* change) {
+        const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
+        if (!r.valid) {
+            return false;
+        }
+        *change = *r.full - *r.reduced;
+        return true;
+    })[0];
 }
 
 // The value at a fractional rank of sorted[1..count], interpolated linearly
@@ -240,15 +263,12 @@ ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const Cas
         details.UpperLimitError = limitError(sorted, valid, result.Positions.upper);
     }
 
-    if (!result.DeltaR2 || valid < 2) {
+    if (!result.DeltaR2) {
         return computed;
     }
-    std::int32_t below = 0;
-    for (std::int32_t k = 1; k <= valid; ++k) {
-        below += sorted[static_cast<std::size_t>(k)] < *result.DeltaR2 ? 1 : 0;
-    }
-    if (below == 0 || below == valid) {
-        return computed; // the bias correction would be infinite
+    const std::optional<double> z0 = BiasCorrection(sorted, valid, *result.DeltaR2);
+    if (!z0) {
+        return computed;
     }
     std::optional<double> a;
     try {
@@ -259,20 +279,55 @@ ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const Cas
     if (!a) {
         return computed;
     }
-    const double z0 = normalQuantile(static_cast<double>(below) / valid);
-    details.BiasCorrection = z0;
+    details.BiasCorrection = *z0;
     details.Acceleration = *a;
-    const double tail = (1.0 - static_cast<double>(levelValue(result.request.Level))) / 2.0;
+    const BCaLimits limits = BCaLimitsOf(sorted, valid, *z0, *a, result.request.Level);
+    details.BCaAtExtreme = limits.atExtreme;
+    computed.bca.lower = limits.lower;
+    computed.bca.upper = limits.upper;
+    return computed;
+}
+
+std::optional<double> BiasCorrection(const std::vector<double>& sorted, std::int32_t count, double observed)
+{
+    if (count < 2) {
+        return std::nullopt;
+    }
+    std::int32_t below = 0;
+    for (std::int32_t k = 1; k <= count; ++k) {
+        below += sorted[static_cast<std::size_t>(k)] < observed ? 1 : 0;
+    }
+    if (below == 0 || below == count) {
+        return std::nullopt; // the bias correction would be infinite
+    }
+    return normalQuantile(static_cast<double>(below) / count);
+}
+
+BCaLimits BCaLimitsOf(const std::vector<double>& sorted, std::int32_t count, double z0, double a,
+                      ConfidenceLevel level)
+{
+    BCaLimits limits;
+    const double tail = (1.0 - static_cast<double>(levelValue(level))) / 2.0;
     auto limit = [&](double alpha) {
         const double z = normalQuantile(alpha);
-        const double adjusted = normalCdf(z0 + (z0 + z) / (1.0 - *a * (z0 + z)));
-        const double rank = adjusted * (valid + 1);
-        details.BCaAtExtreme = details.BCaAtExtreme || rank <= 1.0 || rank >= valid;
-        return valueAtRank(sorted, valid, rank);
+        const double adjusted = normalCdf(z0 + (z0 + z) / (1.0 - a * (z0 + z)));
+        const double rank = adjusted * (count + 1);
+        limits.atExtreme = limits.atExtreme || rank <= 1.0 || rank >= count;
+        return valueAtRank(sorted, count, rank);
     };
-    computed.bca.lower = limit(tail);
-    computed.bca.upper = limit(1.0 - tail);
-    return computed;
+    limits.lower = limit(tail);
+    limits.upper = limit(1.0 - tail);
+    return limits;
+}
+
+std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K,
+                                                          std::size_t count, const JackknifeStatistics& statistics)
+{
+    try {
+        return accelerations(cases, K, count, statistics);
+    } catch (const RuntimeError&) {
+        return std::vector<std::optional<double>>(count);
+    }
 }
 
 } // namespace orvalis

@@ -2,7 +2,10 @@
 #pragma once
 
 #include "analyses/BootstrapResult.h"
+#include "analyses/NestedR2.h"
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace orvalis {
@@ -25,6 +28,34 @@ struct ComputedDetails {
 // p and q: the reduced model's predictor columns 1..p, the full model's 1..p+q.
 ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
                                         const std::vector<double>& sorted, std::int32_t p, std::int32_t q);
+
+// The bias correction z0 of a BCa interval of sorted[1..count] (ascending)
+// around an observed value: the normal quantile of the share below it. None
+// for fewer than two values or when every value is on one side of it.
+std::optional<double> BiasCorrection(const std::vector<double>& sorted, std::int32_t count, double observed);
+
+// The BCa limits of sorted[1..count] at a level for a bias correction and an
+// acceleration: ranks Phi(z0 + (z0 + z) / (1 - a (z0 + z))) x (count + 1),
+// interpolated linearly between neighbouring ranks and held at the ends
+// (atExtreme: a rank fell at or beyond the smallest or largest value).
+struct BCaLimits {
+    std::optional<double> lower;
+    std::optional<double> upper;
+    bool atExtreme = false;
+};
+BCaLimits BCaLimitsOf(const std::vector<double>& sorted, std::int32_t count, double z0, double a,
+                      ConfidenceLevel level);
+
+// Statistics of one leave-one-out sample's correlations: writes them to out
+// and returns true, or returns false when the sample has none.
+using JackknifeStatistics = std::function<bool(const CorrMatrix& C, double* out)>;
+
+// The jackknife accelerations of `count` statistics of the complete cases'
+// columns 0..K, each left out in turn: all absent when a leave-one-out sample
+// has none (or a numerical fault stops them), one absent where its
+// leave-one-out values are equal within rounding. Throws std::bad_alloc.
+std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K,
+                                                          std::size_t count, const JackknifeStatistics& statistics);
 
 // The standard normal distribution function and its inverse (Boost.Math).
 double normalCdf(double z);

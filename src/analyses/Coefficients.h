@@ -12,6 +12,12 @@
 
 namespace orvalis {
 
+// A bootstrap interval of beta or sr^2; a limit is absent where it is undefined.
+struct ResampledInterval {
+    std::optional<double> lower;
+    std::optional<double> upper;
+};
+
 // One row of a model's coefficients. The intercept's row has no beta, sr^2,
 // tolerance or VIF.
 struct Coefficient {
@@ -28,6 +34,13 @@ struct Coefficient {
     std::optional<double> sr2;
     std::optional<double> tolerance; // 1 - R^2 of this predictor on the model's other predictors
     std::optional<double> vif;       // 1 / tolerance
+    // From a bootstrap's resamples (a predictor's row only): the percentile
+    // intervals of beta and sr^2 over the valid trials, and their BCa
+    // intervals when the run computed its details.
+    std::optional<ResampledInterval> betaPercentile;
+    std::optional<ResampledInterval> sr2Percentile;
+    std::optional<ResampledInterval> betaBCa;
+    std::optional<ResampledInterval> sr2BCa;
 };
 
 struct CoefficientTable {

@@ -5,6 +5,8 @@
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 
+#include <algorithm>
+
 namespace orvalis {
 namespace {
 
@@ -40,6 +42,66 @@ std::string optionalRounded(const std::optional<double>& value, int decimals)
     return value ? rounded(*value, decimals) : std::string();
 }
 
+std::string termOf(const Coefficient& c, const std::vector<std::string>& termNames)
+{
+    const auto index = static_cast<std::size_t>(c.column);
+    return c.column == 0 ? std::string("(Intercept)")
+           : index <= termNames.size() ? termNames[index - 1]
+                                       : "Column " + formatInteger(c.column);
+}
+
+// "[0.12345, 0.45678]", with "undefined" for a limit that is not.
+std::string resampledText(const std::optional<ResampledInterval>& interval)
+{
+    std::string text = "[";
+    auto limit = [](const std::optional<double>& value) {
+        return value ? rounded(*value, 5) : std::string(UndefinedText);
+    };
+    text += limit(interval ? interval->lower : std::nullopt);
+    text += ", ";
+    text += limit(interval ? interval->upper : std::nullopt);
+    text += "]";
+    return text;
+}
+
+// The bootstrap intervals of beta and sr^2 of a model's predictors, below its
+// table; nothing when the run has none.
+std::string resampledTable(const CoefficientsOutcome& model, const std::vector<std::string>& termNames,
+                           ConfidenceLevel level, std::int32_t validTrials)
+{
+    if (!model.table) {
+        return {};
+    }
+    const auto rowsWith = std::count_if(model.table->rows.begin(), model.table->rows.end(),
+                                        [](const Coefficient& c) { return c.betaPercentile.has_value(); });
+    if (rowsWith == 0) {
+        return {};
+    }
+    const bool bca = std::any_of(model.table->rows.begin(), model.table->rows.end(),
+                                 [](const Coefficient& c) { return c.betaBCa.has_value(); });
+    const std::string percent = formatInteger(percentOf(level)) + "% ";
+    std::vector<std::string> header = {"Term", percent + "percentile of Beta", percent + "percentile of sr^2"};
+    if (bca) {
+        header.push_back(percent + "BCa of Beta");
+        header.push_back(percent + "BCa of sr^2");
+    }
+    std::vector<std::vector<std::string>> rows = {header};
+    for (const Coefficient& c : model.table->rows) {
+        if (!c.betaPercentile) {
+            continue;
+        }
+        rows.push_back({termOf(c, termNames), resampledText(c.betaPercentile), resampledText(c.sr2Percentile)});
+        if (bca) {
+            rows.back().push_back(resampledText(c.betaBCa));
+            rows.back().push_back(resampledText(c.sr2BCa));
+        }
+    }
+    std::string out;
+    appendLine(out, "Bootstrap intervals from the " + formatInteger(validTrials) + " valid trials:");
+    out += alignedColumns(rows);
+    return out;
+}
+
 } // namespace
 
 std::string FormatCoefficientTable(const CoefficientsOutcome& model, const std::vector<std::string>& termNames,
@@ -53,11 +115,7 @@ std::string FormatCoefficientTable(const CoefficientsOutcome& model, const std::
     std::vector<std::vector<std::string>> rows = {{"Term", "B", "SE B", formatInteger(percentOf(level)) + "% CI of B",
                                                    "Beta", "t", "p", "sr^2", "Tolerance", "VIF"}};
     for (const Coefficient& c : model.table->rows) {
-        const auto index = static_cast<std::size_t>(c.column);
-        const std::string term = c.column == 0               ? std::string("(Intercept)")
-                                 : index <= termNames.size() ? termNames[index - 1]
-                                                             : "Column " + formatInteger(c.column);
-        rows.push_back({term, rounded(c.B, 5), rounded(c.SE, 5), intervalText(c.lower, c.upper),
+        rows.push_back({termOf(c, termNames), rounded(c.B, 5), rounded(c.SE, 5), intervalText(c.lower, c.upper),
                         optionalRounded(c.beta, 5), rounded(c.t, 3), pValueText(c.p), optionalRounded(c.sr2, 5),
                         optionalRounded(c.tolerance, 5), optionalRounded(c.vif, 3)});
     }
@@ -84,6 +142,7 @@ std::string FormatCoefficients(const BootstrapResult& result)
     auto model = [&](const char* which, const CoefficientsOutcome& coefficients) {
         appendLine(out, modelHeading(which, dependent, coefficients));
         out += FormatCoefficientTable(coefficients, terms, request.Level);
+        out += resampledTable(coefficients, terms, request.Level, result.NumValid);
     };
     model("Reduced", result.Coefficients->reduced);
     appendLine(out, "");
@@ -135,6 +194,7 @@ std::string FormatHierarchicalCoefficients(const HierarchicalResult& result)
         const CoefficientsOutcome& model = step.Coefficients->full;
         appendLine(out, modelHeading("Step " + formatInteger(static_cast<std::int64_t>(s) + 1), dependent, model));
         out += FormatCoefficientTable(model, terms, result.request.Level);
+        out += resampledTable(model, terms, result.request.Level, step.NumValid);
     }
     appendLine(out, "sr^2: the R^2 the model loses when that predictor alone is dropped.");
     appendBlockEnd(out);

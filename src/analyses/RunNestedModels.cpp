@@ -2,6 +2,7 @@
 #include "analyses/RunNestedModels.h"
 
 #include "analyses/BootstrapDetails.h"
+#include "analyses/CoefficientDraws.h"
 #include "analyses/EffectSizeBlock.h"
 #include "analyses/CaseMatrix.h"
 #include "analyses/NestedR2.h"
@@ -37,6 +38,8 @@ struct TrialOutcomes {
     std::vector<std::vector<double>> delta;
     std::vector<std::vector<double>> full;
     std::vector<std::vector<unsigned char>> valid;
+    // With coefficients: coefficientDrawWidth(p, q) values per trial (trial t at t x width).
+    std::vector<std::vector<double>> coefficients;
 };
 
 Refusal fault(std::string message)
@@ -67,6 +70,7 @@ struct TrialPlan {
     unsigned threads = 1;                         // asked for; 0: one per core
     std::size_t maxThreads = 1;                   // one per chunk of trials, at least 1
     const RunControl& control;
+    bool coefficients = false; // also each model's beta and sr^2 in every valid trial
 };
 
 // Runs trials 1..plan.numTrials, a few at a time on each worker (trial t is
@@ -110,6 +114,11 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
                 outcomes.delta[m][static_cast<std::size_t>(t)] = checked::step(*r.full - *r.reduced);
                 outcomes.full[m][static_cast<std::size_t>(t)] = *r.full;
                 outcomes.valid[m][static_cast<std::size_t>(t)] = 1;
+                if (plan.coefficients) {
+                    const NestedModel& model = plan.models[m];
+                    const auto width = static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q));
+                    DrawCoefficients(C, model.p, model.q, &outcomes.coefficients[m][static_cast<std::size_t>(t) * width]);
+                }
             }
         }
     };
@@ -227,7 +236,10 @@ std::optional<Refusal> observedSample(const CaseMatrix& cases, const NestedModel
 // The trials: for each model, every valid trial's change in trial order
 // (results[m].DrawTrials, .Draws), and the valid changes sorted at positions
 // 1..NumValid of the model's returned vector (0 beyond them, up to NumTrials).
-Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::vector<BootstrapResult>& results)
+// With coefficients, coefficientDraws[m] receives each valid trial's beta and
+// sr^2 in trial order.
+Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::vector<BootstrapResult>& results,
+                                                    std::vector<std::vector<double>>& coefficientDraws)
 {
     const std::int32_t numTrials = plan.numTrials;
     const std::size_t models = plan.models.size();
@@ -237,6 +249,13 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
         outcomes.delta.assign(models, std::vector<double>(static_cast<std::size_t>(numTrials) + 1, 0.0));
         outcomes.full.assign(models, std::vector<double>(static_cast<std::size_t>(numTrials) + 1, 0.0));
         outcomes.valid.assign(models, std::vector<unsigned char>(static_cast<std::size_t>(numTrials) + 1, 0));
+        if (plan.coefficients) {
+            for (const NestedModel& model : plan.models) {
+                const auto width = static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q));
+                outcomes.coefficients.emplace_back((static_cast<std::size_t>(numTrials) + 1) * width, 0.0);
+            }
+            coefficientDraws.assign(models, {});
+        }
     } catch (const std::bad_alloc&) {
         return outOfMemory("for " + formatInteger(numTrials) + " trials");
     }
@@ -277,6 +296,17 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
                 result.Draws.push_back(delta[static_cast<std::size_t>(t)]);
                 result.DrawFullR2.push_back(outcomes.full[m][static_cast<std::size_t>(t)]);
             }
+        }
+        if (plan.coefficients) {
+            const auto width = static_cast<std::size_t>(coefficientDrawWidth(plan.models[m].p, plan.models[m].q));
+            const std::vector<double>& all = outcomes.coefficients[m];
+            std::vector<double>& kept = coefficientDraws[m];
+            kept.reserve(static_cast<std::size_t>(result.NumValid) * width);
+            for (const std::int32_t t : result.DrawTrials) {
+                const auto first = all.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(t) * width);
+                kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(width));
+            }
+            std::vector<double>().swap(outcomes.coefficients[m]);
         }
     }
     return allSorted;
@@ -342,9 +372,12 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
     }
 
     const auto maxThreads = static_cast<std::size_t>(std::max(1, settings.numTrials / trialsPerChunk(kernel)));
-    const TrialPlan plan{cases,  models,           settings.numTrials, settings.seed,
-                         kernel, settings.threads, maxThreads,         settings.control};
-    Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results);
+    const bool coefficients =
+        std::any_of(results.begin(), results.end(), [](const BootstrapResult& r) { return r.request.Coefficients; });
+    const TrialPlan plan{cases,      models,     settings.numTrials, settings.seed,   kernel,
+                         settings.threads, maxThreads, settings.control,   coefficients};
+    std::vector<std::vector<double>> coefficientDraws;
+    Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results, coefficientDraws);
     if (!sorted.ok()) {
         return sorted.refusal();
     }
@@ -372,9 +405,11 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
         if (result.request.Coefficients) {
             try {
                 const std::int32_t p = models[m].p;
-                result.Coefficients =
-                    ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
-                                      ComputeCoefficients(cases, p + models[m].q, result.request.Level)};
+                const std::int32_t q = models[m].q;
+                result.Coefficients = ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
+                                                        ComputeCoefficients(cases, p + q, result.request.Level)};
+                AddCoefficientIntervals(*result.Coefficients, coefficientDraws[m], cases, p, q, result.request.Level,
+                                        settings.details);
             } catch (const std::bad_alloc&) {
                 return outOfMemory("for the coefficients of " + formatInteger(cases.NumComplete) + " cases");
             }

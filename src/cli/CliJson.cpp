@@ -91,6 +91,13 @@ struct TermColumn {
     json category;
 };
 
+// A bootstrap interval's limits, each null where undefined.
+json limitsJson(const std::optional<ResampledInterval>& interval)
+{
+    return {{"lower", interval ? orNull(interval->lower) : json(nullptr)},
+            {"upper", interval ? orNull(interval->upper) : json(nullptr)}};
+}
+
 // A model's coefficients: the terms in order, the intercept first (its
 // "column" 0, its "variable" null), or null with the reason.
 json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<TermColumn>& columns,
@@ -103,7 +110,7 @@ json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<T
     for (const Coefficient& c : model.table->rows) {
         const auto index = static_cast<std::size_t>(c.column);
         const bool term = c.column != 0 && index <= columns.size();
-        terms.push_back({{"column", c.column},
+        json row = {{"column", c.column},
                          {"variable", term ? variable(columns[index - 1].variable, names) : json(nullptr)},
                          {"category", term ? columns[index - 1].category : json(nullptr)},
                          {"b", c.B},
@@ -114,7 +121,23 @@ json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<T
                          {"p", c.p},
                          {"sr2", orNull(c.sr2)},
                          {"tolerance", orNull(c.tolerance)},
-                         {"vif", orNull(c.vif)}});
+                         {"vif", orNull(c.vif)}};
+        // The bootstrap intervals of beta and sr^2, where the run has them.
+        auto intervals = [](const std::optional<ResampledInterval>& percentile,
+                            const std::optional<ResampledInterval>& bca) {
+            json out = {{"percentile", limitsJson(percentile)}};
+            if (bca) {
+                out["bca"] = limitsJson(bca);
+            }
+            return out;
+        };
+        if (c.betaPercentile) {
+            row["beta_interval"] = intervals(c.betaPercentile, c.betaBCa);
+        }
+        if (c.sr2Percentile) {
+            row["sr2_interval"] = intervals(c.sr2Percentile, c.sr2BCa);
+        }
+        terms.push_back(std::move(row));
     }
     return {{"terms", terms}, {"r2", model.table->R2}, {"df", model.table->df}, {"problem", nullptr}};
 }

@@ -1,0 +1,41 @@
+// The coefficients a bootstrap trial gives: beta and sr^2 of a model from the trial's correlations, and their
+// intervals over the valid trials.
+#pragma once
+
+#include "analyses/BootstrapResult.h"
+#include "analyses/NestedR2.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace orvalis {
+
+struct CaseMatrix;
+
+// beta and sr^2 of the predictors 1..k of a correlation matrix whose column 0
+// is the dependent variable: beta = Rxx^-1 rxy, and sr^2_j = beta_j^2 /
+// (Rxx^-1)_jj, the R^2 the model loses without predictor j. Writes k values
+// to each; false (nothing written) when the predictors' correlations are not
+// positive definite. Allocation-free.
+bool StandardizedCoefficients(const CorrMatrix& C, std::int32_t k, double* beta, double* sr2);
+
+// How many values a pair of nested models (reduced 1..p, full 1..p+q) draws in
+// a trial: beta and sr^2 of each predictor of each model, laid out as the
+// reduced model's betas, its sr^2, the full model's betas, its sr^2.
+std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q);
+
+// Writes one trial's values in that layout; each is NaN where the trial's
+// model has none.
+void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, double* out);
+
+// Adds the bootstrap intervals of beta and sr^2 to each predictor's row of the
+// pair's coefficients: percentile limits at the ranks percentilePositions
+// gives for the trials that have the value (as the R^2 change's traditional
+// limits), and with details the BCa limits (bias correction from the share of
+// trials below the observed value, acceleration from the jackknife over the
+// complete cases). draws: coefficientDrawWidth(p, q) values per valid trial,
+// in trial order. Throws std::bad_alloc.
+void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, const CaseMatrix& cases,
+                             std::int32_t p, std::int32_t q, ConfidenceLevel level, bool details);
+
+} // namespace orvalis
