@@ -1,6 +1,6 @@
 // Bootstrap speed: RunBootstrap against the straightforward implementation, in the same run.
 //
-// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes]
+// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes|coefficients]
 // Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
 // straightforward per-pair, rank-placement, one-thread implementation of
 // tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
@@ -12,6 +12,9 @@
 // of p = 3, q = 2, N = 50 to 500 by 50, 200 data sets of 1,000 trials, on
 // every core and on one. "effect-sizes": a run of n = 10,000 and 1,000,000
 // with and without the effect sizes (the robust test's pass over the cases).
+// "coefficients": n = 10,000, p = 11, q = 1, 2000 trials with and without the
+// coefficients and their bootstrap intervals, without and with the details
+// (the BCa limits' jackknife), in turns.
 #include "ReferenceBootstrap.h"
 
 #include "analyses/Bootstrap.h"
@@ -227,6 +230,31 @@ void timeEffectSizes(int runs)
     }
 }
 
+void timeCoefficients(int runs)
+{
+    const orvalis::DataSet data = makeData(10000, 12);
+    orvalis::BootstrapRequest request = makeRequest(11, 1, 2000);
+    for (const bool details : {false, true}) {
+        request.Details = details;
+        std::vector<double> without;
+        std::vector<double> with;
+        for (int run = 0; run < runs; ++run) {
+            for (const bool coefficients : {false, true}) {
+                request.Coefficients = coefficients;
+                const auto start = Clock::now();
+                const auto result = orvalis::RunBootstrap(request, data, 5);
+                (coefficients ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                if (!result.ok()) {
+                    std::exit(1);
+                }
+            }
+        }
+        std::printf("n = 10000, p = 11, q = 1, 2000 trials%s: without coefficients %.3f s, with %.3f s (%.2f times; "
+                    "medians of %d)\n",
+                    details ? ", details" : "", median(without), median(with), median(with) / median(without), runs);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -240,6 +268,10 @@ int main(int argc, char** argv)
     }
     if (argc > 3 && std::string(argv[3]) == "effect-sizes") {
         timeEffectSizes(runs);
+        return 0;
+    }
+    if (argc > 3 && std::string(argv[3]) == "coefficients") {
+        timeCoefficients(runs);
         return 0;
     }
     if (argc > 3 && std::string(argv[3]) == "hierarchical") {

@@ -150,6 +150,9 @@ std::vector<std::optional<double>> accelerations(const CaseMatrix& cases, std::i
     for (std::size_t s = 0; s < count; ++s) {
         const auto first = leftOut.begin() + static_cast<std::ptrdiff_t>(s * static_cast<std::size_t>(n));
         const auto last = first + n;
+        if (!std::all_of(first, last, [](double v) { return std::isfinite(v); })) {
+            continue; // some leave-one-out sample has no such value
+        }
         const auto [low, high] = std::minmax_element(first, last);
         if (!(*high - *low > std::max(EqualChanges, rounding))) {
             continue; // equal within rounding, or not a number
@@ -234,7 +237,8 @@ double fUpperTail(double F, std::int32_t df1, std::int32_t df2)
 }
 
 ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
-                                        const std::vector<double>& sorted, std::int32_t p, std::int32_t q)
+                                        const std::vector<double>& sorted, std::int32_t p, std::int32_t q,
+                                        const std::optional<double>* acceleration)
 {
     ComputedDetails computed;
     computed.bca.kind = IntervalKind::BCa;
@@ -271,10 +275,14 @@ ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const Cas
         return computed;
     }
     std::optional<double> a;
-    try {
-        a = jackknifeAcceleration(cases, p, q);
-    } catch (const RuntimeError&) {
-        a.reset();
+    if (acceleration != nullptr) {
+        a = *acceleration;
+    } else {
+        try {
+            a = jackknifeAcceleration(cases, p, q);
+        } catch (const RuntimeError&) {
+            a.reset();
+        }
     }
     if (!a) {
         return computed;

@@ -26,8 +26,11 @@ struct ComputedDetails {
 // Phi(z0 + (z0 + z) / (1 - a (z0 + z))) x (NumValid + 1), interpolated.
 // Throws nothing but std::bad_alloc.
 // p and q: the reduced model's predictor columns 1..p, the full model's 1..p+q.
+// acceleration: the jackknife acceleration when the caller has it already
+// (JackknifeWithCoefficients); computed here when null.
 ComputedDetails ComputeBootstrapDetails(const BootstrapResult& result, const CaseMatrix& cases,
-                                        const std::vector<double>& sorted, std::int32_t p, std::int32_t q);
+                                        const std::vector<double>& sorted, std::int32_t p, std::int32_t q,
+                                        const std::optional<double>* acceleration = nullptr);
 
 // The bias correction z0 of a BCa interval of sorted[1..count] (ascending)
 // around an observed value: the normal quantile of the share below it. None

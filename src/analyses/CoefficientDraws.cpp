@@ -1,12 +1,9 @@
-// Coefficient draws: an LLT of the predictors' correlations per model and trial; intervals as the R^2 change has.
+// Coefficient draws: one sweep of a trial's correlations per model pair; intervals as the R^2 change has them.
 #include "analyses/CoefficientDraws.h"
 
 #include "analyses/BootstrapDetails.h"
 #include "analyses/CaseMatrix.h"
 #include "analyses/RunNestedModels.h"
-
-#include <Eigen/Cholesky>
-#include <Eigen/Dense>
 
 #include <algorithm>
 #include <cmath>
@@ -14,10 +11,6 @@
 
 namespace orvalis {
 namespace {
-
-// Matrices no larger than the widest model, on the stack.
-using SmallMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, MaxColumns, MaxColumns>;
-using SmallVector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, MaxColumns, 1>;
 
 constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 
@@ -52,34 +45,80 @@ ValueLimits limitsOf(std::vector<double>& sorted, ConfidenceLevel level, const s
 
 } // namespace
 
+namespace {
+
+// The correlations of columns 0..K with predictors 1..swept swept out (the
+// sweep operator): then, for those predictors, row j holds beta_j in column 0
+// and -(Rxx^-1)_jj on the diagonal. Sweeps 1..k and then k+1..K give the
+// nested models in turn. False when a pivot (the predictor's tolerance on
+// the ones swept before it) is below DependenceTolerance, as the R^2 code
+// has it.
+struct Sweep {
+    CorrMatrix A;
+    std::int32_t K = 0;
+
+    Sweep(const CorrMatrix& C, std::int32_t columns) : A(C), K(columns) {}
+
+    bool pivot(std::int32_t j)
+    {
+        const auto uj = static_cast<std::size_t>(j);
+        const double d = A[uj][uj];
+        if (!(d >= DependenceTolerance)) {
+            return false;
+        }
+        for (std::int32_t i = 0; i <= K; ++i) {
+            const auto ui = static_cast<std::size_t>(i);
+            if (i == j) {
+                continue;
+            }
+            const double factor = A[ui][uj] / d;
+            for (std::int32_t l = 0; l <= K; ++l) {
+                if (l != j) {
+                    A[ui][static_cast<std::size_t>(l)] -= factor * A[uj][static_cast<std::size_t>(l)];
+                }
+            }
+        }
+        for (std::int32_t i = 0; i <= K; ++i) {
+            if (i != j) {
+                A[static_cast<std::size_t>(i)][uj] /= d;
+                A[uj][static_cast<std::size_t>(i)] /= d;
+            }
+        }
+        A[uj][uj] = -1.0 / d;
+        return true;
+    }
+
+    // beta and sr^2 of the predictors 1..k, all swept.
+    bool read(std::int32_t k, double* beta, double* sr2) const
+    {
+        for (std::int32_t j = 1; j <= k; ++j) {
+            const auto uj = static_cast<std::size_t>(j);
+            const double b = A[uj][0];
+            const double diagonal = -A[uj][uj];
+            if (!(diagonal > 0.0) || !std::isfinite(b)) {
+                return false;
+            }
+            beta[j - 1] = b;
+            sr2[j - 1] = b * b / diagonal;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
 bool StandardizedCoefficients(const CorrMatrix& C, std::int32_t k, double* beta, double* sr2)
 {
     if (k <= 0) {
         return true;
     }
-    SmallMatrix R(k, k);
-    SmallVector r(k);
-    for (std::int32_t a = 0; a < k; ++a) {
-        r(a) = C[static_cast<std::size_t>(a) + 1][0];
-        for (std::int32_t b = 0; b < k; ++b) {
-            R(a, b) = C[static_cast<std::size_t>(a) + 1][static_cast<std::size_t>(b) + 1];
-        }
-    }
-    const Eigen::LLT<SmallMatrix> llt(R);
-    if (llt.info() != Eigen::Success) {
-        return false;
-    }
-    const SmallVector b = llt.solve(r);
-    const SmallMatrix inverse = llt.solve(SmallMatrix::Identity(k, k));
-    for (std::int32_t j = 0; j < k; ++j) {
-        const double diagonal = inverse(j, j);
-        if (!(diagonal > 0.0) || !std::isfinite(b(j))) {
+    Sweep sweep(C, k);
+    for (std::int32_t j = 1; j <= k; ++j) {
+        if (!sweep.pivot(j)) {
             return false;
         }
-        beta[j] = b(j);
-        sr2[j] = b(j) * b(j) / diagonal;
     }
-    return true;
+    return sweep.read(k, beta, sr2);
 }
 
 std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q)
@@ -91,32 +130,51 @@ void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, doubl
 {
     double* reduced = out;
     double* full = out + 2 * p;
-    if (!StandardizedCoefficients(C, p, reduced, reduced + p)) {
-        std::fill(reduced, reduced + 2 * p, NotANumber);
+    std::fill(out, out + coefficientDrawWidth(p, q), NotANumber);
+    // One sweep: the reduced model's predictors, then the added ones.
+    Sweep sweep(C, p + q);
+    for (std::int32_t j = 1; j <= p + q; ++j) {
+        if (!sweep.pivot(j)) {
+            return;
+        }
+        if (j == p && !sweep.read(p, reduced, reduced + p)) {
+            std::fill(reduced, reduced + 2 * p, NotANumber);
+        }
     }
-    if (!StandardizedCoefficients(C, p + q, full, full + p + q)) {
+    if (!sweep.read(p + q, full, full + p + q)) {
         std::fill(full, full + 2 * (p + q), NotANumber);
     }
 }
 
-void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, const CaseMatrix& cases,
-                             std::int32_t p, std::int32_t q, ConfidenceLevel level, bool details)
+CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q)
+{
+    const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q));
+    std::vector<std::optional<double>> all =
+        JackknifeAccelerations(cases, p + q, 1 + width, [p, q](const CorrMatrix& C, double* out) {
+            const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
+            if (!r.valid) {
+                return false;
+            }
+            out[0] = *r.full - *r.reduced;
+            DrawCoefficients(C, p, q, out + 1);
+            return true;
+        });
+    CoefficientJackknife jackknife;
+    jackknife.change = all.front();
+    jackknife.values.assign(all.begin() + 1, all.end());
+    return jackknife;
+}
+
+void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, std::int32_t p,
+                             std::int32_t q, ConfidenceLevel level,
+                             const std::vector<std::optional<double>>& accelerations)
 {
     const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q));
     if (width == 0) {
         return;
     }
     const std::size_t trials = draws.size() / width;
-
-    // With the details, every value's jackknife acceleration in one pass over the cases.
-    std::vector<std::optional<double>> accelerations(width);
-    if (details) {
-        accelerations = JackknifeAccelerations(cases, p + q, width, [p, q](const CorrMatrix& C, double* out) {
-            DrawCoefficients(C, p, q, out);
-            return std::all_of(out, out + coefficientDrawWidth(p, q), [](double v) { return std::isfinite(v); });
-        });
-    }
-
+    const bool bca = accelerations.size() == width;
     std::vector<double> sorted;
     sorted.reserve(trials + 1);
     auto model = [&](CoefficientsOutcome& outcome, std::int32_t k, std::size_t offset) {
@@ -138,9 +196,9 @@ void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<
                     }
                 }
                 const ValueLimits limits =
-                    limitsOf(sorted, level, isBeta ? row.beta : row.sr2, details ? accelerations[s] : std::nullopt);
+                    limitsOf(sorted, level, isBeta ? row.beta : row.sr2, bca ? accelerations[s] : std::nullopt);
                 (isBeta ? row.betaPercentile : row.sr2Percentile) = limits.percentile;
-                if (details) {
+                if (bca) {
                     (isBeta ? row.betaBCa : row.sr2BCa) = limits.bca.value_or(ResampledInterval{});
                 }
             }

@@ -6,6 +6,7 @@
 #include "analyses/NestedR2.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace orvalis {
@@ -15,8 +16,8 @@ struct CaseMatrix;
 // beta and sr^2 of the predictors 1..k of a correlation matrix whose column 0
 // is the dependent variable: beta = Rxx^-1 rxy, and sr^2_j = beta_j^2 /
 // (Rxx^-1)_jj, the R^2 the model loses without predictor j. Writes k values
-// to each; false (nothing written) when the predictors' correlations are not
-// positive definite. Allocation-free.
+// to each; false when a predictor's tolerance on the ones before it is below
+// DependenceTolerance. Allocation-free.
 bool StandardizedCoefficients(const CorrMatrix& C, std::int32_t k, double* beta, double* sr2);
 
 // How many values a pair of nested models (reduced 1..p, full 1..p+q) draws in
@@ -28,14 +29,25 @@ std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q);
 // model has none.
 void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, double* out);
 
+// The jackknife accelerations of a run with the details and coefficients, in
+// one pass over the complete cases: the R^2 change's (what
+// ComputeBootstrapDetails computes alone) and each drawn value's, in
+// DrawCoefficients' layout. Throws std::bad_alloc.
+struct CoefficientJackknife {
+    std::optional<double> change;
+    std::vector<std::optional<double>> values;
+};
+CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q);
+
 // Adds the bootstrap intervals of beta and sr^2 to each predictor's row of the
 // pair's coefficients: percentile limits at the ranks percentilePositions
 // gives for the trials that have the value (as the R^2 change's traditional
-// limits), and with details the BCa limits (bias correction from the share of
-// trials below the observed value, acceleration from the jackknife over the
-// complete cases). draws: coefficientDrawWidth(p, q) values per valid trial,
-// in trial order. Throws std::bad_alloc.
-void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, const CaseMatrix& cases,
-                             std::int32_t p, std::int32_t q, ConfidenceLevel level, bool details);
+// limits), and, given each value's acceleration (coefficientDrawWidth of
+// them; none: no BCa), the BCa limits with the bias correction from the share
+// of trials below the observed value. draws: coefficientDrawWidth(p, q)
+// values per valid trial, in trial order. Throws std::bad_alloc.
+void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, std::int32_t p,
+                             std::int32_t q, ConfidenceLevel level,
+                             const std::vector<std::optional<double>>& accelerations);
 
 } // namespace orvalis

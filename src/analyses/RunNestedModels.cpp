@@ -390,8 +390,18 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
         if (const std::optional<Refusal> refused = limits((*sorted)[m], result)) {
             return refused;
         }
+        // With coefficients, one jackknife for the change and every coefficient.
+        std::optional<CoefficientJackknife> jackknife;
+        if (settings.details && result.request.Coefficients) {
+            try {
+                jackknife = JackknifeWithCoefficients(cases, models[m].p, models[m].q);
+            } catch (const std::bad_alloc&) {
+                return outOfMemory("for the jackknife of " + formatInteger(cases.NumComplete) + " cases");
+            }
+        }
         if (settings.details) {
-            ComputedDetails computed = ComputeBootstrapDetails(result, cases, (*sorted)[m], models[m].p, models[m].q);
+            ComputedDetails computed = ComputeBootstrapDetails(result, cases, (*sorted)[m], models[m].p, models[m].q,
+                                                               jackknife ? &jackknife->change : nullptr);
             result.Details = computed.details;
             result.Intervals.push_back(computed.bca);
         }
@@ -408,8 +418,8 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
                 const std::int32_t q = models[m].q;
                 result.Coefficients = ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
                                                         ComputeCoefficients(cases, p + q, result.request.Level)};
-                AddCoefficientIntervals(*result.Coefficients, coefficientDraws[m], cases, p, q, result.request.Level,
-                                        settings.details);
+                AddCoefficientIntervals(*result.Coefficients, coefficientDraws[m], p, q, result.request.Level,
+                                        jackknife ? jackknife->values : std::vector<std::optional<double>>{});
             } catch (const std::bad_alloc&) {
                 return outOfMemory("for the coefficients of " + formatInteger(cases.NumComplete) + " cases");
             }
