@@ -1207,7 +1207,8 @@ TEST(Cli, ApaCoefficients)
     EXPECT_EQ(cellsOfLine(table.substr(table.find("\nStep 2\n")), "  Var6 (wt)"),
               (Cells{"Var6 (wt)", "-4.36", "0.75", "-.71", "-5.79", "< .001", "[-5.90, -2.82]"}))
         << table;
-    EXPECT_EQ(cellsOfLine(table, "  Var7 (qsec)"), (Cells{"Var7 (qsec)", "0.51", "0.44", ".15", "1.16", ".255", "[-0.39, 1.41]"}));
+    EXPECT_EQ(cellsOfLine(table, "  Var7 (qsec)"),
+              (Cells{"Var7 (qsec)", "0.51", "0.44", ".15", "1.16", ".255", "[-0.39, 1.41]"}));
     // lm(mpg ~ hp + wt): wt -3.87783, SE 0.63273, t -6.129.
     const Cells reducedWt = cellsOfLine(table, "  Var6 (wt)");
     ASSERT_GE(reducedWt.size(), 5u) << table;

@@ -381,10 +381,11 @@ TEST(Apa, CoefficientTableAsTextMarkdownAndHtml)
     hostile.VariableNames[3] = "<b>x2</b>";
     const std::string html = FormatApaTableHtml(hostile, IntervalKind::Traditional);
     const std::string th = "<th style=\"border-top:1px solid black;border-bottom:1px solid black;padding:2px 8px;";
-    for (const std::string& header : {th + "text-align:left;\">Variable</th>", th + "text-align:right;\"><i>B</i></th>",
-                                      th + "text-align:right;\"><i>SE B</i></th>", th + "text-align:right;\">\u03b2</th>",
-                                      th + "text-align:right;\"><i>t</i></th>", th + "text-align:right;\"><i>p</i></th>",
-                                      th + "text-align:right;\">95% CI [<i>LL</i>, <i>UL</i>]</th>"}) {
+    for (const std::string& header :
+         {th + "text-align:left;\">Variable</th>", th + "text-align:right;\"><i>B</i></th>",
+          th + "text-align:right;\"><i>SE B</i></th>", th + "text-align:right;\">\u03b2</th>",
+          th + "text-align:right;\"><i>t</i></th>", th + "text-align:right;\"><i>p</i></th>",
+          th + "text-align:right;\">95% CI [<i>LL</i>, <i>UL</i>]</th>"}) {
         EXPECT_NE(html.find(header), std::string::npos) << header << "\n" << html;
     }
     for (const char* cell :

@@ -223,8 +223,8 @@ std::string fitLine(const std::optional<double>& r2, const BootstrapResult* chan
     if (change == nullptr) {
         return text;
     }
-    text += ", " + deltaRSquared(markup) + " = " + proportion(change->DeltaR2) + ", "
-            + formatInteger(percentOf(level)) + "% CI " + limitsText(*change, interval);
+    text += ", " + deltaRSquared(markup) + " = " + proportion(change->DeltaR2) + ", " + formatInteger(percentOf(level))
+            + "% CI " + limitsText(*change, interval);
     if (change->FValue) {
         const std::string p = apaNumber(ApaValue::PValue, change->PValue);
         text += ", " + italic("F", markup) + "(" + formatInteger(change->df1) + ", " + formatInteger(change->df2)
@@ -239,8 +239,8 @@ TableModel coefficientTableStart(const std::string& dependent, ConfidenceLevel l
 {
     TableModel table;
     table.title = "Hierarchical Regression of " + dependent;
-    table.header = {"Variable",          italic("B", markup), italic("SE B", markup), "\u03b2",
-                    italic("t", markup), italic("p", markup)};
+    table.header = {"Variable", italic("B", markup), italic("SE B", markup),
+                    "\u03b2",   italic("t", markup), italic("p", markup)};
     table.header.push_back(column == ApaCoefficientColumn::Interval
                                ? formatInteger(percentOf(level)) + "% CI [" + italic("LL", markup) + ", "
                                      + italic("UL", markup) + "]"
@@ -301,12 +301,11 @@ std::string coefficientNote(const BootstrapResult& run, std::uint64_t seed, Inte
     std::string note = "Note. " + B + " = unstandardized coefficient; " + italic("SE B", markup)
                        + " = standard error of " + B + "; \u03b2 = standardized coefficient; ";
     if (column == ApaCoefficientColumn::Interval) {
-        note += "CI = confidence interval, of " + B + " from the " + italic("t", markup) + " distribution and of " + deltaCi + "; "
-                + italic("LL", markup) + " = lower limit; " + italic("UL", markup) + " = upper limit.";
+        note += "CI = confidence interval, of " + B + " from the " + italic("t", markup) + " distribution and of "
+                + deltaCi + "; " + italic("LL", markup) + " = lower limit; " + italic("UL", markup) + " = upper limit.";
     } else {
         note += italic("sr", markup) + "\u00b2 = squared semipartial correlation, the " + rSquared(markup)
-                + " the model loses when that predictor alone is dropped; CI = confidence interval of " + deltaCi
-                + ".";
+                + " the model loses when that predictor alone is dropped; CI = confidence interval of " + deltaCi + ".";
     }
     return note;
 }
@@ -491,7 +490,7 @@ std::string tableAsText(const TableModel& table)
 std::string FormatApaTableText(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
     return tableAsText(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Plain)
-                                          : tableOf(result, interval, ApaForm::Plain));
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
 namespace {
@@ -526,7 +525,7 @@ std::string tableAsMarkdown(const TableModel& table)
 std::string FormatApaTableMarkdown(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
     return tableAsMarkdown(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Markdown)
-                                          : tableOf(result, interval, ApaForm::Markdown));
+                                                   : tableOf(result, interval, ApaForm::Markdown));
 }
 
 namespace {
@@ -564,7 +563,7 @@ std::string tableAsHtml(const TableModel& table)
 std::string FormatApaTableHtml(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
     return tableAsHtml(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Html)
-                                          : tableOf(result, interval, ApaForm::Plain));
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
 std::string modelCaption(const BootstrapResult& result)
@@ -625,9 +624,9 @@ TableModel coefficientTableOf(const HierarchicalResult& result, IntervalKind int
                               Markup markup)
 {
     const HierarchicalRequest& request = result.request;
-    TableModel table = coefficientTableStart(
-        nameOf(request.DependentVariable.value_or(0), result.VariableNames, nameForm(markup)), request.Level, column,
-        markup);
+    TableModel table =
+        coefficientTableStart(nameOf(request.DependentVariable.value_or(0), result.VariableNames, nameForm(markup)),
+                              request.Level, column, markup);
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.columns) {
         terms.push_back(nameCell(termName(result, predictor), markup));
@@ -690,19 +689,19 @@ std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind int
 std::string FormatApaTableText(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
     return tableAsText(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Plain)
-                                          : tableOf(result, interval, ApaForm::Plain));
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
 std::string FormatApaTableMarkdown(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
     return tableAsMarkdown(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Markdown)
-                                          : tableOf(result, interval, ApaForm::Markdown));
+                                                   : tableOf(result, interval, ApaForm::Markdown));
 }
 
 std::string FormatApaTableHtml(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
     return tableAsHtml(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Html)
-                                          : tableOf(result, interval, ApaForm::Plain));
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
 std::string FormatApaResults(const BootstrapResult& result, IntervalKind interval, ApaForm form,

@@ -37,8 +37,7 @@ ApaCoefficientColumn apaCoefficientColumnSetting()
 
 void setApaCoefficientColumnSetting(ApaCoefficientColumn column)
 {
-    QSettings().setValue(SettingsKeys::ApaCoefficientColumn,
-                         QString::fromLatin1(apaCoefficientColumnRow(column).word));
+    QSettings().setValue(SettingsKeys::ApaCoefficientColumn, QString::fromLatin1(apaCoefficientColumnRow(column).word));
 }
 
 namespace {

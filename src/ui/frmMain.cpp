@@ -448,8 +448,7 @@ void frmMain::buildMenus()
         action->setCheckable(true);
         action->setChecked(apaCoefficientColumnSetting() == row.column);
         coefficientColumns->addAction(action);
-        connect(action, &QAction::triggered, this,
-                [column = row.column] { setApaCoefficientColumnSetting(column); });
+        connect(action, &QAction::triggered, this, [column = row.column] { setApaCoefficientColumnSetting(column); });
         mnuAPACoefficientColumn.push_back(action);
     }
     // The robust F test beside the bootstrap, and whether the modified limit follows it.
