@@ -1176,6 +1176,93 @@ TEST(Cli, HierarchicalCoefficients)
     EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out)["steps"][0].contains("coefficients"));
 }
 
+// A line of an aligned table as its cells: the text between runs of two or more blanks.
+std::vector<std::string> cellsOfLine(const std::string& text, const std::string& start)
+{
+    const std::size_t at = text.find("\n" + start);
+    if (at == std::string::npos) {
+        return {};
+    }
+    const std::size_t begin = text.find_first_not_of(' ', at + 1);
+    const std::string line = text.substr(begin, text.find('\n', begin) - begin);
+    std::vector<std::string> cells;
+    std::size_t k = 0;
+    while (k < line.size()) {
+        std::size_t gap = line.find("  ", k);
+        cells.push_back(line.substr(k, gap == std::string::npos ? std::string::npos : gap - k));
+        if (gap == std::string::npos) {
+            break;
+        }
+        k = line.find_first_not_of(' ', gap);
+    }
+    return cells;
+}
+
+// --format apa with --coefficients: the same sentence, then the hierarchical
+// regression table with each model's terms (R's values of the data: see
+// Cli.Coefficients and Cli.HierarchicalCoefficients), B's interval or sr^2.
+TEST(Cli, ApaCoefficients)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter",  "comma", mtcars,    "bootstrap", "--dv",   "mpg",
+                                              "--predictors", "hp,wt", "--added", "qsec",      "--seed", "4",
+                                              "--trials",     "200"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = request;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const CliRun before = with({"--format", "apa"});
+    const CliRun after = with({"--format", "apa", "--coefficients"});
+    ASSERT_EQ(after.status, ExitSuccess) << after.err;
+    const std::string sentence = before.out.substr(0, before.out.find("\n\n") + 2);
+    EXPECT_EQ(after.out.substr(0, sentence.size()), sentence);
+    const std::string table = after.out.substr(sentence.size());
+    EXPECT_EQ(table.rfind("Table 1\nHierarchical Regression of mpg\n", 0), 0u) << table;
+    EXPECT_NE(table.find("\nVariable     "), std::string::npos) << table;
+    EXPECT_NE(table.find("\nStep 1\n  Constant "), std::string::npos) << table;
+    using Cells = std::vector<std::string>;
+    EXPECT_EQ(cellsOfLine(table, "Variable"), (Cells{"Variable", "B", "SE B", "\u03b2", "t", "p", "95% CI [LL, UL]"}));
+    EXPECT_EQ(cellsOfLine(table.substr(table.find("\nStep 2\n")), "  Var6 (wt)"),
+              (Cells{"Var6 (wt)", "-4.36", "0.75", "-.71", "-5.79", "< .001", "[-5.90, -2.82]"}))
+        << table;
+    EXPECT_EQ(cellsOfLine(table, "  Var7 (qsec)"),
+              (Cells{"Var7 (qsec)", "0.51", "0.44", ".15", "1.16", ".255", "[-0.39, 1.41]"}));
+    // lm(mpg ~ hp + wt): wt -3.87783, SE 0.63273, t -6.129.
+    const Cells reducedWt = cellsOfLine(table, "  Var6 (wt)");
+    ASSERT_GE(reducedWt.size(), 5u) << table;
+    EXPECT_EQ(reducedWt[1], "-3.88");
+    EXPECT_EQ(reducedWt[4], "-6.13");
+    EXPECT_NE(table.find("\n  R\u00b2 = .83, \u0394R\u00b2 = .01, 95% CI ["), std::string::npos) << table;
+    EXPECT_NE(table.find("], F(1, 28) = 1.35, p = .255\n"), std::string::npos) << table;
+
+    const CliRun sr2 = with({"--format", "apa", "--coefficients", "--apa-coefficient-column", "sr2"});
+    ASSERT_EQ(sr2.status, ExitSuccess) << sr2.err;
+    EXPECT_EQ(cellsOfLine(sr2.out, "Variable"), (Cells{"Variable", "B", "SE B", "\u03b2", "t", "p", "sr\u00b2"}));
+    EXPECT_EQ(cellsOfLine(sr2.out.substr(sr2.out.find("\nStep 2\n")), "  Var6 (wt)"),
+              (Cells{"Var6 (wt)", "-4.36", "0.75", "-.71", "-5.79", "< .001", ".20"}));
+    // Without --coefficients the choice changes nothing.
+    EXPECT_EQ(with({"--format", "apa", "--apa-coefficient-column", "sr2"}).out, before.out);
+
+    const CliRun markdown = with({"--format", "apa-markdown", "--coefficients"});
+    EXPECT_NE(markdown.out.find("\n| Variable | *B* | *SE B* | \u03b2 | *t* | *p* | 95% CI [*LL*, *UL*] |\n"),
+              std::string::npos)
+        << markdown.out;
+    EXPECT_NE(markdown.out.find("\n| Var6 (wt) | -4.36 | 0.75 | -.71 | -5.79 | < .001 | [-5.90, -2.82] |\n"),
+              std::string::npos)
+        << markdown.out;
+
+    // hierarchical: each step's model, an indicator named by its category and the reference.
+    const std::string iris = ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv";
+    const CliRun steps = run({"--delimiter", "comma", iris, "hierarchical", "--dv", "1", "--step", "2", "--step", "5",
+                              "--seed", "1", "--trials", "100", "--format", "apa", "--coefficients"});
+    ASSERT_EQ(steps.status, ExitSuccess) << steps.err;
+    EXPECT_EQ(cellsOfLine(steps.out, "  Var5 (Species): versicolor vs setosa"),
+              (Cells{"Var5 (Species): versicolor vs setosa", "1.46", "0.11", ".83", "13.01", "< .001", "[1.24, 1.68]"}))
+        << steps.out;
+    EXPECT_NE(steps.out.find("\nStep 2\n  Constant "), std::string::npos);
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
@@ -1562,6 +1649,7 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"--threads", "2"},
         {"--format", "json"},
         {"--apa-interval", "bca"},
+        {"--apa-coefficient-column", "sr2"},
         {"--robust", "hc4"},
         {"--modified-test", "robust"},
         {"--save-draws", (dir.path() / "draws.csv").string()},

@@ -2,6 +2,7 @@
 #include "analyses/ApaReport.h"
 #include "analyses/Bootstrap.h"
 #include "analyses/FigureText.h"
+#include "analyses/Hierarchical.h"
 #include "analyses/IntervalCatalogue.h"
 #include "analyses/ReportText.h"
 #include "analyses/RunRecord.h"
@@ -289,6 +290,256 @@ TEST(Apa, TableAsTextMarkdownAndHtml)
     EXPECT_NE(html.find(">Step 2: + Education, Catholic &lt;%&gt;, Infant|Mortality</td>"), std::string::npos);
     EXPECT_NE(html.find(">&lt; .001</td>"), std::string::npos);
     EXPECT_EQ(html.find("<%>"), std::string::npos);
+}
+
+// A made-up pair's run with coefficients, in round numbers, so that every
+// cell of its APA table is known without the program: y on x1, adding x2.
+BootstrapResult pairWithCoefficients()
+{
+    BootstrapResult r;
+    r.request.DependentVariable = 1;
+    r.request.PredictorList = {2};
+    r.request.AddedList = {3};
+    r.request.NumTrials = 1000;
+    r.request.Coefficients = true;
+    r.NumValid = 1000;
+    r.VariableNames = {"", "y", "x1", "x2"};
+    r.ReducedR2 = 0.09;
+    r.FullR2 = 0.45;
+    r.DeltaR2 = 0.36;
+    r.FValue = 25.0f;
+    r.df1 = 1;
+    r.df2 = 17;
+    r.PValue = 0.0001;
+    r.Seed = 7;
+    r.setPercentileIntervals(0.12f, 0.58f);
+    CoefficientTable reduced;
+    reduced.R2 = 0.09;
+    reduced.df = 18;
+    reduced.rows = {{0, 2.0, 0.5, 1.0, 3.0, std::nullopt, 4.0, 0.0002, std::nullopt, std::nullopt, std::nullopt},
+                    {1, 0.5, 0.25, -0.01, 1.01, 0.3, 2.0, 0.05, 0.09, 1.0, 1.0}};
+    CoefficientTable full;
+    full.R2 = 0.45;
+    full.df = 17;
+    full.rows = {{0, 1.5, 0.5, 0.45, 2.55, std::nullopt, 3.0, 0.008, std::nullopt, std::nullopt, std::nullopt},
+                 {1, 0.25, 0.25, -0.28, 0.78, 0.15, 1.0, 0.331, 0.02, 0.9, 1.1},
+                 {2, -1.25, 0.25, -1.78, -0.72, -0.6, -5.0, 0.0001, 0.36, 0.9, 1.1}};
+    r.Coefficients = ModelCoefficients{{reduced, ""}, {full, ""}};
+    return r;
+}
+
+// With coefficients the APA table is the hierarchical regression table: a
+// block per step (the reduced model, then the full one), the constant and
+// each predictor with B, SE B, beta, t, p and B's interval, and the step's
+// R², its change with the chosen interval and the F test.
+TEST(Apa, CoefficientTableAsTextMarkdownAndHtml)
+{
+    const BootstrapResult run = pairWithCoefficients();
+    const std::string rule(68, '-');
+    EXPECT_EQ(FormatApaTableText(run, IntervalKind::Traditional),
+              "Table 1\n"
+              "Hierarchical Regression of y\n"
+                  + rule + "\nVariable     B      SE B  \u03b2     t      p       95% CI [LL, UL]\n" + rule
+                  + "\n"
+                    "Step 1\n"
+                    "  Constant   2.00   0.50        4.00   < .001  [1.00, 3.00]\n"
+                    "  Var2 (x1)  0.50   0.25  .30   2.00   .050    [-0.01, 1.01]\n"
+                    "  R\u00b2 = .09\n"
+                    "Step 2\n"
+                    "  Constant   1.50   0.50        3.00   .008    [0.45, 2.55]\n"
+                    "  Var2 (x1)  0.25   0.25  .15   1.00   .331    [-0.28, 0.78]\n"
+                    "  Var3 (x2)  -1.25  0.25  -.60  -5.00  < .001  [-1.78, -0.72]\n"
+                    "  R\u00b2 = .45, \u0394R\u00b2 = .36, 95% CI [.12, .58], F(1, 17) = 25.00, p < .001\n"
+                  + rule
+                  + "\nNote. B = unstandardized coefficient; SE B = standard error of B; \u03b2 = standardized "
+                    "coefficient; CI = confidence interval, of B from the t distribution and of \u0394R\u00b2 by "
+                    "percentile bootstrap (1,000 resamples, seed 7); LL = lower limit; UL = upper limit. F: the test "
+                    "of the predictors added in Step 2.\n");
+
+    const std::string empty = " |  |  |  |  |  |  |\n";
+    EXPECT_EQ(FormatApaTableMarkdown(run, IntervalKind::Traditional),
+              "**Table 1**\n\n*Hierarchical Regression of y*\n\n"
+              "| Variable | *B* | *SE B* | \u03b2 | *t* | *p* | 95% CI [*LL*, *UL*] |\n"
+              "|:---|---:|---:|---:|---:|---:|---:|\n"
+              "| Step 1"
+                  + empty
+                  + "| Constant | 2.00 | 0.50 |  | 4.00 | < .001 | [1.00, 3.00] |\n"
+                    "| Var2 (x1) | 0.50 | 0.25 | .30 | 2.00 | .050 | [-0.01, 1.01] |\n"
+                    "| *R*\u00b2 = .09"
+                  + empty + "| Step 2" + empty
+                  + "| Constant | 1.50 | 0.50 |  | 3.00 | .008 | [0.45, 2.55] |\n"
+                    "| Var2 (x1) | 0.25 | 0.25 | .15 | 1.00 | .331 | [-0.28, 0.78] |\n"
+                    "| Var3 (x2) | -1.25 | 0.25 | -.60 | -5.00 | < .001 | [-1.78, -0.72] |\n"
+                    "| *R*\u00b2 = .45, \u0394*R*\u00b2 = .36, 95% CI [.12, .58], *F*(1, 17) = 25.00, *p* < .001"
+                  + empty
+                  + "\n*Note.* *B* = unstandardized coefficient; *SE B* = standard error of *B*; \u03b2 = "
+                    "standardized coefficient; CI = confidence interval, of *B* from the *t* distribution and of "
+                    "\u0394*R*\u00b2 by percentile bootstrap (1,000 resamples, seed 7); *LL* = lower limit; *UL* = "
+                    "upper limit. *F*: the test of the predictors added in Step 2.\n");
+
+    BootstrapResult hostile = run;
+    hostile.VariableNames[3] = "<b>x2</b>";
+    const std::string html = FormatApaTableHtml(hostile, IntervalKind::Traditional);
+    const std::string th = "<th style=\"border-top:1px solid black;border-bottom:1px solid black;padding:2px 8px;";
+    for (const std::string& header :
+         {th + "text-align:left;\">Variable</th>", th + "text-align:right;\"><i>B</i></th>",
+          th + "text-align:right;\"><i>SE B</i></th>", th + "text-align:right;\">\u03b2</th>",
+          th + "text-align:right;\"><i>t</i></th>", th + "text-align:right;\"><i>p</i></th>",
+          th + "text-align:right;\">95% CI [<i>LL</i>, <i>UL</i>]</th>"}) {
+        EXPECT_NE(html.find(header), std::string::npos) << header << "\n" << html;
+    }
+    for (const char* cell :
+         {"<tr><td colspan=\"7\" style=\"padding:2px 8px;text-align:left;\">Step 2</td></tr>\n",
+          "<tr><td style=\"padding:2px 8px 2px 24px;text-align:left;\">Var3 (&lt;b&gt;x2&lt;/b&gt;)</td>"
+          "<td style=\"padding:2px 8px;text-align:right;\">-1.25</td>",
+          ">&lt; .001</td>",
+          "<tr><td colspan=\"7\" style=\"padding:2px 8px 2px 24px;border-bottom:1px solid black;text-align:left;\">"
+          "<i>R</i>\u00b2 = .45, \u0394<i>R</i>\u00b2 = .36, 95% CI [.12, .58], <i>F</i>(1, 17) = 25.00, <i>p</i> "
+          "&lt; .001</td></tr>\n</table>\n",
+          "<p><i>Note.</i> <i>B</i> = unstandardized coefficient; <i>SE B</i> = standard error of <i>B</i>;"}) {
+        EXPECT_NE(html.find(cell), std::string::npos) << cell << "\n" << html;
+    }
+    EXPECT_EQ(html.find("<b>x2"), std::string::npos);
+
+    // The sentence is the one without coefficients; the table follows it.
+    BootstrapResult without = run;
+    without.Coefficients.reset();
+    const std::string sentence = FormatApaSentence(without, IntervalKind::Traditional);
+    EXPECT_EQ(FormatApaResults(run, IntervalKind::Traditional, ApaForm::Plain),
+              sentence + "\n\n" + FormatApaTableText(run, IntervalKind::Traditional));
+    EXPECT_EQ(FormatApaResults(run, IntervalKind::Traditional, ApaForm::Markdown),
+              sentence + "\n\n" + FormatApaTableMarkdown(run, IntervalKind::Traditional));
+}
+
+// The last column may be sr² instead of B's interval; a run without
+// coefficients keeps its table, whichever column is chosen.
+TEST(Apa, CoefficientTableWithSr2)
+{
+    const BootstrapResult run = pairWithCoefficients();
+    const std::string rule(68, '-');
+    EXPECT_EQ(FormatApaTableText(run, IntervalKind::Traditional, ApaCoefficientColumn::Sr2),
+              "Table 1\n"
+              "Hierarchical Regression of y\n"
+                  + rule + "\nVariable     B      SE B  \u03b2     t      p       sr\u00b2\n" + rule
+                  + "\n"
+                    "Step 1\n"
+                    "  Constant   2.00   0.50        4.00   < .001\n"
+                    "  Var2 (x1)  0.50   0.25  .30   2.00   .050    .09\n"
+                    "  R\u00b2 = .09\n"
+                    "Step 2\n"
+                    "  Constant   1.50   0.50        3.00   .008\n"
+                    "  Var2 (x1)  0.25   0.25  .15   1.00   .331    .02\n"
+                    "  Var3 (x2)  -1.25  0.25  -.60  -5.00  < .001  .36\n"
+                    "  R\u00b2 = .45, \u0394R\u00b2 = .36, 95% CI [.12, .58], F(1, 17) = 25.00, p < .001\n"
+                  + rule
+                  + "\nNote. B = unstandardized coefficient; SE B = standard error of B; \u03b2 = standardized "
+                    "coefficient; sr\u00b2 = squared semipartial correlation, the R\u00b2 the model loses when that "
+                    "predictor alone is dropped; CI = confidence interval of \u0394R\u00b2 by percentile bootstrap "
+                    "(1,000 resamples, seed 7). F: the test of the predictors added in Step 2.\n");
+    EXPECT_NE(FormatApaTableHtml(run, IntervalKind::Traditional, ApaCoefficientColumn::Sr2)
+                  .find("text-align:right;\"><i>sr</i>\u00b2</th></tr>"),
+              std::string::npos);
+
+    const BootstrapResult swiss = swissResult();
+    for (const ApaCoefficientColumn column : {ApaCoefficientColumn::Interval, ApaCoefficientColumn::Sr2}) {
+        EXPECT_EQ(FormatApaTableText(swiss, IntervalKind::Traditional, column),
+                  FormatApaTableText(swiss, IntervalKind::Traditional));
+        EXPECT_EQ(FormatApaTableMarkdown(swiss, IntervalKind::Traditional, column),
+                  FormatApaTableMarkdown(swiss, IntervalKind::Traditional));
+        EXPECT_EQ(FormatApaTableHtml(swiss, IntervalKind::Traditional, column),
+                  FormatApaTableHtml(swiss, IntervalKind::Traditional));
+        EXPECT_EQ(FormatApaResults(swiss, IntervalKind::Traditional, ApaForm::Plain, column),
+                  FormatApaResults(swiss, IntervalKind::Traditional, ApaForm::Plain));
+    }
+    // The words of the choice.
+    EXPECT_EQ(apaCoefficientColumnNamed("ci"), ApaCoefficientColumn::Interval);
+    EXPECT_EQ(apaCoefficientColumnNamed("sr2"), ApaCoefficientColumn::Sr2);
+    EXPECT_EQ(apaCoefficientColumnNamed("beta"), std::nullopt);
+}
+
+// A hierarchical run with coefficients: each step's model, a categorical
+// variable's indicator named by its category and the reference, names
+// escaped for Markdown, a model without coefficients saying why.
+TEST(Apa, HierarchicalCoefficientTable)
+{
+    HierarchicalResult result;
+    result.request.DependentVariable = 1;
+    result.request.Steps = {{2}, {3}};
+    result.request.Coefficients = true;
+    result.columns = {{2, 0}, {3, 2}};
+    result.stepColumns = {1, 1};
+    result.VariableNames = {"", "score", "x_1", "group"};
+    result.Categories = {{3, {"low", "high"}}};
+    result.Seed = 11;
+    BootstrapResult first;
+    first.request.NumTrials = 500;
+    first.NumValid = 500;
+    first.ReducedR2 = 0.0;
+    first.FullR2 = 0.2;
+    first.DeltaR2 = 0.2;
+    first.FValue = 10.0f;
+    first.df1 = 1;
+    first.df2 = 40;
+    first.PValue = 0.003;
+    first.setPercentileIntervals(0.05f, 0.40f);
+    CoefficientTable one;
+    one.rows = {{0, 10.0, 2.0, 5.95, 14.05, std::nullopt, 5.0, 0.00001, std::nullopt, std::nullopt, std::nullopt},
+                {1, 0.8, 0.25, 0.29, 1.31, 0.45, 3.2, 0.003, 0.2, 1.0, 1.0}};
+    first.Coefficients = ModelCoefficients{{}, {one, ""}};
+    BootstrapResult second = first;
+    second.FullR2 = 0.5;
+    second.DeltaR2 = 0.3;
+    second.FValue = 24.0f;
+    second.df2 = 39;
+    second.PValue = 0.00001;
+    second.setPercentileIntervals(0.15f, 0.45f);
+    CoefficientTable two;
+    two.rows = {{0, 9.0, 2.0, 4.95, 13.05, std::nullopt, 4.5, 0.0001, std::nullopt, std::nullopt, std::nullopt},
+                {1, 0.6, 0.2, 0.2, 1.0, 0.34, 3.0, 0.005, 0.12, 0.8, 1.25},
+                {2, 4.0, 0.8, 2.38, 5.62, 0.55, 5.0, 0.00001, 0.3, 0.8, 1.25}};
+    second.Coefficients = ModelCoefficients{{}, {two, ""}};
+    result.steps = {first, second};
+
+    const std::string empty = " |  |  |  |  |  |  |\n";
+    EXPECT_EQ(FormatApaTableMarkdown(result, IntervalKind::Traditional, ApaCoefficientColumn::Sr2),
+              "**Table 1**\n\n*Hierarchical Regression of score*\n\n"
+              "| Variable | *B* | *SE B* | \u03b2 | *t* | *p* | *sr*\u00b2 |\n"
+              "|:---|---:|---:|---:|---:|---:|---:|\n"
+              "| Step 1"
+                  + empty
+                  + "| Constant | 10.00 | 2.00 |  | 5.00 | < .001 |  |\n"
+                    "| Var2 (x\\_1) | 0.80 | 0.25 | .45 | 3.20 | .003 | .20 |\n"
+                    "| *R*\u00b2 = .20, \u0394*R*\u00b2 = .20, 95% CI [.05, .40], *F*(1, 40) = 10.00, *p* = .003"
+                  + empty + "| Step 2" + empty
+                  + "| Constant | 9.00 | 2.00 |  | 4.50 | < .001 |  |\n"
+                    "| Var2 (x\\_1) | 0.60 | 0.20 | .34 | 3.00 | .005 | .12 |\n"
+                    "| Var3 (group): high vs low | 4.00 | 0.80 | .55 | 5.00 | < .001 | .30 |\n"
+                    "| *R*\u00b2 = .50, \u0394*R*\u00b2 = .30, 95% CI [.15, .45], *F*(1, 39) = 24.00, *p* < .001"
+                  + empty
+                  + "\n*Note.* *B* = unstandardized coefficient; *SE B* = standard error of *B*; \u03b2 = "
+                    "standardized coefficient; *sr*\u00b2 = squared semipartial correlation, the *R*\u00b2 the model "
+                    "loses when that predictor alone is dropped; CI = confidence interval of \u0394*R*\u00b2 by "
+                    "percentile bootstrap (500 resamples, seed 11). *F*: each step against the step before it, with "
+                    "the step's own error term.\n");
+
+    // The text form: the step's terms set in under its heading; a model
+    // without coefficients says why, and the rules reach over the longest line.
+    result.steps[1].Coefficients->full = {std::nullopt, "the predictors are linearly dependent"};
+    const std::string text = FormatApaTableText(result, IntervalKind::Traditional);
+    EXPECT_NE(text.find("\nStep 1\n  Constant    10.00  2.00       5.00  < .001  [5.95, 14.05]\n"
+                        "  Var2 (x_1)  0.80   0.25  .45  3.20  .003    [0.29, 1.31]\n"
+                        "  R\u00b2 = .20, \u0394R\u00b2 = .20, 95% CI [.05, .40], F(1, 40) = 10.00, p = .003\n"
+                        "Step 2\n  Coefficients undefined: the predictors are linearly dependent\n"
+                        "  R\u00b2 = .50, \u0394R\u00b2 = .30, 95% CI [.15, .45], F(1, 39) = 24.00, p < .001\n"
+                        "--------------------------------------------------------------------\nNote. "),
+              std::string::npos)
+        << text;
+
+    // The modified interval's note says when its lower limit is 0.
+    EXPECT_NE(FormatApaTableText(result, IntervalKind::Modified)
+                  .find(" F: each step against the step before it, with the step's own error term. A modified lower "
+                        "limit is 0 where the step's F change is not significant at \u03b1 = .05.\n"),
+              std::string::npos);
 }
 
 using test::liveIn;

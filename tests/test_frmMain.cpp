@@ -4,6 +4,7 @@
 #include "TempDir.h"
 #include "ui/DirectoryList.h"
 #include "ui/FileList.h"
+#include "ui/ApaCopy.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
 #include "platform/QtPlatform.h"
@@ -31,6 +32,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QThread>
@@ -819,6 +821,63 @@ TEST_F(frmMainTest, MenusCaptionsMnemonicsAndShortcuts)
         EXPECT_EQ(open->title(), "&File");
         open->close();
     }
+}
+
+// Analyses > APA Coefficient Column chooses the last column of the APA table
+// of a run with coefficients, kept in the settings like the interval; Copy
+// APA Results follows it.
+TEST_F(frmMainTest, ApaCoefficientColumnIsKeptAndCopyFollowsIt)
+{
+    QSettings().remove("apa/coefficientColumn");
+    QSettings().remove("apa/interval");
+    window = std::make_unique<frmMain>(platform);
+    QAction* ci = control<QAction>(*window, "mnuAPACoefficientColumn_ci");
+    QAction* sr2 = control<QAction>(*window, "mnuAPACoefficientColumn_sr2");
+    EXPECT_EQ(ci->text(), "&Confidence Interval of B");
+    EXPECT_EQ(sr2->text(), QString::fromUtf8("&Squared Semipartial Correlation (sr\u00b2)"));
+    EXPECT_TRUE(ci->isChecked());
+    EXPECT_FALSE(sr2->isChecked());
+
+    BootstrapResult run;
+    run.request.DependentVariable = 1;
+    run.request.AddedList = {2};
+    run.request.NumTrials = 600;
+    run.NumValid = 600;
+    run.VariableNames = {"", "y", "x"};
+    run.FullR2 = run.DeltaR2 = 0.25;
+    run.ReducedR2 = 0.0;
+    run.FValue = 16.0f;
+    run.df1 = 1;
+    run.df2 = 48;
+    run.PValue = 0.0002;
+    run.setPercentileIntervals(0.06f, 0.41f);
+    CoefficientTable reduced;
+    reduced.rows = {{0, 3.0, 1.0, 1.0, 5.0, std::nullopt, 3.0, 0.004, std::nullopt, std::nullopt, std::nullopt}};
+    CoefficientTable full;
+    full.rows = {{0, 2.0, 1.0, 0.0, 4.0, std::nullopt, 2.0, 0.05, std::nullopt, std::nullopt, std::nullopt},
+                 {1, 0.5, 0.125, 0.25, 0.75, 0.5, 4.0, 0.0002, 0.25, 1.0, 1.0}};
+    run.Coefficients = ModelCoefficients{{reduced, ""}, {full, ""}};
+
+    copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), false);
+    EXPECT_TRUE(
+        platform.clipboard.value_or(QString()).contains("  Var2 (x)  0.50  0.12  .50  4.00  < .001  [0.25, 0.75]\n"))
+        << platform.clipboard.value_or(QString()).toStdString();
+    EXPECT_TRUE(platform.clipboardHtml.contains("95% CI [<i>LL</i>, <i>UL</i>]</th>"));
+
+    sr2->trigger();
+    EXPECT_TRUE(sr2->isChecked());
+    EXPECT_FALSE(ci->isChecked());
+    EXPECT_EQ(QSettings().value("apa/coefficientColumn").toString(), "sr2");
+    EXPECT_EQ(apaCoefficientColumnSetting(), ApaCoefficientColumn::Sr2);
+    copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), true);
+    EXPECT_TRUE(
+        platform.clipboard.value_or(QString()).contains("| Var2 (x) | 0.50 | 0.12 | .50 | 4.00 | < .001 | .25 |\n"))
+        << platform.clipboard.value_or(QString()).toStdString();
+    EXPECT_TRUE(platform.clipboardHtml.contains(QString::fromUtf8("<i>sr</i>\u00b2</th>")));
+    // A new window shows the kept choice.
+    window = std::make_unique<frmMain>(platform);
+    EXPECT_TRUE(control<QAction>(*window, "mnuAPACoefficientColumn_sr2")->isChecked());
+    QSettings().remove("apa/coefficientColumn");
 }
 
 // F1 shows the guide in the program's own window, so a desktop without a web

@@ -1,6 +1,7 @@
 // The APA sentence and table: one model of the table, written as plain text, Markdown and HTML.
 #include "analyses/ApaReport.h"
 
+#include "analyses/CoefficientsReport.h"
 #include "analyses/EffectSizeBlock.h"
 #include "analyses/ReportText.h"
 
@@ -117,7 +118,26 @@ struct TableModel {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
     std::string note;
+    // The coefficient table's layout, per row (empty: none): a row of one
+    // cell that spans every column (a step's heading, its line of R² and F),
+    // which the text form does not measure; a row set in under its step's
+    // heading (the HTML form's indent; the text form's is in the cell).
+    std::vector<bool> spans;
+    std::vector<bool> indented;
+    // The header, the cells and the note are already in the form's markup
+    // (HTML tags, Markdown escapes): the HTML form escapes only the title.
+    bool markedUp = false;
 };
+
+bool spansRow(const TableModel& table, std::size_t row)
+{
+    return row < table.spans.size() && table.spans[row];
+}
+
+bool indentedRow(const TableModel& table, std::size_t row)
+{
+    return row < table.indented.size() && table.indented[row];
+}
 
 TableModel tableOf(const BootstrapResult& result, IntervalKind interval, ApaForm form)
 {
@@ -146,7 +166,214 @@ TableModel tableOf(const BootstrapResult& result, IntervalKind interval, ApaForm
     return table;
 }
 
+// The coefficient table's forms: the plain text, Markdown and HTML each
+// write a statistic's symbol, a name and the program's own text their way.
+enum class Markup { Plain, Markdown, Html };
+
+// "B", "*B*", "<i>B</i>": a statistic's symbol in italics where the form has them.
+std::string italic(std::string_view symbol, Markup markup)
+{
+    switch (markup) {
+    case Markup::Plain:
+        return std::string(symbol);
+    case Markup::Markdown:
+        return "*" + std::string(symbol) + "*";
+    case Markup::Html:
+        return "<i>" + std::string(symbol) + "</i>";
+    }
+    return {};
+}
+
+// The program's own text in a cell: "< .001" is "&lt; .001" in HTML.
+std::string own(const std::string& text, Markup markup)
+{
+    return markup == Markup::Html ? htmlEscaped(text) : text;
+}
+
+// A name from the data file as a cell shows it: escaped for Markdown or HTML.
+std::string nameCell(const std::string& name, Markup markup)
+{
+    switch (markup) {
+    case Markup::Plain:
+        return name;
+    case Markup::Markdown:
+        return markdownEscaped(name);
+    case Markup::Html:
+        return htmlEscaped(name);
+    }
+    return {};
+}
+
+std::string rSquared(Markup markup)
+{
+    return italic("R", markup) + "\u00b2";
+}
+
+std::string deltaRSquared(Markup markup)
+{
+    return "\u0394" + italic("R", markup) + "\u00b2";
+}
+
+// A step's line: "R² = .71, ΔR² = .27, 95% CI [.11, .49], F(3, 41) = 12.77,
+// p < .001"; only R² for a model without its change (a pair's reduced model).
+std::string fitLine(const std::optional<double>& r2, const BootstrapResult* change, IntervalKind interval,
+                    ConfidenceLevel level, Markup markup)
+{
+    std::string text = rSquared(markup) + " = " + proportion(r2);
+    if (change == nullptr) {
+        return text;
+    }
+    text += ", " + deltaRSquared(markup) + " = " + proportion(change->DeltaR2) + ", " + formatInteger(percentOf(level))
+            + "% CI " + limitsText(*change, interval);
+    if (change->FValue) {
+        const std::string p = apaNumber(ApaValue::PValue, change->PValue);
+        text += ", " + italic("F", markup) + "(" + formatInteger(change->df1) + ", " + formatInteger(change->df2)
+                + ") = " + apaNumber(ApaValue::Statistic, *change->FValue) + ", " + italic("p", markup) + " "
+                + own(p.front() == '<' ? p : "= " + p, markup);
+    }
+    return text;
+}
+
+TableModel coefficientTableStart(const std::string& dependent, ConfidenceLevel level, ApaCoefficientColumn column,
+                                 Markup markup)
+{
+    TableModel table;
+    table.title = "Hierarchical Regression of " + dependent;
+    table.header = {"Variable", italic("B", markup), italic("SE B", markup),
+                    "\u03b2",   italic("t", markup), italic("p", markup)};
+    table.header.push_back(column == ApaCoefficientColumn::Interval
+                               ? formatInteger(percentOf(level)) + "% CI [" + italic("LL", markup) + ", "
+                                     + italic("UL", markup) + "]"
+                               : italic("sr", markup) + "\u00b2");
+    table.markedUp = markup != Markup::Plain;
+    return table;
+}
+
+void addRow(TableModel& table, std::vector<std::string> row, bool spans, bool indented, Markup markup)
+{
+    if (indented && markup == Markup::Plain) {
+        row.front() = "  " + row.front();
+    }
+    table.rows.push_back(std::move(row));
+    table.spans.push_back(spans);
+    table.indented.push_back(indented);
+}
+
+// A step's block: its heading, the constant and each term (termNames[c - 1]
+// names column c, already in the form's markup), and the step's line.
+void addStepBlock(TableModel& table, std::size_t step, const CoefficientsOutcome& model,
+                  const std::vector<std::string>& termNames, const std::string& fit, ApaCoefficientColumn column,
+                  Markup markup)
+{
+    addRow(table, {"Step " + std::to_string(step)}, true, false, markup);
+    if (!model.table) {
+        addRow(table, {own("Coefficients undefined: " + model.problem, markup)}, true, true, markup);
+    } else {
+        auto two = [](double value) { return apaNumber(ApaValue::Statistic, value); };
+        for (const Coefficient& c : model.table->rows) {
+            const auto index = static_cast<std::size_t>(c.column);
+            const std::string term = c.column == 0               ? std::string("Constant")
+                                     : index <= termNames.size() ? termNames[index - 1]
+                                                                 : "Column " + formatInteger(c.column);
+            std::string last;
+            if (column == ApaCoefficientColumn::Interval) {
+                last = "[" + two(c.lower) + ", " + two(c.upper) + "]";
+            } else if (c.sr2) {
+                last = apaNumber(ApaValue::Proportion, *c.sr2);
+            }
+            addRow(table,
+                   {term, two(c.B), two(c.SE), c.beta ? apaNumber(ApaValue::Proportion, *c.beta) : std::string(),
+                    two(c.t), own(apaNumber(ApaValue::PValue, c.p), markup), last},
+                   false, true, markup);
+        }
+    }
+    addRow(table, {fit}, true, true, markup);
+}
+
+// The note's first part: what the columns are, and how the CI of ΔR² was
+// found (the method, resamples and seed of the run).
+std::string coefficientNote(const BootstrapResult& run, std::uint64_t seed, IntervalKind interval,
+                            ApaCoefficientColumn column, Markup markup)
+{
+    const std::string B = italic("B", markup);
+    const std::string deltaCi = deltaRSquared(markup) + " by " + own(methodText(run, interval), markup) + " ("
+                                + resamplesText(run) + ", seed " + std::to_string(seed) + ")";
+    std::string note = "Note. " + B + " = unstandardized coefficient; " + italic("SE B", markup)
+                       + " = standard error of " + B + "; \u03b2 = standardized coefficient; ";
+    if (column == ApaCoefficientColumn::Interval) {
+        note += "CI = confidence interval, of " + B + " from the " + italic("t", markup) + " distribution and of "
+                + deltaCi + "; " + italic("LL", markup) + " = lower limit; " + italic("UL", markup) + " = upper limit.";
+    } else {
+        note += italic("sr", markup) + "\u00b2 = squared semipartial correlation, the " + rSquared(markup)
+                + " the model loses when that predictor alone is dropped; CI = confidence interval of " + deltaCi + ".";
+    }
+    return note;
+}
+
+ApaForm nameForm(Markup markup)
+{
+    return markup == Markup::Markdown ? ApaForm::Markdown : ApaForm::Plain;
+}
+
+// Whether the run computed coefficients, so that its APA table is the coefficient table.
+bool hasCoefficients(const BootstrapResult& result)
+{
+    return result.Coefficients.has_value();
+}
+
+// A pair's run with coefficients: Step 1 the reduced model, Step 2 the full one.
+TableModel coefficientTableOf(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column,
+                              Markup markup)
+{
+    const BootstrapRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    TableModel table = coefficientTableStart(nameOf(request.DependentVariable.value_or(0), names, nameForm(markup)),
+                                             request.Level, column, markup);
+    std::vector<std::string> terms;
+    for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
+        for (const std::int32_t v : *list) {
+            terms.push_back(nameCell(variableText(v, names), markup));
+        }
+    }
+    addStepBlock(table, 1, result.Coefficients->reduced, terms,
+                 fitLine(result.ReducedR2, nullptr, interval, request.Level, markup), column, markup);
+    addStepBlock(table, 2, result.Coefficients->full, terms,
+                 fitLine(result.FullR2, &result, interval, request.Level, markup), column, markup);
+    table.note = coefficientNote(result, result.Seed, interval, column, markup) + " " + italic("F", markup)
+                 + ": the test of the predictors added in Step 2.";
+    return table;
+}
+
 } // namespace
+
+const std::vector<ApaCoefficientColumnRow>& apaCoefficientColumnRows()
+{
+    static const std::vector<ApaCoefficientColumnRow> rows = {
+        {ApaCoefficientColumn::Interval, "ci", "&Confidence Interval of B"},
+        {ApaCoefficientColumn::Sr2, "sr2", "&Squared Semipartial Correlation (sr\u00b2)"},
+    };
+    return rows;
+}
+
+const ApaCoefficientColumnRow& apaCoefficientColumnRow(ApaCoefficientColumn column)
+{
+    for (const ApaCoefficientColumnRow& row : apaCoefficientColumnRows()) {
+        if (row.column == column) {
+            return row;
+        }
+    }
+    return apaCoefficientColumnRows().front();
+}
+
+std::optional<ApaCoefficientColumn> apaCoefficientColumnNamed(std::string_view word)
+{
+    for (const ApaCoefficientColumnRow& row : apaCoefficientColumnRows()) {
+        if (word == row.word) {
+            return row.column;
+        }
+    }
+    return std::nullopt;
+}
 
 std::string apaProportion(double value, int decimals)
 {
@@ -221,8 +448,10 @@ std::string tableAsText(const TableModel& table)
         }
     };
     measure(table.header);
-    for (const auto& row : table.rows) {
-        measure(row);
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        if (!spansRow(table, r)) {
+            measure(table.rows[r]);
+        }
     }
     auto rowText = [&](const std::vector<std::string>& row) {
         std::string line;
@@ -241,19 +470,27 @@ std::string tableAsText(const TableModel& table)
     for (const std::size_t width : widths) {
         total += width + 2;
     }
-    const std::string rule(total - 2, '-');
+    // A spanning line longer than the columns lengthens the rules.
+    std::size_t ruleWidth = total - 2;
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        if (spansRow(table, r)) {
+            ruleWidth = std::max(ruleWidth, displayWidth(table.rows[r].front()));
+        }
+    }
+    const std::string rule(ruleWidth, '-');
     std::string out = table.number + "\n" + table.title + "\n" + rule + "\n" + rowText(table.header) + rule + "\n";
-    for (const auto& row : table.rows) {
-        out += rowText(row);
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        out += spansRow(table, r) ? table.rows[r].front() + "\n" : rowText(table.rows[r]);
     }
     return out + rule + "\n" + table.note + "\n";
 }
 
 } // namespace
 
-std::string FormatApaTableText(const BootstrapResult& result, IntervalKind interval)
+std::string FormatApaTableText(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
-    return tableAsText(tableOf(result, interval, ApaForm::Plain));
+    return tableAsText(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Plain)
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
 namespace {
@@ -275,7 +512,9 @@ std::string tableAsMarkdown(const TableModel& table)
         out += "---:|";
     }
     out += "\n";
-    for (const auto& row : table.rows) {
+    for (auto row : table.rows) {
+        // A spanning row fills its line with empty cells.
+        row.resize(std::max(row.size(), table.header.size()));
         out += rowText(row);
     }
     return out + "\n*Note.*" + table.note.substr(5) + "\n";
@@ -283,9 +522,10 @@ std::string tableAsMarkdown(const TableModel& table)
 
 } // namespace
 
-std::string FormatApaTableMarkdown(const BootstrapResult& result, IntervalKind interval)
+std::string FormatApaTableMarkdown(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
-    return tableAsMarkdown(tableOf(result, interval, ApaForm::Markdown));
+    return tableAsMarkdown(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Markdown)
+                                                   : tableOf(result, interval, ApaForm::Markdown));
 }
 
 namespace {
@@ -294,31 +534,36 @@ std::string tableAsHtml(const TableModel& table)
 {
     const std::string rule = "border-top:1px solid black;";
     const std::string cell = "padding:2px 8px;";
+    auto text = [&](const std::string& content) { return table.markedUp ? content : htmlEscaped(content); };
     std::string out = "<p><b>" + htmlEscaped(table.number) + "</b></p>\n<p><i>" + htmlEscaped(table.title)
                       + "</i></p>\n<table style=\"border-collapse:collapse;\">\n<tr>";
     for (std::size_t k = 0; k < table.header.size(); ++k) {
         out += "<th style=\"" + rule + "border-bottom:1px solid black;" + cell
-               + (k == 0 ? "text-align:left;" : "text-align:right;") + "\">" + htmlEscaped(table.header[k]) + "</th>";
+               + (k == 0 ? "text-align:left;" : "text-align:right;") + "\">" + text(table.header[k]) + "</th>";
     }
     out += "</tr>\n";
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         out += "<tr>";
         const bool last = r + 1 == table.rows.size();
+        const std::string span =
+            spansRow(table, r) ? " colspan=\"" + std::to_string(table.header.size()) + "\"" : std::string();
         for (std::size_t k = 0; k < table.rows[r].size(); ++k) {
-            out += "<td style=\"" + cell + (last ? std::string("border-bottom:1px solid black;") : std::string())
-                   + (k == 0 ? "text-align:left;" : "text-align:right;") + "\">" + htmlEscaped(table.rows[r][k])
-                   + "</td>";
+            out += "<td" + span + " style=\""
+                   + (k == 0 && indentedRow(table, r) ? std::string("padding:2px 8px 2px 24px;") : cell)
+                   + (last ? std::string("border-bottom:1px solid black;") : std::string())
+                   + (k == 0 ? "text-align:left;" : "text-align:right;") + "\">" + text(table.rows[r][k]) + "</td>";
         }
         out += "</tr>\n";
     }
-    return out + "</table>\n<p><i>Note.</i>" + htmlEscaped(table.note.substr(5)) + "</p>\n";
+    return out + "</table>\n<p><i>Note.</i>" + text(table.note.substr(5)) + "</p>\n";
 }
 
 } // namespace
 
-std::string FormatApaTableHtml(const BootstrapResult& result, IntervalKind interval)
+std::string FormatApaTableHtml(const BootstrapResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
-    return tableAsHtml(tableOf(result, interval, ApaForm::Plain));
+    return tableAsHtml(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Html)
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
 std::string modelCaption(const BootstrapResult& result)
@@ -373,6 +618,41 @@ TableModel tableOf(const HierarchicalResult& result, IntervalKind interval, ApaF
     return table;
 }
 
+// A hierarchical run with coefficients: each step's model (the steps up to
+// it), its terms named by termName.
+TableModel coefficientTableOf(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column,
+                              Markup markup)
+{
+    const HierarchicalRequest& request = result.request;
+    TableModel table =
+        coefficientTableStart(nameOf(request.DependentVariable.value_or(0), result.VariableNames, nameForm(markup)),
+                              request.Level, column, markup);
+    std::vector<std::string> terms;
+    for (const PredictorColumn& predictor : result.columns) {
+        terms.push_back(nameCell(termName(result, predictor), markup));
+    }
+    for (std::size_t s = 0; s < result.steps.size(); ++s) {
+        const BootstrapResult& step = result.steps[s];
+        addStepBlock(table, s + 1, step.Coefficients->full, terms,
+                     fitLine(step.FullR2, &step, interval, request.Level, markup), column, markup);
+    }
+    const BootstrapResult& last = result.steps.back();
+    table.note = coefficientNote(last, result.Seed, interval, column, markup) + " " + italic("F", markup)
+                 + ": each step against the step before it, with the step's own error term.";
+    if (interval == IntervalKind::Modified) {
+        table.note += " A modified lower limit is 0 where the step's "
+                      + (last.ModifiedFollowed == ModifiedTest::Robust ? own(modifiedTestName(last).substr(4), markup)
+                                                                       : italic("F", markup) + " change")
+                      + " is not significant at \u03b1 = " + alphaText(last) + ".";
+    }
+    return table;
+}
+
+bool hasCoefficients(const HierarchicalResult& result)
+{
+    return !result.steps.empty() && result.steps.front().Coefficients.has_value();
+}
+
 } // namespace
 
 std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
@@ -406,33 +686,38 @@ std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind int
     return text + " (" + method + resamplesClause(last, interval) + "; Orvalis " + programVersion() + ").";
 }
 
-std::string FormatApaTableText(const HierarchicalResult& result, IntervalKind interval)
+std::string FormatApaTableText(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
-    return tableAsText(tableOf(result, interval, ApaForm::Plain));
+    return tableAsText(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Plain)
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
-std::string FormatApaTableMarkdown(const HierarchicalResult& result, IntervalKind interval)
+std::string FormatApaTableMarkdown(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
-    return tableAsMarkdown(tableOf(result, interval, ApaForm::Markdown));
+    return tableAsMarkdown(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Markdown)
+                                                   : tableOf(result, interval, ApaForm::Markdown));
 }
 
-std::string FormatApaTableHtml(const HierarchicalResult& result, IntervalKind interval)
+std::string FormatApaTableHtml(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)
 {
-    return tableAsHtml(tableOf(result, interval, ApaForm::Plain));
+    return tableAsHtml(hasCoefficients(result) ? coefficientTableOf(result, interval, column, Markup::Html)
+                                               : tableOf(result, interval, ApaForm::Plain));
 }
 
-std::string FormatApaResults(const BootstrapResult& result, IntervalKind interval, ApaForm form)
+std::string FormatApaResults(const BootstrapResult& result, IntervalKind interval, ApaForm form,
+                             ApaCoefficientColumn column)
 {
     return FormatApaSentence(result, interval, form) + "\n\n"
-           + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval)
-                                        : FormatApaTableText(result, interval));
+           + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval, column)
+                                        : FormatApaTableText(result, interval, column));
 }
 
-std::string FormatApaResults(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
+std::string FormatApaResults(const HierarchicalResult& result, IntervalKind interval, ApaForm form,
+                             ApaCoefficientColumn column)
 {
     return FormatApaSentence(result, interval, form) + "\n\n"
-           + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval)
-                                        : FormatApaTableText(result, interval));
+           + (form == ApaForm::Markdown ? FormatApaTableMarkdown(result, interval, column)
+                                        : FormatApaTableText(result, interval, column));
 }
 
 } // namespace orvalis

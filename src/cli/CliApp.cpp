@@ -191,7 +191,8 @@ Runner bootstrapCommand(const Invocation& invocation)
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
             out << FormatApaResults(*outcome, form.apaInterval,
-                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
+                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown,
+                                    form.apaCoefficientColumn);
             return ExitSuccess;
         }
         std::optional<RunRecord> record;
@@ -278,7 +279,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
         case Format::Apa:
         case Format::ApaMarkdown:
             out << FormatApaResults(*outcome, form.apaInterval,
-                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
+                                    form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown,
+                                    form.apaCoefficientColumn);
             return ExitSuccess;
         case Format::Json:
         case Format::Text:

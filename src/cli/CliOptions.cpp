@@ -196,6 +196,16 @@ std::string apaIntervalSyntaxText()
 }
 const ValueRule ApaIntervalRule = ruleWords(apaIntervalWords());
 const std::string ApaIntervalSyntax = apaIntervalSyntaxText(); // "percentile|modified|bca|alf-graf"
+// The APA coefficient table's last columns, by their words.
+std::vector<const char*> apaCoefficientColumnWords()
+{
+    std::vector<const char*> words;
+    for (const ApaCoefficientColumnRow& row : apaCoefficientColumnRows()) {
+        words.push_back(row.word);
+    }
+    return words;
+}
+const ValueRule ApaCoefficientColumnRule = ruleWords(apaCoefficientColumnWords());
 const ValueRule Robust = ruleWords({"hc3", "hc4"});
 const ValueRule ModifiedTest = ruleWords({"classical", "robust"});
 const ValueRule DrawsFile = ruleText("--save-draws needs a file name");
@@ -280,6 +290,10 @@ void setFormat(CliSettings& s, const OptionValue& v)
 void setApaInterval(CliSettings& s, const OptionValue& v)
 {
     s.run.form.apaInterval = *intervalNamed(v.text);
+}
+void setApaCoefficientColumn(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.apaCoefficientColumn = *apaCoefficientColumnNamed(v.text);
 }
 void setRobust(CliSettings& s, const OptionValue& v)
 {
@@ -520,6 +534,10 @@ const std::vector<OptionRow>& optionTable()
         {Bootstrap, "--apa-interval", ApaIntervalSyntax.c_str(), &ApaIntervalRule, setApaInterval, false,
          "The interval the APA sentence and table report (default percentile); modified says why its lower"
          " limit is 0 when it is; alf-graf is Alf and Graf's large-sample interval."},
+        {Bootstrap, "--apa-coefficient-column", "ci|sr2", &ApaCoefficientColumnRule, setApaCoefficientColumn, false,
+         "With --coefficients, the APA table is the hierarchical regression table, each model's terms with B, SE B,"
+         " beta, t and p; its last column is B's interval at the run's level (ci, the default) or the squared"
+         " semipartial correlation (sr2)."},
         {Bootstrap, "--effect-sizes", "", nullptr, setEffectSizes, true,
          "Append the block of effect sizes and analytic intervals: each model's R^2 with its exact interval"
          " (noncentral F, fixed predictors, lambda / (lambda + N)), the change with Alf and Graf's interval,"
@@ -565,6 +583,8 @@ const std::vector<OptionRow>& optionTable()
          " with a row per step."},
         {Hierarchical, "--apa-interval", ApaIntervalSyntax.c_str(), &ApaIntervalRule, setApaInterval, false,
          "As for bootstrap."},
+        {Hierarchical, "--apa-coefficient-column", "ci|sr2", &ApaCoefficientColumnRule, setApaCoefficientColumn, false,
+         "As for bootstrap, with each step's model."},
         {Hierarchical, "--effect-sizes", "", nullptr, setEffectSizes, true,
          "As for bootstrap, for every step against the step before it."},
         {Hierarchical, "--coefficients", "", nullptr, setCoefficients, true,

@@ -69,6 +69,8 @@ struct OutputForm {
     bool coefficients = false;
     Format format = Format::Text;
     IntervalKind apaInterval = IntervalKind::Traditional;
+    // The APA coefficient table's last column (--apa-coefficient-column).
+    ApaCoefficientColumn apaCoefficientColumn = ApaCoefficientColumn::Interval;
     std::string drawsFile;
 };
 

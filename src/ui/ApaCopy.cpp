@@ -29,6 +29,17 @@ void setApaIntervalSetting(IntervalKind interval)
     QSettings().setValue(SettingsKeys::ApaReportInterval, QString::fromLatin1(intervalRow(interval).commandWord));
 }
 
+ApaCoefficientColumn apaCoefficientColumnSetting()
+{
+    const QString word = QSettings().value(SettingsKeys::ApaCoefficientColumn).toString();
+    return apaCoefficientColumnNamed(word.toStdString()).value_or(ApaCoefficientColumn::Interval);
+}
+
+void setApaCoefficientColumnSetting(ApaCoefficientColumn column)
+{
+    QSettings().setValue(SettingsKeys::ApaCoefficientColumn, QString::fromLatin1(apaCoefficientColumnRow(column).word));
+}
+
 namespace {
 
 // A pair's run, or a hierarchical one's last step, as the BCa check reads it.
@@ -57,10 +68,11 @@ void copyResults(Platform& platform, QWidget* parent, const std::optional<Result
         platform.warn(parent, QString::fromUtf8(row.notComputed), Title);
         return;
     }
+    const ApaCoefficientColumn column = apaCoefficientColumnSetting();
     const QString html = QStringLiteral("<p>") + fromUtf8(FormatApaSentence(*run, interval)).toHtmlEscaped()
-                         + QStringLiteral("</p>\n") + fromUtf8(FormatApaTableHtml(*run, interval));
+                         + QStringLiteral("</p>\n") + fromUtf8(FormatApaTableHtml(*run, interval, column));
     platform.setClipboardHtml(
-        html, fromUtf8(FormatApaResults(*run, interval, markdown ? ApaForm::Markdown : ApaForm::Plain)));
+        html, fromUtf8(FormatApaResults(*run, interval, markdown ? ApaForm::Markdown : ApaForm::Plain, column)));
 }
 
 } // namespace

@@ -17,9 +17,15 @@ class Platform;
 IntervalKind apaIntervalSetting();
 void setApaIntervalSetting(IntervalKind interval);
 
+// The last column of the APA coefficient table (Analyses > APA Coefficient
+// Column), kept like the interval; B's interval at first.
+ApaCoefficientColumn apaCoefficientColumnSetting();
+void setApaCoefficientColumnSetting(ApaCoefficientColumn column);
+
 // Puts the run's APA sentence and table on the clipboard: as HTML (the table
 // a table) and as plain text with the table in columns, or in Markdown when
-// markdown is set. Warns, and copies nothing, when there is no run yet or the
+// markdown is set; a run with coefficients gives the coefficient table, with
+// the column the setting chooses. Warns, and copies nothing, when there is no run yet or the
 // chosen interval is BCa and the run did not compute it (a run without details).
 void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown);
 // The same for a hierarchical run: a sentence per step and a row per step.

@@ -15,6 +15,9 @@ inline const QString ImportDelimiter = QStringLiteral("import/delimiter");
 
 // Analyses > APA Interval: which interval the APA text reports (its word).
 inline const QString ApaReportInterval = QStringLiteral("apa/interval");
+// Analyses > APA Coefficient Column: the last column of the APA coefficient
+// table (its word: "ci" or "sr2").
+inline const QString ApaCoefficientColumn = QStringLiteral("apa/coefficientColumn");
 
 // Analyses > Effect Sizes: the robust covariance ("HC3" or "HC4"), and
 // whether the modified interval follows it.

@@ -439,6 +439,18 @@ void frmMain::buildMenus()
         connect(action, &QAction::triggered, this, [interval] { setApaIntervalSetting(interval); });
         mnuAPAInterval.push_back(action);
     }
+    // The last column of the APA table of a run with coefficients.
+    QMenu* mnuCoefficientColumn = mnuAnalyses->addMenu(QStringLiteral("APA &Coefficient Column"));
+    auto* coefficientColumns = new QActionGroup(this);
+    for (const ApaCoefficientColumnRow& row : apaCoefficientColumnRows()) {
+        QAction* action = mnuCoefficientColumn->addAction(QString::fromUtf8(row.menuCaption));
+        action->setObjectName(QStringLiteral("mnuAPACoefficientColumn_") + QString::fromLatin1(row.word));
+        action->setCheckable(true);
+        action->setChecked(apaCoefficientColumnSetting() == row.column);
+        coefficientColumns->addAction(action);
+        connect(action, &QAction::triggered, this, [column = row.column] { setApaCoefficientColumnSetting(column); });
+        mnuAPACoefficientColumn.push_back(action);
+    }
     // The robust F test beside the bootstrap, and whether the modified limit follows it.
     QMenu* mnuRobustTest = mnuAnalyses->addMenu(QStringLiteral("&Robust F Test"));
     auto* covariances = new QActionGroup(this);

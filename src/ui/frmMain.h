@@ -232,6 +232,8 @@ private:
     QAction* mnuCopyAPAMarkdown = nullptr;
     // Analyses > APA Interval: percentile, modified, BCa (one checked).
     std::vector<QAction*> mnuAPAInterval; // one per interval the APA texts can name
+    // Analyses > APA Coefficient Column: B's interval or sr² (one checked).
+    std::vector<QAction*> mnuAPACoefficientColumn;
     // Analyses > Robust F Test: HC3, HC4, and whether the modified limit follows it.
     std::array<QAction*, 2> mnuRobust{};
     QAction* mnuModifiedFollowsRobust = nullptr;
