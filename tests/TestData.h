@@ -1,6 +1,7 @@
 // Small data sets for tests: from the text of a data file, or from rows of values.
 #pragma once
 
+#include "analyses/Coefficients.h"
 #include "data/DataImport.h"
 #include "data/DataSet.h"
 
@@ -34,6 +35,26 @@ inline DataSet tableOf(const std::vector<std::vector<float>>& rows)
     }
     data.setNumVariables(static_cast<std::int32_t>(width));
     return data;
+}
+
+// A model's coefficient row by its values, without bootstrap intervals.
+inline Coefficient coefficientRow(std::int32_t column, double B, double SE, double lower, double upper,
+                                  std::optional<double> beta, double t, double p, std::optional<double> sr2,
+                                  std::optional<double> tolerance, std::optional<double> vif)
+{
+    Coefficient row;
+    row.column = column;
+    row.B = B;
+    row.SE = SE;
+    row.lower = lower;
+    row.upper = upper;
+    row.beta = beta;
+    row.t = t;
+    row.p = p;
+    row.sr2 = sr2;
+    row.tolerance = tolerance;
+    row.vif = vif;
+    return row;
 }
 
 } // namespace orvalis::test

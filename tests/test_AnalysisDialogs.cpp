@@ -225,9 +225,9 @@ TEST_F(DialogTest, TheBootstrapDialogByKeyboard)
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
-    const QList<QWidget*> order = {dialog.lstDV,        dialog.lstPredictors, dialog.lstAdded, dialog.chkAddedBlock,
-                                   dialog.optTrials[0], dialog.opt90CI,       dialog.txtSeed,  dialog.cmdOK,
-                                   dialog.cmdCancel,    dialog.chkDetails};
+    const QList<QWidget*> order = {dialog.lstDV,        dialog.lstPredictors,   dialog.lstAdded, dialog.chkAddedBlock,
+                                   dialog.optTrials[0], dialog.opt90CI,         dialog.chkCoefficients,
+                                   dialog.txtSeed,      dialog.cmdOK,           dialog.cmdCancel, dialog.chkDetails};
     dialog.lstDV->setFocus();
     for (int i = 0; i + 1 < order.size(); ++i) {
         ASSERT_EQ(dialog.focusWidget(), order[i]) << i;
@@ -348,6 +348,65 @@ TEST_F(DialogTest, DetailsFollowTheReportAndTheChoiceIsKept)
     frmESBootstrap again(platform, data, log, nullptr);
     EXPECT_TRUE(again.chkDetails->isChecked());
     QSettings().remove("bootstrap/details");
+}
+
+// The Coefficients box: off by default, kept from one dialog to the next, and
+// the report with it is what the command line prints with --coefficients (the
+// block of each model's coefficients and their bootstrap intervals); the
+// hierarchical window's box does the same for each step.
+TEST_F(DialogTest, TheCoefficientsBoxAddsWhatTheCommandLinePrints)
+{
+    QSettings().remove("bootstrap/coefficients");
+    const DataSet data = studyData();
+    auto cliRun = [](std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(cli::runCli(args, out, err), 0) << err.str();
+        return out.str();
+    };
+    {
+        frmESBootstrap dialog(platform, data, log, nullptr);
+        EXPECT_FALSE(dialog.chkCoefficients->isChecked());
+        dialog.show();
+        checkStudyModel(dialog);
+        QTest::mouseClick(dialog.chkCoefficients, Qt::LeftButton);
+        dialog.txtSeed->setText("12345");
+        runOk(dialog);
+    }
+    const std::string pair = cli::toUnixLineEnds(log.readAll().toStdString());
+    EXPECT_NE(pair.find("\nCoefficients\n"), std::string::npos) << pair;
+    EXPECT_NE(pair.find("\nBootstrap intervals from the 600 valid trials:\n"), std::string::npos);
+    EXPECT_EQ(pair, cliRun({std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt", "bootstrap", "--dv", "1", "--predictors",
+                            "2,3", "--added", "4", "--seed", "12345", "--coefficients"}));
+    {
+        frmESBootstrap again(platform, data, log, nullptr);
+        EXPECT_TRUE(again.chkCoefficients->isChecked());
+    }
+    QSettings().remove("bootstrap/coefficients");
+
+    log.replaceAll("");
+    const DataSet iris =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", Delimiter::Comma);
+    frmHierarchical dialog(platform, iris, log, nullptr);
+    dialog.show();
+    dialog.cmbDependent->setCurrentIndex(0);
+    dialog.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect); // Sepal.Width
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdNext, Qt::LeftButton);
+    dialog.lstVariables->setCurrentRow(4, QItemSelectionModel::ClearAndSelect); // Species
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    dialog.spnTrials->setValue(200);
+    dialog.txtSeed->setText("5");
+    EXPECT_FALSE(dialog.chkCoefficients->isChecked());
+    dialog.chkCoefficients->setChecked(true);
+    QSignalSpy finished(&dialog, &frmHierarchical::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+    const std::string steps = cli::toUnixLineEnds(log.readAll().toStdString());
+    EXPECT_NE(steps.find("\nCoefficients by Step\n"), std::string::npos) << steps;
+    EXPECT_EQ(steps, cliRun({"--delimiter", "comma", std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv",
+                             "hierarchical", "--dv", "1", "--step", "2", "--step", "5", "--trials", "200", "--seed",
+                             "5", "--coefficients"}));
 }
 
 // Copy APA Results: disabled until a run; then the sentence and table as

@@ -1,4 +1,5 @@
 // The main window driven through its controls: picking, importing (atomically), the Edit menu.
+#include "TestData.h"
 #include "FakePlatform.h"
 #include "MainWindowControls.h"
 #include "TempDir.h"
@@ -852,10 +853,10 @@ TEST_F(frmMainTest, ApaCoefficientColumnIsKeptAndCopyFollowsIt)
     run.PValue = 0.0002;
     run.setPercentileIntervals(0.06f, 0.41f);
     CoefficientTable reduced;
-    reduced.rows = {{0, 3.0, 1.0, 1.0, 5.0, std::nullopt, 3.0, 0.004, std::nullopt, std::nullopt, std::nullopt}};
+    reduced.rows = {test::coefficientRow(0, 3.0, 1.0, 1.0, 5.0, std::nullopt, 3.0, 0.004, std::nullopt, std::nullopt, std::nullopt)};
     CoefficientTable full;
-    full.rows = {{0, 2.0, 1.0, 0.0, 4.0, std::nullopt, 2.0, 0.05, std::nullopt, std::nullopt, std::nullopt},
-                 {1, 0.5, 0.125, 0.25, 0.75, 0.5, 4.0, 0.0002, 0.25, 1.0, 1.0}};
+    full.rows = {test::coefficientRow(0, 2.0, 1.0, 0.0, 4.0, std::nullopt, 2.0, 0.05, std::nullopt, std::nullopt, std::nullopt),
+                 test::coefficientRow(1, 0.5, 0.125, 0.25, 0.75, 0.5, 4.0, 0.0002, 0.25, 1.0, 1.0)};
     run.Coefficients = ModelCoefficients{{reduced, ""}, {full, ""}};
 
     copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), false);

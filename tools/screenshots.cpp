@@ -92,6 +92,14 @@ int main(int argc, char** argv)
     filFile->setCurrentItem(found.front());
     window.filFile_Click(QStringLiteral("study.txt"));
     cmdImportData->click();
+    // The import reads the file in the background.
+    for (int wait = 0; wait < 600 && window.dataSet().NumVariables() == 0; ++wait) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    if (window.dataSet().NumVariables() == 0) {
+        std::fprintf(stderr, "examples/study.txt was not imported\n");
+        return 1;
+    }
 
     {
         orvalis::frmESBootstrap dialog(platform, window.dataSet(), window.outputLog(), &window);

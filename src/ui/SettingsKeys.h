@@ -26,6 +26,8 @@ inline const QString EffectSizeModifiedFollowsRobust = QStringLiteral("effectSiz
 
 // The bootstrap dialog's "Add details to the report".
 inline const QString BootstrapDetails = QStringLiteral("bootstrap/details");
+// Whether the bootstrap windows add each model's coefficients to the report.
+inline const QString BootstrapCoefficients = QStringLiteral("bootstrap/coefficients");
 
 // The figure windows (frmDistribution, frmPowerCurve, on FigureWindow): the
 // size preset, the custom width and height in millimetres, the resolution of

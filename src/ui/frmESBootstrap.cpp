@@ -2,6 +2,7 @@
 #include "ui/frmESBootstrap.h"
 
 #include "analyses/BootstrapReport.h"
+#include "analyses/CoefficientsReport.h"
 #include "analyses/RequestCheck.h"
 #include "data/DataSet.h"
 #include "platform/Platform.h"
@@ -97,6 +98,12 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     cmdCopyAPA->setToolTip(QStringLiteral("The last run's results sentence and table in APA style "
                                           "(Analyses > APA Interval chooses the interval)"));
     cmdCopyAPA->setEnabled(false);
+    // The coefficients go with the results: above the APA button, beside the levels.
+    chkCoefficients = makeControl<QCheckBox>(fraConfidence, "chkCoefficients", twips(1800, 300, 1575, 255),
+                                             QStringLiteral("Coe&fficients"));
+    chkCoefficients->setToolTip(QStringLiteral("Add each model's coefficients (B, beta, t, p, sr\u00b2, VIF) and the "
+                                               "bootstrap intervals of beta and sr\u00b2 to the report; with them, "
+                                               "Copy APA Results gives the table of coefficients"));
 
     fraSelectDV->setAccessibleDescription(QStringLiteral("The dependent variable: check one"));
     fraSelectGroups->setAccessibleDescription(QStringLiteral("The predictors of the reduced model: check any"));
@@ -131,7 +138,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     }
     chkDetails = makeControl<QCheckBox>(this, "chkDetails", twips(5655, 5010, 2280, 255),
                                         QStringLiteral("Add details to the report"));
-    for (QWidget* control : std::initializer_list<QWidget*>{chkAddedBlock, chkDetails}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{chkAddedBlock, chkDetails, chkCoefficients}) {
         fitCaption(control);
     }
     // Made larger, the three lists share the width and take the height, so
@@ -154,7 +161,7 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     // levels, then the bottom row from the seed on the left.
     setTabChain({lstDV,        lstPredictors, lstAdded,     chkAddedBlock, optTrials[0], optTrials[1],    optTrials[2],
                  optTrials[3], optTrials[4],  optTrials[5], optTrials[6],  optTrials[7], cmdDistribution, opt90CI,
-                 opt95CI,      opt99CI,       cmdCopyAPA,   txtSeed,       cmdOK,        cmdCancel,       chkDetails});
+                 opt95CI,      opt99CI,       chkCoefficients, cmdCopyAPA, txtSeed, cmdOK, cmdCancel, chkDetails});
 
     Form_Load();
     connect(lstDV, &QListWidget::itemChanged, this,
@@ -168,6 +175,9 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
     chkDetails->setChecked(QSettings().value(SettingsKeys::BootstrapDetails, false).toBool());
     connect(chkDetails, &QCheckBox::toggled, this,
             [](bool on) { QSettings().setValue(SettingsKeys::BootstrapDetails, on); });
+    chkCoefficients->setChecked(QSettings().value(SettingsKeys::BootstrapCoefficients, false).toBool());
+    connect(chkCoefficients, &QCheckBox::toggled, this,
+            [](bool on) { QSettings().setValue(SettingsKeys::BootstrapCoefficients, on); });
     connect(cmdOK, &QPushButton::clicked, this, &frmESBootstrap::cmdOK_Click);
     connect(cmdDistribution, &QPushButton::clicked, this, &frmESBootstrap::cmdDistribution_Click);
     connect(cmdCopyAPA, &QPushButton::clicked, this, &frmESBootstrap::cmdCopyAPA_Click);
@@ -279,6 +289,7 @@ BootstrapRequest frmESBootstrap::request() const
     }
     request.Details = chkDetails->isChecked();
     request.EffectSizes = windowEffectSizes(request.Details);
+    request.Coefficients = chkCoefficients->isChecked();
     for (int k = 0; k < lstPredictors->count(); ++k) {
         if (lstPredictors->item(k)->checkState() == Qt::Checked) {
             request.PredictorList.push_back(k + 1);
@@ -369,11 +380,12 @@ void frmESBootstrap::showResult(const RunOutcome& ran)
     if (effectSizeBlock) {
         text += FormatEffectSizes(result);
     }
+    text += FormatCoefficients(result);
     if (result.Details) {
         // The options that print the same blocks again.
         const std::string options =
             " --details" + (effectSizeBlock ? effectSizeCommandOptions(*result.request.EffectSizes) : std::string())
-            + " --record";
+            + (result.Coefficients ? " --coefficients" : "") + " --record";
         const RunRecord record = makeRunRecord(
             result, m_source, ran.fingerprint.value_or(Refusal{"the file was not read", {}, Refusal::Reason::Fault}),
             std::chrono::system_clock::now(), options);

@@ -1,6 +1,7 @@
 // frmHierarchical: the block builder in a grid, the run with a progress bar, the report to the log.
 #include "ui/frmHierarchical.h"
 
+#include "analyses/CoefficientsReport.h"
 #include "analyses/HierarchicalReport.h"
 #include "analyses/RequestCheck.h"
 #include "data/DataSet.h"
@@ -85,6 +86,10 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     txtSeed = named(new QLineEdit(this), "txtSeed");
     txtSeed->setToolTip(QStringLiteral("Empty: a new seed from the clock. After a run: the seed it used."));
     chkDetails = named(new QCheckBox(QStringLiteral("Add de&tails to the report"), this), "chkDetails");
+    chkCoefficients = named(new QCheckBox(QStringLiteral("C&oefficients"), this), "chkCoefficients");
+    chkCoefficients->setToolTip(QStringLiteral("Add each step's coefficients (B, beta, t, p, sr\u00b2, VIF) and the "
+                                               "bootstrap intervals of beta and sr\u00b2 to the report; with them, "
+                                               "Copy APA Results gives the table of coefficients"));
     prgTrials = named(new QProgressBar(this), "prgTrials");
     prgTrials->setAccessibleName(QStringLiteral("Trials done"));
     cmdPlot = named(new QPushButton(QStringLiteral("P&lot Step..."), this), "cmdPlot");
@@ -123,6 +128,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     settings->addWidget(labelFor(this, "lblSeed", QStringLiteral("S&eed:"), txtSeed));
     settings->addWidget(txtSeed, 1);
     settings->addWidget(chkDetails);
+    settings->addWidget(chkCoefficients);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdPlot);
     buttons->addWidget(cmdCopyAPA);
@@ -142,7 +148,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
     setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, cmdRemove,
-                 cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdPlot, cmdCopyAPA, cmdOK, cmdCancel});
+                 cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA, cmdOK,
+                 cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -362,6 +369,7 @@ HierarchicalRequest frmHierarchical::request() const
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
     request.Details = chkDetails->isChecked();
     request.EffectSizes = windowEffectSizes(request.Details);
+    request.Coefficients = chkCoefficients->isChecked();
     return request;
 }
 
@@ -369,7 +377,7 @@ void frmHierarchical::setControlsEnabled(bool enabled)
 {
     for (QWidget* control : std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext,
                                                             lstSteps, lstStepVariables, cmdRemove, cmbReference,
-                                                            spnTrials, cmbLevel, txtSeed, chkDetails, cmdOK}) {
+                                                            spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
@@ -418,6 +426,7 @@ void frmHierarchical::showResult(HierarchicalResult result)
     if (showsEffectSizeBlock(result.steps.back().request)) {
         text += FormatHierarchicalEffectSizes(result);
     }
+    text += FormatHierarchicalCoefficients(result);
     m_log.append(QString::fromStdString(text));
     m_lastResult = std::move(result);
     cmdPlot->setEnabled(true);

@@ -50,6 +50,7 @@ public:
     QComboBox* cmbLevel = nullptr;
     QLineEdit* txtSeed = nullptr;
     QCheckBox* chkDetails = nullptr;
+    QCheckBox* chkCoefficients = nullptr; // each step's coefficients in the report
     QProgressBar* prgTrials = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
