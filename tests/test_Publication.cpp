@@ -340,16 +340,16 @@ TEST(Apa, CoefficientTableAsTextMarkdownAndHtml)
     EXPECT_EQ(FormatApaTableText(run, IntervalKind::Traditional),
               "Table 1\n"
               "Hierarchical Regression of y\n"
-                  + rule + "\nVariable     B      SE B  \u03b2     t      p       95% CI [LL, UL]\n" + rule
+                  + rule + "\nVariable    B      SE B  \u03b2     t      p       95% CI [LL, UL]\n" + rule
                   + "\n"
                     "Step 1\n"
-                    "  Constant   2.00   0.50        4.00   < .001  [1.00, 3.00]\n"
-                    "  Var2 (x1)  0.50   0.25  .30   2.00   .050    [-0.01, 1.01]\n"
+                    "  Constant  2.00   0.50        4.00   < .001  [1.00, 3.00]\n"
+                    "  x1        0.50   0.25  .30   2.00   .050    [-0.01, 1.01]\n"
                     "  R\u00b2 = .09\n"
                     "Step 2\n"
-                    "  Constant   1.50   0.50        3.00   .008    [0.45, 2.55]\n"
-                    "  Var2 (x1)  0.25   0.25  .15   1.00   .331    [-0.28, 0.78]\n"
-                    "  Var3 (x2)  -1.25  0.25  -.60  -5.00  < .001  [-1.78, -0.72]\n"
+                    "  Constant  1.50   0.50        3.00   .008    [0.45, 2.55]\n"
+                    "  x1        0.25   0.25  .15   1.00   .331    [-0.28, 0.78]\n"
+                    "  x2        -1.25  0.25  -.60  -5.00  < .001  [-1.78, -0.72]\n"
                     "  R\u00b2 = .45, \u0394R\u00b2 = .36, 95% CI [.12, .58], F(1, 17) = 25.00, p < .001\n"
                   + rule
                   + "\nNote. B = unstandardized coefficient; SE B = standard error of B; \u03b2 = standardized "
@@ -365,12 +365,12 @@ TEST(Apa, CoefficientTableAsTextMarkdownAndHtml)
               "| Step 1"
                   + empty
                   + "| Constant | 2.00 | 0.50 |  | 4.00 | < .001 | [1.00, 3.00] |\n"
-                    "| Var2 (x1) | 0.50 | 0.25 | .30 | 2.00 | .050 | [-0.01, 1.01] |\n"
+                    "| x1 | 0.50 | 0.25 | .30 | 2.00 | .050 | [-0.01, 1.01] |\n"
                     "| *R*\u00b2 = .09"
                   + empty + "| Step 2" + empty
                   + "| Constant | 1.50 | 0.50 |  | 3.00 | .008 | [0.45, 2.55] |\n"
-                    "| Var2 (x1) | 0.25 | 0.25 | .15 | 1.00 | .331 | [-0.28, 0.78] |\n"
-                    "| Var3 (x2) | -1.25 | 0.25 | -.60 | -5.00 | < .001 | [-1.78, -0.72] |\n"
+                    "| x1 | 0.25 | 0.25 | .15 | 1.00 | .331 | [-0.28, 0.78] |\n"
+                    "| x2 | -1.25 | 0.25 | -.60 | -5.00 | < .001 | [-1.78, -0.72] |\n"
                     "| *R*\u00b2 = .45, \u0394*R*\u00b2 = .36, 95% CI [.12, .58], *F*(1, 17) = 25.00, *p* < .001"
                   + empty
                   + "\n*Note.* *B* = unstandardized coefficient; *SE B* = standard error of *B*; \u03b2 = "
@@ -391,7 +391,7 @@ TEST(Apa, CoefficientTableAsTextMarkdownAndHtml)
     }
     for (const char* cell :
          {"<tr><td colspan=\"7\" style=\"padding:2px 8px;text-align:left;\">Step 2</td></tr>\n",
-          "<tr><td style=\"padding:2px 8px 2px 24px;text-align:left;\">Var3 (&lt;b&gt;x2&lt;/b&gt;)</td>"
+          "<tr><td style=\"padding:2px 8px 2px 24px;text-align:left;\">&lt;b&gt;x2&lt;/b&gt;</td>"
           "<td style=\"padding:2px 8px;text-align:right;\">-1.25</td>",
           ">&lt; .001</td>",
           "<tr><td colspan=\"7\" style=\"padding:2px 8px 2px 24px;border-bottom:1px solid black;text-align:left;\">"
@@ -421,16 +421,16 @@ TEST(Apa, CoefficientTableWithSr2)
     EXPECT_EQ(FormatApaTableText(run, IntervalKind::Traditional, ApaCoefficientColumn::Sr2),
               "Table 1\n"
               "Hierarchical Regression of y\n"
-                  + rule + "\nVariable     B      SE B  \u03b2     t      p       sr\u00b2\n" + rule
+                  + rule + "\nVariable    B      SE B  \u03b2     t      p       sr\u00b2\n" + rule
                   + "\n"
                     "Step 1\n"
-                    "  Constant   2.00   0.50        4.00   < .001\n"
-                    "  Var2 (x1)  0.50   0.25  .30   2.00   .050    .09\n"
+                    "  Constant  2.00   0.50        4.00   < .001\n"
+                    "  x1        0.50   0.25  .30   2.00   .050    .09\n"
                     "  R\u00b2 = .09\n"
                     "Step 2\n"
-                    "  Constant   1.50   0.50        3.00   .008\n"
-                    "  Var2 (x1)  0.25   0.25  .15   1.00   .331    .02\n"
-                    "  Var3 (x2)  -1.25  0.25  -.60  -5.00  < .001  .36\n"
+                    "  Constant  1.50   0.50        3.00   .008\n"
+                    "  x1        0.25   0.25  .15   1.00   .331    .02\n"
+                    "  x2        -1.25  0.25  -.60  -5.00  < .001  .36\n"
                     "  R\u00b2 = .45, \u0394R\u00b2 = .36, 95% CI [.12, .58], F(1, 17) = 25.00, p < .001\n"
                   + rule
                   + "\nNote. B = unstandardized coefficient; SE B = standard error of B; \u03b2 = standardized "
@@ -509,12 +509,12 @@ TEST(Apa, HierarchicalCoefficientTable)
               "| Step 1"
                   + empty
                   + "| Constant | 10.00 | 2.00 |  | 5.00 | < .001 |  |\n"
-                    "| Var2 (x\\_1) | 0.80 | 0.25 | .45 | 3.20 | .003 | .20 |\n"
+                    "| x\\_1 | 0.80 | 0.25 | .45 | 3.20 | .003 | .20 |\n"
                     "| *R*\u00b2 = .20, \u0394*R*\u00b2 = .20, 95% CI [.05, .40], *F*(1, 40) = 10.00, *p* = .003"
                   + empty + "| Step 2" + empty
                   + "| Constant | 9.00 | 2.00 |  | 4.50 | < .001 |  |\n"
-                    "| Var2 (x\\_1) | 0.60 | 0.20 | .34 | 3.00 | .005 | .12 |\n"
-                    "| Var3 (group): high vs low | 4.00 | 0.80 | .55 | 5.00 | < .001 | .30 |\n"
+                    "| x\\_1 | 0.60 | 0.20 | .34 | 3.00 | .005 | .12 |\n"
+                    "| group: high vs low | 4.00 | 0.80 | .55 | 5.00 | < .001 | .30 |\n"
                     "| *R*\u00b2 = .50, \u0394*R*\u00b2 = .30, 95% CI [.15, .45], *F*(1, 39) = 24.00, *p* < .001"
                   + empty
                   + "\n*Note.* *B* = unstandardized coefficient; *SE B* = standard error of *B*; \u03b2 = "
@@ -527,8 +527,8 @@ TEST(Apa, HierarchicalCoefficientTable)
     // without coefficients says why, and the rules reach over the longest line.
     result.steps[1].Coefficients->full = {std::nullopt, "the predictors are linearly dependent"};
     const std::string text = FormatApaTableText(result, IntervalKind::Traditional);
-    EXPECT_NE(text.find("\nStep 1\n  Constant    10.00  2.00       5.00  < .001  [5.95, 14.05]\n"
-                        "  Var2 (x_1)  0.80   0.25  .45  3.20  .003    [0.29, 1.31]\n"
+    EXPECT_NE(text.find("\nStep 1\n  Constant  10.00  2.00       5.00  < .001  [5.95, 14.05]\n"
+                        "  x_1       0.80   0.25  .45  3.20  .003    [0.29, 1.31]\n"
                         "  R\u00b2 = .20, \u0394R\u00b2 = .20, 95% CI [.05, .40], F(1, 40) = 10.00, p = .003\n"
                         "Step 2\n  Coefficients undefined: the predictors are linearly dependent\n"
                         "  R\u00b2 = .50, \u0394R\u00b2 = .30, 95% CI [.15, .45], F(1, 39) = 24.00, p < .001\n"

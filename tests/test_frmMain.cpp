@@ -861,7 +861,7 @@ TEST_F(frmMainTest, ApaCoefficientColumnIsKeptAndCopyFollowsIt)
 
     copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), false);
     EXPECT_TRUE(
-        platform.clipboard.value_or(QString()).contains("  Var2 (x)  0.50  0.12  .50  4.00  < .001  [0.25, 0.75]\n"))
+        platform.clipboard.value_or(QString()).contains("  x         0.50  0.12  .50  4.00  < .001  [0.25, 0.75]\n"))
         << platform.clipboard.value_or(QString()).toStdString();
     EXPECT_TRUE(platform.clipboardHtml.contains("95% CI [<i>LL</i>, <i>UL</i>]</th>"));
 
@@ -872,7 +872,7 @@ TEST_F(frmMainTest, ApaCoefficientColumnIsKeptAndCopyFollowsIt)
     EXPECT_EQ(apaCoefficientColumnSetting(), ApaCoefficientColumn::Sr2);
     copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), true);
     EXPECT_TRUE(
-        platform.clipboard.value_or(QString()).contains("| Var2 (x) | 0.50 | 0.12 | .50 | 4.00 | < .001 | .25 |\n"))
+        platform.clipboard.value_or(QString()).contains("| x | 0.50 | 0.12 | .50 | 4.00 | < .001 | .25 |\n"))
         << platform.clipboard.value_or(QString()).toStdString();
     EXPECT_TRUE(platform.clipboardHtml.contains(QString::fromUtf8("<i>sr</i>\u00b2</th>")));
     // A new window shows the kept choice.

@@ -332,7 +332,7 @@ TableModel coefficientTableOf(const BootstrapResult& result, IntervalKind interv
     std::vector<std::string> terms;
     for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
         for (const std::int32_t v : *list) {
-            terms.push_back(nameCell(variableText(v, names), markup));
+            terms.push_back(nameCell(nameOf(v, names, ApaForm::Plain), markup));
         }
     }
     addStepBlock(table, 1, result.Coefficients->reduced, terms,
@@ -629,7 +629,9 @@ TableModel coefficientTableOf(const HierarchicalResult& result, IntervalKind int
                               request.Level, column, markup);
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.columns) {
-        terms.push_back(nameCell(termName(result, predictor), markup));
+        terms.push_back(
+            nameCell(termName(result, predictor, nameOf(predictor.variable, result.VariableNames, ApaForm::Plain)),
+                     markup));
     }
     for (std::size_t s = 0; s < result.steps.size(); ++s) {
         const BootstrapResult& step = result.steps[s];

@@ -154,7 +154,12 @@ std::string FormatCoefficients(const BootstrapResult& result)
 
 std::string termName(const HierarchicalResult& result, const PredictorColumn& column)
 {
-    std::string name = variableText(column.variable, result.VariableNames);
+    return termName(result, column, variableText(column.variable, result.VariableNames));
+}
+
+std::string termName(const HierarchicalResult& result, const PredictorColumn& column, std::string variableName)
+{
+    std::string name = std::move(variableName);
     const auto labels = result.Categories.find(column.variable);
     if (column.category == 0 || labels == result.Categories.end()) {
         return name;

@@ -27,6 +27,8 @@ std::string FormatCoefficients(const BootstrapResult& result);
 // category's indicator "Var5 (Species): virginica vs setosa" (against the
 // reference category).
 std::string termName(const HierarchicalResult& result, const PredictorColumn& column);
+// The same with the variable named as the caller names it ("Species: virginica vs setosa").
+std::string termName(const HierarchicalResult& result, const PredictorColumn& column, std::string variableName);
 
 // The block of a hierarchical run with coefficients: each step's model (the
 // steps up to it), its terms named by termName; then three empty lines.
