@@ -1692,6 +1692,9 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"--save-draws", (dir.path() / "draws.csv").string()},
         {"--step", "Petal.Width"},
         {"--reference", "Species=virginica"},
+        {"bootstrap --reference", "cyl=6"},
+        {"bootstrap --categorical", "cyl"},
+        {"hierarchical --categorical", "Species"},
         {"--delta-r2", "0.1"},
         {"--r2-full", "0.3"},
         {"--f2", "0.2"},
@@ -1745,6 +1748,14 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
             }
             if (row.name == std::string("--predictors") && row.command == PlanWidth) {
                 given["--r2-reduced"] = "0.1";
+            }
+            // A declared categorical predictor, and one to give a reference category.
+            if ((row.name == std::string("--categorical") || row.name == std::string("--reference"))
+                && row.command == Bootstrap) {
+                given["--added"] = "hp,cyl";
+                if (row.name == std::string("--reference")) {
+                    given["--categorical"] = "cyl";
+                }
             }
             given.erase(row.name);
             std::vector<std::string> option =
