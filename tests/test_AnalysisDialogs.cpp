@@ -816,7 +816,8 @@ TEST_F(DialogTest, TheHierarchicalDialogMarksANumericPredictorCategorical)
     ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
     EXPECT_TRUE(platform.messages.empty());
     QString text = log.readAll();
-    EXPECT_TRUE(text.contains("Step 2 adds: Var4 (condition): control, mindfulness vs exercise\r\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Step 2 adds: Var4 (condition): control, mindfulness vs exercise\r\n"))
+        << text.toStdString();
     EXPECT_TRUE(text.contains("\r\n2     0.49648  0.09083  200")) << text.toStdString();
     EXPECT_TRUE(text.contains("  4.961     2    55   0.01046\r\n")) << text.toStdString();
     EXPECT_FALSE(text.contains("Var4 (condition) has value labels"));

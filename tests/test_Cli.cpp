@@ -1173,10 +1173,10 @@ TEST(Cli, HierarchicalCoefficients)
 TEST(Cli, DeclaredCategoricalPredictor)
 {
     const std::string sav = ORVALIS_TEST_DATA_DIR "/labelled_condition.sav";
-    const std::vector<std::string> pair = {sav,      "bootstrap", "--dv",   "y",        "--predictors", "age,gender",
-                                           "--added", "condition", "--seed", "1",        "--trials",     "200"};
-    const std::vector<std::string> steps = {sav,      "hierarchical", "--dv",     "y",  "--step", "age,gender",
-                                            "--step", "condition",    "--seed",   "1",  "--trials", "200"};
+    const std::vector<std::string> pair = {sav,       "bootstrap", "--dv",   "y", "--predictors", "age,gender",
+                                           "--added", "condition", "--seed", "1", "--trials",     "200"};
+    const std::vector<std::string> steps = {sav,      "hierarchical", "--dv",   "y", "--step",   "age,gender",
+                                            "--step", "condition",    "--seed", "1", "--trials", "200"};
     auto with = [](std::vector<std::string> args, const std::vector<std::string>& extra) {
         args.insert(args.end(), extra.begin(), extra.end());
         return run(args);
@@ -1228,8 +1228,7 @@ TEST(Cli, DeclaredCategoricalPredictor)
         << declaredSteps.out;
     EXPECT_NE(declaredSteps.out.find("\n2     0.49648  0.09083  200    "), std::string::npos) << declaredSteps.out;
     EXPECT_NE(declaredSteps.out.find("  4.961     2    55   0.01046\n"), std::string::npos) << declaredSteps.out;
-    EXPECT_EQ(with(steps, {"--categorical", "condition", "--reference", "condition=control"}).out,
-              declaredSteps.out);
+    EXPECT_EQ(with(steps, {"--categorical", "condition", "--reference", "condition=control"}).out, declaredSteps.out);
     // The exact test and the numbers in JSON, against R's.
     const nlohmann::json object =
         nlohmann::json::parse(with(steps, {"--categorical", "condition", "--format", "json"}).out);
@@ -1251,9 +1250,9 @@ TEST(Cli, DeclaredCategoricalPredictor)
     EXPECT_NE(exercise.out.find("\nF-value: 4.961(df1 = 2, df2 = 55)\n"), std::string::npos);
     EXPECT_EQ(with(pair, {"--categorical", "condition", "--reference", "condition=3", "--coefficients"}).out,
               exercise.out);
-    const nlohmann::json terms = nlohmann::json::parse(with(pair, {"--categorical", "condition", "--coefficients",
-                                                                   "--format", "json"})
-                                                           .out)["coefficients"]["full"]["terms"];
+    const nlohmann::json terms =
+        nlohmann::json::parse(with(pair, {"--categorical", "condition", "--coefficients", "--format", "json"})
+                                  .out)["coefficients"]["full"]["terms"];
     ASSERT_EQ(terms.size(), 5u) << terms.dump();
     EXPECT_EQ(terms[3]["category"], "mindfulness");
     EXPECT_NEAR(terms[3]["b"].get<double>(), 1.05237094, 1e-5);

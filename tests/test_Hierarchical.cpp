@@ -282,7 +282,6 @@ TEST(Hierarchical, RequestsThatCannotBeAnswered)
     }
 }
 
-
 // A numeric variable declared categorical: its distinct values, ascending,
 // named by their value labels or by their number, enter as indicators exactly
 // as the same codes would as a text variable, in the model sequence and in the
@@ -334,7 +333,8 @@ TEST(Hierarchical, DeclaredNumericCategorical)
         EXPECT_EQ(a->steps[1].FullR2, b->steps[1].FullR2);
         EXPECT_EQ(a->steps[1].Draws, b->steps[1].Draws);
         EXPECT_EQ(DescribeStep(*a, 1), DescribeStep(*b, 1));
-        EXPECT_EQ(DescribeStep(*a, 1), reference == 1 ? "Var3 (group): 20, high vs low" : "Var3 (group): low, 20 vs high");
+        EXPECT_EQ(DescribeStep(*a, 1),
+                  reference == 1 ? "Var3 (group): 20, high vs low" : "Var3 (group): low, 20 vs high");
         EXPECT_TRUE(a->ValueLabelledPredictors.empty());
 
         // The pair of the same models: the step's numbers, digit for digit.

@@ -99,8 +99,8 @@ namespace {
 // its number.
 std::string commandLineName(std::int32_t v, const std::vector<std::string>& names)
 {
-    const std::string name = v >= 1 && static_cast<std::size_t>(v) < names.size() ? names[static_cast<std::size_t>(v)]
-                                                                                  : std::string();
+    const std::string name =
+        v >= 1 && static_cast<std::size_t>(v) < names.size() ? names[static_cast<std::size_t>(v)] : std::string();
     const bool plain = !name.empty() && !(name.front() >= '0' && name.front() <= '9') && name.front() != '.'
                        && name.front() != '-' && name.front() != '+'
                        && std::all_of(name.begin(), name.end(), [](char c) {

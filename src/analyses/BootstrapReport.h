@@ -26,8 +26,7 @@ std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, 
 // value labels and enters as a number; ..."), then three empty lines; every
 // line ends in CR LF. Empty when there is none, so other reports are as they
 // were.
-std::string FormatValueLabelWarning(const std::vector<std::int32_t>& variables,
-                                    const std::vector<std::string>& names);
+std::string FormatValueLabelWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names);
 
 // The details block that follows the report when asked for (result.Details
 // computed): seed, data file, cases used, the exact F test beside the decision

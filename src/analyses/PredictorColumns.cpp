@@ -76,8 +76,8 @@ Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std:
         if (categories > MaxCategories) {
             return analysisRefusal(namedVariable(v, dataSet) + " has more than " + std::to_string(MaxCategories)
                                    + " different values; a categorical predictor has at most "
-                                   + std::to_string(MaxCategories) + " categories ("
-                                   + std::to_string(MaxCategories - 1) + " indicator columns).");
+                                   + std::to_string(MaxCategories) + " categories (" + std::to_string(MaxCategories - 1)
+                                   + " indicator columns).");
         }
         if (categories < 2) {
             return analysisRefusal(namedVariable(v, dataSet)
@@ -94,8 +94,8 @@ Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std:
     return Done{};
 }
 
-std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v,
-                                    const CategoricalView* view, std::int32_t reference)
+std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v, const CategoricalView* view,
+                                    std::int32_t reference)
 {
     if (view == nullptr) {
         columns.push_back({v, 0, 0.0f});

@@ -62,8 +62,8 @@ Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std:
 // Appends predictor v's columns: one for a numeric variable; for a
 // categorical one (view not null) the indicators of its categories but the
 // reference, in category order. Returns how many it appended.
-std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v,
-                                    const CategoricalView* view, std::int32_t reference);
+std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v, const CategoricalView* view,
+                                    std::int32_t reference);
 
 // The complete cases of the dependent variable (column 0) and the predictor
 // columns (an indicator is 1 where the cell holds its category's value, 0

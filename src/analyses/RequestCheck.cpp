@@ -131,9 +131,8 @@ Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dat
     std::vector<std::int32_t> predictors = request.PredictorList;
     predictors.insert(predictors.end(), request.AddedList.begin(), request.AddedList.end());
     std::int32_t columns = 0;
-    if (const Status categorical = checkCategoricalPredictors(*request.DependentVariable, predictors,
-                                                              request.Categorical, request.ReferenceCategory,
-                                                              dataSet, columns);
+    if (const Status categorical = checkCategoricalPredictors(
+            *request.DependentVariable, predictors, request.Categorical, request.ReferenceCategory, dataSet, columns);
         !categorical.ok()) {
         return categorical;
     }

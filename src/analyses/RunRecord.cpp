@@ -213,7 +213,8 @@ RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
                         const std::string& options)
 {
     RunRecord record =
-        makeRunRecord(source, fingerprint, when, equivalentCommandLine(result.request, result.Seed, source, options, result.Categories));
+        makeRunRecord(source, fingerprint, when,
+                      equivalentCommandLine(result.request, result.Seed, source, options, result.Categories));
     record.precision = assessPrecision(result);
     record.sampleSize = sampleSizeGuidance(result);
     return record;

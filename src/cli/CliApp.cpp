@@ -103,8 +103,7 @@ std::set<std::int32_t> resolveCategorical(const std::vector<VariableRef>& variab
 // a numeric variable declared categorical by its label, else by its value
 // ("condition=1" names the category of the cells holding 1).
 std::map<std::int32_t, std::int32_t> resolveReferences(const std::vector<ReferenceRef>& references,
-                                                       const std::set<std::int32_t>& declared,
-                                                       const DataSet& dataSet)
+                                                       const std::set<std::int32_t>& declared, const DataSet& dataSet)
 {
     std::map<std::int32_t, std::int32_t> codes;
     for (const ReferenceRef& reference : references) {

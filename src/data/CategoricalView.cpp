@@ -48,7 +48,7 @@ CategoricalView categoricalView(const DataSet& dataSet, std::int32_t v, std::siz
                                            [value](const auto& entry) { return entry.first == value; });
         view.values.push_back(value);
         view.labels.push_back(labelled != valueLabels.end() && !labelled->second.empty() ? labelled->second
-                                                                                          : formatFloat(value));
+                                                                                         : formatFloat(value));
     }
     return view;
 }

@@ -145,8 +145,9 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstVariables->setAccessibleName(QStringLiteral("Variables"));
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
-    setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables,
-                 chkCategorical, cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdPlot, cmdCopyAPA, cmdOK, cmdCancel});
+    setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
+                 cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdPlot, cmdCopyAPA, cmdOK,
+                 cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -406,10 +407,9 @@ HierarchicalRequest frmHierarchical::request() const
 
 void frmHierarchical::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext,
-                                                            lstSteps, lstStepVariables, chkCategorical,
-                                                            cmdRemove, cmbReference,
-                                                            spnTrials, cmbLevel, txtSeed, chkDetails, cmdOK}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
+             cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, cmdOK}) {
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
