@@ -3,6 +3,7 @@
 #include "TestData.h"
 #include "cli/CliApp.h"
 #include "data/DataImport.h"
+#include "formats/FileFormats.h"
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
@@ -825,6 +826,99 @@ TEST_F(DialogTest, BootstrapRunAppendsTheReportAndHides)
 
 namespace orvalis {
 namespace {
+
+// A condition stored the SPSS way (numeric codes with value labels) marked
+// Categorical by keyboard: its reference chosen by label, R's factor model in
+// the report (tests/data/make_labelled_condition.R: F change 4.9605 on 2 and
+// 55, R^2 .49648); unmarked, one number and the warning line. A text variable
+// shows the mark set and fixed; a constant one cannot be marked.
+TEST_F(DialogTest, TheHierarchicalDialogMarksANumericPredictorCategorical)
+{
+    const DataSet data =
+        *importAnyFile(std::string(ORVALIS_TEST_DATA_DIR) + "/labelled_condition.sav", Delimiter::Space);
+    frmHierarchical dialog(platform, data, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_FALSE(dialog.chkCategorical->isEnabled()) << "no variable selected";
+    dialog.cmbDependent->setCurrentIndex(0);
+    dialog.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    dialog.lstVariables->setCurrentRow(2, QItemSelectionModel::Select);
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdNext, Qt::LeftButton);
+    dialog.lstVariables->setCurrentRow(3, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    dialog.lstStepVariables->setFocus();
+    dialog.lstStepVariables->setCurrentRow(0);
+    ASSERT_TRUE(dialog.chkCategorical->isEnabled());
+    EXPECT_FALSE(dialog.chkCategorical->isChecked());
+    EXPECT_FALSE(dialog.cmbReference->isEnabled());
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 4 (condition)");
+    // Tab from the step's variables reaches the mark; Space sets it.
+    QTest::keyClick(dialog.lstStepVariables, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.chkCategorical);
+    QTest::keyClick(dialog.chkCategorical, Qt::Key_Space);
+    ASSERT_TRUE(dialog.chkCategorical->isChecked());
+    ASSERT_TRUE(dialog.cmbReference->isEnabled());
+    ASSERT_EQ(dialog.cmbReference->count(), 3);
+    EXPECT_EQ(dialog.cmbReference->itemText(1), "mindfulness");
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 4 (condition): 3 categories (reference: control)");
+    dialog.cmbReference->setFocus();
+    QTest::keyClick(dialog.cmbReference, Qt::Key_End); // exercise
+    EXPECT_EQ(dialog.lstStepVariables->item(0)->text(), "Var 4 (condition): 3 categories (reference: exercise)");
+    dialog.spnTrials->setValue(200);
+    HierarchicalRequest request = dialog.request();
+    EXPECT_EQ(request.Categorical, (std::set<std::int32_t>{4}));
+    EXPECT_EQ(request.ReferenceCategory.at(4), 3);
+
+    QSignalSpy finished(&dialog, &frmHierarchical::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+    EXPECT_TRUE(platform.messages.empty());
+    QString text = log.readAll();
+    EXPECT_TRUE(text.contains("Step 2 adds: Var4 (condition): control, mindfulness vs exercise\r\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\n2     0.49648  0.09083  200")) << text.toStdString();
+    EXPECT_TRUE(text.contains("  4.961     2    55   0.01046\r\n")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Var4 (condition) has value labels"));
+    EXPECT_TRUE(text.contains("Warning: Var3 (gender) has value labels and enters as a number;"));
+
+    // Unmarked: one number again, without a reference, and the warning.
+    dialog.lstStepVariables->setCurrentRow(0);
+    EXPECT_TRUE(dialog.chkCategorical->isChecked());
+    dialog.chkCategorical->setFocus();
+    QTest::keyClick(dialog.chkCategorical, Qt::Key_Space);
+    EXPECT_FALSE(dialog.chkCategorical->isChecked());
+    EXPECT_FALSE(dialog.cmbReference->isEnabled());
+    request = dialog.request();
+    EXPECT_TRUE(request.Categorical.empty());
+    EXPECT_TRUE(request.ReferenceCategory.empty());
+    log.clear();
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 2);
+    text = log.readAll();
+    EXPECT_TRUE(text.contains("  9.051     1    56   ")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\nWarning: Var4 (condition) has value labels and enters as a number; declare it "
+                              "categorical (--categorical condition, or the Categorical mark in the window) to enter "
+                              "its categories.\r\n"));
+
+    // A text variable is categorical already; a constant cannot be marked.
+    const DataSet iris =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/iris.csv", Delimiter::Comma);
+    frmHierarchical text5(platform, iris, log, nullptr);
+    text5.cmbDependent->setCurrentIndex(0);
+    text5.lstVariables->setCurrentRow(4, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(text5.cmdAdd, Qt::LeftButton);
+    text5.lstStepVariables->setCurrentRow(0);
+    EXPECT_TRUE(text5.chkCategorical->isChecked());
+    EXPECT_FALSE(text5.chkCategorical->isEnabled());
+    const DataSet constant = dataOf("1 5\n2 5\n3 5\n");
+    frmHierarchical one(platform, constant, log, nullptr);
+    one.cmbDependent->setCurrentIndex(0);
+    one.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(one.cmdAdd, Qt::LeftButton);
+    one.lstStepVariables->setCurrentRow(0);
+    EXPECT_FALSE(one.chkCategorical->isEnabled());
+}
 
 // The hierarchical dialog by keyboard: the dependent variable, step 1 and a
 // categorical step 2 with another reference category, a run whose report

@@ -1263,6 +1263,149 @@ TEST(Cli, ApaCoefficients)
     EXPECT_NE(steps.out.find("\nStep 2\n  Constant "), std::string::npos);
 }
 
+// A condition stored the SPSS way (codes 1/2/3 with the value labels control,
+// mindfulness, exercise; tests/data/make_labelled_condition.R writes the file
+// with haven). Declared categorical, it enters as two indicators, and both
+// commands give R's factor model:
+//   r <- haven::read_sav("labelled_condition.sav")
+//   reduced <- lm(y ~ age + gender, data = r)
+//   full <- lm(y ~ age + gender + factor(condition), data = r)
+//   anova(reduced, full)
+// R^2 0.4056581915 and 0.4964840620, change 0.0908258705, F = 4.9605409695 on
+// 2 and 55 df, p = 0.01045600701; entered as one number (as.numeric(condition))
+// the change is 0.0826946643, F = 9.0509665717 on 1 and 56 df.
+// coef(full): factor(condition)2 1.05237094, factor(condition)3 1.35617155;
+// with exercise as the reference, control -1.35617155, mindfulness -0.30380060.
+TEST(Cli, DeclaredCategoricalPredictor)
+{
+    const std::string sav = ORVALIS_TEST_DATA_DIR "/labelled_condition.sav";
+    const std::vector<std::string> pair = {sav,       "bootstrap", "--dv",   "y", "--predictors", "age,gender",
+                                           "--added", "condition", "--seed", "1", "--trials",     "200"};
+    const std::vector<std::string> steps = {sav,      "hierarchical", "--dv",   "y", "--step",   "age,gender",
+                                            "--step", "condition",    "--seed", "1", "--trials", "200"};
+    auto with = [](std::vector<std::string> args, const std::vector<std::string>& extra) {
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const std::string genderWarning =
+        "Warning: Var3 (gender) has value labels and enters as a number; declare it categorical (--categorical "
+        "gender, or the Categorical mark in the window) to enter its categories.\n";
+    const std::string conditionWarning =
+        "Warning: Var4 (condition) has value labels and enters as a number; declare it categorical (--categorical "
+        "condition, or the Categorical mark in the window) to enter its categories.\n";
+
+    // Undeclared: one number, as before, and a warning line for each labelled predictor.
+    const CliRun numeric = with(pair, {});
+    ASSERT_EQ(numeric.status, ExitSuccess) << numeric.err;
+    EXPECT_NE(numeric.out.find("\nChange in R^2: 0.08269\n"), std::string::npos) << numeric.out;
+    EXPECT_NE(numeric.out.find("\nF-value: 9.051(df1 = 1, df2 = 56)\n"), std::string::npos) << numeric.out;
+    EXPECT_NE(numeric.out.find("Number of valid robust D bootstrap trials = 200\n\n\n\n\n\n" + genderWarning
+                               + conditionWarning + "\n\n\n"),
+              std::string::npos)
+        << numeric.out;
+    EXPECT_EQ(numeric.err, "");
+    const CliRun numericSteps = with(steps, {});
+    ASSERT_EQ(numericSteps.status, ExitSuccess) << numericSteps.err;
+    EXPECT_NE(numericSteps.out.find("\n2     0.48835  0.08269  "), std::string::npos) << numericSteps.out;
+    EXPECT_NE(numericSteps.out.find(genderWarning + conditionWarning), std::string::npos) << numericSteps.out;
+    // The forms without a place for it say it on stderr, the output left as it is.
+    const CliRun json = with(pair, {"--format", "json"});
+    ASSERT_EQ(json.status, ExitSuccess);
+    EXPECT_EQ(json.err, genderWarning + conditionWarning);
+    EXPECT_TRUE(nlohmann::json::accept(json.out));
+
+    // Declared: the factor model, in both commands, the reference by label or by value.
+    const CliRun declared = with(pair, {"--categorical", "condition", "--reference", "condition=control"});
+    ASSERT_EQ(declared.status, ExitSuccess) << declared.err;
+    EXPECT_NE(declared.out.find("\nReduced Model R^2: 0.40566\nFull Model R^2: 0.49648\nChange in R^2: 0.09083\n"),
+              std::string::npos)
+        << declared.out;
+    EXPECT_NE(declared.out.find("\nF-value: 4.961(df1 = 2, df2 = 55)\n"), std::string::npos) << declared.out;
+    EXPECT_NE(declared.out.find("\nPredictors added in full model: Var4 (condition) \n"), std::string::npos);
+    EXPECT_NE(declared.out.find(genderWarning), std::string::npos);
+    EXPECT_EQ(declared.out.find(conditionWarning), std::string::npos);
+    EXPECT_EQ(with(pair, {"--categorical", "condition", "--reference", "condition=1"}).out, declared.out);
+    EXPECT_EQ(with(pair, {"--categorical", "condition"}).out, declared.out);
+    EXPECT_EQ(with(pair, {"--categorical=4"}).out, declared.out);
+    const CliRun declaredSteps = with(steps, {"--categorical", "condition", "--reference", "condition=1"});
+    ASSERT_EQ(declaredSteps.status, ExitSuccess) << declaredSteps.err;
+    EXPECT_NE(declaredSteps.out.find("\nStep 2 adds: Var4 (condition): mindfulness, exercise vs control\n"),
+              std::string::npos)
+        << declaredSteps.out;
+    EXPECT_NE(declaredSteps.out.find("\n2     0.49648  0.09083  200    "), std::string::npos) << declaredSteps.out;
+    EXPECT_NE(declaredSteps.out.find("  4.961     2    55   0.01046\n"), std::string::npos) << declaredSteps.out;
+    EXPECT_EQ(with(steps, {"--categorical", "condition", "--reference", "condition=control"}).out, declaredSteps.out);
+    // The exact test and the numbers in JSON, against R's.
+    const nlohmann::json object =
+        nlohmann::json::parse(with(steps, {"--categorical", "condition", "--format", "json"}).out);
+    const nlohmann::json& step2 = object["steps"][1];
+    EXPECT_NEAR(step2["r2"].get<double>(), 0.4964840620, 1e-6) << step2.dump();
+    EXPECT_NEAR(step2["change_r2"].get<double>(), 0.0908258705, 1e-6);
+    EXPECT_NEAR(step2["f"].get<double>(), 4.9605409695, 1e-4);
+    EXPECT_EQ(step2["df1"], 2);
+    EXPECT_EQ(step2["df2"], 55);
+    EXPECT_NEAR(step2["p"].get<double>(), 0.01045600701, 1e-6);
+
+    // The indicators in the coefficients, against another reference.
+    const CliRun exercise =
+        with(pair, {"--categorical", "condition", "--reference", "condition=exercise", "--coefficients"});
+    ASSERT_EQ(exercise.status, ExitSuccess) << exercise.err;
+    EXPECT_NE(exercise.out.find("\nVar4 (condition): control vs exercise      -1.35617  "), std::string::npos)
+        << exercise.out;
+    EXPECT_NE(exercise.out.find("\nVar4 (condition): mindfulness vs exercise  -0.30380  "), std::string::npos);
+    EXPECT_NE(exercise.out.find("\nF-value: 4.961(df1 = 2, df2 = 55)\n"), std::string::npos);
+    EXPECT_EQ(with(pair, {"--categorical", "condition", "--reference", "condition=3", "--coefficients"}).out,
+              exercise.out);
+    const nlohmann::json terms =
+        nlohmann::json::parse(with(pair, {"--categorical", "condition", "--coefficients", "--format", "json"})
+                                  .out)["coefficients"]["full"]["terms"];
+    ASSERT_EQ(terms.size(), 5u) << terms.dump();
+    EXPECT_EQ(terms[3]["category"], "mindfulness");
+    EXPECT_NEAR(terms[3]["b"].get<double>(), 1.05237094, 1e-5);
+    EXPECT_EQ(terms[4]["category"], "exercise");
+    EXPECT_NEAR(terms[4]["b"].get<double>(), 1.35617155, 1e-5);
+    // The record's command line repeats the declaration and the reference.
+    EXPECT_NE(with(pair, {"--categorical", "condition", "--reference", "condition=1", "--record"})
+                  .out.find(" --added 4 --categorical 4 --reference 4=control --trials 200 "),
+              std::string::npos);
+
+    // Refusals: an unknown variable (a usage error), the dependent variable,
+    // too many categories, a category the variable does not have.
+    const struct {
+        std::vector<std::string> extra;
+        int status;
+        std::string error;
+    } refusals[] = {
+        {{"--categorical", "mood"}, ExitUsage, "orvalis-cli: no variable is named mood\n"},
+        {{"--categorical", "7"}, ExitUsage, "orvalis-cli: Var 7 is not in the data (it has 4 variables)\n"},
+        {{"--categorical", "y"},
+         ExitFailure,
+         "Var 1 (y) is the dependent variable; only a predictor can be declared categorical.\n"},
+        {{"--categorical", "age"},
+         ExitFailure,
+         "Var 2 (age) has more than 25 different values; a categorical predictor has at most 25 categories (24 "
+         "indicator columns).\n"},
+        {{"--categorical", "condition", "--reference", "condition=placebo"},
+         ExitUsage,
+         "orvalis-cli: --reference: Var 4 has no category placebo\n"},
+        {{"--categorical", "condition", "--reference", "condition=4"},
+         ExitUsage,
+         "orvalis-cli: --reference: Var 4 has no category 4\n"},
+        {{"--reference", "condition=control"}, ExitUsage, "orvalis-cli: --reference: Var 4 has no category control\n"},
+        {{"--categorical", "condition", "--reference", "age=1"},
+         ExitFailure,
+         "A reference category is given for Var 2 (age), which is not a categorical predictor of the model.\n"},
+    };
+    for (const auto& c : refusals) {
+        for (const std::vector<std::string>* command : {&pair, &steps}) {
+            const CliRun r = with(*command, c.extra);
+            EXPECT_EQ(r.status, c.status) << c.error;
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.error) << (*command)[1];
+            EXPECT_EQ(r.out, "");
+        }
+    }
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
@@ -1655,6 +1798,9 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"--save-draws", (dir.path() / "draws.csv").string()},
         {"--step", "Petal.Width"},
         {"--reference", "Species=virginica"},
+        {"bootstrap --reference", "cyl=6"},
+        {"bootstrap --categorical", "cyl"},
+        {"hierarchical --categorical", "Species"},
         {"--delta-r2", "0.1"},
         {"--r2-full", "0.3"},
         {"--f2", "0.2"},
@@ -1708,6 +1854,14 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
             }
             if (row.name == std::string("--predictors") && row.command == PlanWidth) {
                 given["--r2-reduced"] = "0.1";
+            }
+            // A declared categorical predictor, and one to give a reference category.
+            if ((row.name == std::string("--categorical") || row.name == std::string("--reference"))
+                && row.command == Bootstrap) {
+                given["--added"] = "hp,cyl";
+                if (row.name == std::string("--reference")) {
+                    given["--categorical"] = "cyl";
+                }
             }
             given.erase(row.name);
             std::vector<std::string> option =

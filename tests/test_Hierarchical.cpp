@@ -4,6 +4,9 @@
 #include "analyses/BootstrapReport.h"
 #include "analyses/Hierarchical.h"
 #include "analyses/HierarchicalReport.h"
+#include "analyses/RequestCheck.h"
+#include "common/MissingValue.h"
+#include "data/CategoricalView.h"
 #include "ReferenceBootstrap.h"
 #include "TestData.h"
 
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 
 namespace orvalis {
 namespace {
@@ -276,6 +280,142 @@ TEST(Hierarchical, RequestsThatCannotBeAnswered)
         ASSERT_FALSE(run.ok()) << c.message;
         EXPECT_EQ(run.refusal().message, c.message);
     }
+}
+
+// A numeric variable declared categorical: its distinct values, ascending,
+// named by their value labels or by their number, enter as indicators exactly
+// as the same codes would as a text variable, in the model sequence and in the
+// pair; the refusals of a declaration.
+TEST(Hierarchical, DeclaredNumericCategorical)
+{
+    std::mt19937 random(5);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    const float groups[] = {30.0f, 10.0f, 20.0f};
+    std::vector<std::vector<float>> rows;
+    std::vector<std::vector<float>> coded; // the same with the groups as the codes 1..3 of a text variable
+    for (int r = 0; r < 45; ++r) {
+        const float x = normal(random);
+        const float g = groups[r % 3];
+        const float y = x + (g == 20.0f ? 1.0f : g == 30.0f ? 0.5f : 0.0f) + normal(random);
+        rows.push_back({y, x, r == 7 ? MissingValue : g, static_cast<float>(r % 2)});
+        coded.push_back({y, x, r == 7 ? MissingValue : g / 10.0f, static_cast<float>(r % 2)});
+    }
+    DataSet numeric = tableOf(rows);
+    numeric.setVariableNames({"", "y", "x", "group", "odd"});
+    numeric.setValueLabels(3, {{30.0f, "high"}, {10.0f, "low"}, {99.0f, "unused"}});
+    DataSet text = tableOf(coded);
+    text.setVariableNames({"", "y", "x", "group", "odd"});
+    text.setCategories(3, {"low", "20", "high"});
+
+    const CategoricalView view = categoricalView(numeric, 3, 25);
+    EXPECT_EQ(view.labels, (std::vector<std::string>{"low", "20", "high"}));
+    EXPECT_EQ(view.values, (std::vector<float>{10.0f, 20.0f, 30.0f}));
+    EXPECT_EQ(view.categoryLabelled("high"), 3);
+    EXPECT_EQ(view.categoryOfValue(20.0f), 2);
+    EXPECT_EQ(view.categoryOfValue(99.0f), 0);
+    EXPECT_EQ(categoricalView(numeric, 2, 5).size(), 6u); // counting stops past the limit
+    EXPECT_EQ(categoricalView(text, 3, 25).values, (std::vector<float>{1.0f, 2.0f, 3.0f}));
+
+    for (const std::int32_t reference : {1, 3}) {
+        SCOPED_TRACE(reference);
+        HierarchicalRequest declared = requestOf(1, {{2}, {3}}, 50);
+        declared.Categorical = {3};
+        declared.ReferenceCategory[3] = reference;
+        HierarchicalRequest asText = declared;
+        asText.Categorical.clear();
+        const Outcome<HierarchicalResult> a = RunHierarchical(declared, numeric, 9);
+        const Outcome<HierarchicalResult> b = RunHierarchical(asText, text, 9);
+        ASSERT_TRUE(a.ok()) << a.refusal().message;
+        ASSERT_TRUE(b.ok()) << b.refusal().message;
+        EXPECT_EQ(a->stepColumns, (std::vector<std::int32_t>{1, 2}));
+        EXPECT_EQ(a->steps[1].df1, 2);
+        EXPECT_EQ(a->steps[1].df2, 44 - 4);
+        EXPECT_EQ(a->steps[1].FullR2, b->steps[1].FullR2);
+        EXPECT_EQ(a->steps[1].Draws, b->steps[1].Draws);
+        EXPECT_EQ(DescribeStep(*a, 1), DescribeStep(*b, 1));
+        EXPECT_EQ(DescribeStep(*a, 1),
+                  reference == 1 ? "Var3 (group): 20, high vs low" : "Var3 (group): low, 20 vs high");
+        EXPECT_TRUE(a->ValueLabelledPredictors.empty());
+
+        // The pair of the same models: the step's numbers, digit for digit.
+        BootstrapRequest pair;
+        pair.DependentVariable = 1;
+        pair.PredictorList = {2};
+        pair.AddedList = {3};
+        pair.NumTrials = 50;
+        pair.Categorical = {3};
+        pair.ReferenceCategory[3] = reference;
+        const Outcome<BootstrapResult> c = RunBootstrap(pair, numeric, 9);
+        ASSERT_TRUE(c.ok()) << c.refusal().message;
+        EXPECT_EQ(c->df1, 2);
+        EXPECT_EQ(c->FullR2, a->steps[1].FullR2);
+        EXPECT_EQ(c->DeltaR2, a->steps[1].DeltaR2);
+        EXPECT_EQ(c->Draws, a->steps[1].Draws);
+        ASSERT_EQ(c->Columns.size(), 3u);
+        EXPECT_EQ(c->Columns[1].category, reference == 1 ? 2 : 1);
+    }
+
+    // Undeclared, the labelled variable enters as one number, and the report says so in one line.
+    const Outcome<HierarchicalResult> undeclared = RunHierarchical(requestOf(1, {{2}, {3}}, 20), numeric, 9);
+    ASSERT_TRUE(undeclared.ok());
+    EXPECT_EQ(undeclared->ValueLabelledPredictors, (std::vector<std::int32_t>{3}));
+    const std::string warning = "Warning: Var3 (group) has value labels and enters as a number; declare it "
+                                "categorical (--categorical group, or the Categorical mark in the window) to enter "
+                                "its categories.\r\n\r\n\r\n\r\n";
+    const std::string report = FormatHierarchicalReport(*undeclared);
+    EXPECT_EQ(report.substr(report.size() - warning.size()), warning);
+    EXPECT_EQ(FormatValueLabelWarning({}, {}), "");
+
+    // Refusals.
+    std::vector<std::vector<float>> many;
+    for (int r = 0; r < 30; ++r) {
+        many.push_back({static_cast<float>(r % 7), static_cast<float>(r), static_cast<float>(r % 26), 4.0f});
+    }
+    const DataSet wide = tableOf(many);
+    auto declaring = [](HierarchicalRequest request, std::set<std::int32_t> declared) {
+        request.Categorical = std::move(declared);
+        return request;
+    };
+    const struct {
+        const DataSet& data;
+        HierarchicalRequest request;
+        const char* message;
+    } cases[] = {
+        {numeric, declaring(requestOf(1, {{2}, {3}}, 10), {6}), "Var 6 is not in the data (it has 4 variables)"},
+        {numeric, declaring(requestOf(1, {{2}, {3}}, 10), {1}),
+         "Var 1 (y) is the dependent variable; only a predictor can be declared categorical."},
+        {wide, declaring(requestOf(1, {{3}}, 10), {3}),
+         "Var 3 has more than 25 different values; a categorical predictor has at most 25 categories (24 indicator "
+         "columns)."},
+        {wide, declaring(requestOf(1, {{2}}, 10), {2}),
+         "Var 2 has more than 25 different values; a categorical predictor has at most 25 categories (24 indicator "
+         "columns)."},
+        {wide, declaring(requestOf(1, {{4}}, 10), {4}),
+         "Var 4 has one category, so it adds no indicator column to the model."},
+    };
+    for (const auto& c : cases) {
+        const Outcome<HierarchicalResult> run = RunHierarchical(c.request, c.data, 1);
+        ASSERT_FALSE(run.ok()) << c.message;
+        EXPECT_EQ(run.refusal().message, c.message);
+        BootstrapRequest pair;
+        pair.DependentVariable = c.request.DependentVariable;
+        pair.AddedList = c.request.Steps.back();
+        pair.Categorical = c.request.Categorical;
+        const Status checked = CheckBootstrapRequest(pair, c.data);
+        ASSERT_FALSE(checked.ok()) << c.message;
+        EXPECT_EQ(checked.refusal().message, c.message);
+    }
+    // The pair takes a text variable only when it is declared; then it is as it is.
+    BootstrapRequest textPair;
+    textPair.DependentVariable = 1;
+    textPair.AddedList = {3};
+    textPair.NumTrials = 20;
+    EXPECT_EQ(CheckBootstrapRequest(textPair, text).refusal().message,
+              "Var 3 (group) is a text variable with 3 categories; the bootstrap takes numeric variables only.");
+    textPair.Categorical = {3};
+    const Outcome<BootstrapResult> textRun = RunBootstrap(textPair, text, 2);
+    ASSERT_TRUE(textRun.ok()) << textRun.refusal().message;
+    EXPECT_EQ(textRun->df1, 2);
 }
 
 } // namespace

@@ -329,10 +329,18 @@ TableModel coefficientTableOf(const BootstrapResult& result, IntervalKind interv
     const std::vector<std::string>& names = result.VariableNames;
     TableModel table = coefficientTableStart(nameOf(request.DependentVariable.value_or(0), names, nameForm(markup)),
                                              request.Level, column, markup);
+    // A categorical predictor's indicators are named by category and reference.
     std::vector<std::string> terms;
-    for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
-        for (const std::int32_t v : *list) {
-            terms.push_back(nameCell(nameOf(v, names, ApaForm::Plain), markup));
+    for (const PredictorColumn& predictor : result.Columns) {
+        terms.push_back(nameCell(
+            termName(result.Categories, request.ReferenceCategory, predictor, nameOf(predictor.variable, names, ApaForm::Plain)),
+            markup));
+    }
+    if (result.Columns.empty()) { // a result built without its columns: one per variable
+        for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
+            for (const std::int32_t v : *list) {
+                terms.push_back(nameCell(nameOf(v, names, ApaForm::Plain), markup));
+            }
         }
     }
     addStepBlock(table, 1, result.Coefficients->reduced, terms,
@@ -630,7 +638,8 @@ TableModel coefficientTableOf(const HierarchicalResult& result, IntervalKind int
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.columns) {
         terms.push_back(
-            nameCell(termName(result, predictor, nameOf(predictor.variable, result.VariableNames, ApaForm::Plain)),
+            nameCell(termName(result.Categories, request.ReferenceCategory, predictor,
+                              nameOf(predictor.variable, result.VariableNames, ApaForm::Plain)),
                      markup));
     }
     for (std::size_t s = 0; s < result.steps.size(); ++s) {

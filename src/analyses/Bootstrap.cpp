@@ -37,12 +37,23 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     result.Seed = seed;
     result.CasesRead = dataSet.NumCases();
     result.CompleteCases = cases.NumComplete;
-    std::vector<std::string> columnNames;
-    for (const std::int32_t v : requestVariables(request)) {
-        columnNames.push_back(variableNumber(v));
+    PairColumns pair = pairColumns(request, dataSet);
+    std::vector<std::int32_t> predictors = request.PredictorList;
+    predictors.insert(predictors.end(), request.AddedList.begin(), request.AddedList.end());
+    result.ValueLabelledPredictors = valueLabelledNumeric(predictors, request.Categorical, dataSet);
+    // Column names for refusals: "Var 4", an indicator "Var 5 (condition: exercise)".
+    std::vector<std::string> columnNames{variableNumber(request.DependentVariable.value_or(0))};
+    for (const PredictorColumn& column : pair.columns) {
+        columnNames.push_back(column.category == 0 ? variableNumber(column.variable)
+                                                   : indicatorName(column, dataSet.VariableName(column.variable),
+                                                                   pair.categories[column.variable]));
+    }
+    if (!pair.categories.empty()) {
+        result.Columns = std::move(pair.columns);
+        result.Categories = std::move(pair.categories);
     }
     std::vector<BootstrapResult> results{std::move(result)};
-    const std::vector<NestedModel> models{{request.NumPredictors(), request.NumAdded()}};
+    const std::vector<NestedModel> models{{pair.p, pair.q}};
     const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
     if (const std::optional<Refusal> refused = RunNestedModels(cases, models, columnNames, settings, results)) {
         return *refused;

@@ -6,6 +6,7 @@
 #include "common/NumberText.h"
 #include "common/TextEscape.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -87,7 +88,43 @@ std::string FormatBootstrapReport(const BootstrapResult& result)
     for (int i = 0; i < 5; ++i) {
         line("");
     }
-    return out + FormatImputationWarning(result.ImputationVariables, names);
+    return out + FormatImputationWarning(result.ImputationVariables, names)
+           + FormatValueLabelWarning(result.ValueLabelledPredictors, names);
+}
+
+namespace {
+
+// How the command line names a variable: its name when that is one plain
+// word (letters, digits, '_' and '.', not starting like a number), otherwise
+// its number.
+std::string commandLineName(std::int32_t v, const std::vector<std::string>& names)
+{
+    const std::string name =
+        v >= 1 && static_cast<std::size_t>(v) < names.size() ? names[static_cast<std::size_t>(v)] : std::string();
+    const bool plain = !name.empty() && !(name.front() >= '0' && name.front() <= '9') && name.front() != '.'
+                       && name.front() != '-' && name.front() != '+'
+                       && std::all_of(name.begin(), name.end(), [](char c) {
+                              return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                                     || c == '_' || c == '.';
+                          });
+    return plain ? name : std::to_string(v);
+}
+
+} // namespace
+
+std::string FormatValueLabelWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names)
+{
+    std::string out;
+    for (const std::int32_t v : variables) {
+        appendLine(out, "Warning: " + variableText(v, names)
+                            + " has value labels and enters as a number; declare it categorical (--categorical "
+                            + commandLineName(v, names)
+                            + ", or the Categorical mark in the window) to enter its categories.");
+    }
+    if (!out.empty()) {
+        appendEmptyLines(out);
+    }
+    return out;
 }
 
 std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names)

@@ -10,7 +10,8 @@
 namespace orvalis {
 
 // The 27-line report of a run, every line ending in CR LF; then
-// FormatImputationWarning's lines for data with an imputation number.
+// FormatImputationWarning's lines for data with an imputation number and
+// FormatValueLabelWarning's for value-labelled predictors entered as numbers.
 std::string FormatBootstrapReport(const BootstrapResult& result);
 
 // After a report of a run on data with a variable named like the number of an
@@ -19,6 +20,13 @@ std::string FormatBootstrapReport(const BootstrapResult& result);
 // ..."), then three empty lines; every line ends in CR LF. Empty for other
 // data, so the report of other data is as it was.
 std::string FormatImputationWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names);
+
+// After a report of a run with a predictor that has value labels but entered
+// as a number, one line per such predictor ("Warning: Var4 (condition) has
+// value labels and enters as a number; ..."), then three empty lines; every
+// line ends in CR LF. Empty when there is none, so other reports are as they
+// were.
+std::string FormatValueLabelWarning(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names);
 
 // The details block that follows the report when asked for (result.Details
 // computed): seed, data file, cases used, the exact F test beside the decision

@@ -4,7 +4,9 @@
 #include "analyses/ConfidenceLevel.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace orvalis {
@@ -36,6 +38,13 @@ struct BootstrapRequest {
     std::vector<std::int32_t> PredictorList;
     // Added predictors, ascending.
     std::vector<std::int32_t> AddedList;
+    // Numeric predictors entered as categorical in this run (each of its
+    // distinct values a category, categoricalView); with a text variable named
+    // here, the model takes it as the indicators of its categories too. A
+    // categorical predictor enters as the indicators of its categories but
+    // the reference one: ReferenceCategory's (1-based), else the first.
+    std::set<std::int32_t> Categorical;
+    std::map<std::int32_t, std::int32_t> ReferenceCategory;
     std::int32_t NumTrials = 600;
     ConfidenceLevel Level = ConfidenceLevel::P95;
     // Also compute the details: exact p-value, bootstrap mean and standard

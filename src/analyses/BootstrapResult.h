@@ -4,8 +4,10 @@
 #include "analyses/BootstrapRequest.h"
 #include "analyses/Coefficients.h"
 #include "analyses/IntervalCatalogue.h"
+#include "analyses/PredictorColumns.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -129,6 +131,15 @@ struct BootstrapResult {
     // (DataSet::imputationVariables): the rows are then imputed data sets
     // stacked, which the run took as one sample. Empty for other data.
     std::vector<std::int32_t> ImputationVariables;
+    // The predictors entered as numbers though the file gave them value
+    // labels (valueLabelledNumeric). Empty for other data.
+    std::vector<std::int32_t> ValueLabelledPredictors;
+    // With a categorical predictor: the models' predictor columns (the
+    // reduced model's, then the added ones, as pairColumns gives them) and
+    // each categorical predictor's category labels. Empty when every
+    // predictor is one column, in the request's order.
+    std::vector<PredictorColumn> Columns;
+    std::map<std::int32_t, std::vector<std::string>> Categories;
     std::uint64_t Seed = 0;
     std::int32_t CasesRead = 0;     // the data set's cases
     std::int32_t CompleteCases = 0; // the cases the run used

@@ -129,10 +129,16 @@ std::string FormatCoefficients(const BootstrapResult& result)
     }
     const BootstrapRequest& request = result.request;
     const std::vector<std::string>& names = result.VariableNames;
+    // A categorical predictor's indicators are named as a model sequence's.
     std::vector<std::string> terms;
-    for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
-        for (const std::int32_t v : *list) {
-            terms.push_back(variableText(v, names));
+    for (const PredictorColumn& column : result.Columns) {
+        terms.push_back(termName(result.Categories, request.ReferenceCategory, column, variableText(column.variable, names)));
+    }
+    if (result.Columns.empty()) { // a result built without its columns: one per variable
+        for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
+            for (const std::int32_t v : *list) {
+                terms.push_back(variableText(v, names));
+            }
         }
     }
     std::string out;
@@ -154,18 +160,20 @@ std::string FormatCoefficients(const BootstrapResult& result)
 
 std::string termName(const HierarchicalResult& result, const PredictorColumn& column)
 {
-    return termName(result, column, variableText(column.variable, result.VariableNames));
+    return termName(result.Categories, result.request.ReferenceCategory, column,
+                    variableText(column.variable, result.VariableNames));
 }
 
-std::string termName(const HierarchicalResult& result, const PredictorColumn& column, std::string variableName)
+std::string termName(const std::map<std::int32_t, std::vector<std::string>>& categories,
+                     const std::map<std::int32_t, std::int32_t>& references, const PredictorColumn& column,
+                     std::string variableName)
 {
     std::string name = std::move(variableName);
-    const auto labels = result.Categories.find(column.variable);
-    if (column.category == 0 || labels == result.Categories.end()) {
+    const auto labels = categories.find(column.variable);
+    if (column.category == 0 || labels == categories.end()) {
         return name;
     }
-    const auto found = result.request.ReferenceCategory.find(column.variable);
-    const std::int32_t reference = found != result.request.ReferenceCategory.end() ? found->second : 1;
+    const std::int32_t reference = referenceCategory(references, column.variable);
     auto label = [&](std::int32_t code) {
         const auto index = static_cast<std::size_t>(code) - 1;
         return code >= 1 && index < labels->second.size() ? escapeControlCharacters(labels->second[index])

@@ -4,6 +4,7 @@
 #include "analyses/BootstrapResult.h"
 #include "analyses/Hierarchical.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,13 @@ std::string FormatCoefficients(const BootstrapResult& result);
 // category's indicator "Var5 (Species): virginica vs setosa" (against the
 // reference category).
 std::string termName(const HierarchicalResult& result, const PredictorColumn& column);
-// The same with the variable named as the caller names it ("Species: virginica vs setosa").
-std::string termName(const HierarchicalResult& result, const PredictorColumn& column, std::string variableName);
+// The same from a run's category labels and reference categories, with the
+// variable named as the caller names it (a pair's run with a categorical
+// predictor names its indicators so too; the APA table by the bare name:
+// "Species: virginica vs setosa").
+std::string termName(const std::map<std::int32_t, std::vector<std::string>>& categories,
+                     const std::map<std::int32_t, std::int32_t>& references, const PredictorColumn& column,
+                     std::string variableName);
 
 // The block of a hierarchical run with coefficients: each step's model (the
 // steps up to it), its terms named by termName; then three empty lines.

@@ -48,36 +48,36 @@ void shiftColumns(CaseMatrix& matrix)
     }
 }
 
+PairColumns pairColumns(const BootstrapRequest& request, const DataSet& dataSet)
+{
+    std::vector<std::int32_t> predictors = request.PredictorList;
+    predictors.insert(predictors.end(), request.AddedList.begin(), request.AddedList.end());
+    const std::map<std::int32_t, CategoricalView> views =
+        categoricalPredictors(predictors, request.Categorical, dataSet);
+    PairColumns pair;
+    auto append = [&](std::int32_t v) {
+        const auto view = views.find(v);
+        return appendPredictorColumns(pair.columns, v, view == views.end() ? nullptr : &view->second,
+                                      referenceCategory(request.ReferenceCategory, v));
+    };
+    for (const std::int32_t v : request.PredictorList) {
+        pair.p += append(v);
+    }
+    for (const std::int32_t v : request.AddedList) {
+        pair.q += append(v);
+    }
+    for (const auto& [v, view] : views) {
+        pair.categories[v] = view.labels;
+    }
+    return pair;
+}
+
 Outcome<CaseMatrix> CollectCompleteCases(const BootstrapRequest& request, const DataSet& dataSet)
 {
     if (const Status checked = CheckBootstrapRequest(request, dataSet); !checked.ok()) {
         return checked.refusal();
     }
-    const std::vector<std::int32_t> variables = requestVariables(request);
-    const std::int32_t p = request.NumPredictors();
-    const std::int32_t q = request.NumAdded();
-
-    CaseMatrix matrix;
-    matrix.columns = p + q + 1;
-    const auto width = static_cast<std::size_t>(matrix.columns);
-    matrix.cells.assign(width, 0.0f); // row 0
-    std::vector<float> row(width);
-    for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
-        bool complete = true;
-        for (std::size_t c = 0; c < width && complete; ++c) {
-            row[c] = dataSet.DataTable(r, variables[c]);
-            complete = !isMissing(row[c]);
-        }
-        if (complete) {
-            matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
-            ++matrix.NumComplete;
-        }
-    }
-    if (matrix.NumComplete < 2) {
-        return analysisRefusal("There is an insufficient number of observations with complete data.");
-    }
-    shiftColumns(matrix);
-    return matrix;
+    return collectPredictorColumns(*request.DependentVariable, pairColumns(request, dataSet).columns, dataSet);
 }
 
 } // namespace orvalis

@@ -15,23 +15,9 @@
 namespace orvalis {
 namespace {
 
-// "Var 5 (Species)", or "Var 5" for a variable the file did not name.
-std::string named(std::int32_t v, const DataSet& dataSet)
-{
-    const std::string& name = dataSet.VariableName(v);
-    return variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")");
-}
-
 std::string stepName(std::size_t s)
 {
     return "step " + std::to_string(s + 1);
-}
-
-// The reference category's code of a categorical variable.
-std::int32_t referenceOf(const HierarchicalRequest& request, std::int32_t v)
-{
-    const auto found = request.ReferenceCategory.find(v);
-    return found != request.ReferenceCategory.end() ? found->second : 1;
 }
 
 // Each step's variables in ascending order.
@@ -62,6 +48,7 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
     for (const auto& [v, category] : request.ReferenceCategory) {
         all.push_back(v);
     }
+    all.insert(all.end(), request.Categorical.begin(), request.Categorical.end());
     if (const Status inData = checkVariablesInData(all, dataSet); !inData.ok()) {
         return inData.refusal();
     }
@@ -82,7 +69,7 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
     }
     const std::int32_t dv = *request.DependentVariable;
     if (dataSet.isCategorical(dv)) {
-        return analysisRefusal(named(dv, dataSet) + " is a text variable with "
+        return analysisRefusal(namedVariable(dv, dataSet) + " is a text variable with "
                                + std::to_string(dataSet.categories(dv).size())
                                + " categories; a regression's dependent variable must be numeric.");
     }
@@ -101,29 +88,15 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
             }
         }
     }
-    for (const auto& [v, category] : request.ReferenceCategory) {
-        if (!stepOf.contains(v) || !dataSet.isCategorical(v)) {
-            return analysisRefusal("A reference category is given for " + named(v, dataSet)
-                                   + ", which is not a categorical predictor of the model.");
-        }
+    std::vector<std::int32_t> predictors;
+    for (const auto& [v, s] : stepOf) {
+        predictors.push_back(v);
     }
     std::int32_t columns = 0;
-    for (const auto& [v, s] : stepOf) {
-        if (!dataSet.isCategorical(v)) {
-            ++columns;
-            continue;
-        }
-        const auto categories = static_cast<std::int32_t>(dataSet.categories(v).size());
-        if (categories < 2) {
-            return analysisRefusal(named(v, dataSet)
-                                   + " has one category, so it adds no indicator column to the model.");
-        }
-        const std::int32_t reference = referenceOf(request, v);
-        if (reference < 1 || reference > categories) {
-            return analysisRefusal("The reference category " + std::to_string(reference) + " of " + named(v, dataSet)
-                                   + " is not one of its " + std::to_string(categories) + " categories.");
-        }
-        columns += categories - 1;
+    if (const Status categorical = checkCategoricalPredictors(dv, predictors, request.Categorical,
+                                                              request.ReferenceCategory, dataSet, columns);
+        !categorical.ok()) {
+        return categorical;
     }
     if (columns > MaxSequenceColumns) {
         return analysisRefusal("The largest model has " + std::to_string(columns)
@@ -140,51 +113,27 @@ Outcome<SequenceCases> CollectSequenceCases(const HierarchicalRequest& unsorted,
         return checked.refusal();
     }
     const HierarchicalRequest request = sortedSteps(unsorted);
+    std::vector<std::int32_t> predictors;
+    for (const std::vector<std::int32_t>& step : request.Steps) {
+        predictors.insert(predictors.end(), step.begin(), step.end());
+    }
+    const std::map<std::int32_t, CategoricalView> views =
+        categoricalPredictors(predictors, request.Categorical, dataSet);
     SequenceCases sequence;
     for (const std::vector<std::int32_t>& step : request.Steps) {
         std::int32_t added = 0;
         for (const std::int32_t v : step) {
-            if (!dataSet.isCategorical(v)) {
-                sequence.columns.push_back({v, 0});
-                ++added;
-                continue;
-            }
-            const std::int32_t reference = referenceOf(request, v);
-            const auto categories = static_cast<std::int32_t>(dataSet.categories(v).size());
-            for (std::int32_t code = 1; code <= categories; ++code) {
-                if (code != reference) {
-                    sequence.columns.push_back({v, code});
-                    ++added;
-                }
-            }
+            const auto view = views.find(v);
+            added += appendPredictorColumns(sequence.columns, v, view == views.end() ? nullptr : &view->second,
+                                            referenceCategory(request.ReferenceCategory, v));
         }
         sequence.stepColumns.push_back(added);
     }
-
-    CaseMatrix& matrix = sequence.cases;
-    matrix.columns = static_cast<std::int32_t>(sequence.columns.size()) + 1;
-    const auto width = static_cast<std::size_t>(matrix.columns);
-    matrix.cells.assign(width, 0.0f); // row 0
-    std::vector<float> row(width);
-    const std::int32_t dv = *request.DependentVariable;
-    for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
-        row[0] = dataSet.DataTable(r, dv);
-        bool complete = !isMissing(row[0]);
-        for (std::size_t c = 1; c < width && complete; ++c) {
-            const PredictorColumn& column = sequence.columns[c - 1];
-            const float value = dataSet.DataTable(r, column.variable);
-            complete = !isMissing(value);
-            row[c] = column.category == 0 ? value : (value == static_cast<float>(column.category) ? 1.0f : 0.0f);
-        }
-        if (complete) {
-            matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
-            ++matrix.NumComplete;
-        }
+    Outcome<CaseMatrix> cases = collectPredictorColumns(*request.DependentVariable, sequence.columns, dataSet);
+    if (!cases.ok()) {
+        return cases.refusal();
     }
-    if (matrix.NumComplete < 2) {
-        return analysisRefusal("There is an insufficient number of observations with complete data.");
-    }
-    shiftColumns(matrix);
+    sequence.cases = std::move(*cases);
     return sequence;
 }
 
@@ -215,11 +164,14 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     result.stepColumns = sequence.stepColumns;
     result.VariableNames = dataSet.VariableNames();
     result.ImputationVariables = dataSet.imputationVariables();
-    for (const PredictorColumn& column : sequence.columns) {
-        if (column.category != 0) {
-            result.Categories[column.variable] = dataSet.categories(column.variable);
-        }
+    std::vector<std::int32_t> predictors;
+    for (const std::vector<std::int32_t>& step : request.Steps) {
+        predictors.insert(predictors.end(), step.begin(), step.end());
     }
+    for (auto& [v, view] : categoricalPredictors(predictors, request.Categorical, dataSet)) {
+        result.Categories[v] = std::move(view.labels);
+    }
+    result.ValueLabelledPredictors = valueLabelledNumeric(predictors, request.Categorical, dataSet);
     result.Seed = seed;
     result.CasesRead = dataSet.NumCases();
     result.CompleteCases = sequence.cases.NumComplete;
@@ -227,14 +179,9 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     // Column names for refusals: "Var 4", "Var 5 (Species: virginica)".
     std::vector<std::string> columnNames{variableNumber(*request.DependentVariable)};
     for (const PredictorColumn& column : sequence.columns) {
-        columnNames.push_back(column.category == 0
-                                  ? variableNumber(column.variable)
-                                  : variableNumber(column.variable) + " ("
-                                        + escapeControlCharacters(dataSet.VariableName(column.variable))
-                                        + (dataSet.VariableName(column.variable).empty() ? "" : ": ")
-                                        + escapeControlCharacters(dataSet.categories(
-                                            column.variable)[static_cast<std::size_t>(column.category) - 1])
-                                        + ")");
+        columnNames.push_back(column.category == 0 ? variableNumber(column.variable)
+                                                   : indicatorName(column, dataSet.VariableName(column.variable),
+                                                                   result.Categories[column.variable]));
     }
     std::vector<NestedModel> models;
     std::vector<BootstrapResult> steps;

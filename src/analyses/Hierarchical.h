@@ -5,10 +5,12 @@
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapResult.h"
 #include "analyses/CompleteCases.h"
+#include "analyses/PredictorColumns.h"
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,10 @@ struct HierarchicalRequest {
     // A categorical predictor's reference category, by its code (1-based);
     // the first category where none is given.
     std::map<std::int32_t, std::int32_t> ReferenceCategory;
+    // Numeric predictors entered as categorical in this run: each of its
+    // distinct values a category (categoricalView), entered as indicators as
+    // a text variable is.
+    std::set<std::int32_t> Categorical;
     std::int32_t NumTrials = 600;
     ConfidenceLevel Level = ConfidenceLevel::P95;
     bool Details = false;
@@ -36,14 +42,6 @@ struct HierarchicalRequest {
     std::optional<EffectSizeRequest> EffectSizes;
     // Also compute each step's model's coefficients.
     bool Coefficients = false;
-};
-
-// A predictor column of the largest model: a numeric variable, or the
-// indicator (1 for the category, 0 otherwise) of one category of a
-// categorical variable.
-struct PredictorColumn {
-    std::int32_t variable = 0;
-    std::int32_t category = 0; // the code the indicator marks; 0 for a numeric variable
 };
 
 struct HierarchicalResult {
@@ -59,6 +57,8 @@ struct HierarchicalResult {
     std::map<std::int32_t, std::vector<std::string>> Categories;
     // The variables named like the number of an imputation (DataSet::imputationVariables).
     std::vector<std::int32_t> ImputationVariables;
+    // The predictors entered as numbers though they have value labels (valueLabelledNumeric).
+    std::vector<std::int32_t> ValueLabelledPredictors;
     std::uint64_t Seed = 0;
     std::int32_t CasesRead = 0;
     std::int32_t CompleteCases = 0;
@@ -67,9 +67,12 @@ struct HierarchicalResult {
 // Every check a hierarchical request passes before any work, in this order:
 // a variable outside the data (NotInData); no dependent variable; no step or
 // more than 6; a step without variables; a categorical dependent variable; a
-// variable in two roles, in two steps or twice in one; a categorical
-// predictor with one category, or a reference category it does not have;
-// more than 24 predictor columns.
+// variable in two roles, in two steps or twice in one; then those of
+// checkCategoricalPredictors (a declared dependent variable, a reference
+// category of no categorical predictor, a categorical predictor with more
+// than 25 categories or one, or a reference category it does not have);
+// more than 24 predictor columns. A declared variable outside the data is
+// NotInData; one that is no predictor is let be.
 Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSet& dataSet);
 
 // The complete cases over every variable of the largest model, with the

@@ -102,7 +102,8 @@ std::string FormatHierarchicalReport(const HierarchicalResult& result)
     line("Modified limits: the lower limit is 0 where the step's " + test + " is not significant at the "
          + formatInteger(100 - percentOf(request.Level)) + "% level.");
     appendBlockEnd(out);
-    return out + FormatImputationWarning(result.ImputationVariables, result.VariableNames);
+    return out + FormatImputationWarning(result.ImputationVariables, result.VariableNames)
+           + FormatValueLabelWarning(result.ValueLabelledPredictors, result.VariableNames);
 }
 
 std::string FormatHierarchicalDetails(const HierarchicalResult& result, std::string_view dataFile)

@@ -17,7 +17,8 @@ std::string DescribeStep(const HierarchicalResult& result, std::size_t step);
 // modified limits of the change, F change, df1, df2, exact p) and the F-change
 // convention. Every line ends in CR LF; three empty lines end the block.
 // Data with a variable named like the number of an imputation adds the
-// warning of FormatImputationWarning after the block.
+// warning of FormatImputationWarning after the block, and a value-labelled
+// predictor entered as a number that of FormatValueLabelWarning.
 std::string FormatHierarchicalReport(const HierarchicalResult& result);
 
 // The details of every step (bootstrap mean and standard error, the BCa

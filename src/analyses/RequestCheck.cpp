@@ -1,6 +1,7 @@
 // The checks requests pass before any work: the variable range shared by the analyses, and the bootstrap's.
 #include "analyses/RequestCheck.h"
 
+#include "analyses/PredictorColumns.h"
 #include "common/TextEscape.h"
 #include "data/DataSet.h"
 
@@ -95,7 +96,12 @@ Status checkRoles(const BootstrapRequest& request)
 
 Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet, const RequestWords& words)
 {
-    if (const Status inData = checkVariablesInData(requestVariables(request), dataSet); !inData.ok()) {
+    std::vector<std::int32_t> named = requestVariables(request);
+    named.insert(named.end(), request.Categorical.begin(), request.Categorical.end());
+    for (const auto& [v, category] : request.ReferenceCategory) {
+        named.push_back(v);
+    }
+    if (const Status inData = checkVariablesInData(named, dataSet); !inData.ok()) {
         return inData.refusal();
     }
     if (request.NumAdded() < 1) {
@@ -113,12 +119,28 @@ Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dat
     }
     // A text column's codes 1..k are labels, not amounts.
     for (const std::int32_t v : requestVariables(request)) {
-        if (dataSet.isCategorical(v)) {
+        if (dataSet.isCategorical(v) && !request.Categorical.contains(v)) {
             const std::string& name = dataSet.VariableName(v);
             return analysisRefusal(variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")")
                                    + " is a text variable with " + std::to_string(dataSet.categories(v).size())
                                    + " categories; the bootstrap takes numeric variables only.");
         }
+    }
+    // A text dependent variable was refused above, so only the predictors
+    // can be categorical here.
+    std::vector<std::int32_t> predictors = request.PredictorList;
+    predictors.insert(predictors.end(), request.AddedList.begin(), request.AddedList.end());
+    std::int32_t columns = 0;
+    if (const Status categorical = checkCategoricalPredictors(
+            *request.DependentVariable, predictors, request.Categorical, request.ReferenceCategory, dataSet, columns);
+        !categorical.ok()) {
+        return categorical;
+    }
+    if (columns > MaxColumns - 1) {
+        return analysisRefusal("The full model has " + std::to_string(columns)
+                               + " predictor columns (a categorical variable counts one column less than its "
+                                 "categories), and at most "
+                               + std::to_string(MaxColumns - 1) + " are allowed.");
     }
     return Done{};
 }

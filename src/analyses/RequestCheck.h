@@ -31,7 +31,9 @@ struct RequestWords {
 // added predictor; no dependent variable; more than 12 explanatory
 // variables; a variable in two roles (dependent variable and predictor or
 // added predictor, predictor and added predictor) or listed twice; a text
-// (categorical) variable in any role. The
+// (categorical) variable in any role, unless declared categorical
+// (request.Categorical); then those of checkCategoricalPredictors; more than
+// 24 predictor columns. A declared variable outside the data is NotInData. The
 // window calls it at OK, before a run starts; CollectCompleteCases calls it
 // too, so no unchecked request is ever collected.
 Status CheckBootstrapRequest(const BootstrapRequest& request, const DataSet& dataSet, const RequestWords& words = {});

@@ -133,10 +133,35 @@ std::string commandStart(const DataSource& source, const char* command)
     return line;
 }
 
+// " --categorical 4,5" for the variables declared categorical, then each
+// reference category by its label (by its number when it has none; a
+// declared numeric variable's categories always have a label).
+std::string categoricalOptions(const std::set<std::int32_t>& declared,
+                               const std::map<std::int32_t, std::int32_t>& references,
+                               const std::map<std::int32_t, std::vector<std::string>>& categories)
+{
+    std::string line;
+    if (!declared.empty()) {
+        line += " --categorical " + numberList(std::vector<std::int32_t>(declared.begin(), declared.end()));
+    }
+    for (const auto& [variable, code] : references) {
+        // By its label, which the command line looks up before it reads a number.
+        const auto labels = categories.find(variable);
+        const bool labelled = labels != categories.end() && code >= 1
+                              && static_cast<std::size_t>(code) <= labels->second.size()
+                              && !labels->second[static_cast<std::size_t>(code) - 1].empty();
+        line += " --reference "
+                + shellWord(formatInteger(variable) + "="
+                            + (labelled ? labels->second[static_cast<std::size_t>(code) - 1] : formatInteger(code)));
+    }
+    return line;
+}
+
 } // namespace
 
 std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t seed, const DataSource& source,
-                                  const std::string& options)
+                                  const std::string& options,
+                                  const std::map<std::int32_t, std::vector<std::string>>& categories)
 {
     std::string line = commandStart(source, "bootstrap");
     line += " --dv " + formatInteger(request.DependentVariable.value_or(0));
@@ -144,6 +169,7 @@ std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t
         line += " --predictors " + numberList(request.PredictorList);
     }
     line += " --added " + numberList(request.AddedList);
+    line += categoricalOptions(request.Categorical, request.ReferenceCategory, categories);
     line += " --trials " + formatInteger(request.NumTrials);
     line += " --confidence " + formatInteger(percentOf(request.Level));
     line += " --seed " + std::to_string(seed);
@@ -159,16 +185,7 @@ std::string equivalentCommandLine(const HierarchicalResult& result, const DataSo
     for (const std::vector<std::int32_t>& step : request.Steps) {
         line += " --step " + numberList(step);
     }
-    for (const auto& [variable, code] : request.ReferenceCategory) {
-        // By its label, which the command line looks up before it reads a number.
-        const auto labels = result.Categories.find(variable);
-        const bool labelled = labels != result.Categories.end() && code >= 1
-                              && static_cast<std::size_t>(code) <= labels->second.size()
-                              && !labels->second[static_cast<std::size_t>(code) - 1].empty();
-        line += " --reference "
-                + shellWord(formatInteger(variable) + "="
-                            + (labelled ? labels->second[static_cast<std::size_t>(code) - 1] : formatInteger(code)));
-    }
+    line += categoricalOptions(request.Categorical, request.ReferenceCategory, result.Categories);
     line += " --trials " + formatInteger(request.NumTrials);
     line += " --confidence " + formatInteger(percentOf(request.Level));
     line += " --seed " + std::to_string(result.Seed);
@@ -196,7 +213,8 @@ RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
                         const std::string& options)
 {
     RunRecord record =
-        makeRunRecord(source, fingerprint, when, equivalentCommandLine(result.request, result.Seed, source, options));
+        makeRunRecord(source, fingerprint, when,
+                      equivalentCommandLine(result.request, result.Seed, source, options, result.Categories));
     record.precision = assessPrecision(result);
     record.sampleSize = sampleSizeGuidance(result);
     return record;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -74,9 +75,12 @@ RunRecord makeRunRecord(const BootstrapResult& result, const DataSource& source,
                         const std::string& options);
 
 // The orvalis-cli command line that repeats the run: variables by number,
-// the path quoted for a POSIX shell where it needs it.
+// the path quoted for a POSIX shell where it needs it; the variables declared
+// categorical, and a reference category by its label in categories (the
+// result's) or by its number.
 std::string equivalentCommandLine(const BootstrapRequest& request, std::uint64_t seed, const DataSource& source,
-                                  const std::string& options);
+                                  const std::string& options,
+                                  const std::map<std::int32_t, std::vector<std::string>>& categories = {});
 
 // The same for a hierarchical run: each step's variables by number, a
 // reference category by its label (by its number when it has none).

@@ -17,6 +17,7 @@
 #include "analyses/Planning.h"
 #include "analyses/PlanningReport.h"
 #include "analyses/RunRecord.h"
+#include "data/CategoricalView.h"
 #include "data/DataImport.h"
 #include "data/FileContent.h"
 #include "common/FileHash.h"
@@ -85,6 +86,76 @@ std::vector<std::int32_t> resolveSorted(const std::vector<VariableRef>& variable
     }
     std::sort(numbers.begin(), numbers.end());
     return numbers;
+}
+
+// The variables of --categorical, in a set.
+std::set<std::int32_t> resolveCategorical(const std::vector<VariableRef>& variables, const DataSet& dataSet)
+{
+    std::set<std::int32_t> numbers;
+    for (const VariableRef& variable : variables) {
+        numbers.insert(resolve(variable, dataSet));
+    }
+    return numbers;
+}
+
+// The reference categories of --reference, each by its category (1-based).
+// A text variable's category is found by its label, else read as its number;
+// a numeric variable declared categorical by its label, else by its value
+// ("condition=1" names the category of the cells holding 1).
+std::map<std::int32_t, std::int32_t> resolveReferences(const std::vector<ReferenceRef>& references,
+                                                       const std::set<std::int32_t>& declared, const DataSet& dataSet)
+{
+    std::map<std::int32_t, std::int32_t> codes;
+    for (const ReferenceRef& reference : references) {
+        const std::int32_t v = resolve(reference.variable, dataSet);
+        if (v < 1 || v > dataSet.NumVariables()) {
+            throw UsageError{variableNumber(v) + " is not in the data"};
+        }
+        std::int32_t code = 0;
+        if (declared.contains(v) && !dataSet.isCategorical(v)) {
+            const CategoricalView view = categoricalView(dataSet, v, static_cast<std::size_t>(MaxCategories));
+            code = view.categoryLabelled(decodeToUtf8(reference.category));
+            float value = 0.0f;
+            const char* first = reference.category.data();
+            const char* last = first + reference.category.size();
+            if (const auto [end, error] = std::from_chars(first, last, value);
+                code == 0 && error == std::errc() && end == last) {
+                code = view.categoryOfValue(value);
+            }
+            if (code == 0) {
+                throw UsageError{"--reference: " + variableNumber(v) + " has no category "
+                                 + escapeControlCharacters(reference.category)};
+            }
+        } else {
+            const std::vector<std::string>& labels = dataSet.categories(v);
+            const auto found = std::find(labels.begin(), labels.end(), decodeToUtf8(reference.category));
+            if (found != labels.end()) {
+                code = static_cast<std::int32_t>(found - labels.begin()) + 1;
+            } else if (looksNumeric(reference.category)) {
+                code = static_cast<std::int32_t>(parseNumber(reference.category, 1, 1000000, "--reference"));
+            } else {
+                throw UsageError{"--reference: " + variableNumber(v) + " has no category "
+                                 + escapeControlCharacters(reference.category)};
+            }
+        }
+        if (!codes.emplace(v, code).second) {
+            throw UsageError{"--reference is given twice for " + variableNumber(v)};
+        }
+    }
+    return codes;
+}
+
+// The warning of value-labelled predictors entered as numbers, on err for the
+// forms whose output has no place for it (JSON, APA); the text form has it
+// after its report.
+void warnOfValueLabels(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names,
+                       std::ostream& err)
+{
+    std::string text = toUnixLineEnds(FormatValueLabelWarning(variables, names));
+    while (text.ends_with("\n\n")) {
+        text.pop_back();
+    }
+    err << text;
 }
 
 // What a refused analysis prints: a request for a variable the data does not
@@ -177,17 +248,25 @@ Runner bootstrapCommand(const Invocation& invocation)
     request.EffectSizes = effectSizesOf(form);
     request.Coefficients = form.coefficients;
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
-    return [request, dependent, predictors, added, seed = run.seed, threads = run.threads, form, source,
+    const std::vector<VariableRef>& categorical = settings.categorical;
+    const std::vector<ReferenceRef>& references = settings.references;
+    return [request, dependent, predictors, added, categorical, references, seed = run.seed, threads = run.threads,
+            form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
         request.AddedList = resolveSorted(added, dataSet);
+        request.Categorical = resolveCategorical(categorical, dataSet);
+        request.ReferenceCategory = resolveReferences(references, request.Categorical, dataSet);
         const Outcome<BootstrapResult> outcome = RunBootstrap(request, dataSet, seed, {}, threads);
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
         if (!form.drawsFile.empty() && !saveDraws(file, form.drawsFile, FormatDraws(*outcome), err)) {
             return ExitFailure;
+        }
+        if (form.format != Format::Text) {
+            warnOfValueLabels(outcome->ValueLabelledPredictors, outcome->VariableNames, err);
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
             out << FormatApaResults(*outcome, form.apaInterval,
@@ -242,38 +321,24 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.EffectSizes = effectSizesOf(form);
     request.Coefficients = form.coefficients;
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
-    return [request, dependent, steps, references, seed = run.seed, threads = run.threads, form, source,
+    const std::vector<VariableRef>& categorical = settings.categorical;
+    return [request, dependent, steps, references, categorical, seed = run.seed, threads = run.threads, form, source,
             file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
             request.Steps.push_back(resolveSorted(step, dataSet));
         }
-        for (const ReferenceRef& reference : references) {
-            const std::int32_t v = resolve(reference.variable, dataSet);
-            if (v < 1 || v > dataSet.NumVariables()) {
-                throw UsageError{variableNumber(v) + " is not in the data"};
-            }
-            const std::vector<std::string>& labels = dataSet.categories(v);
-            const auto found = std::find(labels.begin(), labels.end(), decodeToUtf8(reference.category));
-            std::int32_t code = 0;
-            if (found != labels.end()) {
-                code = static_cast<std::int32_t>(found - labels.begin()) + 1;
-            } else if (looksNumeric(reference.category)) {
-                code = static_cast<std::int32_t>(parseNumber(reference.category, 1, 1000000, "--reference"));
-            } else {
-                throw UsageError{"--reference: " + variableNumber(v) + " has no category "
-                                 + escapeControlCharacters(reference.category)};
-            }
-            if (!request.ReferenceCategory.emplace(v, code).second) {
-                throw UsageError{"--reference is given twice for " + variableNumber(v)};
-            }
-        }
+        request.Categorical = resolveCategorical(categorical, dataSet);
+        request.ReferenceCategory = resolveReferences(references, request.Categorical, dataSet);
         const Outcome<HierarchicalResult> outcome = RunHierarchical(request, dataSet, seed, {}, threads);
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
         if (!form.drawsFile.empty() && !saveDraws(file, form.drawsFile, FormatHierarchicalDraws(*outcome), err)) {
             return ExitFailure;
+        }
+        if (form.format != Format::Text) {
+            warnOfValueLabels(outcome->ValueLabelledPredictors, outcome->VariableNames, err);
         }
         switch (form.format) {
         case Format::Apa:

@@ -149,8 +149,16 @@ json coefficientsJson(const BootstrapResult& result)
     std::vector<TermColumn> columns;
     for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
         for (const std::int32_t v : *list) {
-            columns.push_back({v, nullptr});
+            if (result.Columns.empty()) {
+                columns.push_back({v, nullptr});
+            }
         }
+    }
+    for (const PredictorColumn& c : result.Columns) {
+        const auto labels = result.Categories.find(c.variable);
+        columns.push_back({c.variable, c.category == 0 || labels == result.Categories.end()
+                                           ? json(nullptr)
+                                           : json(labels->second[static_cast<std::size_t>(c.category) - 1])});
     }
     return {{"confidence", percentOf(request.Level)},
             {"reduced", modelCoefficientsJson(result.Coefficients->reduced, columns, result.VariableNames)},

@@ -251,6 +251,10 @@ void addReference(CliSettings& s, const OptionValue& v)
 {
     s.references.push_back(v.reference);
 }
+void addCategorical(CliSettings& s, const OptionValue& v)
+{
+    s.categorical.insert(s.categorical.end(), v.variables.begin(), v.variables.end());
+}
 void setTrials(CliSettings& s, const OptionValue& v)
 {
     s.run.trials = static_cast<std::int32_t>(v.whole);
@@ -511,6 +515,14 @@ const std::vector<OptionRow>& optionTable()
         {Bootstrap, "--added", "LIST", &VariableListRule, setAdded, false,
          "The predictors added in the full model (one or more). At most 12 predictors and added predictors"
          " together; a variable may play only one role."},
+        {Bootstrap, "--categorical", "LIST", &VariableListRule, addCategorical, true,
+         "Predictors to enter as categorical: a numeric variable's distinct values become its categories (named by"
+         " their value labels, as SPSS and Stata files give them), entered as indicators but the reference one; at"
+         " most 25 categories, 24 predictor columns in all. A text variable is categorical already, and the"
+         " bootstrap takes it only when named here."},
+        {Bootstrap, "--reference", "VAR=CATEGORY", &Reference, addReference, true,
+         "A categorical predictor's reference category, by its label, or by its value for a numeric variable"
+         " declared with --categorical (default: the first)."},
         {Bootstrap, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
         {Bootstrap, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
         {Bootstrap, "--seed", "S", &Seed, setSeed, false,
@@ -565,6 +577,9 @@ const std::vector<OptionRow>& optionTable()
          " one. At most 24 predictor columns in all."},
         {Hierarchical, "--reference", "VAR=CATEGORY", &Reference, addReference, true,
          "A categorical predictor's reference category, by its label or its number (default: the first)."},
+        {Hierarchical, "--categorical", "LIST", &VariableListRule, addCategorical, true,
+         "Numeric predictors to enter as categorical, as for bootstrap: each distinct value a category, named by"
+         " its value label; --reference then takes the category's label or its value."},
         {Hierarchical, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
         {Hierarchical, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
         {Hierarchical, "--seed", "S", &Seed, setSeed, false,

@@ -121,6 +121,8 @@ struct CliSettings {
     std::vector<VariableRef> added;
     std::vector<std::vector<VariableRef>> steps;
     std::vector<ReferenceRef> references;
+    // Numeric variables to enter as categorical (--categorical, any number of times).
+    std::vector<VariableRef> categorical;
     RunOptions run;
     // descriptives: its variables (the arguments that are not options).
     std::vector<VariableRef> variables;

@@ -73,6 +73,9 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstStepVariables = named(new QListWidget(this), "lstStepVariables");
     lstStepVariables->setSelectionMode(QAbstractItemView::ExtendedSelection);
     cmdRemove = named(new QPushButton(QStringLiteral("Re&move from Step"), this), "cmdRemove");
+    chkCategorical = named(new QCheckBox(QStringLiteral("Cate&gorical"), this), "chkCategorical");
+    chkCategorical->setToolTip(QStringLiteral("Enter the selected numeric variable as categorical: each of its "
+                                              "values a category, named by its value label"));
     cmbReference = named(new QComboBox(this), "cmbReference");
     spnTrials = named(new QSpinBox(this), "spnTrials");
     spnTrials->setRange(100, 100000);
@@ -114,6 +117,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     grid->addWidget(lstSteps, 2, 2, 2, 2);
     grid->addWidget(labelFor(this, "lblStepVariables", QStringLiteral("Variables o&f the step:"), lstStepVariables), 4,
                     2);
+    grid->addWidget(chkCategorical, 4, 3, Qt::AlignRight);
     grid->addWidget(lstStepVariables, 5, 2, 1, 2);
     grid->addWidget(cmdRemove, 6, 2);
     auto* reference = new QHBoxLayout;
@@ -147,8 +151,9 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstVariables->setAccessibleName(QStringLiteral("Variables"));
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
-    setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, cmdRemove,
-                 cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA, cmdOK,
+    setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
+                 cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA,
+                 cmdOK,
                  cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
@@ -156,6 +161,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmHierarchical::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmHierarchical::cmdRemove_Click);
+    connect(chkCategorical, &QCheckBox::clicked, this, &frmHierarchical::chkCategorical_Click);
     connect(cmdPrevious, &QPushButton::clicked, this, &frmHierarchical::cmdPrevious_Click);
     connect(cmdNext, &QPushButton::clicked, this, &frmHierarchical::cmdNext_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmHierarchical::cmdOK_Click);
@@ -202,17 +208,22 @@ QString frmHierarchical::variableCaption(std::int32_t v) const
     if (!name.empty()) {
         caption += QStringLiteral(" (") + QString::fromStdString(name) + QStringLiteral(")");
     }
-    if (m_dataSet.isCategorical(v)) {
-        caption += QStringLiteral(": %1 categories").arg(m_dataSet.categories(v).size());
+    if (const std::vector<std::string> categories = categoryLabels(v); !categories.empty()) {
+        caption += QStringLiteral(": %1 categories").arg(categories.size());
     }
     return caption;
+}
+
+std::vector<std::string> frmHierarchical::categoryLabels(std::int32_t v) const
+{
+    const auto declared = m_declared.find(v);
+    return declared != m_declared.end() ? declared->second.labels : m_dataSet.categories(v);
 }
 
 QString frmHierarchical::stepCaption(std::int32_t v) const
 {
     QString caption = variableCaption(v);
-    if (m_dataSet.isCategorical(v)) {
-        const std::vector<std::string>& categories = m_dataSet.categories(v);
+    if (const std::vector<std::string> categories = categoryLabels(v); !categories.empty()) {
         const auto found = m_reference.find(v);
         const std::int32_t reference = found != m_reference.end() ? found->second : 1;
         if (reference >= 1 && reference <= static_cast<std::int32_t>(categories.size())) {
@@ -281,14 +292,19 @@ void frmHierarchical::showReference()
     cmbReference->clear();
     const auto& step = m_steps[static_cast<std::size_t>(m_current)];
     const int row = lstStepVariables->currentRow();
-    const bool categorical =
-        row >= 0 && row < static_cast<int>(step.size()) && m_dataSet.isCategorical(step[static_cast<std::size_t>(row)]);
+    const bool selected = row >= 0 && row < static_cast<int>(step.size());
+    const std::int32_t v = selected ? step[static_cast<std::size_t>(row)] : 0;
+    // A text variable is categorical already; a numeric one of two values or more may be marked.
+    const bool text = selected && m_dataSet.isCategorical(v);
+    chkCategorical->setChecked(text || m_declared.contains(v));
+    chkCategorical->setEnabled(selected && !text && categoricalView(m_dataSet, v, 1).size() > 1);
+    const std::vector<std::string> labels = selected ? categoryLabels(v) : std::vector<std::string>();
+    const bool categorical = !labels.empty();
     cmbReference->setEnabled(categorical);
     if (!categorical) {
         return;
     }
-    const std::int32_t v = step[static_cast<std::size_t>(row)];
-    for (const std::string& label : m_dataSet.categories(v)) {
+    for (const std::string& label : labels) {
         cmbReference->addItem(QString::fromStdString(label));
     }
     const auto found = m_reference.find(v);
@@ -323,8 +339,29 @@ void frmHierarchical::cmdRemove_Click()
                       [&](std::int32_t v) { return std::find(removed.begin(), removed.end(), v) != removed.end(); });
         for (const std::int32_t v : removed) {
             m_reference.erase(v);
+            m_declared.erase(v);
         }
         showSteps();
+    });
+}
+
+void frmHierarchical::chkCategorical_Click(bool checked)
+{
+    trap([&] {
+        const auto& step = m_steps[static_cast<std::size_t>(m_current)];
+        const int row = lstStepVariables->currentRow();
+        if (row < 0 || row >= static_cast<int>(step.size())) {
+            return;
+        }
+        const std::int32_t v = step[static_cast<std::size_t>(row)];
+        if (checked && !m_dataSet.isCategorical(v)) {
+            m_declared[v] = categoricalView(m_dataSet, v, static_cast<std::size_t>(MaxCategories));
+        } else {
+            m_declared.erase(v);
+            m_reference.erase(v);
+        }
+        showStepCaptions();
+        showReference();
     });
 }
 
@@ -365,6 +402,9 @@ HierarchicalRequest frmHierarchical::request() const
         }
     }
     request.ReferenceCategory = m_reference;
+    for (const auto& [v, view] : m_declared) {
+        request.Categorical.insert(v);
+    }
     request.NumTrials = spnTrials->value();
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
     request.Details = chkDetails->isChecked();
@@ -375,9 +415,9 @@ HierarchicalRequest frmHierarchical::request() const
 
 void frmHierarchical::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext,
-                                                            lstSteps, lstStepVariables, cmdRemove, cmbReference,
-                                                            spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
+             cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analyses/Hierarchical.h"
+#include "data/CategoricalView.h"
 #include "ui/BackgroundRun.h"
 #include "ui/ModalDialog.h"
 
@@ -27,7 +28,8 @@ class Platform;
 
 // The dependent variable, a block builder (the variables, "Add to Step N",
 // Previous and Next Step, the steps with their variables, the current step's
-// variables with Remove and a categorical one's reference category), trials,
+// variables with Remove, Categorical for a numeric one and a categorical
+// one's reference category), trials,
 // level, seed and details; OK runs, Cancel or Escape stop a run (and close the
 // idle window), Plot shows the selected step's distribution. The report goes
 // to the log.
@@ -44,6 +46,9 @@ public:
     QPushButton* cmdNext = nullptr;
     QListWidget* lstSteps = nullptr;         // a row per step: "Step 1: Var6 (wt)", a categorical one's reference named
     QListWidget* lstStepVariables = nullptr; // the current step's variables
+    // The selected numeric variable entered as categorical (its distinct values
+    // the categories); checked and off for a text variable, off for one value.
+    QCheckBox* chkCategorical = nullptr;
     QPushButton* cmdRemove = nullptr;
     QComboBox* cmbReference = nullptr; // the selected categorical variable's reference category
     QSpinBox* spnTrials = nullptr;
@@ -87,6 +92,10 @@ private:
     void showResult(HierarchicalResult result);
     void setControlsEnabled(bool enabled);
     QString variableCaption(std::int32_t v) const;
+    // A predictor's category labels: a text variable's, or a numeric one's
+    // marked Categorical; empty for a numeric one entered as a number.
+    std::vector<std::string> categoryLabels(std::int32_t v) const;
+    void chkCategorical_Click(bool checked);
     // A variable as a step lists it: its caption, and for a categorical one
     // its reference category ("...: 3 categories (reference: setosa)").
     QString stepCaption(std::int32_t v) const;
@@ -101,6 +110,8 @@ private:
     OutputLog& m_log;
     std::vector<std::vector<std::int32_t>> m_steps{{}};
     std::map<std::int32_t, std::int32_t> m_reference;
+    // The numeric predictors marked Categorical, with their categories.
+    std::map<std::int32_t, CategoricalView> m_declared;
     int m_current = 0;
     QString m_dataFileName;
     std::optional<HierarchicalResult> m_lastResult;

@@ -1,0 +1,156 @@
+// Predictor columns: the expansion of a categorical predictor into indicators, and their complete cases.
+#include "analyses/PredictorColumns.h"
+
+#include "analyses/RequestCheck.h"
+#include "common/MissingValue.h"
+#include "common/TextEscape.h"
+#include "data/DataSet.h"
+
+#include <algorithm>
+
+namespace orvalis {
+
+std::string namedVariable(std::int32_t v, const DataSet& dataSet)
+{
+    const std::string& name = dataSet.VariableName(v);
+    return variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")");
+}
+
+std::string indicatorName(const PredictorColumn& column, const std::string& name,
+                          const std::vector<std::string>& labels)
+{
+    const auto index = static_cast<std::size_t>(column.category) - 1;
+    return variableNumber(column.variable) + " (" + escapeControlCharacters(name) + (name.empty() ? "" : ": ")
+           + escapeControlCharacters(index < labels.size() ? labels[index] : std::to_string(column.category)) + ")";
+}
+
+bool entersAsCategorical(std::int32_t v, const std::set<std::int32_t>& declared, const DataSet& dataSet)
+{
+    return dataSet.isCategorical(v) || declared.contains(v);
+}
+
+std::map<std::int32_t, CategoricalView> categoricalPredictors(const std::vector<std::int32_t>& predictors,
+                                                              const std::set<std::int32_t>& declared,
+                                                              const DataSet& dataSet)
+{
+    std::map<std::int32_t, CategoricalView> views;
+    for (const std::int32_t v : predictors) {
+        if (entersAsCategorical(v, declared, dataSet) && !views.contains(v)) {
+            views.emplace(v, categoricalView(dataSet, v, static_cast<std::size_t>(MaxCategories)));
+        }
+    }
+    return views;
+}
+
+std::int32_t referenceCategory(const std::map<std::int32_t, std::int32_t>& references, std::int32_t v)
+{
+    const auto found = references.find(v);
+    return found != references.end() ? found->second : 1;
+}
+
+Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std::int32_t>& predictors,
+                                  const std::set<std::int32_t>& declared,
+                                  const std::map<std::int32_t, std::int32_t>& references, const DataSet& dataSet,
+                                  std::int32_t& columns)
+{
+    if (declared.contains(dependent)) {
+        return analysisRefusal(namedVariable(dependent, dataSet)
+                               + " is the dependent variable; only a predictor can be declared categorical.");
+    }
+    std::vector<std::int32_t> sorted = predictors;
+    std::sort(sorted.begin(), sorted.end());
+    for (const auto& [v, category] : references) {
+        if (!std::binary_search(sorted.begin(), sorted.end(), v) || !entersAsCategorical(v, declared, dataSet)) {
+            return analysisRefusal("A reference category is given for " + namedVariable(v, dataSet)
+                                   + ", which is not a categorical predictor of the model.");
+        }
+    }
+    const std::map<std::int32_t, CategoricalView> views = categoricalPredictors(sorted, declared, dataSet);
+    for (const std::int32_t v : sorted) {
+        const auto view = views.find(v);
+        if (view == views.end()) {
+            ++columns;
+            continue;
+        }
+        const auto categories = static_cast<std::int32_t>(view->second.size());
+        if (categories > MaxCategories) {
+            return analysisRefusal(namedVariable(v, dataSet) + " has more than " + std::to_string(MaxCategories)
+                                   + " different values; a categorical predictor has at most "
+                                   + std::to_string(MaxCategories) + " categories (" + std::to_string(MaxCategories - 1)
+                                   + " indicator columns).");
+        }
+        if (categories < 2) {
+            return analysisRefusal(namedVariable(v, dataSet)
+                                   + " has one category, so it adds no indicator column to the model.");
+        }
+        const std::int32_t reference = referenceCategory(references, v);
+        if (reference < 1 || reference > categories) {
+            return analysisRefusal("The reference category " + std::to_string(reference) + " of "
+                                   + namedVariable(v, dataSet) + " is not one of its " + std::to_string(categories)
+                                   + " categories.");
+        }
+        columns += categories - 1;
+    }
+    return Done{};
+}
+
+std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v, const CategoricalView* view,
+                                    std::int32_t reference)
+{
+    if (view == nullptr) {
+        columns.push_back({v, 0, 0.0f});
+        return 1;
+    }
+    std::int32_t added = 0;
+    const auto categories = static_cast<std::int32_t>(view->size());
+    for (std::int32_t category = 1; category <= categories; ++category) {
+        if (category != reference) {
+            columns.push_back({v, category, view->values[static_cast<std::size_t>(category) - 1]});
+            ++added;
+        }
+    }
+    return added;
+}
+
+Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::vector<PredictorColumn>& columns,
+                                            const DataSet& dataSet)
+{
+    CaseMatrix matrix;
+    matrix.columns = static_cast<std::int32_t>(columns.size()) + 1;
+    const auto width = static_cast<std::size_t>(matrix.columns);
+    matrix.cells.assign(width, 0.0f); // row 0
+    std::vector<float> row(width);
+    for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+        row[0] = dataSet.DataTable(r, dependent);
+        bool complete = !isMissing(row[0]);
+        for (std::size_t c = 1; c < width && complete; ++c) {
+            const PredictorColumn& column = columns[c - 1];
+            const float value = dataSet.DataTable(r, column.variable);
+            complete = !isMissing(value);
+            row[c] = column.category == 0 ? value : (value == column.value ? 1.0f : 0.0f);
+        }
+        if (complete) {
+            matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
+            ++matrix.NumComplete;
+        }
+    }
+    if (matrix.NumComplete < 2) {
+        return analysisRefusal("There is an insufficient number of observations with complete data.");
+    }
+    shiftColumns(matrix);
+    return matrix;
+}
+
+std::vector<std::int32_t> valueLabelledNumeric(const std::vector<std::int32_t>& predictors,
+                                               const std::set<std::int32_t>& declared, const DataSet& dataSet)
+{
+    std::vector<std::int32_t> found;
+    for (const std::int32_t v : predictors) {
+        if (!entersAsCategorical(v, declared, dataSet) && !dataSet.valueLabels(v).empty()) {
+            found.push_back(v);
+        }
+    }
+    return found;
+}
+
+} // namespace orvalis

@@ -1,0 +1,84 @@
+// A model's predictor columns: a numeric variable's one column, a categorical variable's indicators, and the
+// complete cases of those columns. Shared by the pair of models and the model sequence.
+#pragma once
+
+#include "analyses/CaseMatrix.h"
+#include "common/Outcome.h"
+#include "data/CategoricalView.h"
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace orvalis {
+
+class DataSet;
+
+// The most categories a categorical predictor may have: its indicators (one
+// fewer) must fit the largest model's 24 predictor columns.
+constexpr std::int32_t MaxCategories = MaxColumns;
+
+// A predictor column of a model: a numeric variable, or the indicator (1 for
+// the category, 0 otherwise) of one category of a categorical variable.
+struct PredictorColumn {
+    std::int32_t variable = 0;
+    std::int32_t category = 0; // the category (1-based) the indicator marks; 0 for a numeric variable
+    float value = 0.0f;        // the cell value of that category (a text variable's: its code)
+};
+
+// "Var 5 (Species)", or "Var 5" for a variable the file did not name.
+std::string namedVariable(std::int32_t v, const DataSet& dataSet);
+
+// An indicator column as a refusal names it: "Var 5 (Species: virginica)",
+// "Var 5 (virginica)" for a variable the file did not name; labels are the
+// variable's category labels.
+std::string indicatorName(const PredictorColumn& column, const std::string& name,
+                          const std::vector<std::string>& labels);
+
+// Whether predictor v enters as categorical: a text variable, or a numeric
+// one declared categorical for the run.
+bool entersAsCategorical(std::int32_t v, const std::set<std::int32_t>& declared, const DataSet& dataSet);
+
+// The categories of each predictor that enters as categorical (at most
+// MaxCategories + 1 listed: see categoricalView).
+std::map<std::int32_t, CategoricalView> categoricalPredictors(const std::vector<std::int32_t>& predictors,
+                                                              const std::set<std::int32_t>& declared,
+                                                              const DataSet& dataSet);
+
+// The checks of the declarations and reference categories of a request, in
+// this order: a declared variable that is the dependent one; a reference
+// category given for a variable that is not a categorical predictor; a
+// categorical predictor with more than MaxCategories categories, with one
+// category, or without the reference category given (1-based; the first
+// where none is). Adds each predictor's columns to columns (a categorical
+// one counts one less than its categories).
+Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std::int32_t>& predictors,
+                                  const std::set<std::int32_t>& declared,
+                                  const std::map<std::int32_t, std::int32_t>& references, const DataSet& dataSet,
+                                  std::int32_t& columns);
+
+// Appends predictor v's columns: one for a numeric variable; for a
+// categorical one (view not null) the indicators of its categories but the
+// reference, in category order. Returns how many it appended.
+std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v, const CategoricalView* view,
+                                    std::int32_t reference);
+
+// The complete cases of the dependent variable (column 0) and the predictor
+// columns (an indicator is 1 where the cell holds its category's value, 0
+// otherwise; a case is complete when no cell it reads is missing), shifted
+// (shiftColumns). Fewer than two complete cases are refused. Throws
+// std::bad_alloc when the matrix does not fit in memory.
+Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::vector<PredictorColumn>& columns,
+                                            const DataSet& dataSet);
+
+// The reference category of a categorical variable: the one given, else 1.
+std::int32_t referenceCategory(const std::map<std::int32_t, std::int32_t>& references, std::int32_t v);
+
+// The predictors that enter a model as numbers though the file gave them
+// value labels (the codes of SPSS or Stata categories, entered as amounts).
+std::vector<std::int32_t> valueLabelledNumeric(const std::vector<std::int32_t>& predictors,
+                                               const std::set<std::int32_t>& declared, const DataSet& dataSet);
+
+} // namespace orvalis
