@@ -6,6 +6,7 @@
 #include "analyses/RunNestedModels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -47,17 +48,24 @@ ValueLimits limitsOf(std::vector<double>& sorted, ConfidenceLevel level, const s
 
 namespace {
 
-// The correlations of columns 0..K with predictors 1..swept swept out (the
-// sweep operator): then, for those predictors, row j holds beta_j in column 0
-// and -(Rxx^-1)_jj on the diagonal. Sweeps 1..k and then k+1..K give the
-// nested models in turn. False when a pivot (the predictor's tolerance on
-// the ones swept before it) is below DependenceTolerance, as the R^2 code
-// has it.
+// The correlations of columns 0..K with predictors swept out one by one (the
+// sweep operator), kept in the upper triangle (A[a][b], a <= b): once
+// predictor j is swept, A[0][j] is beta_j and A[j][j] is -(Rxx^-1)_jj of the
+// model of the predictors swept so far. Sweeps 1..p and then p+1..p+q give
+// the nested models in turn. A pivot (the predictor's tolerance on the ones
+// swept before it) below DependenceTolerance, as the R^2 code has it, ends
+// the sweep.
 struct Sweep {
-    CorrMatrix A;
+    CorrMatrix A; // only the upper triangle of 0..K is set
     std::int32_t K = 0;
 
-    Sweep(const CorrMatrix& C, std::int32_t columns) : A(C), K(columns) {}
+    Sweep(const CorrMatrix& C, std::int32_t columns) : K(columns)
+    {
+        for (std::int32_t a = 0; a <= K; ++a) {
+            const auto ua = static_cast<std::size_t>(a);
+            std::copy(C[ua].begin() + a, C[ua].begin() + K + 1, A[ua].begin() + a);
+        }
+    }
 
     bool pivot(std::int32_t j)
     {
@@ -66,23 +74,27 @@ struct Sweep {
         if (!(d >= DependenceTolerance)) {
             return false;
         }
+        // Row j of the symmetric matrix, and the same over the pivot.
+        std::array<double, MaxColumns> row{};
+        std::array<double, MaxColumns> scaled{};
+        for (std::int32_t l = 0; l <= K; ++l) {
+            const auto ul = static_cast<std::size_t>(l);
+            row[ul] = l < j ? A[ul][uj] : A[uj][ul];
+            scaled[ul] = row[ul] / d;
+        }
         for (std::int32_t i = 0; i <= K; ++i) {
-            const auto ui = static_cast<std::size_t>(i);
             if (i == j) {
                 continue;
             }
-            const double factor = A[ui][uj] / d;
-            for (std::int32_t l = 0; l <= K; ++l) {
-                if (l != j) {
-                    A[ui][static_cast<std::size_t>(l)] -= factor * A[uj][static_cast<std::size_t>(l)];
-                }
+            const auto ui = static_cast<std::size_t>(i);
+            const double factor = row[ui];
+            for (std::int32_t l = i; l <= K; ++l) {
+                A[ui][static_cast<std::size_t>(l)] -= factor * scaled[static_cast<std::size_t>(l)];
             }
         }
         for (std::int32_t i = 0; i <= K; ++i) {
-            if (i != j) {
-                A[static_cast<std::size_t>(i)][uj] /= d;
-                A[uj][static_cast<std::size_t>(i)] /= d;
-            }
+            const auto ui = static_cast<std::size_t>(i);
+            (i < j ? A[ui][uj] : A[uj][ui]) = scaled[ui];
         }
         A[uj][uj] = -1.0 / d;
         return true;
@@ -93,7 +105,7 @@ struct Sweep {
     {
         for (std::int32_t j = 1; j <= k; ++j) {
             const auto uj = static_cast<std::size_t>(j);
-            const double b = A[uj][0];
+            const double b = A[0][uj];
             const double diagonal = -A[uj][uj];
             if (!(diagonal > 0.0) || !std::isfinite(b)) {
                 return false;
