@@ -1374,8 +1374,7 @@ QString svgText(const QByteArray& svg)
 // The page of a one-page PDF in points: its MediaBox's width and height.
 QSizeF pdfPage(const QByteArray& pdf)
 {
-    static const QRegularExpression box(
-        QStringLiteral("/MediaBox\\s*\\[\\s*0\\s+0\\s+([0-9.]+)\\s+([0-9.]+)\\s*\\]"));
+    static const QRegularExpression box(QStringLiteral("/MediaBox\\s*\\[\\s*0\\s+0\\s+([0-9.]+)\\s+([0-9.]+)\\s*\\]"));
     const QRegularExpressionMatch match = box.match(QString::fromLatin1(pdf));
     return match.hasMatch() ? QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble()) : QSizeF();
 }
@@ -1399,10 +1398,9 @@ TEST_F(WindowTest, TheCommandLineFigureIsTheWindowsFigure)
         EXPECT_EQ(err.str(), "");
         return out.str();
     };
-    const std::vector<std::string> bootstrap = {"--delimiter=comma", mtcars,        "bootstrap",
-                                                "--dv=mpg",          "--predictors", "wt",
-                                                "--added=hp,qsec",   "--trials=300", "--seed=21",
-                                                "--details"};
+    const std::vector<std::string> bootstrap = {"--delimiter=comma", mtcars,     "bootstrap",       "--dv=mpg",
+                                                "--predictors",      "wt",       "--added=hp,qsec", "--trials=300",
+                                                "--seed=21",         "--details"};
     auto with = [](std::vector<std::string> args, const std::vector<std::string>& extra) {
         args.insert(args.end(), extra.begin(), extra.end());
         return args;
@@ -1447,7 +1445,8 @@ TEST_F(WindowTest, TheCommandLineFigureIsTheWindowsFigure)
     for (const DistributionPlot::Marker& marker : window.plotDistribution->markers()) {
         if (!marker.label.isEmpty()) {
             EXPECT_TRUE(words.contains(QString(marker.label).remove(QRegularExpression(QStringLiteral("\\s")))))
-                << marker.label.toStdString() << "\n" << words.toStdString();
+                << marker.label.toStdString() << "\n"
+                << words.toStdString();
             ++legends;
         }
     }
@@ -1476,9 +1475,9 @@ TEST_F(WindowTest, TheCommandLineFigureIsTheWindowsFigure)
     EXPECT_EQ(small.dotsPerMeterX(), 11811);
 
     // A hierarchical run: step 1 as asked, the last step by default.
-    const std::vector<std::string> hierarchical = {"--delimiter=comma", mtcars,   "hierarchical", "--dv=mpg",
-                                                   "--step=wt",         "--step", "hp,qsec",      "--trials=200",
-                                                   "--seed=5"};
+    const std::vector<std::string> hierarchical = {"--delimiter=comma", mtcars,         "hierarchical",
+                                                   "--dv=mpg",          "--step=wt",    "--step",
+                                                   "hp,qsec",           "--trials=200", "--seed=5"};
     const std::string steps = cli(hierarchical);
     EXPECT_EQ(cli(with(hierarchical, {"--figure", path("step1.svg"), "--figure-step", "1"})), steps);
     EXPECT_EQ(cli(with(hierarchical, {"--figure", path("last.svg")})), steps);

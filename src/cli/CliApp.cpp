@@ -349,8 +349,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
         if (shown) {
             // The last step unless --figure-step names another: the window plots the step its builder
             // stands on, the last once the steps are entered in order.
-            const std::size_t step = form.figure.step > 0 ? static_cast<std::size_t>(form.figure.step) - 1
-                                                          : outcome->steps.size() - 1;
+            const std::size_t step =
+                form.figure.step > 0 ? static_cast<std::size_t>(form.figure.step) - 1 : outcome->steps.size() - 1;
             *shown = outcome->steps[step];
         }
         switch (form.format) {

@@ -44,8 +44,7 @@ bool figuresAvailable()
     return true;
 }
 
-Status writeDistributionFigure(const BootstrapResult& result, const FigureRequest& request,
-                               const std::string& dataFile)
+Status writeDistributionFigure(const BootstrapResult& result, const FigureRequest& request, const std::string& dataFile)
 {
     // Text needs the fonts of a QGuiApplication. Made here, and only here, so
     // that a command line without --figure starts and runs as without Qt; the
@@ -91,8 +90,8 @@ Status writeDistributionFigure(const BootstrapResult& result, const FigureReques
     }
     SafeWriteOptions keep;
     keep.protectedFiles.push_back(dataFile);
-    return writeFileSafely(request.file,
-                           std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), keep);
+    return writeFileSafely(request.file, std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())),
+                           keep);
 }
 
 } // namespace orvalis::cli

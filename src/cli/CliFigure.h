@@ -19,7 +19,7 @@ struct FigureRequest {
     double widthMm = FigureSizePresets[0].widthMm;
     double heightMm = FigureSizePresets[0].heightMm;
     int dpi = FigureResolutions[0]; // a PNG's
-    std::int32_t step = 0;         // hierarchical: the step (1-based); 0: the last
+    std::int32_t step = 0;          // hierarchical: the step (1-based); 0: the last
 };
 
 // Whether this orvalis-cli was built with Qt and so can draw figures.

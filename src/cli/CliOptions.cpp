@@ -131,8 +131,7 @@ std::pair<double, double> parseFigureSize(const std::string& text, const std::st
         }
         return static_cast<double>(value);
     };
-    return {millimetres(text.substr(0, by), FigureLeastWidthMm),
-            millimetres(text.substr(by + 1), FigureLeastHeightMm)};
+    return {millimetres(text.substr(0, by), FigureLeastWidthMm), millimetres(text.substr(by + 1), FigureLeastHeightMm)};
 }
 
 // "a, b or c".

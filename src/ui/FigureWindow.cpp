@@ -124,7 +124,8 @@ void FigureWindow::build(FigureWidget* plot, const QString& csvCaption, const st
     cmbSize->setCurrentIndex(size);
     spnWidth->setValue(settings.value(SettingsKeys::FigureWidth, SizePresets[0].widthMm).toDouble());
     spnHeight->setValue(settings.value(SettingsKeys::FigureHeight, SizePresets[0].heightMm).toDouble());
-    cmbResolution->setCurrentIndex(settings.value(SettingsKeys::FigureResolution, Resolutions[0]).toInt() == Resolutions[1] ? 1 : 0);
+    cmbResolution->setCurrentIndex(
+        settings.value(SettingsKeys::FigureResolution, Resolutions[0]).toInt() == Resolutions[1] ? 1 : 0);
 
     connect(cmbSize, &QComboBox::currentIndexChanged, this, &FigureWindow::figureChanged);
     connect(spnWidth, &QDoubleSpinBox::valueChanged, this, &FigureWindow::figureChanged);
