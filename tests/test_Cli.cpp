@@ -3,6 +3,7 @@
 #include "analyses/BootstrapReport.h"
 #include "analyses/RandomStream.h"
 #include "cli/CliApp.h"
+#include "cli/CliFigure.h"
 #include "cli/CliOptions.h"
 #include "common/FileHash.h"
 #include "common/Version.h"
@@ -1814,6 +1815,10 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"--target-width", "0.4"},
         {"--assurance", "0.5"},
         {"--datasets", "3"},
+        {"--figure", (dir.path() / "figure.svg").string()},
+        {"--figure-size", "120x80"},
+        {"--figure-dpi", "600"},
+        {"--figure-step", "1"},
     };
     // Options the run cannot take beside the base ones: plan power's --power
     // replaces --n, --delta-r2 and --r2-full replace --f2, --correlations the population.
@@ -1825,6 +1830,10 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
             continue;
         }
         SCOPED_TRACE(std::string(commandName(row.command)) + " " + row.name);
+        const bool figure = std::string(row.name).rfind("--figure", 0) == 0;
+        if (figure && !figuresAvailable()) {
+            continue; // refused in a build without Qt (Cli.FigureOptionsAreCheckedBeforeTheRun)
+        }
         auto value = values.find(std::string(commandName(row.command)) + " " + row.name);
         if (value == values.end()) {
             value = values.find(row.name);
@@ -1862,6 +1871,10 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
                 if (row.name == std::string("--reference")) {
                     given["--categorical"] = "cyl";
                 }
+            }
+            // The figure's size, resolution and step go with a PNG figure.
+            if (figure) {
+                given["--figure"] = (dir.path() / "figure.png").string();
             }
             given.erase(row.name);
             std::vector<std::string> option =
@@ -1947,6 +1960,113 @@ TEST(Cli, AUsageErrorIsOneLineAndATryLine)
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')).rfind("orvalis-cli: " + c.reason, 0), 0u) << r.err;
         EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "Try 'orvalis-cli --help'\n") << r.err;
     }
+}
+
+// The figure's options are checked before the data is read: a file type
+// other than PDF, PNG and SVG, a size outside the window's limits, a
+// resolution other than 300 and 600 or for a figure that is not a PNG, a
+// step outside the run's steps or for bootstrap, and a size, resolution or
+// step without --figure are usage errors. A build without Qt refuses
+// --figure itself.
+TEST(Cli, FigureOptionsAreCheckedBeforeTheRun)
+{
+    test::TempDir dir;
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::string svg = (dir.path() / "f.svg").string();
+    const std::string png = (dir.path() / "f.png").string();
+    const std::vector<std::string> bootstrap = {"--delimiter=comma", mtcars, "bootstrap", "--dv=mpg", "--added=hp"};
+    const std::vector<std::string> hierarchical = {"--delimiter=comma", mtcars,   "hierarchical", "--dv=mpg",
+                                                   "--step=wt",         "--step", "hp,qsec"};
+    const std::string sizes = "--figure-size must be one-column, two-column or WxH in whole millimetres (W 60 to "
+                              "300, H 50 to 300): ";
+    const std::string noQt = "--figure needs Qt, and this orvalis-cli was built without it";
+    const struct {
+        const std::vector<std::string>& command;
+        std::vector<std::string> options;
+        std::string reason;
+        bool checkedWithQt; // only a build with Qt comes this far
+    } cases[] = {
+        {bootstrap, {"--figure", dir.path() / "f.jpg"}, "--figure must name a .pdf, .png or .svg file: ", false},
+        {bootstrap,
+         {"--figure=" + (dir.path() / "figure").string()},
+         "--figure must name a .pdf, .png or .svg file: ",
+         false},
+        {hierarchical, {"--figure", dir.path() / "f.svg.txt"}, "--figure must name a .pdf, .png or .svg file: ", false},
+        {bootstrap, {"--figure", svg, "--figure-size", "three-column"}, sizes + "three-column", false},
+        {bootstrap, {"--figure", svg, "--figure-size", "59x80"}, sizes + "59x80", false},
+        {bootstrap, {"--figure", svg, "--figure-size", "120x49"}, sizes + "120x49", false},
+        {bootstrap, {"--figure", svg, "--figure-size", "301x80"}, sizes + "301x80", false},
+        {bootstrap, {"--figure", svg, "--figure-size", "120.5x80"}, sizes + "120.5x80", false},
+        {bootstrap, {"--figure", svg, "--figure-size", "120x"}, sizes + "120x", false},
+        {hierarchical, {"--figure", svg, "--figure-size", "120"}, sizes + "120", false},
+        {bootstrap, {"--figure", png, "--figure-dpi", "450"}, "--figure-dpi must be 300 or 600: 450", false},
+        {bootstrap, {"--figure", png, "--figure-step", "1"}, "unknown bootstrap option: --figure-step", false},
+        {hierarchical,
+         {"--figure", svg, "--figure-step", "0"},
+         "--figure-step must be a whole number from 1 to 6: 0",
+         false},
+        {bootstrap, {"--figure-size", "two-column"}, "--figure-size needs --figure", false},
+        {hierarchical, {"--figure-step", "1"}, "--figure-step needs --figure", false},
+        {bootstrap, {"--figure-dpi", "600"}, "--figure-dpi needs --figure", false},
+        {hierarchical,
+         {"--figure", svg, "--figure-step", "3"},
+         "--figure-step must be a whole number from 1 to 2: 3",
+         true},
+        {bootstrap,
+         {"--figure", svg, "--figure-dpi", "600"},
+         "--figure-dpi is a PNG figure's resolution: " + svg,
+         true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.command;
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun r = run(args);
+        const std::string reason = c.checkedWithQt && !figuresAvailable() ? noQt : c.reason;
+        SCOPED_TRACE(reason);
+        EXPECT_EQ(r.status, ExitUsage);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')).rfind("orvalis-cli: " + reason, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "Try 'orvalis-cli --help'\n") << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    if (!figuresAvailable()) {
+        const CliRun r = run({"--delimiter=comma", mtcars, "bootstrap", "--dv=mpg", "--added=hp", "--figure", svg});
+        EXPECT_EQ(r.status, ExitUsage);
+        EXPECT_EQ(r.err, "orvalis-cli: " + noQt + "\nTry 'orvalis-cli --help'\n");
+    }
+}
+
+// The program itself, with no display and no platform named: the report on
+// standard output as without --figure, nothing on standard error, and the
+// figure in its file; an unwritable figure is said after the report, exit 1.
+TEST(Cli, TheProgramWritesTheFigureWithoutADisplay)
+{
+    if (!figuresAvailable()) {
+        GTEST_SKIP() << "built without Qt";
+    }
+    test::TempDir dir;
+    const std::string cli = ORVALIS_CLI_PATH;
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::string figure = (dir.path() / "Figure.PNG").string();
+    const std::string command = "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY " + cli + " --delimiter=comma '"
+                                + mtcars + "' hierarchical --dv mpg --step wt --step hp --trials 100 --seed 8";
+    const CliRun plain = shell(dir, command);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const CliRun drawn = shell(dir, command + " --figure '" + figure + "' --figure-dpi 600");
+    EXPECT_EQ(drawn.status, 0);
+    EXPECT_EQ(drawn.out, plain.out);
+    EXPECT_EQ(drawn.err, "");
+    std::ifstream file(figure, std::ios::binary);
+    std::string head(8, '\0');
+    file.read(head.data(), 8);
+    EXPECT_EQ(head, "\x89PNG\r\n\x1a\n");
+
+    const std::string missing = (dir.path() / "none" / "f.pdf").string();
+    const CliRun failed = shell(dir, command + " --figure '" + missing + "'");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, plain.out);
+    EXPECT_EQ(failed.err.rfind("orvalis-cli: cannot write " + missing + ": ", 0), 0u) << failed.err;
+    EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1) << failed.err;
 }
 
 TEST(Cli, UnixLineEnds)

@@ -10,7 +10,11 @@
 #include "ui/OutputFiles.h"
 #include "ui/frmMain.h"
 #include "ui/ElidedLabel.h"
+#include "analyses/Bootstrap.h"
 #include "analyses/BootstrapReport.h"
+#include "analyses/Hierarchical.h"
+#include "analyses/RequestCheck.h"
+#include "cli/CliApp.h"
 #include "ui/DistributionPlot.h"
 #include "ui/frmDistribution.h"
 #include "ui/frmHierarchical.h"
@@ -59,6 +63,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include <sys/mount.h>
@@ -1350,6 +1355,143 @@ TEST_F(WindowTest, TheFigureHasItsPrintedSizeInEveryReader)
     };
     const double ratio = inked(window.plotDistribution->toImage(600)) / inked(window.plotDistribution->toImage(300));
     EXPECT_NEAR(ratio, 4.0, 0.4);
+    QSettings().remove("figure");
+}
+
+// The words of an SVG's text elements in the order drawn, without blanks: a
+// legend line is in it whole however it is wrapped or split into runs of its
+// scripts.
+QString svgText(const QByteArray& svg)
+{
+    static const QRegularExpression element(QStringLiteral("<text[^>]*>([^<]*)</text>"));
+    QString words;
+    for (const QRegularExpressionMatch& match : element.globalMatch(QString::fromUtf8(svg))) {
+        words += match.captured(1);
+    }
+    return words.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+// The page of a one-page PDF in points: its MediaBox's width and height.
+QSizeF pdfPage(const QByteArray& pdf)
+{
+    static const QRegularExpression box(QStringLiteral("/MediaBox\\s*\\[\\s*0\\s+0\\s+([0-9.]+)\\s+([0-9.]+)\\s*\\]"));
+    const QRegularExpressionMatch match = box.match(QString::fromLatin1(pdf));
+    return match.hasMatch() ? QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble()) : QSizeF();
+}
+
+// orvalis-cli's --figure is the window's figure: the same run saved from the
+// Bootstrap Distribution window at the same size gives the same SVG and PNG,
+// byte for byte, so the legend gives the window's values; the PDF's page is
+// the size asked for, and the PNG has that size times its resolution in
+// pixels, with the resolution stored. A hierarchical run draws the step
+// --figure-step names, the last by default.
+TEST_F(WindowTest, TheCommandLineFigureIsTheWindowsFigure)
+{
+    QSettings().remove("figure");
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    auto path = [&](const char* name) { return (dir.path() / name).string(); };
+    auto cli = [&](std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = cli::runCli(args, out, err);
+        EXPECT_EQ(status, cli::ExitSuccess) << err.str();
+        EXPECT_EQ(err.str(), "");
+        return out.str();
+    };
+    const std::vector<std::string> bootstrap = {"--delimiter=comma", mtcars,     "bootstrap",       "--dv=mpg",
+                                                "--predictors",      "wt",       "--added=hp,qsec", "--trials=300",
+                                                "--seed=21",         "--details"};
+    auto with = [](std::vector<std::string> args, const std::vector<std::string>& extra) {
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    const std::string report = cli(bootstrap);
+    EXPECT_EQ(cli(with(bootstrap, {"--figure", path("cli.svg"), "--figure-size", "120x80"})), report);
+    EXPECT_EQ(cli(with(bootstrap, {"--figure=" + path("cli.PDF"), "--figure-size=120x80"})), report);
+    EXPECT_EQ(cli(with(bootstrap, {"--figure", path("cli.png"), "--figure-size", "120x80", "--figure-dpi", "600"})),
+              report);
+    EXPECT_EQ(cli(with(bootstrap, {"--figure", path("default.png")})), report);
+    EXPECT_EQ(cli(with(bootstrap, {"--figure", path("two.pdf"), "--figure-size", "two-column"})), report);
+
+    // The window's figure of the same run, at the same size and resolution.
+    const ImportOutcome data = ImportDataFile(mtcars, Delimiter::Comma);
+    ASSERT_TRUE(data.ok());
+    auto variable = [&](const char* name) { return *variableNamed(*data, name); };
+    BootstrapRequest request;
+    request.DependentVariable = variable("mpg");
+    request.PredictorList = {variable("wt")};
+    request.AddedList = {variable("hp"), variable("qsec")};
+    std::sort(request.AddedList.begin(), request.AddedList.end());
+    request.NumTrials = 300;
+    request.Details = true;
+    const Outcome<BootstrapResult> result = RunBootstrap(request, *data, 21);
+    ASSERT_TRUE(result.ok());
+    frmDistribution window(platform, *result, nullptr);
+    window.cmbSize->setCurrentIndex(2);
+    window.spnWidth->setValue(120);
+    window.spnHeight->setValue(80);
+    window.cmbResolution->setCurrentIndex(1);
+    platform.saveNames = {dirPath() + "/window.svg", dirPath() + "/window.pdf", dirPath() + "/window.png"};
+    window.cmdSaveSVG_Click();
+    window.cmdSavePDF_Click();
+    window.cmdSavePNG_Click();
+    ASSERT_TRUE(platform.messages.empty());
+
+    const QByteArray svg = fileBytes(dirPath() + "/cli.svg");
+    EXPECT_TRUE(svg.contains("width=\"120.00mm\" height=\"80.00mm\""));
+    EXPECT_EQ(svg, fileBytes(dirPath() + "/window.svg"));
+    const QString words = svgText(svg);
+    int legends = 0;
+    for (const DistributionPlot::Marker& marker : window.plotDistribution->markers()) {
+        if (!marker.label.isEmpty()) {
+            EXPECT_TRUE(words.contains(QString(marker.label).remove(QRegularExpression(QStringLiteral("\\s")))))
+                << marker.label.toStdString() << "\n"
+                << words.toStdString();
+            ++legends;
+        }
+    }
+    EXPECT_GE(legends, 3) << "the observed change, the percentile interval and BCa";
+    EXPECT_TRUE(words.contains(QStringLiteral("BCa[")));
+
+    // 120 x 80 mm are 340.157 x 226.772 points; 175 x 105 mm 496.063 x 297.638.
+    for (const QString& name : {QStringLiteral("cli.PDF"), QStringLiteral("window.pdf")}) {
+        const QByteArray pdf = fileBytes(dirPath() + "/" + name);
+        EXPECT_TRUE(pdf.startsWith("%PDF-")) << name.toStdString();
+        const QSizeF page = pdfPage(pdf);
+        EXPECT_NEAR(page.width(), 340.157, 0.5) << name.toStdString();
+        EXPECT_NEAR(page.height(), 226.772, 0.5) << name.toStdString();
+    }
+    const QSizeF two = pdfPage(fileBytes(dirPath() + "/two.pdf"));
+    EXPECT_NEAR(two.width(), 496.063, 0.5);
+    EXPECT_NEAR(two.height(), 297.638, 0.5);
+    // At 600 dpi 120 x 80 mm are 2835 x 1890 pixels; the default, 85 x 64 mm at 300 dpi, 1004 x 756.
+    const QImage png(dirPath() + "/cli.png");
+    EXPECT_EQ(png.size(), QSize(2835, 1890));
+    EXPECT_EQ(png.dotsPerMeterX(), 23622);
+    EXPECT_EQ(png.dotsPerMeterY(), 23622);
+    EXPECT_EQ(fileBytes(dirPath() + "/cli.png"), fileBytes(dirPath() + "/window.png"));
+    const QImage small(dirPath() + "/default.png");
+    EXPECT_EQ(small.size(), QSize(1004, 756));
+    EXPECT_EQ(small.dotsPerMeterX(), 11811);
+
+    // A hierarchical run: step 1 as asked, the last step by default.
+    const std::vector<std::string> hierarchical = {"--delimiter=comma", mtcars,         "hierarchical",
+                                                   "--dv=mpg",          "--step=wt",    "--step",
+                                                   "hp,qsec",           "--trials=200", "--seed=5"};
+    const std::string steps = cli(hierarchical);
+    EXPECT_EQ(cli(with(hierarchical, {"--figure", path("step1.svg"), "--figure-step", "1"})), steps);
+    EXPECT_EQ(cli(with(hierarchical, {"--figure", path("last.svg")})), steps);
+    HierarchicalRequest stepwise;
+    stepwise.DependentVariable = variable("mpg");
+    stepwise.Steps = {{variable("wt")}, request.AddedList};
+    stepwise.NumTrials = 200;
+    const Outcome<HierarchicalResult> run = RunHierarchical(stepwise, *data, 5);
+    ASSERT_TRUE(run.ok());
+    ASSERT_EQ(run->steps.size(), 2u);
+    for (const auto& [name, step] : {std::pair{"step1.svg", 0}, std::pair{"last.svg", 1}}) {
+        const DistributionPlot plot(run->steps[static_cast<std::size_t>(step)]);
+        EXPECT_EQ(fileBytes(dirPath() + "/" + name), plot.toSvg()) << name;
+    }
     QSettings().remove("figure");
 }
 

@@ -7,6 +7,7 @@
 #include "analyses/EffectSizeBlock.h"
 #include "analyses/Descriptives.h"
 #include "analyses/RequestCheck.h"
+#include "cli/CliFigure.h"
 #include "cli/CliJson.h"
 #include "cli/CliOptions.h"
 #include "common/NumberText.h"
@@ -35,6 +36,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 
@@ -222,6 +224,66 @@ bool saveDraws(const std::string& dataFile, const std::string& drawsFile, const 
     return true;
 }
 
+// The figure's options against each other and the run: a size, resolution or
+// step only with --figure, a resolution only for a PNG, a step among the
+// run's steps (0 for bootstrap, which has no --figure-step); and --figure only
+// where orvalis-cli was built with Qt.
+void checkFigureOptions(const CliSettings& settings, std::size_t steps)
+{
+    const bool figure = settings.has("--figure");
+    for (const char* option : {"--figure-size", "--figure-dpi", "--figure-step"}) {
+        if (!figure && settings.has(option)) {
+            throw UsageError{std::string(option) + " needs --figure"};
+        }
+    }
+    if (!figure) {
+        return;
+    }
+    if (!figuresAvailable()) {
+        throw UsageError{"--figure needs Qt, and this orvalis-cli was built without it"};
+    }
+    const FigureRequest& request = settings.run.form.figure;
+    if (settings.has("--figure-dpi") && request.type != FigureFileType::Png) {
+        throw UsageError{"--figure-dpi is a PNG figure's resolution: " + request.file};
+    }
+    if (settings.has("--figure-step")) {
+        parseNumber(settings.given.at("--figure-step"), 1, static_cast<std::int64_t>(steps), "--figure-step");
+    }
+}
+
+// The result a command's figure shows, kept by its runner; none when the
+// command line asks for no figure.
+using FigureSource = std::shared_ptr<std::optional<BootstrapResult>>;
+
+FigureSource figureSource(const FigureRequest& request)
+{
+    return request.file.empty() ? nullptr : std::make_shared<std::optional<BootstrapResult>>();
+}
+
+// A command's runner followed by its figure: once the runner has printed its
+// report and succeeded, the result it kept in source is drawn and written by
+// the save rules (never over the data file). A failed drawing or write says
+// why on err and exits 1; the report stays printed.
+Runner withFigure(const FigureRequest& request, FigureSource source, const std::string& dataFile, Runner runner)
+{
+    if (!source) {
+        return runner;
+    }
+    return [request, source, dataFile, runner](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
+        const int status = runner(dataSet, out, err);
+        if (status != ExitSuccess || !source->has_value()) {
+            return status;
+        }
+        out.flush();
+        if (const Status written = writeDistributionFigure(**source, request, dataFile); !written.ok()) {
+            err << "orvalis-cli: cannot write " << escapeControlCharacters(request.file) << ": "
+                << written.refusal().message << "\n";
+            return ExitFailure;
+        }
+        return ExitSuccess;
+    };
+}
+
 Runner bootstrapCommand(const Invocation& invocation)
 {
     BootstrapRequest request;
@@ -240,6 +302,8 @@ Runner bootstrapCommand(const Invocation& invocation)
     if (!haveAdded) {
         throw UsageError{"bootstrap needs --added"};
     }
+    checkFigureOptions(settings, 0);
+    const FigureSource shown = figureSource(form.figure);
     // The JSON, the record (its Monte Carlo errors) and the BCa interval of
     // the APA forms need the details.
     request.NumTrials = run.trials;
@@ -250,9 +314,10 @@ Runner bootstrapCommand(const Invocation& invocation)
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     const std::vector<VariableRef>& categorical = settings.categorical;
     const std::vector<ReferenceRef>& references = settings.references;
-    return [request, dependent, predictors, added, categorical, references, seed = run.seed, threads = run.threads,
-            form, source,
-            file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
+    const Runner runner = [request, dependent, predictors, added, categorical, references, seed = run.seed,
+                           threads = run.threads, form, source, shown,
+                           file = invocation.file](const DataSet& dataSet, std::ostream& out,
+                                                   std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
         request.AddedList = resolveSorted(added, dataSet);
@@ -267,6 +332,9 @@ Runner bootstrapCommand(const Invocation& invocation)
         }
         if (form.format != Format::Text) {
             warnOfValueLabels(outcome->ValueLabelledPredictors, outcome->VariableNames, err);
+        }
+        if (shown) {
+            *shown = *outcome;
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
             out << FormatApaResults(*outcome, form.apaInterval,
@@ -296,6 +364,7 @@ Runner bootstrapCommand(const Invocation& invocation)
         }
         return ExitSuccess;
     };
+    return withFigure(form.figure, shown, invocation.file, runner);
 }
 
 Runner hierarchicalCommand(const Invocation& invocation)
@@ -315,6 +384,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
     if (steps.empty()) {
         throw UsageError{"hierarchical needs at least one --step"};
     }
+    checkFigureOptions(settings, steps.size());
+    const FigureSource shown = figureSource(form.figure);
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details || form.format != Format::Text;
@@ -322,8 +393,9 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.Coefficients = form.coefficients;
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     const std::vector<VariableRef>& categorical = settings.categorical;
-    return [request, dependent, steps, references, categorical, seed = run.seed, threads = run.threads, form, source,
-            file = invocation.file](const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
+    const Runner runner = [request, dependent, steps, references, categorical, seed = run.seed, threads = run.threads,
+                           form, source, shown, file = invocation.file](const DataSet& dataSet, std::ostream& out,
+                                                                        std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
             request.Steps.push_back(resolveSorted(step, dataSet));
@@ -339,6 +411,13 @@ Runner hierarchicalCommand(const Invocation& invocation)
         }
         if (form.format != Format::Text) {
             warnOfValueLabels(outcome->ValueLabelledPredictors, outcome->VariableNames, err);
+        }
+        if (shown) {
+            // The last step unless --figure-step names another: the window plots the step its builder
+            // stands on, the last once the steps are entered in order.
+            const std::size_t step =
+                form.figure.step > 0 ? static_cast<std::size_t>(form.figure.step) - 1 : outcome->steps.size() - 1;
+            *shown = outcome->steps[step];
         }
         switch (form.format) {
         case Format::Apa:
@@ -373,6 +452,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
         }
         return ExitSuccess;
     };
+    return withFigure(form.figure, shown, invocation.file, runner);
 }
 
 // A variable of descriptives: a VAR, or a range of numbers such as 1-4.

@@ -2,6 +2,7 @@
 // for the man page.
 #include "cli/CliOptions.h"
 
+#include "analyses/Hierarchical.h"
 #include "common/NumberText.h"
 #include "common/Version.h"
 #include "data/DataSet.h"
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <limits>
 #include <random>
+#include <tuple>
+#include <utility>
 
 namespace orvalis::cli {
 namespace {
@@ -100,6 +103,35 @@ std::vector<std::int32_t> parseSampleSizes(const std::string& text, const std::s
         throw UsageError{what + " gives more than 1,000 sample sizes: " + text};
     }
     return sizes;
+}
+
+// A figure's size: a preset's word, or WxH in whole millimetres within the
+// limits the figure windows accept.
+std::pair<double, double> parseFigureSize(const std::string& text, const std::string& what)
+{
+    for (const FigureSizePreset& preset : FigureSizePresets) {
+        if (text == preset.word) {
+            return {preset.widthMm, preset.heightMm};
+        }
+    }
+    const std::string wrong = what + " must be " + FigureSizePresets[0].word + ", " + FigureSizePresets[1].word
+                              + " or WxH in whole millimetres (W " + formatDouble(FigureLeastWidthMm) + " to "
+                              + formatDouble(FigureMostMm) + ", H " + formatDouble(FigureLeastHeightMm) + " to "
+                              + formatDouble(FigureMostMm) + "): " + text;
+    const std::size_t by = text.find('x');
+    if (by == std::string::npos) {
+        throw UsageError{wrong};
+    }
+    auto millimetres = [&](const std::string& part, double least) {
+        std::int64_t value = 0;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || error != std::errc() || end != part.data() + part.size() || value < least
+            || value > FigureMostMm) {
+            throw UsageError{wrong};
+        }
+        return static_cast<double>(value);
+    };
+    return {millimetres(text.substr(0, by), FigureLeastWidthMm), millimetres(text.substr(by + 1), FigureLeastHeightMm)};
 }
 
 // "a, b or c".
@@ -220,6 +252,10 @@ const ValueRule NoncentralityRule = ruleWords({"gpower", "pwr"});
 const ValueRule CorrelationFile = ruleText("--correlations needs a file name");
 const ValueRule SampleSizes = ruleOf(ValueKind::SampleSizes);
 const ValueRule DataSets = ruleWhole(1, 10000);
+const ValueRule FigureFile = ruleOf(ValueKind::FigureFile);
+const ValueRule FigureSizeRule = ruleOf(ValueKind::FigureSize);
+const ValueRule FigureDpi = ruleWords({"300", "600"});
+const ValueRule FigureStep = ruleWhole(1, MaxSteps);
 
 // The setters: where each option's value goes.
 void setDelimiter(CliSettings& s, const OptionValue& v)
@@ -312,6 +348,24 @@ void setModifiedTest(CliSettings& s, const OptionValue& v)
 void setDrawsFile(CliSettings& s, const OptionValue& v)
 {
     s.run.form.drawsFile = v.text;
+}
+void setFigure(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.figure.file = v.text;
+    s.run.form.figure.type = v.figureType;
+}
+void setFigureSize(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.figure.widthMm = v.widthMm;
+    s.run.form.figure.heightMm = v.heightMm;
+}
+void setFigureDpi(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.figure.dpi = FigureResolutions[v.word];
+}
+void setFigureStep(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.figure.step = static_cast<std::int32_t>(v.whole);
 }
 void setPlanPredictors(CliSettings& s, const OptionValue& v)
 {
@@ -494,6 +548,17 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
     case ValueKind::SampleSizes:
         value.sampleSizes = parseSampleSizes(text, option);
         break;
+    case ValueKind::FigureFile: {
+        const std::optional<FigureFileType> type = figureFileType(text);
+        if (!type) {
+            throw UsageError{option + " must name a .pdf, .png or .svg file: " + text};
+        }
+        value.figureType = *type;
+        break;
+    }
+    case ValueKind::FigureSize:
+        std::tie(value.widthMm, value.heightMm) = parseFigureSize(text, option);
+        break;
     }
     return value;
 }
@@ -570,6 +635,15 @@ const std::vector<OptionRow>& optionTable()
          "Write \"trial,change\" for every valid trial, in trial order. CSV is never the data file, a directory,"
          " a pipe, a device or a read-only file; a link is written through; a failed write leaves an existing"
          " file as it was."},
+        {Bootstrap, "--figure", "FILE", &FigureFile, setFigure, false,
+         "Write the figure of the valid trials' changes with the interval limits and a legend of their values, as"
+         " the Bootstrap Distribution window saves it, after the report: a PDF, PNG or SVG file by FILE's"
+         " extension (.pdf, .png, .svg), by the same rules as --save-draws. Needs no display."},
+        {Bootstrap, "--figure-size", "one-column|two-column|WxH", &FigureSizeRule, setFigureSize, false,
+         "The figure's printed size: one column, 85 x 64 mm (default); two columns, 175 x 105 mm; or W x H whole"
+         " millimetres, W 60 to 300 and H 50 to 300 (120x80)."},
+        {Bootstrap, "--figure-dpi", "300|600", &FigureDpi, setFigureDpi, false,
+         "A PNG figure's dots per inch (default 300), stored in the file."},
         {Hierarchical, "--dv", "VAR", &Dependent, setDependent, false, "The dependent variable (numeric)."},
         {Hierarchical, "--step", "LIST", &VariableListRule, addStep, true,
          "The predictors a step adds, once per step in order (1 to 6 steps); step 1 is set against the model without"
@@ -611,6 +685,13 @@ const std::vector<OptionRow>& optionTable()
          "As for bootstrap, for every step."},
         {Hierarchical, "--save-draws", "CSV", &DrawsFile, setDrawsFile, false,
          "Write \"step,trial,change\" for every step's valid trials, by the same rules as bootstrap's."},
+        {Hierarchical, "--figure", "FILE", &FigureFile, setFigure, false,
+         "As for bootstrap, of one step's changes (--figure-step)."},
+        {Hierarchical, "--figure-size", "one-column|two-column|WxH", &FigureSizeRule, setFigureSize, false,
+         "As for bootstrap."},
+        {Hierarchical, "--figure-dpi", "300|600", &FigureDpi, setFigureDpi, false, "As for bootstrap."},
+        {Hierarchical, "--figure-step", "N", &FigureStep, setFigureStep, false,
+         "The step whose changes the figure shows, 1 to the number of steps (default: the last)."},
         {PlanPower, "--predictors", "P", &PlanPredictors, setPlanPredictors, false,
          "Predictors in the reduced model (default 0)."},
         {PlanPower, "--added", "Q", &PlanAdded, setPlanAdded, false,

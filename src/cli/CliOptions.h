@@ -6,6 +6,7 @@
 #include "analyses/ConfidenceLevel.h"
 #include "analyses/NestedR2.h"
 #include "analyses/Planning.h"
+#include "cli/CliFigure.h"
 #include "data/Delimiter.h"
 
 #include <cstdint>
@@ -72,6 +73,8 @@ struct OutputForm {
     // The APA coefficient table's last column (--apa-coefficient-column).
     ApaCoefficientColumn apaCoefficientColumn = ApaCoefficientColumn::Interval;
     std::string drawsFile;
+    // The distribution's figure, written after the report (--figure and its options).
+    FigureRequest figure;
 };
 
 // What the bootstrap commands and the width plan share: trials, level, seed,
@@ -147,6 +150,8 @@ enum class ValueKind {
     VariableList, // a LIST of VARs
     Reference,    // VAR=CATEGORY
     SampleSizes,  // 50,100,200 or FROM:TO:STEP
+    FigureFile,   // a file name ending in .pdf, .png or .svg
+    FigureSize,   // a size's word (one-column) or WxH in whole millimetres
 };
 
 struct ValueRule {
@@ -171,6 +176,9 @@ struct OptionValue {
     std::vector<VariableRef> variables;
     ReferenceRef reference;
     std::vector<std::int32_t> sampleSizes;
+    FigureFileType figureType = FigureFileType::Pdf;
+    double widthMm = 0.0;
+    double heightMm = 0.0;
 };
 
 // One option of one command: the command, its name, the value's syntax as the

@@ -1,6 +1,7 @@
 // FigureWindow: the figure above its size controls and a row of export buttons.
 #include "ui/FigureWindow.h"
 
+#include "figures/FigureChoices.h"
 #include "platform/Platform.h"
 #include "ui/Design.h"
 #include "ui/OutputFiles.h"
@@ -22,13 +23,13 @@
 namespace orvalis {
 namespace {
 
-constexpr int Resolutions[2] = {300, 600};
+constexpr const int (&Resolutions)[2] = FigureResolutions;
 
 } // namespace
 
 const FigureWindow::SizePreset FigureWindow::SizePresets[3] = {
-    {"One column (85 mm)", 85.0, 64.0},
-    {"Two columns (175 mm)", 175.0, 105.0},
+    {FigureSizePresets[0].caption, FigureSizePresets[0].widthMm, FigureSizePresets[0].heightMm},
+    {FigureSizePresets[1].caption, FigureSizePresets[1].widthMm, FigureSizePresets[1].heightMm},
     {"Custom", 0.0, 0.0},
 };
 
@@ -68,14 +69,14 @@ void FigureWindow::build(FigureWidget* plot, const QString& csvCaption, const st
     auto millimetres = [&](const char* name, double least) {
         auto* box = new QDoubleSpinBox(this);
         box->setObjectName(QString::fromLatin1(name));
-        box->setRange(least, 300.0);
+        box->setRange(least, FigureMostMm);
         box->setDecimals(0);
         box->setSuffix(QStringLiteral(" mm"));
         return box;
     };
-    spnWidth = millimetres("spnWidth", 60.0);
+    spnWidth = millimetres("spnWidth", FigureLeastWidthMm);
     lblWidth = label("lblWidth", QStringLiteral("&Width:"), spnWidth);
-    spnHeight = millimetres("spnHeight", 50.0);
+    spnHeight = millimetres("spnHeight", FigureLeastHeightMm);
     lblHeight = label("lblHeight", QStringLiteral("&Height:"), spnHeight);
     cmbResolution = new QComboBox(this);
     cmbResolution->setObjectName("cmbResolution");
@@ -123,7 +124,8 @@ void FigureWindow::build(FigureWidget* plot, const QString& csvCaption, const st
     cmbSize->setCurrentIndex(size);
     spnWidth->setValue(settings.value(SettingsKeys::FigureWidth, SizePresets[0].widthMm).toDouble());
     spnHeight->setValue(settings.value(SettingsKeys::FigureHeight, SizePresets[0].heightMm).toDouble());
-    cmbResolution->setCurrentIndex(settings.value(SettingsKeys::FigureResolution, 300).toInt() == 600 ? 1 : 0);
+    cmbResolution->setCurrentIndex(
+        settings.value(SettingsKeys::FigureResolution, Resolutions[0]).toInt() == Resolutions[1] ? 1 : 0);
 
     connect(cmbSize, &QComboBox::currentIndexChanged, this, &FigureWindow::figureChanged);
     connect(spnWidth, &QDoubleSpinBox::valueChanged, this, &FigureWindow::figureChanged);

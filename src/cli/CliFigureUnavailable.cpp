@@ -1,0 +1,16 @@
+// orvalis-cli's --figure in a build without Qt: refused before any work (CliApp checks figuresAvailable).
+#include "cli/CliFigure.h"
+
+namespace orvalis::cli {
+
+bool figuresAvailable()
+{
+    return false;
+}
+
+Status writeDistributionFigure(const BootstrapResult&, const FigureRequest&, const std::string&)
+{
+    return Refusal{"this orvalis-cli was built without Qt, which draws figures", {}, Refusal::Reason::Refused};
+}
+
+} // namespace orvalis::cli
