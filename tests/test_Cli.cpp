@@ -1407,6 +1407,49 @@ TEST(Cli, DeclaredCategoricalPredictor)
     }
 }
 
+// The README's results section: examples/trial.sav (SPSS labelled codes),
+// three steps with gender and condition declared categorical, the APA
+// paragraph and coefficients table. R (examples/make_trial.R):
+//   lm(wellbeing ~ age + gender + condition + neuroticism + conscientiousness), codes as factors:
+//   B 40.7274408 0.1061974 1.8390780 3.1047108 2.7178435 -3.1293202 2.2034681;
+//   confint of the constant [35.28237884, 46.1725028]; R^2 .08483, .12482, .27382.
+TEST(Cli, TheReadmeResultsSection)
+{
+    const CliRun apa =
+        run({ORVALIS_EXAMPLES_DIR "/trial.sav", "hierarchical", "--dv", "wellbeing", "--step", "age,gender", "--step",
+             "condition", "--step", "neuroticism,conscientiousness", "--categorical", "gender,condition", "--seed",
+             "20261210", "--trials", "2000", "--coefficients", "--format", "apa"});
+    ASSERT_EQ(apa.status, ExitSuccess) << apa.err;
+    EXPECT_EQ(apa.err, "");
+    EXPECT_EQ(apa.out.rfind("In Step 1, age and gender accounted for R\u00b2 = .08, ", 0), 0u) << apa.out;
+    EXPECT_NE(apa.out.find("Adding neuroticism and conscientiousness in Step 3 changed R\u00b2 to .27, "),
+              std::string::npos);
+    const std::string step3 = apa.out.substr(apa.out.find("\nStep 3\n"));
+    using Cells = std::vector<std::string>;
+    EXPECT_EQ(cellsOfLine(step3, "  Constant"),
+              (Cells{"Constant", "40.73", "2.76", "14.73", "< .001", "[35.28, 46.17]"}));
+    const std::vector<std::pair<std::string, std::string>> slopes = {
+        {"  age ", "0.11"},
+        {"  gender: female vs male", "1.84"},
+        {"  condition: mindfulness vs control", "3.10"},
+        {"  condition: exercise vs control", "2.72"},
+        {"  neuroticism", "-3.13"},
+        {"  conscientiousness", "2.20"}};
+    for (const auto& [term, b] : slopes) {
+        const Cells cells = cellsOfLine(step3, term);
+        ASSERT_GE(cells.size(), 2u) << term << "\n" << step3;
+        EXPECT_EQ(cells[1], b) << term;
+    }
+    EXPECT_NE(step3.find("\n  R\u00b2 = .27, \u0394R\u00b2 = .15, "), std::string::npos);
+    // Undeclared, the labelled codes enter as numbers, and the run says so.
+    const CliRun undeclared = run({ORVALIS_EXAMPLES_DIR "/trial.sav", "hierarchical", "--dv", "wellbeing", "--step",
+                                   "age,gender", "--step", "condition", "--trials", "200"});
+    ASSERT_EQ(undeclared.status, ExitSuccess) << undeclared.err;
+    EXPECT_NE(undeclared.out.find("Warning: Var4 (condition) has value labels and enters as a number;"),
+              std::string::npos)
+        << undeclared.out;
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
