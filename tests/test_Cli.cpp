@@ -1441,6 +1441,13 @@ TEST(Cli, TheReadmeResultsSection)
         EXPECT_EQ(cells[1], b) << term;
     }
     EXPECT_NE(step3.find("\n  R\u00b2 = .27, \u0394R\u00b2 = .15, "), std::string::npos);
+    // The import summary names the numbers that carry value labels.
+    const CliRun summary = run({ORVALIS_EXAMPLES_DIR "/trial.sav", "summary"});
+    EXPECT_NE(summary.out.find("\nValue labels on numbers: gender, condition. A model takes each as one number unless "
+                               "it is declared categorical (--categorical, or the Categorical mark in the hierarchical "
+                               "window).\n"),
+              std::string::npos)
+        << summary.out;
     // Undeclared, the labelled codes enter as numbers, and the run says so.
     const CliRun undeclared = run({ORVALIS_EXAMPLES_DIR "/trial.sav", "hierarchical", "--dv", "wellbeing", "--step",
                                    "age,gender", "--step", "condition", "--trials", "200"});

@@ -51,6 +51,21 @@ std::string FormatImportSummary(std::string_view fileName, const DataSet& dataSe
                     + (dataSet.categories(v).size() == 1 ? " category" : " categories");
         }
     }
+    // Numbers that carry value labels (the codes of SPSS or Stata categories)
+    // enter a model as amounts unless the user declares them categorical.
+    std::string labelled;
+    for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
+        if (!dataSet.isCategorical(v) && !dataSet.valueLabels(v).empty()) {
+            const std::string& name = dataSet.VariableName(v);
+            labelled += labelled.empty() ? "" : ", ";
+            labelled += name.empty() ? variableNumber(v) : escapeControlCharacters(name);
+        }
+    }
+    if (!labelled.empty()) {
+        text += "\r\nValue labels on numbers: " + labelled
+                + ". A model takes each as one number unless it is declared categorical (--categorical, or the "
+                  "Categorical mark in the hierarchical window).";
+    }
     for (const std::string& note : dataSet.importNotes()) {
         text += "\r\n" + escapeControlCharacters(note);
     }
