@@ -226,9 +226,10 @@ TEST_F(DialogTest, TheBootstrapDialogByKeyboard)
     frmESBootstrap dialog(platform, data, log, nullptr);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
-    const QList<QWidget*> order = {dialog.lstDV,        dialog.lstPredictors,   dialog.lstAdded, dialog.chkAddedBlock,
-                                   dialog.optTrials[0], dialog.opt90CI,         dialog.chkCoefficients,
-                                   dialog.txtSeed,      dialog.cmdOK,           dialog.cmdCancel, dialog.chkDetails};
+    const QList<QWidget*> order = {dialog.lstDV,           dialog.lstPredictors, dialog.lstAdded,
+                                   dialog.chkAddedBlock,   dialog.optTrials[0],  dialog.opt90CI,
+                                   dialog.chkCoefficients, dialog.txtSeed,       dialog.cmdOK,
+                                   dialog.cmdCancel,       dialog.chkDetails};
     dialog.lstDV->setFocus();
     for (int i = 0; i + 1 < order.size(); ++i) {
         ASSERT_EQ(dialog.focusWidget(), order[i]) << i;

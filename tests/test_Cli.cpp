@@ -1227,8 +1227,7 @@ TEST(Cli, ApaCoefficients)
     EXPECT_EQ(cellsOfLine(table.substr(table.find("\nStep 2\n")), "  wt "),
               (Cells{"wt", "-4.36", "0.75", "-.71", "-5.79", "< .001", "[-5.90, -2.82]"}))
         << table;
-    EXPECT_EQ(cellsOfLine(table, "  qsec "),
-              (Cells{"qsec", "0.51", "0.44", ".15", "1.16", ".255", "[-0.39, 1.41]"}));
+    EXPECT_EQ(cellsOfLine(table, "  qsec "), (Cells{"qsec", "0.51", "0.44", ".15", "1.16", ".255", "[-0.39, 1.41]"}));
     // lm(mpg ~ hp + wt): wt -3.87783, SE 0.63273, t -6.129.
     const Cells reducedWt = cellsOfLine(table, "  wt ");
     ASSERT_GE(reducedWt.size(), 5u) << table;
@@ -1428,13 +1427,12 @@ TEST(Cli, TheReadmeResultsSection)
     using Cells = std::vector<std::string>;
     EXPECT_EQ(cellsOfLine(step3, "  Constant"),
               (Cells{"Constant", "40.73", "2.76", "14.73", "< .001", "[35.28, 46.17]"}));
-    const std::vector<std::pair<std::string, std::string>> slopes = {
-        {"  age ", "0.11"},
-        {"  gender: female vs male", "1.84"},
-        {"  condition: mindfulness vs control", "3.10"},
-        {"  condition: exercise vs control", "2.72"},
-        {"  neuroticism", "-3.13"},
-        {"  conscientiousness", "2.20"}};
+    const std::vector<std::pair<std::string, std::string>> slopes = {{"  age ", "0.11"},
+                                                                     {"  gender: female vs male", "1.84"},
+                                                                     {"  condition: mindfulness vs control", "3.10"},
+                                                                     {"  condition: exercise vs control", "2.72"},
+                                                                     {"  neuroticism", "-3.13"},
+                                                                     {"  conscientiousness", "2.20"}};
     for (const auto& [term, b] : slopes) {
         const Cells cells = cellsOfLine(step3, term);
         ASSERT_GE(cells.size(), 2u) << term << "\n" << step3;

@@ -242,8 +242,8 @@ TEST(Coefficients, BootstrapIntervalsMatchBootInDistribution)
         {{0.1145, 0.3675}, {0.1017, 0.3557}, {0.0100, 0.1015}, {0.0085, 0.0973}},
         {{-0.0270, 0.3118}, {-0.0055, 0.3425}, {0.0001, 0.0956}, {0.0003, 0.1203}},
     };
-    auto expectNear = [](const std::optional<ResampledInterval>& interval, const double (&limits)[2],
-                         const char* what, std::size_t j) {
+    auto expectNear = [](const std::optional<ResampledInterval>& interval, const double(&limits)[2], const char* what,
+                         std::size_t j) {
         ASSERT_TRUE(interval && interval->lower && interval->upper) << what << " " << j;
         EXPECT_NEAR(*interval->lower, limits[0], 0.015) << what << " lower, predictor " << j;
         EXPECT_NEAR(*interval->upper, limits[1], 0.015) << what << " upper, predictor " << j;

@@ -317,12 +317,14 @@ BootstrapResult pairWithCoefficients()
     CoefficientTable reduced;
     reduced.R2 = 0.09;
     reduced.df = 18;
-    reduced.rows = {test::coefficientRow(0, 2.0, 0.5, 1.0, 3.0, std::nullopt, 4.0, 0.0002, std::nullopt, std::nullopt, std::nullopt),
+    reduced.rows = {test::coefficientRow(0, 2.0, 0.5, 1.0, 3.0, std::nullopt, 4.0, 0.0002, std::nullopt, std::nullopt,
+                                         std::nullopt),
                     test::coefficientRow(1, 0.5, 0.25, -0.01, 1.01, 0.3, 2.0, 0.05, 0.09, 1.0, 1.0)};
     CoefficientTable full;
     full.R2 = 0.45;
     full.df = 17;
-    full.rows = {test::coefficientRow(0, 1.5, 0.5, 0.45, 2.55, std::nullopt, 3.0, 0.008, std::nullopt, std::nullopt, std::nullopt),
+    full.rows = {test::coefficientRow(0, 1.5, 0.5, 0.45, 2.55, std::nullopt, 3.0, 0.008, std::nullopt, std::nullopt,
+                                      std::nullopt),
                  test::coefficientRow(1, 0.25, 0.25, -0.28, 0.78, 0.15, 1.0, 0.331, 0.02, 0.9, 1.1),
                  test::coefficientRow(2, -1.25, 0.25, -1.78, -0.72, -0.6, -5.0, 0.0001, 0.36, 0.9, 1.1)};
     r.Coefficients = ModelCoefficients{{reduced, ""}, {full, ""}};
@@ -484,7 +486,8 @@ TEST(Apa, HierarchicalCoefficientTable)
     first.PValue = 0.003;
     first.setPercentileIntervals(0.05f, 0.40f);
     CoefficientTable one;
-    one.rows = {test::coefficientRow(0, 10.0, 2.0, 5.95, 14.05, std::nullopt, 5.0, 0.00001, std::nullopt, std::nullopt, std::nullopt),
+    one.rows = {test::coefficientRow(0, 10.0, 2.0, 5.95, 14.05, std::nullopt, 5.0, 0.00001, std::nullopt, std::nullopt,
+                                     std::nullopt),
                 test::coefficientRow(1, 0.8, 0.25, 0.29, 1.31, 0.45, 3.2, 0.003, 0.2, 1.0, 1.0)};
     first.Coefficients = ModelCoefficients{{}, {one, ""}};
     BootstrapResult second = first;
@@ -495,7 +498,8 @@ TEST(Apa, HierarchicalCoefficientTable)
     second.PValue = 0.00001;
     second.setPercentileIntervals(0.15f, 0.45f);
     CoefficientTable two;
-    two.rows = {test::coefficientRow(0, 9.0, 2.0, 4.95, 13.05, std::nullopt, 4.5, 0.0001, std::nullopt, std::nullopt, std::nullopt),
+    two.rows = {test::coefficientRow(0, 9.0, 2.0, 4.95, 13.05, std::nullopt, 4.5, 0.0001, std::nullopt, std::nullopt,
+                                     std::nullopt),
                 test::coefficientRow(1, 0.6, 0.2, 0.2, 1.0, 0.34, 3.0, 0.005, 0.12, 0.8, 1.25),
                 test::coefficientRow(2, 4.0, 0.8, 2.38, 5.62, 0.55, 5.0, 0.00001, 0.3, 0.8, 1.25)};
     second.Coefficients = ModelCoefficients{{}, {two, ""}};

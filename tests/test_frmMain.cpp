@@ -853,10 +853,12 @@ TEST_F(frmMainTest, ApaCoefficientColumnIsKeptAndCopyFollowsIt)
     run.PValue = 0.0002;
     run.setPercentileIntervals(0.06f, 0.41f);
     CoefficientTable reduced;
-    reduced.rows = {test::coefficientRow(0, 3.0, 1.0, 1.0, 5.0, std::nullopt, 3.0, 0.004, std::nullopt, std::nullopt, std::nullopt)};
+    reduced.rows = {test::coefficientRow(0, 3.0, 1.0, 1.0, 5.0, std::nullopt, 3.0, 0.004, std::nullopt, std::nullopt,
+                                         std::nullopt)};
     CoefficientTable full;
-    full.rows = {test::coefficientRow(0, 2.0, 1.0, 0.0, 4.0, std::nullopt, 2.0, 0.05, std::nullopt, std::nullopt, std::nullopt),
-                 test::coefficientRow(1, 0.5, 0.125, 0.25, 0.75, 0.5, 4.0, 0.0002, 0.25, 1.0, 1.0)};
+    full.rows = {
+        test::coefficientRow(0, 2.0, 1.0, 0.0, 4.0, std::nullopt, 2.0, 0.05, std::nullopt, std::nullopt, std::nullopt),
+        test::coefficientRow(1, 0.5, 0.125, 0.25, 0.75, 0.5, 4.0, 0.0002, 0.25, 1.0, 1.0)};
     run.Coefficients = ModelCoefficients{{reduced, ""}, {full, ""}};
 
     copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), false);
@@ -871,8 +873,7 @@ TEST_F(frmMainTest, ApaCoefficientColumnIsKeptAndCopyFollowsIt)
     EXPECT_EQ(QSettings().value("apa/coefficientColumn").toString(), "sr2");
     EXPECT_EQ(apaCoefficientColumnSetting(), ApaCoefficientColumn::Sr2);
     copyApaResults(platform, nullptr, std::optional<BootstrapResult>(run), true);
-    EXPECT_TRUE(
-        platform.clipboard.value_or(QString()).contains("| x | 0.50 | 0.12 | .50 | 4.00 | < .001 | .25 |\n"))
+    EXPECT_TRUE(platform.clipboard.value_or(QString()).contains("| x | 0.50 | 0.12 | .50 | 4.00 | < .001 | .25 |\n"))
         << platform.clipboard.value_or(QString()).toStdString();
     EXPECT_TRUE(platform.clipboardHtml.contains(QString::fromUtf8("<i>sr</i>\u00b2</th>")));
     // A new window shows the kept choice.

@@ -311,8 +311,7 @@ std::optional<double> BiasCorrection(const std::vector<double>& sorted, std::int
     return normalQuantile(static_cast<double>(below) / count);
 }
 
-BCaLimits BCaLimitsOf(const std::vector<double>& sorted, std::int32_t count, double z0, double a,
-                      ConfidenceLevel level)
+BCaLimits BCaLimitsOf(const std::vector<double>& sorted, std::int32_t count, double z0, double a, ConfidenceLevel level)
 {
     BCaLimits limits;
     const double tail = (1.0 - static_cast<double>(levelValue(level))) / 2.0;
@@ -328,8 +327,8 @@ BCaLimits BCaLimitsOf(const std::vector<double>& sorted, std::int32_t count, dou
     return limits;
 }
 
-std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K,
-                                                          std::size_t count, const JackknifeStatistics& statistics)
+std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K, std::size_t count,
+                                                          const JackknifeStatistics& statistics)
 {
     try {
         return accelerations(cases, K, count, statistics);

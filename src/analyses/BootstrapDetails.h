@@ -57,8 +57,8 @@ using JackknifeStatistics = std::function<bool(const CorrMatrix& C, double* out)
 // columns 0..K, each left out in turn: all absent when a leave-one-out sample
 // has none (or a numerical fault stops them), one absent where its
 // leave-one-out values are equal within rounding. Throws std::bad_alloc.
-std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K,
-                                                          std::size_t count, const JackknifeStatistics& statistics);
+std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K, std::size_t count,
+                                                          const JackknifeStatistics& statistics);
 
 // The standard normal distribution function and its inverse (Boost.Math).
 double normalCdf(double z);

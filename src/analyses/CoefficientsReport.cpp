@@ -45,7 +45,7 @@ std::string optionalRounded(const std::optional<double>& value, int decimals)
 std::string termOf(const Coefficient& c, const std::vector<std::string>& termNames)
 {
     const auto index = static_cast<std::size_t>(c.column);
-    return c.column == 0 ? std::string("(Intercept)")
+    return c.column == 0               ? std::string("(Intercept)")
            : index <= termNames.size() ? termNames[index - 1]
                                        : "Column " + formatInteger(c.column);
 }
@@ -132,7 +132,8 @@ std::string FormatCoefficients(const BootstrapResult& result)
     // A categorical predictor's indicators are named as a model sequence's.
     std::vector<std::string> terms;
     for (const PredictorColumn& column : result.Columns) {
-        terms.push_back(termName(result.Categories, request.ReferenceCategory, column, variableText(column.variable, names)));
+        terms.push_back(
+            termName(result.Categories, request.ReferenceCategory, column, variableText(column.variable, names)));
     }
     if (result.Columns.empty()) { // a result built without its columns: one per variable
         for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {

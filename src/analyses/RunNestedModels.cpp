@@ -117,7 +117,8 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
                 if (plan.coefficients) {
                     const NestedModel& model = plan.models[m];
                     const auto width = static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q));
-                    DrawCoefficients(C, model.p, model.q, &outcomes.coefficients[m][static_cast<std::size_t>(t) * width]);
+                    DrawCoefficients(C, model.p, model.q,
+                                     &outcomes.coefficients[m][static_cast<std::size_t>(t) * width]);
                 }
             }
         }
@@ -374,8 +375,8 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
     const auto maxThreads = static_cast<std::size_t>(std::max(1, settings.numTrials / trialsPerChunk(kernel)));
     const bool coefficients =
         std::any_of(results.begin(), results.end(), [](const BootstrapResult& r) { return r.request.Coefficients; });
-    const TrialPlan plan{cases,      models,     settings.numTrials, settings.seed,   kernel,
-                         settings.threads, maxThreads, settings.control,   coefficients};
+    const TrialPlan plan{cases,      models,           settings.numTrials, settings.seed, kernel, settings.threads,
+                         maxThreads, settings.control, coefficients};
     std::vector<std::vector<double>> coefficientDraws;
     Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results, coefficientDraws);
     if (!sorted.ok()) {

@@ -315,9 +315,8 @@ Runner bootstrapCommand(const Invocation& invocation)
     const std::vector<VariableRef>& categorical = settings.categorical;
     const std::vector<ReferenceRef>& references = settings.references;
     const Runner runner = [request, dependent, predictors, added, categorical, references, seed = run.seed,
-                           threads = run.threads, form, source, shown,
-                           file = invocation.file](const DataSet& dataSet, std::ostream& out,
-                                                   std::ostream& err) mutable {
+                           threads = run.threads, form, source, shown, file = invocation.file](
+                              const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
         request.AddedList = resolveSorted(added, dataSet);

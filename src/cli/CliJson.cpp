@@ -111,17 +111,17 @@ json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<T
         const auto index = static_cast<std::size_t>(c.column);
         const bool term = c.column != 0 && index <= columns.size();
         json row = {{"column", c.column},
-                         {"variable", term ? variable(columns[index - 1].variable, names) : json(nullptr)},
-                         {"category", term ? columns[index - 1].category : json(nullptr)},
-                         {"b", c.B},
-                         {"se", c.SE},
-                         {"ci", {{"lower", c.lower}, {"upper", c.upper}}},
-                         {"beta", orNull(c.beta)},
-                         {"t", c.t},
-                         {"p", c.p},
-                         {"sr2", orNull(c.sr2)},
-                         {"tolerance", orNull(c.tolerance)},
-                         {"vif", orNull(c.vif)}};
+                    {"variable", term ? variable(columns[index - 1].variable, names) : json(nullptr)},
+                    {"category", term ? columns[index - 1].category : json(nullptr)},
+                    {"b", c.B},
+                    {"se", c.SE},
+                    {"ci", {{"lower", c.lower}, {"upper", c.upper}}},
+                    {"beta", orNull(c.beta)},
+                    {"t", c.t},
+                    {"p", c.p},
+                    {"sr2", orNull(c.sr2)},
+                    {"tolerance", orNull(c.tolerance)},
+                    {"vif", orNull(c.vif)}};
         // The bootstrap intervals of beta and sr^2, where the run has them.
         auto intervals = [](const std::optional<ResampledInterval>& percentile,
                             const std::optional<ResampledInterval>& bca) {

@@ -185,10 +185,9 @@ Outcome<QByteArray> Figure::svgBytes() const
     const QString text = QString::fromUtf8(bytes);
     const QRegularExpressionMatch match = stated.match(text);
     if (match.hasMatch()) {
-        return drawingBytes(QString(text)
-                                .replace(match.capturedStart(), match.capturedLength(), QString::fromLatin1(exact))
-                                .toUtf8(),
-                            true);
+        return drawingBytes(
+            QString(text).replace(match.capturedStart(), match.capturedLength(), QString::fromLatin1(exact)).toUtf8(),
+            true);
     }
     return drawingBytes(bytes, true);
 }

@@ -159,9 +159,10 @@ frmESBootstrap::frmESBootstrap(Platform& platform, const DataSet& dataSet, Outpu
                        {chkDetails, 0, 1, 0, 0}});
     // The tab order follows the layout: the three lists, the trials, the
     // levels, then the bottom row from the seed on the left.
-    setTabChain({lstDV,        lstPredictors, lstAdded,     chkAddedBlock, optTrials[0], optTrials[1],    optTrials[2],
-                 optTrials[3], optTrials[4],  optTrials[5], optTrials[6],  optTrials[7], cmdDistribution, opt90CI,
-                 opt95CI,      opt99CI,       chkCoefficients, cmdCopyAPA, txtSeed, cmdOK, cmdCancel, chkDetails});
+    setTabChain({lstDV,           lstPredictors, lstAdded,     chkAddedBlock, optTrials[0],    optTrials[1],
+                 optTrials[2],    optTrials[3],  optTrials[4], optTrials[5],  optTrials[6],    optTrials[7],
+                 cmdDistribution, opt90CI,       opt95CI,      opt99CI,       chkCoefficients, cmdCopyAPA,
+                 txtSeed,         cmdOK,         cmdCancel,    chkDetails});
 
     Form_Load();
     connect(lstDV, &QListWidget::itemChanged, this,

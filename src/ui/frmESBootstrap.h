@@ -61,7 +61,7 @@ public:
     QLabel* lblSeed = nullptr;
     QLineEdit* txtSeed = nullptr; // empty: a seed from the clock; after a run, the seed it used
     QCheckBox* chkDetails = nullptr;
-    QCheckBox* chkCoefficients = nullptr; // each model's coefficients in the report
+    QCheckBox* chkCoefficients = nullptr;   // each model's coefficients in the report
     QPushButton* cmdDistribution = nullptr; // enabled once a run has finished
     QPushButton* cmdCopyAPA = nullptr;      // the last run's APA sentence and table; enabled with cmdDistribution
 

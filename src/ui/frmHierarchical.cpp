@@ -152,9 +152,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
     setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
-                 cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA,
-                 cmdOK,
-                 cmdCancel});
+                 cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot,
+                 cmdCopyAPA, cmdOK, cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
