@@ -48,6 +48,13 @@ CliRun run(const std::vector<std::string>& args)
     return {status, out.str(), err.str()};
 }
 
+// A request run with more options after it.
+CliRun runWith(std::vector<std::string> request, const std::vector<std::string>& extra)
+{
+    request.insert(request.end(), extra.begin(), extra.end());
+    return run(request);
+}
+
 TEST(Cli, SummaryAndDumpWithEachDelimiter)
 {
     test::TempDir dir;
@@ -467,11 +474,7 @@ TEST(Cli, PlanWidthDetails)
     const std::vector<std::string> plan = {"plan", "width",    "--added",  "1",        "--delta-r2", ".1",
                                            "--n",  "30,60",    "--target-width", ".3", "--datasets", "20",
                                            "--trials", "100",  "--seed",   "3"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = plan;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(plan, extra); };
     const CliRun plain = with({});
     const CliRun details = with({"--details"});
     ASSERT_EQ(plain.status, ExitSuccess) << plain.err;
@@ -651,11 +654,7 @@ TEST(Cli, JsonDrawsAndDetails)
     const std::string study = std::string(ORVALIS_EXAMPLES_DIR) + "/study.txt";
     const std::vector<std::string> request = {study,     "bootstrap", "--dv",   "1", "--predictors", "2,3",
                                               "--added", "4",         "--seed", "7", "--trials",     "300"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const DataSet data = *ImportDataFile(study, Delimiter::Space);
     BootstrapRequest same;
     same.DependentVariable = 1;
@@ -818,11 +817,7 @@ TEST(Cli, ApaAndRecord)
                                               "--predictors", "Agriculture,Examination",
                                               "--added",      "Education,Catholic,Infant.Mortality",
                                               "--seed",       "12345"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun apa = with({"--format", "apa", "--trials", "2000"});
     ASSERT_EQ(apa.status, ExitSuccess) << apa.err;
     // R: F = 12.774967 on 3 and 41, p = 4.9e-06 (tests/data/apa/make_swiss.R).
@@ -954,11 +949,7 @@ TEST(Cli, HierarchicalRunsAndPlansHaveARecord)
     const std::vector<std::string> request = {"--delimiter", "comma",  mtcars,     "hierarchical", "--dv",
                                               "mpg",         "--step", "wt",       "--step",       "am,qsec",
                                               "--seed",      "5",      "--trials", "200",          "--details"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun plain = with({});
     const CliRun recorded = with({"--record"});
     ASSERT_EQ(recorded.status, ExitSuccess) << recorded.err;
@@ -1067,11 +1058,7 @@ TEST(Cli, Coefficients)
     const std::vector<std::string> request = {"--delimiter",  "comma", mtcars,    "bootstrap", "--dv",   "mpg",
                                               "--predictors", "hp,wt", "--added", "qsec",      "--seed", "4",
                                               "--trials",     "200"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun before = with({"--details", "--effect-sizes"});
     const CliRun after = with({"--details", "--effect-sizes", "--coefficients"});
     ASSERT_EQ(after.status, ExitSuccess) << after.err;
@@ -1143,11 +1130,7 @@ TEST(Cli, HierarchicalCoefficients)
     const std::vector<std::string> request = {"--delimiter", "comma",  iris,       "hierarchical", "--dv",
                                               "1",           "--step", "2",        "--step",       "5",
                                               "--seed",      "1",      "--trials", "100"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun before = with({});
     const CliRun after = with({"--coefficients"});
     ASSERT_EQ(after.status, ExitSuccess) << after.err;
@@ -1208,11 +1191,7 @@ TEST(Cli, ApaCoefficients)
     const std::vector<std::string> request = {"--delimiter",  "comma", mtcars,    "bootstrap", "--dv",   "mpg",
                                               "--predictors", "hp,wt", "--added", "qsec",      "--seed", "4",
                                               "--trials",     "200"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun before = with({"--format", "apa"});
     const CliRun after = with({"--format", "apa", "--coefficients"});
     ASSERT_EQ(after.status, ExitSuccess) << after.err;
@@ -1283,10 +1262,7 @@ TEST(Cli, DeclaredCategoricalPredictor)
                                            "--added", "condition", "--seed", "1", "--trials",     "200"};
     const std::vector<std::string> steps = {sav,      "hierarchical", "--dv",   "y", "--step",   "age,gender",
                                             "--step", "condition",    "--seed", "1", "--trials", "200"};
-    auto with = [](std::vector<std::string> args, const std::vector<std::string>& extra) {
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    const auto& with = runWith;
     const std::string genderWarning =
         "Warning: Var3 (gender) has value labels and enters as a number; declare it categorical (--categorical "
         "gender, or the Categorical mark in the window) to enter its categories.\n";
@@ -1461,11 +1437,7 @@ TEST(Cli, EffectSizes)
     const std::vector<std::string> request = {"--delimiter",  "comma", mtcars,    "bootstrap", "--dv",   "mpg",
                                               "--predictors", "wt",    "--added", "hp,qsec",   "--seed", "4",
                                               "--confidence", "99"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun before = with({"--details"});
     const CliRun after = with({"--details", "--effect-sizes"});
     ASSERT_EQ(after.status, ExitSuccess) << after.err;
@@ -1578,11 +1550,7 @@ TEST(Cli, Hierarchical)
     const std::vector<std::string> request = {"--delimiter", "comma", mtcars,   "hierarchical", "--dv",   "mpg",
                                               "--step",      "wt",    "--step", "hp",           "--step", "am,qsec",
                                               "--seed",      "1"};
-    auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = request;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run(args);
-    };
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const std::string draws = (dir.path() / "draws.csv").string();
     const CliRun text = with({"--save-draws", draws, "--trials", "300"});
     ASSERT_EQ(text.status, ExitSuccess) << text.err;
