@@ -124,7 +124,9 @@ TEST(Hierarchical, StepsAreThePairsDigitForDigit)
     for (const Case& c : cases) {
         HierarchicalRequest request = requestOf(1, c.steps, 700);
         request.Details = true;
+        request.Coefficients = true;
         BootstrapRequest pair;
+        pair.Coefficients = true;
         pair.DependentVariable = 1;
         pair.PredictorList = c.predictors;
         std::sort(pair.PredictorList.begin(), pair.PredictorList.end());
@@ -140,6 +142,23 @@ TEST(Hierarchical, StepsAreThePairsDigitForDigit)
         EXPECT_EQ(FormatBootstrapReport(last), FormatBootstrapReport(*expected));
         EXPECT_EQ(FormatBootstrapDetails(last, "study.txt"), FormatBootstrapDetails(*expected, "study.txt"));
         EXPECT_EQ(last.Draws, expected->Draws);
+        // The last step's coefficients and their bootstrap intervals are the pair's full model's.
+        ASSERT_TRUE(last.Coefficients && last.Coefficients->full.table && expected->Coefficients->full.table);
+        const std::vector<Coefficient>& rows = last.Coefficients->full.table->rows;
+        const std::vector<Coefficient>& pairRows = expected->Coefficients->full.table->rows;
+        ASSERT_EQ(rows.size(), pairRows.size());
+        for (std::size_t j = 1; j < rows.size(); ++j) {
+            ASSERT_TRUE(rows[j].betaPercentile && rows[j].sr2BCa && pairRows[j].betaPercentile) << j;
+            EXPECT_EQ(rows[j].betaPercentile->lower, pairRows[j].betaPercentile->lower) << j;
+            EXPECT_EQ(rows[j].betaPercentile->upper, pairRows[j].betaPercentile->upper) << j;
+            EXPECT_EQ(rows[j].sr2BCa->lower, pairRows[j].sr2BCa->lower) << j;
+            EXPECT_EQ(rows[j].sr2BCa->upper, pairRows[j].sr2BCa->upper) << j;
+        }
+        // A step shows its full model only, so its reduced model draws no intervals.
+        if (last.Coefficients->reduced.table && last.Coefficients->reduced.table->rows.size() > 1) {
+            EXPECT_FALSE(last.Coefficients->reduced.table->rows[1].betaPercentile);
+            EXPECT_TRUE(expected->Coefficients->reduced.table->rows[1].betaPercentile);
+        }
     }
 }
 

@@ -133,23 +133,23 @@ bool StandardizedCoefficients(const CorrMatrix& C, std::int32_t k, double* beta,
     return sweep.read(k, beta, sr2);
 }
 
-std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q)
+std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q, bool reduced)
 {
-    return 2 * p + 2 * (p + q);
+    return (reduced ? 2 * p : 0) + 2 * (p + q);
 }
 
-void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, double* out)
+void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, double* out, bool withReduced)
 {
     double* reduced = out;
-    double* full = out + 2 * p;
-    std::fill(out, out + coefficientDrawWidth(p, q), NotANumber);
+    double* full = out + (withReduced ? 2 * p : 0);
+    std::fill(out, out + coefficientDrawWidth(p, q, withReduced), NotANumber);
     // One sweep: the reduced model's predictors, then the added ones.
     Sweep sweep(C, p + q);
     for (std::int32_t j = 1; j <= p + q; ++j) {
         if (!sweep.pivot(j)) {
             return;
         }
-        if (j == p && !sweep.read(p, reduced, reduced + p)) {
+        if (withReduced && j == p && !sweep.read(p, reduced, reduced + p)) {
             std::fill(reduced, reduced + 2 * p, NotANumber);
         }
     }
@@ -158,17 +158,18 @@ void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, doubl
     }
 }
 
-CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q)
+CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q,
+                                               bool reduced)
 {
-    const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q));
+    const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q, reduced));
     std::vector<std::optional<double>> all =
-        JackknifeAccelerations(cases, p + q, 1 + width, [p, q](const CorrMatrix& C, double* out) {
+        JackknifeAccelerations(cases, p + q, 1 + width, [p, q, reduced](const CorrMatrix& C, double* out) {
             const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
             if (!r.valid) {
                 return false;
             }
             out[0] = *r.full - *r.reduced;
-            DrawCoefficients(C, p, q, out + 1);
+            DrawCoefficients(C, p, q, out + 1, reduced);
             return true;
         });
     CoefficientJackknife jackknife;
@@ -179,9 +180,9 @@ CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int
 
 void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, std::int32_t p,
                              std::int32_t q, ConfidenceLevel level,
-                             const std::vector<std::optional<double>>& accelerations)
+                             const std::vector<std::optional<double>>& accelerations, bool reduced)
 {
-    const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q));
+    const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q, reduced));
     if (width == 0) {
         return;
     }
@@ -216,8 +217,10 @@ void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<
             }
         }
     };
-    model(coefficients.reduced, p, 0);
-    model(coefficients.full, p + q, 2 * static_cast<std::size_t>(p));
+    if (reduced) {
+        model(coefficients.reduced, p, 0);
+    }
+    model(coefficients.full, p + q, reduced ? 2 * static_cast<std::size_t>(p) : 0);
 }
 
 } // namespace orvalis

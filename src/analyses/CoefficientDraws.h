@@ -22,12 +22,13 @@ bool StandardizedCoefficients(const CorrMatrix& C, std::int32_t k, double* beta,
 
 // How many values a pair of nested models (reduced 1..p, full 1..p+q) draws in
 // a trial: beta and sr^2 of each predictor of each model, laid out as the
-// reduced model's betas, its sr^2, the full model's betas, its sr^2.
-std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q);
+// reduced model's betas, its sr^2 (both left out without `reduced`), the full
+// model's betas, its sr^2.
+std::int32_t coefficientDrawWidth(std::int32_t p, std::int32_t q, bool reduced = true);
 
 // Writes one trial's values in that layout; each is NaN where the trial's
 // model has none.
-void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, double* out);
+void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, double* out, bool reduced = true);
 
 // The jackknife accelerations of a run with the details and coefficients, in
 // one pass over the complete cases: the R^2 change's (what
@@ -37,7 +38,8 @@ struct CoefficientJackknife {
     std::optional<double> change;
     std::vector<std::optional<double>> values;
 };
-CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q);
+CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q,
+                                               bool reduced = true);
 
 // Adds the bootstrap intervals of beta and sr^2 to each predictor's row of the
 // pair's coefficients: percentile limits at the ranks percentilePositions
@@ -48,6 +50,6 @@ CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int
 // values per valid trial, in trial order. Throws std::bad_alloc.
 void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<double>& draws, std::int32_t p,
                              std::int32_t q, ConfidenceLevel level,
-                             const std::vector<std::optional<double>>& accelerations);
+                             const std::vector<std::optional<double>>& accelerations, bool reduced = true);
 
 } // namespace orvalis

@@ -188,7 +188,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     std::int32_t before = 0;
     std::vector<std::int32_t> earlier;
     for (std::size_t s = 0; s < request.Steps.size(); ++s) {
-        models.push_back({before, sequence.stepColumns[s]});
+        models.push_back({before, sequence.stepColumns[s], false});
         BootstrapResult step;
         step.request.DependentVariable = request.DependentVariable;
         step.request.PredictorList = earlier;

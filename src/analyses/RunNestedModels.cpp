@@ -38,7 +38,7 @@ struct TrialOutcomes {
     std::vector<std::vector<double>> delta;
     std::vector<std::vector<double>> full;
     std::vector<std::vector<unsigned char>> valid;
-    // With coefficients: coefficientDrawWidth(p, q) values per trial (trial t at t x width).
+    // With coefficients: coefficientDrawWidth values per trial (trial t at t x width).
     std::vector<std::vector<double>> coefficients;
 };
 
@@ -116,9 +116,11 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
                 outcomes.valid[m][static_cast<std::size_t>(t)] = 1;
                 if (plan.coefficients) {
                     const NestedModel& model = plan.models[m];
-                    const auto width = static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q));
+                    const auto width = static_cast<std::size_t>(
+                        coefficientDrawWidth(model.p, model.q, model.reducedCoefficients));
                     DrawCoefficients(C, model.p, model.q,
-                                     &outcomes.coefficients[m][static_cast<std::size_t>(t) * width]);
+                                     &outcomes.coefficients[m][static_cast<std::size_t>(t) * width],
+                                     model.reducedCoefficients);
                 }
             }
         }
@@ -252,7 +254,8 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
         outcomes.valid.assign(models, std::vector<unsigned char>(static_cast<std::size_t>(numTrials) + 1, 0));
         if (plan.coefficients) {
             for (const NestedModel& model : plan.models) {
-                const auto width = static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q));
+                const auto width =
+                    static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q, model.reducedCoefficients));
                 outcomes.coefficients.emplace_back((static_cast<std::size_t>(numTrials) + 1) * width, 0.0);
             }
             coefficientDraws.assign(models, {});
@@ -299,7 +302,9 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
             }
         }
         if (plan.coefficients) {
-            const auto width = static_cast<std::size_t>(coefficientDrawWidth(plan.models[m].p, plan.models[m].q));
+            const NestedModel& model = plan.models[m];
+            const auto width =
+                static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q, model.reducedCoefficients));
             const std::vector<double>& all = outcomes.coefficients[m];
             std::vector<double>& kept = coefficientDraws[m];
             kept.reserve(static_cast<std::size_t>(result.NumValid) * width);
@@ -395,7 +400,7 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
         std::optional<CoefficientJackknife> jackknife;
         if (settings.details && result.request.Coefficients) {
             try {
-                jackknife = JackknifeWithCoefficients(cases, models[m].p, models[m].q);
+                jackknife = JackknifeWithCoefficients(cases, models[m].p, models[m].q, models[m].reducedCoefficients);
             } catch (const std::bad_alloc&) {
                 return outOfMemory("for the jackknife of " + formatInteger(cases.NumComplete) + " cases");
             }
@@ -420,7 +425,8 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
                 result.Coefficients = ModelCoefficients{ComputeCoefficients(cases, p, result.request.Level),
                                                         ComputeCoefficients(cases, p + q, result.request.Level)};
                 AddCoefficientIntervals(*result.Coefficients, coefficientDraws[m], p, q, result.request.Level,
-                                        jackknife ? jackknife->values : std::vector<std::optional<double>>{});
+                                        jackknife ? jackknife->values : std::vector<std::optional<double>>{},
+                                        models[m].reducedCoefficients);
             } catch (const std::bad_alloc&) {
                 return outOfMemory("for the coefficients of " + formatInteger(cases.NumComplete) + " cases");
             }

@@ -17,6 +17,9 @@ struct CaseMatrix;
 struct NestedModel {
     std::int32_t p = 0;
     std::int32_t q = 0;
+    // With coefficients, also the bootstrap intervals of the reduced model's
+    // (a model sequence shows each step's full model only).
+    bool reducedCoefficients = true;
 };
 
 struct RunSettings {
