@@ -158,8 +158,7 @@ void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, doubl
     }
 }
 
-CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q,
-                                               bool reduced)
+CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q, bool reduced)
 {
     const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q, reduced));
     std::vector<std::optional<double>> all =

@@ -116,8 +116,8 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
                 outcomes.valid[m][static_cast<std::size_t>(t)] = 1;
                 if (plan.coefficients) {
                     const NestedModel& model = plan.models[m];
-                    const auto width = static_cast<std::size_t>(
-                        coefficientDrawWidth(model.p, model.q, model.reducedCoefficients));
+                    const auto width =
+                        static_cast<std::size_t>(coefficientDrawWidth(model.p, model.q, model.reducedCoefficients));
                     DrawCoefficients(C, model.p, model.q,
                                      &outcomes.coefficients[m][static_cast<std::size_t>(t) * width],
                                      model.reducedCoefficients);
