@@ -899,7 +899,7 @@ TEST_F(DialogTest, TheHierarchicalDialogMarksANumericPredictorCategorical)
     text = log.readAll();
     EXPECT_TRUE(text.contains("  9.051     1    56   ")) << text.toStdString();
     EXPECT_TRUE(text.contains("\r\nWarning: Var4 (condition) has value labels and enters as a number; declare it "
-                              "categorical (--categorical condition, or the Categorical mark in the window) to enter "
+                              "categorical (--categorical condition, or the Categorical mark in the hierarchical window) to enter "
                               "its categories.\r\n"));
 
     // A text variable is categorical already; a constant cannot be marked.

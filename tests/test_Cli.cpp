@@ -1265,10 +1265,10 @@ TEST(Cli, DeclaredCategoricalPredictor)
     const auto& with = runWith;
     const std::string genderWarning =
         "Warning: Var3 (gender) has value labels and enters as a number; declare it categorical (--categorical "
-        "gender, or the Categorical mark in the window) to enter its categories.\n";
+        "gender, or the Categorical mark in the hierarchical window) to enter its categories.\n";
     const std::string conditionWarning =
         "Warning: Var4 (condition) has value labels and enters as a number; declare it categorical (--categorical "
-        "condition, or the Categorical mark in the window) to enter its categories.\n";
+        "condition, or the Categorical mark in the hierarchical window) to enter its categories.\n";
 
     // Undeclared: one number, as before, and a warning line for each labelled predictor.
     const CliRun numeric = with(pair, {});

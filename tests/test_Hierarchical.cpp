@@ -270,6 +270,12 @@ TEST(Hierarchical, RequestsThatCannotBeAnswered)
     for (std::int32_t v = 2; v <= 26; ++v) {
         all25.push_back(v);
     }
+    // A text variable of 30 categories: 29 indicator columns, too many for one model.
+    std::string text = "y,g\n";
+    for (int r = 0; r < 60; ++r) {
+        text += std::to_string(r % 7) + ",c" + std::to_string(r % 30) + "\n";
+    }
+    const DataSet thirty = test::dataOf(text, ',');
     struct Case {
         const DataSet& data;
         HierarchicalRequest request;
@@ -293,6 +299,9 @@ TEST(Hierarchical, RequestsThatCannotBeAnswered)
          "The largest model has 25 predictor columns (a categorical variable counts one column less than its "
          "categories), and at most 24 are allowed."},
         {wide, requestOf(1, {{2}}, 10), "The dependent variable has no variance in the complete cases."},
+        {thirty, requestOf(1, {{2}}, 10),
+         "The largest model has 29 predictor columns (a categorical variable counts one column less than its "
+         "categories), and at most 24 are allowed."},
     };
     for (const Case& c : cases) {
         const Outcome<HierarchicalResult> run = RunHierarchical(c.request, c.data, 1);
@@ -334,6 +343,13 @@ TEST(Hierarchical, DeclaredNumericCategorical)
     EXPECT_EQ(view.categoryOfValue(99.0f), 0);
     EXPECT_EQ(categoricalView(numeric, 2, 5).size(), 6u); // counting stops past the limit
     EXPECT_EQ(categoricalView(text, 3, 25).values, (std::vector<float>{1.0f, 2.0f, 3.0f}));
+    // One label on two values names two categories: each carries its value.
+    DataSet twice = tableOf(rows);
+    twice.setValueLabels(3, {{30.0f, "other"}, {10.0f, "low"}, {20.0f, "other"}});
+    const CategoricalView same = categoricalView(twice, 3, 25);
+    EXPECT_EQ(same.labels, (std::vector<std::string>{"low", "other (20)", "other (30)"}));
+    EXPECT_EQ(same.categoryLabelled("other"), 0);
+    EXPECT_EQ(same.categoryLabelled("other (30)"), 3);
 
     for (const std::int32_t reference : {1, 3}) {
         SCOPED_TRACE(reference);
@@ -379,7 +395,7 @@ TEST(Hierarchical, DeclaredNumericCategorical)
     ASSERT_TRUE(undeclared.ok());
     EXPECT_EQ(undeclared->ValueLabelledPredictors, (std::vector<std::int32_t>{3}));
     const std::string warning = "Warning: Var3 (group) has value labels and enters as a number; declare it "
-                                "categorical (--categorical group, or the Categorical mark in the window) to enter "
+                                "categorical (--categorical group, or the Categorical mark in the hierarchical window) to enter "
                                 "its categories.\r\n\r\n\r\n\r\n";
     const std::string report = FormatHierarchicalReport(*undeclared);
     EXPECT_EQ(report.substr(report.size() - warning.size()), warning);

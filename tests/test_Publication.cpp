@@ -775,6 +775,18 @@ TEST(RunRecord, SampleSizeGuidance)
             EXPECT_EQ(guidance->below, c.below) << c.predictors << " " << c.cases;
         }
     }
+    // A categorical predictor counts its indicator columns: one variable of
+    // 5 categories and 3 numbers are 7 columns, 200 cases needed, not 50.
+    BootstrapResult categorical;
+    categorical.request.PredictorList = {2, 3, 4};
+    categorical.request.AddedList = {5};
+    categorical.Columns = {{2, 0, 0.0f}, {3, 0, 0.0f}, {4, 0, 0.0f}, {5, 2, 2.0f},
+                           {5, 3, 3.0f}, {5, 4, 4.0f},  {5, 5, 5.0f}};
+    categorical.CompleteCases = 120;
+    const std::optional<SampleSizeGuidance> guidance = sampleSizeGuidance(categorical);
+    ASSERT_TRUE(guidance.has_value());
+    EXPECT_EQ(guidance->needed, 200);
+    EXPECT_TRUE(guidance->below);
 }
 
 // The Monte Carlo standard error a single run estimates for each limit agrees

@@ -103,8 +103,12 @@ constexpr double RoundingMargin = 64.0;
 // that dominates the column), the sample is summed afresh in two passes.
 // Since the removed terms add up to M's own diagonal, that happens for at
 // most about one case per column.
+// The first `kept` statistics keep every leave-one-out value and sum their
+// influences in a second pass; the others, any number of them, are summed as
+// the cases go (their mean and central moments updated case by case), so
+// that their memory does not grow with the cases.
 std::vector<std::optional<double>> accelerations(const CaseMatrix& cases, std::int32_t K, std::size_t count,
-                                                 const JackknifeStatistics& statistics)
+                                                 const JackknifeStatistics& statistics, std::size_t kept)
 {
     const std::int32_t n = cases.NumComplete;
     std::vector<std::optional<double>> none(count);
@@ -114,8 +118,19 @@ std::vector<std::optional<double>> accelerations(const CaseMatrix& cases, std::i
     const Centred all = centredSums(cases, K, 0);
     const std::array<double, MaxColumns>& mean = all.mean;
     const double scale = static_cast<double>(n) / (n - 1);
-    // leftOut[s * n + i - 1]: statistic s without case i.
-    std::vector<double> leftOut(static_cast<std::size_t>(n) * count);
+    kept = std::min(kept, count);
+    // leftOut[s * n + i - 1]: statistic s < kept without case i.
+    std::vector<double> leftOut(static_cast<std::size_t>(n) * kept);
+    // The others' running moments.
+    struct Moments {
+        double mean = 0.0;
+        double m2 = 0.0; // sum of squared deviations from the mean
+        double m3 = 0.0; // sum of cubed deviations
+        double low = std::numeric_limits<double>::infinity();
+        double high = -std::numeric_limits<double>::infinity();
+        bool finite = true;
+    };
+    std::vector<Moments> running(count - kept);
     std::vector<double> values(count);
     double tolerance = 1.0; // the least of every leave-one-out sample's predictors
     for (std::int32_t i = 1; i <= n; ++i) {
@@ -141,13 +156,35 @@ std::vector<std::optional<double>> accelerations(const CaseMatrix& cases, std::i
             return none;
         }
         tolerance = std::min(tolerance, SmallestPivot(C, K));
-        for (std::size_t s = 0; s < count; ++s) {
+        for (std::size_t s = 0; s < kept; ++s) {
             leftOut[s * static_cast<std::size_t>(n) + static_cast<std::size_t>(i - 1)] = values[s];
+        }
+        const double seen = i; // values so far, this one included
+        for (std::size_t s = kept; s < count; ++s) {
+            Moments& m = running[s - kept];
+            const double x = values[s];
+            m.finite = m.finite && std::isfinite(x);
+            m.low = std::min(m.low, x);
+            m.high = std::max(m.high, x);
+            // One value more: the mean and the central moments (Pebay's update).
+            const double delta = x - m.mean;
+            const double step = delta / seen;
+            const double term = delta * step * (seen - 1.0);
+            m.mean += step;
+            m.m3 += term * step * (seen - 2.0) - 3.0 * step * m.m2;
+            m.m2 += term;
         }
     }
     const double rounding = RoundingMargin * std::numeric_limits<double>::epsilon() / tolerance;
     std::vector<std::optional<double>> result(count);
-    for (std::size_t s = 0; s < count; ++s) {
+    for (std::size_t s = kept; s < count; ++s) {
+        // With L = (n - 1)(mean - theta): sum L^3 / (6 (sum L^2)^1.5) = -m3 / (6 m2^1.5).
+        const Moments& m = running[s - kept];
+        if (m.finite && m.high - m.low > std::max(EqualChanges, rounding)) {
+            result[s] = -m.m3 / (6.0 * std::pow(m.m2, 1.5));
+        }
+    }
+    for (std::size_t s = 0; s < kept; ++s) {
         const auto first = leftOut.begin() + static_cast<std::ptrdiff_t>(s * static_cast<std::size_t>(n));
         const auto last = first + n;
         if (!std::all_of(first, last, [](double v) { return std::isfinite(v); })) {
@@ -178,14 +215,17 @@ std::vector<std::optional<double>> accelerations(const CaseMatrix& cases, std::i
 // sample is not valid, or when every leave-one-out change is the same.
 std::optional<double> jackknifeAcceleration(const CaseMatrix& cases, std::int32_t p, std::int32_t q)
 {
-    return accelerations(cases, p + q, 1, [p, q](const CorrMatrix& C, double* change) {
-        const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
-        if (!r.valid) {
-            return false;
-        }
-        *change = *r.full - *r.reduced;
-        return true;
-    })[0];
+    return accelerations(
+        cases, p + q, 1,
+        [p, q](const CorrMatrix& C, double* change) {
+            const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
+            if (!r.valid) {
+                return false;
+            }
+            *change = *r.full - *r.reduced;
+            return true;
+        },
+        1)[0];
 }
 
 // The value at a fractional rank of sorted[1..count], interpolated linearly
@@ -328,10 +368,10 @@ BCaLimits BCaLimitsOf(const std::vector<double>& sorted, std::int32_t count, dou
 }
 
 std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K, std::size_t count,
-                                                          const JackknifeStatistics& statistics)
+                                                          const JackknifeStatistics& statistics, std::size_t kept)
 {
     try {
-        return accelerations(cases, K, count, statistics);
+        return accelerations(cases, K, count, statistics, kept);
     } catch (const RuntimeError&) {
         return std::vector<std::optional<double>>(count);
     }

@@ -56,9 +56,13 @@ using JackknifeStatistics = std::function<bool(const CorrMatrix& C, double* out)
 // The jackknife accelerations of `count` statistics of the complete cases'
 // columns 0..K, each left out in turn: all absent when a leave-one-out sample
 // has none (or a numerical fault stops them), one absent where its
-// leave-one-out values are equal within rounding. Throws std::bad_alloc.
+// leave-one-out values are equal within rounding or not all numbers. The
+// first `kept` statistics keep their n leave-one-out values and sum their
+// influences afterwards (the R^2 change's, as it always has); the rest are
+// summed as the cases go, in memory that does not grow with n. Throws
+// std::bad_alloc.
 std::vector<std::optional<double>> JackknifeAccelerations(const CaseMatrix& cases, std::int32_t K, std::size_t count,
-                                                          const JackknifeStatistics& statistics);
+                                                          const JackknifeStatistics& statistics, std::size_t kept);
 
 // The standard normal distribution function and its inverse (Boost.Math).
 double normalCdf(double z);

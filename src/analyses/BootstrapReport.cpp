@@ -119,7 +119,7 @@ std::string FormatValueLabelWarning(const std::vector<std::int32_t>& variables, 
         appendLine(out, "Warning: " + variableText(v, names)
                             + " has value labels and enters as a number; declare it categorical (--categorical "
                             + commandLineName(v, names)
-                            + ", or the Categorical mark in the window) to enter its categories.");
+                            + ", or the Categorical mark in the hierarchical window) to enter its categories.");
     }
     if (!out.empty()) {
         appendEmptyLines(out);

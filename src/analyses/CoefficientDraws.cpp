@@ -161,8 +161,9 @@ void DrawCoefficients(const CorrMatrix& C, std::int32_t p, std::int32_t q, doubl
 CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int32_t p, std::int32_t q, bool reduced)
 {
     const auto width = static_cast<std::size_t>(coefficientDrawWidth(p, q, reduced));
-    std::vector<std::optional<double>> all =
-        JackknifeAccelerations(cases, p + q, 1 + width, [p, q, reduced](const CorrMatrix& C, double* out) {
+    std::vector<std::optional<double>> all = JackknifeAccelerations(
+        cases, p + q, 1 + width,
+        [p, q, reduced](const CorrMatrix& C, double* out) {
             const NestedR2Result r = NestedR2FromCorrelations(C, p, q);
             if (!r.valid) {
                 return false;
@@ -170,7 +171,8 @@ CoefficientJackknife JackknifeWithCoefficients(const CaseMatrix& cases, std::int
             out[0] = *r.full - *r.reduced;
             DrawCoefficients(C, p, q, out + 1, reduced);
             return true;
-        });
+        },
+        1);
     CoefficientJackknife jackknife;
     jackknife.change = all.front();
     jackknife.values.assign(all.begin() + 1, all.end());

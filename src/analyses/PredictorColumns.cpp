@@ -73,7 +73,8 @@ Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std:
             continue;
         }
         const auto categories = static_cast<std::int32_t>(view->second.size());
-        if (categories > MaxCategories) {
+        // A text variable's categories are all known: the model's column count refuses too many.
+        if (categories > MaxCategories && !dataSet.isCategorical(v)) {
             return analysisRefusal(namedVariable(v, dataSet) + " has more than " + std::to_string(MaxCategories)
                                    + " different values; a categorical predictor has at most "
                                    + std::to_string(MaxCategories) + " categories (" + std::to_string(MaxCategories - 1)

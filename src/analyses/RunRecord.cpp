@@ -85,9 +85,20 @@ PrecisionAdvice assessPrecision(const BootstrapResult& result)
     return advice;
 }
 
+namespace {
+
+// The full model's predictor columns: a categorical predictor counts its indicators.
+std::int32_t fullModelColumns(const BootstrapResult& result)
+{
+    return result.Columns.empty() ? result.request.NumPredictors() + result.request.NumAdded()
+                                  : static_cast<std::int32_t>(result.Columns.size());
+}
+
+} // namespace
+
 std::optional<SampleSizeGuidance> sampleSizeGuidance(const BootstrapResult& result)
 {
-    const std::int32_t predictors = result.request.NumPredictors() + result.request.NumAdded();
+    const std::int32_t predictors = fullModelColumns(result);
     SampleSizeGuidance guidance;
     if (predictors <= 4) {
         guidance.needed = 50;
@@ -284,7 +295,7 @@ std::string FormatRunRecord(const BootstrapResult& result, const RunRecord& reco
     }
     if (record.sampleSize && record.sampleSize->below) {
         const SampleSizeGuidance& guidance = *record.sampleSize;
-        const std::int32_t predictors = result.request.NumPredictors() + result.request.NumAdded();
+        const std::int32_t predictors = fullModelColumns(result);
         const std::string size = predictors <= 4 ? "at most 4" : predictors <= 6 ? "5 or 6" : "7 to 9";
         const std::string study = " that Algina, Keselman and Penfield (2008) found the modified interval needs with "
                                   + size

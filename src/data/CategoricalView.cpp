@@ -50,6 +50,15 @@ CategoricalView categoricalView(const DataSet& dataSet, std::int32_t v, std::siz
         view.labels.push_back(labelled != valueLabels.end() && !labelled->second.empty() ? labelled->second
                                                                                          : formatFloat(value));
     }
+    // Two values under one label would be two categories of the same name:
+    // each such label carries its value ("same (2)", "same (3)").
+    std::vector<std::string> named = view.labels;
+    for (std::size_t k = 0; k < named.size(); ++k) {
+        if (std::count(view.labels.begin(), view.labels.end(), view.labels[k]) > 1) {
+            named[k] += " (" + formatFloat(view.values[k]) + ")";
+        }
+    }
+    view.labels = std::move(named);
     return view;
 }
 
