@@ -1289,6 +1289,7 @@ TEST(Cli, DeclaredCategoricalPredictor)
     ASSERT_EQ(json.status, ExitSuccess);
     EXPECT_EQ(json.err, genderWarning + conditionWarning);
     EXPECT_TRUE(nlohmann::json::accept(json.out));
+    EXPECT_FALSE(nlohmann::json::parse(json.out)["request"].contains("columns")); // no indicators
 
     // Declared: the factor model, in both commands, the reference by label or by value.
     const CliRun declared = with(pair, {"--categorical", "condition", "--reference", "condition=control"});
@@ -1332,6 +1333,16 @@ TEST(Cli, DeclaredCategoricalPredictor)
     EXPECT_NE(exercise.out.find("\nF-value: 4.961(df1 = 2, df2 = 55)\n"), std::string::npos);
     EXPECT_EQ(with(pair, {"--categorical", "condition", "--reference", "condition=3", "--coefficients"}).out,
               exercise.out);
+    const nlohmann::json declaredJson = nlohmann::json::parse(
+        with(pair, {"--categorical", "condition", "--reference", "condition=exercise", "--format", "json"}).out);
+    // The request's columns: each indicator by its category against the reference.
+    const nlohmann::json& columns = declaredJson["request"]["columns"];
+    ASSERT_EQ(columns.size(), 4u) << declaredJson["request"].dump();
+    EXPECT_TRUE(columns[0]["category"].is_null());
+    EXPECT_EQ(columns[2]["variable"], 4);
+    EXPECT_EQ(columns[2]["category"], "control");
+    EXPECT_EQ(columns[3]["category"], "mindfulness");
+    EXPECT_EQ(columns[3]["reference"], "exercise");
     const nlohmann::json terms =
         nlohmann::json::parse(with(pair, {"--categorical", "condition", "--coefficients", "--format", "json"})
                                   .out)["coefficients"]["full"]["terms"];
@@ -2031,6 +2042,10 @@ TEST(Cli, FigureOptionsAreCheckedBeforeTheRun)
         {bootstrap,
          {"--figure", svg, "--figure-dpi", "600"},
          "--figure-dpi is a PNG figure's resolution: " + svg,
+         true},
+        {bootstrap,
+         {"--save-draws", svg, "--figure", (dir.path() / "." / "f.svg").string()},
+         "--figure and --save-draws name the same file: " + (dir.path() / "." / "f.svg").string(),
          true},
     };
     for (const auto& c : cases) {

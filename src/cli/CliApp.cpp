@@ -26,6 +26,7 @@
 #include "formats/FileFormats.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -248,6 +249,17 @@ void checkFigureOptions(const CliSettings& settings, std::size_t steps)
     }
     if (settings.has("--figure-step")) {
         parseNumber(settings.given.at("--figure-step"), 1, static_cast<std::int64_t>(steps), "--figure-step");
+    }
+    // The figure would be written over the draws just saved.
+    const std::string& draws = settings.run.form.drawsFile;
+    if (!draws.empty()) {
+        std::error_code error;
+        const auto path = [&error](const std::string& name) {
+            return std::filesystem::weakly_canonical(std::filesystem::absolute(name, error), error);
+        };
+        if (path(draws) == path(request.file)) {
+            throw UsageError{"--figure and --save-draws name the same file: " + request.file};
+        }
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 namespace orvalis::cli {
 namespace {
 
@@ -246,6 +248,27 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
         {"trials", request.NumTrials},
         {"confidence", percentOf(request.Level)},
     };
+    // A run with a categorical predictor: its indicator columns, each by its
+    // category, against the reference (absent for a run without one).
+    const bool indicators = std::any_of(result.Columns.begin(), result.Columns.end(),
+                                        [](const PredictorColumn& c) { return c.category != 0; });
+    if (indicators) {
+        json columns = json::array();
+        for (const PredictorColumn& c : result.Columns) {
+            const auto labels = result.Categories.find(c.variable);
+            const bool category = c.category != 0 && labels != result.Categories.end();
+            json column = {{"variable", c.variable}, {"category", nullptr}, {"reference", nullptr}};
+            if (category) {
+                const std::vector<std::string>& names = labels->second;
+                const auto reference =
+                    static_cast<std::size_t>(referenceCategory(request.ReferenceCategory, c.variable)) - 1;
+                column["category"] = names[static_cast<std::size_t>(c.category) - 1];
+                column["reference"] = reference < names.size() ? json(names[reference]) : json(nullptr);
+            }
+            columns.push_back(std::move(column));
+        }
+        object["request"]["columns"] = std::move(columns);
+    }
     object["cases"] = {{"read", result.CasesRead}, {"complete", result.CompleteCases}};
     object["trials"] = {{"attempted", request.NumTrials}, {"valid", result.NumValid}};
     object["observed"] = {
