@@ -1414,7 +1414,7 @@ TEST(Cli, TheReadmeResultsSection)
     using Cells = std::vector<std::string>;
     EXPECT_EQ(cellsOfLine(step3, "  Constant"),
               (Cells{"Constant", "40.73", "2.76", "14.73", "< .001", "[35.28, 46.17]"}));
-    const std::vector<std::pair<std::string, std::string>> slopes = {{"  age ", "0.11"},
+    const std::vector<std::pair<std::string, std::string>> slopes = {{"  age ", "0.106"},
                                                                      {"  gender: female vs male", "1.84"},
                                                                      {"  condition: mindfulness vs control", "3.10"},
                                                                      {"  condition: exercise vs control", "2.72"},

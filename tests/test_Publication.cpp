@@ -454,6 +454,15 @@ TEST(Apa, CoefficientTableWithSr2)
         EXPECT_EQ(FormatApaResults(swiss, IntervalKind::Traditional, ApaForm::Plain, column),
                   FormatApaResults(swiss, IntervalKind::Traditional, ApaForm::Plain));
     }
+    // A small coefficient keeps two significant digits of its SE: B, SE and
+    // the limits take the decimals the SE needs (-0.0004 does not read 0.00).
+    BootstrapResult small = run;
+    small.Coefficients->full.table->rows[1] =
+        test::coefficientRow(1, -0.000412, 0.000196, -0.000826, 0.0000019, -0.2, -2.1, 0.05, 0.04, 0.9, 1.1);
+    EXPECT_NE(FormatApaTableText(small, IntervalKind::Traditional)
+                  .find("  x1        -0.00041  0.00020  -.20  -2.10  .050    [-0.00083, 0.00000]\n"),
+              std::string::npos)
+        << FormatApaTableText(small, IntervalKind::Traditional);
     // The words of the choice.
     EXPECT_EQ(apaCoefficientColumnNamed("ci"), ApaCoefficientColumn::Interval);
     EXPECT_EQ(apaCoefficientColumnNamed("sr2"), ApaCoefficientColumn::Sr2);

@@ -271,18 +271,32 @@ void addStepBlock(TableModel& table, std::size_t step, const CoefficientsOutcome
     } else {
         auto two = [](double value) { return apaNumber(ApaValue::Statistic, value); };
         for (const Coefficient& c : model.table->rows) {
+            // B, its SE and its limits with two decimals, or as many more as
+            // give the SE two significant digits (a slope of -0.0004 per unit
+            // would otherwise read 0.00), at most six.
+            int decimals = 2;
+            if (c.SE > 0.0 && std::isfinite(c.SE)) {
+                decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(c.SE))), 2, 6);
+            }
+            auto coefficient = [decimals](double value) {
+                std::string text = formatFixed(value, decimals);
+                if (text.find_first_not_of("-0.") == std::string::npos && text.front() == '-') {
+                    text.erase(0, 1); // no "-0.000"
+                }
+                return text;
+            };
             const auto index = static_cast<std::size_t>(c.column);
             const std::string term = c.column == 0               ? std::string("Constant")
                                      : index <= termNames.size() ? termNames[index - 1]
                                                                  : "Column " + formatInteger(c.column);
             std::string last;
             if (column == ApaCoefficientColumn::Interval) {
-                last = "[" + two(c.lower) + ", " + two(c.upper) + "]";
+                last = "[" + coefficient(c.lower) + ", " + coefficient(c.upper) + "]";
             } else if (c.sr2) {
                 last = apaNumber(ApaValue::Proportion, *c.sr2);
             }
             addRow(table,
-                   {term, two(c.B), two(c.SE), c.beta ? apaNumber(ApaValue::Proportion, *c.beta) : std::string(),
+                   {term, coefficient(c.B), coefficient(c.SE), c.beta ? apaNumber(ApaValue::Proportion, *c.beta) : std::string(),
                     two(c.t), own(apaNumber(ApaValue::PValue, c.p), markup), last},
                    false, true, markup);
         }
