@@ -919,6 +919,27 @@ TEST_F(DialogTest, TheHierarchicalDialogMarksANumericPredictorCategorical)
     QTest::mouseClick(one.cmdAdd, Qt::LeftButton);
     one.lstStepVariables->setCurrentRow(0);
     EXPECT_FALSE(one.chkCategorical->isEnabled());
+
+    // A measurement of many values is no set of codes: marking it is refused, and it stays a number.
+    std::string many;
+    for (int r = 0; r < 40; ++r) {
+        many += std::to_string(r % 5) + " " + std::to_string(r) + "\n";
+    }
+    const DataSet measured = dataOf(many);
+    frmHierarchical wide(platform, measured, log, nullptr);
+    wide.cmbDependent->setCurrentIndex(0);
+    wide.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(wide.cmdAdd, Qt::LeftButton);
+    wide.lstStepVariables->setCurrentRow(0);
+    ASSERT_TRUE(wide.chkCategorical->isEnabled());
+    platform.messages.clear();
+    QTest::mouseClick(wide.chkCategorical, Qt::LeftButton);
+    EXPECT_FALSE(wide.chkCategorical->isChecked());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "Var 2 has more than 25 different values; a categorical predictor has at most 25 categories.");
+    EXPECT_TRUE(wide.request().Categorical.empty());
+    EXPECT_EQ(wide.lstStepVariables->item(0)->text(), "Var 2");
 }
 
 // The hierarchical dialog by keyboard: the dependent variable, step 1 and a

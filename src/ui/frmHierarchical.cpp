@@ -3,6 +3,7 @@
 
 #include "analyses/CoefficientsReport.h"
 #include "analyses/HierarchicalReport.h"
+#include "analyses/PredictorColumns.h"
 #include "analyses/RequestCheck.h"
 #include "data/DataSet.h"
 #include "platform/Platform.h"
@@ -354,7 +355,19 @@ void frmHierarchical::chkCategorical_Click(bool checked)
         }
         const std::int32_t v = step[static_cast<std::size_t>(row)];
         if (checked && !m_dataSet.isCategorical(v)) {
-            m_declared[v] = categoricalView(m_dataSet, v, static_cast<std::size_t>(MaxCategories));
+            CategoricalView view = categoricalView(m_dataSet, v, static_cast<std::size_t>(MaxCategories));
+            if (view.size() > static_cast<std::size_t>(MaxCategories)) {
+                // The view stopped counting past the limit: the variable is no set of codes.
+                chkCategorical->setChecked(false);
+                m_platform.warn(this,
+                                QString::fromStdString(namedVariable(v, m_dataSet) + " has more than "
+                                                       + std::to_string(MaxCategories)
+                                                       + " different values; a categorical predictor has at most "
+                                                       + std::to_string(MaxCategories) + " categories."),
+                                QString::fromLatin1(AnalysisErrorTitle));
+                return;
+            }
+            m_declared[v] = std::move(view);
         } else {
             m_declared.erase(v);
             m_reference.erase(v);
