@@ -44,10 +44,6 @@ ValueLimits limitsOf(std::vector<double>& sorted, ConfidenceLevel level, const s
     return limits;
 }
 
-} // namespace
-
-namespace {
-
 // The correlations of columns 0..K with predictors swept out one by one (the
 // sweep operator), kept in the upper triangle (A[a][b], a <= b): once
 // predictor j is swept, A[0][j] is beta_j and A[j][j] is -(Rxx^-1)_jj of the
