@@ -1442,6 +1442,58 @@ TEST(Cli, TheReadmeResultsSection)
         << undeclared.out;
 }
 
+// --center: the predictors named are centred at their means over the
+// complete cases; the slopes and every R^2 stay, the intercept is the
+// dependent variable's where they are at their means. R, on the data as held
+// (single precision, as in Cli.Coefficients):
+//   d$hpc <- d$hp - mean(d$hp); d$wtc <- d$wt - mean(d$wt)
+//   m2 <- lm(mpg ~ hpc + wtc + qsec, d): intercept 10.97288513985, SE 7.85278948910,
+//   confint [-5.11282493264, 27.05859521234]; lm(mpg ~ hpc + wtc): 20.0906249881, SE 0.458454808892;
+//   mean(d$hp) 146.6875, mean(d$wt) 3.21724998951.
+TEST(Cli, HierarchicalCentring)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter", "comma", mtcars,   "hierarchical", "--dv", "mpg",
+                                              "--step",      "wt,hp", "--step", "qsec",         "--seed", "1",
+                                              "--trials",    "200",   "--coefficients"};
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
+    const CliRun plain = with({});
+    const CliRun centred = with({"--center", "hp,wt"});
+    ASSERT_EQ(centred.status, ExitSuccess) << centred.err;
+    // The report before the coefficients is the same: no R^2 changes.
+    const std::size_t block = plain.out.find("Coefficients by Step\n");
+    ASSERT_NE(block, std::string::npos);
+    EXPECT_EQ(centred.out.substr(0, block), plain.out.substr(0, block));
+    EXPECT_NE(centred.out.find("Coefficients by Step\n-------------------------------------\n"
+                               "Centred at their means in the complete cases: Var4 (hp) 146.6875, Var6 (wt) 3.21725\n"),
+              std::string::npos)
+        << centred.out;
+    EXPECT_NE(centred.out.find("\n(Intercept)  20.09062  0.45845  [19.15298, 21.02827]"), std::string::npos)
+        << centred.out;
+    EXPECT_NE(centred.out.find("\n(Intercept)  10.97289  7.85279  [-5.11282, 27.05860]"), std::string::npos);
+    EXPECT_NE(centred.out.find("\nVar6 (wt)    -4.35880  0.75270  [-5.90063, -2.81696]"), std::string::npos);
+
+    const nlohmann::json object = nlohmann::json::parse(with({"--center", "wt", "--format", "json"}).out);
+    ASSERT_EQ(object["centred"].size(), 1u) << object.dump();
+    EXPECT_EQ(object["centred"][0]["variable"]["name"], "wt");
+    EXPECT_NEAR(object["centred"][0]["mean"].get<double>(), 3.21724998951, 1e-9);
+    // lm(mpg ~ hp + wtc + qsec, d): intercept 13.5871903276.
+    EXPECT_NEAR(object["steps"][1]["coefficients"]["terms"][0]["b"].get<double>(), 13.5871903276, 1e-8);
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out).contains("centred"));
+    EXPECT_NE(with({"--center", "hp,wt", "--record"}).out.find(" --step 4,6 --step 7 --center 4,6 --trials 200 "),
+              std::string::npos);
+
+    // Only a numeric predictor of the model is centred.
+    for (const auto& [extra, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--center", "cyl"}, "Var 2 (cyl) is to be centred, but it is not a numeric predictor of the model.\n"},
+             {{"--step", "am", "--center", "am", "--categorical", "am"},
+              "Var 9 (am) is to be centred, but it is not a numeric predictor of the model.\n"}}) {
+        const CliRun refused = with(extra);
+        EXPECT_EQ(refused.status, ExitFailure) << message;
+        EXPECT_EQ(refused.err, message);
+    }
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
@@ -1829,6 +1881,7 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"bootstrap --reference", "cyl=6"},
         {"bootstrap --categorical", "cyl"},
         {"hierarchical --categorical", "Species"},
+        {"--center", "Petal.Width"},
         {"--delta-r2", "0.1"},
         {"--r2-full", "0.3"},
         {"--f2", "0.2"},
@@ -1898,6 +1951,10 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
                 if (row.name == std::string("--reference")) {
                     given["--categorical"] = "cyl";
                 }
+            }
+            // A centred predictor is a numeric one of the model.
+            if (row.name == std::string("--center")) {
+                given["--step"] = "Petal.Width";
             }
             // The figure's size, resolution and step go with a PNG figure.
             if (figure) {

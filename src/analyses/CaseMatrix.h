@@ -28,6 +28,10 @@ struct CaseMatrix {
     std::int32_t columns = 0; // K + 1
     std::vector<float> cells;
     std::array<float, MaxColumns> shift{};
+    // A predictor column the model takes centred at its mean over the complete
+    // cases (columnMean): R^2 does not change, and the intercept is the
+    // dependent variable's mean where every other column is at its mean.
+    std::array<bool, MaxColumns> centred{};
 
     const float* row(std::int32_t r) const
     {
@@ -39,5 +43,9 @@ struct CaseMatrix {
 // Shifts each column of a filled matrix by its first complete value where
 // every difference from it is exact in single precision (see CaseMatrix).
 void shiftColumns(CaseMatrix& matrix);
+
+// The mean of column c over the complete cases in the data's own units: the
+// stored values' mean in double, plus the column's shift.
+double columnMean(const CaseMatrix& matrix, std::int32_t c);
 
 } // namespace orvalis

@@ -80,10 +80,11 @@ CoefficientsOutcome ComputeCoefficients(const CaseMatrix& cases, std::int32_t k,
     };
 
     // The intercept in the data's own units: the stored values' means plus
-    // each column's shift.
+    // each column's shift; a centred column's mean is 0.
     Eigen::VectorXd xMean(k);
     for (Index c = 0; c < k; ++c) {
-        xMean(c) = mean(c + 1) + static_cast<double>(cases.shift[static_cast<std::size_t>(c) + 1]);
+        const auto column = static_cast<std::size_t>(c) + 1;
+        xMean(c) = cases.centred[column] ? 0.0 : mean(c + 1) + static_cast<double>(cases.shift[column]);
     }
     const double yMean = mean(0) + static_cast<double>(cases.shift[0]);
     const double intercept = k > 0 ? yMean - xMean.dot(b) : yMean;

@@ -199,6 +199,17 @@ std::string FormatHierarchicalCoefficients(const HierarchicalResult& result)
     std::string out;
     appendLine(out, "Coefficients by Step");
     appendLine(out, BlockRule);
+    if (!result.CentredMeans.empty()) {
+        // "Centred at their means in the complete cases: Var2 (x) 3.05733, Var3 (w) 0.31200"
+        std::string line = "Centred at their means in the complete cases:";
+        for (std::size_t k = 0; k < result.CentredMeans.size(); ++k) {
+            line += k == 0 ? " " : ", ";
+            line += variableText(result.CentredMeans[k].first, result.VariableNames);
+            line += " ";
+            line += fiveDecimals(result.CentredMeans[k].second);
+        }
+        appendLine(out, line);
+    }
     const std::string dependent = variableText(result.request.DependentVariable.value_or(0), result.VariableNames);
     for (std::size_t s = 0; s < result.steps.size(); ++s) {
         const BootstrapResult& step = result.steps[s];

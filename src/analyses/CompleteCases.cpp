@@ -28,6 +28,15 @@ std::optional<float> exactDifference(float x, float c)
 
 } // namespace
 
+double columnMean(const CaseMatrix& matrix, std::int32_t c)
+{
+    double sum = 0.0;
+    for (std::int32_t r = 1; r <= matrix.NumComplete; ++r) {
+        sum += matrix.at(r, c);
+    }
+    return sum / static_cast<double>(matrix.NumComplete) + static_cast<double>(matrix.shift[static_cast<std::size_t>(c)]);
+}
+
 void shiftColumns(CaseMatrix& matrix)
 {
     const auto width = static_cast<std::size_t>(matrix.columns);

@@ -49,6 +49,7 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
         all.push_back(v);
     }
     all.insert(all.end(), request.Categorical.begin(), request.Categorical.end());
+    all.insert(all.end(), request.Centred.begin(), request.Centred.end());
     if (const Status inData = checkVariablesInData(all, dataSet); !inData.ok()) {
         return inData.refusal();
     }
@@ -98,6 +99,12 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
         !categorical.ok()) {
         return categorical;
     }
+    for (const std::int32_t v : request.Centred) {
+        if (!stepOf.contains(v) || entersAsCategorical(v, request.Categorical, dataSet)) {
+            return analysisRefusal(namedVariable(v, dataSet)
+                                   + " is to be centred, but it is not a numeric predictor of the model.");
+        }
+    }
     if (columns > MaxSequenceColumns) {
         return analysisRefusal("The largest model has " + std::to_string(columns)
                                + " predictor columns (a categorical variable counts one column less than its "
@@ -134,6 +141,9 @@ Outcome<SequenceCases> CollectSequenceCases(const HierarchicalRequest& unsorted,
         return cases.refusal();
     }
     sequence.cases = std::move(*cases);
+    for (std::size_t c = 0; c < sequence.columns.size(); ++c) {
+        sequence.cases.centred[c + 1] = request.Centred.contains(sequence.columns[c].variable);
+    }
     return sequence;
 }
 
@@ -172,6 +182,13 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
         result.Categories[v] = std::move(view.labels);
     }
     result.ValueLabelledPredictors = valueLabelledNumeric(predictors, request.Categorical, dataSet);
+    for (const std::int32_t v : request.Centred) {
+        for (std::size_t c = 0; c < sequence.columns.size(); ++c) {
+            if (sequence.columns[c].variable == v) {
+                result.CentredMeans.emplace_back(v, columnMean(sequence.cases, static_cast<std::int32_t>(c) + 1));
+            }
+        }
+    }
     result.Seed = seed;
     result.CasesRead = dataSet.NumCases();
     result.CompleteCases = sequence.cases.NumComplete;

@@ -35,6 +35,9 @@ struct HierarchicalRequest {
     // distinct values a category (categoricalView), entered as indicators as
     // a text variable is.
     std::set<std::int32_t> Categorical;
+    // Numeric predictors centred at their means over the complete cases:
+    // their coefficients' intercept changes, no R^2 does.
+    std::set<std::int32_t> Centred;
     std::int32_t NumTrials = 600;
     ConfidenceLevel Level = ConfidenceLevel::P95;
     bool Details = false;
@@ -57,6 +60,8 @@ struct HierarchicalResult {
     std::map<std::int32_t, std::vector<std::string>> Categories;
     // The variables named like the number of an imputation (DataSet::imputationVariables).
     std::vector<std::int32_t> ImputationVariables;
+    // Each centred predictor and its mean over the complete cases, in variable order.
+    std::vector<std::pair<std::int32_t, double>> CentredMeans;
     // The predictors entered as numbers though they have value labels (valueLabelledNumeric).
     std::vector<std::int32_t> ValueLabelledPredictors;
     std::uint64_t Seed = 0;

@@ -197,6 +197,9 @@ std::string equivalentCommandLine(const HierarchicalResult& result, const DataSo
         line += " --step " + numberList(step);
     }
     line += categoricalOptions(request.Categorical, request.ReferenceCategory, result.Categories);
+    if (!request.Centred.empty()) {
+        line += " --center " + numberList(std::vector<std::int32_t>(request.Centred.begin(), request.Centred.end()));
+    }
     line += " --trials " + formatInteger(request.NumTrials);
     line += " --confidence " + formatInteger(percentOf(request.Level));
     line += " --seed " + std::to_string(result.Seed);

@@ -91,7 +91,7 @@ std::vector<std::int32_t> resolveSorted(const std::vector<VariableRef>& variable
     return numbers;
 }
 
-// The variables of --categorical, in a set.
+// The variables of --categorical (or --center), in a set.
 std::set<std::int32_t> resolveCategorical(const std::vector<VariableRef>& variables, const DataSet& dataSet)
 {
     std::set<std::int32_t> numbers;
@@ -404,14 +404,17 @@ Runner hierarchicalCommand(const Invocation& invocation)
     request.Coefficients = form.coefficients;
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     const std::vector<VariableRef>& categorical = settings.categorical;
-    const Runner runner = [request, dependent, steps, references, categorical, seed = run.seed, threads = run.threads,
-                           form, source, shown, file = invocation.file](const DataSet& dataSet, std::ostream& out,
-                                                                        std::ostream& err) mutable {
+    const std::vector<VariableRef>& centred = settings.centred;
+    const Runner runner = [request, dependent, steps, references, categorical, centred, seed = run.seed,
+                           threads = run.threads, form, source, shown,
+                           file = invocation.file](const DataSet& dataSet, std::ostream& out,
+                                                   std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
             request.Steps.push_back(resolveSorted(step, dataSet));
         }
         request.Categorical = resolveCategorical(categorical, dataSet);
+        request.Centred = resolveCategorical(centred, dataSet);
         request.ReferenceCategory = resolveReferences(references, request.Categorical, dataSet);
         const Outcome<HierarchicalResult> outcome = RunHierarchical(request, dataSet, seed, {}, threads);
         if (!outcome.ok()) {

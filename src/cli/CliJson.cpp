@@ -361,6 +361,13 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
     object["confidence"] = percentOf(request.Level);
     object["cases"] = {{"read", result.CasesRead}, {"complete", result.CompleteCases}};
     object["f_change"] = "each step against the one before it, with the step's own error term";
+    if (!result.CentredMeans.empty()) {
+        json centred = json::array();
+        for (const auto& [v, mean] : result.CentredMeans) {
+            centred.push_back({{"variable", variable(v, names)}, {"mean", mean}});
+        }
+        object["centred"] = std::move(centred);
+    }
     auto limits = [](const BootstrapResult& step, IntervalKind kind) {
         const Interval* interval = step.interval(kind);
         return interval != nullptr ? json{{"lower", orNull(interval->lower)}, {"upper", orNull(interval->upper)}}

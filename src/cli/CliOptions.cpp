@@ -291,6 +291,10 @@ void addCategorical(CliSettings& s, const OptionValue& v)
 {
     s.categorical.insert(s.categorical.end(), v.variables.begin(), v.variables.end());
 }
+void addCentred(CliSettings& s, const OptionValue& v)
+{
+    s.centred.insert(s.centred.end(), v.variables.begin(), v.variables.end());
+}
 void setTrials(CliSettings& s, const OptionValue& v)
 {
     s.run.trials = static_cast<std::int32_t>(v.whole);
@@ -654,6 +658,10 @@ const std::vector<OptionRow>& optionTable()
         {Hierarchical, "--categorical", "LIST", &VariableListRule, addCategorical, true,
          "Numeric predictors to enter as categorical, as for bootstrap: each distinct value a category, named by"
          " its value label; --reference then takes the category's label or its value."},
+        {Hierarchical, "--center", "LIST", &VariableListRule, addCentred, true,
+         "Numeric predictors to centre at their means over the complete cases: the coefficients' intercept is"
+         " then the dependent variable's mean where they are at their means (the coefficients block says at"
+         " which); no R^2 changes."},
         {Hierarchical, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
         {Hierarchical, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
         {Hierarchical, "--seed", "S", &Seed, setSeed, false,

@@ -126,6 +126,8 @@ struct CliSettings {
     std::vector<ReferenceRef> references;
     // Numeric variables to enter as categorical (--categorical, any number of times).
     std::vector<VariableRef> categorical;
+    // Numeric predictors centred at their means (--center, any number of times).
+    std::vector<VariableRef> centred;
     RunOptions run;
     // descriptives: its variables (the arguments that are not options).
     std::vector<VariableRef> variables;
