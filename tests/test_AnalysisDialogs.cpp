@@ -942,6 +942,54 @@ TEST_F(DialogTest, TheHierarchicalDialogMarksANumericPredictorCategorical)
     EXPECT_EQ(wide.lstStepVariables->item(0)->text(), "Var 2");
 }
 
+// Centred: the selected numeric predictor is centred at its mean (Tab after
+// the Categorical mark, Space sets it); a categorical one cannot be, and
+// marking it categorical or taking it out of the step drops the centring.
+// The report's coefficients then say at which mean.
+TEST_F(DialogTest, TheHierarchicalDialogCentresANumericPredictor)
+{
+    const DataSet mtcars =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
+    frmHierarchical dialog(platform, mtcars, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_FALSE(dialog.chkCentred->isEnabled()) << "no variable selected";
+    dialog.cmbDependent->setCurrentIndex(0);
+    dialog.lstVariables->setCurrentRow(5, QItemSelectionModel::ClearAndSelect); // wt
+    dialog.lstVariables->setCurrentRow(8, QItemSelectionModel::Select);         // am
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    dialog.lstStepVariables->setFocus();
+    dialog.lstStepVariables->setCurrentRow(0); // wt
+    ASSERT_TRUE(dialog.chkCentred->isEnabled());
+    QTest::keyClick(dialog.lstStepVariables, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.chkCentred);
+    QTest::keyClick(dialog.chkCentred, Qt::Key_Space);
+    EXPECT_EQ(dialog.request().Centred, (std::set<std::int32_t>{6}));
+    // am marked categorical cannot be centred.
+    dialog.lstStepVariables->setCurrentRow(1);
+    EXPECT_FALSE(dialog.chkCentred->isChecked());
+    dialog.chkCentred->click();
+    EXPECT_EQ(dialog.request().Centred, (std::set<std::int32_t>{6, 9}));
+    dialog.chkCategorical->click();
+    EXPECT_FALSE(dialog.chkCentred->isEnabled());
+    EXPECT_EQ(dialog.request().Centred, (std::set<std::int32_t>{6}));
+    dialog.chkCategorical->click();
+
+    dialog.spnTrials->setValue(100);
+    dialog.txtSeed->setText("2");
+    dialog.chkCoefficients->setChecked(true);
+    QSignalSpy finished(&dialog, &frmHierarchical::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+    EXPECT_TRUE(log.readAll().contains("\r\nCentred at their means in the complete cases: Var6 (wt) 3.21725\r\n"));
+
+    // Out of the step, no longer centred.
+    dialog.lstStepVariables->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(dialog.cmdRemove, Qt::LeftButton);
+    EXPECT_TRUE(dialog.request().Centred.empty());
+}
+
 // The hierarchical dialog by keyboard: the dependent variable, step 1 and a
 // categorical step 2 with another reference category, a run whose report
 // agrees with R (iris: R^2 .013823 and .725907, F change 189.651 on 2 and 146),

@@ -77,6 +77,10 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     chkCategorical = named(new QCheckBox(QStringLiteral("Cate&gorical"), this), "chkCategorical");
     chkCategorical->setToolTip(QStringLiteral("Enter the selected numeric variable as categorical: each of its "
                                               "values a category, named by its value label"));
+    chkCentred = named(new QCheckBox(QStringLiteral("Centred"), this), "chkCentred");
+    chkCentred->setToolTip(QStringLiteral("Centre the selected numeric variable at its mean over the complete cases: "
+                                          "no R\u00b2 changes; the coefficients' intercept is then the dependent "
+                                          "variable's at that mean"));
     cmbReference = named(new QComboBox(this), "cmbReference");
     spnTrials = named(new QSpinBox(this), "spnTrials");
     spnTrials->setRange(100, 100000);
@@ -118,7 +122,11 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     grid->addWidget(lstSteps, 2, 2, 2, 2);
     grid->addWidget(labelFor(this, "lblStepVariables", QStringLiteral("Variables o&f the step:"), lstStepVariables), 4,
                     2);
-    grid->addWidget(chkCategorical, 4, 3, Qt::AlignRight);
+    auto* marks = new QHBoxLayout;
+    marks->addStretch();
+    marks->addWidget(chkCategorical);
+    marks->addWidget(chkCentred);
+    grid->addLayout(marks, 4, 3);
     grid->addWidget(lstStepVariables, 5, 2, 1, 2);
     grid->addWidget(cmdRemove, 6, 2);
     auto* reference = new QHBoxLayout;
@@ -153,7 +161,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
     setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
-                 cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot,
+                 chkCentred, cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot,
                  cmdCopyAPA, cmdOK, cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
@@ -162,6 +170,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     connect(cmdAdd, &QPushButton::clicked, this, &frmHierarchical::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmHierarchical::cmdRemove_Click);
     connect(chkCategorical, &QCheckBox::clicked, this, &frmHierarchical::chkCategorical_Click);
+    connect(chkCentred, &QCheckBox::clicked, this, &frmHierarchical::chkCentred_Click);
     connect(cmdPrevious, &QPushButton::clicked, this, &frmHierarchical::cmdPrevious_Click);
     connect(cmdNext, &QPushButton::clicked, this, &frmHierarchical::cmdNext_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmHierarchical::cmdOK_Click);
@@ -298,6 +307,9 @@ void frmHierarchical::showReference()
     const bool text = selected && m_dataSet.isCategorical(v);
     chkCategorical->setChecked(text || m_declared.contains(v));
     chkCategorical->setEnabled(selected && !text && categoricalView(m_dataSet, v, 1).size() > 1);
+    // Only a number is centred.
+    chkCentred->setChecked(selected && m_centred.contains(v));
+    chkCentred->setEnabled(selected && !text && !m_declared.contains(v));
     const std::vector<std::string> labels = selected ? categoryLabels(v) : std::vector<std::string>();
     const bool categorical = !labels.empty();
     cmbReference->setEnabled(categorical);
@@ -340,6 +352,7 @@ void frmHierarchical::cmdRemove_Click()
         for (const std::int32_t v : removed) {
             m_reference.erase(v);
             m_declared.erase(v);
+            m_centred.erase(v);
         }
         showSteps();
     });
@@ -368,11 +381,30 @@ void frmHierarchical::chkCategorical_Click(bool checked)
                 return;
             }
             m_declared[v] = std::move(view);
+            m_centred.erase(v); // a category is not centred
         } else {
             m_declared.erase(v);
             m_reference.erase(v);
         }
         showStepCaptions();
+        showReference();
+    });
+}
+
+void frmHierarchical::chkCentred_Click(bool checked)
+{
+    trap([&] {
+        const auto& step = m_steps[static_cast<std::size_t>(m_current)];
+        const int row = lstStepVariables->currentRow();
+        if (row < 0 || row >= static_cast<int>(step.size())) {
+            return;
+        }
+        const std::int32_t v = step[static_cast<std::size_t>(row)];
+        if (checked) {
+            m_centred.insert(v);
+        } else {
+            m_centred.erase(v);
+        }
         showReference();
     });
 }
@@ -417,6 +449,7 @@ HierarchicalRequest frmHierarchical::request() const
     for (const auto& [v, view] : m_declared) {
         request.Categorical.insert(v);
     }
+    request.Centred = m_centred;
     request.NumTrials = spnTrials->value();
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
     request.Details = chkDetails->isChecked();
@@ -428,7 +461,8 @@ HierarchicalRequest frmHierarchical::request() const
 void frmHierarchical::setControlsEnabled(bool enabled)
 {
     for (QWidget* control : std::initializer_list<QWidget*>{
-             cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
+             cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCentred,
+             chkCategorical,
              cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
         control->setEnabled(enabled);
     }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 
 class QCheckBox;
 class QComboBox;
@@ -49,6 +50,7 @@ public:
     // The selected numeric variable entered as categorical (its distinct values
     // the categories); checked and off for a text variable, off for one value.
     QCheckBox* chkCategorical = nullptr;
+    QCheckBox* chkCentred = nullptr; // the selected numeric predictor centred at its mean
     QPushButton* cmdRemove = nullptr;
     QComboBox* cmbReference = nullptr; // the selected categorical variable's reference category
     QSpinBox* spnTrials = nullptr;
@@ -96,6 +98,7 @@ private:
     // marked Categorical; empty for a numeric one entered as a number.
     std::vector<std::string> categoryLabels(std::int32_t v) const;
     void chkCategorical_Click(bool checked);
+    void chkCentred_Click(bool checked);
     // A variable as a step lists it: its caption, and for a categorical one
     // its reference category ("...: 3 categories (reference: setosa)").
     QString stepCaption(std::int32_t v) const;
@@ -112,6 +115,7 @@ private:
     std::map<std::int32_t, std::int32_t> m_reference;
     // The numeric predictors marked Categorical, with their categories.
     std::map<std::int32_t, CategoricalView> m_declared;
+    std::set<std::int32_t> m_centred; // numeric predictors centred at their means
     int m_current = 0;
     QString m_dataFileName;
     std::optional<HierarchicalResult> m_lastResult;
