@@ -1453,9 +1453,9 @@ TEST(Cli, TheReadmeResultsSection)
 TEST(Cli, HierarchicalCentring)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
-    const std::vector<std::string> request = {"--delimiter", "comma", mtcars,   "hierarchical", "--dv", "mpg",
-                                              "--step",      "wt,hp", "--step", "qsec",         "--seed", "1",
-                                              "--trials",    "200",   "--coefficients"};
+    const std::vector<std::string> request = {"--delimiter", "comma",  mtcars,     "hierarchical", "--dv",
+                                              "mpg",         "--step", "wt,hp",    "--step",       "qsec",
+                                              "--seed",      "1",      "--trials", "200",          "--coefficients"};
     auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun plain = with({});
     const CliRun centred = with({"--center", "hp,wt"});

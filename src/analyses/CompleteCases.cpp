@@ -34,7 +34,8 @@ double columnMean(const CaseMatrix& matrix, std::int32_t c)
     for (std::int32_t r = 1; r <= matrix.NumComplete; ++r) {
         sum += matrix.at(r, c);
     }
-    return sum / static_cast<double>(matrix.NumComplete) + static_cast<double>(matrix.shift[static_cast<std::size_t>(c)]);
+    return sum / static_cast<double>(matrix.NumComplete)
+           + static_cast<double>(matrix.shift[static_cast<std::size_t>(c)]);
 }
 
 void shiftColumns(CaseMatrix& matrix)

@@ -406,9 +406,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
     const std::vector<VariableRef>& categorical = settings.categorical;
     const std::vector<VariableRef>& centred = settings.centred;
     const Runner runner = [request, dependent, steps, references, categorical, centred, seed = run.seed,
-                           threads = run.threads, form, source, shown,
-                           file = invocation.file](const DataSet& dataSet, std::ostream& out,
-                                                   std::ostream& err) mutable {
+                           threads = run.threads, form, source, shown, file = invocation.file](
+                              const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
             request.Steps.push_back(resolveSorted(step, dataSet));

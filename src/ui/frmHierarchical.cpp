@@ -160,9 +160,9 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstVariables->setAccessibleName(QStringLiteral("Variables"));
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
-    setTabChain({cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCategorical,
-                 chkCentred, cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot,
-                 cmdCopyAPA, cmdOK, cmdCancel});
+    setTabChain({cmbDependent,   lstVariables,    cmdAdd,    cmdPrevious,  cmdNext,   lstSteps, lstStepVariables,
+                 chkCategorical, chkCentred,      cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed,
+                 chkDetails,     chkCoefficients, cmdPlot,   cmdCopyAPA,   cmdOK,     cmdCancel});
     resize(760, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -186,10 +186,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     });
     connect(lstStepVariables, &QListWidget::currentRowChanged, this, [this] { trap([&] { showReference(); }); });
     connect(cmbReference, &QComboBox::activated, this, [this](int index) {
-        const int row = lstStepVariables->currentRow();
-        const auto& step = m_steps[static_cast<std::size_t>(m_current)];
-        if (row >= 0 && row < static_cast<int>(step.size()) && index >= 0) {
-            m_reference[step[static_cast<std::size_t>(row)]] = index + 1;
+        if (const std::optional<std::int32_t> v = selectedStepVariable(); v && index >= 0) {
+            m_reference[*v] = index + 1;
             trap([&] { showStepCaptions(); });
         }
     });
@@ -296,13 +294,22 @@ void frmHierarchical::showSteps()
     showReference();
 }
 
+std::optional<std::int32_t> frmHierarchical::selectedStepVariable() const
+{
+    const auto& step = m_steps[static_cast<std::size_t>(m_current)];
+    const int row = lstStepVariables->currentRow();
+    if (row < 0 || row >= static_cast<int>(step.size())) {
+        return std::nullopt;
+    }
+    return step[static_cast<std::size_t>(row)];
+}
+
 void frmHierarchical::showReference()
 {
     cmbReference->clear();
-    const auto& step = m_steps[static_cast<std::size_t>(m_current)];
-    const int row = lstStepVariables->currentRow();
-    const bool selected = row >= 0 && row < static_cast<int>(step.size());
-    const std::int32_t v = selected ? step[static_cast<std::size_t>(row)] : 0;
+    const std::optional<std::int32_t> chosen = selectedStepVariable();
+    const bool selected = chosen.has_value();
+    const std::int32_t v = chosen.value_or(0);
     // A text variable is categorical already; a numeric one of two values or more may be marked.
     const bool text = selected && m_dataSet.isCategorical(v);
     chkCategorical->setChecked(text || m_declared.contains(v));
@@ -361,12 +368,11 @@ void frmHierarchical::cmdRemove_Click()
 void frmHierarchical::chkCategorical_Click(bool checked)
 {
     trap([&] {
-        const auto& step = m_steps[static_cast<std::size_t>(m_current)];
-        const int row = lstStepVariables->currentRow();
-        if (row < 0 || row >= static_cast<int>(step.size())) {
+        const std::optional<std::int32_t> selected = selectedStepVariable();
+        if (!selected) {
             return;
         }
-        const std::int32_t v = step[static_cast<std::size_t>(row)];
+        const std::int32_t v = *selected;
         if (checked && !m_dataSet.isCategorical(v)) {
             CategoricalView view = categoricalView(m_dataSet, v, static_cast<std::size_t>(MaxCategories));
             if (view.size() > static_cast<std::size_t>(MaxCategories)) {
@@ -394,16 +400,14 @@ void frmHierarchical::chkCategorical_Click(bool checked)
 void frmHierarchical::chkCentred_Click(bool checked)
 {
     trap([&] {
-        const auto& step = m_steps[static_cast<std::size_t>(m_current)];
-        const int row = lstStepVariables->currentRow();
-        if (row < 0 || row >= static_cast<int>(step.size())) {
+        const std::optional<std::int32_t> selected = selectedStepVariable();
+        if (!selected) {
             return;
         }
-        const std::int32_t v = step[static_cast<std::size_t>(row)];
         if (checked) {
-            m_centred.insert(v);
+            m_centred.insert(*selected);
         } else {
-            m_centred.erase(v);
+            m_centred.erase(*selected);
         }
         showReference();
     });
@@ -460,10 +464,10 @@ HierarchicalRequest frmHierarchical::request() const
 
 void frmHierarchical::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps, lstStepVariables, chkCentred,
-             chkCategorical,
-             cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps,
+                                         lstStepVariables, chkCentred, chkCategorical, cmdRemove, cmbReference,
+                                         spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());

@@ -99,6 +99,8 @@ private:
     std::vector<std::string> categoryLabels(std::int32_t v) const;
     void chkCategorical_Click(bool checked);
     void chkCentred_Click(bool checked);
+    // The variable selected among the current step's, if any.
+    std::optional<std::int32_t> selectedStepVariable() const;
     // A variable as a step lists it: its caption, and for a categorical one
     // its reference category ("...: 3 categories (reference: setosa)").
     QString stepCaption(std::int32_t v) const;
