@@ -92,7 +92,7 @@ std::vector<std::int32_t> resolveSorted(const std::vector<VariableRef>& variable
 }
 
 // The variables of --categorical (or --center), in a set.
-std::set<std::int32_t> resolveCategorical(const std::vector<VariableRef>& variables, const DataSet& dataSet)
+std::set<std::int32_t> resolveVariableSet(const std::vector<VariableRef>& variables, const DataSet& dataSet)
 {
     std::set<std::int32_t> numbers;
     for (const VariableRef& variable : variables) {
@@ -332,7 +332,7 @@ Runner bootstrapCommand(const Invocation& invocation)
         request.DependentVariable = resolve(dependent, dataSet);
         request.PredictorList = resolveSorted(predictors, dataSet);
         request.AddedList = resolveSorted(added, dataSet);
-        request.Categorical = resolveCategorical(categorical, dataSet);
+        request.Categorical = resolveVariableSet(categorical, dataSet);
         request.ReferenceCategory = resolveReferences(references, request.Categorical, dataSet);
         const Outcome<BootstrapResult> outcome = RunBootstrap(request, dataSet, seed, {}, threads);
         if (!outcome.ok()) {
@@ -412,8 +412,8 @@ Runner hierarchicalCommand(const Invocation& invocation)
         for (const std::vector<VariableRef>& step : steps) {
             request.Steps.push_back(resolveSorted(step, dataSet));
         }
-        request.Categorical = resolveCategorical(categorical, dataSet);
-        request.Centred = resolveCategorical(centred, dataSet);
+        request.Categorical = resolveVariableSet(categorical, dataSet);
+        request.Centred = resolveVariableSet(centred, dataSet);
         request.ReferenceCategory = resolveReferences(references, request.Categorical, dataSet);
         const Outcome<HierarchicalResult> outcome = RunHierarchical(request, dataSet, seed, {}, threads);
         if (!outcome.ok()) {

@@ -69,10 +69,10 @@ Status writeDistributionFigure(const BootstrapResult& result, const FigureReques
         application.emplace(argc, argv);
     }
     DistributionFigure figure(result);
-    FigureSpec spec;
-    spec.widthMm = request.widthMm;
-    spec.heightMm = request.heightMm;
-    figure.setFigure(spec);
+    FigureSpec printed; // the printed size the command line asked for
+    printed.widthMm = request.widthMm;
+    printed.heightMm = request.heightMm;
+    figure.setFigure(printed);
     Outcome<QByteArray> bytes = Refusal{};
     switch (request.type) {
     case FigureFileType::Pdf:
