@@ -1882,6 +1882,8 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"bootstrap --categorical", "cyl"},
         {"hierarchical --categorical", "Species"},
         {"--center", "Petal.Width"},
+        {"--slopes", "Petal.Width@Sepal.Width"},
+        {"--slopes-at", "Sepal.Width=3,3.5"},
         {"--delta-r2", "0.1"},
         {"--r2-full", "0.3"},
         {"--f2", "0.2"},
@@ -1955,6 +1957,11 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
             // A centred predictor is a numeric one of the model.
             if (row.name == std::string("--center")) {
                 given["--step"] = "Petal.Width";
+            }
+            // Simple slopes read a product of the model.
+            if (row.name == std::string("--slopes") || row.name == std::string("--slopes-at")) {
+                given["--step"] = "Petal.Width,Sepal.Width,Petal.Width*Sepal.Width";
+                given["--slopes"] = "Petal.Width@Sepal.Width";
             }
             // The figure's size, resolution and step go with a PNG figure.
             if (figure) {

@@ -24,6 +24,9 @@ const char* const DeltaR2 = "\u0394R\u00b2";
 // escaped for Markdown in the Markdown texts. The program's own words and
 // numbers ("95% CI [.11, .49]", "p < .001") are literal text in Markdown
 // and stay as they are.
+// How APA style writes a product term: "stress × support".
+constexpr const char* ApaProductSign = " \u00d7 ";
+
 std::string nameOf(std::int32_t v, const std::vector<std::string>& names, ApaForm form)
 {
     const auto index = static_cast<std::size_t>(v);
@@ -35,17 +38,26 @@ std::string nameOf(std::int32_t v, const std::vector<std::string>& names, ApaFor
 }
 
 // "A", "A and B", "A, B and C" (prose) or "A, B, C" (a table's cell).
+std::string joinedNames(const std::vector<std::string>& items, bool prose)
+{
+    std::string text;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (k > 0) {
+            text += prose && k + 1 == items.size() ? " and " : ", ";
+        }
+        text += items[k];
+    }
+    return text;
+}
+
 std::string nameList(const std::vector<std::int32_t>& variables, const std::vector<std::string>& names, bool prose,
                      ApaForm form)
 {
-    std::string text;
-    for (std::size_t k = 0; k < variables.size(); ++k) {
-        if (k > 0) {
-            text += prose && k + 1 == variables.size() ? " and " : ", ";
-        }
-        text += nameOf(variables[k], names, form);
+    std::vector<std::string> items;
+    for (const std::int32_t v : variables) {
+        items.push_back(nameOf(v, names, form));
     }
-    return text;
+    return joinedNames(items, prose);
 }
 
 std::string proportion(const std::optional<double>& value)
@@ -347,7 +359,8 @@ TableModel coefficientTableOf(const BootstrapResult& result, IntervalKind interv
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.Columns) {
         terms.push_back(nameCell(termName(result.Categories, request.ReferenceCategory, predictor,
-                                          nameOf(predictor.variable, names, ApaForm::Plain)),
+                                          [&names](std::int32_t v) { return nameOf(v, names, ApaForm::Plain); },
+                                          ApaProductSign),
                                  markup));
     }
     if (result.Columns.empty()) { // a result built without its columns: one per variable
@@ -600,10 +613,21 @@ std::string modelCaption(const BootstrapResult& result)
 
 namespace {
 
-// A step's variables by their names: "am and qsec" (prose) or "am, qsec".
+// A step's variables by their names, then its products: "am and qsec" (prose)
+// or "am, qsec"; "stress × support".
 std::string stepNames(const HierarchicalResult& result, std::size_t step, bool prose, ApaForm form)
 {
-    return nameList(result.request.Steps[step], result.VariableNames, prose, form);
+    std::vector<std::string> items;
+    for (const std::int32_t v : result.request.Steps[step]) {
+        items.push_back(nameOf(v, result.VariableNames, form));
+    }
+    if (step < result.request.Products.size()) {
+        for (const ProductTerm& term : result.request.Products[step]) {
+            items.push_back(nameOf(term.first, result.VariableNames, form) + ApaProductSign
+                            + nameOf(term.second, result.VariableNames, form));
+        }
+    }
+    return joinedNames(items, prose);
 }
 
 TableModel tableOf(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
@@ -652,7 +676,10 @@ TableModel coefficientTableOf(const HierarchicalResult& result, IntervalKind int
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.columns) {
         terms.push_back(nameCell(termName(result.Categories, request.ReferenceCategory, predictor,
-                                          nameOf(predictor.variable, result.VariableNames, ApaForm::Plain)),
+                                          [&result](std::int32_t v) {
+                                              return nameOf(v, result.VariableNames, ApaForm::Plain);
+                                          },
+                                          ApaProductSign),
                                  markup));
     }
     for (std::size_t s = 0; s < result.steps.size(); ++s) {

@@ -53,7 +53,7 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
         result.Categories = std::move(pair.categories);
     }
     std::vector<BootstrapResult> results{std::move(result)};
-    const std::vector<NestedModel> models{{pair.p, pair.q}};
+    const std::vector<NestedModel> models{{pair.p, pair.q, true, {}}};
     const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
     if (const std::optional<Refusal> refused = RunNestedModels(cases, models, columnNames, settings, results)) {
         return *refused;

@@ -151,6 +151,9 @@ struct BootstrapResult {
     std::optional<BootstrapDetails> Details;       // when the request asked for them
     std::optional<EffectSizeStatistics> EffectSizes; // when the request asked for them
     std::optional<ModelCoefficients> Coefficients;   // when the request asked for them
+    // The percentile intervals of linear combinations of the full model's
+    // coefficients a model sequence asked for (a moderation's simple slopes).
+    std::vector<ResampledInterval> CombinationIntervals;
     // Every interval of the run, each kind once, computed where the run
     // computes its parts: traditional, modified, then BCa with the details.
     std::vector<Interval> Intervals;

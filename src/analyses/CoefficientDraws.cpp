@@ -220,4 +220,55 @@ void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<
     model(coefficients.full, p + q, reduced ? 2 * static_cast<std::size_t>(p) : 0);
 }
 
+void DrawCombinations(const CorrMatrix& C, const SampleSums& sums, std::int32_t n, std::int32_t k,
+                      const std::vector<std::vector<double>>& weights, double* out)
+{
+    std::array<double, MaxColumns> beta{};
+    std::array<double, MaxColumns> sr2{};
+    std::fill(out, out + weights.size(), NotANumber);
+    if (!StandardizedCoefficients(C, k, beta.data(), sr2.data())) {
+        return;
+    }
+    const double count = n;
+    auto squares = [&](std::int32_t c) {
+        const auto u = static_cast<std::size_t>(c);
+        return sums.cross[u][u] - sums.sum[u] * sums.sum[u] / count;
+    };
+    const double yy = squares(0);
+    std::array<double, MaxColumns> B{};
+    for (std::int32_t j = 1; j <= k; ++j) {
+        B[static_cast<std::size_t>(j) - 1] = beta[static_cast<std::size_t>(j) - 1] * std::sqrt(yy / squares(j));
+    }
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+        double value = 0.0;
+        for (std::size_t j = 0; j < weights[i].size() && j < static_cast<std::size_t>(k); ++j) {
+            value += weights[i][j] * B[j];
+        }
+        out[i] = value;
+    }
+}
+
+std::vector<ResampledInterval> PercentileIntervals(const std::vector<double>& draws, std::size_t count,
+                                                   ConfidenceLevel level)
+{
+    std::vector<ResampledInterval> intervals;
+    if (count == 0) {
+        return intervals;
+    }
+    const std::size_t trials = draws.size() / count;
+    std::vector<double> sorted;
+    sorted.reserve(trials + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        sorted.assign(1, 0.0);
+        for (std::size_t t = 0; t < trials; ++t) {
+            const double v = draws[t * count + i];
+            if (std::isfinite(v)) {
+                sorted.push_back(v);
+            }
+        }
+        intervals.push_back(limitsOf(sorted, level, std::nullopt, std::nullopt).percentile);
+    }
+    return intervals;
+}
+
 } // namespace orvalis

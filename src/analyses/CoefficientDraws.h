@@ -52,4 +52,19 @@ void AddCoefficientIntervals(ModelCoefficients& coefficients, const std::vector<
                              std::int32_t q, ConfidenceLevel level,
                              const std::vector<std::optional<double>>& accelerations, bool reduced = true);
 
+// A trial's values of linear combinations of a model's raw coefficients
+// B_1..B_k (a simple slope is B_x + w B_xw): each B_j = beta_j sqrt(S_yy /
+// S_jj) with the sums of squares of the trial's sums of n rows; weights[i]
+// holds combination i's k weights. Writes weights.size() values, NaN where
+// the trial's model has no coefficients. Allocation-free.
+void DrawCombinations(const CorrMatrix& C, const SampleSums& sums, std::int32_t n, std::int32_t k,
+                      const std::vector<std::vector<double>>& weights, double* out);
+
+// The percentile interval of each of count values drawn per valid trial
+// (draws: count per trial, in trial order) at the ranks the R^2 change's
+// traditional limits take, over the trials that have the value. Throws
+// std::bad_alloc.
+std::vector<ResampledInterval> PercentileIntervals(const std::vector<double>& draws, std::size_t count,
+                                                   ConfidenceLevel level);
+
 } // namespace orvalis

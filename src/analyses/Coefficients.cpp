@@ -87,6 +87,16 @@ CoefficientsOutcome ComputeCoefficients(const CaseMatrix& cases, std::int32_t k,
         xMean(c) = cases.centred[column] ? 0.0 : mean(c + 1) + static_cast<double>(cases.shift[column]);
     }
     const double yMean = mean(0) + static_cast<double>(cases.shift[0]);
+    table.means.push_back(yMean);
+    for (Index c = 0; c < k; ++c) {
+        table.means.push_back(mean(c + 1) + static_cast<double>(cases.shift[static_cast<std::size_t>(c) + 1]));
+    }
+    table.covariance.resize(static_cast<std::size_t>(k * k));
+    for (Index a = 0; a < k; ++a) {
+        for (Index c = 0; c < k; ++c) {
+            table.covariance[static_cast<std::size_t>(a * k + c)] = s2 * inverse(a, c);
+        }
+    }
     const double intercept = k > 0 ? yMean - xMean.dot(b) : yMean;
     const double interceptVariance = s2 * (1.0 / static_cast<double>(n) + (k > 0 ? xMean.dot(inverse * xMean) : 0.0));
     table.rows.push_back(row(0, intercept, interceptVariance));

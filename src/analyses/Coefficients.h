@@ -47,6 +47,17 @@ struct CoefficientTable {
     std::vector<Coefficient> rows; // the intercept, then columns 1..k in order
     double R2 = 0.0;
     std::int32_t df = 0; // the residual degrees of freedom, n - k - 1
+    // The covariance of the slopes B_1..B_k, s^2 (X'X)^-1, row by row (k x k).
+    std::vector<double> covariance;
+    // Each column's mean over the complete cases in the data's own units
+    // (means[0] the dependent variable's; a centred column's too).
+    std::vector<double> means;
+
+    double covarianceOf(std::int32_t a, std::int32_t b) const // columns 1..k
+    {
+        const auto k = static_cast<std::size_t>(rows.size()) - 1;
+        return covariance[(static_cast<std::size_t>(a) - 1) * k + static_cast<std::size_t>(b) - 1];
+    }
 };
 
 // The model's coefficients, or why there are none (problem).

@@ -133,7 +133,8 @@ std::string FormatCoefficients(const BootstrapResult& result)
     std::vector<std::string> terms;
     for (const PredictorColumn& column : result.Columns) {
         terms.push_back(
-            termName(result.Categories, request.ReferenceCategory, column, variableText(column.variable, names)));
+            termName(result.Categories, request.ReferenceCategory, column,
+                     [&names](std::int32_t v) { return variableText(v, names); }));
     }
     if (result.Columns.empty()) { // a result built without its columns: one per variable
         for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
@@ -162,28 +163,36 @@ std::string FormatCoefficients(const BootstrapResult& result)
 std::string termName(const HierarchicalResult& result, const PredictorColumn& column)
 {
     return termName(result.Categories, result.request.ReferenceCategory, column,
-                    variableText(column.variable, result.VariableNames));
+                    [&result](std::int32_t v) { return variableText(v, result.VariableNames); });
 }
 
 std::string termName(const std::map<std::int32_t, std::vector<std::string>>& categories,
                      const std::map<std::int32_t, std::int32_t>& references, const PredictorColumn& column,
-                     std::string variableName)
+                     const std::function<std::string(std::int32_t)>& variableName, std::string_view productSign)
 {
-    std::string name = std::move(variableName);
-    const auto labels = categories.find(column.variable);
-    if (column.category == 0 || labels == categories.end()) {
+    auto factor = [&](std::int32_t v, std::int32_t category) {
+        std::string name = variableName(v);
+        const auto labels = categories.find(v);
+        if (category == 0 || labels == categories.end()) {
+            return name;
+        }
+        const std::int32_t reference = referenceCategory(references, v);
+        auto label = [&](std::int32_t code) {
+            const auto index = static_cast<std::size_t>(code) - 1;
+            return code >= 1 && index < labels->second.size() ? escapeControlCharacters(labels->second[index])
+                                                              : formatInteger(code);
+        };
+        name += ": ";
+        name += label(category);
+        name += " vs ";
+        name += label(reference);
         return name;
-    }
-    const std::int32_t reference = referenceCategory(references, column.variable);
-    auto label = [&](std::int32_t code) {
-        const auto index = static_cast<std::size_t>(code) - 1;
-        return code >= 1 && index < labels->second.size() ? escapeControlCharacters(labels->second[index])
-                                                          : formatInteger(code);
     };
-    name += ": ";
-    name += label(column.category);
-    name += " vs ";
-    name += label(reference);
+    std::string name = factor(column.variable, column.category);
+    if (column.isProduct()) {
+        name += productSign;
+        name += factor(column.byVariable, column.byCategory);
+    }
     return name;
 }
 
@@ -222,6 +231,110 @@ std::string FormatHierarchicalCoefficients(const HierarchicalResult& result)
         out += resampledTable(model, terms, result.request.Level, step.NumValid);
     }
     appendLine(out, "sr^2: the R^2 the model loses when that predictor alone is dropped.");
+    appendBlockEnd(out);
+    return out;
+}
+
+std::string slopePointText(const ModerationResult& moderation, const SimpleSlope& slope)
+{
+    switch (slope.point) {
+    case SlopePoint::BelowMean:
+        return "mean - 1 SD";
+    case SlopePoint::Mean:
+        return "mean";
+    case SlopePoint::AboveMean:
+        return "mean + 1 SD";
+    case SlopePoint::Given:
+        return "given";
+    case SlopePoint::Category: {
+        const auto index = static_cast<std::size_t>(slope.category) - 1;
+        return index < moderation.categoryLabels.size() ? escapeControlCharacters(moderation.categoryLabels[index])
+                                                        : formatInteger(slope.category);
+    }
+    }
+    return {};
+}
+
+std::string JohnsonNeymanSentence(const ModerationResult& moderation, const std::string& focal,
+                                  const std::string& moderator, const std::function<std::string(double)>& number)
+{
+    const JohnsonNeyman& jn = *moderation.johnsonNeyman;
+    const std::string level = formatInteger(100 - percentOf(moderation.level)) + "% level";
+    std::string text = "the slope of " + focal + " is ";
+    if (jn.bounds.empty()) {
+        text += jn.significant.front() ? "significant at the " + level + " for every value of " + moderator
+                                       : "not significant at the " + level + " for any value of " + moderator;
+    } else {
+        std::vector<std::string> pieces;
+        for (std::size_t piece = 0; piece < jn.significant.size(); ++piece) {
+            if (!jn.significant[piece]) {
+                continue;
+            }
+            pieces.push_back(piece == 0                     ? "below " + number(jn.bounds.front())
+                             : piece == jn.bounds.size() ? "above " + number(jn.bounds.back())
+                                                         : "between " + number(jn.bounds[piece - 1]) + " and "
+                                                               + number(jn.bounds[piece]));
+        }
+        text += "significant at the " + level + " for " + moderator + " ";
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            text += (k == 0 ? "" : " and ") + pieces[k];
+        }
+    }
+    text += "; " + moderator + " ranges from " + number(moderation.moderatorMin) + " to "
+            + number(moderation.moderatorMax);
+    const bool beyond = std::any_of(jn.bounds.begin(), jn.bounds.end(), [&](double bound) {
+        return bound < moderation.moderatorMin || bound > moderation.moderatorMax;
+    });
+    if (beyond) {
+        text += " (a value beyond that range is an extrapolation)";
+    }
+    return text;
+}
+
+std::string FormatModeration(const HierarchicalResult& result)
+{
+    if (!result.Moderation) {
+        return {};
+    }
+    const ModerationResult& moderation = *result.Moderation;
+    const std::string focal = variableText(moderation.request.focal, result.VariableNames);
+    const std::string moderator = variableText(moderation.request.moderator, result.VariableNames);
+    const BootstrapResult& step = result.steps[moderation.step];
+    const std::string percent = formatInteger(percentOf(result.request.Level)) + "% ";
+    std::string out;
+    appendLine(out, "Simple Slopes of " + focal + " at " + moderator);
+    appendLine(out, BlockRule);
+    appendLine(out, "From the model of step " + formatInteger(static_cast<std::int64_t>(moderation.step) + 1)
+                        + " (R^2 = " + fiveDecimals(step.FullR2) + ", df = " + formatInteger(moderation.df)
+                        + "); the percentile intervals from its " + formatInteger(step.NumValid) + " valid trials.");
+    if (!moderation.categoricalModerator) {
+        std::string line = moderator + ": mean " + rounded(moderation.moderatorMean, 5) + ", standard deviation "
+                           + rounded(moderation.moderatorSD, 5);
+        if (result.request.Centred.contains(moderation.request.moderator)) {
+            line += ", centred at its mean";
+        }
+        appendLine(out, line + ".");
+    }
+    std::vector<std::vector<std::string>> rows = {{moderator, moderation.categoricalModerator ? "" : "Value", "B",
+                                                   "SE B", percent + "CI of B", "t", "p", percent + "percentile of B"}};
+    for (const SimpleSlope& slope : moderation.slopes) {
+        rows.push_back({slopePointText(moderation, slope),
+                        moderation.categoricalModerator ? std::string() : rounded(slope.at, 5), rounded(slope.B, 5),
+                        rounded(slope.SE, 5), intervalText(slope.lower, slope.upper), rounded(slope.t, 3),
+                        pValueText(slope.p), resampledText(slope.percentile)});
+    }
+    if (moderation.categoricalModerator) {
+        for (std::vector<std::string>& row : rows) {
+            row.erase(row.begin() + 1);
+        }
+    }
+    out += alignedColumns(rows);
+    if (moderation.johnsonNeyman) {
+        std::string sentence = JohnsonNeymanSentence(moderation, focal, moderator,
+                                                     [](double value) { return rounded(value, 5); });
+        sentence[0] = 'T';
+        appendLine(out, "Johnson-Neyman: " + sentence + ".");
+    }
     appendBlockEnd(out);
     return out;
 }

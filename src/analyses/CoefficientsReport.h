@@ -4,8 +4,10 @@
 #include "analyses/BootstrapResult.h"
 #include "analyses/Hierarchical.h"
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvalis {
@@ -26,7 +28,7 @@ std::string FormatCoefficients(const BootstrapResult& result);
 
 // A hierarchical run's predictor column as a term: "Var4 (hp)", or a
 // category's indicator "Var5 (Species): virginica vs setosa" (against the
-// reference category).
+// reference category); a product joins its factors' names with " * ".
 std::string termName(const HierarchicalResult& result, const PredictorColumn& column);
 // The same from a run's category labels and reference categories, with the
 // variable named as the caller names it (a pair's run with a categorical
@@ -34,11 +36,29 @@ std::string termName(const HierarchicalResult& result, const PredictorColumn& co
 // "Species: virginica vs setosa").
 std::string termName(const std::map<std::int32_t, std::vector<std::string>>& categories,
                      const std::map<std::int32_t, std::int32_t>& references, const PredictorColumn& column,
-                     std::string variableName);
+                     const std::function<std::string(std::int32_t)>& variableName,
+                     std::string_view productSign = " * ");
 
 // The block of a hierarchical run with coefficients: each step's model (the
 // steps up to it), its terms named by termName; then three empty lines.
 // Empty for a run without.
 std::string FormatHierarchicalCoefficients(const HierarchicalResult& result);
+
+// How a slope's moderator value is named: "mean - 1 SD", "mean", "mean + 1
+// SD", "given", or a category's label.
+std::string slopePointText(const ModerationResult& moderation, const SimpleSlope& slope);
+
+// The Johnson-Neyman values in words, numbers written by `number`: "the slope
+// of X is significant at the 5% level for W below a and above b; W ranges
+// from c to d", or significant for every value of W, or for none.
+std::string JohnsonNeymanSentence(const ModerationResult& moderation, const std::string& focal,
+                                  const std::string& moderator, const std::function<std::string(double)>& number);
+
+// The block of a run with simple slopes: the model they are read from, the
+// moderator's mean and standard deviation, a row per slope (B, SE B, the
+// t-based interval, t, p and the percentile interval from the trials), and
+// the Johnson-Neyman sentence for a numeric moderator; then three empty
+// lines. Empty for a run without.
+std::string FormatModeration(const HierarchicalResult& result);
 
 } // namespace orvalis

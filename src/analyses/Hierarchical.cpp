@@ -34,7 +34,54 @@ Refusal fault(std::string message)
     return analysisRefusal(std::move(message), Refusal::Reason::Fault);
 }
 
+const std::vector<ProductTerm>& productsOf(const HierarchicalRequest& request, std::size_t s)
+{
+    static const std::vector<ProductTerm> none;
+    return s < request.Products.size() ? request.Products[s] : none;
+}
+
+// The products' own checks: two different predictors, neither the dependent
+// variable, each product once, and both factors entered by the product's step
+// or one before it (stepOf: each variable's step).
+Status checkProducts(const HierarchicalRequest& request, const std::map<std::int32_t, std::size_t>& stepOf,
+                     const DataSet& dataSet)
+{
+    std::set<std::pair<std::int32_t, std::int32_t>> seen;
+    for (std::size_t s = 0; s < request.Products.size(); ++s) {
+        for (const ProductTerm& term : request.Products[s]) {
+            const std::string product = productText(term, dataSet);
+            if (term.first == term.second) {
+                return analysisRefusal("The product " + product + " in " + stepName(s)
+                                       + " multiplies a variable by itself; a product joins two different predictors.");
+            }
+            for (const std::int32_t v : {term.first, term.second}) {
+                if (v == *request.DependentVariable) {
+                    return analysisRefusal("The product " + product + " in " + stepName(s)
+                                           + " takes the dependent variable " + variableNumber(v) + ".");
+                }
+            }
+            if (!seen.emplace(std::min(term.first, term.second), std::max(term.first, term.second)).second) {
+                return analysisRefusal("The product " + product + " is listed twice.");
+            }
+            for (const std::int32_t v : {term.first, term.second}) {
+                const auto entered = stepOf.find(v);
+                if (entered == stepOf.end() || entered->second > s) {
+                    return analysisRefusal("The product " + product + " in " + stepName(s) + " needs "
+                                           + namedVariable(v, dataSet) + " in the model: enter it in " + stepName(s)
+                                           + " or a step before it.");
+                }
+            }
+        }
+    }
+    return Done{};
+}
+
 } // namespace
+
+std::string productText(const ProductTerm& term, const DataSet& dataSet)
+{
+    return namedVariable(term.first, dataSet) + " * " + namedVariable(term.second, dataSet);
+}
 
 Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSet& dataSet)
 {
@@ -44,6 +91,11 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
     }
     for (const std::vector<std::int32_t>& step : request.Steps) {
         all.insert(all.end(), step.begin(), step.end());
+    }
+    for (const std::vector<ProductTerm>& products : request.Products) {
+        for (const ProductTerm& term : products) {
+            all.insert(all.end(), {term.first, term.second});
+        }
     }
     for (const auto& [v, category] : request.ReferenceCategory) {
         all.push_back(v);
@@ -59,12 +111,16 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
     if (request.Steps.empty()) {
         return analysisRefusal("There is no step: step 1 adds at least one predictor.");
     }
+    if (request.Products.size() > request.Steps.size()) {
+        return analysisRefusal("There are products for " + std::to_string(request.Products.size())
+                               + " steps, and only " + std::to_string(request.Steps.size()) + " steps.");
+    }
     if (static_cast<std::int32_t>(request.Steps.size()) > MaxSteps) {
         return analysisRefusal("There are " + std::to_string(request.Steps.size()) + " steps, and at most "
                                + std::to_string(MaxSteps) + " are allowed.");
     }
     for (std::size_t s = 0; s < request.Steps.size(); ++s) {
-        if (request.Steps[s].empty()) {
+        if (request.Steps[s].empty() && productsOf(request, s).empty()) {
             return analysisRefusal("Step " + std::to_string(s + 1) + " adds no predictor.");
         }
     }
@@ -89,6 +145,9 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
             }
         }
     }
+    if (const Status products = checkProducts(request, stepOf, dataSet); !products.ok()) {
+        return products;
+    }
     std::vector<std::int32_t> predictors;
     for (const auto& [v, s] : stepOf) {
         predictors.push_back(v);
@@ -98,6 +157,18 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
                                                               request.ReferenceCategory, dataSet, columns);
         !categorical.ok()) {
         return categorical;
+    }
+    // Each product adds its factors' columns multiplied (a categorical one's indicators: categories - 1).
+    const std::map<std::int32_t, CategoricalView> views =
+        categoricalPredictors(predictors, request.Categorical, dataSet);
+    auto factorColumns = [&views](std::int32_t v) {
+        const auto view = views.find(v);
+        return view == views.end() ? 1 : static_cast<std::int32_t>(view->second.size()) - 1;
+    };
+    for (const std::vector<ProductTerm>& products : request.Products) {
+        for (const ProductTerm& term : products) {
+            columns += productColumnCount(factorColumns(term.first), factorColumns(term.second));
+        }
     }
     for (const std::int32_t v : request.Centred) {
         if (!stepOf.contains(v) || entersAsCategorical(v, request.Categorical, dataSet)) {
@@ -111,7 +182,7 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
                                  "categories), and at most "
                                + std::to_string(MaxSequenceColumns) + " are allowed.");
     }
-    return Done{};
+    return CheckSlopesRequest(request, dataSet);
 }
 
 Outcome<SequenceCases> CollectSequenceCases(const HierarchicalRequest& unsorted, const DataSet& dataSet)
@@ -126,23 +197,34 @@ Outcome<SequenceCases> CollectSequenceCases(const HierarchicalRequest& unsorted,
     }
     const std::map<std::int32_t, CategoricalView> views =
         categoricalPredictors(predictors, request.Categorical, dataSet);
+    auto viewOf = [&views](std::int32_t v) {
+        const auto view = views.find(v);
+        return view == views.end() ? nullptr : &view->second;
+    };
     SequenceCases sequence;
     for (const std::vector<std::int32_t>& step : request.Steps) {
         std::int32_t added = 0;
         for (const std::int32_t v : step) {
-            const auto view = views.find(v);
-            added += appendPredictorColumns(sequence.columns, v, view == views.end() ? nullptr : &view->second,
+            added += appendPredictorColumns(sequence.columns, v, viewOf(v),
                                             referenceCategory(request.ReferenceCategory, v));
+        }
+        for (const ProductTerm& term : productsOf(request, sequence.stepColumns.size())) {
+            added += appendProductColumns(sequence.columns, term, viewOf(term.first),
+                                          referenceCategory(request.ReferenceCategory, term.first),
+                                          viewOf(term.second),
+                                          referenceCategory(request.ReferenceCategory, term.second));
         }
         sequence.stepColumns.push_back(added);
     }
-    Outcome<CaseMatrix> cases = collectPredictorColumns(*request.DependentVariable, sequence.columns, dataSet);
+    Outcome<CaseMatrix> cases =
+        collectPredictorColumns(*request.DependentVariable, sequence.columns, dataSet, request.Centred);
     if (!cases.ok()) {
         return cases.refusal();
     }
     sequence.cases = std::move(*cases);
     for (std::size_t c = 0; c < sequence.columns.size(); ++c) {
-        sequence.cases.centred[c + 1] = request.Centred.contains(sequence.columns[c].variable);
+        sequence.cases.centred[c + 1] =
+            !sequence.columns[c].isProduct() && request.Centred.contains(sequence.columns[c].variable);
     }
     return sequence;
 }
@@ -184,7 +266,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     result.ValueLabelledPredictors = valueLabelledNumeric(predictors, request.Categorical, dataSet);
     for (const std::int32_t v : request.Centred) {
         for (std::size_t c = 0; c < sequence.columns.size(); ++c) {
-            if (sequence.columns[c].variable == v) {
+            if (sequence.columns[c].variable == v && !sequence.columns[c].isProduct()) {
                 result.CentredMeans.emplace_back(v, columnMean(sequence.cases, static_cast<std::int32_t>(c) + 1));
             }
         }
@@ -196,16 +278,25 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     // Column names for refusals: "Var 4", "Var 5 (Species: virginica)".
     std::vector<std::string> columnNames{variableNumber(*request.DependentVariable)};
     for (const PredictorColumn& column : sequence.columns) {
-        columnNames.push_back(column.category == 0 ? variableNumber(column.variable)
-                                                   : indicatorName(column, dataSet.VariableName(column.variable),
-                                                                   result.Categories[column.variable]));
+        auto factorName = [&](std::int32_t v, std::int32_t category, float value) {
+            PredictorColumn factor;
+            factor.variable = v;
+            factor.category = category;
+            factor.value = value;
+            return category == 0 ? variableNumber(v)
+                                 : indicatorName(factor, dataSet.VariableName(v), result.Categories[v]);
+        };
+        columnNames.push_back(factorName(column.variable, column.category, column.value)
+                              + (column.isProduct()
+                                     ? " * " + factorName(column.byVariable, column.byCategory, column.byValue)
+                                     : std::string()));
     }
     std::vector<NestedModel> models;
     std::vector<BootstrapResult> steps;
     std::int32_t before = 0;
     std::vector<std::int32_t> earlier;
     for (std::size_t s = 0; s < request.Steps.size(); ++s) {
-        models.push_back({before, sequence.stepColumns[s], false});
+        models.push_back({before, sequence.stepColumns[s], false, {}});
         BootstrapResult step;
         step.request.DependentVariable = request.DependentVariable;
         step.request.PredictorList = earlier;
@@ -223,9 +314,30 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
         before += sequence.stepColumns[s];
         earlier.insert(earlier.end(), request.Steps[s].begin(), request.Steps[s].end());
     }
+    // The simple slopes: their weights drawn in the trials of the step that enters the product.
+    std::optional<ModerationPlan> moderation;
+    if (request.Slopes) {
+        const auto labels = result.Categories.find(request.Slopes->moderator);
+        moderation = PlanModeration(request, sequence.columns, sequence.stepColumns, sequence.cases,
+                                    labels != result.Categories.end() ? labels->second
+                                                                      : std::vector<std::string>{});
+        models[moderation->result.step].combinations = slopeWeights(*moderation);
+    }
     const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
     if (const std::optional<Refusal> refused = RunNestedModels(sequence.cases, models, columnNames, settings, steps)) {
         return *refused;
+    }
+    if (moderation) {
+        const BootstrapResult& step = steps[moderation->result.step];
+        const CoefficientsOutcome model =
+            step.Coefficients ? step.Coefficients->full
+                              : ComputeCoefficients(sequence.cases, moderation->result.columns, request.Level);
+        Outcome<ModerationResult> finished =
+            FinishModeration(std::move(*moderation), model, step.CombinationIntervals);
+        if (!finished.ok()) {
+            return finished.refusal();
+        }
+        result.Moderation = std::move(*finished);
     }
     result.steps = std::move(steps);
     return result;

@@ -5,6 +5,7 @@
 #include "analyses/Bootstrap.h"
 #include "analyses/BootstrapResult.h"
 #include "analyses/CompleteCases.h"
+#include "analyses/Moderation.h"
 #include "analyses/PredictorColumns.h"
 
 #include <cstdint>
@@ -28,6 +29,10 @@ struct HierarchicalRequest {
     // Each step's variables (1-based); step 1 is set against the model
     // without predictors, each later step against the steps before it.
     std::vector<std::vector<std::int32_t>> Steps;
+    // Each step's product terms, after its variables (none where this is
+    // shorter than Steps); a product's two variables enter the model in that
+    // step or an earlier one.
+    std::vector<std::vector<ProductTerm>> Products;
     // A categorical predictor's reference category, by its code (1-based);
     // the first category where none is given.
     std::map<std::int32_t, std::int32_t> ReferenceCategory;
@@ -35,8 +40,8 @@ struct HierarchicalRequest {
     // distinct values a category (categoricalView), entered as indicators as
     // a text variable is.
     std::set<std::int32_t> Categorical;
-    // Numeric predictors centred at their means over the complete cases:
-    // their coefficients' intercept changes, no R^2 does.
+    // Numeric predictors centred at their means over the complete cases,
+    // before products are formed: the coefficients change, no R^2 does.
     std::set<std::int32_t> Centred;
     std::int32_t NumTrials = 600;
     ConfidenceLevel Level = ConfidenceLevel::P95;
@@ -45,6 +50,8 @@ struct HierarchicalRequest {
     std::optional<EffectSizeRequest> EffectSizes;
     // Also compute each step's model's coefficients.
     bool Coefficients = false;
+    // Also the simple slopes of a focal predictor at its moderator's values.
+    std::optional<SlopesRequest> Slopes;
 };
 
 struct HierarchicalResult {
@@ -62,6 +69,8 @@ struct HierarchicalResult {
     std::vector<std::int32_t> ImputationVariables;
     // Each centred predictor and its mean over the complete cases, in variable order.
     std::vector<std::pair<std::int32_t, double>> CentredMeans;
+    // The simple slopes and Johnson-Neyman values, when the request asked for them.
+    std::optional<ModerationResult> Moderation;
     // The predictors entered as numbers though they have value labels (valueLabelledNumeric).
     std::vector<std::int32_t> ValueLabelledPredictors;
     std::uint64_t Seed = 0;
@@ -69,21 +78,28 @@ struct HierarchicalResult {
     std::int32_t CompleteCases = 0;
 };
 
+// A product term as a refusal names it: "Var 1 (stress) * Var 2 (support)".
+std::string productText(const ProductTerm& term, const DataSet& dataSet);
+
 // Every check a hierarchical request passes before any work, in this order:
 // a variable outside the data (NotInData); no dependent variable; no step or
-// more than 6; a step without variables; a categorical dependent variable; a
-// variable in two roles, in two steps or twice in one; then those of
+// more than 6; a step without variables or products; a categorical dependent
+// variable; a variable in two roles, in two steps or twice in one; a product
+// of a variable with itself, of the dependent variable, listed twice (in
+// either order), or with a variable not entered by its step; then those of
 // checkCategoricalPredictors (a declared dependent variable, a reference
 // category of no categorical predictor, a categorical predictor with more
 // than 25 categories or one, or a reference category it does not have);
-// more than 24 predictor columns. A declared variable outside the data is
-// NotInData; one that is no predictor is let be.
+// more than 24 predictor columns; then those of CheckSlopesRequest. A
+// declared variable outside the data is NotInData; one that is no predictor
+// is let be.
 Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSet& dataSet);
 
 // The complete cases over every variable of the largest model, with the
 // dependent variable in column 0 and each step's columns after the steps
 // before it (a step's variables in ascending order, a categorical one as the
-// indicators of its categories but the reference, in code order). Also
+// indicators of its categories but the reference, in code order; then its
+// products in the order given, appendProductColumns). Also
 // returns the columns' descriptions. Refuses what CheckHierarchicalRequest
 // refuses, and fewer than two complete cases.
 struct SequenceCases {

@@ -48,6 +48,12 @@ std::string DescribeStep(const HierarchicalResult& result, std::size_t step)
         }
         text += ": " + indicators + " vs " + reference;
     }
+    if (step < result.request.Products.size()) {
+        for (const ProductTerm& term : result.request.Products[step]) {
+            text += (text.empty() ? "" : "; ") + variableText(term.first, result.VariableNames) + " * "
+                    + variableText(term.second, result.VariableNames);
+        }
+    }
     return text;
 }
 

@@ -453,7 +453,7 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
         const RunSettings settings{bootstrapSeed, question.trials, false, inner, 1, TrialKernel::Best};
         std::optional<Refusal> refused;
         try {
-            refused = RunNestedModels(cases, {{p, q}}, columnNames, settings, results);
+            refused = RunNestedModels(cases, {{p, q, true, {}}}, columnNames, settings, results);
         } catch (const std::bad_alloc&) {
             refused = analysisRefusal("There is not enough memory for the plan.", Refusal::Reason::OutOfMemory);
         } catch (const std::exception& error) {

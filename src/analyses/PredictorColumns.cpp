@@ -113,30 +113,116 @@ std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::
     return added;
 }
 
-Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::vector<PredictorColumn>& columns,
-                                            const DataSet& dataSet)
+std::int32_t productColumnCount(std::int32_t firstColumns, std::int32_t secondColumns)
 {
-    CaseMatrix matrix;
-    matrix.columns = static_cast<std::int32_t>(columns.size()) + 1;
-    const auto width = static_cast<std::size_t>(matrix.columns);
-    matrix.cells.assign(width, 0.0f); // row 0
-    std::vector<float> row(width);
-    for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
-        row[0] = dataSet.DataTable(r, dependent);
-        bool complete = !isMissing(row[0]);
-        for (std::size_t c = 1; c < width && complete; ++c) {
-            const PredictorColumn& column = columns[c - 1];
-            const float value = dataSet.DataTable(r, column.variable);
-            complete = !isMissing(value);
-            row[c] = column.category == 0 ? value : (value == column.value ? 1.0f : 0.0f);
-        }
-        if (complete) {
-            matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
-            ++matrix.NumComplete;
+    return firstColumns * secondColumns;
+}
+
+std::int32_t appendProductColumns(std::vector<PredictorColumn>& columns, const ProductTerm& term,
+                                  const CategoricalView* firstView, std::int32_t firstReference,
+                                  const CategoricalView* secondView, std::int32_t secondReference)
+{
+    std::vector<PredictorColumn> firsts;
+    std::vector<PredictorColumn> seconds;
+    appendPredictorColumns(firsts, term.first, firstView, firstReference);
+    appendPredictorColumns(seconds, term.second, secondView, secondReference);
+    for (const PredictorColumn& a : firsts) {
+        for (const PredictorColumn& b : seconds) {
+            PredictorColumn product = a;
+            product.byVariable = b.variable;
+            product.byCategory = b.category;
+            product.byValue = b.value;
+            columns.push_back(product);
         }
     }
-    if (matrix.NumComplete < 2) {
+    return static_cast<std::int32_t>(firsts.size() * seconds.size());
+}
+
+namespace {
+
+// A product's factor of one case: a numeric variable's value less the mean it
+// is centred at (0 when it is not), or an indicator.
+double factorValue(float cell, std::int32_t category, float value, double mean)
+{
+    return category == 0 ? static_cast<double>(cell) - mean : (cell == value ? 1.0 : 0.0);
+}
+
+} // namespace
+
+Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::vector<PredictorColumn>& columns,
+                                            const DataSet& dataSet, const std::set<std::int32_t>& centred)
+{
+    // The cells a case reads: the dependent variable, each column's variable and a product's second one.
+    std::vector<std::int32_t> read{dependent};
+    for (const PredictorColumn& column : columns) {
+        read.push_back(column.variable);
+        if (column.isProduct()) {
+            read.push_back(column.byVariable);
+        }
+    }
+    std::sort(read.begin(), read.end());
+    read.erase(std::unique(read.begin(), read.end()), read.end());
+
+    // The complete cases, and the sums of the variables a product takes centred.
+    std::vector<std::int32_t> complete;
+    std::map<std::int32_t, double> means;
+    for (const PredictorColumn& column : columns) {
+        if (column.isProduct()) {
+            for (const std::int32_t v : {column.variable, column.byVariable}) {
+                if (centred.contains(v)) {
+                    means.emplace(v, 0.0);
+                }
+            }
+        }
+    }
+    for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
+        const bool isComplete = std::none_of(read.begin(), read.end(),
+                                             [&](std::int32_t v) { return isMissing(dataSet.DataTable(r, v)); });
+        if (isComplete) {
+            complete.push_back(r);
+            for (auto& [v, sum] : means) {
+                sum += static_cast<double>(dataSet.DataTable(r, v));
+            }
+        }
+    }
+    if (complete.size() < 2) {
         return analysisRefusal("There is an insufficient number of observations with complete data.");
+    }
+    for (auto& [v, sum] : means) {
+        sum /= static_cast<double>(complete.size());
+    }
+    auto meanOf = [&means](std::int32_t v) {
+        const auto found = means.find(v);
+        return found != means.end() ? found->second : 0.0;
+    };
+    std::vector<std::pair<double, double>> productMeans;
+    for (const PredictorColumn& column : columns) {
+        productMeans.emplace_back(column.isProduct() ? meanOf(column.variable) : 0.0,
+                                  column.isProduct() ? meanOf(column.byVariable) : 0.0);
+    }
+
+    CaseMatrix matrix;
+    matrix.columns = static_cast<std::int32_t>(columns.size()) + 1;
+    matrix.NumComplete = static_cast<std::int32_t>(complete.size());
+    const auto width = static_cast<std::size_t>(matrix.columns);
+    matrix.cells.reserve(width * (complete.size() + 1));
+    matrix.cells.assign(width, 0.0f); // row 0
+    std::vector<float> row(width);
+    for (const std::int32_t r : complete) {
+        row[0] = dataSet.DataTable(r, dependent);
+        for (std::size_t c = 1; c < width; ++c) {
+            const PredictorColumn& column = columns[c - 1];
+            const float value = dataSet.DataTable(r, column.variable);
+            if (!column.isProduct()) {
+                row[c] = column.category == 0 ? value : (value == column.value ? 1.0f : 0.0f);
+                continue;
+            }
+            const double first = factorValue(value, column.category, column.value, productMeans[c - 1].first);
+            const double second = factorValue(dataSet.DataTable(r, column.byVariable), column.byCategory,
+                                               column.byValue, productMeans[c - 1].second);
+            row[c] = static_cast<float>(first * second);
+        }
+        matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
     }
     shiftColumns(matrix);
     return matrix;

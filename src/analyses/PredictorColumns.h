@@ -21,11 +21,28 @@ class DataSet;
 constexpr std::int32_t MaxCategories = MaxColumns;
 
 // A predictor column of a model: a numeric variable, or the indicator (1 for
-// the category, 0 otherwise) of one category of a categorical variable.
+// the category, 0 otherwise) of one category of a categorical variable; or
+// the product of two such factors, a numeric variable's (centred when the
+// run centres it) or an indicator's.
 struct PredictorColumn {
     std::int32_t variable = 0;
     std::int32_t category = 0; // the category (1-based) the indicator marks; 0 for a numeric variable
     float value = 0.0f;        // the cell value of that category (a text variable's: its code)
+    // A product column's second factor, as the first; byVariable 0 for a column that is no product.
+    std::int32_t byVariable = 0;
+    std::int32_t byCategory = 0;
+    float byValue = 0.0f;
+
+    bool isProduct() const { return byVariable != 0; }
+};
+
+// A product term of a model: first * second, two different predictors
+// (1-based). Numeric by numeric is one column; a categorical factor enters
+// as each of its indicators, so numeric by categorical is one column per
+// indicator and categorical by categorical one per pair of indicators.
+struct ProductTerm {
+    std::int32_t first = 0;
+    std::int32_t second = 0;
 };
 
 // "Var 5 (Species)", or "Var 5" for a variable the file did not name.
@@ -65,13 +82,26 @@ Status checkCategoricalPredictors(std::int32_t dependent, const std::vector<std:
 std::int32_t appendPredictorColumns(std::vector<PredictorColumn>& columns, std::int32_t v, const CategoricalView* view,
                                     std::int32_t reference);
 
+// Appends the columns of first * second: each column of first's (one, or
+// its indicators) times each of second's, first's outer. Returns how many.
+std::int32_t appendProductColumns(std::vector<PredictorColumn>& columns, const ProductTerm& term,
+                                  const CategoricalView* firstView, std::int32_t firstReference,
+                                  const CategoricalView* secondView, std::int32_t secondReference);
+
+// How many columns first * second adds: the product of each factor's count
+// (1 for a numeric one, categories - 1 for a categorical one).
+std::int32_t productColumnCount(std::int32_t firstColumns, std::int32_t secondColumns);
+
 // The complete cases of the dependent variable (column 0) and the predictor
 // columns (an indicator is 1 where the cell holds its category's value, 0
 // otherwise; a case is complete when no cell it reads is missing), shifted
-// (shiftColumns). Fewer than two complete cases are refused. Throws
-// std::bad_alloc when the matrix does not fit in memory.
+// (shiftColumns). A product column holds its factors' product, formed in
+// double and then stored: a numeric factor in centred is taken less its mean
+// over the complete cases (the product of centred variables). Fewer than two
+// complete cases are refused. Throws std::bad_alloc when the matrix does not
+// fit in memory.
 Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::vector<PredictorColumn>& columns,
-                                            const DataSet& dataSet);
+                                            const DataSet& dataSet, const std::set<std::int32_t>& centred = {});
 
 // The reference category of a categorical variable: the one given, else 1.
 std::int32_t referenceCategory(const std::map<std::int32_t, std::int32_t>& references, std::int32_t v);

@@ -40,6 +40,8 @@ struct TrialOutcomes {
     std::vector<std::vector<unsigned char>> valid;
     // With coefficients: coefficientDrawWidth values per trial (trial t at t x width).
     std::vector<std::vector<double>> coefficients;
+    // A model's combinations of coefficients: as many values per trial as it has combinations.
+    std::vector<std::vector<double>> combinations;
 };
 
 Refusal fault(std::string message)
@@ -121,6 +123,12 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
                     DrawCoefficients(C, model.p, model.q,
                                      &outcomes.coefficients[m][static_cast<std::size_t>(t) * width],
                                      model.reducedCoefficients);
+                }
+                const NestedModel& model = plan.models[m];
+                if (!model.combinations.empty()) {
+                    DrawCombinations(
+                        C, sums, n, model.p + model.q, model.combinations,
+                        &outcomes.combinations[m][static_cast<std::size_t>(t) * model.combinations.size()]);
                 }
             }
         }
@@ -260,6 +268,10 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
             }
             coefficientDraws.assign(models, {});
         }
+        for (const NestedModel& model : plan.models) {
+            outcomes.combinations.emplace_back((static_cast<std::size_t>(numTrials) + 1) * model.combinations.size(),
+                                               0.0);
+        }
     } catch (const std::bad_alloc&) {
         return outOfMemory("for " + formatInteger(numTrials) + " trials");
     }
@@ -313,6 +325,18 @@ Outcome<std::vector<std::vector<double>>> allTrials(const TrialPlan& plan, std::
                 kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(width));
             }
             std::vector<double>().swap(outcomes.coefficients[m]);
+        }
+        const std::size_t combinations = plan.models[m].combinations.size();
+        if (combinations > 0) {
+            std::vector<double> kept;
+            kept.reserve(static_cast<std::size_t>(result.NumValid) * combinations);
+            const std::vector<double>& all = outcomes.combinations[m];
+            for (const std::int32_t t : result.DrawTrials) {
+                const auto first =
+                    all.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(t) * combinations);
+                kept.insert(kept.end(), first, first + static_cast<std::ptrdiff_t>(combinations));
+            }
+            result.CombinationIntervals = PercentileIntervals(kept, combinations, result.request.Level);
         }
     }
     return allSorted;

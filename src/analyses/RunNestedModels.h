@@ -20,6 +20,10 @@ struct NestedModel {
     // With coefficients, also the bootstrap intervals of the reduced model's
     // (a model sequence shows each step's full model only).
     bool reducedCoefficients = true;
+    // Linear combinations of the full model's raw coefficients B_1..B_p+q
+    // (each p + q weights) whose percentile intervals over the valid trials
+    // the run also gives (BootstrapResult::CombinationIntervals).
+    std::vector<std::vector<double>> combinations;
 };
 
 struct RunSettings {

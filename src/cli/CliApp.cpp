@@ -405,12 +405,35 @@ Runner hierarchicalCommand(const Invocation& invocation)
     const DataSource source{invocation.file, settings.delimiterWord, settings.sheet};
     const std::vector<VariableRef>& categorical = settings.categorical;
     const std::vector<VariableRef>& centred = settings.centred;
-    const Runner runner = [request, dependent, steps, references, categorical, centred, seed = run.seed,
-                           threads = run.threads, form, source, shown, file = invocation.file](
+    const auto& products = settings.stepProducts;
+    const auto& slopes = settings.slopes;
+    const auto& slopesAt = settings.slopesAt;
+    if (slopesAt && !slopes) {
+        throw UsageError{"--slopes-at needs --slopes"};
+    }
+    const Runner runner = [request, dependent, steps, products, slopes, slopesAt, references, categorical, centred,
+                           seed = run.seed, threads = run.threads, form, source, shown, file = invocation.file](
                               const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
         for (const std::vector<VariableRef>& step : steps) {
             request.Steps.push_back(resolveSorted(step, dataSet));
+        }
+        for (const auto& stepProducts : products) {
+            std::vector<ProductTerm>& terms = request.Products.emplace_back();
+            for (const auto& [first, second] : stepProducts) {
+                terms.push_back({resolve(first, dataSet), resolve(second, dataSet)});
+            }
+        }
+        if (slopes) {
+            SlopesRequest& asked = request.Slopes.emplace();
+            asked.focal = resolve(slopes->first, dataSet);
+            asked.moderator = resolve(slopes->second, dataSet);
+            if (slopesAt) {
+                if (resolve(slopesAt->first, dataSet) != asked.moderator) {
+                    throw UsageError{"--slopes-at names the moderator of --slopes"};
+                }
+                asked.at = slopesAt->second;
+            }
         }
         request.Categorical = resolveVariableSet(categorical, dataSet);
         request.Centred = resolveVariableSet(centred, dataSet);
@@ -460,6 +483,7 @@ Runner hierarchicalCommand(const Invocation& invocation)
             out << toUnixLineEnds(FormatHierarchicalEffectSizes(*outcome));
         }
         out << toUnixLineEnds(FormatHierarchicalCoefficients(*outcome));
+        out << toUnixLineEnds(FormatModeration(*outcome));
         if (record) {
             out << toUnixLineEnds(FormatRunRecord(*outcome, *record));
         }

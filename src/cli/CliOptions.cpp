@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <chrono>
 #include <limits>
@@ -47,6 +48,14 @@ std::string wrapped(const std::string& text, std::size_t indent, std::size_t wid
     }
     return out;
 }
+// text without the blanks (spaces and tabs) around it.
+std::string trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
 // The items of a comma-separated list, each without the blanks (spaces and
 // tabs) around it, so that "a, b" is "a,b".
 std::vector<std::string> listItems(const std::string& text)
@@ -55,10 +64,7 @@ std::vector<std::string> listItems(const std::string& text)
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::size_t first = item.find_first_not_of(" \t");
-        const std::size_t last = item.find_last_not_of(" \t");
-        items.push_back(first == std::string::npos ? std::string() : item.substr(first, last - first + 1));
+        items.push_back(trimmed(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
         if (comma == std::string::npos) {
             break;
         }
@@ -198,6 +204,9 @@ const ValueRule DelimiterWord = ruleOf(ValueKind::Delimiter);
 const ValueRule SheetName = ruleText("--sheet needs a sheet's name");
 const ValueRule Dependent = ruleOf(ValueKind::Variable);
 const ValueRule VariableListRule = ruleOf(ValueKind::VariableList);
+const ValueRule StepListRule = ruleOf(ValueKind::StepList);
+const ValueRule SlopesRule = ruleOf(ValueKind::Slopes);
+const ValueRule SlopesAtRule = ruleOf(ValueKind::SlopesAt);
 const ValueRule Reference = ruleOf(ValueKind::Reference);
 const ValueRule Trials = ruleWhole(1, 100000);
 const ValueRule Confidence = ruleOf(ValueKind::Level);
@@ -282,6 +291,15 @@ void setAdded(CliSettings& s, const OptionValue& v)
 void addStep(CliSettings& s, const OptionValue& v)
 {
     s.steps.push_back(v.variables);
+    s.stepProducts.push_back(v.products);
+}
+void setSlopes(CliSettings& s, const OptionValue& v)
+{
+    s.slopes = v.slopes;
+}
+void setSlopesAt(CliSettings& s, const OptionValue& v)
+{
+    s.slopesAt.emplace(v.variable, v.decimals);
 }
 void addReference(CliSettings& s, const OptionValue& v)
 {
@@ -541,6 +559,45 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
             value.variables.push_back(parseVariable(item, option));
         }
         break;
+    case ValueKind::StepList:
+        for (const std::string& item : listItems(text)) {
+            const std::size_t star = item.find('*');
+            if (star == std::string::npos) {
+                value.variables.push_back(parseVariable(item, option));
+                continue;
+            }
+            if (star == 0 || star + 1 == item.size() || item.find('*', star + 1) != std::string::npos) {
+                throw UsageError{option + " takes a product of two variables as VAR*VAR: " + item};
+            }
+            value.products.emplace_back(parseVariable(trimmed(item.substr(0, star)), option),
+                                        parseVariable(trimmed(item.substr(star + 1)), option));
+        }
+        break;
+    case ValueKind::Slopes: {
+        const std::size_t at = text.find('@');
+        if (at == std::string::npos || at == 0 || at + 1 == text.size()) {
+            throw UsageError{option + " must be FOCAL@MODERATOR: " + text};
+        }
+        value.slopes = {parseVariable(trimmed(text.substr(0, at)), option),
+                        parseVariable(trimmed(text.substr(at + 1)), option)};
+        break;
+    }
+    case ValueKind::SlopesAt: {
+        const std::size_t equals = text.find('=');
+        if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
+            throw UsageError{option + " must be VAR=v1,v2,...: " + text};
+        }
+        value.variable = parseVariable(trimmed(text.substr(0, equals)), option);
+        for (const std::string& item : listItems(text.substr(equals + 1))) {
+            double number = 0.0;
+            const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), number);
+            if (error != std::errc() || end != item.data() + item.size() || !std::isfinite(number)) {
+                throw UsageError{option + " takes numbers after VAR=: " + item};
+            }
+            value.decimals.push_back(number);
+        }
+        break;
+    }
     case ValueKind::Reference: {
         const std::size_t equals = text.find('=');
         if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
@@ -649,10 +706,12 @@ const std::vector<OptionRow>& optionTable()
         {Bootstrap, "--figure-dpi", "300|600", &FigureDpi, setFigureDpi, false,
          "A PNG figure's dots per inch (default 300), stored in the file."},
         {Hierarchical, "--dv", "VAR", &Dependent, setDependent, false, "The dependent variable (numeric)."},
-        {Hierarchical, "--step", "LIST", &VariableListRule, addStep, true,
+        {Hierarchical, "--step", "LIST", &StepListRule, addStep, true,
          "The predictors a step adds, once per step in order (1 to 6 steps); step 1 is set against the model without"
          " predictors. A text (categorical) variable enters as the indicators of its categories but the reference"
-         " one. At most 24 predictor columns in all."},
+         " one. A product X*W is the interaction of two predictors entered in this step or an earlier one: one"
+         " column for two numeric ones, the numeric one times each indicator of a categorical one, or each pair of"
+         " indicators of two categorical ones. At most 24 predictor columns in all."},
         {Hierarchical, "--reference", "VAR=CATEGORY", &Reference, addReference, true,
          "A categorical predictor's reference category, by its label or its number (default: the first)."},
         {Hierarchical, "--categorical", "LIST", &VariableListRule, addCategorical, true,
@@ -662,6 +721,14 @@ const std::vector<OptionRow>& optionTable()
          "Numeric predictors to centre at their means over the complete cases: the coefficients' intercept is"
          " then the dependent variable's mean where they are at their means (the coefficients block says at"
          " which); no R^2 changes."},
+        {Hierarchical, "--slopes", "FOCAL@MODERATOR", &SlopesRule, setSlopes, false,
+         "Append the simple slopes of a numeric FOCAL predictor at values of MODERATOR, read from the model of the"
+         " step that enters FOCAL*MODERATOR: B, SE, t, p and the t-based interval from the coefficients and their"
+         " covariance, and each slope's bootstrap percentile interval from the run's trials; for a numeric"
+         " moderator at its mean and one standard deviation either side (or --slopes-at) with the Johnson-Neyman"
+         " values where the slope's test changes significance, for a categorical one in each category."},
+        {Hierarchical, "--slopes-at", "VAR=v1,v2,...", &SlopesAtRule, setSlopesAt, false,
+         "The numeric moderator's values for --slopes, in its own units (not centred)."},
         {Hierarchical, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
         {Hierarchical, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
         {Hierarchical, "--seed", "S", &Seed, setSeed, false,

@@ -123,6 +123,11 @@ struct CliSettings {
     std::vector<VariableRef> predictors;
     std::vector<VariableRef> added;
     std::vector<std::vector<VariableRef>> steps;
+    // Each step's product terms (X*W in --step), as many as steps.
+    std::vector<std::vector<std::pair<VariableRef, VariableRef>>> stepProducts;
+    // The simple slopes asked for: --slopes X@W, and --slopes-at W=v1,v2 (the moderator's values).
+    std::optional<std::pair<VariableRef, VariableRef>> slopes;
+    std::optional<std::pair<VariableRef, std::vector<double>>> slopesAt;
     std::vector<ReferenceRef> references;
     // Numeric variables to enter as categorical (--categorical, any number of times).
     std::vector<VariableRef> categorical;
@@ -150,6 +155,9 @@ enum class ValueKind {
     Text,         // any text but the empty one
     Variable,     // a VAR
     VariableList, // a LIST of VARs
+    StepList,     // a LIST of VARs and products VAR*VAR
+    Slopes,       // FOCAL@MODERATOR
+    SlopesAt,     // VAR=v1,v2,...
     Reference,    // VAR=CATEGORY
     SampleSizes,  // 50,100,200 or FROM:TO:STEP
     FigureFile,   // a file name ending in .pdf, .png or .svg
@@ -176,6 +184,9 @@ struct OptionValue {
     Delimiter delimiter = Delimiter::Space;
     VariableRef variable;
     std::vector<VariableRef> variables;
+    std::vector<std::pair<VariableRef, VariableRef>> products; // a step's X*W
+    std::pair<VariableRef, VariableRef> slopes;                // X@W
+    std::vector<double> decimals;                              // --slopes-at's values
     ReferenceRef reference;
     std::vector<std::int32_t> sampleSizes;
     FigureFileType figureType = FigureFileType::Pdf;
