@@ -57,7 +57,7 @@ Status checkProducts(const HierarchicalRequest& request, const std::map<std::int
             for (const std::int32_t v : {term.first, term.second}) {
                 if (v == *request.DependentVariable) {
                     return analysisRefusal("The product " + product + " in " + stepName(s)
-                                           + " takes the dependent variable " + variableNumber(v) + ".");
+                                           + " takes the dependent variable " + namedVariable(v, dataSet) + ".");
                 }
             }
             if (!seen.emplace(std::min(term.first, term.second), std::max(term.first, term.second)).second) {

@@ -314,7 +314,9 @@ JohnsonNeyman SolveJohnsonNeyman(double b1, double b3, double v11, double v13, d
     // Each piece's significance at a point inside it; a bound where it does not change is dropped.
     auto inside = [&](std::size_t piece) {
         if (roots.empty()) {
-            return 0.0;
+            // Away from the vertex, where a double root touches 0.
+            const double vertex = A != 0.0 ? -B / (2.0 * A) : 0.0;
+            return vertex + std::max(1.0, std::fabs(vertex));
         }
         if (piece == 0) {
             return roots.front() - std::max(1.0, std::fabs(roots.front()));

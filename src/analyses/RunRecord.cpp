@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 
@@ -193,12 +194,34 @@ std::string equivalentCommandLine(const HierarchicalResult& result, const DataSo
     const HierarchicalRequest& request = result.request;
     std::string line = commandStart(source, "hierarchical");
     line += " --dv " + formatInteger(request.DependentVariable.value_or(0));
-    for (const std::vector<std::int32_t>& step : request.Steps) {
-        line += " --step " + numberList(step);
+    for (std::size_t s = 0; s < request.Steps.size(); ++s) {
+        // A step's variables, then its products: "--step 2,3,2*3".
+        std::string terms = numberList(request.Steps[s]);
+        if (s < request.Products.size()) {
+            for (const ProductTerm& term : request.Products[s]) {
+                terms += terms.empty() ? "" : ",";
+                terms += formatInteger(term.first) + "*" + formatInteger(term.second);
+            }
+        }
+        line += " --step " + terms;
     }
     line += categoricalOptions(request.Categorical, request.ReferenceCategory, result.Categories);
     if (!request.Centred.empty()) {
         line += " --center " + numberList(std::vector<std::int32_t>(request.Centred.begin(), request.Centred.end()));
+    }
+    if (request.Slopes) {
+        line += " --slopes " + formatInteger(request.Slopes->focal) + "@" + formatInteger(request.Slopes->moderator);
+        if (!request.Slopes->at.empty()) {
+            std::string values;
+            for (const double at : request.Slopes->at) {
+                // The shortest text that reads back as the same number.
+                char buffer[32];
+                const auto end = std::to_chars(buffer, buffer + sizeof buffer, at).ptr;
+                values += values.empty() ? "" : ",";
+                values.append(buffer, end);
+            }
+            line += " --slopes-at " + formatInteger(request.Slopes->moderator) + "=" + values;
+        }
     }
     line += " --trials " + formatInteger(request.NumTrials);
     line += " --confidence " + formatInteger(percentOf(request.Level));

@@ -1,7 +1,10 @@
 // bootstrapJson, descriptivesJson, drawsCsv: nlohmann::json for the objects, to_chars for the CSV.
 #include "cli/CliJson.h"
 
+#include "analyses/CoefficientsReport.h"
 #include "analyses/EffectSizeBlock.h"
+#include "analyses/ReportText.h"
+#include "common/NumberText.h"
 #include "common/TextEscape.h"
 #include "common/Version.h"
 
@@ -91,7 +94,18 @@ json difference(const std::optional<double>& full, const std::optional<double>& 
 struct TermColumn {
     std::int32_t variable = 0;
     json category;
+    json by; // a product's second factor ({"variable", "category"}); null for a column that is no product
 };
+
+// A column's category label, or null for a numeric variable.
+json categoryLabel(const std::map<std::int32_t, std::vector<std::string>>& categories, std::int32_t v,
+                   std::int32_t category)
+{
+    const auto labels = categories.find(v);
+    return category == 0 || labels == categories.end()
+               ? json(nullptr)
+               : json(labels->second[static_cast<std::size_t>(category) - 1]);
+}
 
 // A bootstrap interval's limits, each null where undefined.
 json limitsJson(const std::optional<ResampledInterval>& interval)
@@ -139,6 +153,10 @@ json modelCoefficientsJson(const CoefficientsOutcome& model, const std::vector<T
         if (c.sr2Percentile) {
             row["sr2_interval"] = intervals(c.sr2Percentile, c.sr2BCa);
         }
+        if (term && !columns[index - 1].by.is_null()) {
+            row["by"] = {{"variable", variable(columns[index - 1].by["variable"].get<std::int32_t>(), names)},
+                         {"category", columns[index - 1].by["category"]}};
+        }
         terms.push_back(std::move(row));
     }
     return {{"terms", terms}, {"r2", model.table->R2}, {"df", model.table->df}, {"problem", nullptr}};
@@ -152,15 +170,12 @@ json coefficientsJson(const BootstrapResult& result)
     for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
         for (const std::int32_t v : *list) {
             if (result.Columns.empty()) {
-                columns.push_back({v, nullptr});
+                columns.push_back({v, nullptr, nullptr});
             }
         }
     }
     for (const PredictorColumn& c : result.Columns) {
-        const auto labels = result.Categories.find(c.variable);
-        columns.push_back({c.variable, c.category == 0 || labels == result.Categories.end()
-                                           ? json(nullptr)
-                                           : json(labels->second[static_cast<std::size_t>(c.category) - 1])});
+        columns.push_back({c.variable, categoryLabel(result.Categories, c.variable, c.category), nullptr});
     }
     return {{"confidence", percentOf(request.Level)},
             {"reduced", modelCoefficientsJson(result.Coefficients->reduced, columns, result.VariableNames)},
@@ -347,6 +362,52 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
     return dumped(object);
 }
 
+// The simple slopes and the Johnson-Neyman values of a run that asked for them.
+json moderationJson(const HierarchicalResult& result)
+{
+    const ModerationResult& moderation = *result.Moderation;
+    const std::vector<std::string>& names = result.VariableNames;
+    json slopes = json::array();
+    for (const SimpleSlope& slope : moderation.slopes) {
+        slopes.push_back({{"at", slopePointText(moderation, slope)},
+                          {"value", moderation.categoricalModerator ? json(nullptr) : json(slope.at)},
+                          {"category", moderation.categoricalModerator
+                                           ? categoryLabel(result.Categories, moderation.request.moderator,
+                                                           slope.category)
+                                           : json(nullptr)},
+                          {"b", slope.B},
+                          {"se", slope.SE},
+                          {"ci", {{"lower", slope.lower}, {"upper", slope.upper}}},
+                          {"t", slope.t},
+                          {"p", slope.p},
+                          {"percentile", limitsJson(slope.percentile)},
+                          {"intercept", slope.intercept}});
+    }
+    json object = {{"focal", variable(moderation.request.focal, names)},
+                   {"moderator", variable(moderation.request.moderator, names)},
+                   {"step", moderation.step + 1},
+                   {"df", moderation.df},
+                   {"confidence", percentOf(moderation.level)},
+                   {"focal_range", {moderation.focalMin, moderation.focalMax}},
+                   {"slopes", slopes},
+                   {"johnson_neyman", nullptr}};
+    if (!moderation.categoricalModerator) {
+        object["moderator_mean"] = moderation.moderatorMean;
+        object["moderator_sd"] = moderation.moderatorSD;
+        object["moderator_range"] = {moderation.moderatorMin, moderation.moderatorMax};
+    }
+    if (moderation.johnsonNeyman) {
+        const JohnsonNeyman& jn = *moderation.johnsonNeyman;
+        object["johnson_neyman"] = {
+            {"bounds", jn.bounds},
+            {"significant", jn.significant},
+            {"sentence", JohnsonNeymanSentence(moderation, variableText(moderation.request.focal, names),
+                                               variableText(moderation.request.moderator, names),
+                                               [](double value) { return formatFixed(value, 5); })}};
+    }
+    return object;
+}
+
 std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes,
                              const RunRecord* record)
 {
@@ -376,10 +437,11 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
     // Every predictor column as a coefficient's term, once for every step.
     std::vector<TermColumn> terms;
     for (const PredictorColumn& c : result.columns) {
-        const auto labels = result.Categories.find(c.variable);
-        terms.push_back({c.variable, c.category == 0 || labels == result.Categories.end()
-                                         ? json(nullptr)
-                                         : json(labels->second[static_cast<std::size_t>(c.category) - 1])});
+        terms.push_back({c.variable, categoryLabel(result.Categories, c.variable, c.category),
+                         c.isProduct() ? json{{"variable", c.byVariable},
+                                              {"category", categoryLabel(result.Categories, c.byVariable,
+                                                                         c.byCategory)}}
+                                       : json(nullptr)});
     }
     json steps = json::array();
     std::size_t column = 0;
@@ -388,11 +450,12 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
         json columns = json::array();
         for (std::int32_t k = 0; k < result.stepColumns[s]; ++k, ++column) {
             const PredictorColumn& c = result.columns[column];
-            const auto labels = result.Categories.find(c.variable);
-            columns.push_back({{"variable", c.variable},
-                               {"category", c.category == 0 || labels == result.Categories.end()
-                                                ? json(nullptr)
-                                                : json(labels->second[static_cast<std::size_t>(c.category) - 1])}});
+            columns.push_back(
+                {{"variable", c.variable}, {"category", categoryLabel(result.Categories, c.variable, c.category)}});
+            if (c.isProduct()) {
+                columns.back()["by"] = {{"variable", c.byVariable},
+                                        {"category", categoryLabel(result.Categories, c.byVariable, c.byCategory)}};
+            }
         }
         const BootstrapDetails details = step.Details.value_or(BootstrapDetails{});
         const bool fTest = step.FValue.has_value();
@@ -418,6 +481,13 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
                 steps.back()[row.jsonKey] = limits(step, row.kind);
             }
         }
+        if (s < request.Products.size() && !request.Products[s].empty()) {
+            json products = json::array();
+            for (const ProductTerm& term : request.Products[s]) {
+                products.push_back(json::array({variable(term.first, names), variable(term.second, names)}));
+            }
+            steps.back()["products"] = std::move(products);
+        }
         if (effectSizes) {
             steps.back()["effect_sizes"] = effectSizesJson(step);
         }
@@ -427,6 +497,9 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
         }
     }
     object["steps"] = steps;
+    if (result.Moderation) {
+        object["moderation"] = moderationJson(result);
+    }
     if (record != nullptr) {
         object["record"] = recordJson(*record);
     }
