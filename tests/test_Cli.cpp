@@ -1494,6 +1494,91 @@ TEST(Cli, HierarchicalCentring)
     }
 }
 
+// Moderation on examples/moderation.csv; every number is R's (examples/make_moderation.R): the slopes of
+// stress at support's mean and one SD either side from lm(wellbeing ~ stress_c * support_c) and its vcov, and
+// the Johnson-Neyman roots of the quadratic.
+TEST(Cli, Moderation)
+{
+    const std::vector<std::string> request = {
+        "--delimiter", "comma",  ORVALIS_EXAMPLES_DIR "/moderation.csv", "hierarchical", "--dv", "wellbeing",
+        "--step",      "stress,support", "--step", "stress*support", "--seed", "1", "--trials", "500"};
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
+    const CliRun plain = with({});
+    const CliRun slopes = with({"--center", "support", "--slopes", "stress@support"});
+    ASSERT_EQ(slopes.status, ExitSuccess) << slopes.err;
+    // The slopes add a block after the report; nothing before it changes.
+    EXPECT_EQ(slopes.out.substr(0, plain.out.size()), plain.out);
+    EXPECT_NE(plain.out.find("Step 2 adds: Var2 (stress) * Var3 (support)\n"), std::string::npos) << plain.out;
+    const std::string block = slopes.out.substr(plain.out.size());
+    EXPECT_EQ(block.rfind("Simple Slopes of Var2 (stress) at Var3 (support)\n", 0), 0u) << block;
+    for (const char* line :
+         {"Var3 (support): mean 3.48761, standard deviation 0.97283, centred at its mean.\n",
+          "\nmean - 1 SD     2.51478  -1.15809  0.08871  [-1.33317, -0.98300]  -13.054  1.13E-27  [",
+          "\nmean            3.48761  -0.78719  0.06789  [-0.92116, -0.65321]  -11.595  1.85E-23  [",
+          "\nmean + 1 SD     4.46044  -0.41629  0.09944  [-0.61254, -0.22003]  -4.186   4.48E-05  [",
+          "\nJohnson-Neyman: The slope of Var2 (stress) is significant at the 5% level for Var3 (support) below "
+          "4.91295 and above 6.79129; Var3 (support) ranges from 1.08000 to 5.97000 (a value beyond that range is an "
+          "extrapolation).\n"}) {
+        EXPECT_NE(block.find(line), std::string::npos) << line << "\n" << block;
+    }
+
+    const nlohmann::json object =
+        nlohmann::json::parse(with({"--slopes", "stress@support", "--slopes-at", "support=2,5", "--format", "json"}).out);
+    ASSERT_TRUE(object.contains("moderation")) << object.dump();
+    const nlohmann::json& moderation = object["moderation"];
+    EXPECT_EQ(moderation["step"], 2);
+    ASSERT_EQ(moderation["slopes"].size(), 2u);
+    EXPECT_EQ(moderation["slopes"][1]["at"], "given");
+    EXPECT_EQ(moderation["slopes"][1]["value"], 5.0);
+    EXPECT_NEAR(moderation["slopes"][1]["b"].get<double>(), -0.2105729, 1e-6);
+    EXPECT_NEAR(moderation["johnson_neyman"]["bounds"][0].get<double>(), 4.912952806, 1e-6);
+    EXPECT_NEAR(moderation["johnson_neyman"]["bounds"][1].get<double>(), 6.791288864, 1e-6);
+    EXPECT_EQ(object["steps"][1]["products"][0][1]["name"], "support");
+    EXPECT_EQ(object["steps"][1]["columns"][0]["by"]["variable"], 3);
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out).contains("moderation"));
+    EXPECT_FALSE(nlohmann::json::parse(with({"--format", "json"}).out)["steps"][0].contains("products"));
+
+    // The record repeats the products and the slopes.
+    EXPECT_NE(with({"--center", "support", "--slopes", "stress@support", "--slopes-at", "support=2.5,4", "--record"})
+                  .out.find(" --step 2,3 --step 2*3 --center 3 --slopes 2@3 --slopes-at 3=2.5,4 --trials 500 "),
+              std::string::npos);
+
+    // The APA results: the slopes and the Johnson-Neyman values after the steps.
+    const std::string apa = with({"--slopes", "stress@support", "--format", "apa"}).out;
+    EXPECT_NE(apa.find("Adding stress \u00d7 support in Step 2 changed R\u00b2 to .54, \u0394R\u00b2 = .08, 95% CI ["),
+              std::string::npos)
+        << apa;
+    EXPECT_NE(apa.find(" The simple slope of stress was b = -1.16, 95% CI [-1.33, -0.98], p < .001, at one SD below "
+                       "the mean of support (2.51); b = -0.79, 95% CI [-0.92, -0.65], p < .001, at its mean (3.49); "
+                       "and b = -0.42, 95% CI [-0.61, -0.22], p < .001, at one SD above it (4.46). By the "
+                       "Johnson-Neyman technique, the slope of stress was significant at the 5% level for support "
+                       "below 4.91 and above 6.79; support ranged from 1.08 to 5.97"),
+              std::string::npos)
+        << apa;
+
+    // What the command line refuses before reading the data, and what the run refuses.
+    for (const auto& [extra, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--slopes-at", "support=1"}, "orvalis-cli: --slopes-at needs --slopes"},
+             {{"--step", "stress*"}, "orvalis-cli: --step takes a product of two variables as VAR*VAR: stress*"},
+             {{"--step", "stress*support*stress"},
+              "orvalis-cli: --step takes a product of two variables as VAR*VAR: stress*support*stress"},
+             {{"--slopes", "stress"}, "orvalis-cli: --slopes must be FOCAL@MODERATOR: stress"},
+             {{"--slopes", "stress@support", "--slopes-at", "support=1,x"},
+              "orvalis-cli: --slopes-at takes numbers after VAR=: x"},
+             {{"--slopes", "stress@support", "--slopes-at", "stress=1"},
+              "orvalis-cli: --slopes-at names the moderator of --slopes"}}) {
+        const CliRun refused = with(extra);
+        EXPECT_EQ(refused.status, ExitUsage) << message;
+        EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')), message);
+    }
+    const CliRun noProduct = runWith({"--delimiter", "comma", ORVALIS_EXAMPLES_DIR "/moderation.csv", "hierarchical",
+                                      "--dv", "wellbeing", "--step", "stress*support"},
+                                     {});
+    EXPECT_EQ(noProduct.status, ExitFailure);
+    EXPECT_EQ(noProduct.err, "The product Var 2 (stress) * Var 3 (support) in step 1 needs Var 2 (stress) in the "
+                             "model: enter it in step 1 or a step before it.\n");
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";

@@ -19,14 +19,13 @@ namespace {
 
 const char* const R2 = "R\u00b2";
 const char* const DeltaR2 = "\u0394R\u00b2";
+// How APA style writes a product term: "stress × support".
+constexpr const char* ApaProductSign = " \u00d7 ";
 
 // A variable as the results name it: its name from the file, or "Var 4";
 // escaped for Markdown in the Markdown texts. The program's own words and
 // numbers ("95% CI [.11, .49]", "p < .001") are literal text in Markdown
 // and stay as they are.
-// How APA style writes a product term: "stress × support".
-constexpr const char* ApaProductSign = " \u00d7 ";
-
 std::string nameOf(std::int32_t v, const std::vector<std::string>& names, ApaForm form)
 {
     const auto index = static_cast<std::size_t>(v);
@@ -706,6 +705,64 @@ bool hasCoefficients(const HierarchicalResult& result)
 
 } // namespace
 
+namespace {
+
+// The simple slopes and the Johnson-Neyman values, after the steps: " The simple slope of stress was b = -1.16,
+// 95% CI [-1.33, -0.98], p < .001, at one SD below the mean of support (2.51); ... By the Johnson-Neyman
+// technique, ..."; nothing for a run without.
+std::string slopesSentences(const HierarchicalResult& result, ApaForm form)
+{
+    if (!result.Moderation) {
+        return {};
+    }
+    const ModerationResult& moderation = *result.Moderation;
+    const std::string focal = nameOf(moderation.request.focal, result.VariableNames, form);
+    const std::string moderator = nameOf(moderation.request.moderator, result.VariableNames, form);
+    const std::string percent = formatInteger(percentOf(moderation.level));
+    auto number = [](double value) { return apaNumber(ApaValue::Statistic, value); };
+    std::vector<std::string> slopes;
+    for (const SimpleSlope& slope : moderation.slopes) {
+        std::string text = "b = " + number(slope.B) + ", " + percent + "% CI [" + number(slope.lower) + ", "
+                           + number(slope.upper) + "], " + pClause(slope.p) + ", ";
+        switch (slope.point) {
+        case SlopePoint::BelowMean:
+            text += "at one SD below the mean of " + moderator + " (" + number(slope.at) + ")";
+            break;
+        case SlopePoint::Mean:
+            text += "at its mean (" + number(slope.at) + ")";
+            break;
+        case SlopePoint::AboveMean:
+            text += "at one SD above it (" + number(slope.at) + ")";
+            break;
+        case SlopePoint::Given:
+            text += "at " + moderator + " = " + number(slope.at);
+            break;
+        case SlopePoint::Category: {
+            const auto index = static_cast<std::size_t>(slope.category) - 1;
+            const std::string label = index < moderation.categoryLabels.size()
+                                          ? escapeControlCharacters(moderation.categoryLabels[index])
+                                          : formatInteger(slope.category);
+            text += "for " + moderator + " " + (form == ApaForm::Markdown ? markdownEscaped(label) : label);
+            break;
+        }
+        }
+        slopes.push_back(std::move(text));
+    }
+    std::string text = " The simple slope of " + focal + " was ";
+    for (std::size_t k = 0; k < slopes.size(); ++k) {
+        text += k == 0 ? "" : (k + 1 == slopes.size() ? "; and " : "; ");
+        text += slopes[k];
+    }
+    text += ".";
+    if (moderation.johnsonNeyman) {
+        std::string jn = JohnsonNeymanSentence(moderation, focal, moderator, number, true);
+        text += " By the Johnson-Neyman technique, " + jn + ".";
+    }
+    return text;
+}
+
+} // namespace
+
 std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind interval, ApaForm form)
 {
     const std::string percent = formatInteger(percentOf(result.request.Level));
@@ -734,7 +791,8 @@ std::string FormatApaSentence(const HierarchicalResult& result, IntervalKind int
                                    + modifiedTestName(last).substr(4)
                                    + " was not significant at \u03b1 = " + alphaText(last)
                              : methodText(last, interval);
-    return text + " (" + method + resamplesClause(last, interval) + "; Orvalis " + programVersion() + ").";
+    return text + " (" + method + resamplesClause(last, interval) + "; Orvalis " + programVersion() + ")."
+           + slopesSentences(result, form);
 }
 
 std::string FormatApaTableText(const HierarchicalResult& result, IntervalKind interval, ApaCoefficientColumn column)

@@ -256,11 +256,12 @@ std::string slopePointText(const ModerationResult& moderation, const SimpleSlope
 }
 
 std::string JohnsonNeymanSentence(const ModerationResult& moderation, const std::string& focal,
-                                  const std::string& moderator, const std::function<std::string(double)>& number)
+                                  const std::string& moderator, const std::function<std::string(double)>& number,
+                                  bool pastTense)
 {
     const JohnsonNeyman& jn = *moderation.johnsonNeyman;
     const std::string level = formatInteger(100 - percentOf(moderation.level)) + "% level";
-    std::string text = "the slope of " + focal + " is ";
+    std::string text = "the slope of " + focal + (pastTense ? " was " : " is ");
     if (jn.bounds.empty()) {
         text += jn.significant.front() ? "significant at the " + level + " for every value of " + moderator
                                        : "not significant at the " + level + " for any value of " + moderator;
@@ -280,13 +281,14 @@ std::string JohnsonNeymanSentence(const ModerationResult& moderation, const std:
             text += (k == 0 ? "" : " and ") + pieces[k];
         }
     }
-    text += "; " + moderator + " ranges from " + number(moderation.moderatorMin) + " to "
-            + number(moderation.moderatorMax);
+    text += "; " + moderator + (pastTense ? " ranged from " : " ranges from ") + number(moderation.moderatorMin)
+            + " to " + number(moderation.moderatorMax);
     const bool beyond = std::any_of(jn.bounds.begin(), jn.bounds.end(), [&](double bound) {
         return bound < moderation.moderatorMin || bound > moderation.moderatorMax;
     });
     if (beyond) {
-        text += " (a value beyond that range is an extrapolation)";
+        text += pastTense ? " (a value beyond that range was an extrapolation)"
+                          : " (a value beyond that range is an extrapolation)";
     }
     return text;
 }

@@ -50,9 +50,12 @@ std::string slopePointText(const ModerationResult& moderation, const SimpleSlope
 
 // The Johnson-Neyman values in words, numbers written by `number`: "the slope
 // of X is significant at the 5% level for W below a and above b; W ranges
-// from c to d", or significant for every value of W, or for none.
+// from c to d", or significant for every value of W, or for none; a note
+// when a value lies beyond the observed range. In the past tense ("was",
+// "ranged") for a results section.
 std::string JohnsonNeymanSentence(const ModerationResult& moderation, const std::string& focal,
-                                  const std::string& moderator, const std::function<std::string(double)>& number);
+                                  const std::string& moderator, const std::function<std::string(double)>& number,
+                                  bool pastTense = false);
 
 // The block of a run with simple slopes: the model they are read from, the
 // moderator's mean and standard deviation, a row per slope (B, SE B, the
