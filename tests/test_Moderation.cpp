@@ -205,6 +205,39 @@ TEST(Moderation, BootstrapIntervalsMatchBootInDistribution)
     EXPECT_NEAR(*slope->upper, -0.9720, 0.015);
 }
 
+// Two categorical factors: each pair of indicators is a column. R on mtcars:
+// m1 <- lm(mpg ~ factor(cyl) + factor(am)); m2 <- lm(mpg ~ factor(cyl) * factor(am)); anova(m1, m2):
+// R^2 0.7651113729 and 0.7877005783, F 1.38323 on 2 and 26 df; coef(m2) 22.9, -3.775, -7.85, 5.175,
+// -3.733333333, -4.825.
+TEST(Moderation, TwoCategoricalFactorsMatchR)
+{
+    ImportOutcome mtcars =
+        ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
+    ASSERT_TRUE(mtcars.ok()) << mtcars.refusal().message;
+    constexpr std::int32_t Mpg = 1, Cyl = 2, Am = 9;
+    HierarchicalRequest request;
+    request.DependentVariable = Mpg;
+    request.Steps = {{Cyl, Am}, {}};
+    request.Products = {{}, {{Cyl, Am}}};
+    request.Categorical = {Cyl, Am};
+    request.NumTrials = 100;
+    request.Coefficients = true;
+    const Outcome<HierarchicalResult> run = RunHierarchical(request, *mtcars, 3);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+    EXPECT_EQ(run->stepColumns, (std::vector<std::int32_t>{3, 2}));
+    // cyl 6 vs 4 times am 1 vs 0, then cyl 8 vs 4 times it.
+    EXPECT_EQ(run->columns[3].category, 2);
+    EXPECT_EQ(run->columns[3].byVariable, Am);
+    EXPECT_EQ(run->columns[3].byCategory, 2);
+    EXPECT_EQ(run->columns[4].category, 3);
+    const BootstrapResult& step = run->steps[1];
+    expectRelative(*step.ReducedR2, 0.7651113729, 1e-6, "reduced R^2");
+    expectRelative(*step.FullR2, 0.7877005783, 1e-6, "full R^2");
+    expectRelative(*step.FValue, 1.38323, 1e-5, "F change");
+    EXPECT_EQ(step.df1, 2);
+    expectCoefficients(step.Coefficients->full, {22.9, -3.775, -7.85, 5.175, -3.733333333, -4.825}, "cyl * am");
+}
+
 TEST(Moderation, RequestsThatCannotBeAnswered)
 {
     const DataSet data = moderationData();
