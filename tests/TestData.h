@@ -20,6 +20,14 @@ inline DataSet dataOf(const std::string& text, char delimiter = ' ')
     return outcome.ok() ? std::move(*outcome) : DataSet();
 }
 
+// Imports a data file, failing the test when it does not import.
+inline DataSet fileData(const std::string& path, Delimiter delimiter)
+{
+    ImportOutcome outcome = ImportDataFile(path, delimiter);
+    EXPECT_TRUE(outcome.ok()) << path << ": " << outcome.refusal().message;
+    return outcome.ok() ? std::move(*outcome) : DataSet();
+}
+
 // A data set whose case r holds rows[r - 1]; short rows leave zeros.
 inline DataSet tableOf(const std::vector<std::vector<float>>& rows)
 {

@@ -1499,9 +1499,20 @@ TEST(Cli, HierarchicalCentring)
 // the Johnson-Neyman roots of the quadratic.
 TEST(Cli, Moderation)
 {
-    const std::vector<std::string> request = {
-        "--delimiter", "comma",  ORVALIS_EXAMPLES_DIR "/moderation.csv", "hierarchical", "--dv", "wellbeing",
-        "--step",      "stress,support", "--step", "stress*support", "--seed", "1", "--trials", "500"};
+    const std::vector<std::string> request = {"--delimiter",
+                                              "comma",
+                                              ORVALIS_EXAMPLES_DIR "/moderation.csv",
+                                              "hierarchical",
+                                              "--dv",
+                                              "wellbeing",
+                                              "--step",
+                                              "stress,support",
+                                              "--step",
+                                              "stress*support",
+                                              "--seed",
+                                              "1",
+                                              "--trials",
+                                              "500"};
     auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
     const CliRun plain = with({});
     const CliRun slopes = with({"--center", "support", "--slopes", "stress@support"});
@@ -1522,8 +1533,8 @@ TEST(Cli, Moderation)
         EXPECT_NE(block.find(line), std::string::npos) << line << "\n" << block;
     }
 
-    const nlohmann::json object =
-        nlohmann::json::parse(with({"--slopes", "stress@support", "--slopes-at", "support=2,5", "--format", "json"}).out);
+    const nlohmann::json object = nlohmann::json::parse(
+        with({"--slopes", "stress@support", "--slopes-at", "support=2,5", "--format", "json"}).out);
     ASSERT_TRUE(object.contains("moderation")) << object.dump();
     const nlohmann::json& moderation = object["moderation"];
     EXPECT_EQ(moderation["step"], 2);

@@ -18,10 +18,7 @@ constexpr std::int32_t Mpg = 1, Hp = 4, Wt = 6, Qsec = 7;
 
 DataSet mtcars()
 {
-    ImportOutcome outcome =
-        ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
-    EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
-    return outcome.ok() ? std::move(*outcome) : DataSet();
+    return test::fileData(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
 }
 
 CaseMatrix casesOf(const DataSet& data, std::int32_t dv, std::vector<std::int32_t> predictors,

@@ -15,10 +15,7 @@ constexpr std::int32_t Wellbeing = 1, Stress = 2, Support = 3, Condition = 4;
 
 DataSet moderationData()
 {
-    ImportOutcome outcome =
-        ImportDataFile(std::string(ORVALIS_EXAMPLES_DIR) + "/moderation.csv", Delimiter::Comma);
-    EXPECT_TRUE(outcome.ok()) << outcome.refusal().message;
-    return outcome.ok() ? std::move(*outcome) : DataSet();
+    return test::fileData(std::string(ORVALIS_EXAMPLES_DIR) + "/moderation.csv", Delimiter::Comma);
 }
 
 // wellbeing on stress and a moderator (step 1), then their product (step 2).
@@ -211,9 +208,8 @@ TEST(Moderation, BootstrapIntervalsMatchBootInDistribution)
 // -3.733333333, -4.825.
 TEST(Moderation, TwoCategoricalFactorsMatchR)
 {
-    ImportOutcome mtcars =
-        ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
-    ASSERT_TRUE(mtcars.ok()) << mtcars.refusal().message;
+    const DataSet mtcars =
+        test::fileData(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
     constexpr std::int32_t Mpg = 1, Cyl = 2, Am = 9;
     HierarchicalRequest request;
     request.DependentVariable = Mpg;
@@ -222,7 +218,7 @@ TEST(Moderation, TwoCategoricalFactorsMatchR)
     request.Categorical = {Cyl, Am};
     request.NumTrials = 100;
     request.Coefficients = true;
-    const Outcome<HierarchicalResult> run = RunHierarchical(request, *mtcars, 3);
+    const Outcome<HierarchicalResult> run = RunHierarchical(request, mtcars, 3);
     ASSERT_TRUE(run.ok()) << run.refusal().message;
     EXPECT_EQ(run->stepColumns, (std::vector<std::int32_t>{3, 2}));
     // cyl 6 vs 4 times am 1 vs 0, then cyl 8 vs 4 times it.
@@ -248,24 +244,38 @@ TEST(Moderation, RequestsThatCannotBeAnswered)
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{{Stress}, {}}, {{}, {{Stress, Support}}}, std::nullopt,
+        {{{Stress}, {}},
+         {{}, {{Stress, Support}}},
+         std::nullopt,
          "The product Var 2 (stress) * Var 3 (support) in step 2 needs Var 3 (support) in the model: enter it in "
          "step 2 or a step before it."},
         // A main effect in a later step does not count.
-        {{{Stress}, {Support}}, {{{Stress, Support}}}, std::nullopt,
+        {{{Stress}, {Support}},
+         {{{Stress, Support}}},
+         std::nullopt,
          "The product Var 2 (stress) * Var 3 (support) in step 1 needs Var 3 (support) in the model: enter it in "
          "step 1 or a step before it."},
-        {{{Stress}}, {{{Stress, Stress}}}, std::nullopt,
+        {{{Stress}},
+         {{{Stress, Stress}}},
+         std::nullopt,
          "The product Var 2 (stress) * Var 2 (stress) in step 1 multiplies a variable by itself; a product joins two "
          "different predictors."},
-        {{{Stress, Support}, {}}, {{{Stress, Support}}, {{Support, Stress}}}, std::nullopt,
+        {{{Stress, Support}, {}},
+         {{{Stress, Support}}, {{Support, Stress}}},
+         std::nullopt,
          "The product Var 3 (support) * Var 2 (stress) is listed twice."},
-        {{{Stress}}, {{{Stress, Wellbeing}}}, std::nullopt,
+        {{{Stress}},
+         {{{Stress, Wellbeing}}},
+         std::nullopt,
          "The product Var 2 (stress) * Var 1 (wellbeing) in step 1 takes the dependent variable Var 1 (wellbeing)."},
-        {{{Stress, Support}}, {}, SlopesRequest{Stress, Support, {}},
+        {{{Stress, Support}},
+         {},
+         SlopesRequest{Stress, Support, {}},
          "The simple slopes of Var 2 (stress) at Var 3 (support) need their product in a step (Var 2 (stress) * "
          "Var 3 (support))."},
-        {{{Stress, Condition}, {}}, {{}, {{Stress, Condition}}}, SlopesRequest{Condition, Stress, {}},
+        {{{Stress, Condition}, {}},
+         {{}, {{Stress, Condition}}},
+         SlopesRequest{Condition, Stress, {}},
          "Var 4 (condition) is categorical; simple slopes are of a numeric focal predictor (a categorical variable "
          "can be the moderator)."},
         {{{Stress, Support, Condition}, {}},
@@ -273,7 +283,9 @@ TEST(Moderation, RequestsThatCannotBeAnswered)
          SlopesRequest{Stress, Support, {}},
          "The model of step 2 has another product of Var 2 (stress) (Var 2 (stress) * Var 4 (condition)), so its "
          "slope depends on more than Var 3 (support)."},
-        {{{Stress}}, {}, SlopesRequest{Stress, Support, {}},
+        {{{Stress}},
+         {},
+         SlopesRequest{Stress, Support, {}},
          "Var 3 (support) is not a predictor of the model, so it takes no part in simple slopes."},
         {{{Stress, Support}, {}},
          {{}, {{Stress, Support}}},

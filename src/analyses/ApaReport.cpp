@@ -357,10 +357,11 @@ TableModel coefficientTableOf(const BootstrapResult& result, IntervalKind interv
     // A categorical predictor's indicators are named by category and reference.
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.Columns) {
-        terms.push_back(nameCell(termName(result.Categories, request.ReferenceCategory, predictor,
-                                          [&names](std::int32_t v) { return nameOf(v, names, ApaForm::Plain); },
-                                          ApaProductSign),
-                                 markup));
+        terms.push_back(
+            nameCell(termName(
+                         result.Categories, request.ReferenceCategory, predictor,
+                         [&names](std::int32_t v) { return nameOf(v, names, ApaForm::Plain); }, ApaProductSign),
+                     markup));
     }
     if (result.Columns.empty()) { // a result built without its columns: one per variable
         for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
@@ -674,12 +675,11 @@ TableModel coefficientTableOf(const HierarchicalResult& result, IntervalKind int
                               request.Level, column, markup);
     std::vector<std::string> terms;
     for (const PredictorColumn& predictor : result.columns) {
-        terms.push_back(nameCell(termName(result.Categories, request.ReferenceCategory, predictor,
-                                          [&result](std::int32_t v) {
-                                              return nameOf(v, result.VariableNames, ApaForm::Plain);
-                                          },
-                                          ApaProductSign),
-                                 markup));
+        terms.push_back(nameCell(
+            termName(
+                result.Categories, request.ReferenceCategory, predictor,
+                [&result](std::int32_t v) { return nameOf(v, result.VariableNames, ApaForm::Plain); }, ApaProductSign),
+            markup));
     }
     for (std::size_t s = 0; s < result.steps.size(); ++s) {
         const BootstrapResult& step = result.steps[s];

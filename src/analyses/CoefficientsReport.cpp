@@ -132,9 +132,8 @@ std::string FormatCoefficients(const BootstrapResult& result)
     // A categorical predictor's indicators are named as a model sequence's.
     std::vector<std::string> terms;
     for (const PredictorColumn& column : result.Columns) {
-        terms.push_back(
-            termName(result.Categories, request.ReferenceCategory, column,
-                     [&names](std::int32_t v) { return variableText(v, names); }));
+        terms.push_back(termName(result.Categories, request.ReferenceCategory, column,
+                                 [&names](std::int32_t v) { return variableText(v, names); }));
     }
     if (result.Columns.empty()) { // a result built without its columns: one per variable
         for (const std::vector<std::int32_t>* list : {&request.PredictorList, &request.AddedList}) {
@@ -271,10 +270,10 @@ std::string JohnsonNeymanSentence(const ModerationResult& moderation, const std:
             if (!jn.significant[piece]) {
                 continue;
             }
-            pieces.push_back(piece == 0                     ? "below " + number(jn.bounds.front())
-                             : piece == jn.bounds.size() ? "above " + number(jn.bounds.back())
-                                                         : "between " + number(jn.bounds[piece - 1]) + " and "
-                                                               + number(jn.bounds[piece]));
+            pieces.push_back(piece == 0 ? "below " + number(jn.bounds.front())
+                             : piece == jn.bounds.size()
+                                 ? "above " + number(jn.bounds.back())
+                                 : "between " + number(jn.bounds[piece - 1]) + " and " + number(jn.bounds[piece]));
         }
         text += "significant at the " + level + " for " + moderator + " ";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -332,8 +331,8 @@ std::string FormatModeration(const HierarchicalResult& result)
     }
     out += alignedColumns(rows);
     if (moderation.johnsonNeyman) {
-        std::string sentence = JohnsonNeymanSentence(moderation, focal, moderator,
-                                                     [](double value) { return rounded(value, 5); });
+        std::string sentence =
+            JohnsonNeymanSentence(moderation, focal, moderator, [](double value) { return rounded(value, 5); });
         sentence[0] = 'T';
         appendLine(out, "Johnson-Neyman: " + sentence + ".");
     }

@@ -112,8 +112,8 @@ Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSe
         return analysisRefusal("There is no step: step 1 adds at least one predictor.");
     }
     if (request.Products.size() > request.Steps.size()) {
-        return analysisRefusal("There are products for " + std::to_string(request.Products.size())
-                               + " steps, and only " + std::to_string(request.Steps.size()) + " steps.");
+        return analysisRefusal("There are products for " + std::to_string(request.Products.size()) + " steps, and only "
+                               + std::to_string(request.Steps.size()) + " steps.");
     }
     if (static_cast<std::int32_t>(request.Steps.size()) > MaxSteps) {
         return analysisRefusal("There are " + std::to_string(request.Steps.size()) + " steps, and at most "
@@ -205,13 +205,12 @@ Outcome<SequenceCases> CollectSequenceCases(const HierarchicalRequest& unsorted,
     for (const std::vector<std::int32_t>& step : request.Steps) {
         std::int32_t added = 0;
         for (const std::int32_t v : step) {
-            added += appendPredictorColumns(sequence.columns, v, viewOf(v),
-                                            referenceCategory(request.ReferenceCategory, v));
+            added +=
+                appendPredictorColumns(sequence.columns, v, viewOf(v), referenceCategory(request.ReferenceCategory, v));
         }
         for (const ProductTerm& term : productsOf(request, sequence.stepColumns.size())) {
             added += appendProductColumns(sequence.columns, term, viewOf(term.first),
-                                          referenceCategory(request.ReferenceCategory, term.first),
-                                          viewOf(term.second),
+                                          referenceCategory(request.ReferenceCategory, term.first), viewOf(term.second),
                                           referenceCategory(request.ReferenceCategory, term.second));
         }
         sequence.stepColumns.push_back(added);
@@ -319,8 +318,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
     if (request.Slopes) {
         const auto labels = result.Categories.find(request.Slopes->moderator);
         moderation = PlanModeration(request, sequence.columns, sequence.stepColumns, sequence.cases,
-                                    labels != result.Categories.end() ? labels->second
-                                                                      : std::vector<std::string>{});
+                                    labels != result.Categories.end() ? labels->second : std::vector<std::string>{});
         models[moderation->result.step].combinations = slopeWeights(*moderation);
     }
     const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
@@ -332,8 +330,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
         const CoefficientsOutcome model =
             step.Coefficients ? step.Coefficients->full
                               : ComputeCoefficients(sequence.cases, moderation->result.columns, request.Level);
-        Outcome<ModerationResult> finished =
-            FinishModeration(std::move(*moderation), model, step.CombinationIntervals);
+        Outcome<ModerationResult> finished = FinishModeration(std::move(*moderation), model, step.CombinationIntervals);
         if (!finished.ok()) {
             return finished.refusal();
         }

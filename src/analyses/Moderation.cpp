@@ -191,8 +191,8 @@ ModerationPlan PlanModeration(const HierarchicalRequest& request, const std::vec
             }
         }
         for (const auto& [productCategory, c] : products) {
-            const double factor = result.categoricalModerator ? (productCategory == category ? 1.0 : 0.0)
-                                                              : moderatorFactor;
+            const double factor =
+                result.categoricalModerator ? (productCategory == category ? 1.0 : 0.0) : moderatorFactor;
             slope.weights[static_cast<std::size_t>(c) - 1] = factor;
             atZero[static_cast<std::size_t>(c) - 1] = -focalCentre * factor;
         }

@@ -73,10 +73,10 @@ struct ModerationResult {
     std::int32_t columns = 0;          // that model's predictor columns
     bool categoricalModerator = false; // the slopes are per category
     std::vector<std::string> categoryLabels;
-    double moderatorMean = 0.0; // over the complete cases (a numeric moderator)
-    double moderatorSD = 0.0;   // with n - 1
+    double moderatorMean = 0.0;   // over the complete cases (a numeric moderator)
+    double moderatorSD = 0.0;     // with n - 1
     double moderatorCentre = 0.0; // the value subtracted before the product: its mean when centred, else 0
-    double focalMin = 0.0; // the observed ranges over the complete cases
+    double focalMin = 0.0;        // the observed ranges over the complete cases
     double focalMax = 0.0;
     double moderatorMin = 0.0;
     double moderatorMax = 0.0;

@@ -176,8 +176,8 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
         }
     }
     for (std::int32_t r = 1; r <= dataSet.NumCases(); ++r) {
-        const bool isComplete = std::none_of(read.begin(), read.end(),
-                                             [&](std::int32_t v) { return isMissing(dataSet.DataTable(r, v)); });
+        const bool isComplete =
+            std::none_of(read.begin(), read.end(), [&](std::int32_t v) { return isMissing(dataSet.DataTable(r, v)); });
         if (isComplete) {
             complete.push_back(r);
             for (auto& [v, sum] : means) {
@@ -219,7 +219,7 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
             }
             const double first = factorValue(value, column.category, column.value, productMeans[c - 1].first);
             const double second = factorValue(dataSet.DataTable(r, column.byVariable), column.byCategory,
-                                               column.byValue, productMeans[c - 1].second);
+                                              column.byValue, productMeans[c - 1].second);
             row[c] = static_cast<float>(first * second);
         }
         matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());

@@ -102,9 +102,8 @@ json categoryLabel(const std::map<std::int32_t, std::vector<std::string>>& categ
                    std::int32_t category)
 {
     const auto labels = categories.find(v);
-    return category == 0 || labels == categories.end()
-               ? json(nullptr)
-               : json(labels->second[static_cast<std::size_t>(category) - 1]);
+    return category == 0 || labels == categories.end() ? json(nullptr)
+                                                       : json(labels->second[static_cast<std::size_t>(category) - 1]);
 }
 
 // A bootstrap interval's limits, each null where undefined.
@@ -371,10 +370,9 @@ json moderationJson(const HierarchicalResult& result)
     for (const SimpleSlope& slope : moderation.slopes) {
         slopes.push_back({{"at", slopePointText(moderation, slope)},
                           {"value", moderation.categoricalModerator ? json(nullptr) : json(slope.at)},
-                          {"category", moderation.categoricalModerator
-                                           ? categoryLabel(result.Categories, moderation.request.moderator,
-                                                           slope.category)
-                                           : json(nullptr)},
+                          {"category", moderation.categoricalModerator ? categoryLabel(
+                                           result.Categories, moderation.request.moderator, slope.category)
+                                                                       : json(nullptr)},
                           {"b", slope.B},
                           {"se", slope.SE},
                           {"ci", {{"lower", slope.lower}, {"upper", slope.upper}}},
@@ -438,10 +436,10 @@ std::string hierarchicalJson(const HierarchicalResult& result, std::string_view 
     std::vector<TermColumn> terms;
     for (const PredictorColumn& c : result.columns) {
         terms.push_back({c.variable, categoryLabel(result.Categories, c.variable, c.category),
-                         c.isProduct() ? json{{"variable", c.byVariable},
-                                              {"category", categoryLabel(result.Categories, c.byVariable,
-                                                                         c.byCategory)}}
-                                       : json(nullptr)});
+                         c.isProduct()
+                             ? json{{"variable", c.byVariable},
+                                    {"category", categoryLabel(result.Categories, c.byVariable, c.byCategory)}}
+                             : json(nullptr)});
     }
     json steps = json::array();
     std::size_t column = 0;
