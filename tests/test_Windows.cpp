@@ -1670,7 +1670,7 @@ TEST_F(WindowTest, TheJohnsonNeymanFigureDrawsTheBandAndRegions)
     same(grid.back(), 4.0, 5.0, 1.0, 3.0, 7.0);
     const std::string csv = FormatJohnsonNeymanCsv(*run.Moderation);
     EXPECT_EQ(csv.rfind("moderator,B,SE,lower,upper\n-4,-3,1,-5,-1\n", 0), 0u);
-    EXPECT_TRUE(csv.ends_with("\n0,1,1,-1,3\n") || csv.find("\n0,1,1,-1,3\n") != std::string::npos);
+    EXPECT_NE(csv.find("\n0,1,1,-1,3\n"), std::string::npos);
     EXPECT_TRUE(csv.ends_with("\n4,5,1,3,7\n"));
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 102);
 
