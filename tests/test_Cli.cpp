@@ -1997,6 +1997,7 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"--figure-size", "120x80"},
         {"--figure-dpi", "600"},
         {"--figure-step", "1"},
+        {"--figure-of", "distribution"},
     };
     // Options the run cannot take beside the base ones: plan power's --power
     // replaces --n, --delta-r2 and --r2-full replace --f2, --correlations the population.
@@ -2225,6 +2226,55 @@ TEST(Cli, FigureOptionsAreCheckedBeforeTheRun)
         EXPECT_EQ(r.status, ExitUsage);
         EXPECT_EQ(r.err, "orvalis-cli: " + noQt + "\nTry 'orvalis-cli --help'\n");
     }
+}
+
+// The figures of the simple slopes: --figure-of takes one of its words, goes
+// with --figure, asks for --slopes and no --figure-step (usage errors before
+// the run); the Johnson-Neyman figure of a categorical moderator is refused
+// after the run as the analysis refuses, with nothing printed or written.
+TEST(Cli, ModerationFiguresNeedTheirSlopes)
+{
+    test::TempDir dir;
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::string iris = ORVALIS_TEST_DATA_DIR "/hierarchical/iris.csv";
+    const std::string svg = (dir.path() / "f.svg").string();
+    const std::vector<std::string> hierarchical = {"--delimiter=comma", mtcars,   "hierarchical", "--dv=mpg",
+                                                   "--step=wt,hp",      "--step", "wt*hp"};
+    const std::string noQt = "--figure needs Qt, and this orvalis-cli was built without it";
+    const struct {
+        std::vector<std::string> options;
+        std::string reason;
+        bool checkedWithQt;
+    } cases[] = {
+        {{"--figure", svg, "--figure-of", "pie"}, "--figure-of must be distribution, slopes or johnson-neyman: pie",
+         false},
+        {{"--figure-of", "slopes"}, "--figure-of needs --figure", false},
+        {{"--figure", svg, "--figure-of", "slopes"}, "--figure-of slopes needs --slopes", true},
+        {{"--figure", svg, "--figure-of=johnson-neyman"}, "--figure-of johnson-neyman needs --slopes", true},
+        {{"--figure", svg, "--figure-of", "slopes", "--slopes", "wt@hp", "--figure-step", "2"},
+         "--figure-step goes with the distribution figure, not --figure-of slopes",
+         true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = hierarchical;
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun r = run(args);
+        const std::string reason = c.checkedWithQt && !figuresAvailable() ? noQt : c.reason;
+        SCOPED_TRACE(reason);
+        EXPECT_EQ(r.status, ExitUsage);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "orvalis-cli: " + reason + "\nTry 'orvalis-cli --help'\n");
+    }
+    if (figuresAvailable()) {
+        const CliRun r = run({"--delimiter", "comma", iris, "hierarchical", "--dv", "Sepal.Length", "--step",
+                              "Petal.Width,Species", "--step", "Petal.Width*Species", "--slopes", "Petal.Width@Species",
+                              "--trials", "50", "--seed", "3", "--figure", svg, "--figure-of", "johnson-neyman"});
+        EXPECT_EQ(r.status, ExitFailure);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "The Johnson-Neyman figure needs a numeric moderator, and Var5 (Species) is categorical"
+                         " (--figure-of slopes draws its slopes).\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 // The program itself, with no display and no platform named: the report on

@@ -23,6 +23,7 @@
 #include "ui/frmNavigate.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmPowerCurve.h"
+#include "ui/frmModerationFigure.h"
 #include "ui/SettingsKeys.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
@@ -1492,6 +1493,364 @@ TEST_F(WindowTest, TheCommandLineFigureIsTheWindowsFigure)
         const DistributionPlot plot(run->steps[static_cast<std::size_t>(step)]);
         EXPECT_EQ(fileBytes(dirPath() + "/" + name), plot.toSvg()) << name;
     }
+    QSettings().remove("figure");
+}
+
+// A run with simple slopes made by hand: y on x and w, the slopes of x
+// (2) at w (3), three lines 10 + x, 20 and 30 - x over x from 0 to 10; the
+// slope of x across w from -4 to 4 is 1 + w with a standard error of 1, so
+// at t = 2 its band is [w - 1, w + 3], and it is significant below w = -3
+// and above w = 1.
+HierarchicalResult madeModeration()
+{
+    HierarchicalResult result;
+    result.request.DependentVariable = 1;
+    result.VariableNames = {"", "y", "x", "w"};
+    ModerationResult m;
+    m.request.focal = 2;
+    m.request.moderator = 3;
+    m.step = 1;
+    m.focalMin = 0.0;
+    m.focalMax = 10.0;
+    m.moderatorMin = -4.0;
+    m.moderatorMax = 4.0;
+    m.moderatorMean = 5.0;
+    m.moderatorSD = 1.0;
+    m.critical = 2.0;
+    m.b1 = 1.0;
+    m.b3 = 1.0;
+    m.v11 = 1.0;
+    const std::pair<SlopePoint, double> points[] = {
+        {SlopePoint::BelowMean, 4.0}, {SlopePoint::Mean, 5.0}, {SlopePoint::AboveMean, 6.0}};
+    for (int k = 0; k < 3; ++k) {
+        SimpleSlope slope;
+        slope.point = points[k].first;
+        slope.at = points[k].second;
+        slope.intercept = 10.0 * (k + 1);
+        slope.B = 1.0 - k;
+        m.slopes.push_back(slope);
+    }
+    m.johnsonNeyman = JohnsonNeyman{{-3.0, 1.0}, {true, false, true}};
+    result.Moderation = m;
+    return result;
+}
+
+// Whether image has a pixel within a few of colour's channels near (x, y).
+bool colourNear(const QImage& image, double x, double y, QColor colour, int radius, int tolerance = 0)
+{
+    for (int dy = -radius; dy <= radius; ++dy) {
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const QPoint at(static_cast<int>(std::lround(x)) + dx, static_cast<int>(std::lround(y)) + dy);
+            if (!image.rect().contains(at)) {
+                continue;
+            }
+            const QColor c = image.pixelColor(at);
+            if (std::abs(c.red() - colour.red()) <= tolerance && std::abs(c.green() - colour.green()) <= tolerance
+                && std::abs(c.blue() - colour.blue()) <= tolerance) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The numbers of the legends and bounds: four significant digits.
+TEST(ModerationFigures, NumbersHaveFourSignificantDigits)
+{
+    const std::pair<double, const char*> cases[] = {
+        {78.1246, "78.12"}, {146.6875, "146.7"}, {-3.0, "-3"},     {0.0125, "0.0125"},
+        {123456.7, "123457"}, {0.0, "0"},        {2.5, "2.5"},     {-0.000123456, "-0.0001235"}};
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(figureNumber(value), text) << value;
+    }
+}
+
+// The simple slopes: each line where intercept + B x puts it, in its own
+// colour and dash pattern, the legend naming the moderator values as the
+// report does; the CSV gives the lines.
+TEST_F(WindowTest, TheSimpleSlopesFigureDrawsEachLine)
+{
+    const HierarchicalResult run = madeModeration();
+    const SimpleSlopesFigure figure(run);
+    EXPECT_EQ(figure.xTitle(), "x");
+    EXPECT_EQ(figure.yTitle(), "Predicted y");
+    EXPECT_EQ(figure.legendTitle(), "w");
+    QStringList labels;
+    for (const ModerationFigure::LegendEntry& entry : figure.legend()) {
+        labels << entry.label;
+    }
+    EXPECT_EQ(labels, QStringList({"mean - 1 SD (4)", "mean (5)", "mean + 1 SD (6)"}));
+    // x over the observed range; y from 10 to 30 with 5% of 20 on either side.
+    EXPECT_DOUBLE_EQ(figure.xMin(), 0.0);
+    EXPECT_DOUBLE_EQ(figure.xMax(), 10.0);
+    EXPECT_DOUBLE_EQ(figure.yMin(), 9.0);
+    EXPECT_DOUBLE_EQ(figure.yMax(), 31.0);
+    ASSERT_EQ(figure.lines().size(), 3u);
+    EXPECT_NE(figure.lines()[0].style, figure.lines()[1].style);
+    EXPECT_NE(figure.lines()[1].style, figure.lines()[2].style);
+    EXPECT_NE(figure.lines()[0].style, figure.lines()[2].style);
+
+    const double scale = 300.0 / 72.0;
+    const QImage image = figure.toImage(300);
+    const QRectF area = figure.plotRect();
+    auto px = [&](double x) { return scale * (area.left() + x / 10.0 * area.width()); };
+    auto py = [&](double y) { return scale * (area.bottom() - (y - 9.0) / 22.0 * area.height()); };
+    // Somewhere along the line near x (a dashed line has gaps).
+    auto onLine = [&](QColor colour, double intercept, double B, double x) {
+        for (double t = x - 0.4; t <= x + 0.4; t += 0.02) {
+            if (colourNear(image, px(t), py(intercept + B * t), colour, 1)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const QColor colours[] = {figure.lines()[0].color, figure.lines()[1].color, figure.lines()[2].color};
+    for (const double x : {2.0, 5.0, 8.0}) {
+        EXPECT_TRUE(onLine(colours[0], 10.0, 1.0, x)) << x;
+        EXPECT_TRUE(onLine(colours[1], 20.0, 0.0, x)) << x;
+        EXPECT_TRUE(onLine(colours[2], 30.0, -1.0, x)) << x;
+        EXPECT_FALSE(onLine(colours[0], 30.0, -1.0, x)) << x;
+        EXPECT_FALSE(onLine(colours[2], 10.0, 1.0, x)) << x;
+    }
+    const QString words = svgText(figure.toSvg());
+    EXPECT_TRUE(words.contains("mean-1SD(4)")) << words.toStdString();
+    EXPECT_TRUE(words.contains("Predictedy"));
+
+    EXPECT_EQ(FormatSimpleSlopesCsv(*run.Moderation),
+              "moderator,value,intercept,B\nmean - 1 SD,4,10,1\nmean,5,20,0\nmean + 1 SD,6,30,-1\n");
+    // A categorical moderator: its categories by their labels, quoted where CSV needs it.
+    HierarchicalResult byCategory = run;
+    ModerationResult& m = *byCategory.Moderation;
+    m.categoricalModerator = true;
+    m.categoryLabels = {"a,b", "plain"};
+    m.johnsonNeyman.reset();
+    m.slopes.resize(2);
+    for (std::int32_t k = 0; k < 2; ++k) {
+        m.slopes[static_cast<std::size_t>(k)].point = SlopePoint::Category;
+        m.slopes[static_cast<std::size_t>(k)].category = k + 1;
+        m.slopes[static_cast<std::size_t>(k)].at = k + 1;
+    }
+    EXPECT_EQ(FormatSimpleSlopesCsv(m), "moderator,value,intercept,B\n\"a,b\",1,10,1\nplain,2,20,0\n");
+    const SimpleSlopesFigure categories(byCategory);
+    ASSERT_EQ(categories.legend().size(), 2u);
+    EXPECT_EQ(categories.legend()[0].label, "a,b");
+    EXPECT_EQ(categories.legend()[1].label, "plain");
+    EXPECT_EQ(ModerationFigure::make(byCategory, ModerationFigureKind::JohnsonNeyman), nullptr);
+    EXPECT_NE(ModerationFigure::make(byCategory, ModerationFigureKind::SimpleSlopes), nullptr);
+}
+
+// The Johnson-Neyman figure: the slope, its band, the line at 0, the
+// significant regions shaded and the bounds marked, where the made values put
+// them; the CSV gives the grid the figure draws.
+TEST_F(WindowTest, TheJohnsonNeymanFigureDrawsTheBandAndRegions)
+{
+    const HierarchicalResult run = madeModeration();
+    const JohnsonNeymanFigure figure(run);
+    EXPECT_EQ(figure.xTitle(), "w");
+    EXPECT_EQ(figure.yTitle(), "Slope of x");
+    // The band runs from -5 (at w = -4) to 7 (at w = 4); 5% of 12 either side.
+    EXPECT_DOUBLE_EQ(figure.xMin(), -4.0);
+    EXPECT_DOUBLE_EQ(figure.xMax(), 4.0);
+    EXPECT_DOUBLE_EQ(figure.yMin(), -5.6);
+    EXPECT_DOUBLE_EQ(figure.yMax(), 7.6);
+    EXPECT_EQ(figure.regions(), (std::vector<std::pair<double, double>>{{-4.0, -3.0}, {1.0, 4.0}}));
+    EXPECT_EQ(figure.bounds(), (std::vector<double>{-3.0, 1.0}));
+
+    const std::vector<SlopeBandPoint> grid = johnsonNeymanGrid(*run.Moderation);
+    ASSERT_EQ(grid.size(), 101u);
+    auto same = [](const SlopeBandPoint& p, double at, double B, double SE, double lower, double upper) {
+        EXPECT_DOUBLE_EQ(p.at, at);
+        EXPECT_DOUBLE_EQ(p.B, B);
+        EXPECT_DOUBLE_EQ(p.SE, SE);
+        EXPECT_DOUBLE_EQ(p.lower, lower);
+        EXPECT_DOUBLE_EQ(p.upper, upper);
+    };
+    same(grid.front(), -4.0, -3.0, 1.0, -5.0, -1.0);
+    same(grid[50], 0.0, 1.0, 1.0, -1.0, 3.0);
+    same(grid.back(), 4.0, 5.0, 1.0, 3.0, 7.0);
+    const std::string csv = FormatJohnsonNeymanCsv(*run.Moderation);
+    EXPECT_EQ(csv.rfind("moderator,B,SE,lower,upper\n-4,-3,1,-5,-1\n", 0), 0u);
+    EXPECT_NE(csv.find("\n0,1,1,-1,3\n"), std::string::npos);
+    EXPECT_TRUE(csv.ends_with("\n4,5,1,3,7\n"));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 102);
+
+    const double scale = 300.0 / 72.0;
+    const QImage image = figure.toImage(300);
+    const QRectF area = figure.plotRect();
+    auto px = [&](double w) { return scale * (area.left() + (w + 4.0) / 8.0 * area.width()); };
+    auto py = [&](double y) { return scale * (area.bottom() - (y + 5.6) / 13.2 * area.height()); };
+    // The slope 1 + w.
+    for (const double w : {-2.0, 0.5, 3.0}) {
+        EXPECT_TRUE(colourNear(image, px(w), py(1.0 + w), JohnsonNeymanFigure::slopeColor(), 2)) << w;
+    }
+    // The band's edges, w - 1 and w + 3, and its inside: the band's colour at
+    // 0x66 over white, (0x56, 0xb4, 0xe9) x 0.4 + 255 x 0.6 = (187, 225, 246).
+    for (const double w : {-2.0, 0.5}) {
+        EXPECT_TRUE(colourNear(image, px(w), py(w - 1.0), JohnsonNeymanFigure::bandColor(), 2, 24)) << w;
+        EXPECT_TRUE(colourNear(image, px(w), py(w + 3.0), JohnsonNeymanFigure::bandColor(), 2, 24)) << w;
+    }
+    EXPECT_TRUE(colourNear(image, px(0.0), py(2.2), QColor(187, 225, 246), 0, 3));
+    EXPECT_TRUE(colourNear(image, px(0.0), py(6.5), Qt::white, 0)) << "not significant, outside the band";
+    // The regions shaded where the slope is significant, outside the band.
+    EXPECT_TRUE(colourNear(image, px(-3.5), py(6.0), JohnsonNeymanFigure::regionColor(), 0));
+    EXPECT_TRUE(colourNear(image, px(2.5), py(-4.0), JohnsonNeymanFigure::regionColor(), 0));
+    EXPECT_FALSE(colourNear(image, px(-2.0), py(6.0), JohnsonNeymanFigure::regionColor(), 3));
+    // The line at 0, dashed: dark somewhere along it beyond the band's reach.
+    bool zero = false;
+    for (double w = -3.9; w <= -3.1 && !zero; w += 0.01) {
+        zero = colourNear(image, px(w), py(0.0), Qt::black, 1, 60);
+    }
+    EXPECT_TRUE(zero);
+    // Each bound a dotted line from top to bottom.
+    for (const double bound : {-3.0, 1.0}) {
+        int dots = 0;
+        for (double y = -5.0; y <= 7.0; y += 0.05) {
+            dots += colourNear(image, px(bound), py(y), JohnsonNeymanFigure::boundColor(), 1) ? 1 : 0;
+        }
+        EXPECT_GT(dots, 40) << bound;
+    }
+    const QString words = svgText(figure.toSvg());
+    for (const char* word : {"Slopeofx", "95%confidenceband", "Significantatthe5%level", "Johnson-Neymanbound"}) {
+        EXPECT_TRUE(words.contains(QString::fromLatin1(word))) << word << "\n" << words.toStdString();
+    }
+
+    // Bounds beyond the observed range: none drawn, the region cut to the range.
+    HierarchicalResult beyond = run;
+    beyond.Moderation->johnsonNeyman = JohnsonNeyman{{-9.0}, {false, true}};
+    const JohnsonNeymanFigure wide(beyond);
+    EXPECT_TRUE(wide.bounds().empty());
+    EXPECT_EQ(wide.regions(), (std::vector<std::pair<double, double>>{{-4.0, 4.0}}));
+    const QString wideWords = svgText(wide.toSvg());
+    EXPECT_FALSE(wideWords.contains("Johnson-Neymanbound"));
+    EXPECT_TRUE(wideWords.contains("Significantatthe5%level"));
+}
+
+// The window refuses a run without slopes and the Johnson-Neyman figure of a
+// categorical moderator with a warning; otherwise its exports work from the
+// keyboard and write the figure and the plotted values.
+TEST_F(WindowTest, TheModerationWindowRefusesAndExports)
+{
+    QSettings().remove("figure");
+    HierarchicalResult none = madeModeration();
+    none.Moderation.reset();
+    frmModerationFigure::showFor(platform, none, ModerationFigureKind::SimpleSlopes, nullptr);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "The run has no simple slopes: ask for the slopes of a predictor at a "
+                                         "moderator whose product a step enters, and run it again.");
+    EXPECT_EQ(platform.messages[0].title, "Simple Slopes");
+    EXPECT_FALSE(platform.messages[0].information);
+    HierarchicalResult categorical = madeModeration();
+    categorical.Moderation->categoricalModerator = true;
+    categorical.Moderation->johnsonNeyman.reset();
+    frmModerationFigure::showFor(platform, categorical, ModerationFigureKind::JohnsonNeyman, nullptr);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text, "The Johnson-Neyman figure needs a numeric moderator; the simple slopes of a "
+                                         "categorical one are the slopes in its categories.");
+    EXPECT_EQ(platform.messages[1].title, "Johnson-Neyman");
+    EXPECT_TRUE(frmModerationFigure::refusal(categorical, ModerationFigureKind::SimpleSlopes).isEmpty());
+
+    for (const ModerationFigureKind kind : {ModerationFigureKind::SimpleSlopes, ModerationFigureKind::JohnsonNeyman}) {
+        const HierarchicalResult run = madeModeration();
+        frmModerationFigure window(platform, run, kind, nullptr);
+        EXPECT_EQ(window.windowTitle(), ModerationFigure::titleOf(kind));
+        window.show();
+        QApplication::setActiveWindow(&window);
+        const QString stem = dirPath() + "/" + (kind == ModerationFigureKind::SimpleSlopes ? "slopes" : "jn");
+        platform.saveNames = {stem + ".svg", stem + ".csv", stem};
+        // Alt+S, Alt+C and Alt+P, as a keyboard user exports.
+        for (const Qt::Key key : {Qt::Key_S, Qt::Key_C, Qt::Key_P}) {
+            const std::size_t left = platform.saveNames.size();
+            QTest::keyClick(&window, key, Qt::AltModifier);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return platform.saveNames.size() < left; }, 5000)) << key;
+        }
+        EXPECT_EQ(platform.messages.size(), 2u);
+        EXPECT_EQ(fileBytes(stem + ".svg"), window.plotModeration->toSvg());
+        EXPECT_TRUE(fileBytes(stem + ".svg").contains(ModerationFigure::titleOf(kind)));
+        EXPECT_EQ(fileBytes(stem + ".csv").toStdString(), kind == ModerationFigureKind::SimpleSlopes
+                                                              ? FormatSimpleSlopesCsv(*run.Moderation)
+                                                              : FormatJohnsonNeymanCsv(*run.Moderation));
+        EXPECT_EQ(QImage(stem + ".png").size(), QSize(1004, 756)); // 85 x 64 mm at 300 dpi
+        // The caption is the figure's own choice, kept for every figure window.
+        window.chkCaption->setChecked(true);
+        EXPECT_TRUE(window.plotModeration->figure().caption);
+        EXPECT_TRUE(window.plotModeration->drawing()->figure().caption);
+        window.chkCaption->setChecked(false);
+    }
+    QSettings().remove("figure");
+}
+
+// orvalis-cli's --figure-of slopes and johnson-neyman are the window's
+// figures: the same run's SVG and PNG, byte for byte, and the report as
+// without a figure.
+TEST_F(WindowTest, TheCommandLineModerationFiguresAreTheWindowsFigures)
+{
+    QSettings().remove("figure");
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    auto path = [&](const std::string& name) { return (dir.path() / name).string(); };
+    auto cli = [&](std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = cli::runCli(args, out, err);
+        EXPECT_EQ(status, cli::ExitSuccess) << err.str();
+        EXPECT_EQ(err.str(), "");
+        return out.str();
+    };
+    const std::vector<std::string> command = {
+        "--delimiter=comma", mtcars,  "hierarchical", "--dv=mpg", "--step=wt,hp", "--step", "wt*hp",
+        "--center",          "wt,hp", "--slopes",     "wt@hp",    "--trials=100", "--seed=5"};
+    const std::string report = cli(command);
+    ASSERT_NE(report.find("Johnson-Neyman: "), std::string::npos);
+    auto with = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args = command;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    EXPECT_EQ(cli(with({"--figure", path("slopes.svg"), "--figure-of", "slopes", "--figure-size", "120x80"})), report);
+    EXPECT_EQ(cli(with({"--figure=" + path("jn.svg"), "--figure-of=johnson-neyman", "--figure-size=120x80"})),
+              report);
+    EXPECT_EQ(cli(with({"--figure", path("slopes.png"), "--figure-of", "slopes"})), report);
+    EXPECT_EQ(cli(with({"--figure", path("distribution.svg"), "--figure-of", "distribution"})), report);
+
+    const ImportOutcome data = ImportDataFile(mtcars, Delimiter::Comma);
+    ASSERT_TRUE(data.ok());
+    auto variable = [&](const char* name) { return *variableNamed(*data, name); };
+    HierarchicalRequest request;
+    request.DependentVariable = variable("mpg");
+    std::vector<std::int32_t> first = {variable("wt"), variable("hp")};
+    std::sort(first.begin(), first.end());
+    request.Steps = {first, {}};
+    request.Products = {{}, {{variable("wt"), variable("hp")}}};
+    request.Centred = {variable("wt"), variable("hp")};
+    request.Slopes = SlopesRequest{variable("wt"), variable("hp"), {}};
+    request.NumTrials = 100;
+    const Outcome<HierarchicalResult> run = RunHierarchical(request, *data, 5);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+    ASSERT_TRUE(run->Moderation.has_value());
+
+    for (const auto& [kind, name] : {std::pair{ModerationFigureKind::SimpleSlopes, std::string("slopes")},
+                                     std::pair{ModerationFigureKind::JohnsonNeyman, std::string("jn")}}) {
+        frmModerationFigure window(platform, *run, kind, nullptr);
+        window.cmbSize->setCurrentIndex(2);
+        window.spnWidth->setValue(120);
+        window.spnHeight->setValue(80);
+        platform.saveNames = {dirPath() + "/window-" + QString::fromStdString(name) + ".svg"};
+        window.cmdSaveSVG_Click();
+        ASSERT_TRUE(platform.messages.empty());
+        const QByteArray svg = fileBytes(QString::fromStdString(path(name + ".svg")));
+        EXPECT_TRUE(svg.contains("width=\"120.00mm\" height=\"80.00mm\"")) << name;
+        EXPECT_EQ(svg, fileBytes(dirPath() + "/window-" + QString::fromStdString(name) + ".svg")) << name;
+    }
+    frmModerationFigure window(platform, *run, ModerationFigureKind::SimpleSlopes, nullptr);
+    window.cmbSize->setCurrentIndex(0);
+    window.cmbResolution->setCurrentIndex(0);
+    platform.saveNames = {dirPath() + "/window-slopes.png"};
+    window.cmdSavePNG_Click();
+    ASSERT_TRUE(platform.messages.empty());
+    EXPECT_EQ(fileBytes(QString::fromStdString(path("slopes.png"))), fileBytes(dirPath() + "/window-slopes.png"));
+    // The legend names hp's values as the report does.
+    const QString words = svgText(fileBytes(QString::fromStdString(path("slopes.svg"))));
+    EXPECT_TRUE(words.contains("mean-1SD(78.12)")) << words.toStdString();
+    EXPECT_TRUE(words.contains("mean+1SD(215.3)")) << words.toStdString();
     QSettings().remove("figure");
 }
 

@@ -12,6 +12,7 @@
 #include "ui/frmDescriptives.h"
 #include "ui/frmDistribution.h"
 #include "ui/frmHierarchical.h"
+#include "ui/frmModerationFigure.h"
 #include "ui/frmESBootstrap.h"
 #include "ui/frmMain.h"
 #include "ui/frmNavigate.h"
@@ -162,6 +163,26 @@ int main(int argc, char** argv)
         }
         save(dialog, "hierarchical.png");
         dialog.hide();
+    }
+    {
+        // The moderation figures of the study's second variable at its third, both centred.
+        orvalis::HierarchicalRequest request;
+        request.DependentVariable = 1;
+        request.Steps = {{2, 3}, {}};
+        request.Products = {{}, {{2, 3}}};
+        request.Centred = {2, 3};
+        request.Slopes = orvalis::SlopesRequest{2, 3, {}};
+        request.NumTrials = 1000;
+        const auto run = orvalis::RunHierarchical(request, window.dataSet(), 1);
+        if (run.ok()) {
+            orvalis::frmModerationFigure slopes(platform, *run, orvalis::ModerationFigureKind::SimpleSlopes, &window);
+            save(slopes, "simple-slopes.png");
+            orvalis::frmModerationFigure regions(platform, *run, orvalis::ModerationFigureKind::JohnsonNeyman,
+                                                 &window);
+            save(regions, "johnson-neyman.png");
+        } else {
+            failed = true;
+        }
     }
     {
         orvalis::frmDescriptives dialog(platform, window.dataSet(), window.outputLog(), &window);

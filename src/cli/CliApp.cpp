@@ -6,6 +6,7 @@
 #include "analyses/CoefficientsReport.h"
 #include "analyses/EffectSizeBlock.h"
 #include "analyses/Descriptives.h"
+#include "analyses/ReportText.h"
 #include "analyses/RequestCheck.h"
 #include "cli/CliFigure.h"
 #include "cli/CliJson.h"
@@ -232,7 +233,7 @@ bool saveDraws(const std::string& dataFile, const std::string& drawsFile, const 
 void checkFigureOptions(const CliSettings& settings, std::size_t steps)
 {
     const bool figure = settings.has("--figure");
-    for (const char* option : {"--figure-size", "--figure-dpi", "--figure-step"}) {
+    for (const char* option : {"--figure-size", "--figure-dpi", "--figure-step", "--figure-of"}) {
         if (!figure && settings.has(option)) {
             throw UsageError{std::string(option) + " needs --figure"};
         }
@@ -246,6 +247,10 @@ void checkFigureOptions(const CliSettings& settings, std::size_t steps)
     const FigureRequest& request = settings.run.form.figure;
     if (settings.has("--figure-dpi") && request.type != FigureFileType::Png) {
         throw UsageError{"--figure-dpi is a PNG figure's resolution: " + request.file};
+    }
+    if (settings.has("--figure-step") && request.moderation) {
+        throw UsageError{"--figure-step goes with the distribution figure, not --figure-of "
+                         + settings.given.at("--figure-of")};
     }
     if (settings.has("--figure-step")) {
         parseNumber(settings.given.at("--figure-step"), 1, static_cast<std::int64_t>(steps), "--figure-step");
@@ -263,17 +268,19 @@ void checkFigureOptions(const CliSettings& settings, std::size_t steps)
     }
 }
 
-// The result a command's figure shows, kept by its runner; none when the
-// command line asks for no figure.
-using FigureSource = std::shared_ptr<std::optional<BootstrapResult>>;
+// What a command's figure draws, set by its runner once its run has
+// succeeded: the drawing and write of the run's figure (the request's file,
+// never over the data file). None when the command line asks for no figure.
+using FigureWriter = std::function<Status(const FigureRequest& request, const std::string& dataFile)>;
+using FigureSource = std::shared_ptr<FigureWriter>;
 
 FigureSource figureSource(const FigureRequest& request)
 {
-    return request.file.empty() ? nullptr : std::make_shared<std::optional<BootstrapResult>>();
+    return request.file.empty() ? nullptr : std::make_shared<FigureWriter>();
 }
 
 // A command's runner followed by its figure: once the runner has printed its
-// report and succeeded, the result it kept in source is drawn and written by
+// report and succeeded, the figure it kept in source is drawn and written by
 // the save rules (never over the data file). A failed drawing or write says
 // why on err and exits 1; the report stays printed.
 Runner withFigure(const FigureRequest& request, FigureSource source, const std::string& dataFile, Runner runner)
@@ -283,11 +290,11 @@ Runner withFigure(const FigureRequest& request, FigureSource source, const std::
     }
     return [request, source, dataFile, runner](const DataSet& dataSet, std::ostream& out, std::ostream& err) {
         const int status = runner(dataSet, out, err);
-        if (status != ExitSuccess || !source->has_value()) {
+        if (status != ExitSuccess || !*source) {
             return status;
         }
         out.flush();
-        if (const Status written = writeDistributionFigure(**source, request, dataFile); !written.ok()) {
+        if (const Status written = (*source)(request, dataFile); !written.ok()) {
             err << "orvalis-cli: cannot write " << escapeControlCharacters(request.file) << ": "
                 << written.refusal().message << "\n";
             return ExitFailure;
@@ -345,7 +352,9 @@ Runner bootstrapCommand(const Invocation& invocation)
             warnOfValueLabels(outcome->ValueLabelledPredictors, outcome->VariableNames, err);
         }
         if (shown) {
-            *shown = *outcome;
+            *shown = [result = *outcome](const FigureRequest& figure, const std::string& dataFile) {
+                return writeDistributionFigure(result, figure, dataFile);
+            };
         }
         if (form.format == Format::Apa || form.format == Format::ApaMarkdown) {
             out << FormatApaResults(*outcome, form.apaInterval,
@@ -411,6 +420,9 @@ Runner hierarchicalCommand(const Invocation& invocation)
     if (slopesAt && !slopes) {
         throw UsageError{"--slopes-at needs --slopes"};
     }
+    if (form.figure.moderation && !slopes) {
+        throw UsageError{"--figure-of " + std::string(settings.given.at("--figure-of")) + " needs --slopes"};
+    }
     const Runner runner = [request, dependent, steps, products, slopes, slopesAt, references, categorical, centred,
                            seed = run.seed, threads = run.threads, form, source, shown, file = invocation.file](
                               const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
@@ -442,18 +454,34 @@ Runner hierarchicalCommand(const Invocation& invocation)
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
+        // The Johnson-Neyman figure reads the slope across a numeric moderator's values.
+        if (form.figure.moderation == ModerationFigureKind::JohnsonNeyman && outcome->Moderation
+            && outcome->Moderation->categoricalModerator) {
+            return refused(Refusal{"The Johnson-Neyman figure needs a numeric moderator, and "
+                                       + variableText(outcome->Moderation->request.moderator, outcome->VariableNames)
+                                       + " is categorical (--figure-of slopes draws its slopes).",
+                                   {},
+                                   Refusal::Reason::Refused},
+                           err);
+        }
         if (!form.drawsFile.empty() && !saveDraws(file, form.drawsFile, FormatHierarchicalDraws(*outcome), err)) {
             return ExitFailure;
         }
         if (form.format != Format::Text) {
             warnOfValueLabels(outcome->ValueLabelledPredictors, outcome->VariableNames, err);
         }
-        if (shown) {
+        if (shown && form.figure.moderation) {
+            *shown = [result = *outcome](const FigureRequest& figure, const std::string& dataFile) {
+                return writeModerationFigure(result, figure, dataFile);
+            };
+        } else if (shown) {
             // The last step unless --figure-step names another: the window plots the step its builder
             // stands on, the last once the steps are entered in order.
             const std::size_t step =
                 form.figure.step > 0 ? static_cast<std::size_t>(form.figure.step) - 1 : outcome->steps.size() - 1;
-            *shown = outcome->steps[step];
+            *shown = [result = outcome->steps[step]](const FigureRequest& figure, const std::string& dataFile) {
+                return writeDistributionFigure(result, figure, dataFile);
+            };
         }
         switch (form.format) {
         case Format::Apa:

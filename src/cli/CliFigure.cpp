@@ -3,11 +3,13 @@
 
 #include "common/SafeWrite.h"
 #include "figures/DistributionFigure.h"
+#include "figures/ModerationFigures.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGlobal>
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -44,7 +46,12 @@ bool figuresAvailable()
     return true;
 }
 
-Status writeDistributionFigure(const BootstrapResult& result, const FigureRequest& request, const std::string& dataFile)
+namespace {
+
+// Makes the figure make() gives (none: refused with why) under a
+// QGuiApplication, draws it as request says and writes it by the save rules.
+template <typename Make>
+Status drawAndWrite(const FigureRequest& request, const std::string& dataFile, Make&& make, const char* why)
 {
     // Text needs the fonts of a QGuiApplication. Made here, and only here, so
     // that a command line without --figure starts and runs as without Qt; the
@@ -68,21 +75,24 @@ Status writeDistributionFigure(const BootstrapResult& result, const FigureReques
         }
         application.emplace(argc, argv);
     }
-    DistributionFigure figure(result);
+    const std::unique_ptr<Figure> figure = make();
+    if (!figure) {
+        return Refusal{why, {}, Refusal::Reason::Refused};
+    }
     FigureSpec printed; // the printed size the command line asked for
     printed.widthMm = request.widthMm;
     printed.heightMm = request.heightMm;
-    figure.setFigure(printed);
+    figure->setFigure(printed);
     Outcome<QByteArray> bytes = Refusal{};
     switch (request.type) {
     case FigureFileType::Pdf:
-        bytes = figure.pdfBytes();
+        bytes = figure->pdfBytes();
         break;
     case FigureFileType::Png:
-        bytes = figure.pngBytes(request.dpi);
+        bytes = figure->pngBytes(request.dpi);
         break;
     case FigureFileType::Svg:
-        bytes = figure.svgBytes();
+        bytes = figure->svgBytes();
         break;
     }
     if (!bytes.ok()) {
@@ -92,6 +102,24 @@ Status writeDistributionFigure(const BootstrapResult& result, const FigureReques
     keep.protectedFiles.push_back(dataFile);
     return writeFileSafely(request.file, std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())),
                            keep);
+}
+
+} // namespace
+
+Status writeDistributionFigure(const BootstrapResult& result, const FigureRequest& request, const std::string& dataFile)
+{
+    return drawAndWrite(
+        request, dataFile, [&]() -> std::unique_ptr<Figure> { return std::make_unique<DistributionFigure>(result); },
+        "");
+}
+
+Status writeModerationFigure(const HierarchicalResult& result, const FigureRequest& request,
+                             const std::string& dataFile)
+{
+    const ModerationFigureKind kind = request.moderation.value_or(ModerationFigureKind::SimpleSlopes);
+    return drawAndWrite(
+        request, dataFile, [&]() -> std::unique_ptr<Figure> { return ModerationFigure::make(result, kind); },
+        "the run has no such figure of its simple slopes");
 }
 
 } // namespace orvalis::cli

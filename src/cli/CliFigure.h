@@ -3,10 +3,12 @@
 #pragma once
 
 #include "analyses/BootstrapResult.h"
+#include "analyses/Hierarchical.h"
 #include "common/Outcome.h"
 #include "figures/FigureChoices.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvalis::cli {
@@ -20,6 +22,8 @@ struct FigureRequest {
     double heightMm = FigureSizePresets[0].heightMm;
     int dpi = FigureResolutions[0]; // a PNG's
     std::int32_t step = 0;          // hierarchical: the step (1-based); 0: the last
+    // hierarchical: a figure of the simple slopes instead of the distribution (--figure-of).
+    std::optional<ModerationFigureKind> moderation;
 };
 
 // Whether this orvalis-cli was built with Qt and so can draw figures.
@@ -32,5 +36,12 @@ bool figuresAvailable();
 // A refusal's message is the reason, in words that follow "cannot write PATH: ".
 Status writeDistributionFigure(const BootstrapResult& result, const FigureRequest& request,
                                const std::string& dataFile);
+
+// The same for the figure of the run's simple slopes that request.moderation
+// names (the window's drawing, as writeDistributionFigure); refuses a run
+// without that figure (no slopes, or a categorical moderator for the
+// Johnson-Neyman figure).
+Status writeModerationFigure(const HierarchicalResult& result, const FigureRequest& request,
+                             const std::string& dataFile);
 
 } // namespace orvalis::cli

@@ -13,4 +13,9 @@ Status writeDistributionFigure(const BootstrapResult&, const FigureRequest&, con
     return Refusal{"this orvalis-cli was built without Qt, which draws figures", {}, Refusal::Reason::Refused};
 }
 
+Status writeModerationFigure(const HierarchicalResult&, const FigureRequest&, const std::string&)
+{
+    return Refusal{"this orvalis-cli was built without Qt, which draws figures", {}, Refusal::Reason::Refused};
+}
+
 } // namespace orvalis::cli

@@ -265,6 +265,7 @@ const ValueRule FigureFile = ruleOf(ValueKind::FigureFile);
 const ValueRule FigureSizeRule = ruleOf(ValueKind::FigureSize);
 const ValueRule FigureDpi = ruleWords({"300", "600"});
 const ValueRule FigureStep = ruleWhole(1, MaxSteps);
+const ValueRule FigureOf = ruleWords({"distribution", "slopes", "johnson-neyman"});
 
 // The setters: where each option's value goes.
 void setDelimiter(CliSettings& s, const OptionValue& v)
@@ -388,6 +389,12 @@ void setFigureDpi(CliSettings& s, const OptionValue& v)
 void setFigureStep(CliSettings& s, const OptionValue& v)
 {
     s.run.form.figure.step = static_cast<std::int32_t>(v.whole);
+}
+void setFigureOf(CliSettings& s, const OptionValue& v)
+{
+    s.run.form.figure.moderation = v.word == 1   ? std::optional(ModerationFigureKind::SimpleSlopes)
+                                   : v.word == 2 ? std::optional(ModerationFigureKind::JohnsonNeyman)
+                                                 : std::nullopt;
 }
 void setPlanPredictors(CliSettings& s, const OptionValue& v)
 {
@@ -767,6 +774,11 @@ const std::vector<OptionRow>& optionTable()
         {Hierarchical, "--figure-dpi", "300|600", &FigureDpi, setFigureDpi, false, "As for bootstrap."},
         {Hierarchical, "--figure-step", "N", &FigureStep, setFigureStep, false,
          "The step whose changes the figure shows, 1 to the number of steps (default: the last)."},
+        {Hierarchical, "--figure-of", "distribution|slopes|johnson-neyman", &FigureOf, setFigureOf, false,
+         "The figure --figure writes: the distribution of a step's changes (default); slopes, the predicted"
+         " dependent variable against the focal predictor of --slopes over its observed range, a line per"
+         " moderator value; johnson-neyman, the focal slope across a numeric moderator's observed range with its"
+         " confidence band at the run's level and the values where it is significant shaded."},
         {PlanPower, "--predictors", "P", &PlanPredictors, setPlanPredictors, false,
          "Predictors in the reduced model (default 0)."},
         {PlanPower, "--added", "Q", &PlanAdded, setPlanAdded, false,

@@ -29,6 +29,12 @@ inline constexpr double FigureMostMm = 300.0;
 // A PNG's dots per inch, the first the default.
 inline constexpr int FigureResolutions[2] = {300, 600};
 
+// The figures of a hierarchical run's simple slopes, beside the distribution
+// of its changes: the predicted dependent variable against the focal
+// predictor, a line per slope; the focal slope across a numeric moderator
+// with its confidence band and where it is significant.
+enum class ModerationFigureKind { SimpleSlopes, JohnsonNeyman };
+
 // The files a figure is written as.
 enum class FigureFileType { Pdf, Png, Svg };
 
