@@ -990,6 +990,197 @@ TEST_F(DialogTest, TheHierarchicalDialogCentresANumericPredictor)
     EXPECT_TRUE(dialog.request().Centred.empty());
 }
 
+// What orvalis-cli prints for args, with Unix line ends.
+std::string cliReport(const std::vector<std::string>& args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(cli::runCli(args, out, err), 0) << err.str();
+    return out.str();
+}
+
+// Add Product by keyboard: wt * hp in a step of its own after wt and hp (both
+// centred), with its simple slopes; the request and the report are those of
+// --step wt,hp --step wt*hp --center wt,hp --slopes wt@hp, and with moderator
+// values typed, those of --slopes-at; values that are no numbers are refused.
+TEST_F(DialogTest, TheHierarchicalDialogAddsAProductAndItsSimpleSlopesAsTheCommandLineDoes)
+{
+    const std::string file = std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv";
+    const DataSet mtcars = *ImportDataFile(file, Delimiter::Comma);
+    frmHierarchical dialog(platform, mtcars, log, nullptr);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.cmbDependent->setCurrentIndex(0); // mpg
+    // No product before two predictors, no simple slopes before a product.
+    EXPECT_FALSE(dialog.cmdInteraction->isEnabled());
+    EXPECT_FALSE(dialog.chkSlopes->isEnabled());
+    dialog.lstVariables->setCurrentRow(5, QItemSelectionModel::ClearAndSelect); // wt
+    dialog.lstVariables->setCurrentRow(3, QItemSelectionModel::Select);         // hp
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    for (const int row : {0, 1}) {
+        dialog.lstStepVariables->setCurrentRow(row);
+        dialog.chkCentred->click();
+    }
+    // The model's predictors in variable order, the first two chosen.
+    ASSERT_EQ(dialog.cmbInteractionFirst->count(), 2);
+    EXPECT_EQ(dialog.cmbInteractionFirst->currentText(), "Var 4 (hp)");
+    EXPECT_EQ(dialog.cmbInteractionSecond->currentText(), "Var 6 (wt)");
+    EXPECT_TRUE(dialog.cmdInteraction->isEnabled());
+    EXPECT_FALSE(dialog.chkSlopes->isEnabled());
+    EXPECT_FALSE(dialog.cmbFocal->isEnabled());
+    EXPECT_FALSE(dialog.cmbModerator->isEnabled());
+    QTest::mouseClick(dialog.cmdNext, Qt::LeftButton);
+
+    // wt in the first box, hp in the second (Tab between them), Alt+U adds their product to step 2.
+    dialog.cmbInteractionFirst->setFocus();
+    QTest::keyClick(dialog.cmbInteractionFirst, Qt::Key_Down);
+    QTest::keyClick(dialog.cmbInteractionFirst, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.cmbInteractionSecond);
+    QTest::keyClick(dialog.cmbInteractionSecond, Qt::Key_Up);
+    QTest::keyClick(&dialog, Qt::Key_U, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lstStepVariables->count() == 1; }, 5000));
+    EXPECT_EQ(dialog.lstStepVariables->item(0)->text(), "Var 6 (wt) * Var 4 (hp)");
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 6 (wt) * Var 4 (hp)");
+    EXPECT_TRUE(dialog.cmdNext->isEnabled()) << "a step of a product is a step";
+    QTest::mouseClick(dialog.cmdInteraction, Qt::LeftButton);
+    EXPECT_EQ(dialog.lstStepVariables->count(), 1) << "the same product is listed once";
+
+    // Simple slopes: offered now, the product's first variable at its second; Tab from the button, Space.
+    ASSERT_TRUE(dialog.chkSlopes->isEnabled());
+    EXPECT_FALSE(dialog.chkSlopes->isChecked());
+    EXPECT_FALSE(dialog.cmbFocal->isEnabled());
+    EXPECT_EQ(dialog.cmbFocal->currentText(), "Var 6 (wt)");
+    EXPECT_EQ(dialog.cmbModerator->currentText(), "Var 4 (hp)");
+    dialog.cmdInteraction->setFocus();
+    QTest::keyClick(dialog.cmdInteraction, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.chkSlopes);
+    QTest::keyClick(dialog.chkSlopes, Qt::Key_Space);
+    ASSERT_TRUE(dialog.chkSlopes->isChecked());
+    EXPECT_TRUE(dialog.cmbFocal->isEnabled());
+    EXPECT_TRUE(dialog.cmbModerator->isEnabled());
+    EXPECT_TRUE(dialog.txtSlopesAt->isEnabled());
+
+    const HierarchicalRequest request = dialog.request();
+    EXPECT_EQ(request.Steps, (std::vector<std::vector<std::int32_t>>{{4, 6}, {}}));
+    ASSERT_EQ(request.Products.size(), 2u);
+    EXPECT_TRUE(request.Products[0].empty());
+    ASSERT_EQ(request.Products[1].size(), 1u);
+    EXPECT_EQ(request.Products[1][0].first, 6);
+    EXPECT_EQ(request.Products[1][0].second, 4);
+    ASSERT_TRUE(request.Slopes.has_value());
+    EXPECT_EQ(request.Slopes->focal, 6);
+    EXPECT_EQ(request.Slopes->moderator, 4);
+    EXPECT_TRUE(request.Slopes->at.empty());
+
+    dialog.spnTrials->setValue(200);
+    dialog.txtSeed->setText("1");
+    dialog.chkCoefficients->setChecked(true);
+    QSignalSpy finished(&dialog, &frmHierarchical::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+    EXPECT_TRUE(platform.messages.empty());
+    const std::string report = cli::toUnixLineEnds(log.readAll().toStdString());
+    const std::size_t coefficients = report.find("\nCoefficients by Step\n");
+    const std::size_t slopes = report.find("\nSimple Slopes of Var6 (wt) at Var4 (hp)\n");
+    ASSERT_NE(slopes, std::string::npos) << report;
+    EXPECT_LT(coefficients, slopes);
+    EXPECT_NE(report.find("\nmean + 1 SD  215.25037  -2.22230  0.68587  [-3.62723, -0.81737]  -3.240  0.00308"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(report, cliReport({"--delimiter", "comma", file, "hierarchical", "--dv", "mpg", "--step", "wt,hp",
+                                 "--step", "wt*hp", "--center", "wt,hp", "--slopes", "wt@hp", "--coefficients",
+                                 "--trials", "200", "--seed", "1"}));
+
+    // Moderator values typed: the slopes at them, as --slopes-at gives them.
+    dialog.txtSlopesAt->setText(" 100, 150.5 ");
+    EXPECT_EQ(dialog.request().Slopes->at, (std::vector<double>{100.0, 150.5}));
+    dialog.chkCoefficients->setChecked(false);
+    log.clear();
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 2);
+    const std::string given = cli::toUnixLineEnds(log.readAll().toStdString());
+    EXPECT_NE(given.find("\ngiven      100.00000  -5.43181"), std::string::npos) << given;
+    EXPECT_EQ(given, cliReport({"--delimiter", "comma", file, "hierarchical", "--dv", "mpg", "--step", "wt,hp",
+                                "--step", "wt*hp", "--center", "wt,hp", "--slopes", "wt@hp", "--slopes-at",
+                                "hp=100,150.5", "--trials", "200", "--seed", "1"}));
+
+    // Values that are no numbers are refused before a run.
+    for (const char* text : {"100; 150", "100,,150", "1e999", "low"}) {
+        dialog.txtSlopesAt->setText(QString::fromLatin1(text));
+        platform.messages.clear();
+        log.clear();
+        QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+        EXPECT_FALSE(dialog.running()) << text;
+        ASSERT_EQ(platform.messages.size(), 1u) << text;
+        EXPECT_EQ(platform.messages[0].text,
+                  "The moderator values of the simple slopes must be numbers separated by commas, or empty for the "
+                  "mean and one standard deviation either side.");
+        EXPECT_EQ(platform.messages[0].title, "Analysis Error");
+    }
+    EXPECT_TRUE(log.readAll().isEmpty());
+}
+
+// A product's removal: by its row (its variables stay), or with either of its
+// variables, from whichever step (the product goes; the simple slopes are then
+// not offered). A product whose variable enters later is refused by the
+// analysis, as the command line refuses it.
+TEST_F(DialogTest, TheHierarchicalDialogRemovesAProductWithItsVariable)
+{
+    const DataSet mtcars =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
+    frmHierarchical dialog(platform, mtcars, log, nullptr);
+    dialog.show();
+    dialog.cmbDependent->setCurrentIndex(0);
+    dialog.lstVariables->setCurrentRow(5, QItemSelectionModel::ClearAndSelect); // wt
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdNext, Qt::LeftButton);
+    dialog.lstVariables->setCurrentRow(3, QItemSelectionModel::ClearAndSelect); // hp
+    QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdPrevious, Qt::LeftButton);
+    // wt * hp in step 1, before hp enters: wt stays chosen first, the second box offers another predictor.
+    EXPECT_EQ(dialog.cmbInteractionFirst->currentText(), "Var 6 (wt)");
+    EXPECT_EQ(dialog.cmbInteractionSecond->currentText(), "Var 4 (hp)");
+    QTest::mouseClick(dialog.cmdInteraction, Qt::LeftButton);
+    ASSERT_EQ(dialog.lstStepVariables->count(), 2);
+    EXPECT_EQ(dialog.lstSteps->item(0)->text(), "Step 1: Var 6 (wt); Var 6 (wt) * Var 4 (hp)");
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "The product Var 6 (wt) * Var 4 (hp) in step 1 needs Var 4 (hp) in the "
+                                         "model: enter it in step 1 or a step before it.");
+    EXPECT_FALSE(dialog.running());
+
+    // The product's own row: the product goes, wt stays.
+    dialog.chkSlopes->setChecked(true);
+    ASSERT_TRUE(dialog.request().Slopes.has_value());
+    dialog.lstStepVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    EXPECT_FALSE(dialog.chkCentred->isEnabled()) << "a product is no variable to mark";
+    QTest::mouseClick(dialog.cmdRemove, Qt::LeftButton);
+    ASSERT_EQ(dialog.lstStepVariables->count(), 1);
+    EXPECT_EQ(dialog.lstStepVariables->item(0)->text(), "Var 6 (wt)");
+    EXPECT_TRUE(dialog.request().Products.empty());
+    EXPECT_FALSE(dialog.request().Slopes.has_value());
+    EXPECT_FALSE(dialog.chkSlopes->isEnabled());
+    EXPECT_FALSE(dialog.cmbFocal->isEnabled());
+
+    // In step 2 this time; then hp taken out of step 2 takes it along, and wt out of step 1 would too.
+    QTest::mouseClick(dialog.cmdNext, Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdInteraction, Qt::LeftButton);
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: Var 4 (hp); Var 6 (wt) * Var 4 (hp)");
+    EXPECT_TRUE(dialog.chkSlopes->isEnabled());
+    EXPECT_TRUE(dialog.cmbFocal->isEnabled()) << "still checked";
+    dialog.lstStepVariables->setCurrentRow(0, QItemSelectionModel::ClearAndSelect); // hp
+    QTest::mouseClick(dialog.cmdRemove, Qt::LeftButton);
+    EXPECT_EQ(dialog.lstSteps->item(1)->text(), "Step 2: (empty)");
+    EXPECT_EQ(dialog.lstStepVariables->count(), 0);
+    const HierarchicalRequest request = dialog.request();
+    EXPECT_EQ(request.Steps, (std::vector<std::vector<std::int32_t>>{{6}}));
+    EXPECT_TRUE(request.Products.empty());
+    EXPECT_FALSE(request.Slopes.has_value());
+    EXPECT_FALSE(dialog.chkSlopes->isEnabled());
+    EXPECT_FALSE(dialog.cmdInteraction->isEnabled()) << "one predictor left";
+    EXPECT_EQ(dialog.cmbFocal->count(), 1);
+}
+
 // The hierarchical dialog by keyboard: the dependent variable, step 1 and a
 // categorical step 2 with another reference category, a run whose report
 // agrees with R (iris: R^2 .013823 and .725907, F change 189.651 on 2 and 146),

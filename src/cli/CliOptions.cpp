@@ -596,12 +596,11 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
         }
         value.variable = parseVariable(trimmed(text.substr(0, equals)), option);
         for (const std::string& item : listItems(text.substr(equals + 1))) {
-            double number = 0.0;
-            const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), number);
-            if (error != std::errc() || end != item.data() + item.size() || !std::isfinite(number)) {
+            const std::optional<double> number = parseFiniteDouble(item);
+            if (!number) {
                 throw UsageError{option + " takes numbers after VAR=: " + item};
             }
-            value.decimals.push_back(number);
+            value.decimals.push_back(*number);
         }
         break;
     }

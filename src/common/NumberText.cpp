@@ -194,4 +194,14 @@ std::string formatFixed(double value, int decimals)
     return std::string(buffer, written.ptr);
 }
 
+std::optional<double> parseFiniteDouble(std::string_view text)
+{
+    double number = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 } // namespace orvalis

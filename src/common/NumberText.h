@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvalis {
 
@@ -50,5 +52,10 @@ std::string formatGrouped(std::int64_t value);
 // value rounded half to even to `decimals` places (0..15) and written with
 // exactly that many: formatFixed(0.1, 2) is "0.10". Negative zero is "0.00".
 std::string formatFixed(double value, int decimals);
+
+// A decimal number that is the whole of text ("2.5", "-1", "1e3"; no sign
+// "+", no blanks), read without the locale; none for anything else, or for a
+// value that is not finite.
+std::optional<double> parseFiniteDouble(std::string_view text);
 
 } // namespace orvalis

@@ -5,6 +5,7 @@
 #include "analyses/HierarchicalReport.h"
 #include "analyses/PredictorColumns.h"
 #include "analyses/RequestCheck.h"
+#include "common/NumberText.h"
 #include "data/DataSet.h"
 #include "platform/Platform.h"
 #include "ui/Design.h"
@@ -26,6 +27,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+
+#include <algorithm>
+#include <functional>
 
 namespace orvalis {
 namespace {
@@ -82,6 +86,22 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
                                           "no R\u00b2 changes; the coefficients' intercept is then the dependent "
                                           "variable's at that mean"));
     cmbReference = named(new QComboBox(this), "cmbReference");
+    cmbInteractionFirst = named(new QComboBox(this), "cmbInteractionFirst");
+    cmbInteractionFirst->setAccessibleName(QStringLiteral("Interaction: first variable"));
+    cmbInteractionSecond = named(new QComboBox(this), "cmbInteractionSecond");
+    cmbInteractionSecond->setAccessibleName(QStringLiteral("Interaction: second variable"));
+    cmdInteraction = named(new QPushButton(QStringLiteral("Add Prod&uct"), this), "cmdInteraction");
+    cmdInteraction->setToolTip(QStringLiteral("Add the interaction of the two variables, their product, to the "
+                                              "current step; each must enter in that step or an earlier one"));
+    chkSlopes = named(new QCheckBox(QStringLiteral("Simple slopes"), this), "chkSlopes");
+    chkSlopes->setToolTip(QStringLiteral("Add the simple slopes of the focal predictor at values of its moderator, "
+                                         "with the Johnson-Neyman values, to the report"));
+    cmbFocal = named(new QComboBox(this), "cmbFocal");
+    cmbModerator = named(new QComboBox(this), "cmbModerator");
+    txtSlopesAt = named(new QLineEdit(this), "txtSlopesAt");
+    txtSlopesAt->setPlaceholderText(QStringLiteral("mean and \u00b11 SD"));
+    txtSlopesAt->setToolTip(QStringLiteral("A numeric moderator's values in its own units, separated by commas; "
+                                           "empty: its mean and one standard deviation either side"));
     spnTrials = named(new QSpinBox(this), "spnTrials");
     spnTrials->setRange(100, 100000);
     spnTrials->setSingleStep(100);
@@ -133,6 +153,22 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     reference->addWidget(labelFor(this, "lblReference", QStringLiteral("&Reference category:"), cmbReference));
     reference->addWidget(cmbReference, 1);
     grid->addLayout(reference, 6, 3);
+    auto* interaction = new QHBoxLayout;
+    interaction->addWidget(labelFor(this, "lblInteraction", QStringLiteral("Interaction:"), cmbInteractionFirst));
+    interaction->addWidget(cmbInteractionFirst, 1);
+    interaction->addWidget(labelFor(this, "lblInteractionSign", QStringLiteral("*"), cmbInteractionSecond));
+    interaction->addWidget(cmbInteractionSecond, 1);
+    interaction->addWidget(cmdInteraction);
+    grid->addLayout(interaction, 7, 2, 1, 2);
+    auto* slopes = new QHBoxLayout;
+    slopes->addWidget(chkSlopes);
+    slopes->addWidget(labelFor(this, "lblFocal", QStringLiteral("Focal:"), cmbFocal));
+    slopes->addWidget(cmbFocal, 1);
+    slopes->addWidget(labelFor(this, "lblModerator", QStringLiteral("Moderator:"), cmbModerator));
+    slopes->addWidget(cmbModerator, 1);
+    slopes->addWidget(labelFor(this, "lblSlopesAt", QStringLiteral("At:"), txtSlopesAt));
+    slopes->addWidget(txtSlopesAt, 1);
+    grid->addLayout(slopes, 8, 0, 1, 4);
     auto* settings = new QHBoxLayout;
     settings->addWidget(labelFor(this, "lblTrials", QStringLiteral("Tr&ials:"), spnTrials));
     settings->addWidget(spnTrials);
@@ -160,15 +196,29 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstVariables->setAccessibleName(QStringLiteral("Variables"));
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
-    setTabChain({cmbDependent,   lstVariables,    cmdAdd,    cmdPrevious,  cmdNext,   lstSteps, lstStepVariables,
-                 chkCategorical, chkCentred,      cmdRemove, cmbReference, spnTrials, cmbLevel, txtSeed,
-                 chkDetails,     chkCoefficients, cmdPlot,   cmdCopyAPA,   cmdOK,     cmdCancel});
-    resize(760, 520);
+    setTabChain({cmbDependent, lstVariables, cmdAdd,          cmdPrevious,          cmdNext,        lstSteps,
+                 lstStepVariables, chkCategorical, chkCentred, cmdRemove,   cmbReference,   cmbInteractionFirst,
+                 cmbInteractionSecond, cmdInteraction, chkSlopes, cmbFocal, cmbModerator, txtSlopesAt, spnTrials,
+                 cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA, cmdOK, cmdCancel});
+    resize(760, 580);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmHierarchical::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmHierarchical::cmdRemove_Click);
+    connect(cmdInteraction, &QPushButton::clicked, this, &frmHierarchical::cmdInteraction_Click);
+    connect(chkSlopes, &QCheckBox::toggled, this, [this] { trap([&] { showModeration(modelPredictors()); }); });
+    // A choice the user makes stays while both are predictors.
+    connect(cmbFocal, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0) {
+            m_focal = cmbFocal->itemData(index).toInt();
+        }
+    });
+    connect(cmbModerator, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0) {
+            m_moderator = cmbModerator->itemData(index).toInt();
+        }
+    });
     connect(chkCategorical, &QCheckBox::clicked, this, &frmHierarchical::chkCategorical_Click);
     connect(chkCentred, &QCheckBox::clicked, this, &frmHierarchical::chkCentred_Click);
     connect(cmdPrevious, &QPushButton::clicked, this, &frmHierarchical::cmdPrevious_Click);
@@ -247,6 +297,9 @@ QString frmHierarchical::stepRow(std::size_t s) const
     for (const std::int32_t v : m_steps[s]) {
         names << stepCaption(v);
     }
+    for (const ProductTerm& term : m_products[s]) {
+        names << QString::fromStdString(productText(term, m_dataSet));
+    }
     return QStringLiteral("Step %1: %2")
         .arg(s + 1)
         .arg(names.isEmpty() ? QStringLiteral("(empty)") : names.join(QStringLiteral("; ")));
@@ -286,12 +339,109 @@ void frmHierarchical::showSteps()
     for (const std::int32_t v : m_steps[static_cast<std::size_t>(m_current)]) {
         lstStepVariables->addItem(stepCaption(v));
     }
+    for (const ProductTerm& term : m_products[static_cast<std::size_t>(m_current)]) {
+        lstStepVariables->addItem(QString::fromStdString(productText(term, m_dataSet)));
+    }
     cmdAdd->setText(QStringLiteral("&Add to Step %1").arg(m_current + 1));
     cmdPrevious->setEnabled(m_current > 0);
-    // A next step once this one has variables, up to the most steps.
+    // A next step once this one has variables or products, up to the most steps.
+    const bool lastFilled = !m_steps.back().empty() || !m_products.back().empty();
     cmdNext->setEnabled(m_current + 1 < static_cast<int>(m_steps.size())
-                        || (!m_steps.back().empty() && static_cast<std::int32_t>(m_steps.size()) < MaxSteps));
+                        || (lastFilled && static_cast<std::int32_t>(m_steps.size()) < MaxSteps));
     showReference();
+    showModeration(modelPredictors());
+}
+
+std::vector<std::int32_t> frmHierarchical::modelPredictors() const
+{
+    std::vector<std::int32_t> predictors;
+    for (const auto& step : m_steps) {
+        predictors.insert(predictors.end(), step.begin(), step.end());
+    }
+    std::sort(predictors.begin(), predictors.end());
+    predictors.erase(std::unique(predictors.begin(), predictors.end()), predictors.end());
+    return predictors;
+}
+
+namespace {
+
+// Fills a combo box with the predictors (their number as the item's data) and
+// selects `wanted` (0: none), or else the row `fallback`, or nothing.
+void fillPredictors(QComboBox* box, const std::vector<std::int32_t>& predictors,
+                    const std::function<QString(std::int32_t)>& caption, std::int32_t wanted, int fallback)
+{
+    const QSignalBlocker block(box);
+    box->clear();
+    for (const std::int32_t v : predictors) {
+        box->addItem(caption(v), v);
+    }
+    const int found = wanted != 0 ? box->findData(wanted) : -1;
+    box->setCurrentIndex(found >= 0 ? found : (fallback < box->count() ? fallback : -1));
+}
+
+} // namespace
+
+void frmHierarchical::showModeration(const std::vector<std::int32_t>& predictors)
+{
+    const auto caption = [this](std::int32_t v) { return variableCaption(v); };
+    const auto chosen = [](const QComboBox* box) { return box->currentIndex() >= 0 ? box->currentData().toInt() : 0; };
+    // The interaction's two variables stay chosen while they are predictors; at first the first two.
+    fillPredictors(cmbInteractionFirst, predictors, caption, chosen(cmbInteractionFirst), 0);
+    fillPredictors(cmbInteractionSecond, predictors, caption, chosen(cmbInteractionSecond), 1);
+    // A variable by itself is no interaction: the second box then offers the first other predictor.
+    if (predictors.size() >= 2 && chosen(cmbInteractionFirst) == chosen(cmbInteractionSecond)) {
+        const QSignalBlocker block(cmbInteractionSecond);
+        cmbInteractionSecond->setCurrentIndex(cmbInteractionFirst->currentIndex() == 0 ? 1 : 0);
+    }
+    cmdInteraction->setEnabled(predictors.size() >= 2);
+
+    const ProductTerm* first = nullptr;
+    for (const auto& products : m_products) {
+        if (first == nullptr && !products.empty()) {
+            first = &products.front();
+        }
+    }
+    const auto isPredictor = [&](std::optional<std::int32_t> v) {
+        return v && std::binary_search(predictors.begin(), predictors.end(), *v);
+    };
+    if (!isPredictor(m_focal)) {
+        m_focal.reset();
+    }
+    if (!isPredictor(m_moderator)) {
+        m_moderator.reset();
+    }
+    // Until the user chooses, the first product's first variable at its second.
+    const std::int32_t focal = m_focal ? *m_focal : first != nullptr ? first->first : 0;
+    const std::int32_t moderator = m_moderator ? *m_moderator : first != nullptr ? first->second : 0;
+    fillPredictors(cmbFocal, predictors, caption, focal, -1);
+    fillPredictors(cmbModerator, predictors, caption, moderator, -1);
+    chkSlopes->setEnabled(first != nullptr);
+    const bool slopes = first != nullptr && chkSlopes->isChecked();
+    cmbFocal->setEnabled(slopes);
+    cmbModerator->setEnabled(slopes);
+    txtSlopesAt->setEnabled(slopes);
+}
+
+bool frmHierarchical::hasProducts() const
+{
+    return std::any_of(m_products.begin(), m_products.end(), [](const auto& terms) { return !terms.empty(); });
+}
+
+std::optional<std::vector<double>> frmHierarchical::slopeValues() const
+{
+    std::vector<double> values;
+    const QString text = txtSlopesAt->text().trimmed();
+    if (text.isEmpty()) {
+        return values;
+    }
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const std::optional<double> value = parseFiniteDouble(item.trimmed().toStdString());
+        if (!value) {
+            return std::nullopt;
+        }
+        values.push_back(*value);
+    }
+    return values;
 }
 
 std::optional<std::int32_t> frmHierarchical::selectedStepVariable() const
@@ -350,16 +500,56 @@ void frmHierarchical::cmdRemove_Click()
 {
     trap([&] {
         auto& step = m_steps[static_cast<std::size_t>(m_current)];
+        auto& products = m_products[static_cast<std::size_t>(m_current)];
+        // The list holds the step's variables, then its products.
         std::vector<std::int32_t> removed;
+        std::vector<std::size_t> removedProducts;
         for (const QListWidgetItem* item : lstStepVariables->selectedItems()) {
-            removed.push_back(step[static_cast<std::size_t>(lstStepVariables->row(item))]);
+            const auto row = static_cast<std::size_t>(lstStepVariables->row(item));
+            if (row < step.size()) {
+                removed.push_back(step[row]);
+            } else if (row - step.size() < products.size()) {
+                removedProducts.push_back(row - step.size());
+            }
         }
-        std::erase_if(step,
-                      [&](std::int32_t v) { return std::find(removed.begin(), removed.end(), v) != removed.end(); });
+        std::sort(removedProducts.rbegin(), removedProducts.rend());
+        for (const std::size_t k : removedProducts) {
+            products.erase(products.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+        const auto isRemoved = [&](std::int32_t v) {
+            return std::find(removed.begin(), removed.end(), v) != removed.end();
+        };
+        std::erase_if(step, isRemoved);
+        // A product goes with either of its variables, in whichever step it is.
+        for (auto& stepProducts : m_products) {
+            std::erase_if(stepProducts,
+                          [&](const ProductTerm& term) { return isRemoved(term.first) || isRemoved(term.second); });
+        }
         for (const std::int32_t v : removed) {
             m_reference.erase(v);
             m_declared.erase(v);
             m_centred.erase(v);
+        }
+        showSteps();
+    });
+}
+
+void frmHierarchical::cmdInteraction_Click()
+{
+    trap([&] {
+        if (cmbInteractionFirst->currentIndex() < 0 || cmbInteractionSecond->currentIndex() < 0) {
+            return;
+        }
+        const ProductTerm term{cmbInteractionFirst->currentData().toInt(), cmbInteractionSecond->currentData().toInt()};
+        auto& products = m_products[static_cast<std::size_t>(m_current)];
+        // The same product again (in either order) is not added twice; what the
+        // analysis cannot use is refused when the run is asked for.
+        const bool listed = std::any_of(products.begin(), products.end(), [&](const ProductTerm& p) {
+            return (p.first == term.first && p.second == term.second)
+                || (p.first == term.second && p.second == term.first);
+        });
+        if (!listed) {
+            products.push_back(term);
         }
         showSteps();
     });
@@ -427,10 +617,12 @@ void frmHierarchical::cmdNext_Click()
 {
     trap([&] {
         if (m_current + 1 == static_cast<int>(m_steps.size())) {
-            if (m_steps.back().empty() || static_cast<std::int32_t>(m_steps.size()) >= MaxSteps) {
+            if ((m_steps.back().empty() && m_products.back().empty())
+                || static_cast<std::int32_t>(m_steps.size()) >= MaxSteps) {
                 return;
             }
             m_steps.emplace_back();
+            m_products.emplace_back();
         }
         ++m_current;
         showSteps();
@@ -443,10 +635,15 @@ HierarchicalRequest frmHierarchical::request() const
     if (cmbDependent->currentIndex() >= 0) {
         request.DependentVariable = cmbDependent->currentIndex() + 1;
     }
-    // Empty steps (the one Next just opened) are left out.
-    for (const auto& step : m_steps) {
-        if (!step.empty()) {
-            request.Steps.push_back(step);
+    // Empty steps (the one Next just opened) are left out; the products, when
+    // there are any, step by step beside the variables.
+    const bool products = hasProducts();
+    for (std::size_t s = 0; s < m_steps.size(); ++s) {
+        if (!m_steps[s].empty() || !m_products[s].empty()) {
+            request.Steps.push_back(m_steps[s]);
+            if (products) {
+                request.Products.push_back(m_products[s]);
+            }
         }
     }
     request.ReferenceCategory = m_reference;
@@ -459,6 +656,12 @@ HierarchicalRequest frmHierarchical::request() const
     request.Details = chkDetails->isChecked();
     request.EffectSizes = windowEffectSizes(request.Details);
     request.Coefficients = chkCoefficients->isChecked();
+    if (hasProducts() && chkSlopes->isChecked()) {
+        SlopesRequest& slopes = request.Slopes.emplace();
+        slopes.focal = cmbFocal->currentIndex() >= 0 ? cmbFocal->currentData().toInt() : 0;
+        slopes.moderator = cmbModerator->currentIndex() >= 0 ? cmbModerator->currentData().toInt() : 0;
+        slopes.at = slopeValues().value_or(std::vector<double>());
+    }
     return request;
 }
 
@@ -467,7 +670,8 @@ void frmHierarchical::setControlsEnabled(bool enabled)
     for (QWidget* control :
          std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps,
                                          lstStepVariables, chkCentred, chkCategorical, cmdRemove, cmbReference,
-                                         spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
+                                         cmbInteractionFirst, cmbInteractionSecond, cmdInteraction, chkSlopes,
+                                         cmbFocal, cmbModerator, txtSlopesAt, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
@@ -482,6 +686,14 @@ void frmHierarchical::cmdOK_Click()
     trap(
         [&] {
             if (running()) {
+                return;
+            }
+            if (hasProducts() && chkSlopes->isChecked() && !slopeValues()) {
+                m_platform.warn(this,
+                                QStringLiteral("The moderator values of the simple slopes must be numbers separated "
+                                               "by commas, or empty for the mean and one standard deviation either "
+                                               "side."),
+                                QString::fromLatin1(AnalysisErrorTitle));
                 return;
             }
             const HierarchicalRequest request = this->request();
@@ -517,6 +729,7 @@ void frmHierarchical::showResult(HierarchicalResult result)
         text += FormatHierarchicalEffectSizes(result);
     }
     text += FormatHierarchicalCoefficients(result);
+    text += FormatModeration(result);
     m_log.append(QString::fromStdString(text));
     m_lastResult = std::move(result);
     cmdPlot->setEnabled(true);

@@ -30,7 +30,8 @@ class Platform;
 // The dependent variable, a block builder (the variables, "Add to Step N",
 // Previous and Next Step, the steps with their variables, the current step's
 // variables with Remove, Categorical for a numeric one and a categorical
-// one's reference category), trials,
+// one's reference category), the product of two of the model's predictors
+// added to the current step, the simple slopes of one at the other, trials,
 // level, seed and details; OK runs, Cancel or Escape stop a run (and close the
 // idle window), Plot shows the selected step's distribution. The report goes
 // to the log.
@@ -46,13 +47,24 @@ public:
     QPushButton* cmdPrevious = nullptr;
     QPushButton* cmdNext = nullptr;
     QListWidget* lstSteps = nullptr;         // a row per step: "Step 1: Var6 (wt)", a categorical one's reference named
-    QListWidget* lstStepVariables = nullptr; // the current step's variables
+    QListWidget* lstStepVariables = nullptr; // the current step's variables, then its products
     // The selected numeric variable entered as categorical (its distinct values
     // the categories); checked and off for a text variable, off for one value.
     QCheckBox* chkCategorical = nullptr;
     QCheckBox* chkCentred = nullptr; // the selected numeric predictor centred at its mean
     QPushButton* cmdRemove = nullptr;
     QComboBox* cmbReference = nullptr; // the selected categorical variable's reference category
+    // Two of the model's predictors (any step's) and the button that adds their
+    // product to the current step; it is listed there as "Var 6 (wt) * Var 4 (hp)".
+    QComboBox* cmbInteractionFirst = nullptr;
+    QComboBox* cmbInteractionSecond = nullptr;
+    QPushButton* cmdInteraction = nullptr;
+    // The simple slopes of the Focal predictor at its Moderator's values (empty:
+    // the mean and one SD either side); offered once there is a product.
+    QCheckBox* chkSlopes = nullptr;
+    QComboBox* cmbFocal = nullptr;
+    QComboBox* cmbModerator = nullptr;
+    QLineEdit* txtSlopesAt = nullptr;
     QSpinBox* spnTrials = nullptr;
     QComboBox* cmbLevel = nullptr;
     QLineEdit* txtSeed = nullptr;
@@ -66,6 +78,7 @@ public:
 
     void cmdAdd_Click();
     void cmdRemove_Click();
+    void cmdInteraction_Click();
     void cmdPrevious_Click();
     void cmdNext_Click();
     void cmdOK_Click();
@@ -104,6 +117,14 @@ private:
     // A variable as a step lists it: its caption, and for a categorical one
     // its reference category ("...: 3 categories (reference: setosa)").
     QString stepCaption(std::int32_t v) const;
+    // The variables of every step, ascending: the model's predictors.
+    std::vector<std::int32_t> modelPredictors() const;
+    // The interaction and simple slopes controls as the steps say.
+    void showModeration(const std::vector<std::int32_t>& predictors);
+    bool hasProducts() const; // in any step
+    // The moderator values of the simple slopes box: none when it is empty,
+    // nothing when an entry is no number.
+    std::optional<std::vector<double>> slopeValues() const;
     // Step s's row in lstSteps: "Step 2: " and its variables.
     QString stepRow(std::size_t s) const;
     // The steps' rows and the current step's variables captioned anew (a
@@ -114,10 +135,14 @@ private:
     const DataSet& m_dataSet;
     OutputLog& m_log;
     std::vector<std::vector<std::int32_t>> m_steps{{}};
+    std::vector<std::vector<ProductTerm>> m_products{{}}; // each step's, after its variables
     std::map<std::int32_t, std::int32_t> m_reference;
     // The numeric predictors marked Categorical, with their categories.
     std::map<std::int32_t, CategoricalView> m_declared;
     std::set<std::int32_t> m_centred; // numeric predictors centred at their means
+    // The focal predictor and moderator the user chose; none: the first product's factors.
+    std::optional<std::int32_t> m_focal;
+    std::optional<std::int32_t> m_moderator;
     int m_current = 0;
     QString m_dataFileName;
     std::optional<HierarchicalResult> m_lastResult;
