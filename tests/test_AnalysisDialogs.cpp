@@ -14,6 +14,7 @@
 #include "ui/frmPlan.h"
 #include "ui/frmPowerCurve.h"
 #include "ui/frmHierarchical.h"
+#include "ui/frmModerationFigure.h"
 #include "ui/frmNavigate.h"
 #include "ui/ElidedLabel.h"
 
@@ -1090,6 +1091,21 @@ TEST_F(DialogTest, TheHierarchicalDialogAddsAProductAndItsSimpleSlopesAsTheComma
     EXPECT_EQ(report, cliReport({"--delimiter", "comma", file, "hierarchical", "--dv", "mpg", "--step", "wt,hp",
                                  "--step", "wt*hp", "--center", "wt,hp", "--slopes", "wt@hp", "--coefficients",
                                  "--trials", "200", "--seed", "1"}));
+    // The run's two figures open from the window, each in its figure window.
+    for (QPushButton* button : {dialog.cmdSlopesFigure, dialog.cmdJohnsonNeymanFigure}) {
+        ASSERT_TRUE(button->isEnabled());
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* figure = qobject_cast<frmModerationFigure*>(QApplication::activeModalWidget());
+            opened = figure != nullptr;
+            if (figure != nullptr) {
+                figure->cmdClose->click();
+            }
+        });
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(opened) << button->objectName().toStdString();
+    }
+    EXPECT_TRUE(platform.messages.empty());
 
     // Moderator values typed: the slopes at them, as --slopes-at gives them.
     dialog.txtSlopesAt->setText(" 100, 150.5 ");
@@ -1252,6 +1268,9 @@ TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
     EXPECT_TRUE(text.contains("  189.651   2    146  2.56E-41\r\n"));
     ASSERT_TRUE(dialog.lastResult().has_value());
     EXPECT_TRUE(dialog.cmdPlot->isEnabled());
+    // A run without simple slopes has no moderation figures to offer.
+    EXPECT_FALSE(dialog.cmdSlopesFigure->isEnabled());
+    EXPECT_FALSE(dialog.cmdJohnsonNeymanFigure->isEnabled());
     EXPECT_EQ(dialog.txtSeed->text().toULongLong(), dialog.lastResult()->Seed);
     // The selected step's figure is offered under the step's name, for every export.
     for (const int row : {0, 1}) {

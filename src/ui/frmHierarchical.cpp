@@ -16,6 +16,7 @@
 #include "ui/EffectSizeSettings.h"
 #include "ui/Trap.h"
 #include "ui/frmDistribution.h"
+#include "ui/frmModerationFigure.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -127,6 +128,15 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     cmdCopyAPA->setToolTip(QStringLiteral("The last run's results sentences and table in APA style "
                                           "(Analyses > APA Interval chooses the interval)"));
     cmdCopyAPA->setEnabled(false);
+    cmdSlopesFigure = named(new QPushButton(QStringLiteral("Slopes Grap&h..."), this), "cmdSlopesFigure");
+    cmdSlopesFigure->setToolTip(QStringLiteral("The last run's simple slopes: the dependent variable against the "
+                                               "focal predictor at each moderator value"));
+    cmdJohnsonNeymanFigure =
+        named(new QPushButton(QStringLiteral("&Johnson-Neyman Graph..."), this), "cmdJohnsonNeymanFigure");
+    cmdJohnsonNeymanFigure->setToolTip(QStringLiteral("The last run's slope of the focal predictor with its "
+                                                      "confidence band across the moderator"));
+    cmdSlopesFigure->setEnabled(false);
+    cmdJohnsonNeymanFigure->setEnabled(false);
     cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
 
@@ -181,6 +191,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdPlot);
     buttons->addWidget(cmdCopyAPA);
+    buttons->addWidget(cmdSlopesFigure);
+    buttons->addWidget(cmdJohnsonNeymanFigure);
     buttons->addStretch();
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -199,7 +211,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     setTabChain({cmbDependent, lstVariables, cmdAdd,          cmdPrevious,          cmdNext,        lstSteps,
                  lstStepVariables, chkCategorical, chkCentred, cmdRemove,   cmbReference,   cmbInteractionFirst,
                  cmbInteractionSecond, cmdInteraction, chkSlopes, cmbFocal, cmbModerator, txtSlopesAt, spnTrials,
-                 cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA, cmdOK, cmdCancel});
+                 cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA, cmdSlopesFigure,
+                 cmdJohnsonNeymanFigure, cmdOK, cmdCancel});
     resize(760, 580);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -227,6 +240,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     connect(cmdCancel, &QPushButton::clicked, this, &frmHierarchical::cmdCancel_Click);
     connect(cmdPlot, &QPushButton::clicked, this, &frmHierarchical::cmdPlot_Click);
     connect(cmdCopyAPA, &QPushButton::clicked, this, &frmHierarchical::cmdCopyAPA_Click);
+    connect(cmdSlopesFigure, &QPushButton::clicked, this, &frmHierarchical::cmdSlopesFigure_Click);
+    connect(cmdJohnsonNeymanFigure, &QPushButton::clicked, this, &frmHierarchical::cmdJohnsonNeymanFigure_Click);
     connect(cmbDependent, &QComboBox::currentIndexChanged, this, [this] { trap([&] { showSteps(); }); });
     connect(lstSteps, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < static_cast<int>(m_steps.size()) && row != m_current) {
@@ -676,6 +691,7 @@ void frmHierarchical::setControlsEnabled(bool enabled)
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
     cmdCopyAPA->setEnabled(enabled && m_lastResult.has_value());
+    showFigureButtons(enabled);
     if (enabled) {
         showSteps(); // the buttons' own rules
     }
@@ -734,6 +750,37 @@ void frmHierarchical::showResult(HierarchicalResult result)
     m_lastResult = std::move(result);
     cmdPlot->setEnabled(true);
     cmdCopyAPA->setEnabled(true);
+    showFigureButtons(true);
+}
+
+void frmHierarchical::showFigureButtons(bool enabled)
+{
+    // Each figure where the last run can draw it: the Johnson-Neyman one for a numeric moderator.
+    auto can = [&](ModerationFigureKind kind) {
+        return enabled && m_lastResult && frmModerationFigure::refusal(*m_lastResult, kind).isEmpty();
+    };
+    cmdSlopesFigure->setEnabled(can(ModerationFigureKind::SimpleSlopes));
+    cmdJohnsonNeymanFigure->setEnabled(can(ModerationFigureKind::JohnsonNeyman));
+}
+
+void frmHierarchical::cmdSlopesFigure_Click()
+{
+    trap([&] {
+        if (m_lastResult) {
+            frmModerationFigure::showFor(m_platform, *m_lastResult, ModerationFigureKind::SimpleSlopes, this,
+                                         m_dataFileName);
+        }
+    });
+}
+
+void frmHierarchical::cmdJohnsonNeymanFigure_Click()
+{
+    trap([&] {
+        if (m_lastResult) {
+            frmModerationFigure::showFor(m_platform, *m_lastResult, ModerationFigureKind::JohnsonNeyman, this,
+                                         m_dataFileName);
+        }
+    });
 }
 
 void frmHierarchical::cmdCancel_Click()

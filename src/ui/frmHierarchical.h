@@ -75,6 +75,9 @@ public:
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdPlot = nullptr;
     QPushButton* cmdCopyAPA = nullptr; // the last run's APA sentences and table
+    // The last run's simple slopes and Johnson-Neyman figures, when it has them.
+    QPushButton* cmdSlopesFigure = nullptr;
+    QPushButton* cmdJohnsonNeymanFigure = nullptr;
 
     void cmdAdd_Click();
     void cmdRemove_Click();
@@ -85,6 +88,10 @@ public:
     void cmdCancel_Click();
     void cmdPlot_Click();
     void cmdCopyAPA_Click();
+    void cmdSlopesFigure_Click();
+    // Enables each figure button where the last run can draw its figure (and enabled says the window is idle).
+    void showFigureButtons(bool enabled);
+    void cmdJohnsonNeymanFigure_Click();
 
     // The request the controls describe, and the step being built (0-based).
     HierarchicalRequest request() const;
