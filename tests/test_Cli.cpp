@@ -1588,6 +1588,14 @@ TEST(Cli, Moderation)
     EXPECT_EQ(noProduct.status, ExitFailure);
     EXPECT_EQ(noProduct.err, "The product Var 2 (stress) * Var 3 (support) in step 1 needs Var 2 (stress) in the "
                              "model: enter it in step 1 or a step before it.\n");
+
+    // A variable whose name holds a '*' is still that variable in a step, as it was before products.
+    test::TempDir dir;
+    const std::string starred = dir.write("starred.csv", "y,a*b,c\n1,2,3\n2,3,1\n3,5,2\n4,4,4\n5,7,3\n6,6,7\n");
+    const CliRun named = run({"--delimiter", "comma", starred, "hierarchical", "--dv", "y", "--step", "a*b", "--step",
+                              "c", "--trials", "50", "--seed", "1"});
+    ASSERT_EQ(named.status, ExitSuccess) << named.err;
+    EXPECT_NE(named.out.find("Step 1 adds: Var2 (a*b)\nStep 2 adds: Var3 (c)\n"), std::string::npos) << named.out;
 }
 
 TEST(Cli, EffectSizes)

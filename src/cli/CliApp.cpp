@@ -427,14 +427,19 @@ Runner hierarchicalCommand(const Invocation& invocation)
                            seed = run.seed, threads = run.threads, form, source, shown, file = invocation.file](
                               const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
         request.DependentVariable = resolve(dependent, dataSet);
-        for (const std::vector<VariableRef>& step : steps) {
-            request.Steps.push_back(resolveSorted(step, dataSet));
-        }
-        for (const auto& stepProducts : products) {
+        for (std::size_t s = 0; s < steps.size(); ++s) {
+            std::vector<VariableRef> variables = steps[s];
             std::vector<ProductTerm>& terms = request.Products.emplace_back();
-            for (const auto& [first, second] : stepProducts) {
+            for (const std::string& item : products[s]) {
+                // A variable named with a '*' is that variable; anything else with one a product.
+                if (variableNamed(dataSet, item).ok()) {
+                    variables.push_back({0, item});
+                    continue;
+                }
+                const auto [first, second] = parseProduct(item);
                 terms.push_back({resolve(first, dataSet), resolve(second, dataSet)});
             }
+            request.Steps.push_back(resolveSorted(variables, dataSet));
         }
         if (slopes) {
             SlopesRequest& asked = request.Slopes.emplace();

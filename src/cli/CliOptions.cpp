@@ -505,6 +505,17 @@ bool looksNumeric(const std::string& text)
            && (std::isdigit(static_cast<unsigned char>(text[0])) != 0 || text[0] == '+' || text[0] == '-');
 }
 
+std::pair<VariableRef, VariableRef> parseProduct(const std::string& item)
+{
+    const std::size_t star = item.find('*');
+    if (star == 0 || star == std::string::npos || star + 1 == item.size()
+        || item.find('*', star + 1) != std::string::npos) {
+        throw UsageError{"--step takes a product of two variables as VAR*VAR: " + item};
+    }
+    return {parseVariable(trimmed(item.substr(0, star)), "--step"),
+            parseVariable(trimmed(item.substr(star + 1)), "--step")};
+}
+
 VariableRef parseVariable(const std::string& text, const std::string& what)
 {
     if (!looksNumeric(text) && !text.empty()) {
@@ -567,17 +578,13 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
         }
         break;
     case ValueKind::StepList:
+        // An item with a '*' is read once the data is: a variable may be named so.
         for (const std::string& item : listItems(text)) {
-            const std::size_t star = item.find('*');
-            if (star == std::string::npos) {
+            if (item.find('*') == std::string::npos) {
                 value.variables.push_back(parseVariable(item, option));
-                continue;
+            } else {
+                value.products.push_back(item);
             }
-            if (star == 0 || star + 1 == item.size() || item.find('*', star + 1) != std::string::npos) {
-                throw UsageError{option + " takes a product of two variables as VAR*VAR: " + item};
-            }
-            value.products.emplace_back(parseVariable(trimmed(item.substr(0, star)), option),
-                                        parseVariable(trimmed(item.substr(star + 1)), option));
         }
         break;
     case ValueKind::Slopes: {

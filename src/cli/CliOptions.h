@@ -123,8 +123,9 @@ struct CliSettings {
     std::vector<VariableRef> predictors;
     std::vector<VariableRef> added;
     std::vector<std::vector<VariableRef>> steps;
-    // Each step's product terms (X*W in --step), as many as steps.
-    std::vector<std::vector<std::pair<VariableRef, VariableRef>>> stepProducts;
+    // Each step's items that hold a '*' (X*W in --step), as many lists as steps, as typed: a product unless the
+    // data names a variable so (parseProduct).
+    std::vector<std::vector<std::string>> stepProducts;
     // The simple slopes asked for: --slopes X@W, and --slopes-at W=v1,v2 (the moderator's values).
     std::optional<std::pair<VariableRef, VariableRef>> slopes;
     std::optional<std::pair<VariableRef, std::vector<double>>> slopesAt;
@@ -184,7 +185,7 @@ struct OptionValue {
     Delimiter delimiter = Delimiter::Space;
     VariableRef variable;
     std::vector<VariableRef> variables;
-    std::vector<std::pair<VariableRef, VariableRef>> products; // a step's X*W
+    std::vector<std::string> products;                         // a step's items X*W, as typed
     std::pair<VariableRef, VariableRef> slopes;                // X@W
     std::vector<double> decimals;                              // --slopes-at's values
     ReferenceRef reference;
@@ -240,6 +241,10 @@ bool looksNumeric(const std::string& text);
 
 // A VAR: by number, or by name.
 VariableRef parseVariable(const std::string& text, const std::string& what);
+
+// A product term of --step, FIRST*SECOND (blanks around either side are let
+// be); throws UsageError for any other use of '*'.
+std::pair<VariableRef, VariableRef> parseProduct(const std::string& item);
 
 // The help text orvalis-cli prints for --help.
 std::string usageText();
