@@ -1116,9 +1116,10 @@ TEST_F(DialogTest, TheHierarchicalDialogAddsAProductAndItsSimpleSlopesAsTheComma
     ASSERT_TRUE(finished.wait(60000) || finished.count() == 2);
     const std::string given = cli::toUnixLineEnds(log.readAll().toStdString());
     EXPECT_NE(given.find("\ngiven      100.00000  -5.43181"), std::string::npos) << given;
-    EXPECT_EQ(given, cliReport({"--delimiter", "comma", file, "hierarchical", "--dv", "mpg", "--step", "wt,hp",
-                                "--step", "wt*hp", "--center", "wt,hp", "--slopes", "wt@hp", "--slopes-at",
-                                "hp=100,150.5", "--trials", "200", "--seed", "1"}));
+    EXPECT_EQ(given,
+              cliReport({"--delimiter", "comma",        file,       "hierarchical", "--dv",   "mpg",      "--step",
+                         "wt,hp",       "--step",       "wt*hp",    "--center",     "wt,hp",  "--slopes", "wt@hp",
+                         "--slopes-at", "hp=100,150.5", "--trials", "200",          "--seed", "1"}));
 
     // Values that are no numbers are refused before a run.
     for (const char* text : {"100; 150", "100,,150", "1e999", "low"}) {

@@ -2254,7 +2254,8 @@ TEST(Cli, ModerationFiguresNeedTheirSlopes)
         std::string reason;
         bool checkedWithQt;
     } cases[] = {
-        {{"--figure", svg, "--figure-of", "pie"}, "--figure-of must be distribution, slopes or johnson-neyman: pie",
+        {{"--figure", svg, "--figure-of", "pie"},
+         "--figure-of must be distribution, slopes or johnson-neyman: pie",
          false},
         {{"--figure-of", "slopes"}, "--figure-of needs --figure", false},
         {{"--figure", svg, "--figure-of", "slopes"}, "--figure-of slopes needs --slopes", true},
@@ -2274,9 +2275,16 @@ TEST(Cli, ModerationFiguresNeedTheirSlopes)
         EXPECT_EQ(r.err, "orvalis-cli: " + reason + "\nTry 'orvalis-cli --help'\n");
     }
     if (figuresAvailable()) {
-        const CliRun r = run({"--delimiter", "comma", iris, "hierarchical", "--dv", "Sepal.Length", "--step",
-                              "Petal.Width,Species", "--step", "Petal.Width*Species", "--slopes", "Petal.Width@Species",
-                              "--trials", "50", "--seed", "3", "--figure", svg, "--figure-of", "johnson-neyman"});
+        const CliRun r = run({"--delimiter", "comma",
+                              iris,          "hierarchical",
+                              "--dv",        "Sepal.Length",
+                              "--step",      "Petal.Width,Species",
+                              "--step",      "Petal.Width*Species",
+                              "--slopes",    "Petal.Width@Species",
+                              "--trials",    "50",
+                              "--seed",      "3",
+                              "--figure",    svg,
+                              "--figure-of", "johnson-neyman"});
         EXPECT_EQ(r.status, ExitFailure);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "The Johnson-Neyman figure needs a numeric moderator, and Var5 (Species) is categorical"

@@ -1557,9 +1557,9 @@ bool colourNear(const QImage& image, double x, double y, QColor colour, int radi
 // The numbers of the legends and bounds: four significant digits.
 TEST(ModerationFigures, NumbersHaveFourSignificantDigits)
 {
-    const std::pair<double, const char*> cases[] = {
-        {78.1246, "78.12"}, {146.6875, "146.7"}, {-3.0, "-3"},     {0.0125, "0.0125"},
-        {123456.7, "123457"}, {0.0, "0"},        {2.5, "2.5"},     {-0.000123456, "-0.0001235"}};
+    const std::pair<double, const char*> cases[] = {{78.1246, "78.12"}, {146.6875, "146.7"},         {-3.0, "-3"},
+                                                    {0.0125, "0.0125"}, {123456.7, "123457"},        {0.0, "0"},
+                                                    {2.5, "2.5"},       {-0.000123456, "-0.0001235"}};
     for (const auto& [value, text] : cases) {
         EXPECT_EQ(figureNumber(value), text) << value;
     }
@@ -1796,7 +1796,7 @@ TEST_F(WindowTest, TheCommandLineModerationFiguresAreTheWindowsFigures)
         return out.str();
     };
     const std::vector<std::string> command = {
-        "--delimiter=comma", mtcars,  "hierarchical", "--dv=mpg", "--step=wt,hp", "--step", "wt*hp",
+        "--delimiter=comma", mtcars,  "hierarchical", "--dv=mpg", "--step=wt,hp", "--step",  "wt*hp",
         "--center",          "wt,hp", "--slopes",     "wt@hp",    "--trials=100", "--seed=5"};
     const std::string report = cli(command);
     ASSERT_NE(report.find("Johnson-Neyman: "), std::string::npos);
@@ -1806,8 +1806,7 @@ TEST_F(WindowTest, TheCommandLineModerationFiguresAreTheWindowsFigures)
         return args;
     };
     EXPECT_EQ(cli(with({"--figure", path("slopes.svg"), "--figure-of", "slopes", "--figure-size", "120x80"})), report);
-    EXPECT_EQ(cli(with({"--figure=" + path("jn.svg"), "--figure-of=johnson-neyman", "--figure-size=120x80"})),
-              report);
+    EXPECT_EQ(cli(with({"--figure=" + path("jn.svg"), "--figure-of=johnson-neyman", "--figure-size=120x80"})), report);
     EXPECT_EQ(cli(with({"--figure", path("slopes.png"), "--figure-of", "slopes"})), report);
     EXPECT_EQ(cli(with({"--figure", path("distribution.svg"), "--figure-of", "distribution"})), report);
 

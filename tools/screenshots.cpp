@@ -177,8 +177,7 @@ int main(int argc, char** argv)
         if (run.ok()) {
             orvalis::frmModerationFigure slopes(platform, *run, orvalis::ModerationFigureKind::SimpleSlopes, &window);
             save(slopes, "simple-slopes.png");
-            orvalis::frmModerationFigure regions(platform, *run, orvalis::ModerationFigureKind::JohnsonNeyman,
-                                                 &window);
+            orvalis::frmModerationFigure regions(platform, *run, orvalis::ModerationFigureKind::JohnsonNeyman, &window);
             save(regions, "johnson-neyman.png");
         } else {
             failed = true;

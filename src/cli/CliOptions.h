@@ -185,9 +185,9 @@ struct OptionValue {
     Delimiter delimiter = Delimiter::Space;
     VariableRef variable;
     std::vector<VariableRef> variables;
-    std::vector<std::string> products;                         // a step's items X*W, as typed
-    std::pair<VariableRef, VariableRef> slopes;                // X@W
-    std::vector<double> decimals;                              // --slopes-at's values
+    std::vector<std::string> products;          // a step's items X*W, as typed
+    std::pair<VariableRef, VariableRef> slopes; // X@W
+    std::vector<double> decimals;               // --slopes-at's values
     ReferenceRef reference;
     std::vector<std::int32_t> sampleSizes;
     FigureFileType figureType = FigureFileType::Pdf;

@@ -30,8 +30,7 @@ constexpr double SampleLength = 16.0; // a legend entry's line or swatch
 const QColor LineColors[] = {QColor(0x00, 0x72, 0xb2), QColor(0xd5, 0x5e, 0x00), QColor(0x00, 0x9e, 0x73),
                              QColor(0xcc, 0x79, 0xa7), QColor(0xe6, 0x9f, 0x00), QColor(0x56, 0xb4, 0xe9),
                              QColor(0x00, 0x00, 0x00)};
-constexpr Qt::PenStyle LineStyles[] = {Qt::DashLine, Qt::SolidLine, Qt::DotLine, Qt::DashDotLine,
-                                       Qt::DashDotDotLine};
+constexpr Qt::PenStyle LineStyles[] = {Qt::DashLine, Qt::SolidLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine};
 
 // A variable as a figure names it: its name from the file, or "Var 4".
 QString nameOf(std::int32_t v, const std::vector<std::string>& names)
@@ -285,7 +284,8 @@ ModerationFigure::Layout ModerationFigure::layout() const
     const std::vector<double> xTicks = ticksOf(m_xMin, m_xMax);
     const double lastLabel =
         xTicks.empty() ? 0.0 : text.horizontalAdvance(tickText(xTicks.back(), tickStepOf(m_xMin, m_xMax)));
-    const double areaRight = size.width() - Margin - std::max(lastLabel, text.horizontalAdvance(QStringLiteral("0.0"))) / 2;
+    const double areaRight =
+        size.width() - Margin - std::max(lastLabel, text.horizontalAdvance(QStringLiteral("0.0"))) / 2;
     at.area = QRectF(QPointF(areaLeft, top), QPointF(areaRight, areaBottom));
     return at;
 }
@@ -370,8 +370,8 @@ void ModerationFigure::paintFigure(QPainter& painter) const
         if (entry.fill) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(entry.color);
-            painter.drawRect(QRectF(left, middle - 0.3 * textMetrics.height(), SampleLength,
-                                    0.6 * textMetrics.height()));
+            painter.drawRect(
+                QRectF(left, middle - 0.3 * textMetrics.height(), SampleLength, 0.6 * textMetrics.height()));
             painter.setBrush(Qt::NoBrush);
         } else {
             painter.setPen(QPen(entry.color, LineWidth, entry.style, Qt::FlatCap));
@@ -391,8 +391,8 @@ SimpleSlopesFigure::SimpleSlopesFigure(const HierarchicalResult& result)
     const QString focal = nameOf(moderation.request.focal, result.VariableNames);
     const QString moderator = nameOf(moderation.request.moderator, result.VariableNames);
     const QString dependent = nameOf(result.request.DependentVariable.value_or(0), result.VariableNames);
-    m_caption = QStringLiteral("Simple slopes of %1 at values of %2, from %3")
-                    .arg(focal, moderator, stepText(moderation));
+    m_caption =
+        QStringLiteral("Simple slopes of %1 at values of %2, from %3").arg(focal, moderator, stepText(moderation));
     m_xTitle = focal;
     m_yTitle = QStringLiteral("Predicted %1").arg(dependent);
     m_legendTitle = moderator;
@@ -461,10 +461,10 @@ JohnsonNeymanFigure::JohnsonNeymanFigure(const HierarchicalResult& result)
         if (!jn.significant[piece]) {
             continue;
         }
-        const double from = piece == 0 ? moderation.moderatorMin
-                                       : std::max(jn.bounds[piece - 1], moderation.moderatorMin);
-        const double to = piece == jn.bounds.size() ? moderation.moderatorMax
-                                                    : std::min(jn.bounds[piece], moderation.moderatorMax);
+        const double from =
+            piece == 0 ? moderation.moderatorMin : std::max(jn.bounds[piece - 1], moderation.moderatorMin);
+        const double to =
+            piece == jn.bounds.size() ? moderation.moderatorMax : std::min(jn.bounds[piece], moderation.moderatorMax);
         if (to > from) {
             m_regions.emplace_back(from, to);
         }

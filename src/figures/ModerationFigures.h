@@ -36,8 +36,7 @@ inline constexpr int JohnsonNeymanGridPoints = 101;
 // `count` (at least 2) evenly spaced values of the moderator from its observed
 // minimum to its maximum, both included, with the slope there
 // (ModerationResult::slopeAt). Only for a numeric moderator.
-std::vector<SlopeBandPoint> johnsonNeymanGrid(const ModerationResult& moderation,
-                                              int count = JohnsonNeymanGridPoints);
+std::vector<SlopeBandPoint> johnsonNeymanGrid(const ModerationResult& moderation, int count = JohnsonNeymanGridPoints);
 
 // The simple-slopes figure's values as CSV: "moderator,value,intercept,B",
 // then a row per slope (the moderator value as the report names it, quoted
@@ -98,8 +97,14 @@ protected:
     // Draws the data into area, after the background and before the axes.
     virtual void paintData(QPainter& painter, const QRectF& area) const = 0;
     // A value's place in area.
-    double xOf(double x, const QRectF& area) const { return area.left() + (x - m_xMin) / (m_xMax - m_xMin) * area.width(); }
-    double yOf(double y, const QRectF& area) const { return area.bottom() - (y - m_yMin) / (m_yMax - m_yMin) * area.height(); }
+    double xOf(double x, const QRectF& area) const
+    {
+        return area.left() + (x - m_xMin) / (m_xMax - m_xMin) * area.width();
+    }
+    double yOf(double y, const QRectF& area) const
+    {
+        return area.bottom() - (y - m_yMin) / (m_yMax - m_yMin) * area.height();
+    }
     // The x range exactly [low, high]; the y range [low, high] with 5% of its width on either side.
     void setRanges(double xLow, double xHigh, double yLow, double yHigh);
 

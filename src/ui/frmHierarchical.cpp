@@ -208,11 +208,35 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstVariables->setAccessibleName(QStringLiteral("Variables"));
     lstSteps->setAccessibleName(QStringLiteral("Steps"));
     lstStepVariables->setAccessibleName(QStringLiteral("Variables of the step"));
-    setTabChain({cmbDependent, lstVariables, cmdAdd,          cmdPrevious,          cmdNext,        lstSteps,
-                 lstStepVariables, chkCategorical, chkCentred, cmdRemove,   cmbReference,   cmbInteractionFirst,
-                 cmbInteractionSecond, cmdInteraction, chkSlopes, cmbFocal, cmbModerator, txtSlopesAt, spnTrials,
-                 cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdPlot, cmdCopyAPA, cmdSlopesFigure,
-                 cmdJohnsonNeymanFigure, cmdOK, cmdCancel});
+    setTabChain({cmbDependent,
+                 lstVariables,
+                 cmdAdd,
+                 cmdPrevious,
+                 cmdNext,
+                 lstSteps,
+                 lstStepVariables,
+                 chkCategorical,
+                 chkCentred,
+                 cmdRemove,
+                 cmbReference,
+                 cmbInteractionFirst,
+                 cmbInteractionSecond,
+                 cmdInteraction,
+                 chkSlopes,
+                 cmbFocal,
+                 cmbModerator,
+                 txtSlopesAt,
+                 spnTrials,
+                 cmbLevel,
+                 txtSeed,
+                 chkDetails,
+                 chkCoefficients,
+                 cmdPlot,
+                 cmdCopyAPA,
+                 cmdSlopesFigure,
+                 cmdJohnsonNeymanFigure,
+                 cmdOK,
+                 cmdCancel});
     resize(760, 580);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -561,7 +585,7 @@ void frmHierarchical::cmdInteraction_Click()
         // analysis cannot use is refused when the run is asked for.
         const bool listed = std::any_of(products.begin(), products.end(), [&](const ProductTerm& p) {
             return (p.first == term.first && p.second == term.second)
-                || (p.first == term.second && p.second == term.first);
+                   || (p.first == term.second && p.second == term.first);
         });
         if (!listed) {
             products.push_back(term);
@@ -682,11 +706,30 @@ HierarchicalRequest frmHierarchical::request() const
 
 void frmHierarchical::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{cmbDependent, lstVariables, cmdAdd, cmdPrevious, cmdNext, lstSteps,
-                                         lstStepVariables, chkCentred, chkCategorical, cmdRemove, cmbReference,
-                                         cmbInteractionFirst, cmbInteractionSecond, cmdInteraction, chkSlopes,
-                                         cmbFocal, cmbModerator, txtSlopesAt, spnTrials, cmbLevel, txtSeed, chkDetails, chkCoefficients, cmdOK}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{cmbDependent,
+                                                            lstVariables,
+                                                            cmdAdd,
+                                                            cmdPrevious,
+                                                            cmdNext,
+                                                            lstSteps,
+                                                            lstStepVariables,
+                                                            chkCentred,
+                                                            chkCategorical,
+                                                            cmdRemove,
+                                                            cmbReference,
+                                                            cmbInteractionFirst,
+                                                            cmbInteractionSecond,
+                                                            cmdInteraction,
+                                                            chkSlopes,
+                                                            cmbFocal,
+                                                            cmbModerator,
+                                                            txtSlopesAt,
+                                                            spnTrials,
+                                                            cmbLevel,
+                                                            txtSeed,
+                                                            chkDetails,
+                                                            chkCoefficients,
+                                                            cmdOK}) {
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
