@@ -1,6 +1,6 @@
 // Bootstrap speed: RunBootstrap against the straightforward implementation, in the same run.
 //
-// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes|coefficients]
+// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes|coefficients|moderation]
 // Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
 // straightforward per-pair, rank-placement, one-thread implementation of
 // tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
@@ -14,7 +14,10 @@
 // with and without the effect sizes (the robust test's pass over the cases).
 // "coefficients": n = 10,000, p = 11, q = 1, 2000 trials with and without the
 // coefficients and their bootstrap intervals, without and with the details
-// (the BCa limits' jackknife), in turns.
+// (the BCa limits' jackknife), in turns. "moderation": n = 10,000, a step of
+// three predictors and a step of the product of two of them, 2000 trials,
+// without and with the simple slopes (each trial's slopes from its sums), in
+// turns.
 #include "ReferenceBootstrap.h"
 
 #include "analyses/Bootstrap.h"
@@ -255,6 +258,34 @@ void timeCoefficients(int runs)
     }
 }
 
+void timeModeration(int runs)
+{
+    const orvalis::DataSet data = makeData(10000, 4);
+    orvalis::HierarchicalRequest request;
+    request.DependentVariable = 1;
+    request.Steps = {{2, 3, 4}, {}};
+    request.Products = {{}, {{2, 3}}};
+    request.Centred = {2, 3};
+    request.NumTrials = 2000;
+    std::vector<double> without;
+    std::vector<double> with;
+    for (int run = 0; run < runs; ++run) {
+        for (const bool slopes : {false, true}) {
+            request.Slopes = slopes ? std::optional<orvalis::SlopesRequest>(orvalis::SlopesRequest{2, 3, {}})
+                                    : std::nullopt;
+            const auto start = Clock::now();
+            const auto result = orvalis::RunHierarchical(request, data, 5);
+            (slopes ? with : without).push_back(std::chrono::duration<double>(Clock::now() - start).count());
+            if (!result.ok()) {
+                std::exit(1);
+            }
+        }
+    }
+    std::printf("n = 10000, steps x,w,z then x*w, 2000 trials: without simple slopes %.3f s, with %.3f s (%.2f times; "
+                "medians of %d)\n",
+                median(without), median(with), median(with) / median(without), runs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -272,6 +303,10 @@ int main(int argc, char** argv)
     }
     if (argc > 3 && std::string(argv[3]) == "coefficients") {
         timeCoefficients(runs);
+        return 0;
+    }
+    if (argc > 3 && std::string(argv[3]) == "moderation") {
+        timeModeration(runs);
         return 0;
     }
     if (argc > 3 && std::string(argv[3]) == "hierarchical") {
