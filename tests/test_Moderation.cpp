@@ -180,6 +180,28 @@ TEST(Moderation, ACategoricalModeratorMatchesR)
               "Var 4 (condition) is categorical: its slopes are read in each category, not at values given.");
 }
 
+// A moderator value far beyond the data takes the slope's variance past double precision: the run says so
+// rather than reporting an infinite standard error. 1e150 still has a finite slope.
+TEST(Moderation, SlopesAtValuesBeyondDoublePrecisionAreRefused)
+{
+    const DataSet data = moderationData();
+    HierarchicalRequest request = productRequest(Support);
+    request.Coefficients = false;
+    request.NumTrials = 50;
+    for (const double at : {1e300, -1e308}) {
+        request.Slopes = SlopesRequest{Stress, Support, {2.0, at}};
+        const Outcome<HierarchicalResult> run = RunHierarchical(request, data, 4);
+        ASSERT_FALSE(run.ok());
+        EXPECT_EQ(run.refusal().message, std::string("The simple slope at ") + (at > 0 ? "1E+300" : "-1E+308")
+                                             + " is beyond the range of double precision; give moderator values "
+                                               "nearer its observed range (1.08000 to 5.97000).");
+    }
+    request.Slopes = SlopesRequest{Stress, Support, {1e150}};
+    const Outcome<HierarchicalResult> run = RunHierarchical(request, data, 4);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+    EXPECT_TRUE(std::isfinite(run->Moderation->slopes[0].SE));
+}
+
 // boot(d, stat, R = 20000) of the interaction's R^2 change and of the slope of stress at support's mean less
 // one SD (see the R script): percentile [0.03311988, 0.14774024] and [-1.35542427, -0.97204444]. Two Monte
 // Carlo runs agree in distribution, not in digits.
@@ -238,10 +260,10 @@ TEST(Moderation, TwoCategoricalFactorsMatchR)
 std::vector<std::vector<float>> smallProductRows(float offset, float scale = 1.0f)
 {
     const std::vector<std::vector<float>> rows = {
-        {3.28f, 1, 1}, {7.32f, 2, 2},  {4.74f, 3, 1},  {9.14f, 4, 2},  {4.38f, 1, 2}, {9.73f, 2, 3},
-        {8.43f, 3, 2}, {11.88f, 4, 3}, {4.77f, 1, 3},  {9.98f, 2, 4},  {11.46f, 3, 3}, {16.02f, 4, 4},
-        {2.17f, 1, 1}, {5.81f, 2, 2},  {5.7f, 3, 1},   {9.3f, 4, 2},   {4.03f, 1, 2}, {8.29f, 2, 3},
-        {9.64f, 3, 2}, {12.97f, 4, 3}, {6.48f, 1, 3},  {9.02f, 2, 4},  {11.37f, 3, 3}, {16.19f, 4, 4}};
+        {3.28f, 1, 1}, {7.32f, 2, 2},  {4.74f, 3, 1}, {9.14f, 4, 2}, {4.38f, 1, 2},  {9.73f, 2, 3},
+        {8.43f, 3, 2}, {11.88f, 4, 3}, {4.77f, 1, 3}, {9.98f, 2, 4}, {11.46f, 3, 3}, {16.02f, 4, 4},
+        {2.17f, 1, 1}, {5.81f, 2, 2},  {5.7f, 3, 1},  {9.3f, 4, 2},  {4.03f, 1, 2},  {8.29f, 2, 3},
+        {9.64f, 3, 2}, {12.97f, 4, 3}, {6.48f, 1, 3}, {9.02f, 2, 4}, {11.37f, 3, 3}, {16.19f, 4, 4}};
     std::vector<std::vector<float>> moved = rows;
     for (std::vector<float>& row : moved) {
         row[1] = offset + scale * row[1];
@@ -276,10 +298,12 @@ TEST(Moderation, ProductsThatSinglePrecisionCannotHoldAreRefused)
          "The product Var 2 * Var 3 loses its interaction in single precision: its variables are far from 0 for "
          "their spread. Centre them at their means to form it."},
         // 1e38 in case 1, 4e38 in case 2; centred, (1 - 2.5) (1 - 2.5) 1e40 in case 1.
-        {0.0f, 1e19f, false, "The product Var 2 * Var 3 of case 2 is beyond the range of single precision (about "
-                             "3.4E+38)."},
-        {0.0f, 1e20f, true, "The product Var 2 * Var 3 of case 1 is beyond the range of single precision (about "
-                            "3.4E+38)."},
+        {0.0f, 1e19f, false,
+         "The product Var 2 * Var 3 of case 2 is beyond the range of single precision (about "
+         "3.4E+38)."},
+        {0.0f, 1e20f, true,
+         "The product Var 2 * Var 3 of case 1 is beyond the range of single precision (about "
+         "3.4E+38)."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.offset) + " + " + std::to_string(c.scale) + (c.centred ? " centred" : ""));

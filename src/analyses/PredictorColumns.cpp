@@ -256,8 +256,7 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
             }
             const float byCell = dataSet.DataTable(r, column.byVariable);
             const double first = factorValue(value, column.category, column.value, productMeans[c - 1].first);
-            const double second =
-                factorValue(byCell, column.byCategory, column.byValue, productMeans[c - 1].second);
+            const double second = factorValue(byCell, column.byCategory, column.byValue, productMeans[c - 1].second);
             const double product = first * second;
             row[c] = static_cast<float>(product);
             if (!std::isfinite(row[c])) {
