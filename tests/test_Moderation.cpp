@@ -180,6 +180,28 @@ TEST(Moderation, ACategoricalModeratorMatchesR)
               "Var 4 (condition) is categorical: its slopes are read in each category, not at values given.");
 }
 
+// A moderator value far beyond the data takes the slope's variance past double precision: the run says so
+// rather than reporting an infinite standard error. 1e150 still has a finite slope.
+TEST(Moderation, SlopesAtValuesBeyondDoublePrecisionAreRefused)
+{
+    const DataSet data = moderationData();
+    HierarchicalRequest request = productRequest(Support);
+    request.Coefficients = false;
+    request.NumTrials = 50;
+    for (const double at : {1e300, -1e308}) {
+        request.Slopes = SlopesRequest{Stress, Support, {2.0, at}};
+        const Outcome<HierarchicalResult> run = RunHierarchical(request, data, 4);
+        ASSERT_FALSE(run.ok());
+        EXPECT_EQ(run.refusal().message, std::string("The simple slope at ") + (at > 0 ? "1E+300" : "-1E+308")
+                                             + " is beyond the range of double precision; give moderator values "
+                                               "nearer its observed range (1.08000 to 5.97000).");
+    }
+    request.Slopes = SlopesRequest{Stress, Support, {1e150}};
+    const Outcome<HierarchicalResult> run = RunHierarchical(request, data, 4);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+    EXPECT_TRUE(std::isfinite(run->Moderation->slopes[0].SE));
+}
+
 // boot(d, stat, R = 20000) of the interaction's R^2 change and of the slope of stress at support's mean less
 // one SD (see the R script): percentile [0.03311988, 0.14774024] and [-1.35542427, -0.97204444]. Two Monte
 // Carlo runs agree in distribution, not in digits.
@@ -232,6 +254,73 @@ TEST(Moderation, TwoCategoricalFactorsMatchR)
     expectRelative(*step.FValue, 1.38323, 1e-5, "F change");
     EXPECT_EQ(step.df1, 2);
     expectCoefficients(step.Coefficients->full, {22.9, -3.775, -7.85, 5.175, -3.733333333, -4.825}, "cyl * am");
+}
+
+// y, x, w: x and w small whole numbers, so that 1e6 + x and 1e6 + w are exact in single precision.
+std::vector<std::vector<float>> smallProductRows(float offset, float scale = 1.0f)
+{
+    const std::vector<std::vector<float>> rows = {
+        {3.28f, 1, 1}, {7.32f, 2, 2},  {4.74f, 3, 1}, {9.14f, 4, 2}, {4.38f, 1, 2},  {9.73f, 2, 3},
+        {8.43f, 3, 2}, {11.88f, 4, 3}, {4.77f, 1, 3}, {9.98f, 2, 4}, {11.46f, 3, 3}, {16.02f, 4, 4},
+        {2.17f, 1, 1}, {5.81f, 2, 2},  {5.7f, 3, 1},  {9.3f, 4, 2},  {4.03f, 1, 2},  {8.29f, 2, 3},
+        {9.64f, 3, 2}, {12.97f, 4, 3}, {6.48f, 1, 3}, {9.02f, 2, 4}, {11.37f, 3, 3}, {16.19f, 4, 4}};
+    std::vector<std::vector<float>> moved = rows;
+    for (std::vector<float>& row : moved) {
+        row[1] = offset + scale * row[1];
+        row[2] = offset + scale * row[2];
+    }
+    return moved;
+}
+
+// A product of variables far from 0 rounds away its interaction in single precision; centred, it keeps it.
+// R: m1 <- lm(y ~ x + w); m2 <- lm(y ~ x * w): R^2 0.9298946671 and 0.9558742438, the product's B 0.5682692308,
+// the same with x + 1e6 and w + 1e6 (R's own QR then drops x:w as aliased). 1e19 x times 1e19 w, and the product of
+// 1e20 x and 1e20 w centred, are beyond single precision.
+TEST(Moderation, ProductsThatSinglePrecisionCannotHoldAreRefused)
+{
+    constexpr std::int32_t Y = 1, X = 2, W = 3;
+    HierarchicalRequest request;
+    request.DependentVariable = Y;
+    request.Steps = {{X, W}, {}};
+    request.Products = {{}, {{X, W}}};
+    request.NumTrials = 50;
+    request.Coefficients = true;
+    struct Case {
+        float offset;
+        float scale;
+        bool centred;
+        std::string refusal; // empty: the run matches R
+    };
+    const std::vector<Case> cases = {
+        {0.0f, 1.0f, false, ""},
+        {1e6f, 1.0f, true, ""},
+        {1e6f, 1.0f, false,
+         "The product Var 2 * Var 3 loses its interaction in single precision: its variables are far from 0 for "
+         "their spread. Centre them at their means to form it."},
+        // 1e38 in case 1, 4e38 in case 2; centred, (1 - 2.5) (1 - 2.5) 1e40 in case 1.
+        {0.0f, 1e19f, false,
+         "The product Var 2 * Var 3 of case 2 is beyond the range of single precision (about "
+         "3.4E+38)."},
+        {0.0f, 1e20f, true,
+         "The product Var 2 * Var 3 of case 1 is beyond the range of single precision (about "
+         "3.4E+38)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.offset) + " + " + std::to_string(c.scale) + (c.centred ? " centred" : ""));
+        const DataSet data = test::tableOf(smallProductRows(c.offset, c.scale));
+        request.Centred = c.centred ? std::set<std::int32_t>{X, W} : std::set<std::int32_t>{};
+        const Outcome<HierarchicalResult> run = RunHierarchical(request, data, 2);
+        if (!c.refusal.empty()) {
+            ASSERT_FALSE(run.ok());
+            EXPECT_EQ(run.refusal().message, c.refusal);
+            continue;
+        }
+        ASSERT_TRUE(run.ok()) << run.refusal().message;
+        expectRelative(*run->steps[1].ReducedR2, 0.9298946671, 1e-6, "reduced R^2");
+        expectRelative(*run->steps[1].FullR2, 0.9558742438, 1e-6, "full R^2");
+        ASSERT_TRUE(run->steps[1].Coefficients->full.table);
+        expectRelative(run->steps[1].Coefficients->full.table->rows[3].B, 0.5682692308, 1e-5, "the product's B");
+    }
 }
 
 TEST(Moderation, RequestsThatCannotBeAnswered)

@@ -3,6 +3,7 @@
 
 #include "analyses/Hierarchical.h"
 #include "analyses/RequestCheck.h"
+#include "common/NumberText.h"
 #include "data/DataSet.h"
 
 #include <boost/math/distributions/students_t.hpp>
@@ -265,6 +266,19 @@ Outcome<ModerationResult> FinishModeration(ModerationPlan plan, const Coefficien
         slope.intercept = intercept;
         if (i < percentiles.size()) {
             slope.percentile = percentiles[i];
+        }
+        // A moderator value given far beyond the data (1e300) takes the slope's variance past double precision.
+        const bool finite = std::isfinite(variance) && std::isfinite(B) && std::isfinite(slope.lower)
+                            && std::isfinite(slope.upper) && std::isfinite(intercept)
+                            && (!slope.percentile
+                                || (std::isfinite(slope.percentile->lower.value_or(0.0))
+                                    && std::isfinite(slope.percentile->upper.value_or(0.0))));
+        if (!finite) {
+            return analysisRefusal("The simple slope at " + formatDouble(slope.at)
+                                   + " is beyond the range of double precision; give moderator values nearer its"
+                                     " observed range ("
+                                   + formatFixed(result.moderatorMin, 5) + " to " + formatFixed(result.moderatorMax, 5)
+                                   + ").");
         }
     }
     if (!result.categoricalModerator && plan.productColumn > 0) {

@@ -128,7 +128,8 @@ std::vector<std::vector<double>> slopeWeights(const ModerationPlan& plan);
 // The slopes, their tests and the Johnson-Neyman values from the model's
 // coefficients and covariance; percentiles: each slope's bootstrap interval
 // (none: not drawn). A model without coefficients leaves the slopes
-// undefined (a refusal naming why).
+// undefined (a refusal naming why); a slope at a value so far beyond the data
+// that it or its interval is not finite in double is refused, naming the value.
 Outcome<ModerationResult> FinishModeration(ModerationPlan plan, const CoefficientsOutcome& model,
                                            const std::vector<ResampledInterval>& percentiles);
 

@@ -3,10 +3,12 @@
 
 #include "analyses/RequestCheck.h"
 #include "common/MissingValue.h"
+#include "common/NumberText.h"
 #include "common/TextEscape.h"
 #include "data/DataSet.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orvalis {
 
@@ -147,6 +149,36 @@ double factorValue(float cell, std::int32_t category, float value, double mean)
     return category == 0 ? static_cast<double>(cell) - mean : (cell == value ? 1.0 : 0.0);
 }
 
+// How much of its interaction a product of two numeric variables may lose when
+// it is stored in single precision: the largest rounding of a case's product
+// as a share of the spread of the product of the factors less their means
+// (the part of the column that the main effects do not carry). Below it the
+// noise rounding adds is far from the digits a report shows.
+constexpr double ProductRoundingShare = 1e-3;
+
+// The rounding of the products of a numeric by numeric column, and the spread
+// of its factors' product taken about their means (Welford's running sums).
+struct ProductRounding {
+    double largest = 0.0;
+    std::int64_t count = 0;
+    double mean = 0.0;
+    double squares = 0.0;
+
+    void add(double stored, double formed, double aboutMeans)
+    {
+        largest = std::max(largest, std::fabs(stored - formed));
+        ++count;
+        const double delta = aboutMeans - mean;
+        mean += delta / static_cast<double>(count);
+        squares += delta * (aboutMeans - mean);
+    }
+    // A constant factor leaves no interaction to lose (the model refuses the column as dependent).
+    bool losesInteraction() const
+    {
+        return squares > 0.0 && largest > ProductRoundingShare * std::sqrt(squares / static_cast<double>(count));
+    }
+};
+
 } // namespace
 
 Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::vector<PredictorColumn>& columns,
@@ -163,15 +195,16 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
     std::sort(read.begin(), read.end());
     read.erase(std::unique(read.begin(), read.end()), read.end());
 
-    // The complete cases, and the sums of the variables a product takes centred.
+    // The complete cases, and the sums of the numeric variables a product takes (centred or not).
     std::vector<std::int32_t> complete;
     std::map<std::int32_t, double> means;
     for (const PredictorColumn& column : columns) {
         if (column.isProduct()) {
-            for (const std::int32_t v : {column.variable, column.byVariable}) {
-                if (centred.contains(v)) {
-                    means.emplace(v, 0.0);
-                }
+            if (column.category == 0) {
+                means.emplace(column.variable, 0.0);
+            }
+            if (column.byCategory == 0) {
+                means.emplace(column.byVariable, 0.0);
             }
         }
     }
@@ -191,9 +224,12 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
     for (auto& [v, sum] : means) {
         sum /= static_cast<double>(complete.size());
     }
-    auto meanOf = [&means](std::int32_t v) {
+    auto meanOf = [&means, &centred](std::int32_t v) {
         const auto found = means.find(v);
-        return found != means.end() ? found->second : 0.0;
+        return found != means.end() && centred.contains(v) ? found->second : 0.0;
+    };
+    auto productName = [&dataSet](const PredictorColumn& column) {
+        return namedVariable(column.variable, dataSet) + " * " + namedVariable(column.byVariable, dataSet);
     };
     std::vector<std::pair<double, double>> productMeans;
     for (const PredictorColumn& column : columns) {
@@ -208,6 +244,7 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
     matrix.cells.reserve(width * (complete.size() + 1));
     matrix.cells.assign(width, 0.0f); // row 0
     std::vector<float> row(width);
+    std::vector<ProductRounding> rounding(width);
     for (const std::int32_t r : complete) {
         row[0] = dataSet.DataTable(r, dependent);
         for (std::size_t c = 1; c < width; ++c) {
@@ -217,12 +254,32 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
                 row[c] = column.category == 0 ? value : (value == column.value ? 1.0f : 0.0f);
                 continue;
             }
+            const float byCell = dataSet.DataTable(r, column.byVariable);
             const double first = factorValue(value, column.category, column.value, productMeans[c - 1].first);
-            const double second = factorValue(dataSet.DataTable(r, column.byVariable), column.byCategory,
-                                              column.byValue, productMeans[c - 1].second);
-            row[c] = static_cast<float>(first * second);
+            const double second = factorValue(byCell, column.byCategory, column.byValue, productMeans[c - 1].second);
+            const double product = first * second;
+            row[c] = static_cast<float>(product);
+            if (!std::isfinite(row[c])) {
+                return analysisRefusal("The product " + productName(column) + " of case " + formatInteger(r)
+                                       + " is beyond the range of single precision (about 3.4E+38).");
+            }
+            if (column.category == 0 && column.byCategory == 0) {
+                rounding[c].add(static_cast<double>(row[c]), product,
+                                (static_cast<double>(value) - means.at(column.variable))
+                                    * (static_cast<double>(byCell) - means.at(column.byVariable)));
+            }
         }
         matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
+    }
+    // A product of variables far from 0 carries its interaction in digits that
+    // single precision drops (1e6 + x times 1e6 + w is about 1e12, rounded to
+    // 65536): the run would report the rounding as the interaction.
+    for (std::size_t c = 1; c < width; ++c) {
+        if (rounding[c].count > 0 && rounding[c].losesInteraction()) {
+            return analysisRefusal("The product " + productName(columns[c - 1])
+                                   + " loses its interaction in single precision: its variables are far from 0 for"
+                                     " their spread. Centre them at their means to form it.");
+        }
     }
     shiftColumns(matrix);
     return matrix;
