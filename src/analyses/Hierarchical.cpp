@@ -78,11 +78,6 @@ Status checkProducts(const HierarchicalRequest& request, const std::map<std::int
 
 } // namespace
 
-std::string productText(const ProductTerm& term, const DataSet& dataSet)
-{
-    return namedVariable(term.first, dataSet) + " * " + namedVariable(term.second, dataSet);
-}
-
 Status CheckHierarchicalRequest(const HierarchicalRequest& request, const DataSet& dataSet)
 {
     std::vector<std::int32_t> all;

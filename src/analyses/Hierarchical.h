@@ -78,9 +78,6 @@ struct HierarchicalResult {
     std::int32_t CompleteCases = 0;
 };
 
-// A product term as a refusal names it: "Var 1 (stress) * Var 2 (support)".
-std::string productText(const ProductTerm& term, const DataSet& dataSet);
-
 // Every check a hierarchical request passes before any work, in this order:
 // a variable outside the data (NotInData); no dependent variable; no step or
 // more than 6; a step without variables or products; a categorical dependent

@@ -18,6 +18,11 @@ std::string namedVariable(std::int32_t v, const DataSet& dataSet)
     return variableNumber(v) + (name.empty() ? "" : " (" + escapeControlCharacters(name) + ")");
 }
 
+std::string productText(const ProductTerm& term, const DataSet& dataSet)
+{
+    return namedVariable(term.first, dataSet) + " * " + namedVariable(term.second, dataSet);
+}
+
 std::string indicatorName(const PredictorColumn& column, const std::string& name,
                           const std::vector<std::string>& labels)
 {
@@ -229,7 +234,7 @@ Outcome<CaseMatrix> collectPredictorColumns(std::int32_t dependent, const std::v
         return found != means.end() && centred.contains(v) ? found->second : 0.0;
     };
     auto productName = [&dataSet](const PredictorColumn& column) {
-        return namedVariable(column.variable, dataSet) + " * " + namedVariable(column.byVariable, dataSet);
+        return productText({column.variable, column.byVariable}, dataSet);
     };
     std::vector<std::pair<double, double>> productMeans;
     for (const PredictorColumn& column : columns) {

@@ -48,6 +48,9 @@ struct ProductTerm {
 // "Var 5 (Species)", or "Var 5" for a variable the file did not name.
 std::string namedVariable(std::int32_t v, const DataSet& dataSet);
 
+// A product term as a refusal names it: "Var 1 (stress) * Var 2 (support)".
+std::string productText(const ProductTerm& term, const DataSet& dataSet);
+
 // An indicator column as a refusal names it: "Var 5 (Species: virginica)",
 // "Var 5 (virginica)" for a variable the file did not name; labels are the
 // variable's category labels.
