@@ -54,7 +54,7 @@ Outcome<BootstrapResult> runBootstrap(const BootstrapRequest& request, const Dat
     }
     std::vector<BootstrapResult> results{std::move(result)};
     const std::vector<NestedModel> models{{pair.p, pair.q, true, {}}};
-    const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
+    const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel, nullptr};
     if (const std::optional<Refusal> refused = RunNestedModels(cases, models, columnNames, settings, results)) {
         return *refused;
     }

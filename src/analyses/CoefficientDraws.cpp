@@ -248,12 +248,13 @@ void DrawCombinations(const CorrMatrix& C, const SampleSums& sums, std::int32_t 
     }
 }
 
-std::vector<ResampledInterval> PercentileIntervals(const std::vector<double>& draws, std::size_t count,
-                                                   ConfidenceLevel level)
+std::vector<ResampledLimits> ResampledLimitsOf(const std::vector<double>& draws, std::size_t count,
+                                               ConfidenceLevel level, const std::vector<double>& observed,
+                                               const std::vector<std::optional<double>>& accelerations)
 {
-    std::vector<ResampledInterval> intervals;
+    std::vector<ResampledLimits> all;
     if (count == 0) {
-        return intervals;
+        return all;
     }
     const std::size_t trials = draws.size() / count;
     std::vector<double> sorted;
@@ -266,7 +267,20 @@ std::vector<ResampledInterval> PercentileIntervals(const std::vector<double>& dr
                 sorted.push_back(v);
             }
         }
-        intervals.push_back(limitsOf(sorted, level, std::nullopt, std::nullopt).percentile);
+        const ValueLimits limits =
+            limitsOf(sorted, level, i < observed.size() ? std::optional<double>(observed[i]) : std::nullopt,
+                     i < accelerations.size() ? accelerations[i] : std::nullopt);
+        all.push_back({limits.percentile, limits.bca});
+    }
+    return all;
+}
+
+std::vector<ResampledInterval> PercentileIntervals(const std::vector<double>& draws, std::size_t count,
+                                                   ConfidenceLevel level)
+{
+    std::vector<ResampledInterval> intervals;
+    for (const ResampledLimits& limits : ResampledLimitsOf(draws, count, level, {}, {})) {
+        intervals.push_back(limits.percentile);
     }
     return intervals;
 }

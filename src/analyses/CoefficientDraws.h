@@ -67,4 +67,14 @@ void DrawCombinations(const CorrMatrix& C, const SampleSums& sums, std::int32_t 
 std::vector<ResampledInterval> PercentileIntervals(const std::vector<double>& draws, std::size_t count,
                                                    ConfidenceLevel level);
 
+// The same with each value's BCa limits too, given its observed value and its
+// jackknife acceleration (none where either is absent).
+struct ResampledLimits {
+    ResampledInterval percentile;
+    std::optional<ResampledInterval> bca;
+};
+std::vector<ResampledLimits> ResampledLimitsOf(const std::vector<double>& draws, std::size_t count,
+                                               ConfidenceLevel level, const std::vector<double>& observed,
+                                               const std::vector<std::optional<double>>& accelerations);
+
 } // namespace orvalis

@@ -316,7 +316,7 @@ Outcome<HierarchicalResult> runHierarchical(const HierarchicalRequest& unsorted,
                                     labels != result.Categories.end() ? labels->second : std::vector<std::string>{});
         models[moderation->result.step].combinations = slopeWeights(*moderation);
     }
-    const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel};
+    const RunSettings settings{seed, request.NumTrials, request.Details, control, threads, kernel, nullptr};
     if (const std::optional<Refusal> refused = RunNestedModels(sequence.cases, models, columnNames, settings, steps)) {
         return *refused;
     }

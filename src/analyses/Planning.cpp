@@ -450,7 +450,7 @@ Outcome<WidthPlan> RunWidthPlan(const WidthQuestion& question, const RunControl&
         result.CompleteCases = n;
         result.CasesRead = n;
         const RunControl inner{{}, control.stop};
-        const RunSettings settings{bootstrapSeed, question.trials, false, inner, 1, TrialKernel::Best};
+        const RunSettings settings{bootstrapSeed, question.trials, false, inner, 1, TrialKernel::Best, nullptr};
         std::optional<Refusal> refused;
         try {
             refused = RunNestedModels(cases, {{p, q, true, {}}}, columnNames, settings, results);

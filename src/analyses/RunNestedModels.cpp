@@ -73,6 +73,7 @@ struct TrialPlan {
     std::size_t maxThreads = 1;                   // one per chunk of trials, at least 1
     const RunControl& control;
     bool coefficients = false; // also each model's beta and sr^2 in every valid trial
+    const TrialHook* hook = nullptr;
 };
 
 // Runs trials 1..plan.numTrials, a few at a time on each worker (trial t is
@@ -110,6 +111,9 @@ bool runTrials(const TrialPlan& plan, TrialOutcomes& outcomes, TrialError& error
     auto keep = [&](std::int32_t t, const SampleSums& sums) {
         CorrMatrix C{};
         CorrelationsFromSums(sums, n, widest, C);
+        if (plan.hook != nullptr) {
+            (*plan.hook)(t, C);
+        }
         for (std::size_t m = 0; m < plan.models.size(); ++m) {
             const NestedR2Result r = NestedR2FromCorrelations(C, plan.models[m].p, plan.models[m].q);
             if (r.valid) {
@@ -404,8 +408,8 @@ std::optional<Refusal> RunNestedModels(const CaseMatrix& cases, const std::vecto
     const auto maxThreads = static_cast<std::size_t>(std::max(1, settings.numTrials / trialsPerChunk(kernel)));
     const bool coefficients =
         std::any_of(results.begin(), results.end(), [](const BootstrapResult& r) { return r.request.Coefficients; });
-    const TrialPlan plan{cases,      models,           settings.numTrials, settings.seed, kernel, settings.threads,
-                         maxThreads, settings.control, coefficients};
+    const TrialPlan plan{cases,      models,           settings.numTrials, settings.seed,     kernel, settings.threads,
+                         maxThreads, settings.control, coefficients,       settings.trialHook};
     std::vector<std::vector<double>> coefficientDraws;
     Outcome<std::vector<std::vector<double>>> sorted = allTrials(plan, results, coefficientDraws);
     if (!sorted.ok()) {

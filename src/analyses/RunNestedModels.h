@@ -3,7 +3,9 @@
 #pragma once
 
 #include "analyses/Bootstrap.h"
+#include "analyses/NestedR2.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +28,11 @@ struct NestedModel {
     std::vector<std::vector<double>> combinations;
 };
 
+// Called with each trial's number and the correlations of its resample (the
+// largest model's columns), from the trial's worker: it may write only what
+// belongs to that trial.
+using TrialHook = std::function<void(std::int32_t trial, const CorrMatrix& C)>;
+
 struct RunSettings {
     std::uint64_t seed = 0;
     std::int32_t numTrials = 0;
@@ -33,6 +40,7 @@ struct RunSettings {
     const RunControl& control;
     unsigned threads = 0;
     TrialKernel kernel = TrialKernel::Best;
+    const TrialHook* trialHook = nullptr; // more to read from each trial (a dominance analysis's subsets)
 };
 
 // The bootstrap of every model pair at once: each trial's resample is summed
