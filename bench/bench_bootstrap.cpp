@@ -1,6 +1,6 @@
 // Bootstrap speed: RunBootstrap against the straightforward implementation, in the same run.
 //
-// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes|coefficients|moderation]
+// Usage: bench_bootstrap [RUNS] [REFERENCE_RUNS] [hierarchical|plan|effect-sizes|coefficients|moderation|dominance]
 // Cases: n = 10,000, p = 11, q = 1, 2000 trials (also timed with the
 // straightforward per-pair, rank-placement, one-thread implementation of
 // tests/ReferenceBootstrap.h); n = 200, p = 3, q = 1, 2000 trials; and
@@ -17,10 +17,13 @@
 // (the BCa limits' jackknife), in turns. "moderation": n = 10,000, a step of
 // three predictors and a step of the product of two of them, 2000 trials,
 // without and with the simple slopes (each trial's slopes from its sums), in
-// turns.
+// turns. "dominance": n = 10,000, 12 units, 2000 trials: the dominance
+// analysis (every trial's 4,096 subsets) against the pair of the same full
+// model, in turns.
 #include "ReferenceBootstrap.h"
 
 #include "analyses/Bootstrap.h"
+#include "analyses/Dominance.h"
 #include "analyses/Hierarchical.h"
 #include "analyses/Planning.h"
 #include "data/DataSet.h"
@@ -286,6 +289,35 @@ void timeModeration(int runs)
                 median(without), median(with), median(with) / median(without), runs);
 }
 
+void timeDominance(int runs)
+{
+    const orvalis::DataSet data = makeData(10000, 12);
+    orvalis::DominanceRequest request;
+    request.DependentVariable = 1;
+    for (std::int32_t v = 2; v <= 13; ++v) {
+        request.Units.push_back(v);
+    }
+    request.NumTrials = 2000;
+    orvalis::BootstrapRequest pair = makeRequest(0, 12, 2000);
+    std::vector<double> dominance;
+    std::vector<double> alone;
+    for (int run = 0; run < runs; ++run) {
+        auto start = Clock::now();
+        if (!orvalis::RunDominance(request, data, 5).ok()) {
+            std::exit(1);
+        }
+        dominance.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        start = Clock::now();
+        if (!orvalis::RunBootstrap(pair, data, 5).ok()) {
+            std::exit(1);
+        }
+        alone.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    std::printf("n = 10000, 12 units, 2000 trials: dominance analysis %.3f s, the pair of its full model %.3f s "
+                "(medians of %d)\n",
+                median(dominance), median(alone), runs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -303,6 +335,10 @@ int main(int argc, char** argv)
     }
     if (argc > 3 && std::string(argv[3]) == "coefficients") {
         timeCoefficients(runs);
+        return 0;
+    }
+    if (argc > 3 && std::string(argv[3]) == "dominance") {
+        timeDominance(runs);
         return 0;
     }
     if (argc > 3 && std::string(argv[3]) == "moderation") {

@@ -1598,6 +1598,48 @@ TEST(Cli, Moderation)
     EXPECT_NE(named.out.find("Step 1 adds: Var2 (a*b)\nStep 2 adds: Var3 (c)\n"), std::string::npos) << named.out;
 }
 
+// The dominance analysis on mtcars; the weights are R's all-subsets ones (tests/data/dominance/check_dominance.R).
+TEST(Cli, Dominance)
+{
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::vector<std::string> request = {"--delimiter", "comma",  mtcars, "dominance", "--dv",
+                                              "mpg",         "--seed", "1",    "--trials",  "300"};
+    auto with = [&](const std::vector<std::string>& extra) { return runWith(request, extra); };
+    const CliRun text = with({"--units", "wt,hp,qsec,am"});
+    ASSERT_EQ(text.status, ExitSuccess) << text.err;
+    for (const char* line :
+         {"Results of Dominance Analysis\n-------------------------------------\n"
+          "Dependent variable: Var1 (mpg)\nUnits: Var6 (wt); Var4 (hp); Var7 (qsec); Var9 (am)\n",
+          "\nR^2 of the full model: 0.85785\n", "\nVar6 (wt)    0.34622  0.40360  [",
+          "\nVar9 (am)    0.35980  0.23038  0.06254  0.02308\n", "\nVar6 (wt)    Var7 (qsec)  dominates     "}) {
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    }
+    // A group and a covariate; the JSON.
+    const nlohmann::json object = nlohmann::json::parse(
+        with({"--units", "wt", "--group", "engine=hp,qsec", "--covariates", "cyl", "--format", "json"}).out);
+    ASSERT_EQ(object["units"].size(), 2u) << object.dump();
+    EXPECT_EQ(object["units"][1]["name"], "engine");
+    EXPECT_EQ(object["units"][1]["variables"][1]["name"], "qsec");
+    EXPECT_EQ(object["covariates"][0]["name"], "cyl");
+    const double general = object["units"][0]["general"].get<double>() + object["units"][1]["general"].get<double>();
+    // R: summary(lm(mpg ~ cyl + wt + hp + qsec))$r.squared - summary(lm(mpg ~ cyl))$r.squared
+    EXPECT_NEAR(general, 0.84439416612 - 0.72617996396, 1e-6);
+    EXPECT_NEAR(object["model"]["covariates_r2"].get<double>(), 0.72617996396, 1e-6);
+    EXPECT_EQ(object["pairs"].size(), 1u);
+    EXPECT_TRUE(object["units"][0]["general_interval"]["percentile"]["lower"].is_number());
+
+    for (const auto& [extra, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{}, "orvalis-cli: dominance needs --units or --group"},
+             {{"--units", "wt", "--group", "engine"}, "orvalis-cli: --group must be NAME=LIST: engine"}}) {
+        const CliRun refused = with(extra);
+        EXPECT_EQ(refused.status, ExitUsage) << message;
+        EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')), message);
+    }
+    const CliRun one = with({"--units", "wt"});
+    EXPECT_EQ(one.status, ExitFailure);
+    EXPECT_EQ(one.err, "A dominance analysis compares 2 to 12 units (predictors or groups), and there are 1.\n");
+}
+
 TEST(Cli, EffectSizes)
 {
     const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
@@ -1959,6 +2001,9 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
            {"--trials", "30"},
            {"--seed", "3"}}}},
         {Descriptives, {{sheetless, "descriptives", "1-2"}, {}}},
+        {Dominance,
+         {{"--delimiter", "comma", mtcars, "dominance"},
+          {{"--dv", "mpg"}, {"--units", "wt,hp"}, {"--trials", "40"}, {"--seed", "3"}}}},
     };
     // A value each option accepts that differs from its default.
     const std::map<std::string, std::string> values = {
@@ -1987,6 +2032,12 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
         {"hierarchical --categorical", "Species"},
         {"--center", "Petal.Width"},
         {"--slopes", "Petal.Width@Sepal.Width"},
+        {"--units", "wt,hp,qsec"},
+        {"dominance --dv", "drat"},
+        {"--group", "engine=disp,cyl"},
+        {"--covariates", "am"},
+        {"dominance --categorical", "cyl"},
+        {"dominance --reference", "cyl=6"},
         {"--slopes-at", "Sepal.Width=3,3.5"},
         {"--delta-r2", "0.1"},
         {"--r2-full", "0.3"},
@@ -2062,6 +2113,14 @@ TEST(Cli, EveryOptionTakesItsValueInBothForms)
             // A centred predictor is a numeric one of the model.
             if (row.name == std::string("--center")) {
                 given["--step"] = "Petal.Width";
+            }
+            // A categorical unit, and one to give a reference category.
+            if ((row.name == std::string("--categorical") || row.name == std::string("--reference"))
+                && row.command == Dominance) {
+                given["--units"] = "hp,cyl";
+                if (row.name == std::string("--reference")) {
+                    given["--categorical"] = "cyl";
+                }
             }
             // Simple slopes read a product of the model.
             if (row.name == std::string("--slopes") || row.name == std::string("--slopes-at")) {

@@ -50,20 +50,6 @@ std::string termOf(const Coefficient& c, const std::vector<std::string>& termNam
                                        : "Column " + formatInteger(c.column);
 }
 
-// "[0.12345, 0.45678]", with "undefined" for a limit that is not.
-std::string resampledText(const std::optional<ResampledInterval>& interval)
-{
-    std::string text = "[";
-    auto limit = [](const std::optional<double>& value) {
-        return value ? rounded(*value, 5) : std::string(UndefinedText);
-    };
-    text += limit(interval ? interval->lower : std::nullopt);
-    text += ", ";
-    text += limit(interval ? interval->upper : std::nullopt);
-    text += "]";
-    return text;
-}
-
 // The bootstrap intervals of beta and sr^2 of a model's predictors, below its
 // table; nothing when the run has none.
 std::string resampledTable(const CoefficientsOutcome& model, const std::vector<std::string>& termNames,
@@ -103,6 +89,19 @@ std::string resampledTable(const CoefficientsOutcome& model, const std::vector<s
 }
 
 } // namespace
+
+std::string resampledText(const std::optional<ResampledInterval>& interval)
+{
+    std::string text = "[";
+    auto limit = [](const std::optional<double>& value) {
+        return value ? rounded(*value, 5) : std::string(UndefinedText);
+    };
+    text += limit(interval ? interval->lower : std::nullopt);
+    text += ", ";
+    text += limit(interval ? interval->upper : std::nullopt);
+    text += "]";
+    return text;
+}
 
 std::string FormatCoefficientTable(const CoefficientsOutcome& model, const std::vector<std::string>& termNames,
                                    ConfidenceLevel level)

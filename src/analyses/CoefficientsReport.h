@@ -12,6 +12,10 @@
 
 namespace orvalis {
 
+// A bootstrap interval as the tables write it: "[0.12345, 0.45678]", with
+// "undefined" for a limit that is not.
+std::string resampledText(const std::optional<ResampledInterval>& interval);
+
 // A model's coefficients as rows of a table: a header (Term, B, SE B, the
 // level's CI of B, Beta, t, p, sr^2, Tolerance, VIF), then "(Intercept)" and
 // each predictor column by its name in termNames (termNames[c - 1] names

@@ -15,6 +15,7 @@
 #include "common/SafeWrite.h"
 #include "common/TextEscape.h"
 #include "analyses/ApaReport.h"
+#include "analyses/DominanceReport.h"
 #include "analyses/HierarchicalReport.h"
 #include "analyses/Planning.h"
 #include "analyses/PlanningReport.h"
@@ -587,12 +588,60 @@ Runner dumpCommand(const Invocation& invocation)
     };
 }
 
+Runner dominanceCommand(const Invocation& invocation)
+{
+    DominanceRequest request;
+    CliSettings settings = invocation.settings;
+    parseCommandOptions(invocation.commandArgs, 0, Dominance, settings);
+    if (!settings.has("--dv")) {
+        throw UsageError{"dominance needs --dv"};
+    }
+    if (!settings.has("--units") && settings.groups.empty()) {
+        throw UsageError{"dominance needs --units or --group"};
+    }
+    const RunOptions& run = settings.run;
+    const OutputForm& form = run.form;
+    request.NumTrials = run.trials;
+    request.Level = run.level;
+    request.Details = form.details;
+    const Runner runner = [request, settings, seed = run.seed, threads = run.threads, form, file = invocation.file](
+                              const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
+        request.DependentVariable = resolve(settings.dependent, dataSet);
+        for (const VariableRef& unit : settings.units) {
+            request.Units.push_back(resolve(unit, dataSet));
+        }
+        for (const auto& [name, members] : settings.groups) {
+            DominanceGroup& group = request.Groups.emplace_back();
+            group.name = name;
+            for (const VariableRef& member : members) {
+                group.variables.push_back(resolve(member, dataSet));
+            }
+        }
+        for (const VariableRef& covariate : settings.covariates) {
+            request.Covariates.push_back(resolve(covariate, dataSet));
+        }
+        request.Categorical = resolveVariableSet(settings.categorical, dataSet);
+        request.ReferenceCategory = resolveReferences(settings.references, request.Categorical, dataSet);
+        const Outcome<DominanceResult> outcome = RunDominance(request, dataSet, seed, {}, threads);
+        if (!outcome.ok()) {
+            return refused(outcome.refusal(), err);
+        }
+        if (form.format == Format::Json) {
+            out << dominanceJson(*outcome, file);
+            return ExitSuccess;
+        }
+        out << toUnixLineEnds(FormatDominanceReport(*outcome));
+        return ExitSuccess;
+    };
+    return runner;
+}
+
 const std::map<std::string, Command>& commands()
 {
     static const std::map<std::string, Command> table = {
         {"summary", summaryCommand},           {"dump", dumpCommand},
         {"bootstrap", bootstrapCommand},       {"hierarchical", hierarchicalCommand},
-        {"descriptives", descriptivesCommand},
+        {"descriptives", descriptivesCommand}, {"dominance", dominanceCommand},
     };
     return table;
 }

@@ -406,6 +406,70 @@ json moderationJson(const HierarchicalResult& result)
     return object;
 }
 
+std::string dominanceJson(const DominanceResult& result, std::string_view dataFile)
+{
+    const DominanceRequest& request = result.request;
+    const std::vector<std::string>& names = result.VariableNames;
+    const DominanceStatistics& s = result.observed;
+    const BootstrapResult& model = result.model;
+    json object;
+    object["file"] = escapeControlCharacters(dataFile);
+    object["version"] = programVersion();
+    object["seed"] = result.Seed;
+    object["dependent"] = variable(request.DependentVariable.value_or(0), names);
+    object["covariates"] = variables(request.Covariates, names);
+    object["trials"] = request.NumTrials;
+    object["valid_trials"] = result.NumValid;
+    object["confidence"] = percentOf(request.Level);
+    object["cases"] = {{"read", result.CasesRead}, {"complete", result.CompleteCases}};
+    const Interval* traditional = model.interval(IntervalKind::Traditional);
+    object["model"] = {
+        {"r2", s.fullR2},
+        {"covariates_r2", s.covariatesR2},
+        {"change_r2", orNull(model.DeltaR2)},
+        {"f", orNull(model.FValue)},
+        {"df1", model.df1},
+        {"df2", model.df2},
+        {"p", model.FValue ? json(model.PValue) : json(nullptr)},
+        {"traditional", traditional != nullptr
+                            ? json{{"lower", orNull(traditional->lower)}, {"upper", orNull(traditional->upper)}}
+                            : json{{"lower", nullptr}, {"upper", nullptr}}},
+    };
+    json units = json::array();
+    for (std::size_t u = 0; u < result.units.size(); ++u) {
+        json unit = {{"name", result.units[u].name.empty() ? json(nullptr) : json(result.units[u].name)},
+                     {"variables", variables(result.units[u].variables, names)},
+                     {"columns", result.units[u].columns.size()},
+                     {"general", s.general[u]},
+                     {"share", s.share[u]},
+                     {"general_interval", {{"percentile", limitsJson(result.generalPercentile[u])}}},
+                     {"share_interval", {{"percentile", limitsJson(result.sharePercentile[u])}}},
+                     {"conditional", s.conditional[u]},
+                     {"sr2", s.sr2[u]}};
+        if (!result.generalBCa.empty()) {
+            unit["general_interval"]["bca"] = limitsJson(result.generalBCa[u]);
+            unit["share_interval"]["bca"] = limitsJson(result.shareBCa[u]);
+        }
+        units.push_back(std::move(unit));
+    }
+    object["units"] = std::move(units);
+    json pairs = json::array();
+    for (std::size_t a = 0; a < result.units.size(); ++a) {
+        for (std::size_t b = a + 1; b < result.units.size(); ++b) {
+            pairs.push_back({{"a", a + 1},
+                             {"b", b + 1},
+                             {"complete", s.complete[a][b] > 0   ? "a"
+                                          : s.complete[a][b] < 0 ? "b"
+                                                                 : "undetermined"},
+                             {"a_completely_share", result.completeShare[a][b]},
+                             {"b_completely_share", result.completeShare[b][a]},
+                             {"a_generally_share", result.generalShare[a][b]}});
+        }
+    }
+    object["pairs"] = std::move(pairs);
+    return dumped(object);
+}
+
 std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes,
                              const RunRecord* record)
 {

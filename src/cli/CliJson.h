@@ -1,6 +1,7 @@
 // The command line's machine-readable forms: a bootstrap result and descriptives as JSON.
 #pragma once
 
+#include "analyses/Dominance.h"
 #include "analyses/Planning.h"
 #include "analyses/BootstrapResult.h"
 #include "analyses/Descriptives.h"
@@ -31,6 +32,9 @@ std::string bootstrapJson(const BootstrapResult& result, std::string_view dataFi
 // details; null where undefined.
 // effectSizes: each step also has "effect_sizes". With a record (--record):
 // the object "record", as the bootstrap's.
+// A dominance analysis as one JSON object (text ending in a newline).
+std::string dominanceJson(const DominanceResult& result, std::string_view dataFile);
+
 std::string hierarchicalJson(const HierarchicalResult& result, std::string_view dataFile, bool effectSizes = false,
                              const RunRecord* record = nullptr);
 

@@ -207,6 +207,7 @@ const ValueRule VariableListRule = ruleOf(ValueKind::VariableList);
 const ValueRule StepListRule = ruleOf(ValueKind::StepList);
 const ValueRule SlopesRule = ruleOf(ValueKind::Slopes);
 const ValueRule SlopesAtRule = ruleOf(ValueKind::SlopesAt);
+const ValueRule GroupRule = ruleOf(ValueKind::Group);
 const ValueRule Reference = ruleOf(ValueKind::Reference);
 const ValueRule Trials = ruleWhole(1, 100000);
 const ValueRule Confidence = ruleOf(ValueKind::Level);
@@ -293,6 +294,18 @@ void addStep(CliSettings& s, const OptionValue& v)
 {
     s.steps.push_back(v.variables);
     s.stepProducts.push_back(v.products);
+}
+void setUnits(CliSettings& s, const OptionValue& v)
+{
+    s.units = v.variables;
+}
+void addGroup(CliSettings& s, const OptionValue& v)
+{
+    s.groups.emplace_back(v.groupName, v.variables);
+}
+void setCovariates(CliSettings& s, const OptionValue& v)
+{
+    s.covariates = v.variables;
 }
 void setSlopes(CliSettings& s, const OptionValue& v)
 {
@@ -483,6 +496,8 @@ const char* commandName(unsigned command)
         return "plan width";
     case Descriptives:
         return "descriptives";
+    case Dominance:
+        return "dominance";
     default:
         return "";
     }
@@ -587,6 +602,17 @@ OptionValue parseValue(const std::string& option, const ValueRule& rule, const s
             }
         }
         break;
+    case ValueKind::Group: {
+        const std::size_t equals = text.find('=');
+        if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
+            throw UsageError{option + " must be NAME=LIST: " + text};
+        }
+        value.groupName = trimmed(text.substr(0, equals));
+        for (const std::string& item : listItems(text.substr(equals + 1))) {
+            value.variables.push_back(parseVariable(item, option));
+        }
+        break;
+    }
     case ValueKind::Slopes: {
         const std::size_t at = text.find('@');
         if (at == std::string::npos || at == 0 || at + 1 == text.size()) {
@@ -843,6 +869,27 @@ const std::vector<OptionRow>& optionTable()
         {Descriptives, "--format", "text|json", &PlainFormat, setFormat, false,
          "json prints {\"variables\": [{\"variable\", \"name\", \"n\", \"mean\", \"sd\", \"min\", \"max\"}, ...]}"
          " instead of the text."},
+        {Dominance, "--dv", "VAR", &Dependent, setDependent, false, "The dependent variable (numeric)."},
+        {Dominance, "--units", "LIST", &VariableListRule, setUnits, false,
+         "The predictors compared, each a unit of its own (a text or declared categorical variable: the block of"
+         " its indicators); with the groups, 2 to 12 units and at most 24 predictor columns in all."},
+        {Dominance, "--group", "NAME=LIST", &GroupRule, addGroup, true,
+         "A unit of several predictors that enter and leave the models together, named NAME; once per group."},
+        {Dominance, "--covariates", "LIST", &VariableListRule, setCovariates, false,
+         "Predictors kept in every model: the units then share the R^2 beyond them."},
+        {Dominance, "--categorical", "LIST", &VariableListRule, addCategorical, true, "As for bootstrap."},
+        {Dominance, "--reference", "VAR=CATEGORY", &Reference, addReference, true, "As for bootstrap."},
+        {Dominance, "--trials", "N", &Trials, setTrials, false, "1 to 100000 bootstrap trials (default 600)."},
+        {Dominance, "--confidence", "90|95|99", &Confidence, setLevel, false, "The confidence level (default 95)."},
+        {Dominance, "--seed", "S", &Seed, setSeed, false,
+         "As for bootstrap; the trials are those of bootstrap for the full model against the covariates."},
+        {Dominance, "--threads", "N", &Threads, setThreads, false,
+         "Threads for the trials, 1 to 256 (default: one per core)."},
+        {Dominance, "--details", "", nullptr, setDetails, true,
+         "Add the BCa limits of every general weight and share (one jackknife over the cases)."},
+        {Dominance, "--format", "text|json", &PlainFormat, setFormat, false,
+         "json prints one object: the units, the full model, each unit's general weight, share, their intervals,"
+         " conditional dominance and sr^2, and every pair's complete dominance with the shares of trials."},
     };
     return table;
 }
@@ -924,6 +971,10 @@ std::string usageText()
         "  hierarchical --dv VAR --step LIST [--step LIST ...] [options]\n"
         "            the bootstrap of every step's R^2 change, each step adding a\n"
         "            block of predictors to the steps before it\n"
+        "  dominance --dv VAR --units LIST [--group NAME=LIST ...] [options]\n"
+        "            which predictors matter most: general, conditional and complete\n"
+        "            dominance over every subset of 2 to 12 units, with bootstrap\n"
+        "            intervals\n"
         "  descriptives VAR... [--format text|json]\n"
         "            mean, standard deviation, minimum, maximum and count of\n"
         "            each variable, in the order given\n"

@@ -33,6 +33,7 @@ enum CommandBit : unsigned {
     PlanPower = 8u,
     PlanWidth = 16u,
     Descriptives = 32u,
+    Dominance = 64u,
 };
 
 // The command's name as the help's headings and the messages say it
@@ -129,6 +130,10 @@ struct CliSettings {
     // The simple slopes asked for: --slopes X@W, and --slopes-at W=v1,v2 (the moderator's values).
     std::optional<std::pair<VariableRef, VariableRef>> slopes;
     std::optional<std::pair<VariableRef, std::vector<double>>> slopesAt;
+    // dominance: its units, named groups (--group NAME=LIST, any number of times) and covariates.
+    std::vector<VariableRef> units;
+    std::vector<std::pair<std::string, std::vector<VariableRef>>> groups;
+    std::vector<VariableRef> covariates;
     std::vector<ReferenceRef> references;
     // Numeric variables to enter as categorical (--categorical, any number of times).
     std::vector<VariableRef> categorical;
@@ -159,6 +164,7 @@ enum class ValueKind {
     StepList,     // a LIST of VARs and products VAR*VAR
     Slopes,       // FOCAL@MODERATOR
     SlopesAt,     // VAR=v1,v2,...
+    Group,        // NAME=LIST
     Reference,    // VAR=CATEGORY
     SampleSizes,  // 50,100,200 or FROM:TO:STEP
     FigureFile,   // a file name ending in .pdf, .png or .svg
@@ -188,6 +194,7 @@ struct OptionValue {
     std::vector<std::string> products;          // a step's items X*W, as typed
     std::pair<VariableRef, VariableRef> slopes; // X@W
     std::vector<double> decimals;               // --slopes-at's values
+    std::string groupName;                      // --group's NAME (its LIST in variables)
     ReferenceRef reference;
     std::vector<std::int32_t> sampleSizes;
     FigureFileType figureType = FigureFileType::Pdf;
