@@ -1635,6 +1635,28 @@ TEST(Cli, Dominance)
         EXPECT_EQ(refused.status, ExitUsage) << message;
         EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')), message);
     }
+    // The APA sentence and table: the weights (R's .346, .249, .094, .169), their shares, complete dominance.
+    const std::string apa = with({"--units", "wt,hp,qsec,am", "--format", "apa"}).out;
+    EXPECT_EQ(
+        apa.rfind("A dominance analysis of mpg (R\u00b2 = .86, F(4, 27) = 40.74, p < .001) gave general dominance "
+                  "weights of .35, 95% CI [",
+                  0),
+        0u)
+        << apa;
+    EXPECT_NE(apa.find(", for wt (40% of the R\u00b2); .25, 95% CI ["), std::string::npos) << apa;
+    EXPECT_NE(
+        apa.find("By complete dominance, wt dominated qsec and am; the other pairs were undetermined.\n\nTable 1\n"
+                 "Dominance Analysis of mpg\n"),
+        std::string::npos)
+        << apa;
+    EXPECT_NE(apa.find("\nqsec       .09                ["), std::string::npos) << apa;
+    const std::string beyond = with({"--units", "wt,hp,qsec", "--covariates", "cyl", "--format", "apa-markdown"}).out;
+    EXPECT_NE(beyond.find("beyond cyl (R\u00b2 = .73; full model R\u00b2 = .84, \u0394R\u00b2 = .12, F(3, 27) = 6.84"),
+              std::string::npos)
+        << beyond;
+    EXPECT_NE(beyond.find("By complete dominance, wt dominated hp and qsec; hp dominated qsec.\n"), std::string::npos);
+    EXPECT_NE(beyond.find("| Predictor | General dominance | 95% CI | Share | sr\u00b2 |"), std::string::npos);
+
     const CliRun one = with({"--units", "wt"});
     EXPECT_EQ(one.status, ExitFailure);
     EXPECT_EQ(one.err, "A dominance analysis compares 2 to 12 units (predictors or groups), and there are 1.\n");

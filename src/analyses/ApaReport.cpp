@@ -829,4 +829,119 @@ std::string FormatApaResults(const HierarchicalResult& result, IntervalKind inte
                                         : FormatApaTableText(result, interval, column));
 }
 
+namespace {
+
+// "[.26, .44]" of a bootstrap interval; "undefined" where a limit is not.
+std::string resampledLimits(const ResampledInterval& interval)
+{
+    if (!interval.lower || !interval.upper) {
+        return "undefined";
+    }
+    std::string text = "[";
+    text += apaNumber(ApaValue::Proportion, *interval.lower);
+    text += ", ";
+    text += apaNumber(ApaValue::Proportion, *interval.upper);
+    return text + "]";
+}
+
+std::string percentText(double share)
+{
+    return formatFixed(100.0 * share, 0) + "%";
+}
+
+// A unit as the APA texts name it: a predictor by its name, a group by its.
+std::string apaUnitName(const DominanceResult& result, std::size_t u, ApaForm form)
+{
+    const DominanceUnit& unit = result.units[u];
+    if (unit.name.empty()) {
+        return nameOf(unit.variables.front(), result.VariableNames, form);
+    }
+    const std::string name = escapeControlCharacters(unit.name);
+    return form == ApaForm::Markdown ? markdownEscaped(name) : name;
+}
+
+} // namespace
+
+std::string FormatApaResults(const DominanceResult& result, ApaForm form)
+{
+    const DominanceRequest& request = result.request;
+    const DominanceStatistics& s = result.observed;
+    const BootstrapResult& model = result.model;
+    const std::string percent = formatInteger(percentOf(request.Level));
+    const std::size_t m = result.units.size();
+    std::string text =
+        "A dominance analysis of " + nameOf(request.DependentVariable.value_or(0), result.VariableNames, form);
+    if (!request.Covariates.empty()) {
+        text += " beyond " + nameList(request.Covariates, result.VariableNames, true, form) + " (" + R2 + " = "
+                + proportion(s.covariatesR2) + "; full model " + R2 + " = " + proportion(s.fullR2) + ", " + DeltaR2
+                + " = " + proportion(s.fullR2 - s.covariatesR2);
+    } else {
+        text += " (" + std::string(R2) + " = " + proportion(s.fullR2);
+    }
+    if (model.FValue) {
+        text += ", F(" + formatInteger(model.df1) + ", " + formatInteger(model.df2)
+                + ") = " + apaNumber(ApaValue::Statistic, *model.FValue) + ", " + pClause(model.PValue);
+    }
+    text += ") gave general dominance weights of ";
+    for (std::size_t u = 0; u < m; ++u) {
+        text += u == 0 ? "" : (u + 1 == m ? "; and " : "; ");
+        text += proportion(s.general[u]) + ", " + percent + "% CI " + resampledLimits(result.generalPercentile[u])
+                + ", for " + apaUnitName(result, u, form) + " (" + percentText(s.share[u])
+                + (u == 0 ? " of the " + std::string(request.Covariates.empty() ? "" : "added ") + R2 : "") + ")";
+    }
+    text += " (percentile bootstrap, " + apaNumber(ApaValue::Count, request.NumTrials) + " resamples";
+    if (result.NumValid != request.NumTrials) {
+        text += ", " + apaNumber(ApaValue::Count, result.NumValid) + " valid";
+    }
+    text += "; Orvalis " + std::string(programVersion()) + ").";
+    // Complete dominance, unit by unit.
+    std::vector<std::string> clauses;
+    for (std::size_t a = 0; a < m; ++a) {
+        std::vector<std::string> dominated;
+        for (std::size_t b = 0; b < m; ++b) {
+            if (s.complete[a][b] > 0) {
+                dominated.push_back(apaUnitName(result, b, form));
+            }
+        }
+        if (!dominated.empty()) {
+            clauses.push_back(apaUnitName(result, a, form) + " dominated " + joinedNames(dominated, true));
+        }
+    }
+    std::size_t determined = 0;
+    for (std::size_t a = 0; a < m; ++a) {
+        for (std::size_t b = a + 1; b < m; ++b) {
+            determined += s.complete[a][b] != 0 ? 1 : 0;
+        }
+    }
+    if (clauses.empty()) {
+        text += " No unit completely dominated another.";
+    } else {
+        text += " By complete dominance, ";
+        for (std::size_t k = 0; k < clauses.size(); ++k) {
+            text += (k == 0 ? "" : "; ") + clauses[k];
+        }
+        text += determined == m * (m - 1) / 2 ? "." : "; the other pairs were undetermined.";
+    }
+
+    TableModel table;
+    table.title = "Dominance Analysis of " + nameOf(request.DependentVariable.value_or(0), result.VariableNames, form);
+    table.header = {"Predictor", "General dominance", percent + "% CI", "Share", "sr\u00b2"};
+    for (std::size_t u = 0; u < m; ++u) {
+        table.rows.push_back({apaUnitName(result, u, form), proportion(s.general[u]),
+                              resampledLimits(result.generalPercentile[u]), percentText(s.share[u]),
+                              proportion(s.sr2[u])});
+    }
+    table.note = "Note. General dominance: the mean " + std::string(R2)
+                 + " a predictor adds over every subset of the "
+                   "others; the weights sum to "
+                 + std::string(R2) + " = " + proportion(s.fullR2 - s.covariatesR2)
+                 + (request.Covariates.empty() ? "" : " beyond the covariates")
+                 + ". CI = percentile bootstrap confidence "
+                   "interval ("
+                 + apaNumber(ApaValue::Count, request.NumTrials) + " resamples, seed " + std::to_string(result.Seed)
+                 + "). Share: of that " + std::string(R2) + ". sr\u00b2 = the " + R2
+                 + " lost when the predictor alone is dropped from the full model.";
+    return text + "\n\n" + (form == ApaForm::Markdown ? tableAsMarkdown(table) : tableAsText(table));
+}
+
 } // namespace orvalis

@@ -1,6 +1,7 @@
 // Results in the style of the APA Publication Manual: a sentence and a table of the R^2 change with its interval.
 #pragma once
 
+#include "analyses/Dominance.h"
 #include "analyses/BootstrapResult.h"
 #include "analyses/Hierarchical.h"
 
@@ -99,6 +100,13 @@ std::string FormatApaResults(const BootstrapResult& result, IntervalKind interva
                              ApaCoefficientColumn column = ApaCoefficientColumn::Interval);
 std::string FormatApaResults(const HierarchicalResult& result, IntervalKind interval, ApaForm form,
                              ApaCoefficientColumn column = ApaCoefficientColumn::Interval);
+
+// A dominance analysis: the sentence ("A dominance analysis of mpg (R² = .86,
+// F(4, 27) = 40.74, p < .001) gave general dominance weights of .35, 95% CI
+// [.26, .44], for wt (40% of R²); ...", then which unit completely dominated
+// which), a blank line and the table of the weights, their percentile
+// intervals, shares and sr².
+std::string FormatApaResults(const DominanceResult& result, ApaForm form);
 
 // The model in names, for a figure's caption: "Fertility on Agriculture,
 // Examination; adding Education, Catholic, Infant.Mortality" ("on no

@@ -626,9 +626,16 @@ Runner dominanceCommand(const Invocation& invocation)
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
-        if (form.format == Format::Json) {
+        switch (form.format) {
+        case Format::Json:
             out << dominanceJson(*outcome, file);
             return ExitSuccess;
+        case Format::Apa:
+        case Format::ApaMarkdown:
+            out << FormatApaResults(*outcome, form.format == Format::Apa ? ApaForm::Plain : ApaForm::Markdown);
+            return ExitSuccess;
+        case Format::Text:
+            break;
         }
         out << toUnixLineEnds(FormatDominanceReport(*outcome));
         return ExitSuccess;

@@ -887,9 +887,11 @@ const std::vector<OptionRow>& optionTable()
          "Threads for the trials, 1 to 256 (default: one per core)."},
         {Dominance, "--details", "", nullptr, setDetails, true,
          "Add the BCa limits of every general weight and share (one jackknife over the cases)."},
-        {Dominance, "--format", "text|json", &PlainFormat, setFormat, false,
+        {Dominance, "--format", "text|json|apa|apa-markdown", &ReportFormat, setFormat, false,
          "json prints one object: the units, the full model, each unit's general weight, share, their intervals,"
-         " conditional dominance and sr^2, and every pair's complete dominance with the shares of trials."},
+         " conditional dominance and sr^2, and every pair's complete dominance with the shares of trials. apa and"
+         " apa-markdown print the results sentence (the weights with their percentile intervals and shares, and"
+         " which unit completely dominated which) and the table."},
     };
     return table;
 }
