@@ -890,6 +890,12 @@ const std::vector<OptionRow>& optionTable()
         {Dominance, "--format", "text|json", &PlainFormat, setFormat, false,
          "json prints one object: the units, the full model, each unit's general weight, share, their intervals,"
          " conditional dominance and sr^2, and every pair's complete dominance with the shares of trials."},
+        {Dominance, "--figure", "FILE", &FigureFile, setFigure, false,
+         "As for bootstrap, of the general dominance weights: a bar per unit, the largest first, with the"
+         " percentile interval of its weight, as the Relative Importance window saves it."},
+        {Dominance, "--figure-size", "one-column|two-column|WxH", &FigureSizeRule, setFigureSize, false,
+         "As for bootstrap."},
+        {Dominance, "--figure-dpi", "300|600", &FigureDpi, setFigureDpi, false, "As for bootstrap."},
     };
     return table;
 }
