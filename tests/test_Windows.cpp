@@ -24,6 +24,7 @@
 #include "ui/frmOpenOutput.h"
 #include "ui/frmPowerCurve.h"
 #include "ui/frmModerationFigure.h"
+#include "ui/frmDominance.h"
 #include "ui/frmDominanceFigure.h"
 #include "analyses/Dominance.h"
 #include "ui/SettingsKeys.h"
@@ -66,6 +67,7 @@
 #include <cstring>
 #include <fstream>
 #include <array>
+#include <set>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -1854,6 +1856,69 @@ TEST_F(WindowTest, TheCommandLineModerationFiguresAreTheWindowsFigures)
     EXPECT_TRUE(words.contains("mean-1SD(78.12)")) << words.toStdString();
     EXPECT_TRUE(words.contains("mean+1SD(215.3)")) << words.toStdString();
     QSettings().remove("figure");
+}
+
+// Analyses > Relative Importance (Alt+A, L) opens the window on the imported
+// data, the same window each time until an import discards it; an import
+// under way disables it as it does the other analyses.
+TEST_F(WindowTest, RelativeImportanceOpensFromTheAnalysesMenu)
+{
+    QAction* item = control<QAction>(*window, "mnuDominance");
+    EXPECT_EQ(item->text(), "Re&lative Importance...");
+    EXPECT_TRUE(item->isEnabled());
+    std::set<QChar> mnemonics;
+    for (QAction* action : qobject_cast<QWidget*>(item->parent())->actions()) {
+        const qsizetype at = action->text().indexOf(QLatin1Char('&'));
+        if (at >= 0 && at + 1 < action->text().size()) {
+            EXPECT_TRUE(mnemonics.insert(action->text()[at + 1].toLower()).second) << action->text().toStdString();
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<frmDominance*>(QApplication::activeModalWidget());
+            opened = dialog != nullptr && dialog == window->dominanceDialog()
+                     && dialog->lstVariables->count() == window->dataSet().NumVariables();
+            if (dialog != nullptr) {
+                dialog->cmdCancel->click();
+            }
+        });
+        item->trigger();
+        EXPECT_TRUE(opened) << k;
+    }
+}
+
+// The Relative Importance window as the other dialogs: made larger, its
+// three lists take the room (each a third of the extra width at least); at
+// its design size it cannot be smaller; every control it tabs to has a name.
+TEST_F(WindowTest, TheRelativeImportanceWindowGivesRoomToItsLists)
+{
+    const DataSet data = *importDataBuffer("a b c\n1 2 3\n4 5 7\n", Delimiter::Space);
+    frmDominance dialog(platform, data, window->outputLog(), nullptr);
+    dialog.show();
+    const QSize design = dialog.size();
+    EXPECT_EQ(dialog.minimumSize(), design);
+    for (QWidget* control : dialog.findChildren<QWidget*>()) {
+        if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus) != 0
+            && !control->objectName().startsWith("qt_")) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << control->objectName().toStdString();
+        }
+    }
+    const QList<QListWidget*> lists = dialog.findChildren<QListWidget*>();
+    ASSERT_EQ(lists.size(), 3);
+    std::vector<int> widths;
+    for (const QListWidget* list : lists) {
+        widths.push_back(list->width());
+    }
+    const QSize extra(300, 200);
+    dialog.resize(design + extra);
+    QApplication::processEvents();
+    for (int k = 0; k < lists.size(); ++k) {
+        EXPECT_GE(lists[k]->width(), widths[static_cast<std::size_t>(k)] + extra.width() / 3 - 1)
+            << lists[k]->objectName().toStdString();
+    }
 }
 
 // A made dominance result: units a, b and the group "c, d" with general
