@@ -13,6 +13,8 @@
 #include "ui/frmDistribution.h"
 #include "ui/frmPlan.h"
 #include "ui/frmPowerCurve.h"
+#include "ui/frmDominance.h"
+#include "ui/frmDominanceFigure.h"
 #include "ui/frmHierarchical.h"
 #include "ui/frmModerationFigure.h"
 #include "ui/frmNavigate.h"
@@ -1323,6 +1325,155 @@ TEST_F(DialogTest, TheHierarchicalDialogBuildsStepsAndRuns)
     EXPECT_TRUE(longRun.isVisible());
     EXPECT_EQ(log.readAll(), text);
     EXPECT_EQ(platform.messages.size(), 1u);
+}
+
+// Relative Importance by keyboard: wt, hp and qsec each a unit, cyl and disp a
+// named group, am a covariate; the request is that of --units hp,wt,qsec
+// --group engine=cyl,disp --covariates am and the report the command line's;
+// Plot shows the run's weights. Remove takes a unit and a covariate out again,
+// and a numeric unit marked Categorical enters with its reference category.
+TEST_F(DialogTest, TheDominanceWindowBuildsUnitsAndReportsAsTheCommandLineDoes)
+{
+    const std::string file = std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv";
+    const DataSet mtcars = *ImportDataFile(file, Delimiter::Comma);
+    frmDominance dialog(platform, mtcars, log, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Relative Importance");
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    // Every mnemonic reaches one control.
+    std::set<QChar> mnemonics;
+    for (const QWidget* w : dialog.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        const QString text = label != nullptr ? label->text() : button != nullptr ? button->text() : QString();
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (at >= 0 && at + 1 < text.size()) {
+            EXPECT_TRUE(mnemonics.insert(text[at + 1].toLower()).second) << text.toStdString();
+        }
+    }
+    EXPECT_FALSE(dialog.cmdPlot->isEnabled());
+
+    // Alt+D, Down: mpg. Alt+V, then the variables; Alt+A adds each a unit of its own.
+    QTest::keyClick(&dialog, Qt::Key_D, Qt::AltModifier);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.cmbDependent);
+    QTest::keyClick(dialog.cmbDependent, Qt::Key_Down);
+    EXPECT_EQ(dialog.cmbDependent->currentIndex(), 0);
+    EXPECT_EQ(dialog.lstVariables->item(0)->flags(), Qt::NoItemFlags) << "the dependent variable is not offered";
+    dialog.lstVariables->setCurrentRow(5, QItemSelectionModel::ClearAndSelect); // wt
+    dialog.lstVariables->setCurrentRow(3, QItemSelectionModel::Select);         // hp
+    dialog.lstVariables->setCurrentRow(6, QItemSelectionModel::Select);         // qsec
+    QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lstUnits->count() == 3; }, 5000));
+    EXPECT_EQ(dialog.lstUnits->item(0)->text(), "Var 4 (hp)");
+    EXPECT_EQ(dialog.lstVariables->item(5)->flags(), Qt::NoItemFlags) << "a unit is not offered again";
+
+    // A group: its variables, Alt+N and its name, Alt+G.
+    dialog.lstVariables->setCurrentRow(2, QItemSelectionModel::ClearAndSelect); // disp
+    dialog.lstVariables->setCurrentRow(1, QItemSelectionModel::Select);         // cyl
+    QTest::keyClick(&dialog, Qt::Key_N, Qt::AltModifier);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.txtGroupName);
+    QTest::keyClicks(dialog.txtGroupName, "engine");
+    QTest::keyClick(&dialog, Qt::Key_G, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lstUnits->count() == 4; }, 5000));
+    EXPECT_EQ(dialog.lstUnits->item(3)->text(), "engine: Var 2 (cyl), Var 3 (disp)");
+    EXPECT_TRUE(dialog.txtGroupName->text().isEmpty());
+
+    // A covariate and a second one, which Remove Covariate takes out again.
+    dialog.lstVariables->setCurrentRow(8, QItemSelectionModel::ClearAndSelect); // am
+    dialog.lstVariables->setCurrentRow(9, QItemSelectionModel::Select);         // gear
+    QTest::keyClick(&dialog, Qt::Key_O, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lstCovariates->count() == 2; }, 5000));
+    dialog.lstCovariates->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(dialog.cmdRemoveCovariate, Qt::LeftButton);
+    ASSERT_EQ(dialog.lstCovariates->count(), 1);
+    EXPECT_EQ(dialog.lstCovariates->item(0)->text(), "Var 9 (am)");
+    EXPECT_EQ(dialog.lstVariables->item(9)->flags(), Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+
+    // The tab order runs down the builder and on to the lists.
+    dialog.cmdAddCovariate->setFocus();
+    QTest::keyClick(dialog.cmdAddCovariate, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.lstUnits);
+
+    DominanceRequest request = dialog.request();
+    EXPECT_EQ(request.DependentVariable, 1);
+    EXPECT_EQ(request.Units, (std::vector<std::int32_t>{4, 6, 7}));
+    ASSERT_EQ(request.Groups.size(), 1u);
+    EXPECT_EQ(request.Groups[0].name, "engine");
+    EXPECT_EQ(request.Groups[0].variables, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(request.Covariates, (std::vector<std::int32_t>{9}));
+    EXPECT_TRUE(request.Categorical.empty());
+
+    dialog.spnTrials->setValue(200);
+    dialog.txtSeed->setText("1");
+    QSignalSpy finished(&dialog, &frmDominance::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(finished.wait(60000) || finished.count() == 1);
+    EXPECT_TRUE(platform.messages.empty());
+    const std::string report = cli::toUnixLineEnds(log.readAll().toStdString());
+    EXPECT_NE(report.find("\nCovariates in every model: Var9 (am)\n"), std::string::npos) << report;
+    EXPECT_EQ(report, cliReport({"--delimiter", "comma", file, "dominance", "--dv", "mpg", "--units", "hp,wt,qsec",
+                                 "--group", "engine=cyl,disp", "--covariates", "am", "--trials", "200", "--seed",
+                                 "1"}));
+    ASSERT_TRUE(dialog.lastResult().has_value());
+    EXPECT_EQ(dialog.lastResult()->units.size(), 4u);
+
+    // Plot opens the figure of the run in its window.
+    ASSERT_TRUE(dialog.cmdPlot->isEnabled());
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* figure = qobject_cast<frmDominanceFigure*>(QApplication::activeModalWidget());
+        opened = figure != nullptr && figure->plotDominance->drawing().bars().size() == 4;
+        if (figure != nullptr) {
+            figure->cmdClose->click();
+        }
+    });
+    QTest::mouseClick(dialog.cmdPlot, Qt::LeftButton);
+    EXPECT_TRUE(opened);
+
+    // Remove Unit takes the selected unit out and offers its variable again.
+    dialog.lstUnits->setCurrentRow(2, QItemSelectionModel::ClearAndSelect); // qsec
+    QTest::mouseClick(dialog.cmdRemoveUnit, Qt::LeftButton);
+    EXPECT_EQ(dialog.request().Units, (std::vector<std::int32_t>{4, 6}));
+    EXPECT_EQ(dialog.lstVariables->item(6)->flags(), Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    // gear, a numeric unit of three values, marked Categorical with its third category the reference.
+    dialog.lstVariables->setCurrentRow(9, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(dialog.cmdAddUnit, Qt::LeftButton);
+    dialog.lstUnits->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
+    EXPECT_FALSE(dialog.cmbReference->isEnabled());
+    ASSERT_TRUE(dialog.chkCategorical->isEnabled());
+    dialog.chkCategorical->click();
+    ASSERT_TRUE(dialog.cmbReference->isEnabled());
+    ASSERT_EQ(dialog.cmbReference->count(), 3);
+    dialog.cmbReference->setFocus();
+    QTest::keyClick(dialog.cmbReference, Qt::Key_End);
+    request = dialog.request();
+    EXPECT_EQ(request.Units, (std::vector<std::int32_t>{4, 6, 10}));
+    EXPECT_EQ(request.Categorical, (std::set<std::int32_t>{10}));
+    EXPECT_EQ(request.ReferenceCategory, (std::map<std::int32_t, std::int32_t>{{10, 3}}));
+    EXPECT_EQ(dialog.lstUnits->item(2)->text(), "Var 10 (gear): 3 categories (reference: 5)");
+}
+
+// A request the analysis refuses (one unit) is shown as the other windows
+// show theirs, and nothing runs: no log, no figure.
+TEST_F(DialogTest, TheDominanceWindowShowsARefusalAndRunsNothing)
+{
+    const DataSet mtcars =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
+    frmDominance dialog(platform, mtcars, log, nullptr);
+    dialog.cmbDependent->setCurrentIndex(0);
+    dialog.lstVariables->setCurrentRow(5, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(dialog.cmdAddUnit, Qt::LeftButton);
+    ASSERT_EQ(dialog.request().Units, (std::vector<std::int32_t>{6}));
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "A dominance analysis compares 2 to 12 units (predictors or groups), and there are 1.");
+    EXPECT_EQ(platform.messages[0].title, "Analysis Error");
+    EXPECT_FALSE(dialog.running());
+    EXPECT_TRUE(dialog.txtSeed->text().isEmpty()) << "no seed was drawn";
+    EXPECT_TRUE(log.readAll().isEmpty());
+    EXPECT_FALSE(dialog.lastResult().has_value());
+    EXPECT_FALSE(dialog.cmdPlot->isEnabled());
 }
 
 } // namespace

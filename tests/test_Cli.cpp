@@ -2317,6 +2317,57 @@ TEST(Cli, FigureOptionsAreCheckedBeforeTheRun)
     }
 }
 
+// dominance --figure: its size and resolution go with it and a resolution
+// with a PNG only, a step is no option of it (usage errors before the run,
+// nothing written); a figure asked for is written after the report, which
+// is the report without it.
+TEST(Cli, DominanceFigureOptionsAreCheckedAndTheFigureWritten)
+{
+    test::TempDir dir;
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    const std::string svg = (dir.path() / "f.svg").string();
+    const std::vector<std::string> dominance = {"--delimiter=comma", mtcars,     "dominance", "--dv=mpg",
+                                                "--units=wt,hp",     "--trials", "50",        "--seed=2"};
+    const std::string noQt = "--figure needs Qt, and this orvalis-cli was built without it";
+    const struct {
+        std::vector<std::string> options;
+        std::string reason;
+        bool checkedWithQt;
+    } cases[] = {
+        {{"--figure-size", "two-column"}, "--figure-size needs --figure", false},
+        {{"--figure-dpi", "600"}, "--figure-dpi needs --figure", false},
+        {{"--figure", (dir.path() / "f.jpg").string()}, "--figure must name a .pdf, .png or .svg file: ", false},
+        {{"--figure", svg, "--figure-step", "1"}, "unknown dominance option: --figure-step", false},
+        {{"--figure", svg, "--figure-dpi", "600"}, "--figure-dpi is a PNG figure's resolution: " + svg, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = dominance;
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun r = run(args);
+        const std::string reason = c.checkedWithQt && !figuresAvailable() ? noQt : c.reason;
+        SCOPED_TRACE(reason);
+        EXPECT_EQ(r.status, ExitUsage);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')).rfind("orvalis-cli: " + reason, 0), 0u) << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    if (!figuresAvailable()) {
+        return;
+    }
+    const CliRun plain = run(dominance);
+    ASSERT_EQ(plain.status, ExitSuccess) << plain.err;
+    std::vector<std::string> args = dominance;
+    args.insert(args.end(), {"--figure", svg, "--figure-size", "two-column"});
+    const CliRun drawn = run(args);
+    EXPECT_EQ(drawn.status, ExitSuccess) << drawn.err;
+    EXPECT_EQ(drawn.out, plain.out);
+    EXPECT_EQ(drawn.err, "");
+    std::ifstream file(svg, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(bytes.find("width=\"175.00mm\" height=\"105.00mm\""), std::string::npos);
+    EXPECT_NE(bytes.find("<title>Relative Importance</title>"), std::string::npos);
+}
+
 // The figures of the simple slopes: --figure-of takes one of its words, goes
 // with --figure, asks for --slopes and no --figure-step (usage errors before
 // the run); the Johnson-Neyman figure of a categorical moderator is refused

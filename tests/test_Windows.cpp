@@ -24,6 +24,9 @@
 #include "ui/frmOpenOutput.h"
 #include "ui/frmPowerCurve.h"
 #include "ui/frmModerationFigure.h"
+#include "ui/frmDominance.h"
+#include "ui/frmDominanceFigure.h"
+#include "analyses/Dominance.h"
 #include "ui/SettingsKeys.h"
 #include "ui/frmSaveOutput.h"
 #include "ui/frmSplash.h"
@@ -63,6 +66,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <array>
+#include <set>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -1850,6 +1855,219 @@ TEST_F(WindowTest, TheCommandLineModerationFiguresAreTheWindowsFigures)
     const QString words = svgText(fileBytes(QString::fromStdString(path("slopes.svg"))));
     EXPECT_TRUE(words.contains("mean-1SD(78.12)")) << words.toStdString();
     EXPECT_TRUE(words.contains("mean+1SD(215.3)")) << words.toStdString();
+    QSettings().remove("figure");
+}
+
+// Analyses > Relative Importance (Alt+A, L) opens the window on the imported
+// data, the same window each time until an import discards it; an import
+// under way disables it as it does the other analyses.
+TEST_F(WindowTest, RelativeImportanceOpensFromTheAnalysesMenu)
+{
+    QAction* item = control<QAction>(*window, "mnuDominance");
+    EXPECT_EQ(item->text(), "Re&lative Importance...");
+    EXPECT_TRUE(item->isEnabled());
+    std::set<QChar> mnemonics;
+    for (QAction* action : qobject_cast<QWidget*>(item->parent())->actions()) {
+        const qsizetype at = action->text().indexOf(QLatin1Char('&'));
+        if (at >= 0 && at + 1 < action->text().size()) {
+            EXPECT_TRUE(mnemonics.insert(action->text()[at + 1].toLower()).second) << action->text().toStdString();
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<frmDominance*>(QApplication::activeModalWidget());
+            opened = dialog != nullptr && dialog == window->dominanceDialog()
+                     && dialog->lstVariables->count() == window->dataSet().NumVariables();
+            if (dialog != nullptr) {
+                dialog->cmdCancel->click();
+            }
+        });
+        item->trigger();
+        EXPECT_TRUE(opened) << k;
+    }
+}
+
+// The Relative Importance window as the other dialogs: made larger, its
+// three lists take the room (each a third of the extra width at least); at
+// its design size it cannot be smaller; every control it tabs to has a name.
+TEST_F(WindowTest, TheRelativeImportanceWindowGivesRoomToItsLists)
+{
+    const DataSet data = *importDataBuffer("a b c\n1 2 3\n4 5 7\n", Delimiter::Space);
+    frmDominance dialog(platform, data, window->outputLog(), nullptr);
+    dialog.show();
+    const QSize design = dialog.size();
+    EXPECT_EQ(dialog.minimumSize(), design);
+    for (QWidget* control : dialog.findChildren<QWidget*>()) {
+        if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus) != 0
+            && !control->objectName().startsWith("qt_")) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << control->objectName().toStdString();
+        }
+    }
+    const QList<QListWidget*> lists = dialog.findChildren<QListWidget*>();
+    ASSERT_EQ(lists.size(), 3);
+    std::vector<int> widths;
+    for (const QListWidget* list : lists) {
+        widths.push_back(list->width());
+    }
+    const QSize extra(300, 200);
+    dialog.resize(design + extra);
+    QApplication::processEvents();
+    for (int k = 0; k < lists.size(); ++k) {
+        EXPECT_GE(lists[k]->width(), widths[static_cast<std::size_t>(k)] + extra.width() / 3 - 1)
+            << lists[k]->objectName().toStdString();
+    }
+}
+
+// A made dominance result: units a, b and the group "c, d" with general
+// weights 0.1, 0.3 and 0.2, shares .125, .375 and .25 of an R^2 of 0.8 (0.2 of
+// it the covariate's), percentile limits [0.05, 0.2], [0.2, 0.5] and
+// [0.1, 0.25], the group's lower limit undefined.
+DominanceResult madeDominance()
+{
+    DominanceResult result;
+    result.request.DependentVariable = 1;
+    result.request.Covariates = {5};
+    result.VariableNames = {"", "y", "a", "b", "x", "z"};
+    result.units = {{"", {2}, {2}}, {"", {3}, {3}}, {"c, d", {4}, {4}}};
+    result.observed.general = {0.1, 0.3, 0.2};
+    result.observed.share = {0.125, 0.375, 0.25};
+    result.generalPercentile = {{0.05, 0.2}, {0.2, 0.5}, {std::nullopt, 0.25}};
+    result.NumValid = 100;
+    return result;
+}
+
+// The dominance figure: a bar per unit, the largest weight at the top, from 0
+// to the weight on an axis from 0 to 0.5 (the highest limit), its interval a
+// black line at the middle of its row; the CSV lists the same rows.
+TEST(DominanceFigures, EachBarEndsAtItsWeightWithItsIntervalAcrossIt)
+{
+    const DominanceResult result = madeDominance();
+    DominanceFigure figure(result);
+    ASSERT_EQ(figure.bars().size(), 3u);
+    EXPECT_EQ(figure.bars()[0].label, "b");
+    EXPECT_EQ(figure.bars()[1].label, "c, d");
+    EXPECT_EQ(figure.bars()[2].label, "a");
+    EXPECT_EQ(figure.xMin(), 0.0);
+    EXPECT_EQ(figure.xMax(), 0.5);
+    EXPECT_EQ(figure.axisTitle(), QStringLiteral("General dominance weight (R\u00b2)"));
+    EXPECT_EQ(figure.caption(), "General dominance weights in predicting y, with their 95% percentile intervals "
+                                "from 100 valid bootstrap trials, beyond z");
+
+    const QRectF area = figure.plotRect();
+    ASSERT_GT(area.width(), 100.0);
+    auto px = [&](double x) { return area.left() + x / 0.5 * area.width(); };
+    const double rowHeight = area.height() / 3.0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const double weight = std::array{0.3, 0.2, 0.1}[k];
+        const QRectF bar = figure.barRect(k);
+        EXPECT_NEAR(bar.left(), px(0.0), 1e-9) << k;
+        EXPECT_NEAR(bar.right(), px(weight), 1e-9) << k;
+        EXPECT_NEAR(bar.center().y(), area.top() + (k + 0.5) * rowHeight, 1e-9) << k;
+        EXPECT_NEAR(bar.height(), 0.6 * rowHeight, 1e-9) << k;
+    }
+
+    const double scale = 300.0 / 72.0;
+    const QImage image = figure.toImage(300);
+    const QColor white(Qt::white);
+    auto at = [&](double x, double y, QColor colour) { return colourNear(image, scale * x, scale * y, colour, 0); };
+    // b's row: the bar up to 0.3 below the line, white beyond; the interval's line from 0.2 to 0.5.
+    const double middle = area.top() + 0.5 * rowHeight;
+    const double belowLine = middle + 0.25 * rowHeight;
+    EXPECT_TRUE(at(px(0.15), belowLine, DominanceFigure::barColor()));
+    EXPECT_TRUE(at(px(0.29), belowLine, DominanceFigure::barColor()));
+    EXPECT_TRUE(at(px(0.31), belowLine, white));
+    EXPECT_TRUE(at(px(0.15), middle, DominanceFigure::barColor())) << "no interval below 0.2";
+    EXPECT_TRUE(at(px(0.25), middle, DominanceFigure::intervalColor()));
+    EXPECT_TRUE(at(px(0.45), middle, DominanceFigure::intervalColor()));
+    EXPECT_TRUE(at(px(0.48), belowLine, white));
+    // The group's row: no interval without its lower limit.
+    const double groupMiddle = area.top() + 1.5 * rowHeight;
+    EXPECT_TRUE(at(px(0.22), groupMiddle, white));
+    EXPECT_TRUE(at(px(0.1), groupMiddle, DominanceFigure::barColor()));
+    // a's row: the bar to 0.1, the interval from 0.05 to 0.2.
+    const double lastMiddle = area.top() + 2.5 * rowHeight;
+    EXPECT_TRUE(at(px(0.09), lastMiddle + 0.25 * rowHeight, DominanceFigure::barColor()));
+    EXPECT_TRUE(at(px(0.11), lastMiddle + 0.25 * rowHeight, white));
+    EXPECT_TRUE(at(px(0.15), lastMiddle, DominanceFigure::intervalColor()));
+    EXPECT_TRUE(at(px(0.21), lastMiddle, white));
+
+    EXPECT_EQ(FormatDominanceFigureCsv(result), "unit,general,lower,upper,share\n"
+                                                "b,0.3,0.2,0.5,0.375\n"
+                                                "\"c, d\",0.2,,0.25,0.25\n"
+                                                "a,0.1,0.05,0.2,0.125\n");
+}
+
+// orvalis-cli's dominance --figure is the Relative Importance window's figure:
+// the same run's SVG and PNG byte for byte, and the report as without it; the
+// window's exports work from the keyboard.
+TEST_F(WindowTest, TheCommandLineDominanceFigureIsTheWindowsFigure)
+{
+    QSettings().remove("figure");
+    const std::string mtcars = ORVALIS_TEST_DATA_DIR "/hierarchical/mtcars.csv";
+    auto path = [&](const std::string& name) { return (dir.path() / name).string(); };
+    auto cli = [&](std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = cli::runCli(args, out, err);
+        EXPECT_EQ(status, cli::ExitSuccess) << err.str();
+        EXPECT_EQ(err.str(), "");
+        return out.str();
+    };
+    const std::vector<std::string> command = {"--delimiter=comma", mtcars,         "dominance",   "--dv=mpg",
+                                              "--units=wt,hp,qsec", "--group",     "engine=cyl,disp", "--trials=100",
+                                              "--seed=5"};
+    const std::string report = cli(command);
+    auto with = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args = command;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    EXPECT_EQ(cli(with({"--figure", path("dominance.svg"), "--figure-size", "120x80"})), report);
+    EXPECT_EQ(cli(with({"--figure=" + path("dominance.png"), "--figure-dpi=300"})), report);
+
+    const ImportOutcome data = ImportDataFile(mtcars, Delimiter::Comma);
+    ASSERT_TRUE(data.ok());
+    auto variable = [&](const char* name) { return *variableNamed(*data, name); };
+    DominanceRequest request;
+    request.DependentVariable = variable("mpg");
+    request.Units = {variable("wt"), variable("hp"), variable("qsec")};
+    request.Groups = {{"engine", {variable("cyl"), variable("disp")}}};
+    request.NumTrials = 100;
+    const Outcome<DominanceResult> run = RunDominance(request, *data, 5);
+    ASSERT_TRUE(run.ok()) << run.refusal().message;
+
+    frmDominanceFigure window(platform, *run, nullptr);
+    EXPECT_EQ(window.windowTitle(), "Relative Importance");
+    window.cmbSize->setCurrentIndex(2);
+    window.spnWidth->setValue(120);
+    window.spnHeight->setValue(80);
+    platform.saveNames = {dirPath() + "/window.svg"};
+    window.cmdSaveSVG_Click();
+    ASSERT_TRUE(platform.messages.empty());
+    const QByteArray svg = fileBytes(QString::fromStdString(path("dominance.svg")));
+    EXPECT_TRUE(svg.contains("width=\"120.00mm\" height=\"80.00mm\""));
+    EXPECT_EQ(svg, fileBytes(dirPath() + "/window.svg"));
+    const QString words = svgText(svg);
+    EXPECT_TRUE(words.contains("engine")) << words.toStdString();
+    EXPECT_TRUE(words.contains("Generaldominanceweight(R")) << words.toStdString();
+
+    window.cmbSize->setCurrentIndex(0);
+    window.cmbResolution->setCurrentIndex(0);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    // Alt+P and Alt+C, as a keyboard user exports.
+    platform.saveNames = {dirPath() + "/window.png", dirPath() + "/window.csv"};
+    for (const Qt::Key key : {Qt::Key_P, Qt::Key_C}) {
+        const std::size_t left = platform.saveNames.size();
+        QTest::keyClick(&window, key, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return platform.saveNames.size() < left; }, 5000)) << key;
+    }
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(fileBytes(QString::fromStdString(path("dominance.png"))), fileBytes(dirPath() + "/window.png"));
+    EXPECT_EQ(fileBytes(dirPath() + "/window.csv").toStdString(), FormatDominanceFigureCsv(*run));
     QSettings().remove("figure");
 }
 

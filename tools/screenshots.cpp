@@ -5,11 +5,13 @@
 // pictures show the desktop's own fonts and style. It imports
 // examples/study.txt, runs a bootstrap and a descriptives report, and saves
 // main-window.png, splash.png, navigator.png, save-output.png, distribution.png, hierarchical.png,
-// open-output.png, es-bootstrap.png and descriptives.png.
+// relative-importance.png, dominance.png, open-output.png, es-bootstrap.png and descriptives.png.
 #include "platform/QtPlatform.h"
 #include "ui/DirectoryList.h"
 #include "ui/FileList.h"
 #include "ui/frmDescriptives.h"
+#include "ui/frmDominance.h"
+#include "ui/frmDominanceFigure.h"
 #include "ui/frmDistribution.h"
 #include "ui/frmHierarchical.h"
 #include "ui/frmModerationFigure.h"
@@ -179,6 +181,30 @@ int main(int argc, char** argv)
             save(slopes, "simple-slopes.png");
             orvalis::frmModerationFigure regions(platform, *run, orvalis::ModerationFigureKind::JohnsonNeyman, &window);
             save(regions, "johnson-neyman.png");
+        } else {
+            failed = true;
+        }
+    }
+    {
+        // The study's first variable against the next three, each a unit, after a run; then its figure.
+        orvalis::frmDominance dialog(platform, window.dataSet(), window.outputLog(), &window);
+        dialog.cmbDependent->setCurrentIndex(0);
+        for (const int variable : {1, 2, 3}) {
+            dialog.lstVariables->item(variable)->setSelected(true);
+        }
+        dialog.cmdAddUnit_Click();
+        dialog.show();
+        QEventLoop loop;
+        QObject::connect(&dialog, &orvalis::frmDominance::runFinished, &loop, &QEventLoop::quit);
+        dialog.cmdOK->click();
+        if (dialog.running()) {
+            loop.exec();
+        }
+        save(dialog, "relative-importance.png");
+        dialog.hide();
+        if (dialog.lastResult()) {
+            orvalis::frmDominanceFigure figure(platform, *dialog.lastResult(), &window);
+            save(figure, "dominance.png");
         } else {
             failed = true;
         }

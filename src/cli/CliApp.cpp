@@ -604,8 +604,11 @@ Runner dominanceCommand(const Invocation& invocation)
     request.NumTrials = run.trials;
     request.Level = run.level;
     request.Details = form.details;
-    const Runner runner = [request, settings, seed = run.seed, threads = run.threads, form, file = invocation.file](
-                              const DataSet& dataSet, std::ostream& out, std::ostream& err) mutable {
+    checkFigureOptions(settings, 0);
+    const FigureSource shown = figureSource(form.figure);
+    const Runner runner = [request, settings, seed = run.seed, threads = run.threads, form, shown,
+                           file = invocation.file](const DataSet& dataSet, std::ostream& out,
+                                                   std::ostream& err) mutable {
         request.DependentVariable = resolve(settings.dependent, dataSet);
         for (const VariableRef& unit : settings.units) {
             request.Units.push_back(resolve(unit, dataSet));
@@ -626,6 +629,11 @@ Runner dominanceCommand(const Invocation& invocation)
         if (!outcome.ok()) {
             return refused(outcome.refusal(), err);
         }
+        if (shown) {
+            *shown = [result = *outcome](const FigureRequest& figure, const std::string& dataFile) {
+                return writeDominanceFigure(result, figure, dataFile);
+            };
+        }
         switch (form.format) {
         case Format::Json:
             out << dominanceJson(*outcome, file);
@@ -640,7 +648,7 @@ Runner dominanceCommand(const Invocation& invocation)
         out << toUnixLineEnds(FormatDominanceReport(*outcome));
         return ExitSuccess;
     };
-    return runner;
+    return withFigure(form.figure, shown, invocation.file, runner);
 }
 
 const std::map<std::string, Command>& commands()

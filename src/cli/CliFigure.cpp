@@ -3,6 +3,7 @@
 
 #include "common/SafeWrite.h"
 #include "figures/DistributionFigure.h"
+#include "figures/DominanceFigure.h"
 #include "figures/ModerationFigures.h"
 
 #include <QCoreApplication>
@@ -120,6 +121,13 @@ Status writeModerationFigure(const HierarchicalResult& result, const FigureReque
     return drawAndWrite(
         request, dataFile, [&]() -> std::unique_ptr<Figure> { return ModerationFigure::make(result, kind); },
         "the run has no such figure of its simple slopes");
+}
+
+Status writeDominanceFigure(const DominanceResult& result, const FigureRequest& request, const std::string& dataFile)
+{
+    return drawAndWrite(
+        request, dataFile, [&]() -> std::unique_ptr<Figure> { return std::make_unique<DominanceFigure>(result); },
+        "");
 }
 
 } // namespace orvalis::cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analyses/BootstrapResult.h"
+#include "analyses/Dominance.h"
 #include "analyses/Hierarchical.h"
 #include "common/Outcome.h"
 #include "figures/FigureChoices.h"
@@ -43,5 +44,9 @@ Status writeDistributionFigure(const BootstrapResult& result, const FigureReques
 // Johnson-Neyman figure).
 Status writeModerationFigure(const HierarchicalResult& result, const FigureRequest& request,
                              const std::string& dataFile);
+
+// The same for a dominance analysis: its general weights with their
+// percentile intervals (the Relative Importance window's drawing).
+Status writeDominanceFigure(const DominanceResult& result, const FigureRequest& request, const std::string& dataFile);
 
 } // namespace orvalis::cli

@@ -18,4 +18,9 @@ Status writeModerationFigure(const HierarchicalResult&, const FigureRequest&, co
     return Refusal{"this orvalis-cli was built without Qt, which draws figures", {}, Refusal::Reason::Refused};
 }
 
+Status writeDominanceFigure(const DominanceResult&, const FigureRequest&, const std::string&)
+{
+    return Refusal{"this orvalis-cli was built without Qt, which draws figures", {}, Refusal::Reason::Refused};
+}
+
 } // namespace orvalis::cli

@@ -892,6 +892,12 @@ const std::vector<OptionRow>& optionTable()
          " conditional dominance and sr^2, and every pair's complete dominance with the shares of trials. apa and"
          " apa-markdown print the results sentence (the weights with their percentile intervals and shares, and"
          " which unit completely dominated which) and the table."},
+        {Dominance, "--figure", "FILE", &FigureFile, setFigure, false,
+         "As for bootstrap, of the general dominance weights: a bar per unit, the largest first, with the"
+         " percentile interval of its weight, as the Relative Importance window saves it."},
+        {Dominance, "--figure-size", "one-column|two-column|WxH", &FigureSizeRule, setFigureSize, false,
+         "As for bootstrap."},
+        {Dominance, "--figure-dpi", "300|600", &FigureDpi, setFigureDpi, false, "As for bootstrap."},
     };
     return table;
 }

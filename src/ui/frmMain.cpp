@@ -416,6 +416,9 @@ void frmMain::buildMenus()
     mnuHierarchical = named(mnuAnalyses->addAction(QStringLiteral("&Hierarchical Regression Bootstrap..."), this,
                                                    &frmMain::mnuHierarchical_Click),
                             "mnuHierarchical");
+    mnuDominance = named(mnuAnalyses->addAction(QStringLiteral("Re&lative Importance..."), this,
+                                                &frmMain::mnuDominance_Click),
+                         "mnuDominance");
     mnuPlan =
         named(mnuAnalyses->addAction(QStringLiteral("&Plan Sample Size..."), this, &frmMain::mnuPlan_Click), "mnuPlan");
     mnuBootstrapDistribution = named(mnuAnalyses->addAction(QStringLiteral("&Bootstrap Distribution"), this,
@@ -750,7 +753,8 @@ void frmMain::showImporting(bool on)
     cmdImportData->setEnabled(!on);
     cmdCancelImport->setEnabled(on);
     // What reads or replaces the data, or the log, waits for the import.
-    for (QAction* command : {mnuOpenOutput, mnuNavigateDataFile, mnuDescriptives, mnuESBootstrap, mnuHierarchical}) {
+    for (QAction* command :
+         {mnuOpenOutput, mnuNavigateDataFile, mnuDescriptives, mnuESBootstrap, mnuHierarchical, mnuDominance}) {
         command->setEnabled(!on);
     }
     for (QAction* command : {mnuBootstrapDistribution, mnuCopyAPA, mnuCopyAPAMarkdown}) {
@@ -1016,6 +1020,18 @@ void frmMain::mnuHierarchical_Click()
             return dialog;
         },
         [](frmHierarchical&) {});
+}
+
+void frmMain::mnuDominance_Click()
+{
+    showDataDialog(
+        m_frmDominance,
+        [&] {
+            auto* dialog = new frmDominance(m_platform, m_dataSet, m_outputLog, this);
+            dialog->setDataFileName(m_strImportedFile);
+            return dialog;
+        },
+        [](frmDominance&) {});
 }
 
 void frmMain::mnuPlan_Click()

@@ -6,6 +6,7 @@
 #include "ui/OutputLog.h"
 #include "ui/frmDescriptives.h"
 #include "ui/frmESBootstrap.h"
+#include "ui/frmDominance.h"
 #include "ui/frmHierarchical.h"
 #include "ui/frmOpenOutput.h"
 #include "ui/frmPlan.h"
@@ -71,6 +72,7 @@ public:
     frmDescriptives* descriptivesDialog() const { return m_frmDescriptives; }
     frmESBootstrap* esBootstrapDialog() const { return m_frmESBootstrap; }
     frmHierarchical* hierarchicalDialog() const { return m_frmHierarchical; }
+    frmDominance* dominanceDialog() const { return m_frmDominance; }
     frmPlan* planDialog() const { return m_frmPlan; }
     frmSaveOutput* saveOutputDialog() const { return m_frmSaveOutput; }
     frmOpenOutput* openOutputDialog() const { return m_frmOpenOutput; }
@@ -119,6 +121,7 @@ public:
     void mnuDescriptives_Click();
     void mnuESBootstrap_Click();
     void mnuHierarchical_Click();
+    void mnuDominance_Click();
     void mnuPlan_Click();
     void mnuBootstrapDistribution_Click();
     // Analyses > Copy APA Results (as Markdown): the last run's sentence and table.
@@ -226,6 +229,7 @@ private:
     QAction* mnuDescriptives = nullptr;
     QAction* mnuESBootstrap = nullptr;
     QAction* mnuHierarchical = nullptr;
+    QAction* mnuDominance = nullptr;
     QAction* mnuPlan = nullptr;
     QAction* mnuBootstrapDistribution = nullptr;
     QAction* mnuCopyAPA = nullptr;
@@ -261,6 +265,7 @@ private:
     QPointer<frmDescriptives> m_frmDescriptives;
     QPointer<frmESBootstrap> m_frmESBootstrap;
     QPointer<frmHierarchical> m_frmHierarchical;
+    QPointer<frmDominance> m_frmDominance;
     QPointer<frmPlan> m_frmPlan;
     QPointer<frmSaveOutput> m_frmSaveOutput;
     QPointer<frmOpenOutput> m_frmOpenOutput;
