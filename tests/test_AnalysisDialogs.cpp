@@ -1430,6 +1430,15 @@ TEST_F(DialogTest, TheDominanceWindowBuildsUnitsAndReportsAsTheCommandLineDoes)
     QTest::mouseClick(dialog.cmdPlot, Qt::LeftButton);
     EXPECT_TRUE(opened);
 
+    // Copy APA Results puts the command line's --format apa text on the clipboard, the table in HTML beside it.
+    ASSERT_TRUE(dialog.cmdCopyAPA->isEnabled());
+    QTest::mouseClick(dialog.cmdCopyAPA, Qt::LeftButton);
+    EXPECT_EQ(
+        platform.clipboard.value_or(QString()).toStdString(),
+        cliReport({"--delimiter", "comma", file, "dominance", "--dv", "mpg", "--units", "hp,wt,qsec", "--group",
+                   "engine=cyl,disp", "--covariates", "am", "--trials", "200", "--seed", "1", "--format", "apa"}));
+    EXPECT_TRUE(platform.clipboardHtml.contains("<table"));
+
     // Remove Unit takes the selected unit out and offers its variable again.
     dialog.lstUnits->setCurrentRow(2, QItemSelectionModel::ClearAndSelect); // qsec
     QTest::mouseClick(dialog.cmdRemoveUnit, Qt::LeftButton);

@@ -862,7 +862,7 @@ std::string apaUnitName(const DominanceResult& result, std::size_t u, ApaForm fo
 
 } // namespace
 
-std::string FormatApaResults(const DominanceResult& result, ApaForm form)
+std::string FormatApaSentence(const DominanceResult& result, ApaForm form)
 {
     const DominanceRequest& request = result.request;
     const DominanceStatistics& s = result.observed;
@@ -922,7 +922,18 @@ std::string FormatApaResults(const DominanceResult& result, ApaForm form)
         }
         text += determined == m * (m - 1) / 2 ? "." : "; the other pairs were undetermined.";
     }
+    return text;
+}
 
+namespace {
+
+// The dominance table: a row per unit with its general weight, percentile interval, share and sr².
+TableModel dominanceTable(const DominanceResult& result, ApaForm form)
+{
+    const DominanceRequest& request = result.request;
+    const DominanceStatistics& s = result.observed;
+    const std::string percent = formatInteger(percentOf(request.Level));
+    const std::size_t m = result.units.size();
     TableModel table;
     table.title = "Dominance Analysis of " + nameOf(request.DependentVariable.value_or(0), result.VariableNames, form);
     table.header = {"Predictor", "General dominance", percent + "% CI", "Share", "sr\u00b2"};
@@ -941,7 +952,21 @@ std::string FormatApaResults(const DominanceResult& result, ApaForm form)
                  + apaNumber(ApaValue::Count, request.NumTrials) + " resamples, seed " + std::to_string(result.Seed)
                  + "). Share: of that " + std::string(R2) + ". sr\u00b2 = the " + R2
                  + " lost when the predictor alone is dropped from the full model.";
-    return text + "\n\n" + (form == ApaForm::Markdown ? tableAsMarkdown(table) : tableAsText(table));
+    return table;
+}
+
+} // namespace
+
+std::string FormatApaTableHtml(const DominanceResult& result)
+{
+    return tableAsHtml(dominanceTable(result, ApaForm::Plain));
+}
+
+std::string FormatApaResults(const DominanceResult& result, ApaForm form)
+{
+    const TableModel table = dominanceTable(result, form);
+    return FormatApaSentence(result, form) + "\n\n"
+           + (form == ApaForm::Markdown ? tableAsMarkdown(table) : tableAsText(table));
 }
 
 } // namespace orvalis

@@ -107,6 +107,9 @@ std::string FormatApaResults(const HierarchicalResult& result, IntervalKind inte
 // which), a blank line and the table of the weights, their percentile
 // intervals, shares and sr².
 std::string FormatApaResults(const DominanceResult& result, ApaForm form);
+// Its parts: the sentence, and the table in HTML (the clipboard's).
+std::string FormatApaSentence(const DominanceResult& result, ApaForm form = ApaForm::Plain);
+std::string FormatApaTableHtml(const DominanceResult& result);
 
 // The model in names, for a figure's caption: "Fertility on Agriculture,
 // Examination; adding Education, Catholic, Infant.Mortality" ("on no

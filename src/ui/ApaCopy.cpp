@@ -87,4 +87,15 @@ void copyApaResults(Platform& platform, QWidget* parent, const std::optional<Hie
     copyResults(platform, parent, run, markdown);
 }
 
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<DominanceResult>& run, bool markdown)
+{
+    if (!run) {
+        platform.warn(parent, QStringLiteral("There are no results to copy yet: run the analysis first."), Title);
+        return;
+    }
+    const QString html = QStringLiteral("<p>") + fromUtf8(FormatApaSentence(*run)).toHtmlEscaped()
+                         + QStringLiteral("</p>\n") + fromUtf8(FormatApaTableHtml(*run));
+    platform.setClipboardHtml(html, fromUtf8(FormatApaResults(*run, markdown ? ApaForm::Markdown : ApaForm::Plain)));
+}
+
 } // namespace orvalis

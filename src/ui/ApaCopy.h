@@ -30,5 +30,7 @@ void setApaCoefficientColumnSetting(ApaCoefficientColumn column);
 void copyApaResults(Platform& platform, QWidget* parent, const std::optional<BootstrapResult>& run, bool markdown);
 // The same for a hierarchical run: a sentence per step and a row per step.
 void copyApaResults(Platform& platform, QWidget* parent, const std::optional<HierarchicalResult>& run, bool markdown);
+// The same for a dominance analysis: its sentence and its table of weights (percentile intervals).
+void copyApaResults(Platform& platform, QWidget* parent, const std::optional<DominanceResult>& run, bool markdown);
 
 } // namespace orvalis

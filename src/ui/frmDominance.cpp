@@ -1,4 +1,5 @@
 // frmDominance: the unit builder in a grid, the run with a progress bar, the report to the log.
+#include "ui/ApaCopy.h"
 #include "ui/frmDominance.h"
 
 #include "analyses/DominanceReport.h"
@@ -108,6 +109,9 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
     cmdPlot = named(new QPushButton(QStringLiteral("&Plot..."), this), "cmdPlot");
     cmdPlot->setToolTip(QStringLiteral("The last run's general dominance weights with their percentile intervals"));
     cmdPlot->setEnabled(false);
+    cmdCopyAPA = named(new QPushButton(QStringLiteral("Cop&y APA Results"), this), "cmdCopyAPA");
+    cmdCopyAPA->setToolTip(QStringLiteral("The last run's results sentence and table in APA style"));
+    cmdCopyAPA->setEnabled(false);
     cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
 
@@ -157,6 +161,7 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
     settings->addWidget(chkDetails);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdPlot);
+    buttons->addWidget(cmdCopyAPA);
     buttons->addStretch();
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -169,9 +174,10 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
     lstUnits->setAccessibleName(QStringLiteral("Units"));
     lstCovariates->setAccessibleName(QStringLiteral("Covariates"));
     // The tab order follows the layout: top to bottom, left to right.
-    setTabChain({cmbDependent, lstVariables, cmdAddUnit, txtGroupName, cmdAddGroup, cmdAddCovariate, lstUnits,
-                 cmdRemoveUnit, chkCategorical, cmbReference, lstCovariates, cmdRemoveCovariate, spnTrials, cmbLevel,
-                 txtSeed, chkDetails, cmdPlot, cmdOK, cmdCancel});
+    setTabChain({cmbDependent, lstVariables,  cmdAddUnit,     txtGroupName, cmdAddGroup,   cmdAddCovariate,
+                 lstUnits,     cmdRemoveUnit, chkCategorical, cmbReference, lstCovariates, cmdRemoveCovariate,
+                 spnTrials,    cmbLevel,      txtSeed,        chkDetails,   cmdPlot,       cmdCopyAPA,
+                 cmdOK,        cmdCancel});
     resize(720, 520);
     // Larger, the lists take the room; smaller, nothing would fit.
     setMinimumSize(size());
@@ -185,6 +191,7 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
     connect(cmdOK, &QPushButton::clicked, this, &frmDominance::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmDominance::cmdCancel_Click);
     connect(cmdPlot, &QPushButton::clicked, this, &frmDominance::cmdPlot_Click);
+    connect(cmdCopyAPA, &QPushButton::clicked, this, &frmDominance::cmdCopyAPA_Click);
     connect(cmbDependent, &QComboBox::currentIndexChanged, this, [this] { trap([&] { showUnits(); }); });
     connect(lstUnits, &QListWidget::currentRowChanged, this, [this] { trap([&] { showReference(); }); });
     connect(cmbReference, &QComboBox::activated, this, [this](int index) {
@@ -473,6 +480,7 @@ void frmDominance::setControlsEnabled(bool enabled)
         control->setEnabled(enabled);
     }
     cmdPlot->setEnabled(enabled && m_lastResult.has_value());
+    cmdCopyAPA->setEnabled(enabled && m_lastResult.has_value());
     if (enabled) {
         showReference(); // the categorical mark's own rules
     }
@@ -513,6 +521,12 @@ void frmDominance::showResult(DominanceResult result)
     m_log.append(QString::fromStdString(FormatDominanceReport(result)));
     m_lastResult = std::move(result);
     cmdPlot->setEnabled(true);
+    cmdCopyAPA->setEnabled(true);
+}
+
+void frmDominance::cmdCopyAPA_Click()
+{
+    trap([&] { copyApaResults(m_platform, this, m_lastResult, false); });
 }
 
 void frmDominance::cmdCancel_Click()

@@ -61,6 +61,7 @@ public:
     QCheckBox* chkDetails = nullptr;
     QProgressBar* prgTrials = nullptr;
     QPushButton* cmdPlot = nullptr;
+    QPushButton* cmdCopyAPA = nullptr; // the last run's APA sentence and table
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
@@ -72,6 +73,7 @@ public:
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdPlot_Click();
+    void cmdCopyAPA_Click();
 
     // The request the controls describe.
     DominanceRequest request() const;
