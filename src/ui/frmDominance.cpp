@@ -66,8 +66,8 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
     lstVariables = named(new QListWidget(this), "lstVariables");
     lstVariables->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
-        cmbDependent->addItem(variableCaption(v));
-        lstVariables->addItem(variableCaption(v));
+        cmbDependent->addItem(m_marks.variableCaption(v));
+        lstVariables->addItem(m_marks.variableCaption(v));
     }
     cmbDependent->setCurrentIndex(-1);
     cmbDependent->setPlaceholderText(QStringLiteral("Choose a variable"));
@@ -197,7 +197,7 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
     connect(cmbReference, &QComboBox::activated, this, [this](int index) {
         trap([&] {
             if (const std::optional<std::int32_t> v = selectedPredictor(); v && index >= 0) {
-                m_reference[*v] = index + 1;
+                m_marks.reference[*v] = index + 1;
                 const int row = lstUnits->currentRow();
                 if (row >= 0 && row < lstUnits->count()) {
                     lstUnits->item(row)->setText(unitCaption(static_cast<std::size_t>(row)));
@@ -222,44 +222,15 @@ frmDominance::frmDominance(Platform& platform, const DataSet& dataSet, OutputLog
 
 frmDominance::~frmDominance() = default;
 
-QString frmDominance::variableCaption(std::int32_t v) const
-{
-    const std::string& name = m_dataSet.VariableName(v);
-    QString caption = QString::fromStdString(variableNumber(v));
-    if (!name.empty()) {
-        caption += QStringLiteral(" (") + QString::fromStdString(name) + QStringLiteral(")");
-    }
-    if (const std::vector<std::string> categories = categoryLabels(v); !categories.empty()) {
-        caption += QStringLiteral(": %1 categories").arg(categories.size());
-    }
-    return caption;
-}
-
-std::vector<std::string> frmDominance::categoryLabels(std::int32_t v) const
-{
-    const auto declared = m_declared.find(v);
-    return declared != m_declared.end() ? declared->second.labels : m_dataSet.categories(v);
-}
-
 QString frmDominance::unitCaption(std::size_t row) const
 {
     if (row < m_units.size()) {
-        const std::int32_t v = m_units[row];
-        QString caption = variableCaption(v);
-        if (const std::vector<std::string> categories = categoryLabels(v); !categories.empty()) {
-            const auto found = m_reference.find(v);
-            const std::int32_t reference = found != m_reference.end() ? found->second : 1;
-            if (reference >= 1 && reference <= static_cast<std::int32_t>(categories.size())) {
-                caption += QStringLiteral(" (reference: %1)")
-                               .arg(QString::fromStdString(categories[static_cast<std::size_t>(reference - 1)]));
-            }
-        }
-        return caption;
+        return m_marks.captionWithReference(m_units[row]);
     }
     const DominanceGroup& group = m_groups[row - m_units.size()];
     QStringList members;
     for (const std::int32_t v : group.variables) {
-        members << variableCaption(v);
+        members << m_marks.variableCaption(v);
     }
     return QString::fromStdString(group.name) + QStringLiteral(": ") + members.join(QStringLiteral(", "));
 }
@@ -292,7 +263,7 @@ void frmDominance::showUnits()
     }
     lstCovariates->clear();
     for (const std::int32_t v : m_covariates) {
-        lstCovariates->addItem(variableCaption(v));
+        lstCovariates->addItem(m_marks.variableCaption(v));
     }
     showReference();
 }
@@ -308,23 +279,7 @@ std::optional<std::int32_t> frmDominance::selectedPredictor() const
 
 void frmDominance::showReference()
 {
-    cmbReference->clear();
-    const std::optional<std::int32_t> chosen = selectedPredictor();
-    const bool selected = chosen.has_value();
-    const std::int32_t v = chosen.value_or(0);
-    // A text variable is categorical already; a numeric one of two values or more may be marked.
-    const bool text = selected && m_dataSet.isCategorical(v);
-    chkCategorical->setChecked(text || m_declared.contains(v));
-    chkCategorical->setEnabled(selected && !text && categoricalView(m_dataSet, v, 1).size() > 1);
-    const std::vector<std::string> labels = selected ? categoryLabels(v) : std::vector<std::string>();
-    cmbReference->setEnabled(!labels.empty());
-    for (const std::string& label : labels) {
-        cmbReference->addItem(QString::fromStdString(label));
-    }
-    if (!labels.empty()) {
-        const auto found = m_reference.find(v);
-        cmbReference->setCurrentIndex(found != m_reference.end() ? found->second - 1 : 0);
-    }
+    m_marks.show(selectedPredictor(), chkCategorical, cmbReference);
 }
 
 std::vector<std::int32_t> frmDominance::takeSelected()
@@ -393,8 +348,7 @@ void frmDominance::cmdRemoveUnit_Click()
             if (row < m_units.size()) {
                 const std::int32_t v = m_units[row];
                 m_units.erase(m_units.begin() + static_cast<std::ptrdiff_t>(row));
-                m_declared.erase(v);
-                m_reference.erase(v);
+                m_marks.forget(v);
             } else if (row - m_units.size() < m_groups.size()) {
                 m_groups.erase(m_groups.begin() + static_cast<std::ptrdiff_t>(row - m_units.size()));
             }
@@ -429,23 +383,14 @@ void frmDominance::chkCategorical_Click(bool checked)
             return;
         }
         const std::int32_t v = *selected;
-        if (checked && !m_dataSet.isCategorical(v)) {
-            CategoricalView view = categoricalView(m_dataSet, v, static_cast<std::size_t>(MaxCategories));
-            if (view.size() > static_cast<std::size_t>(MaxCategories)) {
-                // The view stopped counting past the limit: the variable is no set of codes.
-                chkCategorical->setChecked(false);
-                m_platform.warn(this,
-                                QString::fromStdString(namedVariable(v, m_dataSet) + " has more than "
-                                                       + std::to_string(MaxCategories)
-                                                       + " different values; a categorical predictor has at most "
-                                                       + std::to_string(MaxCategories) + " categories."),
-                                QString::fromLatin1(AnalysisErrorTitle));
-                return;
-            }
-            m_declared[v] = std::move(view);
-        } else {
-            m_declared.erase(v);
-            m_reference.erase(v);
+        std::string why;
+        if (checked && !m_dataSet.isCategorical(v) && !m_marks.declare(v, why)) {
+            chkCategorical->setChecked(false);
+            m_platform.warn(this, QString::fromStdString(why), QString::fromLatin1(AnalysisErrorTitle));
+            return;
+        }
+        if (!checked) {
+            m_marks.forget(v);
         }
         showUnits();
     });
@@ -460,10 +405,8 @@ DominanceRequest frmDominance::request() const
     request.Units = m_units;
     request.Groups = m_groups;
     request.Covariates = m_covariates;
-    for (const auto& [v, view] : m_declared) {
-        request.Categorical.insert(v);
-    }
-    request.ReferenceCategory = m_reference;
+    request.Categorical = m_marks.declaredSet();
+    request.ReferenceCategory = m_marks.reference;
     request.NumTrials = spnTrials->value();
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];
     request.Details = chkDetails->isChecked();

@@ -4,6 +4,7 @@
 
 #include "analyses/Dominance.h"
 #include "data/CategoricalView.h"
+#include "ui/CategoricalMarks.h"
 #include "ui/BackgroundRun.h"
 #include "ui/ModalDialog.h"
 
@@ -94,11 +95,9 @@ private:
     void setControlsEnabled(bool enabled);
     void showResult(DominanceResult result);
     void chkCategorical_Click(bool checked);
-    QString variableCaption(std::int32_t v) const;
     // A unit's row: a predictor's caption (with its reference category when
     // categorical), a group's name and variables.
     QString unitCaption(std::size_t row) const;
-    std::vector<std::string> categoryLabels(std::int32_t v) const;
     // The selected variables not yet in any role, in variable order.
     std::vector<std::int32_t> takeSelected();
     // The predictor unit selected in lstUnits, if any (a group is none).
@@ -111,9 +110,8 @@ private:
     std::vector<std::int32_t> m_units;
     std::vector<DominanceGroup> m_groups;
     std::vector<std::int32_t> m_covariates;
-    std::map<std::int32_t, std::int32_t> m_reference;
-    // The numeric predictor units marked Categorical, with their categories.
-    std::map<std::int32_t, CategoricalView> m_declared;
+    // The predictor units marked Categorical, and the reference categories.
+    CategoricalMarks m_marks{m_dataSet};
     QString m_dataFileName;
     std::optional<DominanceResult> m_lastResult;
     // Last, so that it is destroyed first: a run still going is stopped and

@@ -67,8 +67,8 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     lstVariables = named(new QListWidget(this), "lstVariables");
     lstVariables->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (std::int32_t v = 1; v <= dataSet.NumVariables(); ++v) {
-        cmbDependent->addItem(variableCaption(v));
-        lstVariables->addItem(variableCaption(v));
+        cmbDependent->addItem(m_marks.variableCaption(v));
+        lstVariables->addItem(m_marks.variableCaption(v));
     }
     cmbDependent->setCurrentIndex(-1);
     cmbDependent->setPlaceholderText(QStringLiteral("Choose a variable"));
@@ -276,7 +276,7 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
     connect(lstStepVariables, &QListWidget::currentRowChanged, this, [this] { trap([&] { showReference(); }); });
     connect(cmbReference, &QComboBox::activated, this, [this](int index) {
         if (const std::optional<std::int32_t> v = selectedStepVariable(); v && index >= 0) {
-            m_reference[*v] = index + 1;
+            m_marks.reference[*v] = index + 1;
             trap([&] { showStepCaptions(); });
         }
     });
@@ -297,44 +297,11 @@ frmHierarchical::frmHierarchical(Platform& platform, const DataSet& dataSet, Out
 
 frmHierarchical::~frmHierarchical() = default;
 
-QString frmHierarchical::variableCaption(std::int32_t v) const
-{
-    const std::string& name = m_dataSet.VariableName(v);
-    QString caption = QString::fromStdString(variableNumber(v));
-    if (!name.empty()) {
-        caption += QStringLiteral(" (") + QString::fromStdString(name) + QStringLiteral(")");
-    }
-    if (const std::vector<std::string> categories = categoryLabels(v); !categories.empty()) {
-        caption += QStringLiteral(": %1 categories").arg(categories.size());
-    }
-    return caption;
-}
-
-std::vector<std::string> frmHierarchical::categoryLabels(std::int32_t v) const
-{
-    const auto declared = m_declared.find(v);
-    return declared != m_declared.end() ? declared->second.labels : m_dataSet.categories(v);
-}
-
-QString frmHierarchical::stepCaption(std::int32_t v) const
-{
-    QString caption = variableCaption(v);
-    if (const std::vector<std::string> categories = categoryLabels(v); !categories.empty()) {
-        const auto found = m_reference.find(v);
-        const std::int32_t reference = found != m_reference.end() ? found->second : 1;
-        if (reference >= 1 && reference <= static_cast<std::int32_t>(categories.size())) {
-            caption += QStringLiteral(" (reference: %1)")
-                           .arg(QString::fromStdString(categories[static_cast<std::size_t>(reference - 1)]));
-        }
-    }
-    return caption;
-}
-
 QString frmHierarchical::stepRow(std::size_t s) const
 {
     QStringList names;
     for (const std::int32_t v : m_steps[s]) {
-        names << stepCaption(v);
+        names << m_marks.captionWithReference(v);
     }
     for (const ProductTerm& term : m_products[s]) {
         names << QString::fromStdString(productText(term, m_dataSet));
@@ -351,7 +318,7 @@ void frmHierarchical::showStepCaptions()
     }
     const auto& step = m_steps[static_cast<std::size_t>(m_current)];
     for (std::size_t k = 0; k < step.size() && static_cast<int>(k) < lstStepVariables->count(); ++k) {
-        lstStepVariables->item(static_cast<int>(k))->setText(stepCaption(step[k]));
+        lstStepVariables->item(static_cast<int>(k))->setText(m_marks.captionWithReference(step[k]));
     }
 }
 
@@ -376,7 +343,7 @@ void frmHierarchical::showSteps()
     const QSignalBlocker blockVariables(lstStepVariables);
     lstStepVariables->clear();
     for (const std::int32_t v : m_steps[static_cast<std::size_t>(m_current)]) {
-        lstStepVariables->addItem(stepCaption(v));
+        lstStepVariables->addItem(m_marks.captionWithReference(v));
     }
     for (const ProductTerm& term : m_products[static_cast<std::size_t>(m_current)]) {
         lstStepVariables->addItem(QString::fromStdString(productText(term, m_dataSet)));
@@ -422,7 +389,7 @@ void fillPredictors(QComboBox* box, const std::vector<std::int32_t>& predictors,
 
 void frmHierarchical::showModeration(const std::vector<std::int32_t>& predictors)
 {
-    const auto caption = [this](std::int32_t v) { return variableCaption(v); };
+    const auto caption = [this](std::int32_t v) { return m_marks.variableCaption(v); };
     const auto chosen = [](const QComboBox* box) { return box->currentIndex() >= 0 ? box->currentData().toInt() : 0; };
     // The interaction's two variables stay chosen while they are predictors; at first the first two.
     fillPredictors(cmbInteractionFirst, predictors, caption, chosen(cmbInteractionFirst), 0);
@@ -495,28 +462,13 @@ std::optional<std::int32_t> frmHierarchical::selectedStepVariable() const
 
 void frmHierarchical::showReference()
 {
-    cmbReference->clear();
-    const std::optional<std::int32_t> chosen = selectedStepVariable();
-    const bool selected = chosen.has_value();
-    const std::int32_t v = chosen.value_or(0);
-    // A text variable is categorical already; a numeric one of two values or more may be marked.
-    const bool text = selected && m_dataSet.isCategorical(v);
-    chkCategorical->setChecked(text || m_declared.contains(v));
-    chkCategorical->setEnabled(selected && !text && categoricalView(m_dataSet, v, 1).size() > 1);
+    const std::optional<std::int32_t> selected = selectedStepVariable();
+    m_marks.show(selected, chkCategorical, cmbReference);
     // Only a number is centred.
-    chkCentred->setChecked(selected && m_centred.contains(v));
-    chkCentred->setEnabled(selected && !text && !m_declared.contains(v));
-    const std::vector<std::string> labels = selected ? categoryLabels(v) : std::vector<std::string>();
-    const bool categorical = !labels.empty();
-    cmbReference->setEnabled(categorical);
-    if (!categorical) {
-        return;
-    }
-    for (const std::string& label : labels) {
-        cmbReference->addItem(QString::fromStdString(label));
-    }
-    const auto found = m_reference.find(v);
-    cmbReference->setCurrentIndex(found != m_reference.end() ? found->second - 1 : 0);
+    const std::int32_t v = selected.value_or(0);
+    const bool number = selected && !m_dataSet.isCategorical(v) && !m_marks.declared.contains(v);
+    chkCentred->setChecked(number && m_centred.contains(v));
+    chkCentred->setEnabled(number);
 }
 
 void frmHierarchical::cmdAdd_Click()
@@ -565,8 +517,7 @@ void frmHierarchical::cmdRemove_Click()
                           [&](const ProductTerm& term) { return isRemoved(term.first) || isRemoved(term.second); });
         }
         for (const std::int32_t v : removed) {
-            m_reference.erase(v);
-            m_declared.erase(v);
+            m_marks.forget(v);
             m_centred.erase(v);
         }
         showSteps();
@@ -602,24 +553,16 @@ void frmHierarchical::chkCategorical_Click(bool checked)
             return;
         }
         const std::int32_t v = *selected;
+        std::string why;
         if (checked && !m_dataSet.isCategorical(v)) {
-            CategoricalView view = categoricalView(m_dataSet, v, static_cast<std::size_t>(MaxCategories));
-            if (view.size() > static_cast<std::size_t>(MaxCategories)) {
-                // The view stopped counting past the limit: the variable is no set of codes.
+            if (!m_marks.declare(v, why)) {
                 chkCategorical->setChecked(false);
-                m_platform.warn(this,
-                                QString::fromStdString(namedVariable(v, m_dataSet) + " has more than "
-                                                       + std::to_string(MaxCategories)
-                                                       + " different values; a categorical predictor has at most "
-                                                       + std::to_string(MaxCategories) + " categories."),
-                                QString::fromLatin1(AnalysisErrorTitle));
+                m_platform.warn(this, QString::fromStdString(why), QString::fromLatin1(AnalysisErrorTitle));
                 return;
             }
-            m_declared[v] = std::move(view);
             m_centred.erase(v); // a category is not centred
         } else {
-            m_declared.erase(v);
-            m_reference.erase(v);
+            m_marks.forget(v);
         }
         showStepCaptions();
         showReference();
@@ -685,10 +628,8 @@ HierarchicalRequest frmHierarchical::request() const
             }
         }
     }
-    request.ReferenceCategory = m_reference;
-    for (const auto& [v, view] : m_declared) {
-        request.Categorical.insert(v);
-    }
+    request.ReferenceCategory = m_marks.reference;
+    request.Categorical = m_marks.declaredSet();
     request.Centred = m_centred;
     request.NumTrials = spnTrials->value();
     request.Level = Levels[std::clamp(cmbLevel->currentIndex(), 0, 2)];

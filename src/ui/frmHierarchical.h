@@ -4,6 +4,7 @@
 
 #include "analyses/Hierarchical.h"
 #include "data/CategoricalView.h"
+#include "ui/CategoricalMarks.h"
 #include "ui/BackgroundRun.h"
 #include "ui/ModalDialog.h"
 
@@ -113,17 +114,10 @@ private:
     // A run's result to the log; Plot and Copy APA Results then offer it.
     void showResult(HierarchicalResult result);
     void setControlsEnabled(bool enabled);
-    QString variableCaption(std::int32_t v) const;
-    // A predictor's category labels: a text variable's, or a numeric one's
-    // marked Categorical; empty for a numeric one entered as a number.
-    std::vector<std::string> categoryLabels(std::int32_t v) const;
     void chkCategorical_Click(bool checked);
     void chkCentred_Click(bool checked);
     // The variable selected among the current step's, if any.
     std::optional<std::int32_t> selectedStepVariable() const;
-    // A variable as a step lists it: its caption, and for a categorical one
-    // its reference category ("...: 3 categories (reference: setosa)").
-    QString stepCaption(std::int32_t v) const;
     // The variables of every step, ascending: the model's predictors.
     std::vector<std::int32_t> modelPredictors() const;
     // The interaction and simple slopes controls as the steps say.
@@ -143,9 +137,8 @@ private:
     OutputLog& m_log;
     std::vector<std::vector<std::int32_t>> m_steps{{}};
     std::vector<std::vector<ProductTerm>> m_products{{}}; // each step's, after its variables
-    std::map<std::int32_t, std::int32_t> m_reference;
-    // The numeric predictors marked Categorical, with their categories.
-    std::map<std::int32_t, CategoricalView> m_declared;
+    // The predictors marked Categorical, and the reference categories.
+    CategoricalMarks m_marks{m_dataSet};
     std::set<std::int32_t> m_centred; // numeric predictors centred at their means
     // The focal predictor and moderator the user chose; none: the first product's factors.
     std::optional<std::int32_t> m_focal;
