@@ -23,42 +23,13 @@ constexpr double CapShare = 0.35; // an interval's end marks, of a row's height
 // The unit names take at most this share of the figure's width; a longer one is elided.
 constexpr double MaxLabelShare = 0.4;
 
-std::string shortest(double value)
-{
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
-}
-
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + "\"";
-}
-
-// A variable as the figure names it: its name from the file, or "Var 4".
-QString nameOf(std::int32_t v, const std::vector<std::string>& names)
-{
-    const auto index = static_cast<std::size_t>(v);
-    if (v >= 1 && index < names.size() && !names[index].empty()) {
-        return QString::fromStdString(escapeControlCharacters(names[index]));
-    }
-    return QString::fromStdString(variableNumber(v));
-}
-
 QString unitLabel(const DominanceResult& result, std::size_t u)
 {
     const DominanceUnit& unit = result.units[u];
     if (!unit.name.empty()) {
         return QString::fromStdString(escapeControlCharacters(unit.name));
     }
-    return nameOf(unit.variables.empty() ? 0 : unit.variables.front(), result.VariableNames);
+    return figureVariableName(unit.variables.empty() ? 0 : unit.variables.front(), result.VariableNames);
 }
 
 std::vector<DominanceFigure::Bar> barsOf(const DominanceResult& result)
@@ -79,13 +50,6 @@ std::vector<DominanceFigure::Bar> barsOf(const DominanceResult& result)
     return bars;
 }
 
-// A tick's label: as many decimals as the step needs.
-QString tickText(double value, double step)
-{
-    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 12);
-    return QString::fromStdString(formatFixed(std::abs(value) < step * 1e-9 ? 0.0 : value, decimals));
-}
-
 constexpr int TickCount = 4;
 
 } // namespace
@@ -95,9 +59,9 @@ std::string FormatDominanceFigureCsv(const DominanceResult& result)
     std::string csv = "unit,general,lower,upper,share\n";
     for (const DominanceFigure::Bar& bar : barsOf(result)) {
         const double share = bar.unit < result.observed.share.size() ? result.observed.share[bar.unit] : 0.0;
-        csv += csvField(bar.label.toStdString()) + "," + shortest(bar.weight) + ","
-               + (bar.lower ? shortest(*bar.lower) : std::string()) + ","
-               + (bar.upper ? shortest(*bar.upper) : std::string()) + "," + shortest(share) + "\n";
+        csv += csvField(bar.label.toStdString()) + "," + shortestNumber(bar.weight) + ","
+               + (bar.lower ? shortestNumber(*bar.lower) : std::string()) + ","
+               + (bar.upper ? shortestNumber(*bar.upper) : std::string()) + "," + shortestNumber(share) + "\n";
     }
     return csv;
 }
@@ -110,13 +74,13 @@ DominanceFigure::DominanceFigure(const DominanceResult& result)
     m_note = QStringLiteral("Lines: %1% percentile intervals").arg(percent);
     m_caption = QStringLiteral("General dominance weights in predicting %1, with their %2% percentile intervals "
                                "from %3 valid bootstrap trials")
-                    .arg(nameOf(result.request.DependentVariable.value_or(0), result.VariableNames))
+                    .arg(figureVariableName(result.request.DependentVariable.value_or(0), result.VariableNames))
                     .arg(percent)
                     .arg(result.NumValid);
     if (!result.request.Covariates.empty()) {
         QStringList covariates;
         for (const std::int32_t v : result.request.Covariates) {
-            covariates << nameOf(v, result.VariableNames);
+            covariates << figureVariableName(v, result.VariableNames);
         }
         m_caption += QStringLiteral(", beyond %1").arg(covariates.join(QStringLiteral(", ")));
     }
@@ -178,7 +142,7 @@ DominanceFigure::Layout DominanceFigure::layout() const
     at.labelWidth = std::min(widest, MaxLabelShare * size.width());
     const double areaLeft = at.labelLeft + at.labelWidth + 6.0;
     const double step = tickStep(m_xMin, m_xMax, TickCount);
-    const double lastLabel = text.horizontalAdvance(tickText(m_xMax, step));
+    const double lastLabel = text.horizontalAdvance(figureTickText(m_xMax, step));
     const double areaRight = size.width() - Margin - lastLabel / 2;
     at.area = QRectF(QPointF(areaLeft, top), QPointF(areaRight, areaBottom));
     return at;
@@ -260,7 +224,7 @@ void DominanceFigure::paintFigure(QPainter& painter) const
         const double x = xOf(k * step, area);
         painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 2.5));
         painter.drawText(QRectF(x - 30, at.xTickTop, 60, textMetrics.height()), Qt::AlignHCenter | Qt::AlignTop,
-                         tickText(k * step, step));
+                         figureTickText(k * step, step));
     }
     painter.setFont(title);
     painter.drawText(QRectF(area.left(), at.xTitleTop, area.width(), titleMetrics.height()), Qt::AlignHCenter,

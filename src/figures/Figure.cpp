@@ -1,6 +1,10 @@
 // Figure: the exports of a figure laid out in points.
 #include "figures/Figure.h"
 
+#include "common/NumberText.h"
+#include "common/TextEscape.h"
+#include "data/DataSet.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPageSize>
@@ -9,6 +13,8 @@
 #include <QRegularExpression>
 #include <QSvgGenerator>
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <utility>
@@ -221,6 +227,40 @@ Outcome<QByteArray> Figure::pdfBytes() const
     painter.end();
     buffer.close();
     return drawingBytes(std::move(bytes), true);
+}
+
+QString figureVariableName(std::int32_t v, const std::vector<std::string>& names)
+{
+    const auto index = static_cast<std::size_t>(v);
+    if (v >= 1 && index < names.size() && !names[index].empty()) {
+        return QString::fromStdString(escapeControlCharacters(names[index]));
+    }
+    return QString::fromStdString(variableNumber(v));
+}
+
+QString figureTickText(double value, double step)
+{
+    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 12);
+    return QString::fromStdString(formatFixed(std::abs(value) < step * 1e-9 ? 0.0 : value, decimals));
+}
+
+std::string shortestNumber(double value)
+{
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
 }
 
 } // namespace orvalis

@@ -11,6 +11,10 @@
 #include <QSizeF>
 #include <QString>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 class QPainter;
 class QPaintDevice;
 
@@ -81,5 +85,17 @@ protected:
 private:
     QString m_title;
 };
+
+// A variable as a figure names it: its name from the file, or "Var 4".
+QString figureVariableName(std::int32_t v, const std::vector<std::string>& names);
+
+// A tick's label: as many decimals as the step between ticks needs.
+QString figureTickText(double value, double step);
+
+// A number in the shortest text that reads back as the same double ("0.1"), for a figure's CSV.
+std::string shortestNumber(double value);
+
+// A CSV field, quoted when it holds a comma, a quote or a line break.
+std::string csvField(const std::string& text);
 
 } // namespace orvalis

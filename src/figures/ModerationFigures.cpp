@@ -32,23 +32,6 @@ const QColor LineColors[] = {QColor(0x00, 0x72, 0xb2), QColor(0xd5, 0x5e, 0x00),
                              QColor(0x00, 0x00, 0x00)};
 constexpr Qt::PenStyle LineStyles[] = {Qt::DashLine, Qt::SolidLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine};
 
-// A variable as a figure names it: its name from the file, or "Var 4".
-QString nameOf(std::int32_t v, const std::vector<std::string>& names)
-{
-    const auto index = static_cast<std::size_t>(v);
-    if (v >= 1 && index < names.size() && !names[index].empty()) {
-        return QString::fromStdString(escapeControlCharacters(names[index]));
-    }
-    return QString::fromStdString(variableNumber(v));
-}
-
-// A tick's label: as many decimals as the step needs.
-QString tickText(double value, double step)
-{
-    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 12);
-    return QString::fromStdString(formatFixed(std::abs(value) < step * 1e-9 ? 0.0 : value, decimals));
-}
-
 // The round ticks inside [low, high].
 std::vector<double> ticksOf(double low, double high)
 {
@@ -64,26 +47,6 @@ std::vector<double> ticksOf(double low, double high)
 double tickStepOf(double low, double high)
 {
     return Figure::tickStep(low, high, 4);
-}
-
-std::string shortest(double value)
-{
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
-}
-
-// A CSV field, quoted when it holds a comma, a quote or a line break.
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + "\"";
 }
 
 QString stepText(const ModerationResult& moderation)
@@ -132,8 +95,8 @@ std::string FormatSimpleSlopesCsv(const ModerationResult& moderation)
 {
     std::string csv = "moderator,value,intercept,B\n";
     for (const SimpleSlope& slope : moderation.slopes) {
-        csv += csvField(slopePointText(moderation, slope)) + "," + shortest(slope.at) + "," + shortest(slope.intercept)
-               + "," + shortest(slope.B) + "\n";
+        csv += csvField(slopePointText(moderation, slope)) + "," + shortestNumber(slope.at) + ","
+               + shortestNumber(slope.intercept) + "," + shortestNumber(slope.B) + "\n";
     }
     return csv;
 }
@@ -142,8 +105,8 @@ std::string FormatJohnsonNeymanCsv(const ModerationResult& moderation)
 {
     std::string csv = "moderator,B,SE,lower,upper\n";
     for (const SlopeBandPoint& point : johnsonNeymanGrid(moderation)) {
-        csv += shortest(point.at) + "," + shortest(point.B) + "," + shortest(point.SE) + "," + shortest(point.lower)
-               + "," + shortest(point.upper) + "\n";
+        csv += shortestNumber(point.at) + "," + shortestNumber(point.B) + "," + shortestNumber(point.SE) + ","
+               + shortestNumber(point.lower) + "," + shortestNumber(point.upper) + "\n";
     }
     return csv;
 }
@@ -275,7 +238,7 @@ ModerationFigure::Layout ModerationFigure::layout() const
     double labelWidth = 0.0;
     const double yStep = tickStepOf(m_yMin, m_yMax);
     for (const double tick : ticksOf(m_yMin, m_yMax)) {
-        labelWidth = std::max(labelWidth, text.horizontalAdvance(tickText(tick, yStep)));
+        labelWidth = std::max(labelWidth, text.horizontalAdvance(figureTickText(tick, yStep)));
     }
     at.yTitleLeft = Margin;
     at.yLabelRight = Margin + title.height() + 0.3 * title.height() + labelWidth;
@@ -283,7 +246,7 @@ ModerationFigure::Layout ModerationFigure::layout() const
     // Room on the right for half of the last x tick label.
     const std::vector<double> xTicks = ticksOf(m_xMin, m_xMax);
     const double lastLabel =
-        xTicks.empty() ? 0.0 : text.horizontalAdvance(tickText(xTicks.back(), tickStepOf(m_xMin, m_xMax)));
+        xTicks.empty() ? 0.0 : text.horizontalAdvance(figureTickText(xTicks.back(), tickStepOf(m_xMin, m_xMax)));
     const double areaRight =
         size.width() - Margin - std::max(lastLabel, text.horizontalAdvance(QStringLiteral("0.0"))) / 2;
     at.area = QRectF(QPointF(areaLeft, top), QPointF(areaRight, areaBottom));
@@ -335,14 +298,14 @@ void ModerationFigure::paintFigure(QPainter& painter) const
         const double x = xOf(tick, area);
         painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 2.5));
         painter.drawText(QRectF(x - 30, at.xTickTop, 60, textMetrics.height()), Qt::AlignHCenter | Qt::AlignTop,
-                         tickText(tick, xStep));
+                         figureTickText(tick, xStep));
     }
     const double yStep = tickStepOf(m_yMin, m_yMax);
     for (const double tick : ticksOf(m_yMin, m_yMax)) {
         const double y = yOf(tick, area);
         painter.drawLine(QPointF(area.left() - 2.5, y), QPointF(area.left(), y));
         painter.drawText(QRectF(at.yLabelRight - 60, y - textMetrics.height() / 2, 60, textMetrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, tickText(tick, yStep));
+                         Qt::AlignRight | Qt::AlignVCenter, figureTickText(tick, yStep));
     }
     painter.setFont(title);
     painter.drawText(QRectF(area.left(), at.xTitleTop, area.width(), titleMetrics.height()), Qt::AlignHCenter,
@@ -388,9 +351,9 @@ SimpleSlopesFigure::SimpleSlopesFigure(const HierarchicalResult& result)
     : ModerationFigure(ModerationFigureKind::SimpleSlopes)
 {
     const ModerationResult& moderation = *result.Moderation;
-    const QString focal = nameOf(moderation.request.focal, result.VariableNames);
-    const QString moderator = nameOf(moderation.request.moderator, result.VariableNames);
-    const QString dependent = nameOf(result.request.DependentVariable.value_or(0), result.VariableNames);
+    const QString focal = figureVariableName(moderation.request.focal, result.VariableNames);
+    const QString moderator = figureVariableName(moderation.request.moderator, result.VariableNames);
+    const QString dependent = figureVariableName(result.request.DependentVariable.value_or(0), result.VariableNames);
     m_caption =
         QStringLiteral("Simple slopes of %1 at values of %2, from %3").arg(focal, moderator, stepText(moderation));
     m_xTitle = focal;
@@ -437,8 +400,8 @@ JohnsonNeymanFigure::JohnsonNeymanFigure(const HierarchicalResult& result)
     : ModerationFigure(ModerationFigureKind::JohnsonNeyman)
 {
     const ModerationResult& moderation = *result.Moderation;
-    const QString focal = nameOf(moderation.request.focal, result.VariableNames);
-    const QString moderator = nameOf(moderation.request.moderator, result.VariableNames);
+    const QString focal = figureVariableName(moderation.request.focal, result.VariableNames);
+    const QString moderator = figureVariableName(moderation.request.moderator, result.VariableNames);
     const int percent = percentOf(moderation.level);
     m_caption = QStringLiteral("The slope of %1 across %2 with its %3% confidence band, from %4")
                     .arg(focal, moderator)
