@@ -1,5 +1,9 @@
-// Dominance analysis against an all-subsets computation in R (tests/data/dominance/check_dominance.R: lm over
-// every subset of units, the general weights by the Shapley formula, conditional and complete dominance, sr^2),
+// Dominance analysis against an all-subsets computation in R (tests/data/dominance/check_dominance.R), in short:
+//   r2 <- sapply(0:(2^m - 1), function(mask) summary(lm(reformulate(c(covariates, unlist(units[has(mask)])), y),
+//                d))$r.squared)                                 # 0 for the empty model
+//   conditional[u, k + 1] <- mean(r2[s + bit + 1] - r2[s + 1])    # s: the subsets of k units without u
+//   general <- rowMeans(conditional); sr2[u] <- r2[2^m] - r2[2^m - bit]
+//   complete[a, b] <- all(r2[s + bitA + 1] > r2[s + bitB + 1])    # s: the subsets of neither
 // and against the pair's own R^2 change.
 #include "analyses/Bootstrap.h"
 #include "analyses/Dominance.h"
