@@ -1485,5 +1485,40 @@ TEST_F(DialogTest, TheDominanceWindowShowsARefusalAndRunsNothing)
     EXPECT_FALSE(dialog.cmdPlot->isEnabled());
 }
 
+// An unnamed group takes the first "Group N" no group has, so that removing one
+// never leaves two of a name; a name typed twice is refused when the group is added.
+TEST_F(DialogTest, TheDominanceWindowNamesGroupsOnce)
+{
+    const DataSet mtcars =
+        *ImportDataFile(std::string(ORVALIS_TEST_DATA_DIR) + "/hierarchical/mtcars.csv", Delimiter::Comma);
+    frmDominance dialog(platform, mtcars, log, nullptr);
+    dialog.cmbDependent->setCurrentIndex(0);
+    auto addGroup = [&](int row, const QString& name) {
+        dialog.lstVariables->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        dialog.txtGroupName->setText(name);
+        QTest::mouseClick(dialog.cmdAddGroup, Qt::LeftButton);
+    };
+    auto names = [&] {
+        std::vector<std::string> all;
+        for (const DominanceGroup& group : dialog.request().Groups) {
+            all.push_back(group.name);
+        }
+        return all;
+    };
+    addGroup(1, {});
+    addGroup(2, {});
+    EXPECT_EQ(names(), (std::vector<std::string>{"Group 1", "Group 2"}));
+    dialog.lstUnits->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(dialog.cmdRemoveUnit, Qt::LeftButton);
+    addGroup(3, {});
+    EXPECT_EQ(names(), (std::vector<std::string>{"Group 2", "Group 1"}));
+    EXPECT_TRUE(platform.messages.empty());
+    addGroup(4, "Group 2");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "Two groups are named Group 2.");
+    EXPECT_EQ(names().size(), 2u);
+    EXPECT_EQ(dialog.lstVariables->selectedItems().size(), 1) << "the selection stays for another name";
+}
+
 } // namespace
 } // namespace orvalis

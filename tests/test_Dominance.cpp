@@ -214,6 +214,32 @@ TEST(Dominance, BootstrapIntervalsMatchBootInDistribution)
     }
 }
 
+// The details' jackknife refits every subset for every case left out: a stop request that comes once the trials
+// are done ends it too, and the run says it was stopped; without the details the same request comes too late.
+TEST(Dominance, AStopRequestEndsTheJackknife)
+{
+    const DataSet mtcars = data("mtcars.csv");
+    for (const bool details : {true, false}) {
+        std::stop_source stop;
+        DominanceRequest request = requestOf(Mpg, {Wt, Hp, Qsec, Am}, 50);
+        request.Details = details;
+        RunControl control;
+        control.stop = stop.get_token();
+        control.progress = [&](std::int32_t done) {
+            if (done == request.NumTrials) {
+                stop.request_stop();
+            }
+        };
+        const Outcome<DominanceResult> run = RunDominance(request, mtcars, 3, control, 1);
+        if (details) {
+            ASSERT_FALSE(run.ok());
+            EXPECT_EQ(run.refusal().reason, Refusal::Reason::Stopped);
+        } else {
+            EXPECT_TRUE(run.ok());
+        }
+    }
+}
+
 TEST(Dominance, RequestsThatCannotBeAnswered)
 {
     const DataSet mtcars = data("mtcars.csv");
@@ -233,6 +259,10 @@ TEST(Dominance, RequestsThatCannotBeAnswered)
     EXPECT_EQ(refusal(groups), "Two groups are named engine.");
     groups.Groups = {{"", {Hp}}};
     EXPECT_EQ(refusal(groups), "A group needs a name and at least one variable.");
+    // The reports name a group by its name: not a variable's.
+    groups.Groups = {{"qsec", {Hp}}};
+    EXPECT_EQ(refusal(groups), "A group is named qsec, as a variable is; give the group another name.");
+    EXPECT_EQ(refusal(requestOf(Mpg, {Wt, Wt})), "Var 6 (wt) is given twice as a unit.");
     // A unit that is a linear combination of others leaves some subset without an R^2.
     const DataSet dependent = test::dataOf("1 1 2 3\n2 2 1 3\n3 4 4 8\n5 3 2 5\n4 5 1 6\n");
     const Outcome<DominanceResult> run = RunDominance(requestOf(1, {2, 3, 4}), dependent, 1);

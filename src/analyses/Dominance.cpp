@@ -213,13 +213,20 @@ Status CheckDominanceRequest(const DominanceRequest& request, const DataSet& dat
         if (!names.insert(group.name).second) {
             return analysisRefusal("Two groups are named " + group.name + ".");
         }
+        // The reports name a group by its name and a predictor by its variable's: the two must differ.
+        if (variableNamed(dataSet, group.name).ok()) {
+            return analysisRefusal("A group is named " + group.name
+                                   + ", as a variable is; give the group another name.");
+        }
     }
     // A variable plays one role, once.
     std::map<std::int32_t, std::string> role{{dv, "the dependent variable"}};
     auto claim = [&](std::int32_t v, const std::string& as) -> Status {
         const auto [at, added] = role.emplace(v, as);
         if (!added) {
-            return analysisRefusal(namedVariable(v, dataSet) + " is both " + at->second + " and " + as + ".");
+            return analysisRefusal(at->second == as
+                                       ? namedVariable(v, dataSet) + " is given twice as " + as + "."
+                                       : namedVariable(v, dataSet) + " is both " + at->second + " and " + as + ".");
         }
         return Done{};
     };
@@ -430,9 +437,15 @@ Outcome<DominanceResult> runDominance(const DominanceRequest& request, const Dat
     // With the details, the BCa limits: one jackknife of every weight and share.
     std::vector<std::optional<double>> accelerations;
     if (request.Details) {
+        // Every case left out refits every subset: a stop request ends it (the rest return at once).
+        bool stopped = false;
         accelerations = JackknifeAccelerations(
             cases, K, 2 * static_cast<std::size_t>(m),
             [&](const CorrMatrix& C, double* out) {
+                if (stopped || control.stop.stop_requested()) {
+                    stopped = true;
+                    return false;
+                }
                 thread_local std::vector<double> subsets;
                 subsets.resize(std::size_t{1} << m);
                 if (!SubsetR2(C, result.covariateColumns, result.units, subsets)) {
@@ -444,6 +457,9 @@ Outcome<DominanceResult> runDominance(const DominanceRequest& request, const Dat
                 return true;
             },
             0);
+        if (stopped) {
+            return analysisRefusal("The bootstrap was stopped.", Refusal::Reason::Stopped);
+        }
     }
     const auto units = static_cast<std::size_t>(m);
     const std::vector<std::optional<double>> none;

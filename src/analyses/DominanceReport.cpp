@@ -121,9 +121,13 @@ std::string FormatDominanceReport(const DominanceResult& result)
     rows = {{"A", "B", "Complete", "A completely", "B completely", "A generally"}};
     for (std::size_t a = 0; a < m; ++a) {
         for (std::size_t b = a + 1; b < m; ++b) {
+            // Without a valid trial there is no share to give.
+            auto share = [&](double value) {
+                return result.NumValid > 0 ? formatFixed(value, 3) : std::string(UndefinedText);
+            };
             rows.push_back({unitName(result, a), unitName(result, b), complete(s.complete[a][b]),
-                            formatFixed(result.completeShare[a][b], 3), formatFixed(result.completeShare[b][a], 3),
-                            formatFixed(result.generalShare[a][b], 3)});
+                            share(result.completeShare[a][b]), share(result.completeShare[b][a]),
+                            share(result.generalShare[a][b])});
         }
     }
     out += alignedColumns(rows);

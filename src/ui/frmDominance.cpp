@@ -309,16 +309,27 @@ void frmDominance::cmdAddUnit_Click()
 void frmDominance::cmdAddGroup_Click()
 {
     trap([&] {
-        std::vector<std::int32_t> variables = takeSelected();
-        if (variables.empty()) {
-            return;
-        }
         DominanceGroup group;
         group.name = txtGroupName->text().trimmed().toStdString();
-        if (group.name.empty()) {
-            group.name = "Group " + std::to_string(m_groups.size() + 1);
+        const auto taken = [this](const std::string& name) {
+            return std::any_of(m_groups.begin(), m_groups.end(),
+                               [&](const DominanceGroup& other) { return other.name == name; });
+        };
+        // Unnamed: the first "Group N" no group has; a name typed twice is refused before the selection goes.
+        for (std::size_t n = 1; group.name.empty(); ++n) {
+            if (!taken("Group " + std::to_string(n))) {
+                group.name = "Group " + std::to_string(n);
+            }
         }
-        group.variables = std::move(variables);
+        if (taken(group.name)) {
+            m_platform.warn(this, QString::fromStdString("Two groups are named " + group.name + "."),
+                            QString::fromLatin1(AnalysisErrorTitle));
+            return;
+        }
+        group.variables = takeSelected();
+        if (group.variables.empty()) {
+            return;
+        }
         m_groups.push_back(std::move(group));
         txtGroupName->clear();
         showUnits();
