@@ -116,16 +116,7 @@ DistributionFigure::Layout DistributionFigure::layout() const
     const QFontMetricsF text = pointMetrics(TextPoints);
     const QFontMetricsF title = pointMetrics(TitlePoints);
     Layout at;
-    double top = Margin;
-    if (m_figure.caption) {
-        // Wrapped at word breaks to the figure's width, never cut.
-        const QRectF needed = title.boundingRect(QRectF(Margin, top, size.width() - 2 * Margin, 1e6),
-                                                 Qt::AlignHCenter | Qt::TextWordWrap, m_caption);
-        at.caption = QRectF(Margin, top, size.width() - 2 * Margin, needed.height());
-        top += needed.height() + 0.5 * title.height();
-    } else {
-        top += 0.5 * text.height(); // room for the top tick label
-    }
+    double top = captionBlock(m_caption, Margin, TextPoints, TitlePoints, at.caption);
 
     // The legend below the axis title: as many columns as the widest entry allows.
     double widest = 0.0;

@@ -119,16 +119,7 @@ DominanceFigure::Layout DominanceFigure::layout() const
     const QFontMetricsF text = pointMetrics(TextPoints);
     const QFontMetricsF title = pointMetrics(TitlePoints);
     Layout at;
-    double top = Margin;
-    if (m_figure.caption) {
-        // Wrapped at word breaks to the figure's width, never cut.
-        const QRectF needed = title.boundingRect(QRectF(Margin, top, size.width() - 2 * Margin, 1e6),
-                                                 Qt::AlignHCenter | Qt::TextWordWrap, m_caption);
-        at.caption = QRectF(Margin, top, size.width() - 2 * Margin, needed.height());
-        top += needed.height() + 0.5 * title.height();
-    } else {
-        top += 0.5 * text.height();
-    }
+    double top = captionBlock(m_caption, Margin, TextPoints, TitlePoints, at.caption);
     at.noteTop = size.height() - Margin - text.height();
     at.xTitleTop = at.noteTop - 0.3 * text.height() - title.height();
     at.xTickTop = at.xTitleTop - 0.2 * title.height() - text.height();
@@ -172,26 +163,16 @@ QRectF DominanceFigure::barRect(std::size_t k) const
 
 void DominanceFigure::paintFigure(QPainter& painter) const
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
-    const QSizeF size = figurePoints();
     const Layout at = layout();
     const QRectF& area = at.area;
+    if (!beginPaint(painter, m_caption, at.caption, area, TitlePoints)) {
+        return;
+    }
+    const QSizeF size = figurePoints();
     const QFont text = figureFont(TextPoints, painter.device());
     const QFont title = figureFont(TitlePoints, painter.device());
     const QFontMetricsF textMetrics = pointMetrics(TextPoints);
     const QFontMetricsF titleMetrics = pointMetrics(TitlePoints);
-    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
-    painter.setPen(Qt::black);
-    if (m_figure.caption) {
-        painter.setFont(title);
-        painter.drawText(at.caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
-    }
-    if (area.width() <= 0.0 || area.height() <= 0.0) {
-        painter.restore();
-        return;
-    }
 
     // Each unit's row: its name, its bar, its interval.
     painter.setFont(text);

@@ -263,4 +263,38 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
+double Figure::captionBlock(const QString& caption, double margin, double textPoints, double titlePoints,
+                            QRectF& captionRect) const
+{
+    const QSizeF size = figurePoints();
+    const QFontMetricsF title = pointMetrics(titlePoints);
+    double top = margin;
+    if (m_figure.caption) {
+        const QRectF needed = title.boundingRect(QRectF(margin, top, size.width() - 2 * margin, 1e6),
+                                                 Qt::AlignHCenter | Qt::TextWordWrap, caption);
+        captionRect = QRectF(margin, top, size.width() - 2 * margin, needed.height());
+        return top + needed.height() + 0.5 * title.height();
+    }
+    return top + 0.5 * pointMetrics(textPoints).height();
+}
+
+bool Figure::beginPaint(QPainter& painter, const QString& caption, const QRectF& captionRect, const QRectF& area,
+                        double titlePoints) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.fillRect(QRectF(QPointF(0, 0), figurePoints()), Qt::white);
+    painter.setPen(Qt::black);
+    if (m_figure.caption) {
+        painter.setFont(figureFont(titlePoints, painter.device()));
+        painter.drawText(captionRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, caption);
+    }
+    if (area.width() <= 0.0 || area.height() <= 0.0) {
+        painter.restore();
+        return false;
+    }
+    return true;
+}
+
 } // namespace orvalis

@@ -80,6 +80,18 @@ protected:
     // What the SVG file says the figure shows.
     virtual QString description() const { return {}; }
 
+    // The top of a figure `margin` points in: the caption (when the figure
+    // shows one) wrapped at word breaks to the figure's width, never cut, its
+    // place in captionRect, and half a title line under it; without one, half
+    // a text line (room for the top tick label). Returns where what follows starts.
+    double captionBlock(const QString& caption, double margin, double textPoints, double titlePoints,
+                        QRectF& captionRect) const;
+    // Starts painting: the painter saved and antialiased, the figure white, the
+    // caption drawn in captionRect (when shown), the pen black. False, with the
+    // painter restored, when the plot area is empty and nothing more is drawn.
+    bool beginPaint(QPainter& painter, const QString& caption, const QRectF& captionRect, const QRectF& area,
+                    double titlePoints) const;
+
     FigureSpec m_figure;
 
 private:

@@ -182,16 +182,7 @@ ModerationFigure::Layout ModerationFigure::layout() const
     const QFontMetricsF text = pointMetrics(TextPoints);
     const QFontMetricsF title = pointMetrics(TitlePoints);
     Layout at;
-    double top = Margin;
-    if (m_figure.caption) {
-        // Wrapped at word breaks to the figure's width, never cut.
-        const QRectF needed = title.boundingRect(QRectF(Margin, top, size.width() - 2 * Margin, 1e6),
-                                                 Qt::AlignHCenter | Qt::TextWordWrap, m_caption);
-        at.caption = QRectF(Margin, top, size.width() - 2 * Margin, needed.height());
-        top += needed.height() + 0.5 * title.height();
-    } else {
-        top += 0.5 * text.height(); // room for the top tick label
-    }
+    double top = captionBlock(m_caption, Margin, TextPoints, TitlePoints, at.caption);
 
     // The legend at the bottom: its title, then as many columns as the widest entry allows.
     double widest = 0.0;
@@ -260,27 +251,15 @@ QRectF ModerationFigure::plotRect() const
 
 void ModerationFigure::paintFigure(QPainter& painter) const
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
-    const QSizeF size = figurePoints();
     const Layout at = layout();
     const QRectF& area = at.area;
+    if (!beginPaint(painter, m_caption, at.caption, area, TitlePoints)) {
+        return;
+    }
     const QFont text = figureFont(TextPoints, painter.device());
     const QFont title = figureFont(TitlePoints, painter.device());
     const QFontMetricsF textMetrics = pointMetrics(TextPoints);
     const QFontMetricsF titleMetrics = pointMetrics(TitlePoints);
-    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
-
-    painter.setPen(Qt::black);
-    if (m_figure.caption) {
-        painter.setFont(title);
-        painter.drawText(at.caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
-    }
-    if (area.width() <= 0.0 || area.height() <= 0.0) {
-        painter.restore();
-        return;
-    }
 
     painter.save();
     painter.setFont(text);
