@@ -1485,6 +1485,36 @@ TEST_F(DialogTest, TheDominanceWindowShowsARefusalAndRunsNothing)
     EXPECT_FALSE(dialog.cmdPlot->isEnabled());
 }
 
+// A long relative importance run (n = 300,000) stops on Escape; the window stays, and nothing is appended.
+TEST_F(DialogTest, TheDominanceWindowStopsALongRunOnEscape)
+{
+    std::vector<std::vector<float>> rows(300000, std::vector<float>(3));
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(0.0f, 1.0f);
+    for (auto& row : rows) {
+        for (float& cell : row) {
+            cell = value(random);
+        }
+    }
+    const DataSet big = test::tableOf(rows);
+    frmDominance dialog(platform, big, log, nullptr);
+    dialog.show();
+    dialog.cmbDependent->setCurrentIndex(0);
+    dialog.lstVariables->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    dialog.lstVariables->setCurrentRow(2, QItemSelectionModel::Select);
+    QTest::mouseClick(dialog.cmdAddUnit, Qt::LeftButton);
+    ASSERT_EQ(dialog.request().Units, (std::vector<std::int32_t>{2, 3}));
+    dialog.spnTrials->setValue(100000);
+    QSignalSpy stopped(&dialog, &frmDominance::runFinished);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    ASSERT_TRUE(dialog.running());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    ASSERT_TRUE(stopped.wait(60000) || stopped.count() == 1);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(log.readAll().isEmpty());
+    EXPECT_FALSE(dialog.lastResult().has_value());
+}
+
 // An unnamed group takes the first "Group N" no group has, so that removing one
 // never leaves two of a name; a name typed twice is refused when the group is added.
 TEST_F(DialogTest, TheDominanceWindowNamesGroupsOnce)

@@ -152,6 +152,7 @@ protected:
         windows.push_back(std::make_unique<frmDescriptives>(platform, data, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmESBootstrap>(platform, data, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmHierarchical>(platform, data, window->outputLog(), nullptr));
+        windows.push_back(std::make_unique<frmDominance>(platform, data, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmSaveOutput>(platform, window->outputLog(), nullptr));
         windows.push_back(std::make_unique<frmOpenOutput>(platform, window->outputLog(), nullptr));
         return windows;
@@ -422,8 +423,9 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonInEveryWindow)
     for (const auto& w : windows) {
         pressEach(*w);
     }
-    // The hierarchical dialog's Add, Remove, OK and Cancel (Previous, Next and Plot wait for steps and runs).
-    EXPECT_EQ(buttons, 1 + 4 + 2 + 2 + 4 + 2 + 2);
+    // The hierarchical dialog's Add, Remove, OK and Cancel (Previous, Next and Plot wait for steps and runs);
+    // the relative importance dialog's three Adds, two Removes, OK and Cancel (Plot and Copy wait for a run).
+    EXPECT_EQ(buttons, 1 + 4 + 2 + 2 + 4 + 7 + 2 + 2);
 }
 
 // No value is cut into another: every fixed label holds the longest text it
